@@ -1,0 +1,851 @@
+#include "audio/core/TSL_Classes.h"
+
+#include <algorithm>
+#include <cfenv>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <unordered_map>
+
+#include <unistd.h>
+
+#include "platform/rtl/StrUtils.h"
+
+TCriticalSection LoadLock;
+
+namespace {
+
+// The default floating-point environment masks every exception, so codec arithmetic
+// never traps. Make sure nothing before us changed that.
+const bool FloatEnvironmentChecked = [] {
+  if (!FloatExceptionsMasked()) std::fesetenv(FE_DFL_ENV);
+  return true;
+}();
+
+constexpr uint32_t PauseHandshakeTimeoutMs = 10000;
+
+}  // namespace
+
+// ===========================================================================
+// TAuInput
+
+TAuInput::TAuInput(TComponent* AOwner) : TComponent(AOwner) {}
+
+void TAuInput::Init() {
+  TCriticalSectionGuard g(FDataLock);
+  FEndOfData = false;
+  try {
+    BeginRead();
+  } catch (const EAuException&) {
+    FEndOfData = true;
+    throw;
+  } catch (const std::exception& E) {
+    FEndOfData = true;
+    throw EAuException(E.what());
+  }
+}
+
+void TAuInput::Flush() {
+  TCriticalSectionGuard g(FDataLock);
+  EndRead();
+}
+
+bool TAuInput::RequestBelowFrame(void*& Buffer, uint32_t& Bytes) const {
+  // Components that hand out whole frames only would take a smaller request for the
+  // end of the data; a request that completes a partly delivered frame is fine.
+  if (FFrameSize > 0 && Bytes < FFrameSize && FPosition % FFrameSize == 0) {
+    Buffer = nullptr;
+    Bytes = 0;
+    return true;
+  }
+  return false;
+}
+
+void TAuInput::ReadData(void*& Buffer, uint32_t& Bytes) {
+  TCriticalSectionGuard g(FDataLock);
+  ReadRaw(Buffer, Bytes);
+}
+
+uint32_t TAuInput::CopyData(void* Buffer, uint32_t BufferSize) {
+  void* p = nullptr;
+  uint32_t n = BufferSize;
+  ReadData(p, n);
+  if (p && n > 0) {
+    n = std::min(n, BufferSize);
+    std::memcpy(Buffer, p, n);
+    return n;
+  }
+  return 0;
+}
+
+uint32_t TAuInput::FillBuffer(void* Buffer, uint32_t BufferSize, bool& Eof) {
+  auto* dst = static_cast<uint8_t*>(Buffer);
+  const uint32_t frame = std::max<uint32_t>(FFrameSize, 1);
+  // Whole frames only: less room than one frame is not the end of the data.
+  const uint32_t target = BufferSize - BufferSize % frame;
+  uint32_t filled = 0;
+  Eof = false;
+  while (filled < target) {
+    const uint32_t n = CopyData(dst + filled, target - filled);
+    if (n == 0) {
+      Eof = true;
+      break;
+    }
+    filled += n;
+  }
+  return filled;
+}
+
+void TAuInput::Reset() {
+  try {
+    Flush();
+  } catch (...) {
+  }
+  FBusy = false;
+}
+
+// ===========================================================================
+// TAuStreamedInput
+
+TAuStreamedInput::TAuStreamedInput(TComponent* AOwner) : TAuInput(AOwner) {}
+
+void TAuStreamedInput::SetStream(TStream* Value) {
+  FStream = Value;
+  FStreamAssigned = Value != nullptr;
+}
+
+void TAuStreamedInput::RestartLoop() {
+  if (!FSeekable) {
+    Flush();
+    Init();
+  } else {
+    int64_t s = FStartSample;
+    SeekRaw(s);
+  }
+  FPosition = 0;
+  FEndOfData = false;
+}
+
+void TAuStreamedInput::ReadData(void*& Buffer, uint32_t& Bytes) {
+  TCriticalSectionGuard g(FDataLock);
+  const uint32_t wanted = Bytes;
+  if (FEndOfData || RequestBelowFrame(Buffer, Bytes)) {
+    if (FEndOfData) {
+      Buffer = nullptr;
+      Bytes = 0;
+    }
+    return;
+  }
+  // The previous read delivered the end of a looping range; start over now.
+  if (FLoopRestartPending) {
+    FLoopRestartPending = false;
+    RestartLoop();
+  }
+  auto readOnce = [&](bool trim) {
+    const int64_t size = FSize;
+    if (size >= 0 && FPosition >= size) {  // an empty or exhausted range
+      Buffer = nullptr;
+      Bytes = 0;
+      FEndOfData = true;
+      return;
+    }
+    Bytes = wanted;
+    ReadRaw(Buffer, Bytes);
+    if (Bytes == 0) {
+      Buffer = nullptr;
+      FEndOfData = true;
+      return;
+    }
+    FPosition += Bytes;
+    if (size > 0 && FPosition >= size) {
+      FEndOfData = true;
+      if (trim && FPosition > size) {
+        Bytes -= static_cast<uint32_t>(FPosition - size);
+        FPosition = size;
+      }
+    }
+  };
+  readOnce(true);
+  if (!FEndOfData || !FLoop) return;
+  if (Bytes > 0) {
+    // Deliver the last bytes of the range first; the next read starts over.
+    FEndOfData = false;
+    FLoopRestartPending = true;
+    return;
+  }
+  RestartLoop();
+  readOnce(true);
+  if (FEndOfData && FLoop && Bytes > 0) {
+    FEndOfData = false;
+    FLoopRestartPending = true;
+  }
+}
+
+bool TAuStreamedInput::Seek(int64_t SampleNum) {
+  if (!FSeekable || SampleNum < 0) return false;
+  if (FTotalSamples > 0 && SampleNum > FTotalSamples) return false;
+  TCriticalSectionGuard g(FDataLock);
+  if (!FBusy) {
+    FStartSample = SampleNum;
+    FPosition = SampleNum * FFrameSize;
+    FEndSample = -1;
+    return true;
+  }
+  int64_t n = FStartSample + SampleNum;
+  bool result = false;
+  try {
+    result = SeekRaw(n);
+  } catch (...) {
+    return false;
+  }
+  FPosition = (n - FStartSample) * FFrameSize;
+  if (result) {
+    FEndOfData = false;
+    FLoopRestartPending = false;
+  }
+  return result;
+}
+
+// ===========================================================================
+// TAuFileIn
+
+TAuFileIn::TAuFileIn(TComponent* AOwner) : TAuStreamedInput(AOwner) {}
+
+TAuFileIn::~TAuFileIn() {
+  // Closed by BeforeDestruction normally; never leak a stream of our own.
+  if (!FStreamAssigned) delete FStream;
+}
+
+void TAuFileIn::BeforeDestruction() {
+  if (!Destroying()) {
+    try {
+      if (FBusy) Reset();
+      TCriticalSectionGuard g(FOpenLock);
+      CloseFileLocked();
+    } catch (...) {
+    }
+  }
+  TAuStreamedInput::BeforeDestruction();
+}
+
+void TAuFileIn::SetFileName(const std::string& Value) {
+  if (FBusy) throw EAuException("The component is Busy");
+  CloseFile();
+  FFileName = Value;
+  FWideFileName = UTF8ToUTF16(Value);
+}
+
+void TAuFileIn::SetStream(TStream* Value) {
+  if (FBusy) throw EAuException("The component is Busy");
+  CloseFile();
+  TAuStreamedInput::SetStream(Value);
+}
+
+void TAuFileIn::OpenOwnStream() {
+  FStream = new TAuFileStream(FFileName, fmOpenRead | fmShareDenyWrite);
+}
+
+void TAuFileIn::ReleaseStream() {
+  if (FStreamAssigned) {
+    if (FStream && FSeekable) {
+      try {
+        FStream->Seek(0, soBeginning);
+      } catch (...) {
+      }
+    }
+  } else {
+    delete FStream;
+    FStream = nullptr;
+  }
+}
+
+void TAuFileIn::OpenFile() {
+  TCriticalSectionGuard g(FOpenLock);
+  if (FOpenCount > 0) return;
+  DoOpenFile();
+  FOpenCount = 1;
+}
+
+void TAuFileIn::CloseFileLocked() {
+  if (FOpenCount == 0) return;
+  try {
+    DoCloseFile();
+  } catch (...) {
+    ReleaseStream();
+    FOpenCount = 0;
+    throw;
+  }
+  ReleaseStream();
+  FOpenCount = 0;
+}
+
+void TAuFileIn::CloseFile() {
+  if (FBusy) throw EAuException("The component is Busy");
+  TCriticalSectionGuard g(FOpenLock);
+  CloseFileLocked();
+}
+
+bool TAuFileIn::Valid() {
+  if (!FStreamAssigned && FWideFileName.empty()) return FValid;
+  TCriticalSectionGuard g(FOpenLock);
+  try {
+    OpenFile();
+  } catch (...) {
+    FValid = false;
+  }
+  if (!FValid) {
+    if (FOpenCount == 0) {
+      // The opening stopped half-way: drop whatever stream it had opened.
+      if (!FStreamAssigned) {
+        delete FStream;
+        FStream = nullptr;
+      }
+    } else if (!FBusy) {
+      try {
+        CloseFileLocked();
+      } catch (...) {
+      }
+    }
+  }
+  return FValid;
+}
+
+void TAuFileIn::Reset() {
+  TAuStreamedInput::Reset();
+  TCriticalSectionGuard g(FOpenLock);
+  try {
+    CloseFileLocked();
+  } catch (...) {
+  }
+}
+
+int32_t TAuFileIn::GetBitsPerSample() {
+  OpenFile();
+  return FBitsPerSample;
+}
+
+int32_t TAuFileIn::GetChannels() {
+  OpenFile();
+  return FChannels;
+}
+
+int32_t TAuFileIn::GetSampleRate() {
+  OpenFile();
+  return FSampleRate;
+}
+
+int64_t TAuFileIn::GetTotalSamples() {
+  OpenFile();
+  // A running input's range is its own; only an idle one is measured again.
+  if (FBusy) return FTotalSamples;
+  const int64_t frame = static_cast<int64_t>(FChannels) * (FBitsPerSample / 8);
+  FTotalSamples = (FSize > 0 && frame > 0) ? FSize / frame : -1;
+  return FTotalSamples;
+}
+
+int32_t TAuFileIn::GetTotalTime() {
+  OpenFile();
+  const int64_t bytesPerSecond =
+      static_cast<int64_t>(FSampleRate) * FChannels * (FBitsPerSample / 8);
+  if (bytesPerSecond <= 0 || FSize <= 0) return 0;
+  return static_cast<int32_t>(Round(static_cast<double>(FSize) / static_cast<double>(bytesPerSecond)));
+}
+
+void TAuFileIn::BeginRead() {
+  if (FBusy) throw EAuException("The component is Busy");
+  if (!FStreamAssigned && FWideFileName.empty())
+    throw EAuException("The file name is not assigned");
+  FBusy = true;
+  try {
+    FPosition = 0;
+    OpenFile();
+    if (!FValid) throw EAuException("The file \"" + FFileName + "\" is not a valid audio file");
+    const int32_t frame = FChannels * FBitsPerSample / 8;
+    if (frame <= 0 || frame > 0xFFFF || FSampleRate <= 0)
+      throw EAuException("The audio format of \"" + FFileName + "\" is not supported");
+    FFrameSize = static_cast<uint16_t>(frame);
+
+    const int64_t size = FSize;
+    FTotalSamples = size >= 0 ? size / FFrameSize : -1;
+    FTotalTimeSeconds = FTotalSamples > 0 ? static_cast<int32_t>(FTotalSamples / FSampleRate) : 0;
+    if (FStartSample > 0) {
+      Seek(0);  // busy: moves the decoder to the start of the range
+      FPosition = 0;
+    }
+    if (FStartSample > 0 || FEndSample != -1) {
+      if (FTotalSamples >= 0 && FEndSample >= FTotalSamples) FEndSample = -1;
+      int64_t frames;
+      if (FEndSample != -1)
+        frames = FEndSample - FStartSample + 1;  // the end sample is part of the range
+      else if (FTotalSamples >= 0)
+        frames = FTotalSamples - FStartSample;
+      else
+        frames = -1;  // unknown length, and no end bounds it
+      if (frames != -1) {
+        frames = std::max<int64_t>(frames, 0);
+        FTotalSamples = frames;
+        FSize = frames * FFrameSize;
+      } else {
+        FTotalSamples = -1;
+        FSize = -1;
+      }
+    }
+    FBufStart = 0;
+    FBufEnd = 0;
+  } catch (...) {
+    // A failed start leaves the input idle and closed, ready for another try.
+    FBusy = false;
+    try {
+      TCriticalSectionGuard g(FOpenLock);
+      CloseFileLocked();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+void TAuFileIn::EndRead() {
+  {
+    TCriticalSectionGuard g(FOpenLock);
+    CloseFileLocked();
+  }
+  FStartSample = 0;
+  FEndSample = -1;
+  FBusy = false;
+}
+
+// ===========================================================================
+// TAuConverter
+
+TAuConverter::TAuConverter(TComponent* AOwner) : TAuInput(AOwner) {}
+
+void TAuConverter::Notification(TComponent* AComponent, TOperation Operation) {
+  TAuInput::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FInput) SetInput(nullptr);
+}
+
+void TAuConverter::SetInput(TAuInput* Value) {
+  if (Value == this) return;
+  TCriticalSectionGuard g(FDataLock);
+  if (FBusy && Value) {
+    if (FInput) FInput->Flush();
+    Value->Init();
+  }
+  if (FInput && FInput != Value) RemoveFreeNotification(FInput);
+  FInput = Value;
+  if (Value) FreeNotification(Value);
+}
+
+int32_t TAuConverter::GetBitsPerSample() { return FInput ? FInput->BitsPerSample() : 0; }
+int32_t TAuConverter::GetChannels() { return FInput ? FInput->Channels() : 0; }
+int32_t TAuConverter::GetSampleRate() { return FInput ? FInput->SampleRate() : 0; }
+
+void TAuConverter::ReadData(void*& Buffer, uint32_t& Bytes) {
+  TCriticalSectionGuard g(FDataLock);
+  if (FEndOfData) {
+    Buffer = nullptr;
+    Bytes = 0;
+    return;
+  }
+  if (RequestBelowFrame(Buffer, Bytes)) return;
+  ReadRaw(Buffer, Bytes);
+  if (Bytes == 0) {
+    Buffer = nullptr;
+    FEndOfData = true;
+    return;
+  }
+  FPosition += Bytes;
+  const int64_t size = FSize;
+  if (size > 0 && FPosition > size) {
+    const int64_t surplus = std::min<int64_t>(FPosition - size, Bytes);
+    Bytes -= static_cast<uint32_t>(surplus);
+    FEndOfData = true;
+  }
+}
+
+void TAuConverter::Pause() {
+  if (FInput) FInput->Pause();
+}
+
+void TAuConverter::Resume() {
+  if (FInput) FInput->Resume();
+}
+
+// ===========================================================================
+// The worker
+
+namespace {
+thread_local TAuThread* CurrentWorker = nullptr;
+}
+
+bool AuWorkerCheckPoint() {
+  TAuThread* w = CurrentWorker;
+  if (!w) return false;
+  if (w->FPauseRequest && !w->FStopRequest) w->IdleWhilePaused();
+  return w->FStopRequest;
+}
+
+void TAuThread::NotifyHandshake() {
+  { std::lock_guard<std::mutex> lk(FHandshakeMutex); }
+  FHandshake.notify_all();
+}
+
+void TAuThread::IdleWhilePaused() {
+  FPaused = true;
+  NotifyHandshake();
+  std::unique_lock<std::mutex> lk(FHandshakeMutex);
+  FHandshake.wait(lk, [this] { return !FPauseRequest || FStopRequest; });
+  lk.unlock();
+  FPaused = false;
+  NotifyHandshake();
+}
+
+void TAuThread::Execute() {
+  CurrentWorker = this;
+  for (;;) {
+    Suspend();  // until Run (or the end of the output)
+    if (Terminated()) break;
+    DoRun();
+  }
+}
+
+void TAuThread::DoRun() {
+  TAuOutput* owner = FOwner;
+  try {
+    owner->FBusy = true;
+    owner->Prepare();
+    owner->FPrepared = true;
+    bool more = true;
+    while (!FStopRequest && more) {
+      const int32_t p = owner->Progress();
+      if (p != owner->FLastProgress) {
+        owner->FLastProgress = p;
+        if (owner->OnProgress) TEventHandler::PostProgress(owner, owner->OnProgress);
+      }
+      if (FPauseRequest) {
+        IdleWhilePaused();
+      } else {
+        more = owner->WriteBlock(FStopRequest);
+      }
+    }
+  } catch (const std::exception& E) {
+    owner->SetExceptionMessage(E.what());
+    if (owner->OnThreadException) TEventHandler::PostException(owner, owner->OnThreadException);
+  } catch (...) {
+    owner->SetExceptionMessage("Unknown error");
+    if (owner->OnThreadException) TEventHandler::PostException(owner, owner->OnThreadException);
+  }
+  try {
+    owner->EndRun();
+  } catch (...) {
+    owner->FBusy = false;
+  }
+  FPaused = false;
+  if (FSendDone && owner->OnDone) TEventHandler::PostDone(owner, owner->OnDone);
+  FRunsEnded.fetch_add(1);
+  NotifyHandshake();
+}
+
+// ===========================================================================
+// TAuOutput
+
+TAuOutput::TAuOutput(TComponent* AOwner) : TComponent(AOwner) {
+  if (Designing()) return;
+  TEventHandler::AddRef();
+  TEventHandler::RegisterSender(this);
+  FThread = new TAuThread(this);
+  FThread->Start();
+}
+
+void TAuOutput::ShutDownWorker() {
+  if (!FThread) return;
+  try {
+    Stop(false);
+  } catch (...) {
+  }
+  FThread->Terminate();
+  FThread->Resume();
+  FThread->WaitFor();
+  delete FThread;
+  FThread = nullptr;
+  TEventHandler::UnregisterSender(this);
+  TEventHandler::Release();
+}
+
+void TAuOutput::BeforeDestruction() {
+  ShutDownWorker();
+  TComponent::BeforeDestruction();
+}
+
+TAuOutput::~TAuOutput() {
+  // Normally done by BeforeDestruction; an output deleted directly must still not
+  // leave its worker running.
+  ShutDownWorker();
+}
+
+void TAuOutput::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FInput) SetInput(nullptr);
+}
+
+void TAuOutput::SetInput(TAuInput* Value) {
+  if (FInput && FInput != Value) RemoveFreeNotification(FInput);
+  if (FBusy) {
+    Stop(false);
+    FInput = Value;
+    if (Value) {
+      FreeNotification(Value);
+      Run();
+    }
+    return;
+  }
+  FInput = Value;
+  if (Value) FreeNotification(Value);
+}
+
+std::string TAuOutput::ExceptionMessage() const {
+  std::lock_guard<std::mutex> lk(FMessageMutex);
+  return FExceptionMessage;
+}
+
+void TAuOutput::SetExceptionMessage(const std::string& Msg) {
+  std::lock_guard<std::mutex> lk(FMessageMutex);
+  FExceptionMessage = Msg;
+}
+
+void TAuOutput::Run() {
+  SetExceptionMessage("");
+  if (FBusy) throw EAuException("Component is Busy");
+  if (!FInput) throw EAuException("Input is not assigned");
+  if (!FThread) return;
+  // Everything a run starts from is set here, before the worker wakes, so a Run that
+  // follows a Stop at once, or comes from an OnDone handler, is never lost.
+  FBusy = true;
+  FStopping = false;
+  FThread->FStopRequest = false;
+  FThread->FPauseRequest = false;
+  FThread->FPaused = false;
+  FThread->FSendDone = true;
+  FThread->FRunsRequested.fetch_add(1);
+  FThread->Resume();
+}
+
+void TAuOutput::Stop(bool Async) {
+  if (!FThread) return;
+  TAuThread* t = FThread;
+  FStopping = true;
+  t->FSendDone = Async;
+  t->FStopRequest = true;
+  if (t->FPaused) t->FPauseRequest = false;
+  t->NotifyHandshake();
+  if (Async) return;
+  // Nothing of this run reaches the application any more, then wait for its end.
+  TEventHandler::RemoveEvents(this);
+  auto ended = [t] { return t->FRunsEnded.load() == t->FRunsRequested.load(); };
+  while (!ended()) {
+    if (IsMainThread()) {
+      CheckSynchronize(2);
+    } else {
+      std::unique_lock<std::mutex> lk(t->FHandshakeMutex);
+      t->FHandshake.wait_for(lk, std::chrono::milliseconds(20), ended);
+    }
+  }
+  TEventHandler::RemoveEvents(this);
+  t->FSendDone = true;
+}
+
+void TAuOutput::Pause() {
+  if (!FInput) throw EAuException("Input is not assigned.");
+  if (!FBusy || !FThread) return;
+  TAuThread* t = FThread;
+  t->FPauseRequest = true;
+  t->NotifyHandshake();
+  {
+    std::unique_lock<std::mutex> lk(t->FHandshakeMutex);
+    t->FHandshake.wait_for(lk, std::chrono::milliseconds(PauseHandshakeTimeoutMs), [this, t] {
+      return t->FPaused || !FBusy || t->FStopRequest;
+    });
+  }
+  FInput->Pause();
+}
+
+void TAuOutput::Resume() {
+  if (!FBusy || !FThread) return;
+  TAuThread* t = FThread;
+  if (FInput) FInput->Resume();
+  t->FPauseRequest = false;
+  t->NotifyHandshake();
+  std::unique_lock<std::mutex> lk(t->FHandshakeMutex);
+  t->FHandshake.wait_for(lk, std::chrono::milliseconds(PauseHandshakeTimeoutMs), [this, t] {
+    return !t->FPaused || !FBusy || t->FStopRequest;
+  });
+}
+
+TAuOutputStatus TAuOutput::Status() const {
+  if (!FBusy) return asIdle;
+  if (FThread && FThread->FPaused) return asPaused;
+  return asWorking;
+}
+
+int32_t TAuOutput::Progress() const {
+  TAuInput* in = FInput;
+  if (!in) return 0;
+  const int64_t size = in->Size();
+  if (size < 0) return -1;
+  if (size == 0) return 0;
+  const int64_t p = Round(static_cast<double>(in->Position()) / static_cast<double>(size) * 100.0);
+  return static_cast<int32_t>(std::clamp<int64_t>(p, 0, 100));
+}
+
+void TAuOutput::SetThreadPriority(TThreadPriority Priority) {
+  if (FThread) FThread->SetPriority(Priority);
+}
+
+void TAuOutput::EndRun() {
+  if (!FBusy) return;
+  FPrepared = false;
+  Finish();
+  FStopping = false;
+  FBusy = false;
+}
+
+// ===========================================================================
+// TAuFileOut, TAuFileStream
+
+void TAuFileOut::SetFileName(const std::string& Value) {
+  FFileName = Value;
+  FWideFileName = UTF8ToUTF16(Value);
+}
+
+void TAuFileOut::SetFileMode(TFileOutputMode) { FFileMode = foRewrite; }
+
+TAuFileStream::TAuFileStream(const std::string& FileName, uint16_t Mode) : THandleStream(-1) {
+  FHandle = FileOpenMode(FileName, Mode);
+  if (FHandle < 0) throw EAuException(SysErrorMessage(errno));
+}
+
+TAuFileStream::~TAuFileStream() {
+  if (FHandle >= 0) ::close(FHandle);
+}
+
+// ===========================================================================
+// TEventHandler
+
+namespace {
+
+struct TEventRecord {
+  TEventHandler::TEventKind Kind;
+  TComponent* Sender;
+  std::function<void(TComponent*)> Handler;
+  uint64_t Epoch;
+};
+
+std::mutex QueueLock;  // guards everything below
+std::deque<TEventRecord> Queue;
+// Senders that may still receive notifications, with the epoch their records must carry.
+std::unordered_map<TComponent*, uint64_t> Senders;
+TEventHandler* Instance = nullptr;
+int RefCount = 0;
+std::mutex RefLock;
+TEvent MainEvent(false, false);
+
+void PostEvent(TEventHandler::TEventKind Kind, TComponent* Sender,
+               const std::function<void(TComponent*)>& Handler) {
+  {
+    std::lock_guard<std::mutex> lk(QueueLock);
+    auto it = Senders.find(Sender);
+    if (it == Senders.end()) return;
+    Queue.push_back(TEventRecord{Kind, Sender, Handler, it->second});
+  }
+  MainEvent.SetEvent();
+}
+
+bool PopEvent(TEventRecord& Rec) {
+  std::lock_guard<std::mutex> lk(QueueLock);
+  if (Queue.empty()) return false;
+  Rec = std::move(Queue.front());
+  Queue.pop_front();
+  return true;
+}
+
+}  // namespace
+
+void TEventHandler::AddRef() {
+  std::lock_guard<std::mutex> lk(RefLock);
+  if (RefCount++ == 0) {
+    Instance = new TEventHandler();
+    Instance->Start();
+  }
+}
+
+void TEventHandler::Release() {
+  TEventHandler* last = nullptr;
+  {
+    std::lock_guard<std::mutex> lk(RefLock);
+    if (RefCount == 0) return;
+    if (--RefCount == 0) {
+      last = Instance;
+      Instance = nullptr;
+    }
+  }
+  if (last) {
+    last->Terminate();
+    MainEvent.SetEvent();
+    last->WaitFor();
+    delete last;
+  }
+}
+
+void TEventHandler::PostProgress(TAuOutput* Sender, const TOutputProgressEvent& Handler) {
+  PostEvent(ekProgress, Sender, Handler);
+}
+
+void TEventHandler::PostDone(TAuOutput* Sender, const TOutputDoneEvent& Handler) {
+  PostEvent(ekDone, Sender, Handler);
+}
+
+void TEventHandler::PostException(TComponent* Sender, const TThreadExceptionEvent& Handler) {
+  PostEvent(ekException, Sender, Handler);
+}
+
+void TEventHandler::RemoveEvents(TComponent* Sender) {
+  std::lock_guard<std::mutex> lk(QueueLock);
+  Queue.erase(std::remove_if(Queue.begin(), Queue.end(),
+                             [Sender](const TEventRecord& R) { return R.Sender == Sender; }),
+              Queue.end());
+  // Records already taken by the dispatcher carry the old epoch and are dropped too.
+  auto it = Senders.find(Sender);
+  if (it != Senders.end()) ++it->second;
+}
+
+void TEventHandler::RegisterSender(TComponent* Sender) {
+  std::lock_guard<std::mutex> lk(QueueLock);
+  Senders.emplace(Sender, 0);
+}
+
+void TEventHandler::UnregisterSender(TComponent* Sender) {
+  std::lock_guard<std::mutex> lk(QueueLock);
+  Senders.erase(Sender);
+  Queue.erase(std::remove_if(Queue.begin(), Queue.end(),
+                             [Sender](const TEventRecord& R) { return R.Sender == Sender; }),
+              Queue.end());
+}
+
+void TEventHandler::Execute() {
+  while (!Terminated()) {
+    TEventRecord rec;
+    while (!Terminated() && PopEvent(rec)) {
+      Synchronize([&rec] {
+        // Runs on the main thread, which is also the only thread that stops and frees
+        // outputs: the check and the call cannot be overtaken by either.
+        {
+          std::lock_guard<std::mutex> lk(QueueLock);
+          auto it = Senders.find(rec.Sender);
+          if (it == Senders.end() || it->second != rec.Epoch) return;
+        }
+        if (rec.Handler) rec.Handler(rec.Sender);
+      });
+    }
+    MainEvent.WaitFor(100);
+  }
+}

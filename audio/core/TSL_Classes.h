@@ -1,0 +1,380 @@
+#pragma once
+// The pipeline core: inputs deliver interleaved little-endian PCM on demand,
+// converters pull from another input and transform the data, outputs own a worker
+// thread that pulls blocks from their input and writes them to a destination.
+// Data moves by pulling only.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/Streams.h"
+#include "platform/rtl/SyncObjs.h"
+#include "platform/rtl/SysUtils.h"
+#include "platform/rtl/Threads.h"
+
+class EAuException : public Exception {
+public:
+  using Exception::Exception;
+};
+
+// Serialises the loading and binding of codec libraries across all threads.
+extern TCriticalSection LoadLock;
+
+enum TFileOutputMode : uint8_t { foRewrite, foAppend };
+enum TAuOutputStatus : uint8_t { asWorking, asPaused, asIdle };
+
+using TOutputDoneEvent = std::function<void(TComponent* Sender)>;
+using TOutputProgressEvent = std::function<void(TComponent* Sender)>;
+using TThreadExceptionEvent = std::function<void(TComponent* Sender)>;
+
+// ---------------------------------------------------------------------------
+// Inputs
+
+class TAuInput : public TComponent {
+public:
+  explicit TAuInput(TComponent* AOwner);
+
+  int32_t BitsPerSample() { return GetBitsPerSample(); }
+  int32_t Channels() { return GetChannels(); }
+  int32_t SampleRate() { return GetSampleRate(); }
+  int32_t TotalTime() { return GetTotalTime(); }
+  int64_t TotalSamples() { return GetTotalSamples(); }
+
+  // Bytes delivered in the current run, and bytes the run will deliver (-1: unknown).
+  // Read without a lock by progress reporting on another thread.
+  int64_t Position() const { return FPosition; }
+  int64_t Size() const { return FSize; }
+  uint16_t FrameSize() const { return FFrameSize; }
+  bool Busy() const { return FBusy; }
+  bool EndOfData() const { return FEndOfData; }
+
+  // Starts a run (BeginRead under the data lock). A failure ends the data and is raised
+  // again as EAuException with the same message.
+  void Init();
+  // Ends a run (EndRead under the data lock).
+  void Flush();
+  // The read consumers call. Buffer points into the component's own memory and stays
+  // valid until the next read; Bytes in: wanted, out: delivered (0: the data ended).
+  virtual void ReadData(void*& Buffer, uint32_t& Bytes);
+  // One ReadData of at most BufferSize bytes copied into Buffer; returns the count.
+  uint32_t CopyData(void* Buffer, uint32_t BufferSize);
+  // Fills Buffer with whole frames until no further frame fits or the data ends
+  // (Eof set).
+  uint32_t FillBuffer(void* Buffer, uint32_t BufferSize, bool& Eof);
+  void Lock() { FDataLock.Enter(); }
+  void Unlock() { FDataLock.Leave(); }
+  // Ends a run whatever state it is in; never raises.
+  virtual void Reset();
+  virtual void Pause() {}
+  virtual void Resume() {}
+
+protected:
+  virtual int32_t GetBitsPerSample() = 0;
+  virtual int32_t GetChannels() = 0;
+  virtual int32_t GetSampleRate() = 0;
+  virtual int32_t GetTotalTime() { return 0; }
+  virtual int64_t GetTotalSamples() { return 0; }
+  // Per-run set-up and tear-down; only Init and Flush call them.
+  virtual void BeginRead() = 0;
+  virtual void EndRead() = 0;
+  // The component's own read (see ReadData); 0 bytes means the data has ended.
+  virtual void ReadRaw(void*& Buffer, uint32_t& Bytes) = 0;
+  // A request smaller than one frame at a frame boundary: nothing is read and the
+  // data does not end.
+  bool RequestBelowFrame(void*& Buffer, uint32_t& Bytes) const;
+
+  std::atomic<int64_t> FPosition{0};
+  std::atomic<int64_t> FSize{0};
+  uint16_t FFrameSize = 0;
+  std::atomic<bool> FBusy{false};
+  // Half-open window [FBufStart, FBufEnd) of not yet delivered bytes in the
+  // component's own decode buffer; empty when FBufStart >= FBufEnd.
+  int32_t FBufStart = 0;
+  int32_t FBufEnd = 0;
+  TCriticalSection FDataLock;
+  bool FEndOfData = false;
+};
+
+// An input that reads a stream, with a sample range and looping.
+class TAuStreamedInput : public TAuInput {
+public:
+  explicit TAuStreamedInput(TComponent* AOwner);
+
+  TStream* Stream() const { return FStream; }
+  virtual void SetStream(TStream* Value);
+  bool Seekable() const { return FSeekable; }
+  int64_t StartSample() const { return FStartSample; }
+  void SetStartSample(int64_t V) { FStartSample = V; }
+  int64_t EndSample() const { return FEndSample; }
+  void SetEndSample(int64_t V) { FEndSample = V; }
+  bool Loop() const { return FLoop; }
+  void SetLoop(bool V) { FLoop = V; }
+
+  void ReadData(void*& Buffer, uint32_t& Bytes) override;
+  // Idle: the next run starts at SampleNum. Busy: the decoder moves to SampleNum frames
+  // after the start of the range. False when the input cannot seek there.
+  bool Seek(int64_t SampleNum);
+
+protected:
+  // The component's own seek to a frame counted from the start of the data; it may move
+  // SampleNum to the frame it really reached.
+  virtual bool SeekRaw(int64_t& SampleNum) = 0;
+  void RestartLoop();
+
+  TStream* FStream = nullptr;
+  bool FStreamAssigned = false;
+  bool FSeekable = true;
+  int64_t FStartSample = 0;
+  int64_t FEndSample = -1;
+  bool FLoop = false;
+  int64_t FTotalSamples = 0;
+
+private:
+  bool FLoopRestartPending = false;
+};
+
+// An input that reads a named file or a supplied stream.
+//
+// Descendants implement DoOpenFile and DoCloseFile; OpenFile and CloseFile wrap them
+// with the open lock, the open count and the stream's ownership.
+class TAuFileIn : public TAuStreamedInput {
+public:
+  explicit TAuFileIn(TComponent* AOwner);
+  ~TAuFileIn() override;
+  void BeforeDestruction() override;
+
+  const std::string& FileName() const { return FFileName; }
+  // Closes the file first. Raises EAuException while a run is in progress.
+  void SetFileName(const std::string& Value);
+  void SetStream(TStream* Value) override;
+  // True when the file (or stream) can be read; a valid file stays open.
+  bool Valid();
+
+  // Opens the source and reads its format, when it is not open yet.
+  void OpenFile();
+  // Releases the decoder and the stream. Raises EAuException while a run is in progress.
+  void CloseFile();
+  int32_t OpenCount() const { return FOpenCount; }
+
+  void Reset() override;
+
+protected:
+  // Open the stream unless one was supplied (use OpenOwnStream), then fill
+  // FBitsPerSample, FChannels, FSampleRate, FSize and FValid.
+  virtual void DoOpenFile() = 0;
+  // Release the decoder. The stream itself is closed (or a supplied one rewound) afterwards.
+  virtual void DoCloseFile() = 0;
+  // Opens FFileName for reading as the component's own stream.
+  void OpenOwnStream();
+
+  int32_t GetBitsPerSample() override;
+  int32_t GetChannels() override;
+  int32_t GetSampleRate() override;
+  int32_t GetTotalTime() override;
+  int64_t GetTotalSamples() override;
+  void BeginRead() override;
+  void EndRead() override;
+
+  TCriticalSection FOpenLock;
+  std::string FFileName;
+  std::u16string FWideFileName;
+  int32_t FOpenCount = 0;
+  bool FValid = false;
+  int32_t FBitsPerSample = 0;
+  int32_t FSampleRate = 0;
+  int32_t FChannels = 0;
+  int32_t FTotalTimeSeconds = 0;
+
+private:
+  void ReleaseStream();
+  void CloseFileLocked();
+};
+
+// An input that pulls from another input and transforms the data.
+class TAuConverter : public TAuInput {
+public:
+  explicit TAuConverter(TComponent* AOwner);
+
+  TAuInput* Input() const { return FInput; }
+  virtual void SetInput(TAuInput* Value);
+  void ReadData(void*& Buffer, uint32_t& Bytes) override;
+  void Pause() override;
+  void Resume() override;
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  int32_t GetBitsPerSample() override;
+  int32_t GetChannels() override;
+  int32_t GetSampleRate() override;
+
+  TAuInput* FInput = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Outputs
+
+class TAuOutput;
+
+// The worker thread of one output: prepare, a loop of blocks, finish, per run.
+class TAuThread : public TThread {
+public:
+  explicit TAuThread(TAuOutput* AOwner) : FOwner(AOwner) {}
+
+  TAuOutput* Owner() const { return FOwner; }
+  bool Paused() const { return FPaused; }
+  bool StopRequest() const { return FStopRequest; }
+
+protected:
+  void Execute() override;
+
+private:
+  friend class TAuOutput;
+  friend bool AuWorkerCheckPoint();
+  void DoRun();
+  // Acknowledges a requested pause and idles until resumed or stopped.
+  void IdleWhilePaused();
+  void NotifyHandshake();
+
+  TAuOutput* FOwner;
+  std::atomic<bool> FSendDone{true};
+  std::atomic<bool> FStopRequest{false};
+  std::atomic<bool> FPauseRequest{false};
+  std::atomic<bool> FPaused{false};
+  // Runs asked for by Run and runs that have fully ended (done posted).
+  std::atomic<uint64_t> FRunsRequested{0};
+  std::atomic<uint64_t> FRunsEnded{0};
+  // The pause/resume/stop handshake of this output alone.
+  std::mutex FHandshakeMutex;
+  std::condition_variable FHandshake;
+};
+
+// For inputs doing long work on the worker thread (inside Prepare or a read): answers
+// a pending pause (idling until resumed) and returns true when the run is to stop.
+// Off a worker thread it returns false.
+bool AuWorkerCheckPoint();
+
+class TAuOutput : public TComponent {
+public:
+  explicit TAuOutput(TComponent* AOwner);
+  ~TAuOutput() override;
+  void BeforeDestruction() override;
+
+  TAuInput* Input() const { return FInput; }
+  virtual void SetInput(TAuInput* Value);
+  bool Busy() const { return FBusy; }
+  bool Stopping() const { return FStopping; }
+  bool Prepared() const { return FPrepared; }
+  std::string ExceptionMessage() const;
+
+  // Starts a run on the worker thread.
+  void Run();
+  // Async: returns at once and the run ends with OnDone. Not async: returns once the
+  // run has ended, and no notification of that run is delivered afterwards.
+  void Stop(bool Async = true);
+  void Pause();
+  void Resume();
+  TAuOutputStatus Status() const;
+  // Percent of the input delivered (0..100), -1 when the input's size is unknown.
+  int32_t Progress() const;
+  void SetThreadPriority(TThreadPriority Priority);
+
+  TOutputDoneEvent OnDone;
+  TOutputProgressEvent OnProgress;
+  TThreadExceptionEvent OnThreadException;
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  // One step of output work; false when the output has finished. Abort is the stop
+  // request at the moment of the call.
+  virtual bool WriteBlock(bool Abort) = 0;
+  // Close the destination and Flush the input. Runs after every run that started,
+  // also when Prepare failed half-way.
+  virtual void Finish() = 0;
+  // Init the input and open the destination.
+  virtual void Prepare() = 0;
+
+  std::atomic<bool> FStopping{false};
+  std::atomic<bool> FPrepared{false};
+  std::atomic<int32_t> FLastProgress{0};
+  TAuInput* FInput = nullptr;
+  std::atomic<bool> FBusy{false};
+
+private:
+  friend class TAuThread;
+  void EndRun();
+  void SetExceptionMessage(const std::string& Msg);
+  void ShutDownWorker();
+
+  mutable std::mutex FMessageMutex;
+  std::string FExceptionMessage;
+  TAuThread* FThread = nullptr;
+};
+
+class TAuStreamedOutput : public TAuOutput {
+public:
+  using TAuOutput::TAuOutput;
+  TStream* Stream() const { return FStream; }
+  // A supplied stream is neither created nor freed by the output.
+  void SetStream(TStream* Value) {
+    FStream = Value;
+    FStreamAssigned = Value != nullptr;
+  }
+
+protected:
+  TStream* FStream = nullptr;
+  bool FStreamAssigned = false;
+};
+
+class TAuFileOut : public TAuStreamedOutput {
+public:
+  using TAuStreamedOutput::TAuStreamedOutput;
+  const std::string& FileName() const { return FFileName; }
+  void SetFileName(const std::string& Value);
+  TFileOutputMode FileMode() const { return FFileMode; }
+  // Outputs that cannot append keep foRewrite whatever is asked.
+  virtual void SetFileMode(TFileOutputMode Value);
+
+protected:
+  std::string FFileName;
+  std::u16string FWideFileName;
+  TFileOutputMode FFileMode = foRewrite;
+};
+
+// A file opened by name. Mode fmCreate (0xFFFF) creates or truncates for reading and
+// writing; any other mode opens an existing file with access Mode & 3 (0 read, 1 write,
+// 2 both). Share bits are accepted and have no effect. A failure raises EAuException
+// with the system's text.
+class TAuFileStream : public THandleStream {
+public:
+  TAuFileStream(const std::string& FileName, uint16_t Mode);
+  ~TAuFileStream() override;
+};
+
+// ---------------------------------------------------------------------------
+// The dispatcher: one thread per process that hands the workers' notifications to
+// the main (GUI) thread by synchronised calls, in posting order.
+
+class TEventHandler : public TThread {
+public:
+  enum TEventKind : uint8_t { ekProgress = 0, ekDone = 1, ekException = 2 };
+
+  static void AddRef();
+  static void Release();
+  static void PostProgress(TAuOutput* Sender, const TOutputProgressEvent& Handler);
+  static void PostDone(TAuOutput* Sender, const TOutputDoneEvent& Handler);
+  static void PostException(TComponent* Sender, const TThreadExceptionEvent& Handler);
+  // Drops the queued notifications of Sender and every one already taken from the
+  // queue but not yet delivered.
+  static void RemoveEvents(TComponent* Sender);
+  // Sender takes part in delivery only while registered (from creation to destruction).
+  static void RegisterSender(TComponent* Sender);
+  static void UnregisterSender(TComponent* Sender);
+
+protected:
+  void Execute() override;
+};

@@ -1,0 +1,86 @@
+#include "platform/rtl/DynLib.h"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <unistd.h>
+
+#include "platform/rtl/FileUtils.h"
+
+namespace {
+
+std::string TakeDlError() {
+  const char* e = dlerror();
+  return e ? std::string(e) : std::string("unknown loader error");
+}
+
+// Loads FileName after the search rule; Path receives where it came from, Error
+// the loader's text on failure.
+void* OpenLibrary(const std::string& FileName, std::string& Path, std::string& Error) {
+  Path.clear();
+  Error.clear();
+  // dlopen(nullptr) would hand back the program itself.
+  if (FileName.empty()) {
+    Error = "No library name given";
+    return nullptr;
+  }
+  std::string tried = FileName;
+  void* h = nullptr;
+  if (FileName.find('/') == std::string::npos) {
+    const std::string local = ProgramDir() + FileName;
+    h = dlopen(local.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (h) {
+      tried = local;
+    } else {
+      // A copy beside the program that exists but cannot be loaded explains the
+      // failure better than the search path's "not found".
+      std::string localError = TakeDlError();
+      h = dlopen(FileName.c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (!h) Error = access(local.c_str(), F_OK) == 0 ? localError : TakeDlError();
+    }
+  } else {
+    h = dlopen(FileName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!h) Error = TakeDlError();
+  }
+  if (!h) return nullptr;
+  link_map* map = nullptr;
+  if (dlinfo(h, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && map->l_name[0])
+    Path = map->l_name;
+  else
+    Path = tried;
+  return h;
+}
+
+}  // namespace
+
+TDynLib::~TDynLib() { Unload(); }
+
+bool TDynLib::Load(const std::string& FileName) {
+  Unload();
+  FFileName = FileName;
+  FHandle = OpenLibrary(FileName, FLoadedPath, FLastError);
+  return FHandle != nullptr;
+}
+
+void TDynLib::Unload() {
+  if (FHandle) {
+    dlclose(FHandle);
+    FHandle = nullptr;
+  }
+  FLoadedPath.clear();
+}
+
+void* TDynLib::Symbol(const char* Name) const { return GetProcAddress(FHandle, Name); }
+
+void* LoadLibrary(const std::string& FileName) {
+  std::string path, error;
+  return OpenLibrary(FileName, path, error);
+}
+
+void* GetProcAddress(void* Handle, const char* Name) {
+  if (!Handle || !Name) return nullptr;
+  return dlsym(Handle, Name);
+}
+
+void FreeLibrary(void* Handle) {
+  if (Handle) dlclose(Handle);
+}
