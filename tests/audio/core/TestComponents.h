@@ -86,6 +86,8 @@ public:
 
   uint32_t BlockSize = 4096;
   bool Keep = true;
+  // Take each block with ReadData and drop it, without copying it anywhere.
+  bool Discard = false;
   std::vector<uint8_t> Data;
   std::atomic<int64_t> BytesSeen{0};
   std::atomic<int> Prepares{0};
@@ -107,6 +109,13 @@ protected:
     if (Abort) SawAbort = true;
     const int b = Blocks++;
     if (OnBlock) OnBlock(b);
+    if (Discard) {
+      void* p = nullptr;
+      uint32_t n = BlockSize;
+      FInput->ReadData(p, n);
+      BytesSeen += n;
+      return n > 0;
+    }
     FBlock.resize(BlockSize);
     bool eof = false;
     const uint32_t n = FInput->FillBuffer(FBlock.data(), BlockSize, eof);
