@@ -1,0 +1,205 @@
+#include "fileinfo/APETag.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "fileinfo/TagFileIO.h"
+#include "platform/rtl/StrUtils.h"
+
+using namespace fileinfo;
+
+namespace {
+
+constexpr int64_t RecordSize = 32;
+constexpr int64_t ID3v1Size = 128;
+constexpr int64_t MinItemSize = 10;     // value size, flags, a one-letter name and its zero
+constexpr size_t MaxNameSize = 255;
+constexpr size_t MaxValueRead = 250;    // longer values are cut
+constexpr uint32_t afHasHeader = 0x80000000u, afIsHeader = 0x20000000u;
+constexpr uint32_t ItemTypeMask = 0x6, ItemBinary = 0x2;
+
+struct TAPELocation {
+  int64_t FileSize = 0;
+  bool FooterRead = false;  // the 32 bytes where a footer would be could be read
+  bool HasID3v1 = false;
+  std::string ID3v1;        // the block itself
+  bool Valid = false;       // a tag whose footer (and header, when flagged) checks out
+  uint32_t Version = 0, Size = 0, Count = 0, Flags = 0;
+  int64_t TagStart = 0;     // header, or first item when there is none
+  int64_t ItemsStart = 0;
+  int64_t FooterStart = 0;
+};
+
+struct TRecord {
+  uint32_t Version, Size, Count, Flags;
+};
+
+enum TCheck { ckNone, ckValid, ckReadError };
+
+TCheck ReadRecord(const TReadFile& F, int64_t Offset, TRecord& R) {
+  unsigned char b[RecordSize];
+  if (Offset < 0) return ckNone;
+  if (!F.ReadAt(Offset, b, RecordSize)) return ckReadError;
+  if (std::memcmp(b, "APETAGEX", 8) != 0) return ckNone;
+  R = {GetLE32(b + 8), GetLE32(b + 12), GetLE32(b + 16), GetLE32(b + 20)};
+  return ckValid;
+}
+
+// Checks a footer ending End bytes into the file against the file, and the
+// header it announces against the footer.
+TCheck CheckTag(const TReadFile& F, int64_t End, TAPELocation& L) {
+  TRecord r;
+  const TCheck c = ReadRecord(F, End - RecordSize, r);
+  if (c != ckValid) return c;
+  if ((r.Version != 1000 && r.Version != 2000) || (r.Flags & afIsHeader) != 0) return ckNone;
+  if (r.Size < RecordSize || r.Size > End) return ckNone;
+  if (r.Count > (r.Size - RecordSize) / MinItemSize) return ckNone;
+  const bool hasHeader = r.Version >= 2000 && (r.Flags & afHasHeader) != 0;
+  int64_t start = End - r.Size;
+  if (hasHeader) {
+    TRecord h;
+    const TCheck hc = ReadRecord(F, start - RecordSize, h);
+    if (hc != ckValid) return hc;
+    if (h.Size != r.Size || h.Count != r.Count || (h.Flags & afIsHeader) == 0) return ckNone;
+    start -= RecordSize;
+  }
+  L.Valid = true;
+  L.Version = r.Version;
+  L.Size = r.Size;
+  L.Count = r.Count;
+  L.Flags = r.Flags;
+  L.TagStart = start;
+  L.ItemsStart = End - r.Size;
+  L.FooterStart = End - RecordSize;
+  return ckValid;
+}
+
+// False only when the file cannot be read. A valid footer that ends the file
+// wins over an ID3v1 block: "TAG" 128 bytes before the end may just be part of
+// the tag's own items.
+bool Locate(const TReadFile& F, TAPELocation& L) {
+  L = TAPELocation();
+  L.FileSize = F.Size();
+  L.FooterRead = L.FileSize >= RecordSize;
+  TCheck c = CheckTag(F, L.FileSize, L);
+  if (c == ckReadError) return false;
+  if (c == ckValid) return true;
+  if (L.FileSize >= ID3v1Size) {
+    if (!F.ReadAt(L.FileSize - ID3v1Size, ID3v1Size, L.ID3v1)) return false;
+    L.HasID3v1 = L.ID3v1.compare(0, 3, "TAG") == 0;
+  }
+  if (!L.HasID3v1) {
+    L.ID3v1.clear();
+    return true;
+  }
+  L.FooterRead = L.FileSize - ID3v1Size >= RecordSize;
+  c = CheckTag(F, L.FileSize - ID3v1Size, L);
+  return c != ckReadError;
+}
+
+bool ValidName(const std::string& N) {
+  if (N.empty() || N.size() > MaxNameSize) return false;
+  for (char c : N)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) return false;
+  return true;
+}
+
+}  // namespace
+
+void TAPETag::AppendField(const std::string& Name, const std::string& Value) {
+  FFields.push_back({Name, Value});
+}
+
+std::string TAPETag::GetField(const std::string& Name) const {
+  for (const auto& f : FFields)
+    if (SameText(f.Name, Name)) return f.Value;
+  return std::string();
+}
+
+bool TAPETag::ReadFromFile(const std::string& FileName) {
+  FFields.clear();
+  FExists = false;
+  FVersion = 0;
+  FSize = 0;
+  TReadFile f(FileName);
+  TAPELocation l;
+  if (!f.IsOpen() || !Locate(f, l) || !l.FooterRead) return false;
+  if (!l.Valid) return true;
+  FExists = true;
+  FVersion = static_cast<int32_t>(l.Version);
+  FSize = static_cast<int32_t>(l.Size);
+  std::string items;
+  if (!f.ReadAt(l.ItemsStart, l.FooterStart - l.ItemsStart, items)) return false;
+  const auto* p = reinterpret_cast<const unsigned char*>(items.data());
+  size_t pos = 0;
+  // Every item must lie inside the tag; the first one that does not ends the list.
+  for (uint32_t i = 0; i < l.Count; ++i) {
+    if (items.size() - pos < 8) break;
+    const uint32_t valueSize = GetLE32(p + pos);
+    const uint32_t flags = GetLE32(p + pos + 4);
+    const size_t nameStart = pos + 8;
+    const size_t limit = std::min(items.size(), nameStart + MaxNameSize + 1);
+    const void* z = std::memchr(p + nameStart, 0, limit - nameStart);
+    if (!z) break;
+    const size_t nameEnd = static_cast<size_t>(static_cast<const unsigned char*>(z) - p);
+    if (valueSize > items.size() - nameEnd - 1) break;
+    const size_t valueStart = nameEnd + 1;
+    pos = valueStart + valueSize;
+    if ((flags & ItemTypeMask) == ItemBinary) continue;
+    std::string value = items.substr(valueStart, std::min<size_t>(valueSize, MaxValueRead));
+    if (valueSize > MaxValueRead) DropCutUTF8(value);
+    FFields.push_back({Trim(items.substr(nameStart, nameEnd - nameStart)), Trim(value)});
+  }
+  return true;
+}
+
+bool TAPETag::RemoveFromFile(const std::string& FileName) {
+  TAPELocation l;
+  {
+    TReadFile f(FileName);
+    if (!f.IsOpen() || !Locate(f, l)) return false;
+  }
+  if (!l.Valid) return true;
+  return RewriteTail(FileName, l.FileSize, l.TagStart, l.ID3v1);
+}
+
+bool TAPETag::SaveToFile(const std::string& FileName) {
+  int64_t size = RecordSize;
+  for (const auto& f : FFields) {
+    // A name the format cannot carry would make the whole tag unreadable.
+    if (!ValidName(f.Name)) return false;
+    size += static_cast<int64_t>(f.Name.size() + f.Value.size()) + 9;
+  }
+  if (size + RecordSize > UINT32_MAX || FFields.size() > UINT32_MAX) return false;
+  const auto count = static_cast<uint32_t>(FFields.size());
+  auto record = [&](std::string& S, uint32_t Flags) {
+    S += "APETAGEX";
+    PutLE32(S, 2000);
+    PutLE32(S, static_cast<uint32_t>(size));
+    PutLE32(S, count);
+    PutLE32(S, Flags);
+    S.append(8, '\0');
+  };
+  std::string tag;
+  record(tag, afHasHeader | afIsHeader);
+  for (const auto& f : FFields) {
+    PutLE32(tag, static_cast<uint32_t>(f.Value.size()));
+    PutLE32(tag, 0);
+    tag += f.Name;
+    tag += '\0';
+    tag += f.Value;
+  }
+  record(tag, afHasHeader);
+
+  TAPELocation l;
+  {
+    TReadFile f(FileName);
+    if (!f.IsOpen() || !Locate(f, l)) return false;
+  }
+  const int64_t keepEnd = l.Valid ? l.TagStart : l.FileSize - (l.HasID3v1 ? ID3v1Size : 0);
+  if (!RewriteTail(FileName, l.FileSize, keepEnd, tag + l.ID3v1)) return false;
+  FExists = true;
+  FVersion = 2000;
+  FSize = static_cast<int32_t>(size);
+  return true;
+}

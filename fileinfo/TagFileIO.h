@@ -1,0 +1,58 @@
+#pragma once
+// File access shared by the tag readers and writers. Everything here reports
+// failure by its result and never throws; no length read from a file reaches
+// these functions unchecked.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace fileinfo {
+
+// A file opened for reading by its 8-bit name; closed on destruction.
+class TReadFile {
+public:
+  TReadFile() = default;
+  explicit TReadFile(const std::string& FileName) { Open(FileName); }
+  ~TReadFile();
+  TReadFile(const TReadFile&) = delete;
+  TReadFile& operator=(const TReadFile&) = delete;
+
+  bool Open(const std::string& FileName);  // a regular file only
+  bool IsOpen() const { return FFd >= 0; }
+  int64_t Size() const { return FSize; }
+  // Reads exactly Count bytes at Offset; false when they are not all there.
+  bool ReadAt(int64_t Offset, void* Buffer, int64_t Count) const;
+  // As ReadAt, into a string of Count bytes.
+  bool ReadAt(int64_t Offset, int64_t Count, std::string& Data) const;
+
+private:
+  int FFd = -1;
+  int64_t FSize = 0;
+};
+
+// Rewrites the end of a file: the bytes from KeepEnd to the end (OldSize, as
+// the caller measured it) become NewTail. Appending and replacing a tail of the
+// same length are done in place and undone on failure; anything else writes a
+// complete new file through ReplaceFileSafely. A file that changed its size
+// since it was measured, or that has no write permission, is left alone.
+bool RewriteTail(const std::string& FileName, int64_t OldSize, int64_t KeepEnd,
+                 std::string_view NewTail);
+
+// Rewrites the start of a file: its first OldHeadSize bytes become NewHead.
+// Same length: in place (undone on failure); otherwise a complete new file.
+bool RewriteHead(const std::string& FileName, int64_t OldSize, int64_t OldHeadSize,
+                 std::string_view NewHead);
+
+// The first Count characters of a UTF-8 text.
+std::string FirstChars(const std::string& S, size_t Count);
+// Drops a character that a length limit cut in half at the end of a UTF-8 text.
+void DropCutUTF8(std::string& S);
+
+// Little- and big-endian helpers for byte buffers.
+uint32_t GetLE32(const void* P);
+uint32_t GetBE32(const void* P);
+void PutLE32(std::string& S, uint32_t V);
+void PutBE32(std::string& S, uint32_t V);
+
+}  // namespace fileinfo

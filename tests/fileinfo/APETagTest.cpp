@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "fileinfo/APETag.h"
+#include "fileinfo/TagFileIO.h"
+#include "tests/fileinfo/TestSupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+std::string LE32(uint32_t V) {
+  std::string s;
+  fileinfo::PutLE32(s, V);
+  return s;
+}
+
+std::string Item(const std::string& Name, const std::string& Value, uint32_t Flags = 0) {
+  return LE32(static_cast<uint32_t>(Value.size())) + LE32(Flags) + Name + std::string(1, '\0') + Value;
+}
+
+std::string Record(uint32_t Version, uint32_t Size, uint32_t Count, uint32_t Flags) {
+  return "APETAGEX" + LE32(Version) + LE32(Size) + LE32(Count) + LE32(Flags) + std::string(8, '\0');
+}
+
+// A tag around Items; with a header unless Version is 1000 or Header is false.
+std::string ApeTag(const std::string& Items, uint32_t Count, uint32_t Version = 2000, bool Header = true) {
+  const auto size = static_cast<uint32_t>(Items.size() + 32);
+  if (Version < 2000 || !Header) return Items + Record(Version, size, Count, 0);
+  return Record(Version, size, Count, 0xA0000000u) + Items + Record(Version, size, Count, 0x80000000u);
+}
+
+const char* const AppNames[12] = {"Artist", "Album", "Genre", "Year", "Track", "Title",
+                                  "Comment", "Composer", "Encoder", "Copyright", "Language", "Link"};
+
+class APETagTest : public ::testing::Test {
+protected:
+  TTempDir Dir;
+  std::string Audio = Filler(3000, 11);
+  std::string ID3v1 = "TAG" + std::string(125, 'i');
+  std::string File = Dir / "t.ape";
+
+  TAPETag ReadBack(const std::string& Contents, bool Result = true) {
+    WriteBytes(File, Contents);
+    TAPETag t;
+    EXPECT_EQ(t.ReadFromFile(File), Result);
+    EXPECT_TRUE(ReadBytes(File) == Contents) << "reading changed the file";
+    return t;
+  }
+};
+
+TEST_F(APETagTest, WritesTwelveItemsIntoWavPackForItsTools) {
+  REQUIRE_TOOL("wvunpack");
+  REQUIRE_TOOL("wvtag");
+  const std::string f = MakeWavPack(Dir, "w.wv");
+  const std::string audio = ReadBytes(f);
+  TAPETag w;
+  const char* values[12] = {"\xC5\x81\xC3\xB3\x64\xC5\xBA", "Album", "", "2003", "4", "Title",
+                            "", "", "Encoder", "", "", "http://x/"};
+  for (int i = 0; i < 12; ++i) w.AppendField(AppNames[i], values[i]);
+  ASSERT_TRUE(w.SaveToFile(f));
+  ASSERT_TRUE(w.SaveToFile(f));  // replaces, never stacks
+  const std::string now = ReadBytes(f);
+  EXPECT_TRUE(now.compare(0, audio.size(), audio) == 0) << "audio bytes changed";
+  size_t items = 0;
+  for (int i = 0; i < 12; ++i) items += 8 + std::string(AppNames[i]).size() + 1 + std::string(values[i]).size();
+  EXPECT_EQ(now.size(), audio.size() + items + 64);
+  TAPETag r;
+  ASSERT_TRUE(r.ReadFromFile(f));
+  EXPECT_TRUE(r.Exists());
+  EXPECT_EQ(r.Version(), 2000);
+  EXPECT_EQ(r.Size(), static_cast<int32_t>(items + 32));
+  ASSERT_EQ(r.Fields().size(), 12u);
+  for (int i = 0; i < 12; ++i) {
+    EXPECT_EQ(r.Fields()[i].Name, AppNames[i]);
+    EXPECT_EQ(r.Fields()[i].Value, values[i]);
+  }
+  auto out = RunTool("wvunpack -ss " + Quote(f));
+  EXPECT_EQ(out.ExitCode, 0) << out.Output;
+  // The tool lists the items that have a value.
+  EXPECT_NE(out.Output.find("APEv2 tag items:   7"), std::string::npos) << out.Output;
+  EXPECT_NE(out.Output.find("Encoder:           Encoder"), std::string::npos) << out.Output;
+  out = RunTool("wvtag -q -x Artist " + Quote(f));
+  EXPECT_NE(out.Output.find("\xC5\x81\xC3\xB3\x64\xC5\xBA"), std::string::npos) << out.Output;
+  out = RunTool("wvtag -q -x Link " + Quote(f));
+  EXPECT_NE(out.Output.find("http://x/"), std::string::npos) << out.Output;
+  // The audio still decodes and verifies.
+  out = RunTool("wvunpack -q -v " + Quote(f));
+  EXPECT_EQ(out.ExitCode, 0) << out.Output;
+}
+
+TEST_F(APETagTest, ReadsTagsWrittenByWvtagAndSkipsBinaryItems) {
+  REQUIRE_TOOL("wvtag");
+  const std::string f = MakeWavPack(Dir, "r.wv");
+  WriteBytes(Dir / "img.bin", std::string("abc\0\1\2", 6));
+  const auto out = RunTool("wvtag -q -w " + Quote("Artist=\xC5\x81\xC3\xB3\x64\xC5\xBA") + " -w Title=T " +
+                           "--write-binary-tag " + Quote("Cover Art (Front)=@" + Dir / "img.bin") + " -w Year=1999 " +
+                           Quote(f));
+  ASSERT_EQ(out.ExitCode, 0) << out.Output;
+  TAPETag t;
+  ASSERT_TRUE(t.ReadFromFile(f));
+  EXPECT_TRUE(t.Exists());
+  EXPECT_EQ(t.GetField("artist"), "\xC5\x81\xC3\xB3\x64\xC5\xBA");
+  EXPECT_EQ(t.GetField("TITLE"), "T");
+  EXPECT_EQ(t.GetField("Year"), "1999");
+  EXPECT_EQ(t.GetField("Cover Art (Front)"), "");
+  EXPECT_EQ(t.Fields().size(), 3u);
+}
+
+TEST_F(APETagTest, ID3v1BlockStaysLast) {
+  const std::string tag = ApeTag(Item("Artist", "A"), 1);
+  // Removal keeps the block.
+  WriteBytes(File, Audio + tag + ID3v1);
+  TAPETag t;
+  ASSERT_TRUE(t.RemoveFromFile(File));
+  EXPECT_TRUE(ReadBytes(File) == Audio + ID3v1);
+  // Saving into a file with only an ID3v1 block puts the tag before it.
+  TAPETag w;
+  w.AppendField("Artist", "A");
+  ASSERT_TRUE(w.SaveToFile(File));
+  EXPECT_TRUE(ReadBytes(File) == Audio + tag + ID3v1);
+  TAPETag r = ReadBack(ReadBytes(File));
+  EXPECT_EQ(r.GetField("Artist"), "A");
+  // Nothing to remove: nothing changes.
+  WriteBytes(File, Audio + ID3v1);
+  ASSERT_TRUE(t.RemoveFromFile(File));
+  EXPECT_TRUE(ReadBytes(File) == Audio + ID3v1);
+}
+
+// "TAG" 128 bytes before the end, with what looks like an older tag before it,
+// may be the inside of the tag that really ends the file.
+TEST_F(APETagTest, FooterAtTheEndWinsOverAnID3v1LookAlike) {
+  const std::string value = Record(1000, 32, 0, 0) + "TAG" + std::string(93, 'y');
+  const std::string tag = ApeTag(Item("Comment", value), 1);
+  ASSERT_EQ(tag.substr(tag.size() - 128, 3), "TAG");
+  TAPETag r = ReadBack(Audio + tag);
+  EXPECT_TRUE(r.Exists());
+  EXPECT_EQ(r.Fields().size(), 1u);
+  EXPECT_EQ(r.GetField("Comment").substr(0, 8), "APETAGEX");
+  ASSERT_TRUE(r.RemoveFromFile(File));
+  EXPECT_TRUE(ReadBytes(File) == Audio);
+}
+
+TEST_F(APETagTest, TagWithoutHeaderAndVersion1) {
+  const std::string items = Item("Title", "Old") + Item("Artist", "X");
+  for (const std::string& tag : {ApeTag(items, 2, 2000, false), ApeTag(items, 2, 1000)}) {
+    TAPETag r = ReadBack(Audio + tag);
+    EXPECT_TRUE(r.Exists());
+    EXPECT_EQ(r.GetField("title"), "Old");
+    EXPECT_EQ(r.Size(), static_cast<int32_t>(items.size() + 32));
+    ASSERT_TRUE(r.RemoveFromFile(File));
+    EXPECT_TRUE(ReadBytes(File) == Audio);  // Size bytes cut, not Size + 32
+  }
+}
+
+TEST_F(APETagTest, ValuesAreCutAndTrimmed) {
+  const std::string items = Item("Long", std::string(300, 'v')) + Item(" Name ", "  padded\r\n\0\0") +
+                            Item("Wide", std::string(249, 'w') + "\xC3\xA9" + "tail") + Item("Empty", "");
+  TAPETag r = ReadBack(Audio + ApeTag(items, 4));
+  ASSERT_EQ(r.Fields().size(), 4u);
+  EXPECT_EQ(r.GetField("long"), std::string(250, 'v'));
+  EXPECT_EQ(r.GetField("Name"), "padded");
+  EXPECT_EQ(r.GetField("wide"), std::string(249, 'w'));  // the cut character is dropped
+  EXPECT_EQ(r.GetField("empty"), "");
+  EXPECT_EQ(r.GetField("missing"), "");
+}
+
+TEST_F(APETagTest, ShortAndMissingFiles) {
+  ReadBack(std::string(31, 'x'), false);
+  TAPETag r = ReadBack(std::string(32, 'x'));
+  EXPECT_FALSE(r.Exists());
+  r = ReadBack(Audio);
+  EXPECT_FALSE(r.Exists());
+  EXPECT_FALSE(r.ReadFromFile(Dir / "missing"));
+  EXPECT_FALSE(r.RemoveFromFile(Dir / "missing"));
+  EXPECT_FALSE(r.SaveToFile(Dir / "missing"));
+}
+
+// A footer that does not check out is no tag: nothing is cut, a new tag is
+// appended after it, and reading finds no items.
+TEST_F(APETagTest, InvalidTagsAreNeverCut) {
+  const std::string items = Item("Artist", "A");
+  const auto size = static_cast<uint32_t>(items.size() + 32);
+  const std::vector<std::string> bad = {
+      items + Record(2000, size, 1, 0x80000000u),                           // header flagged, missing
+      Record(2000, size + 1, 1, 0xA0000000u) + items + Record(2000, size, 1, 0x80000000u),
+      Record(2000, size, 1, 0x80000000u) + items + Record(2000, size, 1, 0x80000000u),  // not a header
+      items + Record(2000, 0xFFFFFFF0u, 1, 0),                               // size past the file
+      items + Record(2000, 31, 0, 0),                                        // smaller than a footer
+      items + Record(2000, size, 0xFFFFFFFFu, 0),                            // absurd count
+      items + Record(3000, size, 1, 0),                                      // unknown version
+      items + Record(2000, size, 1, 0x20000000u),                            // a header at the end
+  };
+  for (size_t i = 0; i < bad.size(); ++i) {
+    const std::string contents = Audio + bad[i];
+    TAPETag r = ReadBack(contents);
+    EXPECT_FALSE(r.Exists()) << i;
+    ASSERT_TRUE(r.RemoveFromFile(File)) << i;
+    EXPECT_TRUE(ReadBytes(File) == contents) << i;
+    TAPETag w;
+    w.AppendField("Title", "New");
+    ASSERT_TRUE(w.SaveToFile(File)) << i;
+    EXPECT_TRUE(ReadBytes(File) == contents + ApeTag(Item("Title", "New"), 1)) << i;
+  }
+}
+
+TEST_F(APETagTest, MalformedItemsEndTheListWithoutOverreading) {
+  const std::vector<std::string> cases = {
+      LE32(0xFFFFFFF0u) + LE32(0) + "Name" + std::string(1, '\0') + "v",   // value past the tag
+      LE32(1) + LE32(0) + std::string(300, 'n'),                           // name without end
+      LE32(1) + LE32(0),                                                   // item header only
+      std::string(7, 'x'),
+  };
+  for (const auto& c : cases) {
+    const std::string items = Item("First", "1") + c;
+    TAPETag r = ReadBack(Audio + ApeTag(items, 2));
+    EXPECT_TRUE(r.Exists());
+    ASSERT_EQ(r.Fields().size(), 1u);
+    EXPECT_EQ(r.GetField("First"), "1");
+  }
+  // Random damage never crashes or changes the file.
+  const std::string good = Audio + ApeTag(Item("Artist", "A") + Item("Title", "Tt") + Item("Bin", "xyz", 2), 3) + ID3v1;
+  uint32_t x = 17;
+  for (int i = 0; i < 500; ++i) {
+    std::string b = good;
+    for (int k = 0; k < 3; ++k) {
+      x = x * 1103515245u + 12345u;
+      b[b.size() - 1 - (x >> 8) % 260] = static_cast<char>(x >> 24);
+    }
+    ReadBack(b);
+  }
+}
+
+TEST_F(APETagTest, WriterRefusesNamesTheFormatCannotCarry) {
+  WriteBytes(File, Audio);
+  for (const std::string& name : {std::string(), std::string("a\0b", 3), std::string(256, 'n'), std::string("\xC3\xA9")}) {
+    TAPETag w;
+    w.AppendField("Title", "T");
+    w.AppendField(name, "v");
+    EXPECT_FALSE(w.SaveToFile(File));
+    EXPECT_TRUE(ReadBytes(File) == Audio);
+  }
+}
+
+TEST_F(APETagTest, ReadOnlyFileIsReportedAndKept) {
+  const std::string contents = Audio + ApeTag(Item("Artist", "A"), 1);
+  WriteBytes(File, contents);
+  chmod(File.c_str(), 0444);
+  TAPETag w;
+  w.AppendField("Artist", "B");
+  EXPECT_FALSE(w.SaveToFile(File));
+  EXPECT_FALSE(w.RemoveFromFile(File));
+  EXPECT_TRUE(ReadBytes(File) == contents);
+}
+
+TEST_F(APETagTest, FailureAtEachStepLeavesTheOriginal) {
+  TAPETag w;
+  w.AppendField("Artist", "B");
+  const std::string tagA = ApeTag(Item("Artist", "A"), 1), tagB = ApeTag(Item("Artist", "B"), 1);
+  FaultSweep(Dir, File, Audio, Audio + tagB, [&] { return w.SaveToFile(File); });
+  FaultSweep(Dir, File, Audio + tagA + ID3v1, Audio + tagB + ID3v1, [&] { return w.SaveToFile(File); });
+  EXPECT_GE(FaultSweep(Dir, File, Audio + ID3v1, Audio + tagB + ID3v1, [&] { return w.SaveToFile(File); }), 8);
+  EXPECT_GE(FaultSweep(Dir, File, Audio + tagA + ID3v1, Audio + ID3v1, [&] { return w.RemoveFromFile(File); }), 8);
+}
+
+}  // namespace
