@@ -8,9 +8,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
+#include "audio/core/TSL_Tags.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/SyncObjs.h"
@@ -377,4 +379,46 @@ public:
 
 protected:
   void Execute() override;
+};
+
+// ---------------------------------------------------------------------------
+// Tagged file components: file inputs and outputs that carry tag sets.
+
+// A file input that owns one set of each tag kind a reader may fill.
+class TAuTaggedFileIn : public TAuFileIn {
+public:
+  explicit TAuTaggedFileIn(TComponent* AOwner);
+  ~TAuTaggedFileIn() override;
+
+  TId3v1Tags* Id3v1Tags() const { return FId3v1Tags.get(); }
+  // Inputs that read their tags on demand override GetId3v2Tags.
+  TId3v2Tags* Id3v2Tags() { return GetId3v2Tags(); }
+  TAPEv2Tags* APEv2Tags() const { return FAPEv2Tags.get(); }
+
+protected:
+  virtual TId3v2Tags* GetId3v2Tags() { return FId3v2Tags.get(); }
+
+  std::unique_ptr<TId3v1Tags> FId3v1Tags;
+  std::unique_ptr<TId3v2Tags> FId3v2Tags;
+  std::unique_ptr<TAPEv2Tags> FAPEv2Tags;
+};
+
+// A file output that owns one set of each tag kind; the setters copy the given set
+// into the owned one, the caller keeps its own.
+class TAuTaggedFileOut : public TAuFileOut {
+public:
+  explicit TAuTaggedFileOut(TComponent* AOwner);
+  ~TAuTaggedFileOut() override;
+
+  TId3v1Tags* Id3v1Tags() const { return FId3v1Tags.get(); }
+  void SetId3v1Tags(const TId3v1Tags& Value) { FId3v1Tags->Assign(Value); }
+  TId3v2Tags* Id3v2Tags() const { return FId3v2Tags.get(); }
+  void SetId3v2Tags(const TId3v2Tags& Value) { FId3v2Tags->Assign(Value); }
+  TAPEv2Tags* APEv2Tags() const { return FAPEv2Tags.get(); }
+  void SetAPEv2Tags(const TAPEv2Tags& Value) { FAPEv2Tags->Assign(Value); }
+
+protected:
+  std::unique_ptr<TId3v1Tags> FId3v1Tags;
+  std::unique_ptr<TId3v2Tags> FId3v2Tags;
+  std::unique_ptr<TAPEv2Tags> FAPEv2Tags;
 };
