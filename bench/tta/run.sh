@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Speed and size of our True Audio encoder and decoder against ffmpeg's, on the same
+# 60-second 16-bit stereo file (tones, chords and noise, made with sox). Run by hand;
+# not part of the test suite.
+# Usage: bench/tta/run.sh [runs per measurement, default 7]
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+build="${BUILD_DIR:-$root/build-bench-tta}"
+runs="${1:-7}"
+work="$(mktemp -d "${TMPDIR:-/tmp}/tta-bench-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+
+for tool in cmake ninja g++ sox ffmpeg; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
+done
+
+# The library as the project builds it (release flags), and the driver beside it.
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j4 --target TTALib >/dev/null
+g++ -std=c++20 -O2 -I"$root" "$root/bench/tta/TTABench.cpp" -ldl -o "$build/bin/TTABench"
+ours="$build/bin/TTABench"
+
+# Music-like source: a chord and a bass line with vibrato, pink and brown noise, a
+# tremolo and some reverberation, 60 s at 44.1 kHz.
+src="$work/music.wav"
+sox -n -r 44100 -b 16 -c 2 "$src" synth 60 \
+  sine 220-233 sine 277 sine 330 pinknoise sine 110 brownnoise \
+  remix 1v0.3,2v0.25,4v0.15,5v0.3 3v0.3,2v0.2,6v0.2,5v0.3 \
+  tremolo 4 35 reverb 40 norm -1
+seconds=$(soxi -D "$src")
+sox "$src" -t s16 "$work/src.raw"
+
+# Median wall time of a command, in seconds.
+timeit() {
+  local t=()
+  for ((i = 0; i < runs; i++)); do
+    local s e
+    s=$(date +%s%N)
+    "$@" >/dev/null 2>&1
+    e=$(date +%s%N)
+    t+=($(( e - s )))
+  done
+  printf '%s\n' "${t[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.4f", a[int((NR+1)/2)]/1e9}'
+}
+
+ff_enc() { ffmpeg -v error -y -i "$src" -c:a tta -fflags +bitexact -map_metadata -1 "$work/ffmpeg.tta"; }
+ff_dec() { ffmpeg -v error -y -i "$work/ffmpeg.tta" -c:a pcm_s16le "$work/ffmpeg.wav"; }
+our_enc() { "$ours" enc "$src" "$work/ours.tta"; }
+our_dec() { "$ours" dec "$work/ours.tta" "$work/ours.wav"; }
+
+t_ff_enc=$(timeit ff_enc)
+t_our_enc=$(timeit our_enc)
+t_ff_dec=$(timeit ff_dec)
+t_our_dec=$(timeit our_dec)
+
+# Both decoders must give the source back, and each must read the other's file.
+check() { sox "$1" -t s16 - | cmp -s - "$work/src.raw" && echo ok || echo MISMATCH; }
+"$ours" dec "$work/ffmpeg.tta" "$work/cross-ours.wav"
+ffmpeg -v error -y -i "$work/ours.tta" -c:a pcm_s16le "$work/cross-ffmpeg.wav"
+
+size_ff=$(stat -c %s "$work/ffmpeg.tta")
+size_ours=$(stat -c %s "$work/ours.tta")
+size_wav=$(stat -c %s "$src")
+
+awk -v s="$seconds" -v fe="$t_ff_enc" -v oe="$t_our_enc" -v fd="$t_ff_dec" -v od="$t_our_dec" \
+    -v zf="$size_ff" -v zo="$size_ours" -v zw="$size_wav" -v n="$runs" 'BEGIN {
+  printf "source: %.1f s of 16-bit stereo, %d bytes WAV; median of %d runs, wall clock\n\n", s, zw, n
+  printf "%-16s %10s %12s\n", "", "seconds", "x real time"
+  printf "%-16s %10.4f %12.1f\n", "encode ffmpeg", fe, s / fe
+  printf "%-16s %10.4f %12.1f\n", "encode ours", oe, s / oe
+  printf "%-16s %10.4f %12.1f\n", "decode ffmpeg", fd, s / fd
+  printf "%-16s %10.4f %12.1f\n", "decode ours", od, s / od
+  printf "\nspeed ours/ffmpeg: encode %.2fx, decode %.2fx\n", fe / oe, fd / od
+  printf "size: ffmpeg %d bytes (%.2f%% of WAV), ours %d bytes (%.2f%% of WAV), ours/ffmpeg %+.3f%%\n",
+         zf, 100 * zf / zw, zo, 100 * zo / zw, 100 * (zo - zf) / zf
+}'
+echo "round trips: ours->ours $(check "$work/ours.wav"), ffmpeg->ours $(check "$work/cross-ours.wav"), ours->ffmpeg $(check "$work/cross-ffmpeg.wav"), ffmpeg->ffmpeg $(check "$work/ffmpeg.wav")"
+cmp -s "$work/ours.tta" "$work/ffmpeg.tta" && echo "our file is byte-identical to ffmpeg's" || true
