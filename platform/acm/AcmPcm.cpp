@@ -135,6 +135,14 @@ private:
       return;
     }
     const size_t samples = Frames * FMixChannels;
+    if (FInBytes == 2) {  // the common case, kept free of the per-sample switch
+      for (size_t i = 0; i < samples; ++i) {
+        int16_t v;
+        std::memcpy(&v, Src + 2 * i, 2);
+        m[i] = v * (1.0 / 32768);
+      }
+      return;
+    }
     for (size_t i = 0; i < samples; ++i, Src += FInBytes) ToDouble(Src, FInBytes, m[i]);
   }
 
@@ -146,6 +154,15 @@ private:
       for (size_t i = 0; i < Frames; ++i, p += 2 * FOutBytes) {
         FromDouble(Data[i], FOutBytes, p);
         std::memcpy(p + FOutBytes, p, FOutBytes);
+      }
+    } else if (FOutBytes == 2) {
+      const size_t samples = Frames * FMixChannels;
+      for (size_t i = 0; i < samples; ++i) {
+        // Nearest with halves to even (the default rounding mode), clipped; NaN gives -32768.
+        double x = Data[i] * 32768.0;
+        x = x >= -32768.0 ? (x > 32767.0 ? 32767.0 : x) : -32768.0;
+        const auto v = static_cast<int16_t>(static_cast<int32_t>(std::nearbyint(x)));
+        std::memcpy(p + 2 * i, &v, 2);
       }
     } else {
       const size_t samples = Frames * FMixChannels;
