@@ -1,0 +1,349 @@
+#include "audio/codecs/tta/TSL_TTA.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/rtl/FileUtils.h"
+
+namespace {
+
+constexpr uint32_t FramesPerBlock = 1024;
+
+// An unnamed file in the system's temporary folder: it vanishes when closed, whatever
+// happens to the process. -1 when it cannot be made.
+int CreateTempHandle(const std::string& Prefix) {
+  const std::string dir = GetTempDirectory();
+  int fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+  // A file system without unnamed files: a named one, removed at once.
+  std::string name;
+  try {
+    name = CreateUniqueFile(dir, Prefix, ".tmp");
+  } catch (const Exception&) {
+    return -1;
+  }
+  fd = open(name.c_str(), O_RDWR | O_CLOEXEC);
+  unlink(name.c_str());
+  return fd;
+}
+
+int64_t HandleSize(int Handle) {
+  struct stat st;
+  return fstat(Handle, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+// The whole of Stream (from its start) into the empty file Handle, through a mapping
+// of the file. Space is reserved first, so a full disk fails here instead of faulting
+// in the middle of the copy.
+void CopyStreamToHandle(TStream& Stream, int Handle) {
+  const int64_t size = Stream.Size();
+  if (size <= 0) return;
+  if (posix_fallocate(Handle, 0, static_cast<off_t>(size)) != 0)
+    throw EAuException("Unable to map temporary file to memory!");
+  void* view = mmap(nullptr, static_cast<size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, Handle, 0);
+  if (view == MAP_FAILED) throw EAuException("Unable to map temporary file to memory!");
+  int64_t done = 0;
+  try {
+    Stream.Seek(0, soBeginning);
+    while (done < size) {
+      const int64_t n = Stream.Read(static_cast<uint8_t*>(view) + done, size - done);
+      if (n <= 0) break;
+      done += n;
+    }
+  } catch (...) {
+    munmap(view, static_cast<size_t>(size));
+    throw;
+  }
+  munmap(view, static_cast<size_t>(size));
+  // A stream that delivered less than its size: the file holds only what came.
+  if (done < size && ftruncate(Handle, static_cast<off_t>(done)) != 0)
+    throw EAuException("Unable to map temporary file to memory!");
+}
+
+// The whole file Handle into Stream from its start; the stream ends where the file does.
+void CopyHandleToStream(int Handle, TStream& Stream) {
+  const int64_t size = HandleSize(Handle);
+  if (size < 0) throw EAuException("Unable to map temporary file to memory!");
+  Stream.Seek(0, soBeginning);
+  if (size > 0) {
+    void* view = mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED, Handle, 0);
+    if (view == MAP_FAILED) throw EAuException("Unable to map temporary file to memory!");
+    try {
+      Stream.WriteBuffer(view, size);
+    } catch (...) {
+      munmap(view, static_cast<size_t>(size));
+      throw;
+    }
+    munmap(view, static_cast<size_t>(size));
+  }
+  // Older, longer content must not trail the new file.
+  if (Stream.Size() > size) Stream.SetSize(size);
+}
+
+// PCM bytes of whole frames to the library's 64-bit slots.
+void PcmToSlots(const uint8_t* Src, size_t Count, int32_t Bits, int64_t* Dst) {
+  switch (Bits) {
+    case 8:
+      // The library sign-extends the low byte.
+      for (size_t i = 0; i < Count; ++i) Dst[i] = (int64_t{Src[i]} - 128) & 0xFF;
+      break;
+    case 16:
+      for (size_t i = 0; i < Count; ++i, Src += 2)
+        Dst[i] = static_cast<int16_t>(static_cast<uint16_t>(Src[0] | (Src[1] << 8)));
+      break;
+    case 24:
+      for (size_t i = 0; i < Count; ++i, Src += 3)
+        Dst[i] = static_cast<int32_t>((uint32_t{Src[0]} << 8) | (uint32_t{Src[1]} << 16) |
+                                      (uint32_t{Src[2]} << 24)) >> 8;
+      break;
+    case 32:
+      for (size_t i = 0; i < Count; ++i, Src += 4) {
+        const auto v = static_cast<int32_t>(uint32_t{Src[0]} | (uint32_t{Src[1]} << 8) |
+                                            (uint32_t{Src[2]} << 16) | (uint32_t{Src[3]} << 24));
+        Dst[i] = TTALib::FloatToSlot(v == 0 ? 0.0f : static_cast<float>(v / 2147483648.0));
+      }
+      break;
+  }
+}
+
+// Decoded slots to PCM bytes of Bytes bytes each.
+void SlotsToPcm(const int64_t* Src, size_t Count, int32_t Bytes, uint8_t* Dst) {
+  switch (Bytes) {
+    case 1:
+      for (size_t i = 0; i < Count; ++i) Dst[i] = static_cast<uint8_t>(Src[i] + 128);
+      break;
+    case 2:
+      for (size_t i = 0; i < Count; ++i, Dst += 2) {
+        const auto v = static_cast<uint64_t>(Src[i]);
+        Dst[0] = static_cast<uint8_t>(v);
+        Dst[1] = static_cast<uint8_t>(v >> 8);
+      }
+      break;
+    case 3:
+      for (size_t i = 0; i < Count; ++i, Dst += 3) {
+        const auto v = static_cast<uint64_t>(Src[i]);
+        Dst[0] = static_cast<uint8_t>(v);
+        Dst[1] = static_cast<uint8_t>(v >> 8);
+        Dst[2] = static_cast<uint8_t>(v >> 16);
+      }
+      break;
+    case 4:
+      // The float format, to full-scale 32-bit integers.
+      for (size_t i = 0; i < Count; ++i, Dst += 4) {
+        const float x = TTALib::SlotToFloat(Src[i]);
+        int32_t v;
+        if (x < -1.0f)
+          v = std::numeric_limits<int32_t>::min();
+        else if (x >= 1.0f)
+          v = std::numeric_limits<int32_t>::max();
+        else if (x == 0.0f || std::isnan(x))
+          v = 0;
+        else
+          v = static_cast<int32_t>(Round(static_cast<double>(x) * 2147483648.0));
+        const auto u = static_cast<uint32_t>(v);
+        Dst[0] = static_cast<uint8_t>(u);
+        Dst[1] = static_cast<uint8_t>(u >> 8);
+        Dst[2] = static_cast<uint8_t>(u >> 16);
+        Dst[3] = static_cast<uint8_t>(u >> 24);
+      }
+      break;
+  }
+}
+
+}  // namespace
+
+// ===========================================================================
+// TTTAOut
+
+TTTAOut::TTTAOut(TComponent* AOwner) : TAuTaggedFileOut(AOwner) {}
+
+TTTAOut::~TTTAOut() {
+  FEncoder.reset();
+  CloseHandle();
+}
+
+void TTTAOut::CloseHandle() {
+  if (FHandle >= 0) close(FHandle);
+  FHandle = -1;
+}
+
+void TTTAOut::Prepare() {
+  RequireTTALib();
+  FCompleted = false;
+  FCarryBytes = 0;
+  if (!FStreamAssigned) {
+    if (FFileName.empty()) throw EAuException("File name is not defined!");
+    FHandle = open(FFileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (FHandle < 0) throw EAuException("Unable to create file for output!");
+  } else {
+    FHandle = CreateTempHandle("tta");
+    if (FHandle < 0) throw EAuException("Unable to create temporary file!");
+  }
+  FInput->Init();
+  FBits = FInput->BitsPerSample();
+  FChannels = FInput->Channels();
+  if (FBits != 8 && FBits != 16 && FBits != 24 && FBits != 32)
+    throw EAuException("True Audio output does not support " + std::to_string(FBits) + "-bit samples");
+  FFrame = FChannels * ((FBits + 7) / 8);
+  if (FFrame <= 0) throw EAuException("True Audio output needs at least one channel");
+  const int32_t format = FBits == 32 ? TTALib::TTA_FORMAT_FLOAT : TTALib::TTA_FORMAT_PCM;
+  FEncoder = std::make_unique<TTTAEncoder>(FHandle, FInput->Size() / FFrame, FInput->SampleRate(), FBits,
+                                           FChannels, format, false);
+}
+
+bool TTTAOut::WriteBlock(bool Abort) {
+  if (!Prepared() || Abort || FCompleted) return false;
+  const uint32_t want = FramesPerBlock * static_cast<uint32_t>(FFrame);
+  if (FCarry.size() < FCarryBytes + want) FCarry.resize(FCarryBytes + want);
+  const uint32_t got = FInput->CopyData(FCarry.data() + FCarryBytes, want);
+  if (got == 0) {
+    // The end of the data: complete the file here, where a failure is still reported.
+    Complete();
+    return false;
+  }
+  FCarryBytes += got;
+  const uint32_t frames = FCarryBytes / static_cast<uint32_t>(FFrame);
+  if (frames == 0) return true;
+  const size_t samples = size_t{frames} * static_cast<size_t>(FChannels);
+  if (FSamples.size() < samples) FSamples.resize(samples);
+  PcmToSlots(FCarry.data(), samples, FBits, FSamples.data());
+  const bool ok = FEncoder->CompressBlock(FSamples.data(), static_cast<int32_t>(samples));
+  const uint32_t used = frames * static_cast<uint32_t>(FFrame);
+  FCarryBytes -= used;
+  std::memmove(FCarry.data(), FCarry.data() + used, FCarryBytes);
+  if (!ok) throw ETTAException("The TrueAudio encoder refused a block");
+  return true;
+}
+
+void TTTAOut::Complete() {
+  FCompleted = true;  // once, even when it fails half-way
+  if (FEncoder) FEncoder->Finish();
+  FEncoder.reset();
+  if (FHandle < 0) return;
+  lseek(FHandle, 0, SEEK_END);
+  if (!FId3v1Tags->Empty() && !FId3v1Tags->WriteToFile(FHandle, true))
+    throw EAuException("Unable to write Id3v1 tags!");
+  if (!FId3v2Tags->Empty() && !FId3v2Tags->WriteToFile(FHandle, false))
+    throw EAuException("Unable to write Id3v2 tags!");
+  if (FStreamAssigned) {
+    if (FStream) CopyHandleToStream(FHandle, *FStream);
+  } else if (fsync(FHandle) != 0) {
+    throw EAuException(SysErrorMessage(errno));
+  }
+}
+
+void TTTAOut::Finish() {
+  // A run that stopped early (aborted or failed) still leaves a complete file of what
+  // was encoded; nobody is left to hear of a failure at this point.
+  if (!FCompleted && FEncoder) {
+    try {
+      Complete();
+    } catch (...) {
+    }
+  }
+  FEncoder.reset();
+  CloseHandle();
+  FCarryBytes = 0;
+  if (FInput) FInput->Flush();
+}
+
+// ===========================================================================
+// TTTAIn
+
+TTTAIn::TTTAIn(TComponent* AOwner) : TAuTaggedFileIn(AOwner) { FSeekable = true; }
+
+TTTAIn::~TTTAIn() { ReleaseDecoder(); }
+
+void TTTAIn::ReleaseDecoder() {
+  FDecoder.reset();
+  if (FHandle >= 0) close(FHandle);
+  FHandle = -1;
+  FBuf.clear();
+  FBufStart = 0;
+  FBufEnd = 0;
+}
+
+void TTTAIn::DoOpenFile() {
+  RequireTTALib();
+  FValid = false;
+  if (!FStreamAssigned) {
+    if (FFileName.empty()) throw EAuException("File name is not defined!");
+    FHandle = open(FFileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (FHandle < 0) throw EAuException("Unable to open file for input!");
+  } else {
+    FHandle = CreateTempHandle("pcm");
+    if (FHandle < 0) throw EAuException("Unable to create temporary file!");
+  }
+  try {
+    if (FStreamAssigned) CopyStreamToHandle(*FStream, FHandle);
+    lseek(FHandle, 0, SEEK_SET);
+    FId3v1Tags->ReadFromFile(FHandle);
+    if (FId3v2Tags->HasTag(FHandle)) {
+      if (!FId3v2Tags->ReadFromFile(FHandle)) throw EAuException("Broken or unsupported Id3v2 tags was found!");
+    } else {
+      FId3v2Tags->Clear();  // no tags of an earlier file
+    }
+    FDecoder = std::make_unique<TTTADecoder>(FHandle);
+    FSourceBits = FDecoder->GetBitsPerSample();
+    FSampleRate = FDecoder->GetSampleRate();
+    FChannels = FDecoder->GetNumChannels();
+    const int64_t length = FDecoder->GetDataLength();
+    // Samples go out in whole bytes, so an odd bit depth is delivered in the next
+    // whole byte width.
+    FBitsPerSample = (FSourceBits + 7) / 8 * 8;
+    FSize = length < 0 ? -1 : length * ((FSourceBits + 7) / 8) * FChannels;
+    FTotalTimeSeconds = FSampleRate > 0 ? static_cast<int32_t>(length / FSampleRate) : 0;
+    FSeekable = false;
+    FBytesDelivered = 0;
+    FBufStart = 0;
+    FBufEnd = 0;
+    FValid = true;
+  } catch (...) {
+    ReleaseDecoder();
+    throw;
+  }
+}
+
+void TTTAIn::DoCloseFile() {
+  ReleaseDecoder();
+  FSeekable = true;
+}
+
+void TTTAIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
+  if (!FBusy || !FDecoder) throw EAuException("File for input is not opened!");
+  int64_t want = Bytes;
+  const int64_t size = FSize;
+  if (size >= 0) want = std::min<int64_t>(want, std::max<int64_t>(size - FBytesDelivered, 0));
+  const int32_t sampleBytes = (FSourceBits + 7) / 8;
+  while (FBufEnd - FBufStart < want) {
+    // Carried bytes move to the front before the next frame is appended.
+    const int32_t carried = FBufEnd - FBufStart;
+    if (FBufStart > 0) {
+      std::memmove(FBuf.data(), FBuf.data() + FBufStart, static_cast<size_t>(carried));
+      FBufStart = 0;
+      FBufEnd = carried;
+    }
+    int64_t* block = nullptr;
+    const int32_t frames = FDecoder->GetBlock(block);
+    if (frames <= 0) break;
+    const size_t samples = static_cast<size_t>(frames) * static_cast<size_t>(FChannels);
+    const size_t bytes = samples * static_cast<size_t>(sampleBytes);
+    if (FBuf.size() < static_cast<size_t>(FBufEnd) + bytes) FBuf.resize(static_cast<size_t>(FBufEnd) + bytes);
+    SlotsToPcm(block, samples, sampleBytes, FBuf.data() + FBufEnd);
+    FBufEnd += static_cast<int32_t>(bytes);
+  }
+  const int64_t n = std::min<int64_t>(want, FBufEnd - FBufStart);
+  Buffer = n > 0 ? FBuf.data() + FBufStart : nullptr;
+  FBufStart += static_cast<int32_t>(n);
+  FBytesDelivered += n;
+  Bytes = static_cast<uint32_t>(n);
+}
+
+bool TTTAIn::SeekRaw(int64_t&) { return false; }
