@@ -509,6 +509,13 @@ void TAuThread::Execute() {
   }
 }
 
+// The first failure of a run is the one the output keeps and reports.
+void TAuThread::ReportFailure(TAuOutput* Owner, const std::string& Msg) {
+  if (!Owner->ExceptionMessage().empty()) return;
+  Owner->SetExceptionMessage(Msg.empty() ? std::string("Unknown error") : Msg);
+  if (Owner->OnThreadException) TEventHandler::PostException(Owner, Owner->OnThreadException);
+}
+
 void TAuThread::DoRun() {
   TAuOutput* owner = FOwner;
   try {
@@ -529,16 +536,22 @@ void TAuThread::DoRun() {
       }
     }
   } catch (const std::exception& E) {
-    owner->SetExceptionMessage(E.what());
-    if (owner->OnThreadException) TEventHandler::PostException(owner, owner->OnThreadException);
+    ReportFailure(owner, E.what());
   } catch (...) {
-    owner->SetExceptionMessage("Unknown error");
-    if (owner->OnThreadException) TEventHandler::PostException(owner, owner->OnThreadException);
+    ReportFailure(owner, "Unknown error");
   }
+  // A failure while closing the destination (a full disk, say) is as real as one while
+  // writing it: report it rather than let the run look finished.
   try {
     owner->EndRun();
+  } catch (const std::exception& E) {
+    owner->FBusy = false;
+    owner->FStopping = false;
+    ReportFailure(owner, E.what());
   } catch (...) {
     owner->FBusy = false;
+    owner->FStopping = false;
+    ReportFailure(owner, "Unknown error");
   }
   FPaused = false;
   if (FSendDone && owner->OnDone) TEventHandler::PostDone(owner, owner->OnDone);

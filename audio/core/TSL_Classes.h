@@ -238,6 +238,7 @@ private:
   friend class TAuOutput;
   friend bool AuWorkerCheckPoint();
   void DoRun();
+  static void ReportFailure(TAuOutput* Owner, const std::string& Msg);
   // Acknowledges a requested pause and idles until resumed or stopped.
   void IdleWhilePaused();
   void NotifyHandshake();

@@ -337,3 +337,44 @@ TEST(WorkerTest, ProgressIsClampedAndMinusOneForUnknownSize) {
     EXPECT_LE(p, 100);
   }
 }
+
+namespace {
+// Fails while closing its destination.
+class TFailingFinishOut : public TCollectOut {
+public:
+  using TCollectOut::TCollectOut;
+  bool FailFinish = true;
+
+protected:
+  void Finish() override {
+    TCollectOut::Finish();
+    if (FailFinish) throw EAuException("cannot close the file");
+  }
+};
+}  // namespace
+
+TEST(WorkerTest, FailureWhileFinishingIsReportedNotSwallowed) {
+  TComponentPtr<TComponent> owner(new TComponent(nullptr));
+  TMemoryStream mem;
+  std::vector<uint8_t> data(5000, 7);
+  mem.Write(data.data(), 5000);
+  auto* in = new TRawIn(owner.get());
+  in->SetStream(&mem);
+  auto* out = new TFailingFinishOut(owner.get());
+  out->SetInput(in);
+  std::vector<std::string> log;
+  out->OnThreadException = [&](TComponent*) { log.push_back("exception:" + out->ExceptionMessage()); };
+  out->OnDone = [&](TComponent*) { log.push_back("done"); };
+  out->Run();
+  ASSERT_TRUE(PumpUntil([&] { return log.size() == 2; }));
+  EXPECT_EQ(log, (std::vector<std::string>{"exception:cannot close the file", "done"}));
+  EXPECT_FALSE(out->Busy());
+  EXPECT_FALSE(in->Busy());
+  // The first failure of a run is the one kept.
+  log.clear();
+  out->OnBlock = [](int) { throw EAuException("write failed"); };
+  out->Run();
+  ASSERT_TRUE(PumpUntil([&] { return log.size() == 2; }));
+  EXPECT_EQ(log, (std::vector<std::string>{"exception:write failed", "done"}));
+  EXPECT_EQ(out->ExceptionMessage(), "write failed");
+}
