@@ -14,8 +14,8 @@ command -v python3 >/dev/null || { echo "python3 is missing" >&2; exit 1; }
 
 flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I"$root")
 sources=("$root"/fileinfo/*.cpp "$root"/platform/rtl/StrUtils.cpp "$root"/platform/rtl/FileUtils.cpp
-         "$root"/platform/rtl/SysUtils.cpp)
-targets=(FuzzID3v2 FuzzID3v1 FuzzAPETag FuzzWavFile)
+         "$root"/platform/rtl/SysUtils.cpp "$root"/platform/rtl/Folders.cpp)
+targets=(FuzzID3v2 FuzzID3v1 FuzzAPETag FuzzWavFile FuzzFLAC FuzzOgg)
 
 for t in "${targets[@]}"; do
   echo "== building $t"

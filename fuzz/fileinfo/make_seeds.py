@@ -56,7 +56,61 @@ def wav_trailer(fields, track):
     return text + struct.pack("<II", track, len(text) + 12) + b"W3DI"
 
 
+def flac_block(btype, data, last=False):
+    return bytes([btype | (0x80 if last else 0)]) + struct.pack(">I", len(data))[1:] + data
+
+
+def vorbis_comments(vendor, comments):
+    return (struct.pack("<I", len(vendor)) + vendor + struct.pack("<I", len(comments))
+            + b"".join(struct.pack("<I", len(c)) + c for c in comments))
+
+
+def flac(blocks, samples=4410):
+    # STREAMINFO: block sizes, frame sizes, 44100 Hz, 2 channels, 16 bits, sample count, MD5.
+    info = struct.pack(">HH", 4096, 4096) + bytes(6)
+    packed = (44100 << 44) | (1 << 41) | (15 << 36) | samples
+    info += packed.to_bytes(8, "big") + bytes(16)
+    out = b"fLaC" + flac_block(0, info, last=not blocks)
+    for i, (t, d) in enumerate(blocks):
+        out += flac_block(t, d, last=i == len(blocks) - 1)
+    return out + b"\xff\xf8" + audio
+
+
+def ogg_crc(data):
+    crc = 0
+    for b in data:
+        crc ^= b << 24
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x04C11DB7) if crc & 0x80000000 else crc << 1
+            crc &= 0xFFFFFFFF
+    return crc
+
+
+def ogg_page(packets, seq, granule=0, flags=0, serial=0x1234, last_open=False):
+    lacing, data = b"", b""
+    for i, p in enumerate(packets):
+        n = len(p)
+        lacing += b"\xff" * (n // 255)
+        if not (last_open and i == len(packets) - 1):
+            lacing += bytes([n % 255])
+        data += p
+    head = b"OggS\0" + bytes([flags]) + struct.pack("<qIII", granule, serial, seq, 0) + bytes([len(lacing)])
+    page = head + lacing + data
+    crc = ogg_crc(page)
+    return page[:22] + struct.pack("<I", crc) + page[26:]
+
+
+def vorbis(comment_packet, tail=b""):
+    ident = b"\x01vorbis" + struct.pack("<IBIiiiBB", 0, 2, 44100, 0, 128000, 0, 0xB8, 1)
+    setup = b"\x05vorbis" + bytes(40)
+    return (ogg_page([ident], 0, flags=2) + ogg_page([comment_packet, setup], 1)
+            + ogg_page([audio[:100]], 2, granule=44100, flags=4) + tail)
+
+
 audio = bytes((i * 37) & 0xFF for i in range(200))
+comments = vorbis_comments(b"reference libFLAC 1.4.2", [b"TITLE=t", b"artist=a", b"ARTIST=b"])
+vcomment = b"\x03vorbis" + vorbis_comments(b"Xiph", [b"TITLE=t", b"TRACKNUMBER=3/9", b"PERFORMER=p"]) + b"\x01"
+vlong = b"\x03vorbis" + vorbis_comments(b"Xiph", [b"COMMENT=" + b"c" * 300, b"TITLE=t"]) + b"\x01"
 seeds = {
     "FuzzID3v2": {
         "v22": id3v2_tag(2, [frame(2, b"TT2", b"\0Title"), frame(2, b"COM", b"\0eng\0Hi")]) + audio,
@@ -90,6 +144,21 @@ seeds = {
         "trailer": wav(wav_trailer([b"Title", b"Artist", b"", b"1999", b"Rock", b"Comment"], 4)),
         "junk": wav(b"LIST\4\0\0\0INFO"),
         "notriff": b"RIFX" + wav()[4:],
+    },
+    "FuzzFLAC": {
+        "padding": flac([(3, bytes(18)), (4, comments), (1, bytes(64))]),
+        "nopadding": flac([(4, comments)]),
+        "picture": flac([(4, comments), (6, b"\0\0\0\3" + bytes(40)), (1, bytes(16)), (1, b"")]),
+        "nocomment": flac([(1, bytes(32))]),
+        "streaminfoonly": flac([]),
+        "id3": id3v2_tag(3, [frame(3, b"TIT2", b"\0x")]) + flac([(4, comments), (1, bytes(8))]),
+    },
+    "FuzzOgg": {
+        "plain": vorbis(vcomment),
+        "id3": id3v2_tag(3, [frame(3, b"TIT2", b"\0x")]) + vorbis(vcomment),
+        "spanning": ogg_page([b"\x01vorbis" + struct.pack("<IBIiiiBB", 0, 1, 8000, 0, 32000, 0, 0xB8, 1)], 0, flags=2)
+        + ogg_page([vlong[:255]], 1, granule=-1, last_open=True)
+        + ogg_page([vlong[255:]], 2, flags=1) + ogg_page([audio], 3, granule=8000, flags=4),
     },
 }
 
