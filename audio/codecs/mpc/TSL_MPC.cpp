@@ -1,0 +1,516 @@
+#include "audio/codecs/mpc/TSL_MPC.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+#include <mutex>
+
+#include "platform/codecs/mppenc/MPPEnc.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The decoder library
+
+TCodecLibrary DecLib("libmpdec.so");
+
+decltype(&mpc_streaminfo_init) p_streaminfo_init = nullptr;
+decltype(&mpc_streaminfo_read) p_streaminfo_read = nullptr;
+decltype(&mpc_streaminfo_get_length) p_streaminfo_get_length = nullptr;
+decltype(&mpc_streaminfo_get_length_samples) p_streaminfo_get_length_samples = nullptr;
+decltype(&mpc_decoder_setup) p_decoder_setup = nullptr;
+decltype(&mpc_decoder_initialize) p_decoder_initialize = nullptr;
+decltype(&mpc_decoder_set_seeking) p_decoder_set_seeking = nullptr;
+decltype(&mpc_decoder_set_streaminfo) p_decoder_set_streaminfo = nullptr;
+decltype(&mpc_decoder_scale_output) p_decoder_scale_output = nullptr;
+decltype(&mpc_decoder_decode) p_decoder_decode = nullptr;
+decltype(&mpc_decoder_decode_frame) p_decoder_decode_frame = nullptr;
+decltype(&mpc_decoder_seek_sample) p_decoder_seek_sample = nullptr;
+decltype(&mpc_decoder_seek_seconds) p_decoder_seek_seconds = nullptr;
+
+void BindDecoder(TCodecLibrary& L) {
+  L.Bind("mpc_streaminfo_init", p_streaminfo_init);
+  L.Bind("mpc_streaminfo_read", p_streaminfo_read);
+  L.Bind("mpc_streaminfo_get_length", p_streaminfo_get_length);
+  L.Bind("mpc_streaminfo_get_length_samples", p_streaminfo_get_length_samples);
+  L.Bind("mpc_decoder_setup", p_decoder_setup);
+  L.Bind("mpc_decoder_initialize", p_decoder_initialize);
+  L.Bind("mpc_decoder_set_seeking", p_decoder_set_seeking);
+  L.Bind("mpc_decoder_set_streaminfo", p_decoder_set_streaminfo);
+  L.Bind("mpc_decoder_scale_output", p_decoder_scale_output);
+  L.Bind("mpc_decoder_decode", p_decoder_decode);
+  L.Bind("mpc_decoder_decode_frame", p_decoder_decode_frame);
+  L.Bind("mpc_decoder_seek_sample", p_decoder_seek_sample);
+  L.Bind("mpc_decoder_seek_seconds", p_decoder_seek_seconds);
+}
+
+// The entry point, once the library is known to be loaded and to have it.
+template <class F>
+F Need(F Fn, const char* Name) {
+  if (!DecLib.Loaded())
+    throw EMPCDecException("MPC decoding library \"" + DecLib.FileName() + "\" not loaded!");
+  if (!Fn) throw EMPCDecException(std::string("Function \"") + Name + "\" not found in MPC decoding library!");
+  return Fn;
+}
+
+// The reader record's callbacks over the wrapper's stream; data is the wrapper.
+TStream* StreamOf(void* Data) { return Data ? static_cast<TMPCDecoder*>(Data)->Stream() : nullptr; }
+
+mpc_int32_t ReaderRead(void* Data, void* Ptr, mpc_int32_t Size) {
+  TStream* s = StreamOf(Data);
+  if (!s || Size < 0) return -1;
+  try {
+    return static_cast<mpc_int32_t>(s->Read(Ptr, Size));
+  } catch (...) {
+    return -1;
+  }
+}
+
+mpc_bool_t ReaderSeek(void* Data, mpc_int32_t Offset) {
+  TStream* s = StreamOf(Data);
+  if (!s || Offset < 0) return 0;
+  try {
+    return s->Seek(Offset, soBeginning) == Offset;
+  } catch (...) {
+    return 0;
+  }
+}
+
+// Positions beyond what the record's 32 bits can hold are reported as failures.
+mpc_int32_t Narrow(int64_t V) {
+  return V >= 0 && V <= std::numeric_limits<mpc_int32_t>::max() ? static_cast<mpc_int32_t>(V) : -1;
+}
+
+mpc_int32_t ReaderTell(void* Data) {
+  TStream* s = StreamOf(Data);
+  if (!s) return -1;
+  try {
+    return Narrow(s->Position());
+  } catch (...) {
+    return -1;
+  }
+}
+
+mpc_int32_t ReaderGetSize(void* Data) {
+  TStream* s = StreamOf(Data);
+  if (!s) return -1;
+  try {
+    return Narrow(s->Size());
+  } catch (...) {
+    return -1;
+  }
+}
+
+mpc_bool_t ReaderCanSeek(void* Data) { return Data != nullptr; }
+
+// ---------------------------------------------------------------------------
+// Float samples to PCM, little-endian (stored as the host stores them). Halves round
+// to even: adding and taking away 1.5 * 2^52 rounds a double in the default rounding
+// mode, without a library call per sample.
+static_assert(std::endian::native == std::endian::little);
+
+inline int64_t RoundEven(double V) {
+  constexpr double Magic = 6755399441055744.0;
+  return static_cast<int64_t>((V + Magic) - Magic);
+}
+
+inline bool Inside(float X) { return X > -1.0f && X < 1.0f; }
+
+void ToU8(const float* Src, size_t N, uint8_t* Dst) {
+  for (size_t i = 0; i < N; ++i) {
+    const float x = Src[i];
+    int64_t v;
+    // Clamped: just below full scale, Round(x * 128) + 128 would be 256.
+    if (Inside(x))
+      v = std::clamp<int64_t>(RoundEven(double(x) * 128.0) + 128, 0, 255);
+    else
+      v = x >= 1.0f ? 255 : (x <= -1.0f ? 0 : 128);
+    Dst[i] = static_cast<uint8_t>(v);
+  }
+}
+
+void ToS16(const float* Src, size_t N, uint8_t* Dst) {
+  for (size_t i = 0; i < N; ++i) {
+    const float x = Src[i];
+    int16_t v;
+    if (Inside(x))
+      v = static_cast<int16_t>(RoundEven(double(x) * 32767.0));
+    else
+      v = x >= 1.0f ? 32767 : (x <= -1.0f ? -32768 : 0);
+    std::memcpy(Dst + 2 * i, &v, 2);
+  }
+}
+
+inline int32_t Full32(float X) {
+  if (Inside(X)) return static_cast<int32_t>(RoundEven(double(X) * 2147483647.0));
+  return X >= 1.0f ? std::numeric_limits<int32_t>::max() : (X <= -1.0f ? std::numeric_limits<int32_t>::min() : 0);
+}
+
+void ToS24(const float* Src, size_t N, uint8_t* Dst) {
+  for (size_t i = 0; i < N; ++i) {
+    const uint32_t v = static_cast<uint32_t>(Full32(Src[i])) >> 8;  // the top 24 bits
+    Dst[3 * i] = static_cast<uint8_t>(v);
+    Dst[3 * i + 1] = static_cast<uint8_t>(v >> 8);
+    Dst[3 * i + 2] = static_cast<uint8_t>(v >> 16);
+  }
+}
+
+void ToS32(const float* Src, size_t N, uint8_t* Dst) {
+  for (size_t i = 0; i < N; ++i) {
+    const int32_t v = Full32(Src[i]);
+    std::memcpy(Dst + 4 * i, &v, 4);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The encoder library
+
+TCodecLibrary EncLib("libmppenc.so");
+
+decltype(&init_static) p_init_static = nullptr;
+decltype(&init_enc_state) p_init_enc_state = nullptr;
+decltype(&set_callbacks) p_set_callbacks = nullptr;
+decltype(&add_tag) p_add_tag = nullptr;
+decltype(&start_encoder) p_start_encoder = nullptr;
+decltype(&process_block) p_process_block = nullptr;
+decltype(&free_encoder_state) p_free_encoder_state = nullptr;
+
+void BindEncoder(TCodecLibrary& L) {
+  L.Bind("init_static", p_init_static);
+  L.Bind("init_enc_state", p_init_enc_state);
+  L.Bind("set_callbacks", p_set_callbacks);
+  L.Bind("add_tag", p_add_tag);
+  L.Bind("start_encoder", p_start_encoder);
+  L.Bind("process_block", p_process_block);
+  L.Bind("free_encoder_state", p_free_encoder_state);
+}
+
+// Runs share the loaded library: it is freed when the last one lets go, so one run
+// finishing never pulls the library from under another.
+std::mutex EncUseLock;
+int EncUsers = 0;
+
+void AcquireEncoder() {
+  std::lock_guard<std::mutex> lk(EncUseLock);
+  if (EncUsers == 0) {
+    EncLib.Require(BindEncoder);
+    if (!EncLib.Missing().empty()) {
+      const std::string name = EncLib.Missing().front();
+      EncLib.Unload();
+      throw EAuException("Function \"" + name + "\" not found in MPC encoding library!");
+    }
+  }
+  ++EncUsers;
+}
+
+void ReleaseEncoder() {
+  std::lock_guard<std::mutex> lk(EncUseLock);
+  if (EncUsers > 0 && --EncUsers == 0) EncLib.Unload();
+}
+
+}  // namespace
+
+TCodecLibrary& MPCDecLibrary() { return DecLib; }
+TCodecLibrary& MPCEncLibrary() { return EncLib; }
+
+// ===========================================================================
+// TMPCDecoder
+
+TMPCDecoder::TMPCDecoder(TStream* AStream) : FStream(AStream) {
+  if (!AStream) throw EMPCDecException("TMPCDecoder needs a stream");
+  FReader.read = ReaderRead;
+  FReader.seek = ReaderSeek;
+  FReader.tell = ReaderTell;
+  FReader.get_size = ReaderGetSize;
+  FReader.canseek = ReaderCanSeek;
+  FReader.data = this;
+  Need(p_streaminfo_init, "mpc_streaminfo_init")(&FInfo);
+  if (Need(p_streaminfo_read, "mpc_streaminfo_read")(&FInfo, &FReader) != 0)
+    throw EMPCDecException("Unable to read stream info!");
+  Need(p_decoder_setup, "mpc_decoder_setup")(&FDecoder, &FReader);
+  if (Need(p_decoder_initialize, "mpc_decoder_initialize")(&FDecoder, &FInfo) != 1) {
+    p_decoder_setup(&FDecoder, nullptr);
+    throw EMPCDecException("Unable to initialize MPC decoder!");
+  }
+}
+
+TMPCDecoder::~TMPCDecoder() {
+  // The record holds the library's decoding state: setting it up without a reader
+  // releases it.
+  if (DecLib.Loaded() && p_decoder_setup) p_decoder_setup(&FDecoder, nullptr);
+}
+
+int64_t TMPCDecoder::LengthSamples() {
+  return Need(p_streaminfo_get_length_samples, "mpc_streaminfo_get_length_samples")(&FInfo);
+}
+
+int32_t TMPCDecoder::Decode(float* Buffer) {
+  const mpc_uint32_t n = Need(p_decoder_decode, "mpc_decoder_decode")(&FDecoder, Buffer, nullptr, nullptr);
+  if (n == MPC_DECODE_ERROR || n > MPC_FRAME_LENGTH) return -1;
+  return static_cast<int32_t>(n);
+}
+
+bool TMPCDecoder::SeekSample(int64_t Sample) {
+  return Need(p_decoder_seek_sample, "mpc_decoder_seek_sample")(&FDecoder, Sample) == 1;
+}
+
+// ===========================================================================
+// TMPCIn
+
+TMPCIn::TMPCIn(TComponent* AOwner) : TAuTaggedFileIn(AOwner) {}
+
+void TMPCIn::SetOutBitsPerSample(uint32_t Value) {
+  if (FOpenCount > 0) return;
+  if (Value < 8)
+    FOutBitsPerSample = 8;
+  else if (Value > 32)
+    FOutBitsPerSample = 32;
+  else
+    FOutBitsPerSample = (Value + 7) / 8 * 8;
+}
+
+void TMPCIn::DoOpenFile() {
+  DecLib.Require(BindDecoder);
+  FValid = false;
+  FAPEv2Tags->Clear();
+  if (!FStreamAssigned) {
+    if (FFileName.empty()) throw EAuException("File name is not assigned");
+    OpenOwnStream();
+  }
+  try {
+    ReadAPEv2Tags(*FStream, *FAPEv2Tags);
+    FStream->Seek(0, soBeginning);
+    FDecoder = std::make_unique<TMPCDecoder>(FStream);
+  } catch (...) {
+    // Nothing stays open after a failed opening.
+    FDecoder.reset();
+    if (!FStreamAssigned) {
+      delete FStream;
+      FStream = nullptr;
+    }
+    throw;
+  }
+  FValid = true;
+  FSeekable = true;
+  FSampleRate = FDecoder->SampleRate();
+  FChannels = FDecoder->Channels();
+  FBitsPerSample = static_cast<int32_t>(FOutBitsPerSample);
+  const int64_t total = FDecoder->LengthSamples();
+  FTotalSamples = total;
+  FSize = total < 0 ? -1 : total * ((FOutBitsPerSample + 7) / 8) * FChannels;
+  FFramesDecoded = 0;
+  FDecodeFailed = false;
+  FBufStart = FBufEnd = 0;
+  FSamples.assign(MPC_DECODER_BUFFER_LENGTH, 0.0f);
+}
+
+void TMPCIn::DoCloseFile() {
+  FDecoder.reset();
+  FBufStart = FBufEnd = 0;
+  FBuffer.clear();
+  FBuffer.shrink_to_fit();
+}
+
+void TMPCIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
+  if (!FBusy || !FDecoder) throw EAuException("File for input is not opened!");
+  const uint32_t bytesPerSample = (FOutBitsPerSample + 7) / 8;
+  const uint32_t frameBytes = bytesPerSample * static_cast<uint32_t>(FChannels);
+  // The carried bytes move to the front, then whole frames are decoded behind them.
+  if (FBufStart > 0) {
+    const int32_t left = std::max(FBufEnd - FBufStart, 0);
+    if (left > 0) std::memmove(FBuffer.data(), FBuffer.data() + FBufStart, static_cast<size_t>(left));
+    FBufStart = 0;
+    FBufEnd = left;
+  }
+  const size_t most = static_cast<size_t>(MPC_FRAME_LENGTH) * frameBytes;
+  while (static_cast<uint32_t>(FBufEnd) < Bytes && !FDecodeFailed) {
+    if (FBuffer.size() < static_cast<size_t>(FBufEnd) + most) FBuffer.resize(static_cast<size_t>(FBufEnd) + most);
+    const int32_t frames = FDecoder->Decode(FSamples.data());
+    if (frames < 0) FDecodeFailed = true;  // damaged data
+    if (frames <= 0) break;
+    if (frames == 0) break;
+    const size_t n = static_cast<size_t>(frames) * static_cast<size_t>(FChannels);
+    uint8_t* dst = FBuffer.data() + FBufEnd;
+    switch (bytesPerSample) {
+      case 1: ToU8(FSamples.data(), n, dst); break;
+      case 2: ToS16(FSamples.data(), n, dst); break;
+      case 3: ToS24(FSamples.data(), n, dst); break;
+      default: ToS32(FSamples.data(), n, dst); break;
+    }
+    FBufEnd += static_cast<int32_t>(n * bytesPerSample);
+    FFramesDecoded += frames;
+  }
+  // What was decoded before the damage goes out first, then the error.
+  if (FDecodeFailed && FBufEnd <= 0)
+    throw EAuException("Musepack decoding error after sample frame " + std::to_string(FFramesDecoded) + ".");
+  const uint32_t have = static_cast<uint32_t>(std::max(FBufEnd, 0));
+  Bytes = std::min(Bytes, have);
+  Buffer = FBuffer.data();
+  FBufStart = static_cast<int32_t>(Bytes);
+}
+
+bool TMPCIn::SeekRaw(int64_t& SampleNum) {
+  if (!FDecoder) return false;
+  FBufStart = FBufEnd = 0;
+  const bool ok = FDecoder->SeekSample(SampleNum);
+  if (ok) {
+    FFramesDecoded = SampleNum;
+    FDecodeFailed = false;
+  }
+  return ok;
+}
+
+// ===========================================================================
+// TMPCOut
+
+TMPCOut::TMPCOut(TComponent* AOwner) : TAuTaggedFileOut(AOwner) {}
+
+void TMPCOut::CbMessage(void* User, const char* Text) {
+  static_cast<TMPCOut*>(User)->FEncoderMessage = Text ? Text : "";
+}
+
+size_t TMPCOut::CbReadPcm(void* User, void* Buffer, size_t Size, size_t Count) {
+  auto* self = static_cast<TMPCOut*>(User);
+  if (self->FEndFlag || Size == 0) return 0;
+  try {
+    const size_t want = std::min<size_t>(Size * Count, std::numeric_limits<uint32_t>::max() / 2);
+    bool eof = false;
+    return self->FInput->FillBuffer(Buffer, static_cast<uint32_t>(want), eof) / Size;
+  } catch (const std::exception& E) {
+    self->FCallbackError = E.what();
+    return 0;
+  }
+}
+
+int TMPCOut::CbEndOfInput(void* User) { return static_cast<TMPCOut*>(User)->FEndFlag ? 1 : 0; }
+
+void TMPCOut::CbProgress(void*, uint64_t) {}
+
+void TMPCOut::CbEncoded(void*) {}
+
+int64_t TMPCOut::CbSeekOut(void* User, int64_t Offset, int Origin) {
+  auto* self = static_cast<TMPCOut*>(User);
+  if (Origin < 0 || Origin > 2) return -1;
+  try {
+    return self->FStream->Seek(Offset, static_cast<TSeekOrigin>(Origin));
+  } catch (...) {
+    return -1;
+  }
+}
+
+size_t TMPCOut::CbReadOut(void* User, void* Buffer, size_t Size, size_t Count) {
+  auto* self = static_cast<TMPCOut*>(User);
+  if (Size == 0) return 0;
+  try {
+    return static_cast<size_t>(self->FStream->Read(Buffer, static_cast<int64_t>(Size * Count))) / Size;
+  } catch (...) {
+    return 0;
+  }
+}
+
+size_t TMPCOut::CbWriteOut(void* User, const void* Buffer, size_t Size, size_t Count) {
+  auto* self = static_cast<TMPCOut*>(User);
+  if (Size == 0) return 0;
+  try {
+    return static_cast<size_t>(self->FStream->Write(Buffer, static_cast<int64_t>(Size * Count))) / Size;
+  } catch (const std::exception& E) {
+    self->FCallbackError = E.what();
+    return 0;
+  }
+}
+
+void TMPCOut::CbFinished(void*, uint64_t) {}
+
+void TMPCOut::AddTags() {
+  if (FAPEv2Tags->Empty()) return;
+  for (const char* key : {"Artist", "Album", "Title", "Year", "Genre", "Copyright", "Composer", "Track"}) {
+    const std::string value = FAPEv2Tags->AsString(key);
+    if (value.empty()) continue;
+    const bool number = std::strcmp(key, "Year") == 0 || std::strcmp(key, "Track") == 0;
+    if (number && value == "0") continue;
+    p_add_tag(FState, key, std::strlen(key), value.data(), value.size());
+  }
+}
+
+void TMPCOut::Prepare() {
+  FEndFlag = false;
+  FEncoderMessage.clear();
+  FCallbackError.clear();
+  if (!FStreamAssigned && FFileName.empty()) throw EAuException("File name is not assigned.");
+  // The library comes first, so that a missing one leaves no empty file behind.
+  AcquireEncoder();
+  FLibraryHeld = true;
+  FInputStarted = true;
+  FInput->Init();
+  const int32_t rate = FInput->SampleRate();
+  switch (rate / 1000) {
+    case 32: case 37: case 44: case 48: break;
+    default:
+      FEndFlag = true;
+      throw EAuException("Unsupported sample rate.");
+  }
+  // The encoder keeps the first two channels only; more would be lost silently.
+  const int32_t channels = FInput->Channels();
+  if (channels < 1 || channels > 2) {
+    FEndFlag = true;
+    throw EAuException("Unsupported number of channels.");
+  }
+  const int32_t bits = FInput->BitsPerSample();
+  const int64_t frame = static_cast<int64_t>(bits / 8) * channels;
+  const int64_t size = FInput->Size();
+  const int64_t total = frame > 0 && size > 0 ? size / frame : 0;
+  p_init_static();
+  if (p_init_enc_state(&FState, rate, total, bits, channels, FQuality) != 0) {
+    // Nothing was created: free the library now, and only once.
+    FState = nullptr;
+    FLibraryHeld = false;
+    ReleaseEncoder();
+    FEndFlag = true;
+    throw EAuException("Failed to initialize encoder");
+  }
+  // The file is made once everything that can refuse the input has accepted it.
+  if (!FStreamAssigned) FStream = new TAuFileStream(FFileName, fmCreate);
+  p_set_callbacks(FState, CbMessage, CbReadPcm, CbEndOfInput, CbProgress, CbEncoded, CbSeekOut, CbReadOut,
+                  CbWriteOut, CbFinished, this);
+  AddTags();
+  if (p_start_encoder(FState) != 0) {
+    FEndFlag = true;
+    throw EAuException(FEncoderMessage.empty() ? "Failed to start encoder" : FEncoderMessage);
+  }
+}
+
+bool TMPCOut::WriteBlock(bool Abort) {
+  if (Abort) FEndFlag = true;
+  if (FEndFlag) return false;
+  const int r = p_process_block(FState);
+  if (!FCallbackError.empty()) {
+    FEndFlag = true;
+    throw EAuException(FCallbackError);
+  }
+  if (r < 0) {
+    FEndFlag = true;
+    throw EAuException(FEncoderMessage.empty() ? "Musepack encoding failed." : FEncoderMessage);
+  }
+  if (r != 0) FEndFlag = true;
+  return true;
+}
+
+void TMPCOut::Finish() {
+  if (FState) {
+    p_free_encoder_state(FState);
+    FState = nullptr;
+  }
+  if (FLibraryHeld) {
+    FLibraryHeld = false;
+    ReleaseEncoder();
+  }
+  if (!FStreamAssigned) {
+    delete FStream;
+    FStream = nullptr;
+  }
+  if (FInputStarted) {
+    FInputStarted = false;
+    FInput->Flush();
+  }
+}
