@@ -1,0 +1,610 @@
+#include "audio/codecs/flac/TSL_FLAC.h"
+
+#include <FLAC/stream_decoder.h>
+#include <FLAC/stream_encoder.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/rtl/StrUtils.h"
+
+TCodecLibrary FLACLib("libFLAC.so.12");
+
+namespace {
+
+// The entry points, typed as libFLAC declares them; bound by name at load time.
+#define FLAC_ENTRY(Name) decltype(&::Name) Name = nullptr;
+#define FLAC_ENTRIES(X)                                  \
+  X(FLAC__stream_encoder_new)                            \
+  X(FLAC__stream_encoder_delete)                         \
+  X(FLAC__stream_encoder_set_verify)                     \
+  X(FLAC__stream_encoder_set_channels)                   \
+  X(FLAC__stream_encoder_set_bits_per_sample)            \
+  X(FLAC__stream_encoder_set_sample_rate)                \
+  X(FLAC__stream_encoder_set_do_mid_side_stereo)         \
+  X(FLAC__stream_encoder_set_loose_mid_side_stereo)      \
+  X(FLAC__stream_encoder_set_blocksize)                  \
+  X(FLAC__stream_encoder_set_max_lpc_order)              \
+  X(FLAC__stream_encoder_set_qlp_coeff_precision)        \
+  X(FLAC__stream_encoder_set_do_qlp_coeff_prec_search)   \
+  X(FLAC__stream_encoder_set_min_residual_partition_order) \
+  X(FLAC__stream_encoder_set_max_residual_partition_order) \
+  X(FLAC__stream_encoder_set_do_exhaustive_model_search) \
+  X(FLAC__stream_encoder_set_compression_level)          \
+  X(FLAC__stream_encoder_set_total_samples_estimate)     \
+  X(FLAC__stream_encoder_init_stream)                    \
+  X(FLAC__stream_encoder_process_interleaved)            \
+  X(FLAC__stream_encoder_finish)                         \
+  X(FLAC__stream_decoder_new)                            \
+  X(FLAC__stream_decoder_delete)                         \
+  X(FLAC__stream_decoder_set_md5_checking)               \
+  X(FLAC__stream_decoder_set_metadata_respond_all)       \
+  X(FLAC__stream_decoder_init_stream)                    \
+  X(FLAC__stream_decoder_process_single)                 \
+  X(FLAC__stream_decoder_get_state)                      \
+  X(FLAC__stream_decoder_seek_absolute)                  \
+  X(FLAC__stream_decoder_reset)                          \
+  X(FLAC__stream_decoder_finish)
+
+namespace fl {
+FLAC_ENTRIES(FLAC_ENTRY)
+}
+
+void BindFLAC(TCodecLibrary& L) {
+#define FLAC_BIND(Name) L.Bind(#Name, fl::Name);
+  FLAC_ENTRIES(FLAC_BIND)
+#undef FLAC_BIND
+}
+
+FLAC__StreamEncoder* Enc(void* P) { return static_cast<FLAC__StreamEncoder*>(P); }
+FLAC__StreamDecoder* Dec(void* P) { return static_cast<FLAC__StreamDecoder*>(P); }
+
+constexpr uint16_t DefaultBlockSize = 4608;
+constexpr uint32_t MaxCommentBody = 0xFFFFFF;
+
+void PutLe32(std::vector<uint8_t>& B, uint32_t V) {
+  for (int i = 0; i < 4; ++i) B.push_back(static_cast<uint8_t>(V >> (8 * i)));
+}
+
+}  // namespace
+
+void RequireFLACLibrary() {
+  FLACLib.Require(BindFLAC);
+  if (!FLACLib.Missing().empty())
+    throw EAuException("Function \"" + FLACLib.Missing().front() + "\" not found in " + FLACLib.FileName() +
+                       " library.");
+}
+
+// ===========================================================================
+// Callbacks: libFLAC calls them with the component as client data. Nothing may be
+// raised through the library, so failures become status codes.
+
+struct TFLACCallbacks {
+  static FLAC__StreamEncoderWriteStatus EncWrite(const FLAC__StreamEncoder*, const FLAC__byte Buffer[],
+                                                 size_t Bytes, uint32_t Samples, uint32_t, void* Client) {
+    auto* self = static_cast<TFLACOut*>(Client);
+    try {
+      const uint8_t* p = Buffer;
+      size_t n = Bytes;
+      // The encoder's own comment block is dropped and ours goes in its place.
+      if (!self->FCommentReplaced && Samples == 0 && n >= 4 && (p[0] & 127) == 4) {
+        self->FCommentReplaced = true;
+        self->FCommentSkip = 4 + (int64_t(p[1]) << 16 | int64_t(p[2]) << 8 | p[3]);
+        const std::vector<uint8_t> block = self->BuildCommentBlock((p[0] & 128) != 0);
+        self->FStream->WriteBuffer(block.data(), static_cast<int64_t>(block.size()));
+      }
+      if (self->FCommentSkip > 0) {
+        const size_t skip = static_cast<size_t>(std::min<int64_t>(self->FCommentSkip, static_cast<int64_t>(n)));
+        self->FCommentSkip -= static_cast<int64_t>(skip);
+        p += skip;
+        n -= skip;
+      }
+      if (n > 0) self->FStream->WriteBuffer(p, static_cast<int64_t>(n));
+      return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+    } catch (const std::exception& E) {
+      self->FWriteError = E.what();
+      return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
+    }
+  }
+
+  static FLAC__StreamEncoderSeekStatus EncSeek(const FLAC__StreamEncoder*, FLAC__uint64 Offset, void* Client) {
+    auto* self = static_cast<TFLACOut*>(Client);
+    try {
+      self->FStream->Seek(static_cast<int64_t>(Offset), soBeginning);
+      return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
+    } catch (const std::exception&) {
+      return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
+    }
+  }
+
+  static FLAC__StreamEncoderTellStatus EncTell(const FLAC__StreamEncoder*, FLAC__uint64* Offset, void* Client) {
+    auto* self = static_cast<TFLACOut*>(Client);
+    try {
+      *Offset = static_cast<FLAC__uint64>(self->FStream->Position());
+      return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
+    } catch (const std::exception&) {
+      return FLAC__STREAM_ENCODER_TELL_STATUS_ERROR;
+    }
+  }
+
+  static void EncMetadata(const FLAC__StreamEncoder*, const FLAC__StreamMetadata*, void*) {}
+
+  static FLAC__StreamDecoderReadStatus DecRead(const FLAC__StreamDecoder*, FLAC__byte Buffer[], size_t* Bytes,
+                                               void* Client) {
+    auto* self = static_cast<TFLACIn*>(Client);
+    try {
+      const int64_t n = *Bytes > 0 ? self->FStream->Read(Buffer, static_cast<int64_t>(*Bytes)) : 0;
+      *Bytes = static_cast<size_t>(n);
+      return n == 0 ? FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM : FLAC__STREAM_DECODER_READ_STATUS_CONTINUE;
+    } catch (const std::exception&) {
+      *Bytes = 0;
+      return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
+    }
+  }
+
+  static FLAC__StreamDecoderSeekStatus DecSeek(const FLAC__StreamDecoder*, FLAC__uint64 Offset, void* Client) {
+    auto* self = static_cast<TFLACIn*>(Client);
+    if (!self->FSeekable) return FLAC__STREAM_DECODER_SEEK_STATUS_UNSUPPORTED;
+    if (Offset > static_cast<FLAC__uint64>(self->FStreamSize)) return FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
+    try {
+      self->FStream->Seek(static_cast<int64_t>(Offset), soBeginning);
+      return FLAC__STREAM_DECODER_SEEK_STATUS_OK;
+    } catch (const std::exception&) {
+      return FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
+    }
+  }
+
+  static FLAC__StreamDecoderTellStatus DecTell(const FLAC__StreamDecoder*, FLAC__uint64* Offset, void* Client) {
+    auto* self = static_cast<TFLACIn*>(Client);
+    try {
+      *Offset = static_cast<FLAC__uint64>(self->FStream->Position());
+      return FLAC__STREAM_DECODER_TELL_STATUS_OK;
+    } catch (const std::exception&) {
+      return FLAC__STREAM_DECODER_TELL_STATUS_ERROR;
+    }
+  }
+
+  static FLAC__StreamDecoderLengthStatus DecLength(const FLAC__StreamDecoder*, FLAC__uint64* Length,
+                                                   void* Client) {
+    *Length = static_cast<FLAC__uint64>(static_cast<TFLACIn*>(Client)->FStreamSize);
+    return FLAC__STREAM_DECODER_LENGTH_STATUS_OK;
+  }
+
+  static FLAC__bool DecEof(const FLAC__StreamDecoder*, void* Client) {
+    auto* self = static_cast<TFLACIn*>(Client);
+    try {
+      return self->FStream->Position() >= self->FStreamSize;
+    } catch (const std::exception&) {
+      return true;
+    }
+  }
+
+  static FLAC__StreamDecoderWriteStatus DecWrite(const FLAC__StreamDecoder*, const FLAC__Frame* Frame,
+                                                 const FLAC__int32* const Buffer[], void* Client) {
+    auto* self = static_cast<TFLACIn*>(Client);
+    if (!self->FHaveStreamInfo) return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+    const uint32_t blockSize = Frame->header.blocksize;
+    const int32_t channels = self->FChannels;
+    const int32_t width = self->FBitsPerSample / 8;
+    const size_t bytes = size_t(blockSize) * size_t(channels) * size_t(width);
+    if (self->FBuf.size() < bytes) self->FBuf.resize(bytes);
+    uint8_t* d = self->FBuf.data();
+    // A frame that does not match the stream's format is only possible in a damaged
+    // file; it becomes silence of its length so the timing stays right.
+    const bool matches = static_cast<int32_t>(Frame->header.channels) == channels &&
+                         static_cast<int32_t>(Frame->header.bits_per_sample) == self->FStreamBits;
+    if (!matches) {
+      std::memset(d, width == 1 ? 0x80 : 0, bytes);
+    } else {
+      const int shift = self->FShift;
+      switch (width) {
+        case 1:  // 8-bit PCM is unsigned
+          for (uint32_t i = 0; i < blockSize; ++i)
+            for (int32_t c = 0; c < channels; ++c) *d++ = static_cast<uint8_t>((static_cast<uint32_t>(Buffer[c][i]) << shift) + 128);
+          break;
+        case 2:
+          for (uint32_t i = 0; i < blockSize; ++i)
+            for (int32_t c = 0; c < channels; ++c) {
+              const uint32_t s = static_cast<uint32_t>(Buffer[c][i]) << shift;
+              d[0] = static_cast<uint8_t>(s);
+              d[1] = static_cast<uint8_t>(s >> 8);
+              d += 2;
+            }
+          break;
+        case 3:
+          for (uint32_t i = 0; i < blockSize; ++i)
+            for (int32_t c = 0; c < channels; ++c) {
+              const uint32_t s = static_cast<uint32_t>(Buffer[c][i]) << shift;
+              d[0] = static_cast<uint8_t>(s);
+              d[1] = static_cast<uint8_t>(s >> 8);
+              d[2] = static_cast<uint8_t>(s >> 16);
+              d += 3;
+            }
+          break;
+        default:
+          for (uint32_t i = 0; i < blockSize; ++i)
+            for (int32_t c = 0; c < channels; ++c) {
+              const uint32_t s = static_cast<uint32_t>(Buffer[c][i]) << shift;
+              std::memcpy(d, &s, 4);  // little-endian host
+              d += 4;
+            }
+          break;
+      }
+    }
+    self->FBlockSize = blockSize;
+    self->FBufStart = 0;
+    self->FBufEnd = static_cast<int32_t>(bytes);
+    self->FFrameDelivered = true;
+    return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+  }
+
+  static void DecMetadata(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* M, void* Client) {
+    auto* self = static_cast<TFLACIn*>(Client);
+    self->FLastMetadata = M->is_last;
+    // The format and tags are taken when the file is opened; a reset decoder that
+    // reads the metadata again changes nothing.
+    if (!self->FOpening) return;
+    if (M->type == FLAC__METADATA_TYPE_STREAMINFO) {
+      const FLAC__StreamMetadata_StreamInfo& si = M->data.stream_info;
+      if (si.channels < 1 || si.channels > 8 || si.bits_per_sample < 4 || si.bits_per_sample > 32 ||
+          si.sample_rate == 0)
+        return;
+      self->FHaveStreamInfo = true;
+      self->FStreamBits = static_cast<int32_t>(si.bits_per_sample);
+      const int32_t width = (self->FStreamBits + 7) / 8;
+      self->FShift = width * 8 - self->FStreamBits;
+      self->FBitsPerSample = width * 8;
+      self->FChannels = static_cast<int32_t>(si.channels);
+      self->FSampleRate = static_cast<int32_t>(si.sample_rate);
+      self->FStreamTotal = static_cast<int64_t>(si.total_samples);
+      self->FSize = self->FStreamTotal > 0 ? self->FStreamTotal * width * self->FChannels : -1;
+    } else if (M->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
+      const FLAC__StreamMetadata_VorbisComment& vc = M->data.vorbis_comment;
+      for (FLAC__uint32 i = 0; i < vc.num_comments; ++i) {
+        const FLAC__StreamMetadata_VorbisComment_Entry& e = vc.comments[i];
+        if (!e.entry) continue;
+        const std::string entry(reinterpret_cast<const char*>(e.entry), e.length);
+        const size_t eq = entry.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string name = LowerCase(entry.substr(0, eq));
+        if (name == "title" || name == "artist" || name == "album" || name == "date" || name == "genre" ||
+            name == "tracknumber")
+          self->FTags->SetValue(name, TTagValue(UTF8ToUTF16(entry.substr(eq + 1))));
+      }
+    }
+  }
+
+  static void DecError(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void* Client) {
+    static_cast<TFLACIn*>(Client)->FValid = false;
+  }
+};
+
+// ===========================================================================
+// TFLACOut
+
+TFLACOut::TFLACOut(TComponent* AOwner) : TAuFileOut(AOwner), FTags(std::make_unique<TVorbisTags>()) {}
+
+TFLACOut::~TFLACOut() {
+  // Finish releases the encoder after every run; this only guards an output that
+  // was deleted in the middle of one.
+  if (FEncoder && fl::FLAC__stream_encoder_delete) fl::FLAC__stream_encoder_delete(Enc(FEncoder));
+  if (FOwnStream) delete FStream;
+}
+
+void TFLACOut::SetEnableLooseMidSideStereo(bool Value) {
+  FEnableLooseMidSideStereo = Value;
+  if (Value) FEnableMidSideStereo = true;
+}
+
+void TFLACOut::SetBestModelSearch(bool Value) {
+  FBestModelSearch = Value;
+  if (Value) {
+    FEnableMidSideStereo = true;
+    FEnableLooseMidSideStereo = false;
+  }
+}
+
+std::vector<uint8_t> TFLACOut::BuildCommentBlock(bool Last) const {
+  std::vector<uint8_t> body;
+  const std::string vendor = "VENDOR=Hacked";
+  PutLe32(body, static_cast<uint32_t>(vendor.size()));
+  body.insert(body.end(), vendor.begin(), vendor.end());
+  std::vector<std::string> items;
+  for (const char* key : {"title", "artist", "album", "date", "genre", "tracknumber"}) {
+    const std::u16string v = FTags->AsWideString(key);
+    if (!v.empty()) items.push_back(std::string(key) + "=" + UTF16ToUTF8(v));
+  }
+  PutLe32(body, static_cast<uint32_t>(items.size()));
+  for (const std::string& it : items) {
+    PutLe32(body, static_cast<uint32_t>(it.size()));
+    body.insert(body.end(), it.begin(), it.end());
+  }
+  if (body.size() > MaxCommentBody) throw EAuException("The tags are too long for a FLAC comment block.");
+  std::vector<uint8_t> block;
+  block.reserve(body.size() + 4);
+  block.push_back(static_cast<uint8_t>(4 | (Last ? 128 : 0)));
+  block.push_back(static_cast<uint8_t>(body.size() >> 16));
+  block.push_back(static_cast<uint8_t>(body.size() >> 8));
+  block.push_back(static_cast<uint8_t>(body.size()));
+  block.insert(block.end(), body.begin(), body.end());
+  return block;
+}
+
+void TFLACOut::Prepare() {
+  RequireFLACLibrary();
+  if (!FStreamAssigned) {
+    if (FFileName.empty()) throw EAuException("File name is not assigned.");
+    FStream = new TAuFileStream(FFileName, fmCreate);
+    FOwnStream = true;
+  }
+  FEndOfData = false;
+  FCommentReplaced = false;
+  FCommentSkip = 0;
+  FEncoderFinished = false;
+  FWriteError.clear();
+  FEncoder = fl::FLAC__stream_encoder_new();
+  if (!FEncoder) throw EAuException("Failed to initialize FLAC encoder.");
+
+  FInput->Init();
+  FInputStarted = true;
+  FBits = FInput->BitsPerSample();
+  FChannels = FInput->Channels();
+  const int32_t rate = FInput->SampleRate();
+  // Only whole-byte integer PCM has a conversion below.
+  if ((FBits != 8 && FBits != 16 && FBits != 24 && FBits != 32) || FChannels < 1 || rate <= 0)
+    throw EAuException("Failed to initialize FLAC encoder.");
+
+  FLAC__StreamEncoder* e = Enc(FEncoder);
+  fl::FLAC__stream_encoder_set_verify(e, FVerify);
+  fl::FLAC__stream_encoder_set_channels(e, static_cast<uint32_t>(FChannels));
+  fl::FLAC__stream_encoder_set_bits_per_sample(e, static_cast<uint32_t>(FBits));
+  fl::FLAC__stream_encoder_set_sample_rate(e, static_cast<uint32_t>(rate));
+  if (FChannels == 2) {
+    fl::FLAC__stream_encoder_set_do_mid_side_stereo(e, FEnableMidSideStereo);
+    fl::FLAC__stream_encoder_set_loose_mid_side_stereo(e, FEnableLooseMidSideStereo);
+  }
+  fl::FLAC__stream_encoder_set_blocksize(e, FBlockSize);
+  if (FCompressionLevel < 0) {
+    fl::FLAC__stream_encoder_set_max_lpc_order(e, FMaxLPCOrder);
+    // 0 leaves the precision to the encoder; at 32 bits no explicit one fits.
+    if (FQLPCoeffPrecision > 0 && FBits + FQLPCoeffPrecision > 31)
+      FQLPCoeffPrecision = static_cast<uint16_t>(std::max(0, 31 - FBits));
+    fl::FLAC__stream_encoder_set_qlp_coeff_precision(e, FQLPCoeffPrecision);
+    fl::FLAC__stream_encoder_set_do_qlp_coeff_prec_search(e, FQLPCoeffPrecisionSearch);
+    fl::FLAC__stream_encoder_set_min_residual_partition_order(e, FMinResidualPartitionOrder);
+    fl::FLAC__stream_encoder_set_max_residual_partition_order(e, FMaxResidualPartitionOrder);
+    fl::FLAC__stream_encoder_set_do_exhaustive_model_search(e, FBestModelSearch);
+  } else {
+    fl::FLAC__stream_encoder_set_compression_level(e, static_cast<uint32_t>(FCompressionLevel));
+  }
+  const int64_t size = FInput->Size();
+  if (size > 0)
+    fl::FLAC__stream_encoder_set_total_samples_estimate(
+        e, static_cast<FLAC__uint64>(Round(static_cast<double>(size) / (FBits / 8) / FChannels)));
+
+  const FLAC__StreamEncoderInitStatus status =
+      fl::FLAC__stream_encoder_init_stream(e, TFLACCallbacks::EncWrite, TFLACCallbacks::EncSeek,
+                                           TFLACCallbacks::EncTell, TFLACCallbacks::EncMetadata, this);
+  if (status != FLAC__STREAM_ENCODER_INIT_STATUS_OK || !FWriteError.empty()) {
+    FInputStarted = false;
+    FInput->Flush();
+    // An encoder that never started has nothing to finish.
+    FEncoderFinished = true;
+    throw EAuException("Failed to initialize FLAC encoder.");
+  }
+
+  FBufSize = static_cast<uint32_t>(FBits / 8) * (FBlockSize ? FBlockSize : DefaultBlockSize) *
+             static_cast<uint32_t>(FChannels);
+  FBuffer.resize(FBufSize);
+}
+
+void TFLACOut::FinishEncoder() {
+  if (!FEncoder || FEncoderFinished) return;
+  FEncoderFinished = true;
+  const bool ok = fl::FLAC__stream_encoder_finish(Enc(FEncoder));
+  if (!ok || !FWriteError.empty()) throw EAuException("Failed to encode data.");
+}
+
+bool TFLACOut::WriteBlock(bool Abort) {
+  if (!Prepared()) return true;
+  if (Abort) return false;
+  if (FEndOfData) {
+    FinishEncoder();
+    return false;
+  }
+  bool eof = false;
+  const uint32_t bytes = FInput->FillBuffer(FBuffer.data(), FBufSize, eof);
+  FEndOfData = eof;
+  if (bytes == 0) {
+    FinishEncoder();
+    return false;
+  }
+  const uint32_t samples = bytes * 8 / static_cast<uint32_t>(FBits);
+  if (FSamples.size() < samples) FSamples.resize(samples);
+  const uint8_t* s = FBuffer.data();
+  int32_t* d = FSamples.data();
+  switch (FBits) {
+    case 8:  // unsigned PCM; FLAC samples are signed
+      for (uint32_t i = 0; i < samples; ++i) d[i] = static_cast<int32_t>(s[i]) - 128;
+      break;
+    case 16:
+      for (uint32_t i = 0; i < samples; ++i, s += 2) d[i] = static_cast<int16_t>(s[0] | s[1] << 8);
+      break;
+    case 24:
+      for (uint32_t i = 0; i < samples; ++i, s += 3)
+        d[i] = static_cast<int32_t>(static_cast<uint32_t>(s[0] | s[1] << 8 | s[2] << 16) << 8) >> 8;
+      break;
+    default:
+      std::memcpy(d, s, size_t(samples) * 4);
+      break;
+  }
+  if (!fl::FLAC__stream_encoder_process_interleaved(Enc(FEncoder), d, samples / static_cast<uint32_t>(FChannels)))
+    throw EAuException("Failed to encode data.");
+  return true;
+}
+
+void TFLACOut::Finish() {
+  if (FEncoder) {
+    // A stopped or failed run still gets a consistent file.
+    if (!FEncoderFinished) fl::FLAC__stream_encoder_finish(Enc(FEncoder));
+    fl::FLAC__stream_encoder_delete(Enc(FEncoder));
+    FEncoder = nullptr;
+  }
+  FEncoderFinished = false;
+  FBuffer = std::vector<uint8_t>();
+  FSamples = std::vector<int32_t>();
+  if (FOwnStream) {
+    delete FStream;
+    FStream = nullptr;
+    FOwnStream = false;
+  }
+  if (FInputStarted) {
+    FInputStarted = false;
+    FInput->Flush();
+  }
+}
+
+// ===========================================================================
+// TFLACIn
+
+TFLACIn::TFLACIn(TComponent* AOwner) : TAuFileIn(AOwner), FTags(std::make_unique<TVorbisTags>()) {}
+
+TFLACIn::~TFLACIn() { ReleaseDecoder(); }
+
+void TFLACIn::ReleaseDecoder() {
+  if (!FDecoder) return;
+  FMD5Result = fl::FLAC__stream_decoder_finish(Dec(FDecoder));
+  fl::FLAC__stream_decoder_delete(Dec(FDecoder));
+  FDecoder = nullptr;
+}
+
+void TFLACIn::DoOpenFile() {
+  RequireFLACLibrary();
+  if (!FStreamAssigned) {
+    if (FFileName.empty()) throw EAuException("File name is not assigned");
+    OpenOwnStream();
+  }
+  FValid = true;
+  FBufStart = FBufEnd = 0;
+  FSeekPending = 0;
+  FAtEnd = false;
+  FHaveStreamInfo = false;
+  FLastMetadata = false;
+  FStreamTotal = 0;
+  FSize = -1;
+  FTags->Clear();
+  try {
+    FStreamSize = FStream->Size();
+    FDecoder = fl::FLAC__stream_decoder_new();
+    if (!FDecoder) throw EAuException("Failed to initialize the FLAC decoder.");
+    FLAC__StreamDecoder* d = Dec(FDecoder);
+    if (!fl::FLAC__stream_decoder_set_md5_checking(d, FCheckMD5Signature))
+      throw EAuException("Internal error 113, please report to Tessel developers");
+    fl::FLAC__stream_decoder_set_metadata_respond_all(d);
+    if (fl::FLAC__stream_decoder_init_stream(d, TFLACCallbacks::DecRead, TFLACCallbacks::DecSeek,
+                                             TFLACCallbacks::DecTell, TFLACCallbacks::DecLength,
+                                             TFLACCallbacks::DecEof, TFLACCallbacks::DecWrite,
+                                             TFLACCallbacks::DecMetadata, TFLACCallbacks::DecError,
+                                             this) != FLAC__STREAM_DECODER_INIT_STATUS_OK)
+      throw EAuException("Failed to set up the FLAC decoder.");
+    // Read the metadata. A damaged or foreign file stops at an error or at the end of
+    // the stream, never loops.
+    FOpening = true;
+    while (!FLastMetadata && FValid) {
+      if (!fl::FLAC__stream_decoder_process_single(d)) {
+        FValid = false;
+        break;
+      }
+      const FLAC__StreamDecoderState state = fl::FLAC__stream_decoder_get_state(d);
+      if (!FLastMetadata && state != FLAC__STREAM_DECODER_SEARCH_FOR_METADATA &&
+          state != FLAC__STREAM_DECODER_READ_METADATA) {
+        FValid = false;  // audio, the end or an error before the metadata ended
+        break;
+      }
+    }
+    FOpening = false;
+    if (!FHaveStreamInfo) FValid = false;
+    FBufStart = FBufEnd = 0;
+  } catch (...) {
+    FOpening = false;
+    ReleaseDecoder();
+    // The stream is released here once; the caller finds none left.
+    if (!FStreamAssigned) {
+      delete FStream;
+      FStream = nullptr;
+    } else {
+      try {
+        FStream->Seek(0, soBeginning);
+      } catch (...) {
+      }
+    }
+    throw;
+  }
+}
+
+void TFLACIn::DoCloseFile() {
+  ReleaseDecoder();
+  FBuf = std::vector<uint8_t>();
+  FBufStart = FBufEnd = 0;
+  FSeekPending = 0;
+  FAtEnd = false;
+}
+
+void TFLACIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
+  if (!FBusy) throw EAuException("The Stream is not opened");
+  FLAC__StreamDecoder* d = Dec(FDecoder);
+  if (FBufStart >= FBufEnd && FSeekPending > 0) {
+    FBufStart = 0;
+    FBufEnd = FSeekPending;
+  }
+  FSeekPending = 0;
+  while (FBufStart >= FBufEnd) {
+    FBufStart = FBufEnd = 0;
+    if (FAtEnd || !d) {
+      Buffer = nullptr;
+      Bytes = 0;
+      return;
+    }
+    // The end is where the decoder gives no new frame; a step that only read
+    // metadata or skipped damaged bytes is followed by another.
+    FFrameDelivered = false;
+    const bool ok = fl::FLAC__stream_decoder_process_single(d);
+    const FLAC__StreamDecoderState state = fl::FLAC__stream_decoder_get_state(d);
+    if (FFrameDelivered) break;
+    if (state == FLAC__STREAM_DECODER_END_OF_STREAM) {
+      FAtEnd = true;
+      continue;
+    }
+    if (!ok || state > FLAC__STREAM_DECODER_END_OF_STREAM) throw EAuException("Error reading FLAC file");
+  }
+  const uint32_t avail = static_cast<uint32_t>(FBufEnd - FBufStart);
+  const uint32_t frame = static_cast<uint32_t>(FChannels * (FBitsPerSample / 8));
+  uint32_t n = std::min(Bytes, avail);
+  if (frame > 0 && n >= frame) n -= n % frame;
+  Buffer = FBuf.data() + FBufStart;
+  Bytes = n;
+  FBufStart += static_cast<int32_t>(n);
+}
+
+bool TFLACIn::SeekRaw(int64_t& SampleNum) {
+  OpenFile();
+  if (!FDecoder) return false;
+  FCheckMD5Signature = false;
+  FBufStart = FBufEnd = 0;
+  FSeekPending = 0;
+  FAtEnd = false;
+  if (SampleNum < 0) return false;
+  if (FStreamTotal > 0 && SampleNum >= FStreamTotal) {
+    // Nothing is left to decode there.
+    FAtEnd = true;
+    return SampleNum == FStreamTotal;
+  }
+  // The decoder lands on the exact sample and may already hand over the rest of that
+  // frame during the seek: it is kept for the next read.
+  FFrameDelivered = false;
+  const bool ok = fl::FLAC__stream_decoder_seek_absolute(Dec(FDecoder), static_cast<FLAC__uint64>(SampleNum));
+  if (!ok) fl::FLAC__stream_decoder_reset(Dec(FDecoder));
+  else if (FFrameDelivered) FSeekPending = FBufEnd;
+  FBufStart = FBufEnd = 0;
+  return ok;
+}

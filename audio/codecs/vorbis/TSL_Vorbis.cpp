@@ -1,0 +1,530 @@
+#include "audio/codecs/vorbis/TSL_Vorbis.h"
+
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <ogg/ogg.h>
+#include <vorbis/codec.h>
+#include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <set>
+
+#include "platform/rtl/FileUtils.h"
+#include "platform/rtl/StrUtils.h"
+
+TCodecLibrary OggLib("libogg.so.0");
+TCodecLibrary VorbisLib("libvorbis.so.0");
+TCodecLibrary VorbisEncLib("libvorbisenc.so.2");
+TCodecLibrary VorbisFileLib("libvorbisfile.so.3");
+
+namespace {
+
+// The entry points, typed as the libraries declare them; bound by name at load time.
+#define VORBIS_ENTRY(Name) decltype(&::Name) Name = nullptr;
+#define OGG_ENTRIES(X) \
+  X(ogg_stream_init)   \
+  X(ogg_stream_clear)  \
+  X(ogg_stream_packetin) \
+  X(ogg_stream_pageout) \
+  X(ogg_stream_flush)  \
+  X(ogg_page_eos)      \
+  X(ogg_page_serialno) \
+  X(ogg_sync_init)     \
+  X(ogg_sync_clear)    \
+  X(ogg_sync_buffer)   \
+  X(ogg_sync_wrote)    \
+  X(ogg_sync_pageout)
+#define VORBIS_ENTRIES(X)        \
+  X(vorbis_info_init)            \
+  X(vorbis_info_clear)           \
+  X(vorbis_comment_init)         \
+  X(vorbis_comment_add_tag)      \
+  X(vorbis_comment_clear)        \
+  X(vorbis_analysis_init)        \
+  X(vorbis_analysis_headerout)   \
+  X(vorbis_analysis_buffer)      \
+  X(vorbis_analysis_wrote)       \
+  X(vorbis_analysis_blockout)    \
+  X(vorbis_analysis)             \
+  X(vorbis_block_init)           \
+  X(vorbis_block_clear)          \
+  X(vorbis_dsp_clear)            \
+  X(vorbis_bitrate_addblock)     \
+  X(vorbis_bitrate_flushpacket)
+#define VORBISENC_ENTRIES(X) \
+  X(vorbis_encode_init)      \
+  X(vorbis_encode_setup_vbr) \
+  X(vorbis_encode_setup_init)
+#define VORBISFILE_ENTRIES(X) \
+  X(ov_test_callbacks)        \
+  X(ov_test_open)             \
+  X(ov_comment)               \
+  X(ov_info)                  \
+  X(ov_pcm_total)             \
+  X(ov_read)                  \
+  X(ov_pcm_seek)              \
+  X(ov_clear)
+
+namespace vb {
+OGG_ENTRIES(VORBIS_ENTRY)
+VORBIS_ENTRIES(VORBIS_ENTRY)
+VORBISENC_ENTRIES(VORBIS_ENTRY)
+VORBISFILE_ENTRIES(VORBIS_ENTRY)
+}  // namespace vb
+
+#define VORBIS_BIND(Name) L.Bind(#Name, vb::Name);
+void BindOgg(TCodecLibrary& L) { OGG_ENTRIES(VORBIS_BIND) }
+void BindVorbis(TCodecLibrary& L) { VORBIS_ENTRIES(VORBIS_BIND) }
+void BindVorbisEnc(TCodecLibrary& L) { VORBISENC_ENTRIES(VORBIS_BIND) }
+void BindVorbisFile(TCodecLibrary& L) { VORBISFILE_ENTRIES(VORBIS_BIND) }
+#undef VORBIS_BIND
+
+void RequireLibrary(TCodecLibrary& Lib, void (*BindAll)(TCodecLibrary&)) {
+  Lib.Require(BindAll);
+  if (!Lib.Missing().empty())
+    throw EAuException("Function \"" + Lib.Missing().front() + "\" not found in " + Lib.FileName() + " library.");
+}
+
+constexpr uint32_t EncodeBlockBytes = 24576;
+constexpr uint32_t DecodeBufferBytes = 12288;
+
+// Vorbis orders the channels of 3 to 8 channel streams its own way; PCM in the
+// pipeline has the WAV order. Entry i: the WAV channel of Vorbis channel i.
+const uint8_t* VorbisChannelMap(int32_t Channels) {
+  static const uint8_t m3[] = {0, 2, 1};
+  static const uint8_t m5[] = {0, 2, 1, 3, 4};
+  static const uint8_t m6[] = {0, 2, 1, 4, 5, 3};
+  static const uint8_t m7[] = {0, 2, 1, 5, 6, 4, 3};
+  static const uint8_t m8[] = {0, 2, 1, 6, 7, 4, 5, 3};
+  switch (Channels) {
+    case 3: return m3;
+    case 5: return m5;
+    case 6: return m6;
+    case 7: return m7;
+    case 8: return m8;
+    default: return nullptr;  // 1, 2 and 4 channels share the WAV order; above 8 none is defined
+  }
+}
+
+}  // namespace
+
+void RequireVorbisLibraries() {
+  RequireLibrary(OggLib, BindOgg);
+  RequireLibrary(VorbisLib, BindVorbis);
+  RequireLibrary(VorbisFileLib, BindVorbisFile);
+  RequireLibrary(VorbisEncLib, BindVorbisEnc);
+}
+
+int32_t VorbisBitRateValue(int32_t Ordinal) {
+  static const int32_t rates[] = {-1,     24000,  32000,  45000,  48000,  56000,  64000,  80000,  96000,
+                                  112000, 128000, 144000, 160000, 192000, 224000, 256000, 320000, 499000};
+  const int32_t i = ((Ordinal % 128) + 128) % 128;
+  return i < static_cast<int32_t>(std::size(rates)) ? rates[i] : -1;
+}
+
+// ===========================================================================
+// TVorbisOut
+
+struct TVorbisOut::TState {
+  ogg_stream_state Os{};
+  ogg_page Og{};
+  ogg_packet Op{};
+  vorbis_info Vi{};
+  vorbis_comment Vc{};
+  vorbis_dsp_state Vd{};
+  vorbis_block Vb{};
+  bool InfoInit = false, CommentInit = false, DspInit = false, BlockInit = false, StreamInit = false;
+  int32_t Channels = 0, Bits = 0;
+};
+
+TVorbisOut::TVorbisOut(TComponent* AOwner) : TAuFileOut(AOwner), FComments(std::make_unique<TVorbisTags>()) {}
+
+TVorbisOut::~TVorbisOut() {
+  if (FOwnStream) delete FStream;
+}
+
+void TVorbisOut::SetDesiredNominalBitrate(TVorbisBitRate Value) {
+  FDesiredNominalBitrate = Value;
+  if (Value < FMinimumBitrate) FMinimumBitrate = Value;
+  // An automatic maximum is no limit, so it is not raised.
+  if (FDesiredMaximumBitrate != brAutoSelect && Value > FDesiredMaximumBitrate) FDesiredMaximumBitrate = Value;
+  if (Value == brAutoSelect) FDesiredMaximumBitrate = brAutoSelect;
+}
+
+void TVorbisOut::SetDesiredMaximumBitrate(TVorbisBitRate Value) {
+  if (FDesiredNominalBitrate == brAutoSelect) return;
+  if (Value == brAutoSelect || Value >= FDesiredNominalBitrate) FDesiredMaximumBitrate = Value;
+}
+
+void TVorbisOut::SetMinimumBitrate(TVorbisBitRate Value) {
+  if (Value <= FDesiredNominalBitrate) FMinimumBitrate = Value;
+}
+
+namespace {
+
+// The serial numbers of the Ogg pages in Stream (read from its start).
+std::set<int> SerialsIn(TStream& Stream) {
+  std::set<int> used;
+  ogg_sync_state oy{};
+  vb::ogg_sync_init(&oy);
+  Stream.Seek(0, soBeginning);
+  for (;;) {
+    char* buf = vb::ogg_sync_buffer(&oy, 65536);
+    if (!buf) break;
+    const int64_t n = Stream.Read(buf, 65536);
+    vb::ogg_sync_wrote(&oy, static_cast<long>(n));
+    ogg_page page;
+    int r;
+    while ((r = vb::ogg_sync_pageout(&oy, &page)) != 0)
+      if (r > 0) used.insert(vb::ogg_page_serialno(&page));
+    if (n <= 0) break;
+  }
+  vb::ogg_sync_clear(&oy);
+  return used;
+}
+
+}  // namespace
+
+void TVorbisOut::WritePages(bool Flush) {
+  TState& s = *FState;
+  while (!FEndOfStream) {
+    const int r = Flush ? vb::ogg_stream_flush(&s.Os, &s.Og) : vb::ogg_stream_pageout(&s.Os, &s.Og);
+    if (r == 0) break;
+    FStream->WriteBuffer(s.Og.header, s.Og.header_len);
+    FStream->WriteBuffer(s.Og.body, s.Og.body_len);
+    if (vb::ogg_page_eos(&s.Og)) FEndOfStream = true;
+  }
+}
+
+void TVorbisOut::Prepare() {
+  RequireVorbisLibraries();
+  if (!FStreamAssigned) {
+    if (FFileName.empty()) throw EAuException("File name is not assigned.");
+    if (FFileMode == foAppend && FileExists(FFileName))
+      FStream = new TAuFileStream(FFileName, fmOpenReadWrite | fmShareExclusive);
+    else
+      FStream = new TAuFileStream(FFileName, fmCreate);
+    FOwnStream = true;
+  }
+  FInput->Init();
+  FInputStarted = true;
+  int32_t serial = FSerial;
+  if (FFileMode == foAppend) {
+    // Streams chained in one file must have serial numbers of their own.
+    const std::set<int> used = SerialsIn(*FStream);
+    while (used.count(serial)) serial = static_cast<int32_t>(static_cast<uint32_t>(serial) + 1);
+    FStream->Seek(0, soEnd);
+  }
+  FEndOfStream = false;
+  FEndWritten = false;
+
+  FState = std::make_unique<TState>();
+  TState& s = *FState;
+  s.Channels = FInput->Channels();
+  s.Bits = FInput->BitsPerSample();
+  const int32_t rate = FInput->SampleRate();
+  if ((s.Bits != 8 && s.Bits != 16 && s.Bits != 24 && s.Bits != 32) || s.Channels < 1 || s.Channels > 255 ||
+      rate <= 0)
+    throw EAuException("This audio format cannot be encoded to Ogg Vorbis.");
+
+  vb::vorbis_info_init(&s.Vi);
+  s.InfoInit = true;
+  if (FDesiredNominalBitrate == brAutoSelect) {
+    // A set-up the encoder refuses would leave nothing to encode with.
+    if (vb::vorbis_encode_setup_vbr(&s.Vi, s.Channels, rate, FCompression) != 0 ||
+        vb::vorbis_encode_setup_init(&s.Vi) != 0)
+      throw EAuException("Vorbis codec setup with the requested quality failed.");
+  } else {
+    const long nominal = VorbisBitRateValue(FDesiredNominalBitrate);
+    long minimum = VorbisBitRateValue(FMinimumBitrate);
+    if (minimum == -1) minimum = nominal;
+    if (vb::vorbis_encode_init(&s.Vi, s.Channels, rate, VorbisBitRateValue(FDesiredMaximumBitrate), nominal,
+                               minimum) != 0)
+      throw EAuException("Vorbis codec setup with the requested bitrate failed. Try a lower bitrate.");
+  }
+
+  vb::vorbis_comment_init(&s.Vc);
+  s.CommentInit = true;
+  for (int32_t i = 0; i < FComments->Count(); ++i) {
+    const std::string key = FComments->Keys(i);
+    const std::string value = UTF16ToUTF8(FComments->AsWideString(key));
+    if (!value.empty()) vb::vorbis_comment_add_tag(&s.Vc, key.c_str(), value.c_str());
+  }
+
+  if (vb::vorbis_analysis_init(&s.Vd, &s.Vi) != 0) throw EAuException("Failed to initialize the Vorbis encoder.");
+  s.DspInit = true;
+  vb::vorbis_block_init(&s.Vd, &s.Vb);
+  s.BlockInit = true;
+  vb::ogg_stream_init(&s.Os, serial);
+  s.StreamInit = true;
+  ogg_packet header, comment, codebook;
+  vb::vorbis_analysis_headerout(&s.Vd, &s.Vc, &header, &comment, &codebook);
+  vb::ogg_stream_packetin(&s.Os, &header);
+  vb::ogg_stream_packetin(&s.Os, &comment);
+  vb::ogg_stream_packetin(&s.Os, &codebook);
+  // The headers stand on pages of their own.
+  WritePages(true);
+  FBuffer.resize(EncodeBlockBytes);
+}
+
+bool TVorbisOut::WriteBlock(bool Abort) {
+  if (!Prepared()) return true;
+  if (Abort || FEndOfStream) return false;
+  // The end was announced and no end-of-stream page came: nothing more will.
+  if (FEndWritten) return false;
+  TState& s = *FState;
+  bool eof = false;
+  const uint32_t bytes = FInput->FillBuffer(FBuffer.data(), EncodeBlockBytes, eof);
+  const int32_t ch = s.Channels;
+  const uint32_t frame = static_cast<uint32_t>(ch * (s.Bits / 8));
+  const int32_t samples = static_cast<int32_t>(bytes / frame);
+  if (samples == 0) {
+    vb::vorbis_analysis_wrote(&s.Vd, 0);
+    FEndWritten = true;
+  } else {
+    float** out = vb::vorbis_analysis_buffer(&s.Vd, samples);
+    const uint8_t* map = VorbisChannelMap(ch);
+    for (int32_t c = 0; c < ch; ++c) {
+      const int32_t src = map ? map[c] : c;
+      float* d = out[c];
+      switch (s.Bits) {
+        case 8: {
+          const uint8_t* p = FBuffer.data() + src;
+          for (int32_t i = 0; i < samples; ++i, p += frame) d[i] = (static_cast<int32_t>(*p) - 128) / 128.0f;
+          break;
+        }
+        case 16: {
+          const uint8_t* p = FBuffer.data() + src * 2;
+          for (int32_t i = 0; i < samples; ++i, p += frame)
+            d[i] = static_cast<int16_t>(p[0] | p[1] << 8) / 32768.0f;
+          break;
+        }
+        case 24: {
+          const uint8_t* p = FBuffer.data() + src * 3;
+          for (int32_t i = 0; i < samples; ++i, p += frame)
+            d[i] = static_cast<float>(
+                (static_cast<int32_t>(static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) << 8) >> 8) / 8388608.0);
+          break;
+        }
+        default: {
+          const uint8_t* p = FBuffer.data() + src * 4;
+          for (int32_t i = 0; i < samples; ++i, p += frame) {
+            int32_t v;
+            std::memcpy(&v, p, 4);
+            d[i] = static_cast<float>(v / 2147483648.0);
+          }
+          break;
+        }
+      }
+    }
+    vb::vorbis_analysis_wrote(&s.Vd, samples);
+  }
+  while (vb::vorbis_analysis_blockout(&s.Vd, &s.Vb) == 1) {
+    vb::vorbis_analysis(&s.Vb, nullptr);
+    vb::vorbis_bitrate_addblock(&s.Vb);
+    while (vb::vorbis_bitrate_flushpacket(&s.Vd, &s.Op)) {
+      vb::ogg_stream_packetin(&s.Os, &s.Op);
+      WritePages(false);
+    }
+  }
+  return true;
+}
+
+void TVorbisOut::Finish() {
+  if (FOwnStream) {
+    delete FStream;
+    FStream = nullptr;
+    FOwnStream = false;
+  }
+  if (FInputStarted) {
+    FInputStarted = false;
+    FInput->Flush();
+  }
+  FComments->Clear();
+  if (FState) {
+    TState& s = *FState;
+    if (s.StreamInit) vb::ogg_stream_clear(&s.Os);
+    if (s.BlockInit) vb::vorbis_block_clear(&s.Vb);
+    if (s.DspInit) vb::vorbis_dsp_clear(&s.Vd);
+    if (s.CommentInit) vb::vorbis_comment_clear(&s.Vc);
+    if (s.InfoInit) vb::vorbis_info_clear(&s.Vi);
+    FState.reset();
+  }
+  FBuffer = std::vector<uint8_t>();
+}
+
+// ===========================================================================
+// TVorbisIn
+
+struct TVorbisIn::TState {
+  OggVorbis_File Vf{};
+};
+
+// libvorbisfile reads through these with the input as data source. Nothing may be
+// raised through the library.
+struct TVorbisCallbacks {
+  static size_t Read(void* Ptr, size_t Size, size_t Count, void* Source) {
+    auto* self = static_cast<TVorbisIn*>(Source);
+    if (Size == 0 || Count == 0) return 0;
+    try {
+      const int64_t n = self->FStream->Read(Ptr, static_cast<int64_t>(Size * Count));
+      // The library takes a zero count with errno set for a read error.
+      if (n == 0) errno = 0;
+      return static_cast<size_t>(n) / Size;
+    } catch (const std::exception&) {
+      errno = EIO;
+      return 0;
+    }
+  }
+
+  static int Seek(void* Source, ogg_int64_t Offset, int Whence) {
+    auto* self = static_cast<TVorbisIn*>(Source);
+    if (!self->FSeekable) return -1;
+    const TSeekOrigin origin = Whence == SEEK_CUR ? soCurrent : Whence == SEEK_END ? soEnd : soBeginning;
+    try {
+      self->FStream->Seek(Offset, origin);
+      return 0;
+    } catch (const std::exception&) {
+      return -1;
+    }
+  }
+
+  static long Tell(void* Source) {
+    try {
+      return static_cast<long>(static_cast<TVorbisIn*>(Source)->FStream->Position());
+    } catch (const std::exception&) {
+      return -1;
+    }
+  }
+};
+
+TVorbisIn::TVorbisIn(TComponent* AOwner) : TAuFileIn(AOwner), FComments(std::make_unique<TVorbisTags>()) {}
+
+TVorbisIn::~TVorbisIn() {
+  if (FState) vb::ov_clear(&FState->Vf);
+}
+
+void TVorbisIn::ReleaseOwnStream() {
+  if (!FStreamAssigned) {
+    delete FStream;
+    FStream = nullptr;
+  } else if (FStream) {
+    try {
+      FStream->Seek(0, soBeginning);
+    } catch (...) {
+    }
+  }
+}
+
+void TVorbisIn::DoOpenFile() {
+  RequireVorbisLibraries();
+  FValid = true;
+  if (!FStreamAssigned) OpenOwnStream();
+  FState = std::make_unique<TState>();
+  // The base class releases the stream when the file is closed: no close callback.
+  const ov_callbacks callbacks = {TVorbisCallbacks::Read, TVorbisCallbacks::Seek, nullptr, TVorbisCallbacks::Tell};
+  int r = vb::ov_test_callbacks(this, &FState->Vf, nullptr, 0, callbacks);
+  if (r == 0) r = vb::ov_test_open(&FState->Vf);
+  if (r != 0) {
+    vb::ov_clear(&FState->Vf);
+    FState.reset();
+    // Released here once; the caller finds no stream left.
+    ReleaseOwnStream();
+    throw EAuException("Failed to open an ogg file: " + std::to_string(r));
+  }
+
+  FComments->Clear();
+  if (const vorbis_comment* vc = vb::ov_comment(&FState->Vf, -1)) {
+    for (int i = 0; i < vc->comments; ++i) {
+      if (!vc->user_comments[i] || vc->comment_lengths[i] < 0) continue;
+      const std::string entry(vc->user_comments[i], static_cast<size_t>(vc->comment_lengths[i]));
+      const size_t eq = entry.find('=');
+      if (eq == std::string::npos) continue;
+      const std::string name = LowerCase(entry.substr(0, eq));
+      if (name == "artist" || name == "album" || name == "title" || name == "date" || name == "genre" ||
+          name == "tracknumber")
+        FComments->SetValue(name, TTagValue(UTF8ToUTF16(entry.substr(eq + 1))));
+    }
+  }
+  const vorbis_info* vi = vb::ov_info(&FState->Vf, -1);
+  if (!vi || vi->channels < 1 || vi->rate <= 0 || vi->rate > INT32_MAX) {
+    FValid = false;
+    return;
+  }
+  FChannels = vi->channels;
+  FSampleRate = static_cast<int32_t>(vi->rate);
+  FMaxBitrate = static_cast<int32_t>(vi->bitrate_upper);
+  FNominalBitrate = static_cast<int32_t>(vi->bitrate_nominal);
+  FMinBitrate = static_cast<int32_t>(vi->bitrate_lower);
+  FBitsPerSample = 16;
+  const int64_t total = vb::ov_pcm_total(&FState->Vf, -1);
+  FSize = total >= 0 ? total * 2 * FChannels : -1;
+  FCurrentSection = -1;
+  FEndOfStream = false;
+  FBufStart = FBufEnd = 0;
+}
+
+void TVorbisIn::DoCloseFile() {
+  if (FState) {
+    vb::ov_clear(&FState->Vf);
+    FState.reset();
+  }
+  FBuf = std::vector<uint8_t>();
+  FBufStart = FBufEnd = 0;
+}
+
+void TVorbisIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
+  if (!FBusy || !FState) throw EAuException("The Stream is not opened");
+  if (FBufStart >= FBufEnd) {
+    FBufStart = FBufEnd = 0;
+    // Whole frames only: the decoder delivers nothing into less room than one.
+    const uint32_t frame = static_cast<uint32_t>(FChannels) * 2;
+    const uint32_t capacity = DecodeBufferBytes - DecodeBufferBytes % frame;
+    if (FBuf.size() < capacity) FBuf.resize(capacity);
+    uint32_t count = 0;
+    while (!FEndOfStream && count < capacity) {
+      int section = 0;
+      const long r = vb::ov_read(&FState->Vf, reinterpret_cast<char*>(FBuf.data()) + count,
+                                 static_cast<int>(capacity - count), 0, 2, 1, &section);
+      if (r == OV_HOLE) continue;  // a gap in the data, not its end
+      if (r <= 0) {
+        FEndOfStream = true;
+        break;
+      }
+      if (section != FCurrentSection) {
+        FCurrentSection = section;
+        // A chained stream with another channel count cannot go on in this format.
+        const vorbis_info* vi = vb::ov_info(&FState->Vf, section);
+        if (!vi || vi->channels != FChannels) {
+          FEndOfStream = true;
+          break;
+        }
+      }
+      count += static_cast<uint32_t>(r);
+    }
+    if (const uint8_t* map = VorbisChannelMap(FChannels)) {
+      uint8_t in[16];
+      uint8_t* p = FBuf.data();
+      for (uint32_t f = 0; f < count / frame; ++f, p += frame) {
+        std::memcpy(in, p, frame);
+        for (int32_t c = 0; c < FChannels; ++c) std::memcpy(p + map[c] * 2, in + c * 2, 2);
+      }
+    }
+    FBufEnd = static_cast<int32_t>(count);
+  }
+  const uint32_t n = std::min<uint32_t>(Bytes, static_cast<uint32_t>(FBufEnd - FBufStart));
+  Buffer = n > 0 ? FBuf.data() + FBufStart : nullptr;
+  Bytes = n;
+  FBufStart += static_cast<int32_t>(n);
+}
+
+bool TVorbisIn::SeekRaw(int64_t& SampleNum) {
+  OpenFile();
+  if (!FState) return false;
+  const int r = vb::ov_pcm_seek(&FState->Vf, SampleNum);
+  FBufStart = FBufEnd = 0;
+  FEndOfStream = false;
+  return r == 0;
+}

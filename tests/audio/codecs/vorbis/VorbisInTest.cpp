@@ -1,0 +1,272 @@
+// TVorbisIn on files made by oggenc, compared with oggdec.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/audio/codecs/vorbis/VorbisTestSupport.h"
+
+using namespace vorbistest;
+
+namespace {
+
+std::vector<uint8_t> Slice(const std::vector<uint8_t>& V, int64_t From, int64_t To) {
+  From = std::clamp<int64_t>(From, 0, static_cast<int64_t>(V.size()));
+  To = std::clamp<int64_t>(To, From, static_cast<int64_t>(V.size()));
+  return std::vector<uint8_t>(V.begin() + From, V.begin() + To);
+}
+
+// A stream that cannot seek, as a pipe would be.
+class TUnseekableVorbisIn : public TVorbisIn {
+public:
+  explicit TUnseekableVorbisIn(TComponent* AOwner) : TVorbisIn(AOwner) { FSeekable = false; }
+};
+
+struct TReadResult {
+  bool Valid = false;
+  std::vector<uint8_t> Data;
+  std::string Error;
+};
+
+TReadResult ReadOgg(const std::string& Path) {
+  TReadResult r;
+  WithinSeconds(
+      30,
+      [&] {
+        TComponentPtr<TVorbisIn> in(new TVorbisIn(nullptr));
+        in->SetFileName(Path);
+        r.Valid = in->Valid();
+        try {
+          r.Data = ReadAll(*in, 10000);
+        } catch (const EAuException& E) {
+          r.Error = E.what();
+          in->Reset();
+        }
+      },
+      "reading " + Path);
+  return r;
+}
+
+}  // namespace
+
+TEST(VorbisIn, FilesMadeByOggencReadAsOggdecDecodesThem) {
+  for (const int32_t channels : {1, 2, 6}) {
+    SCOPED_TRACE(channels);
+    const std::string name = "enc" + std::to_string(channels);
+    const std::string raw = MakeRaw(name + ".raw", 16, channels, 32000, 1.1);
+    // From a WAV file oggenc puts the channels in the Vorbis order.
+    const std::string wav = TempPath(name + ".wav");
+    Shell("sox -t raw -r 32000 -b 16 -e signed -c " + std::to_string(channels) + " '" + raw + "' '" + wav + "'");
+    const std::string ogg = TempPath(name + ".ogg");
+    Shell("oggenc -Q -q 4 -o '" + ogg + "' '" + wav + "'");
+    const std::vector<uint8_t> ref = OggDecode(ogg);
+    ASSERT_EQ(ref.size(), ReadFile(raw).size());
+
+    TComponentPtr<TVorbisIn> in(new TVorbisIn(nullptr));
+    in->SetFileName(ogg);
+    ASSERT_TRUE(in->Valid());
+    EXPECT_EQ(in->Channels(), channels);
+    EXPECT_EQ(in->SampleRate(), 32000);
+    EXPECT_EQ(in->BitsPerSample(), 16);
+    EXPECT_EQ(in->Size(), static_cast<int64_t>(ref.size()));
+    EXPECT_GT(in->NominalBitrate(), 0);
+    const std::vector<uint8_t> ours = ReadAll(*in, 777);
+    EXPECT_TRUE(SameChannelsInAnyOrder(ours, ref, channels));
+    ExpectChannelsFollow(ReadFile(raw), 16, ours, channels);
+    // Through the pipeline as well.
+    TComponentPtr<TCollectOut> out(new TCollectOut(nullptr));
+    out->SetInput(in.get());
+    EXPECT_EQ(RunOutput(*out), "");
+    EXPECT_TRUE(out->Data == ours);
+  }
+}
+
+TEST(VorbisIn, CommentsAreReadWhateverTheCaseOfTheirNames) {
+  const std::string raw = MakeRaw("tags.raw", 16, 2, 44100, 0.3);
+  const std::string ogg = OggEncode(raw, 16, 2, 44100, TempPath("tags.ogg"),
+                                    "-c 'TITLE=Wörds = more' -c 'Artist=Ünïcødé ♫' -c album=Alb -c DATE=2001 "
+                                    "-c GENRE=Rock -c TRACKNUMBER=3 -c COMMENT=skipped -c NOEQ=x");
+  // A comment without "=": same length, page checksum made right again.
+  std::vector<uint8_t> bytes = ReadFile(ogg);
+  const std::string mark = "NOEQ=x";
+  auto at = std::search(bytes.begin(), bytes.end(), mark.begin(), mark.end());
+  ASSERT_NE(at, bytes.end());
+  at[4] = '_';
+  const size_t pos = static_cast<size_t>(at - bytes.begin());
+  for (const TOggPage& p : OggPages(bytes))
+    if (pos >= p.Offset && pos < p.Offset + p.Length) FixOggChecksum(bytes, p);
+  WriteFile(ogg, bytes);
+  EXPECT_NE(Shell("vorbiscomment -l '" + ogg + "'").find("NOEQ_x"), std::string::npos);
+
+  TComponentPtr<TVorbisIn> in(new TVorbisIn(nullptr));
+  in->SetFileName(ogg);
+  ASSERT_TRUE(in->Valid());
+  TVorbisTags* t = in->Comments();
+  EXPECT_EQ(UTF16ToUTF8(t->Title()), "Wörds = more");
+  EXPECT_EQ(UTF16ToUTF8(t->Artist()), "Ünïcødé ♫");
+  EXPECT_EQ(UTF16ToUTF8(t->Album()), "Alb");
+  EXPECT_EQ(UTF16ToUTF8(t->Date()), "2001");
+  EXPECT_EQ(UTF16ToUTF8(t->Genre()), "Rock");
+  EXPECT_EQ(UTF16ToUTF8(t->Track()), "3");
+  EXPECT_TRUE(ReadAll(*in) == OggDecode(ogg));
+}
+
+TEST(VorbisIn, UnknownTotalGivesSizeMinusOne) {
+  const std::string raw = MakeRaw("noseek.raw", 16, 2, 44100, 0.8);
+  const std::string ogg = OggEncode(raw, 16, 2, 44100, TempPath("noseek.ogg"));
+  TComponentPtr<TUnseekableVorbisIn> in(new TUnseekableVorbisIn(nullptr));
+  in->SetFileName(ogg);
+  ASSERT_TRUE(in->Valid());
+  EXPECT_EQ(in->Size(), -1);
+  EXPECT_TRUE(ReadAll(*in) == OggDecode(ogg));
+}
+
+TEST(VorbisIn, SeeksLandOnTheReferenceSamples) {
+  const std::string raw = MakeRaw("seek.raw", 16, 2, 44100, 2.0);
+  const std::string ogg = OggEncode(raw, 16, 2, 44100, TempPath("seek.ogg"));
+  const std::vector<uint8_t> ref = OggDecode(ogg);
+  const int64_t frame = 4;
+  const int64_t total = static_cast<int64_t>(ref.size()) / frame;
+
+  TComponentPtr<TVorbisIn> in(new TVorbisIn(nullptr));
+  in->SetFileName(ogg);
+  for (const int64_t start : {int64_t(1), int64_t(1023), int64_t(4096), int64_t(44101), total - 1}) {
+    SCOPED_TRACE(start);
+    in->SetStartSample(start);
+    EXPECT_TRUE(ReadAll(*in, 5000) == Slice(ref, start * frame, total * frame));
+  }
+  in->SetStartSample(3000);
+  in->SetEndSample(9000);
+  EXPECT_TRUE(ReadAll(*in) == Slice(ref, 3000 * frame, 9001 * frame));
+
+  in->Init();
+  std::vector<uint8_t> part(20000 * frame);
+  bool eof = false;
+  EXPECT_EQ(in->FillBuffer(part.data(), static_cast<uint32_t>(part.size()), eof), part.size());
+  for (const int64_t to : {int64_t(60001), int64_t(11), total - 500}) {
+    SCOPED_TRACE(to);
+    ASSERT_TRUE(in->Seek(to));
+    std::vector<uint8_t> got(2000 * frame);
+    got.resize(in->FillBuffer(got.data(), static_cast<uint32_t>(got.size()), eof));
+    EXPECT_TRUE(got == Slice(ref, to * frame, (to + 2000) * frame));
+  }
+  // After the end was reached, a seek back reads again.
+  EXPECT_TRUE(eof);
+  ASSERT_TRUE(in->Seek(100));
+  std::vector<uint8_t> again(100 * frame);
+  again.resize(in->FillBuffer(again.data(), static_cast<uint32_t>(again.size()), eof));
+  EXPECT_TRUE(again == Slice(ref, 100 * frame, 200 * frame));
+  in->Flush();
+}
+
+TEST(VorbisIn, AHoleInTheDataIsSkipped) {
+  const std::string raw = MakeNoise("hole.raw", 2, 44100, 3.0);
+  const std::string ogg = OggEncode(raw, 16, 2, 44100, TempPath("hole.ogg"));
+  std::vector<uint8_t> bytes = ReadFile(ogg);
+  const std::vector<TOggPage> pages = OggPages(bytes);
+  ASSERT_GT(pages.size(), 8u);
+  // Take out one page from the middle of the audio.
+  const TOggPage cut = pages[pages.size() / 2];
+  bytes.erase(bytes.begin() + static_cast<std::ptrdiff_t>(cut.Offset),
+              bytes.begin() + static_cast<std::ptrdiff_t>(cut.Offset + cut.Length));
+  const std::string holed = TempPath("holed.ogg");
+  WriteFile(holed, bytes);
+  const std::vector<uint8_t> ref = OggDecode(holed);
+  const TReadResult r = ReadOgg(holed);
+  ASSERT_TRUE(r.Valid);
+  EXPECT_EQ(r.Error, "");
+  // Everything after the hole is there too, as oggdec gives it.
+  EXPECT_GT(r.Data.size(), ReadFile(raw).size() * 3 / 4);
+  EXPECT_TRUE(r.Data == ref) << r.Data.size() << " bytes against " << ref.size();
+}
+
+TEST(VorbisIn, ChainedStreamsAreReadWhileTheChannelsStayTheSame) {
+  // libvorbisfile passes over a first link of only a few kilobytes: noise keeps it larger.
+  const std::string rawA = MakeNoise("chA.raw", 2, 44100, 2.0);
+  const std::string rawB = MakeNoise("chB.raw", 2, 44100, 1.0);
+  const std::string rawM = MakeNoise("chM.raw", 1, 44100, 1.0);
+  const std::string a = OggEncode(rawA, 16, 2, 44100, TempPath("chA.ogg"));
+  const std::string b = OggEncode(rawB, 16, 2, 44100, TempPath("chB.ogg"));
+  const std::string m = OggEncode(rawM, 16, 1, 44100, TempPath("chM.ogg"));
+  const std::string same = TempPath("chain-same.ogg");
+  const std::string mixed = TempPath("chain-mixed.ogg");
+  Shell("cat '" + a + "' '" + b + "' > '" + same + "'");
+  Shell("cat '" + a + "' '" + m + "' > '" + mixed + "'");
+
+  // oggdec keeps only the last of chained streams; each link decoded alone is the reference.
+  std::vector<uint8_t> both = OggDecode(a);
+  const std::vector<uint8_t> second = OggDecode(b);
+  both.insert(both.end(), second.begin(), second.end());
+  TReadResult r = ReadOgg(same);
+  ASSERT_TRUE(r.Valid);
+  EXPECT_TRUE(r.Data == both) << r.Data.size() << " bytes against " << both.size();
+  // A stereo stream followed by a mono one: the mono part cannot follow in stereo.
+  r = ReadOgg(mixed);
+  ASSERT_TRUE(r.Valid);
+  EXPECT_TRUE(r.Data == OggDecode(a)) << r.Data.size() << " bytes against " << OggDecode(a).size();
+}
+
+TEST(VorbisIn, AFailedOpenNamesTheCodeAndReleasesTheStreamOnce) {
+  const std::string raw = MakeRaw("notogg.raw", 16, 2, 44100, 0.2);
+  TComponentPtr<TVorbisIn> in(new TVorbisIn(nullptr));
+  in->SetFileName(raw);
+  try {
+    in->Init();
+    ADD_FAILURE() << "a raw file opened as Ogg";
+    in->Flush();
+  } catch (const EAuException& E) {
+    EXPECT_STREQ(E.what(), "Failed to open an ogg file: -132");
+  }
+  EXPECT_FALSE(in->Valid());
+  EXPECT_FALSE(in->Busy());
+
+  // A stream supplied by the caller stays the caller's, rewound.
+  TMemoryStream mem;
+  const std::vector<uint8_t> bytes = ReadFile(raw);
+  mem.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+  in->SetStream(&mem);
+  EXPECT_FALSE(in->Valid());
+  EXPECT_THROW(in->Init(), EAuException);
+  EXPECT_EQ(mem.Position(), 0);
+  EXPECT_EQ(mem.Size(), static_cast<int64_t>(bytes.size()));
+  in->SetStream(nullptr);
+
+  // The same input then reads a real file.
+  const std::string ogg = OggEncode(raw, 16, 2, 44100, TempPath("afterfail.ogg"));
+  in->SetFileName(ogg);
+  EXPECT_TRUE(ReadAll(*in) == OggDecode(ogg));
+}
+
+TEST(VorbisIn, TruncatedAndDamagedFilesEndCleanly) {
+  const std::string raw = MakeRaw("dmg.raw", 16, 2, 44100, 1.5);
+  const std::string ogg = OggEncode(raw, 16, 2, 44100, TempPath("dmg.ogg"), "-c TITLE=x");
+  const std::vector<uint8_t> whole = ReadFile(ogg);
+  const std::vector<uint8_t> ref = OggDecode(ogg);
+  std::vector<std::vector<uint8_t>> files;
+  for (const size_t len : {size_t(0), size_t(10), size_t(27), size_t(58), size_t(200), size_t(3000),
+                           whole.size() / 3, whole.size() / 2 + 5, whole.size() - 1})
+    files.emplace_back(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(len));
+  std::mt19937 rng(11);
+  for (int i = 0; i < 10; ++i) {
+    std::vector<uint8_t> v = whole;
+    for (int k = 0; k < 1 + i * 7; ++k) v[rng() % v.size()] = static_cast<uint8_t>(rng());
+    files.push_back(v);
+  }
+  {
+    std::vector<uint8_t> v;
+    for (int k = 0; k < 40000; ++k) v.push_back(static_cast<uint8_t>(rng()));
+    files.push_back(v);
+  }
+  for (size_t i = 0; i < files.size(); ++i) {
+    SCOPED_TRACE(i);
+    const std::string path = TempPath("dmg" + std::to_string(i) + ".ogg");
+    WriteFile(path, files[i]);
+    const TReadResult r = ReadOgg(path);
+    if (!r.Valid) {
+      EXPECT_EQ(r.Error.rfind("Failed to open an ogg file: ", 0), 0u) << r.Error;
+      continue;
+    }
+    EXPECT_EQ(r.Error, "");
+    EXPECT_LE(r.Data.size(), ref.size() + 65536);
+  }
+}
