@@ -1,0 +1,785 @@
+#include "audio/io/TSL_Wave.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include "audio/core/TSL_Procs.h"
+#include "audio/io/WaveConverter.h"
+#include "platform/rtl/FileUtils.h"
+
+namespace {
+
+// The header scan never looks further into a file than this.
+constexpr int64_t ScanLimit = 8192;
+constexpr int32_t DecodeBufferSize = 16384;
+// IMA output is encoded and written in steps of about this many bytes.
+constexpr size_t ImaWriteBytes = 32768;
+constexpr int64_t MaxRiffSize = 0xFFFFFFFFll;
+
+constexpr int32_t PcmHeaderSize = 44;
+constexpr int32_t ExtHeaderSize = 68;
+constexpr int32_t ImaHeaderSize = 60;
+
+constexpr uint8_t PcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                      0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+constexpr uint8_t FloatSubFormat[16] = {0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                        0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+uint16_t Get16(const uint8_t* P) { return static_cast<uint16_t>(P[0] | P[1] << 8); }
+uint32_t Get32(const uint8_t* P) { return Get16(P) | static_cast<uint32_t>(Get16(P + 2)) << 16; }
+void Put16(uint8_t* P, uint32_t V) {
+  P[0] = static_cast<uint8_t>(V);
+  P[1] = static_cast<uint8_t>(V >> 8);
+}
+void Put32(uint8_t* P, uint32_t V) {
+  Put16(P, V & 0xFFFF);
+  Put16(P + 2, V >> 16);
+}
+
+bool SameId(const uint8_t* P, const char* Id) {
+  for (int i = 0; i < 4; ++i) {
+    uint8_t c = P[i], d = static_cast<uint8_t>(Id[i]);
+    if (c >= 'A' && c <= 'Z') c = static_cast<uint8_t>(c - 'A' + 'a');
+    if (d >= 'A' && d <= 'Z') d = static_cast<uint8_t>(d - 'A' + 'a');
+    if (c != d) return false;
+  }
+  return true;
+}
+
+// Reads until Count bytes came or the stream ended; returns the bytes read.
+int64_t ReadUpTo(TStream& S, void* Buffer, int64_t Count) {
+  auto* p = static_cast<uint8_t*>(Buffer);
+  int64_t got = 0;
+  while (got < Count) {
+    const int64_t n = S.Read(p + got, Count - got);
+    if (n <= 0) break;
+    got += n;
+  }
+  return got;
+}
+
+// Sequential reads within the scan limit; works on streams that cannot seek.
+class TScanReader {
+public:
+  explicit TScanReader(TStream& S) : FStream(S) {}
+  int64_t Pos() const { return FPos; }
+  bool Read(void* Buffer, int64_t Count) {
+    if (Count < 0 || Count > ScanLimit - FPos) return false;
+    if (ReadUpTo(FStream, Buffer, Count) != Count) return false;
+    FPos += Count;
+    return true;
+  }
+  bool Skip(int64_t Count) {
+    uint8_t buf[512];
+    if (Count < 0 || Count > ScanLimit - FPos) return false;
+    while (Count > 0) {
+      const int64_t n = std::min<int64_t>(Count, sizeof buf);
+      if (!Read(buf, n)) return false;
+      Count -= n;
+    }
+    return true;
+  }
+  // Moves a 4-byte window forward one byte at a time until it holds Id.
+  bool Slide(const char* Id) {
+    uint8_t w[4];
+    if (!Read(w, 4)) return false;
+    while (!SameId(w, Id)) {
+      std::memmove(w, w + 1, 3);
+      if (!Read(w + 3, 1)) return false;
+    }
+    return true;
+  }
+  // Passes over chunks until one called Id; Size is its body size.
+  bool FindChunk(const char* Id, uint32_t& Size) {
+    for (;;) {
+      uint8_t h[8];
+      if (!Read(h, 8)) return false;
+      Size = Get32(h + 4);
+      if (SameId(h, Id)) return true;
+      if (!Skip(static_cast<int64_t>(Size) + (Size & 1))) return false;
+    }
+  }
+
+private:
+  TStream& FStream;
+  int64_t FPos = 0;
+};
+
+TWavType TypeOfTag(uint16_t Tag) {
+  switch (Tag) {
+    case 0x0001: return wtPCM;
+    case 0x0002: return wtMSADPCM;
+    case 0x0003: return wtIEEEFloat;
+    case 0x0011: return wtDVIADPCM;
+    case 0xFFFE: return wtExtPCM;
+    // Compressed payloads the compression layer decodes.
+    case WAVE_FORMAT_ALAW:
+    case WAVE_FORMAT_MULAW:
+    case WAVE_FORMAT_GSM610:
+    case WAVE_FORMAT_MPEG:
+    case WAVE_FORMAT_MPEGLAYER3: return wtACM;
+    default: return wtUnsupported;
+  }
+}
+
+// Frames the bytes of a (possibly cut) IMA block decode to.
+int64_t ImaFramesIn(int64_t Bytes, int32_t Channels) {
+  if (Bytes < 4 * Channels) return 0;
+  return Channels == 1 ? 1 + 2 * (Bytes - 4) : 1 + 8 * ((Bytes - 8) / 8);
+}
+
+// Frames the bytes of a (possibly cut) Microsoft ADPCM block decode to.
+int64_t MsFramesIn(int64_t Bytes, int32_t Channels) {
+  if (Bytes < 7 * Channels) return 0;
+  return (Bytes - 7 * Channels) * 2 / Channels + 2;
+}
+
+bool IsIntegerBits(int32_t Bits) { return Bits == 8 || Bits == 16 || Bits == 24 || Bits == 32; }
+
+}  // namespace
+
+bool ScanWavHeader(TStream& Stream, int64_t Base, TWavHeader& Header) {
+  Header = TWavHeader();
+  TScanReader r(Stream);
+  if (!r.Slide("RIFF") || !r.Slide("WAVE")) return false;
+
+  uint32_t size = 0;
+  if (!r.FindChunk("fmt ", size) || size < 16 || size > ScanLimit - r.Pos()) return false;
+  std::vector<uint8_t> fmt(size);
+  if (!r.Read(fmt.data(), size) || !r.Skip(size & 1)) return false;
+  TWavHeader h;
+  h.FormatTag = Get16(&fmt[0]);
+  h.WavType = TypeOfTag(h.FormatTag);
+  h.Channels = Get16(&fmt[2]);
+  h.SampleRate = Get32(&fmt[4]);
+  h.BlockAlign = Get16(&fmt[12]);
+  h.BitsPerSample = Get16(&fmt[14]);
+  switch (h.WavType) {
+    case wtUnsupported:
+      return false;
+    case wtExtPCM:
+      if (size < 40) return false;
+      if (std::memcmp(&fmt[24], FloatSubFormat, 16) == 0)
+        h.WavType = wtExtIEEEFloat;
+      else if (std::memcmp(&fmt[24], PcmSubFormat, 16) != 0)
+        return false;
+      break;
+    case wtMSADPCM: {
+      if (size < 22) return false;
+      const uint32_t count = Get16(&fmt[20]);
+      if (count == 0 || 22 + 4 * count > size) return false;
+      h.Coefs.resize(count);
+      for (uint32_t i = 0; i < count; ++i)
+        h.Coefs[i] = {static_cast<int16_t>(Get16(&fmt[22 + 4 * i])),
+                      static_cast<int16_t>(Get16(&fmt[24 + 4 * i]))};
+      h.SamplesPerBlock = Get16(&fmt[18]);
+      break;
+    }
+    case wtDVIADPCM:
+    case wtACM:
+      if (size >= 20) h.SamplesPerBlock = Get16(&fmt[18]);
+      break;
+    default:
+      break;
+  }
+
+  if (h.WavType == wtDVIADPCM || h.WavType == wtMSADPCM || h.WavType == wtACM) {
+    if (!r.FindChunk("fact", size) || size < 4) return false;
+    uint8_t b[4];
+    h.FactOffset = Base + r.Pos();
+    if (!r.Read(b, 4) || !r.Skip(static_cast<int64_t>(size) - 4 + (size & 1))) return false;
+    h.HasFact = true;
+    h.FactSamples = Get32(b);
+  }
+
+  if (!r.FindChunk("data", size)) return false;
+  h.DataSize = size;
+  h.DataStart = Base + r.Pos();
+  h.DataSizeOffset = h.DataStart - 4;
+  Header = std::move(h);
+  return true;
+}
+
+// ===========================================================================
+// TWaveIn
+
+TWaveIn::TWaveIn(TComponent* AOwner) : TAuFileIn(AOwner) {}
+
+TWaveIn::~TWaveIn() = default;
+
+TWavType TWaveIn::WavType() {
+  try {
+    OpenFile();
+  } catch (const std::exception&) {
+    return wtUnsupported;
+  }
+  return FWavType;
+}
+
+void TWaveIn::DoOpenFile() {
+  FValid = false;
+  FWavType = wtUnsupported;
+  FSize = 0;
+  FBitsPerSample = FChannels = FSampleRate = 0;
+  FFloatIsSingle = false;
+  FAcmStream.reset();
+  if (!FStreamAssigned) OpenOwnStream();
+  int64_t base = 0;
+  try {
+    base = FStream->Position();
+    FSeekable = true;
+  } catch (const EStreamError&) {
+    FSeekable = false;
+  }
+  try {
+    TWavHeader h;
+    if (!ScanWavHeader(*FStream, base, h)) return;
+    if (h.WavType == wtACM) {
+      FValid = OpenThroughAcm(base);
+    } else {
+      const int64_t available = FSeekable ? std::max<int64_t>(FStream->Size() - h.DataStart, 0) : -1;
+      FValid = OpenPayload(h, available);
+    }
+  } catch (const Exception&) {
+    FValid = false;
+  } catch (const std::bad_alloc&) {
+    FValid = false;
+  }
+  if (!FValid) {
+    FWavType = wtUnsupported;
+    FSize = 0;
+    FBitsPerSample = FChannels = FSampleRate = 0;
+    FAcmStream.reset();
+  }
+}
+
+bool TWaveIn::OpenPayload(const TWavHeader& H, int64_t Available) {
+  const int32_t ch = H.Channels;
+  if (ch == 0 || H.SampleRate == 0 || H.SampleRate > 0x7FFFFFFF) return false;
+  // Never more than the file really holds.
+  int64_t data = H.DataSize;
+  if (Available >= 0) data = std::min(data, Available);
+  int64_t size = 0;
+  int32_t bits = 0;
+  switch (H.WavType) {
+    case wtPCM:
+    case wtExtPCM:
+      if (!IsIntegerBits(H.BitsPerSample)) return false;
+      bits = H.BitsPerSample;
+      FSourceFrame = ch * (bits / 8);
+      data -= data % FSourceFrame;
+      size = data;
+      break;
+    case wtIEEEFloat:
+    case wtExtIEEEFloat:
+      if (H.BitsPerSample != 32 && H.BitsPerSample != 64) return false;
+      FFloatIsSingle = H.BitsPerSample == 32;
+      bits = 32;  // delivered as 32-bit integers
+      FSourceFrame = ch * (H.BitsPerSample / 8);
+      data -= data % FSourceFrame;
+      size = FFloatIsSingle ? data : data / 2;
+      break;
+    case wtDVIADPCM:
+    case wtMSADPCM: {
+      if (ch > 2 || !H.HasFact) return false;
+      const bool ima = H.WavType == wtDVIADPCM;
+      if (ima && H.BitsPerSample != 4) return false;
+      const int32_t capacity = ima ? ImaSamplesPerBlock(H.BlockAlign, ch) : MsAdpcmSamplesPerBlock(H.BlockAlign, ch);
+      const int32_t spb = (ima && H.SamplesPerBlock == 0) ? capacity : H.SamplesPerBlock;
+      if (capacity <= 0 || spb < (ima ? 1 : 2) || spb > capacity) return false;
+      FBlockAlign = H.BlockAlign;
+      FSamplesPerBlock = static_cast<uint16_t>(spb);
+      FCoefs = H.Coefs;
+      const int64_t rest = data % FBlockAlign;
+      const int64_t frames = data / FBlockAlign * spb +
+                             std::min<int64_t>(spb, ima ? ImaFramesIn(rest, ch) : MsFramesIn(rest, ch));
+      FFactSamples = H.FactSamples;
+      bits = 16;
+      FSourceFrame = FBlockAlign;
+      size = std::min<int64_t>(FFactSamples, frames) * 2 * ch;
+      break;
+    }
+    default:
+      return false;
+  }
+  if (static_cast<int64_t>(ch) * (bits / 8) > 0xFFFF) return false;
+  FWavType = H.WavType;
+  FChannels = ch;
+  FSampleRate = static_cast<int32_t>(H.SampleRate);
+  FBitsPerSample = bits;
+  FSize = size;
+  FDataStart = H.DataStart;
+  FDataSize = data;
+  FDataLeft = data;
+  FBufStart = FBufEnd = 0;
+  if (FWavType == wtDVIADPCM || FWavType == wtMSADPCM) {
+    FBlock.assign(FBlockAlign, 0);
+    FBuffer.assign(static_cast<size_t>(FSamplesPerBlock) * 2 * ch, 0);
+    // A damaged first block means the file is not what its header says.
+    if (FSeekable && data > 0) {
+      const int64_t n = ReadPayload(FBlock.data(), FBlockAlign);
+      auto* out = reinterpret_cast<int16_t*>(FBuffer.data());
+      const int32_t decoded =
+          FWavType == wtDVIADPCM
+              ? ImaDecodeBlock(FBlock.data(), static_cast<int32_t>(n), ch, out, FSamplesPerBlock)
+              : MsAdpcmDecodeBlock(FBlock.data(), static_cast<int32_t>(n), ch, FCoefs.data(),
+                                   static_cast<int32_t>(FCoefs.size()), out, FSamplesPerBlock);
+      if (decoded < 0) return false;
+      FStream->Seek(FDataStart, soBeginning);
+      FDataLeft = data;
+    }
+  } else {
+    FBuffer.assign(std::max<size_t>(DecodeBufferSize, static_cast<size_t>(FSourceFrame)), 0);
+  }
+  return true;
+}
+
+bool TWaveIn::OpenThroughAcm(int64_t Base) {
+  if (!FSeekable) return false;
+  auto image = std::make_unique<TMemoryStream>();
+  {
+    TWaveConverter conv;
+    FStream->Seek(Base, soBeginning);
+    if (conv.LoadWAVHeaderFromStream(*FStream) != 0) return false;
+    conv.NewFormat = WAVEFORMATEX();
+    conv.NewFormat.wFormatTag = WAVE_FORMAT_PCM;
+    if (acmFormatSuggest(conv.OldFormat, conv.NewFormat, 129, ACM_FORMATSUGGESTF_WFORMATTAG) != MMSYSERR_NOERROR)
+      return false;
+    if (conv.Convert() != 0) return false;
+    if (conv.SaveWAVToStream(*image) != 0) return false;
+  }
+  image->Seek(0, soBeginning);
+  TWavHeader h;
+  if (!ScanWavHeader(*image, 0, h) || h.WavType != wtPCM) return false;
+  FAcmStream = std::move(image);
+  if (!OpenPayload(h, FAcmStream->Size() - h.DataStart)) return false;
+  FWavType = wtACM;
+  return true;
+}
+
+void TWaveIn::DoCloseFile() {
+  FAcmStream.reset();
+  FBuffer = std::vector<uint8_t>();
+  FBlock = std::vector<uint8_t>();
+  FBufStart = FBufEnd = 0;
+}
+
+int64_t TWaveIn::ReadPayload(void* Buffer, int64_t Count) {
+  TStream& s = FAcmStream ? *FAcmStream : *FStream;
+  const int64_t n = ReadUpTo(s, Buffer, std::min(Count, FDataLeft));
+  FDataLeft -= n;
+  return n;
+}
+
+void TWaveIn::FillAdpcm() {
+  const int64_t n = ReadPayload(FBlock.data(), FBlockAlign);
+  if (n <= 0) return;
+  auto* out = reinterpret_cast<int16_t*>(FBuffer.data());
+  const int32_t frames =
+      FWavType == wtDVIADPCM
+          ? ImaDecodeBlock(FBlock.data(), static_cast<int32_t>(n), FChannels, out, FSamplesPerBlock)
+          : MsAdpcmDecodeBlock(FBlock.data(), static_cast<int32_t>(n), FChannels, FCoefs.data(),
+                               static_cast<int32_t>(FCoefs.size()), out, FSamplesPerBlock);
+  if (frames < 0) {
+    // A cut last block too short for its header holds no samples; anything
+    // else is damage that must not pass for the end of the audio.
+    const int64_t header = (FWavType == wtDVIADPCM ? 4 : 7) * FChannels;
+    if (FDataLeft == 0 && n < header) return;
+    throw EAuException("The file \"" + FFileName + "\" holds a damaged ADPCM block");
+  }
+  FBufEnd = frames * 2 * FChannels;
+}
+
+void TWaveIn::Refill() {
+  FBufStart = FBufEnd = 0;
+  switch (FWavType) {
+    case wtDVIADPCM:
+    case wtMSADPCM:
+      FillAdpcm();
+      return;
+    default: {
+      const int64_t room = static_cast<int64_t>(FBuffer.size()) - static_cast<int64_t>(FBuffer.size()) % FSourceFrame;
+      int64_t got = ReadPayload(FBuffer.data(), room);
+      got -= got % FSourceFrame;  // a cut last frame is no sample
+      if (FWavType == wtIEEEFloat || FWavType == wtExtIEEEFloat) {
+        if (FFloatIsSingle) {
+          SinglesToInt32(FBuffer.data(), static_cast<int32_t>(got));
+        } else {
+          DoublesToInt32(FBuffer.data(), static_cast<int32_t>(got));
+          got /= 2;
+        }
+      }
+      FBufEnd = static_cast<int32_t>(got);
+      return;
+    }
+  }
+}
+
+void TWaveIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
+  if (!FBusy) throw EAuException("The Stream is not opened");
+  if (FBufStart >= FBufEnd) Refill();
+  const uint32_t frame = std::max<uint32_t>(FFrameSize, 1);
+  const uint32_t n = std::min<uint32_t>(Bytes - Bytes % frame, static_cast<uint32_t>(FBufEnd - FBufStart));
+  Buffer = FBuffer.data() + FBufStart;
+  Bytes = n;
+  FBufStart += static_cast<int32_t>(n);
+}
+
+bool TWaveIn::SeekRaw(int64_t& SampleNum) {
+  FBufStart = FBufEnd = 0;
+  if (!FSeekable || SampleNum < 0) return false;
+  int64_t offset;
+  switch (FWavType) {
+    case wtPCM:
+      offset = SampleNum * FSourceFrame;
+      break;
+    case wtDVIADPCM:
+    case wtMSADPCM: {
+      // Blocks decode only from their start.
+      const int64_t block = SampleNum / FSamplesPerBlock;
+      offset = block * FBlockAlign;
+      SampleNum = block * FSamplesPerBlock;
+      break;
+    }
+    default:
+      return false;
+  }
+  offset = std::min(offset, FDataSize);
+  FStream->Seek(FDataStart + offset, soBeginning);
+  FDataLeft = FDataSize - offset;
+  return true;
+}
+
+// ===========================================================================
+// TWaveOut
+
+TWaveOut::TWaveOut(TComponent* AOwner) : TAuFileOut(AOwner) {}
+
+void TWaveOut::SetWavType(TWavType Value) {
+  if (FBusy) return;
+  if (Value == wtPCM || Value == wtDVIADPCM) FWavType = Value;
+}
+
+void TWaveOut::SetBlockSize(uint16_t Value) {
+  if (FBusy || Value == 0 || Value % 4 != 0) return;
+  FBlockSize = Value;
+}
+
+void TWaveOut::SetFileMode(TFileOutputMode Value) { FFileMode = Value; }
+
+void TWaveOut::CheckRoom(int64_t MoreBytes) const {
+  const int64_t data = FDataBytes + MoreBytes;
+  const int64_t riff = FDataStart - FHeaderStart - 8 + data + (data & 1);
+  if (data > MaxRiffSize || riff > MaxRiffSize)
+    throw EAuException("The .wav file would be larger than 4 GB, which the format cannot hold.");
+}
+
+void TWaveOut::Prepare() {
+  try {
+    DoPrepare();
+  } catch (...) {
+    FFailed = true;
+    throw;
+  }
+}
+
+void TWaveOut::DoPrepare() {
+  FEndReached = false;
+  FAppending = FOwnStream = FInputStarted = FHeaderWritten = FFailed = FFinalized = false;
+  FDataBytes = FOldFrames = FFramesWritten = 0;
+  FFactOffset = FDataSizeOffset = -1;
+  FDataStart = FHeaderStart = 0;
+  if (!FStreamAssigned && FWideFileName.empty()) throw EAuException("File name is not assigned.");
+
+  FInput->Init();
+  FInputStarted = true;
+  FChannels = FInput->Channels();
+  FBits = FInput->BitsPerSample();
+  FRate = FInput->SampleRate();
+  FAnnounced = FInput->Size();
+  if (FChannels < 1 || FChannels > 0xFFFF || !IsIntegerBits(FBits) || FRate <= 0 ||
+      FChannels * (FBits / 8) > 0xFFFF)
+    throw EAuException("This audio format cannot be written to a .wav file.");
+
+  // The type of this run; the published WavType stays as the caller set it.
+  FRunType = FWavType;
+  if ((FChannels > 2 || FBits > 16) && !FCreateNonMsHeaders) FRunType = wtExtPCM;
+
+  if (FFileMode == foAppend && (FStreamAssigned || FileExists(FFileName))) {
+    if (!FStreamAssigned) {
+      FStream = new TAuFileStream(FFileName, fmOpenReadWrite | fmShareExclusive);
+      FOwnStream = true;
+    }
+    FAppending = FStream->Size() > 0;
+  }
+
+  if (FAppending) {
+    ScanAppendTarget();
+  } else {
+    if (FRunType == wtDVIADPCM) {
+      if (FBits != 16) throw EAuException("Cannot encode 8 bit sound into ADPCM.");
+      if (FChannels > 2) throw EAuException("IMA ADPCM can only be written in mono or stereo.");
+      if (ImaSamplesPerBlock(FBlockSize, FChannels) <= 1 || ImaSamplesPerBlock(FBlockSize, FChannels) > 0xFFFF)
+        throw EAuException("The ADPCM block size " + std::to_string(FBlockSize) + " does not fit " +
+                           std::to_string(FChannels) + " channel(s).");
+    }
+    const int32_t headerSize =
+        FRunType == wtExtPCM ? ExtHeaderSize : FRunType == wtDVIADPCM ? ImaHeaderSize : PcmHeaderSize;
+    FHeaderStart = FStreamAssigned ? FStream->Position() : 0;
+    FDataStart = FHeaderStart + headerSize;
+    if (FAnnounced > 0) {
+      int64_t announcedData = FAnnounced;
+      if (FRunType == wtDVIADPCM) {
+        const int64_t spb = ImaSamplesPerBlock(FBlockSize, FChannels);
+        announcedData = (FAnnounced / 2 / FChannels + spb - 1) / spb * FBlockSize;
+      }
+      CheckRoom(announcedData);
+    }
+    if (!FStreamAssigned) {
+      FStream = new TAuFileStream(FFileName, fmCreate);
+      FOwnStream = true;
+    }
+    WriteHeader();
+  }
+
+  if (FRunType == wtDVIADPCM) {
+    FIma[0] = FIma[1] = TImaChannelState();
+    const size_t blocks = std::max<size_t>(1, ImaWriteBytes / FBlockSize);
+    FSamples.assign(blocks * ImaSamplesPerBlock(FBlockSize, FChannels) * FChannels, 0);
+    FBlock.assign(blocks * FBlockSize, 0);
+  }
+}
+
+void TWaveOut::ScanAppendTarget() {
+  FStream->Seek(0, soBeginning);
+  FHeaderStart = 0;
+  TWavHeader h;
+  if (!ScanWavHeader(*FStream, 0, h) || (h.WavType != wtPCM && h.WavType != wtDVIADPCM))
+    throw EAuException("Cannot append data to this .wav file.");
+  // New data can only go where the old data ends, and that must be the end of the file.
+  const int64_t fileSize = FStream->Size();
+  const int64_t dataEnd = h.DataStart + h.DataSize;
+  const bool padded = (h.DataSize & 1) && dataEnd + 1 == fileSize;
+  if (dataEnd != fileSize && !padded) throw EAuException("Cannot append data to this .wav file.");
+  FOldWavType = h.WavType;
+  FOldSampleRate = h.SampleRate;
+  FOldChannels = h.Channels;
+  FOldBits = h.BitsPerSample;
+  FFactOffset = h.FactOffset;
+  FDataSizeOffset = h.DataSizeOffset;
+  FDataStart = h.DataStart;
+  FRunType = h.WavType;
+  const auto differentFormat = [] { throw EAuException("Cannot append data in different audio format."); };
+  if (FRunType == wtPCM) {
+    if (static_cast<int64_t>(FRate) != FOldSampleRate || FBits != FOldBits || FChannels != FOldChannels)
+      differentFormat();
+  } else {
+    if (FBits != 16) throw EAuException("Cannot encode 8 bit sound into ADPCM.");
+    if (static_cast<int64_t>(FRate) != FOldSampleRate || FChannels != FOldChannels || FOldBits != 4 ||
+        h.BlockAlign != FBlockSize || ImaSamplesPerBlock(FBlockSize, FChannels) <= 1)
+      differentFormat();
+    // A cut last block in the middle of the data would garble what follows it.
+    if (h.DataSize % FBlockSize != 0) throw EAuException("Cannot append data to this .wav file.");
+    FOldFrames = static_cast<int64_t>(h.DataSize / FBlockSize) * ImaSamplesPerBlock(FBlockSize, FChannels);
+  }
+  FDataBytes = h.DataSize;
+  if (FAnnounced > 0) CheckRoom(FAnnounced);
+  if (padded) FStream->SetSize(dataEnd);
+  FStream->Seek(dataEnd, soBeginning);
+  FHeaderWritten = true;
+}
+
+void TWaveOut::WriteHeader() {
+  // Unknown sizes get placeholders; Finish writes the real ones.
+  const bool known = FAnnounced >= 0;
+  const uint32_t size = known ? static_cast<uint32_t>(FAnnounced) : 0xFFFFFFFFu;
+  const uint32_t blockAlign = static_cast<uint32_t>(FChannels * (FBits / 8));
+  uint8_t h[ExtHeaderSize] = {};
+  int32_t len;
+  std::memcpy(h, "RIFF", 4);
+  std::memcpy(h + 8, "WAVEfmt ", 8);
+  if (FRunType == wtDVIADPCM) {
+    const uint32_t spb = static_cast<uint32_t>(ImaSamplesPerBlock(FBlockSize, FChannels));
+    const uint32_t samples = known ? static_cast<uint32_t>(FAnnounced / 2 / FChannels) : 0;
+    const uint32_t data = known ? (samples + spb - 1) / spb * FBlockSize : 0xFFFFFFFFu;
+    Put32(h + 4, known ? data + 52 : 0xFFFFFFFFu);
+    Put32(h + 16, 20);
+    Put16(h + 20, 0x0011);
+    Put16(h + 22, static_cast<uint32_t>(FChannels));
+    Put32(h + 24, static_cast<uint32_t>(FRate));
+    Put32(h + 28, static_cast<uint32_t>(FRate) / spb * FBlockSize);
+    Put16(h + 32, FBlockSize);
+    Put16(h + 34, 4);
+    Put16(h + 36, 2);
+    Put16(h + 38, spb);
+    std::memcpy(h + 40, "fact", 4);
+    Put32(h + 44, 4);
+    Put32(h + 48, samples);
+    std::memcpy(h + 52, "data", 4);
+    Put32(h + 56, data);
+    len = ImaHeaderSize;
+    FFactOffset = FHeaderStart + 48;
+  } else if (FRunType == wtExtPCM) {
+    Put32(h + 4, known ? size + 60 : 0xFFFFFFFFu);
+    Put32(h + 16, 40);
+    Put16(h + 20, 0xFFFE);
+    Put16(h + 22, static_cast<uint32_t>(FChannels));
+    Put32(h + 24, static_cast<uint32_t>(FRate));
+    Put32(h + 28, static_cast<uint32_t>(FRate) * blockAlign);
+    Put16(h + 32, blockAlign);
+    Put16(h + 34, static_cast<uint32_t>(FBits));
+    Put16(h + 36, 22);
+    Put16(h + 38, static_cast<uint32_t>(FBits));
+    const uint32_t mask = FChannels == 1 ? 1 : FChannels == 2 ? 3 : FChannels == 6 ? 63 : FChannels == 8 ? 255 : 0;
+    Put32(h + 40, mask);
+    std::memcpy(h + 44, PcmSubFormat, 16);
+    std::memcpy(h + 60, "data", 4);
+    Put32(h + 64, size);
+    len = ExtHeaderSize;
+  } else {
+    Put32(h + 4, known ? size + 36 : 0xFFFFFFFFu);
+    Put32(h + 16, 16);
+    Put16(h + 20, 1);
+    Put16(h + 22, static_cast<uint32_t>(FChannels));
+    Put32(h + 24, static_cast<uint32_t>(FRate));
+    Put32(h + 28, static_cast<uint32_t>(FRate) * blockAlign);
+    Put16(h + 32, blockAlign);
+    Put16(h + 34, static_cast<uint32_t>(FBits));
+    std::memcpy(h + 36, "data", 4);
+    Put32(h + 40, size);
+    len = PcmHeaderSize;
+  }
+  FStream->WriteBuffer(h, len);
+  FDataSizeOffset = FHeaderStart + len - 4;
+  FDataStart = FHeaderStart + len;
+  FHeaderWritten = true;
+}
+
+bool TWaveOut::WriteBlock(bool Abort) {
+  if (!Prepared()) return true;
+  if (Abort || FEndReached) return false;
+  try {
+    return DoWriteBlock();
+  } catch (...) {
+    FFailed = true;
+    throw;
+  }
+}
+
+bool TWaveOut::DoWriteBlock() {
+  if (FRunType == wtDVIADPCM) {
+    // Several blocks per step: one write for all of them.
+    const int32_t spb = ImaSamplesPerBlock(FBlockSize, FChannels);
+    const size_t blockSamples = static_cast<size_t>(spb) * FChannels;
+    auto* dst = reinterpret_cast<uint8_t*>(FSamples.data());
+    const uint32_t want = static_cast<uint32_t>(FSamples.size() * 2);
+    uint32_t got = 0;
+    // What came before an input failure is still written; then the failure counts.
+    std::exception_ptr failure;
+    try {
+      while (got < want) {
+        const uint32_t n = FInput->CopyData(dst + got, want - got);
+        if (n == 0) {
+          FEndReached = true;
+          break;
+        }
+        got += n;
+      }
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    const int64_t frames = got / (2 * FChannels);
+    if (frames > 0) {
+      const int64_t blocks = (frames + spb - 1) / spb;
+      // The rest of a last block stays silent; the "fact" count tells the real length.
+      std::fill(FSamples.begin() + frames * FChannels, FSamples.begin() + blocks * static_cast<int64_t>(blockSamples),
+                int16_t{0});
+      CheckRoom(blocks * FBlockSize);
+      for (int64_t b = 0; b < blocks; ++b)
+        ImaEncodeBlock(FSamples.data() + b * blockSamples, FChannels, FBlockSize, FIma,
+                       FBlock.data() + b * FBlockSize);
+      FStream->WriteBuffer(FBlock.data(), blocks * FBlockSize);
+      FDataBytes += blocks * FBlockSize;
+      FFramesWritten += frames;
+    }
+    if (failure) std::rethrow_exception(failure);
+  } else {
+    void* p = nullptr;
+    uint32_t n = DecodeBufferSize;
+    FInput->ReadData(p, n);
+    if (n > 0 && p) {
+      CheckRoom(n);
+      FStream->WriteBuffer(p, n);
+      FDataBytes += n;
+    } else {
+      FEndReached = true;
+    }
+  }
+  if (!FEndReached) return true;
+  // The whole input is written: complete the file here, where a failure is still
+  // reported as the run's error.
+  if (!FAppending && FAnnounced >= 0) PadToAnnounced();
+  PatchSizes();
+  FFinalized = true;
+  return false;
+}
+
+void TWaveOut::PadToAnnounced() {
+  if (FRunType == wtDVIADPCM || FDataBytes >= FAnnounced) return;
+  // An input that delivered less than it announced: the header's promise is kept with silence.
+  std::vector<uint8_t> silence(static_cast<size_t>(std::min<int64_t>(FAnnounced - FDataBytes, 65536)),
+                               FBits == 8 ? 0x80 : 0x00);
+  while (FDataBytes < FAnnounced) {
+    const int64_t n = std::min<int64_t>(FAnnounced - FDataBytes, static_cast<int64_t>(silence.size()));
+    CheckRoom(n);
+    FStream->WriteBuffer(silence.data(), n);
+    FDataBytes += n;
+  }
+}
+
+void TWaveOut::PatchSizes() {
+  int64_t end = FDataStart + FDataBytes;
+  FStream->Seek(end, soBeginning);
+  if (FDataBytes & 1) {
+    const uint8_t pad = 0;
+    FStream->WriteBuffer(&pad, 1);
+    ++end;
+  }
+  uint8_t b[4];
+  Put32(b, static_cast<uint32_t>(FDataBytes));
+  FStream->Seek(FDataSizeOffset, soBeginning);
+  FStream->WriteBuffer(b, 4);
+  if (FRunType == wtDVIADPCM && FFactOffset >= 0) {
+    Put32(b, static_cast<uint32_t>(FOldFrames + FFramesWritten));
+    FStream->Seek(FFactOffset, soBeginning);
+    FStream->WriteBuffer(b, 4);
+  }
+  Put32(b, static_cast<uint32_t>(end - FHeaderStart - 8));
+  FStream->Seek(FHeaderStart + 4, soBeginning);
+  FStream->WriteBuffer(b, 4);
+  FStream->Seek(end, soBeginning);
+}
+
+void TWaveOut::Finish() {
+  // A run that was stopped or failed keeps what it wrote, with sizes that tell the truth.
+  if (FStream && FHeaderWritten && !FFinalized) {
+    try {
+      PatchSizes();
+    } catch (const std::exception&) {
+    }
+  }
+  FFinalized = false;
+  FHeaderWritten = false;
+  if (FOwnStream) {
+    delete FStream;
+    FStream = nullptr;
+    FOwnStream = false;
+  }
+  FSamples = std::vector<int16_t>();
+  FBlock = std::vector<uint8_t>();
+  if (FInputStarted) {
+    FInputStarted = false;
+    FInput->Flush();
+  }
+}
