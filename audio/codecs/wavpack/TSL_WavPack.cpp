@@ -1,0 +1,376 @@
+#include "audio/codecs/wavpack/TSL_WavPack.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include "platform/rtl/FileUtils.h"
+#include "platform/rtl/StrUtils.h"
+
+namespace {
+
+void RequireLibrary() {
+  if (!LoadWavpackLibrary()) throw EAuException(WavpackLibrary().FileName() + " library could not be loaded");
+}
+
+constexpr int LevelFlags[] = {CONFIG_FAST_FLAG, CONFIG_HIGH_FLAG, CONFIG_VERY_HIGH_FLAG};
+
+}  // namespace
+
+// ===========================================================================
+// TWVOut
+
+TWVOut::TWVOut(TComponent* AOwner) : TAuTaggedFileOut(AOwner) {}
+
+TWVOut::~TWVOut() {
+  // Normally stopped by BeforeDestruction already; a run must not outlive the encoder.
+  if (FBusy) Stop(false);
+  FEncoder.reset();
+  ReleaseStreams();
+}
+
+void TWVOut::ReleaseStreams() {
+  if (FOwnStream) {
+    delete FStream;
+    FStream = nullptr;
+    FOwnStream = false;
+  }
+  if (FOwnCorrectionStream) {
+    delete FCorrectionStream;
+    FCorrectionStream = nullptr;
+    FOwnCorrectionStream = false;
+  }
+}
+
+void TWVOut::Prepare() {
+  FEncoderReady = false;
+  RequireLibrary();
+  if (!FStreamAssigned) {
+    if (FFileName.empty()) throw EAuException("File name is not assigned");
+    FStream = new TAuFileStream(FFileName, fmCreate);
+    FOwnStream = true;
+    if (FHybridMode && !FCorrectionStreamAssigned) {
+      FCorrectionStream = new TAuFileStream(ChangeFileExt(FFileName, ".wvc"), fmCreate);
+      FOwnCorrectionStream = true;
+    }
+  }
+  FInput->Init();
+  const int32_t bits = FInput->BitsPerSample();
+  FChannels = FInput->Channels();
+  FBytesPerSample = (bits + 7) / 8;
+  if (FBytesPerSample < 1 || FBytesPerSample > 4 || FChannels < 1)
+    throw EAuException("WavPack output cannot take " + IntToStr(bits) + "-bit samples in " + IntToStr(FChannels) +
+                       " channels");
+  TStream* correction = FHybridMode ? FCorrectionStream : nullptr;
+  FEncoder = std::make_unique<TWavpackEncoder>(FStream, correction);
+
+  WavpackConfig& c = FEncoder->Config();
+  c.bits_per_sample = bits;
+  c.num_channels = FChannels;
+  c.sample_rate = FInput->SampleRate();
+  int flags = LevelFlags[std::min<int>(FCompressionLevel, wvclVeryHigh)];
+  if (FJointStereo) flags |= CONFIG_JOINT_STEREO | CONFIG_JOINT_OVERRIDE;
+  if (FHybridMode) {
+    flags |= CONFIG_HYBRID_FLAG | CONFIG_BITRATE_KBPS;
+    // Without a correction stream the hybrid file stands alone (lossy).
+    if (correction) flags |= CONFIG_CREATE_WVC | CONFIG_OPTIMIZE_WVC;
+    c.bitrate = FBitrate;
+  }
+  c.flags = flags;
+  c.bytes_per_sample = FBytesPerSample;
+  c.channel_mask = FChannels == 1 ? 4 : FChannels == 2 ? 3 : 0;
+
+  const int64_t size = FInput->Size();
+  const int64_t frame = int64_t(FChannels) * FBytesPerSample;
+  FDeclaredSamples = size >= 0 ? size / frame : -1;
+  if (!FEncoder->Init(FDeclaredSamples))
+    throw EAuException("Wavpack file Init failed! (error: \"" + FEncoder->ErrorMessage() + "\")");
+  FBufferCount = 0;
+  FFlushed = false;
+  FEncoderReady = true;
+}
+
+bool TWVOut::WriteBlock(bool Abort) {
+  if (Abort) return false;
+  const uint32_t frame = uint32_t(FChannels) * uint32_t(FBytesPerSample);
+  void* data = nullptr;
+  uint32_t n = 1024 * frame;
+  FInput->ReadData(data, n);
+  if (n == 0 || !data) {
+    // The end of the data: the last block is written here, where a failure can still
+    // be reported.
+    if (!PackBuffered()) RaiseWriteError();
+    FFlushed = true;
+    if (!FEncoder->FlushSamples()) RaiseWriteError();
+    return false;
+  }
+  if (FBuffer.size() < FBufferCount + n) FBuffer.resize(std::max<size_t>(FBufferCount + n, PackFrames * frame + n));
+  std::memcpy(FBuffer.data() + FBufferCount, data, n);
+  FBufferCount += n;
+  // The library is handed large batches: it is much slower on small ones. It cuts
+  // blocks of its own size and writes each one when it is full.
+  if (FBufferCount / frame >= PackFrames && !PackBuffered()) RaiseWriteError();
+  return true;
+}
+
+bool TWVOut::PackBuffered() {
+  const uint32_t frame = uint32_t(FChannels) * uint32_t(FBytesPerSample);
+  const uint32_t frames = FBufferCount / frame;
+  if (frames == 0) return true;
+  const uint32_t count = frames * uint32_t(FChannels);
+  if (FSamples.size() < count) FSamples.resize(count);
+  const uint8_t* p = FBuffer.data();
+  int32_t* s = FSamples.data();
+  switch (FBytesPerSample) {
+    case 1:
+      for (uint32_t i = 0; i < count; ++i) s[i] = int32_t(p[i]) - 128;
+      break;
+    case 2:
+      for (uint32_t i = 0; i < count; ++i, p += 2) s[i] = int16_t(uint16_t(p[0] | (p[1] << 8)));
+      break;
+    case 3:
+      for (uint32_t i = 0; i < count; ++i, p += 3)
+        s[i] = int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(int32_t(int8_t(p[2]))) << 16));
+      break;
+    default:
+      std::memcpy(s, p, size_t(count) * 4);
+      break;
+  }
+  // The bytes of an incomplete frame stay for the next read.
+  const uint32_t used = frames * frame;
+  FBufferCount -= used;
+  if (FBufferCount > 0) std::memmove(FBuffer.data(), FBuffer.data() + used, FBufferCount);
+  return FEncoder->PackSamples(s, frames);
+}
+
+// A failed write must end the run with an error, not as a finished file.
+void TWVOut::RaiseWriteError() {
+  throw EAuException("Wavpack file write failed! (error: \"" + FEncoder->ErrorMessage() + "\")");
+}
+
+void TWVOut::Finish() {
+  // Everything is released whatever fails; the first failure is raised at the end, so
+  // a file that could not be completed is not reported as done.
+  std::exception_ptr error;
+  if (FEncoder && FEncoderReady) {
+    try {
+      // A stopped run keeps what was read.
+      if (!FFlushed) {
+        FFlushed = true;
+        if (!PackBuffered() || !FEncoder->FlushSamples()) RaiseWriteError();
+      }
+      // The header's sample count was a guess when the input's size was unknown or
+      // estimated; put the real one there.
+      if ((FDeclaredSamples < 0 || FDeclaredSamples != FEncoder->SampleIndex()) && !FEncoder->UpdateNumSamples())
+        RaiseWriteError();
+      if (!FAPEv2Tags->Empty()) {
+        bool ok = true;
+        for (int32_t i = 0; i < FAPEv2Tags->Count(); ++i) {
+          const std::string key = FAPEv2Tags->Keys(i);
+          // Text items, and numbers as their decimal text.
+          const std::string value = FAPEv2Tags->AsString(key);
+          if (!value.empty()) ok = FEncoder->AppendTag(key, value) && ok;
+        }
+        if (!FEncoder->WriteTag() || !ok) RaiseWriteError();
+      }
+    } catch (...) {
+      error = std::current_exception();
+    }
+  }
+  FEncoder.reset();
+  FEncoderReady = false;
+  FBuffer = {};
+  FSamples = {};
+  FBufferCount = 0;
+  try {
+    FInput->Flush();
+  } catch (...) {
+    if (!error) error = std::current_exception();
+  }
+  ReleaseStreams();
+  if (error) std::rethrow_exception(error);
+}
+
+// ===========================================================================
+// TWVIn
+
+TWVIn::TWVIn(TComponent* AOwner) : TAuTaggedFileIn(AOwner) {}
+
+TWVIn::~TWVIn() {
+  FDecoder.reset();
+  if (!FCorrectionStreamAssigned) delete FCorrectionStream;
+}
+
+void TWVIn::SetCorrectionStream(TStream* Value) {
+  if (FBusy) throw EAuException("The component is Busy");
+  CloseFile();
+  FCorrectionStream = Value;
+  FCorrectionStreamAssigned = Value != nullptr;
+}
+
+void TWVIn::DoOpenFile() {
+  RequireLibrary();
+  FValid = false;
+  if (!FStreamAssigned) {
+    if (FFileName.empty()) throw EAuException("File name is not assigned");
+    OpenOwnStream();
+  }
+  if (!FCorrectionStreamAssigned && !FFileName.empty()) {
+    try {
+      FCorrectionStream = new TAuFileStream(ChangeFileExt(FFileName, ".wvc"), fmOpenRead | fmShareDenyWrite);
+    } catch (...) {
+      FCorrectionStream = nullptr;  // no correction file: not an error
+    }
+  }
+  try {
+    // Floating-point data is scaled to +/-1.0 whatever exponent the file was made with.
+    const int flags = (FCorrectionStream ? OPEN_WVC : 0) | OPEN_TAGS | OPEN_NORMALIZE;
+    FDecoder = std::make_unique<TWavpackDecoder>(FStream, FCorrectionStream, flags);
+    FValid = true;
+    FSeekable = true;
+    FMode = FDecoder->Mode();
+    FChannels = FDecoder->NumChannels();
+    FSampleRate = FDecoder->SampleRate();
+    // Samples come in whole bytes; a 12- or 20-bit file is delivered as 16 or 24 bits.
+    FBytesPerSample = (FDecoder->BitsPerSample() + 7) / 8;
+    FBitsPerSample = FBytesPerSample * 8;
+    const int64_t total = FDecoder->NumSamples();
+    FSize = total < 0 ? -1 : total * FBytesPerSample * FChannels;
+    FPosition = 0;
+    ReadTags();
+  } catch (...) {
+    // Nothing stays open after a failed opening, whoever calls it.
+    FValid = false;
+    FDecoder.reset();
+    if (!FCorrectionStreamAssigned) {
+      delete FCorrectionStream;
+      FCorrectionStream = nullptr;
+    }
+    if (!FStreamAssigned) {
+      delete FStream;
+      FStream = nullptr;
+    }
+    throw;
+  }
+}
+
+void TWVIn::ReadTags() {
+  FId3v1Tags->Clear();
+  FAPEv2Tags->Clear();
+  if (!(FMode & MODE_VALID_TAG)) return;
+  if (FMode & MODE_APETAG) {
+    for (int32_t i = 0; i < FAPEv2Tags->Count(); ++i) {
+      const std::string key = FAPEv2Tags->Keys(i);
+      const std::string v = FDecoder->GetTagItem(key);
+      if (!v.empty()) FAPEv2Tags->SetValue(key, TTagValue(UTF8ToUTF16(v)));
+    }
+  } else {
+    // An ID3v1 block holds Latin-1.
+    for (int32_t i = 0; i < FId3v1Tags->Count(); ++i) {
+      const std::string key = FId3v1Tags->Keys(i);
+      const std::string v = FDecoder->GetTagItem(key);
+      if (!v.empty()) FId3v1Tags->SetValue(key, TTagValue(Latin1ToUTF8(v)));
+    }
+  }
+}
+
+void TWVIn::DoCloseFile() {
+  FDecoder.reset();
+  if (!FCorrectionStreamAssigned) {
+    delete FCorrectionStream;
+    FCorrectionStream = nullptr;
+  } else if (FCorrectionStream) {
+    try {
+      FCorrectionStream->Seek(0, soBeginning);
+    } catch (...) {
+    }
+  }
+  FBuffer = {};
+}
+
+void TWVIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
+  if (!FBusy || !FDecoder) throw EAuException("The Stream is not opened");
+  const uint32_t frame = uint32_t(FChannels) * uint32_t(FBytesPerSample);
+  int64_t wanted = Bytes;
+  const int64_t size = FSize;
+  if (size >= 0) wanted = std::min<int64_t>(wanted, size - FPosition);
+  const uint32_t frames = wanted > 0 && frame > 0 ? uint32_t(wanted / frame) : 0;
+  if (frames == 0) {
+    Buffer = nullptr;
+    Bytes = 0;
+    return;
+  }
+  const size_t count = size_t(frames) * size_t(FChannels);
+  if (FBuffer.size() < count) FBuffer.resize(count);
+  const uint32_t got = FDecoder->UnpackSamples(FBuffer.data(), frames);
+  if (got == 0) {
+    Buffer = nullptr;
+    Bytes = 0;
+    return;
+  }
+  const size_t n = size_t(got) * size_t(FChannels);
+  int32_t* in = FBuffer.data();
+  auto* out = reinterpret_cast<uint8_t*>(in);
+  // Packed in place: sample i lands at byte i * width, never past its source.
+  if (!(FMode & MODE_FLOAT)) {
+    switch (FBytesPerSample) {
+      case 1:
+        for (size_t i = 0; i < n; ++i) out[i] = uint8_t(std::clamp(in[i], -128, 127) + 128);
+        break;
+      case 2:
+        for (size_t i = 0; i < n; ++i) {
+          const int32_t v = std::clamp(in[i], -32768, 32767);
+          out[2 * i] = uint8_t(v);
+          out[2 * i + 1] = uint8_t(v >> 8);
+        }
+        break;
+      case 3:
+        for (size_t i = 0; i < n; ++i) {
+          const int32_t v = std::clamp(in[i], -0x800000, 0x7FFFFF);
+          out[3 * i] = uint8_t(v);
+          out[3 * i + 1] = uint8_t(v >> 8);
+          out[3 * i + 2] = uint8_t(v >> 16);
+        }
+        break;
+      default:
+        break;  // already 32-bit
+    }
+  } else {
+    for (size_t i = 0; i < n; ++i) {
+      float f;
+      std::memcpy(&f, &in[i], 4);
+      const double x = f == f ? double(f) : 0.0;  // NaN is silence
+      switch (FBytesPerSample) {
+        case 1: {
+          const int64_t v = x >= 1.0 ? 255 : x < -1.0 ? 0 : std::clamp<int64_t>(Round(x * 128) + 128, 0, 255);
+          out[i] = uint8_t(v);
+          break;
+        }
+        case 2: {
+          const int32_t v = x >= 1.0 ? 32767 : x < -1.0 ? -32768 : int32_t(Round(x * 32767));
+          out[2 * i] = uint8_t(v);
+          out[2 * i + 1] = uint8_t(v >> 8);
+          break;
+        }
+        case 3: {
+          const int32_t v = x >= 1.0    ? 0x7FFFFF
+                            : x < -1.0 ? -0x800000
+                                       : int32_t(Round(x * 2147483647.0)) >> 8;
+          out[3 * i] = uint8_t(v);
+          out[3 * i + 1] = uint8_t(v >> 8);
+          out[3 * i + 2] = uint8_t(v >> 16);
+          break;
+        }
+        default: {
+          const int32_t v = x >= 1.0 ? INT32_MAX : x < -1.0 ? INT32_MIN : int32_t(Round(x * 2147483647.0));
+          std::memcpy(out + 4 * i, &v, 4);
+          break;
+        }
+      }
+    }
+  }
+  Buffer = out;
+  Bytes = got * frame;
+}
+
+bool TWVIn::SeekRaw(int64_t& SampleNum) { return FDecoder && FDecoder->SeekSample(SampleNum); }

@@ -1,0 +1,292 @@
+#include "audio/codecs/wavpack/TSL_WavpackLib.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+TCodecLibrary WavpackLib("libwavpack.so.1");
+
+struct TWavpackApi {
+  decltype(&WavpackOpenFileInputEx64) OpenFileInputEx64 = nullptr;
+  decltype(&WavpackGetMode) GetMode = nullptr;
+  decltype(&WavpackGetNumChannels) GetNumChannels = nullptr;
+  decltype(&WavpackGetSampleRate) GetSampleRate = nullptr;
+  decltype(&WavpackGetBitsPerSample) GetBitsPerSample = nullptr;
+  decltype(&WavpackGetBytesPerSample) GetBytesPerSample = nullptr;
+  decltype(&WavpackGetNumSamples64) GetNumSamples64 = nullptr;
+  decltype(&WavpackGetTagItem) GetTagItem = nullptr;
+  decltype(&WavpackUnpackSamples) UnpackSamples = nullptr;
+  decltype(&WavpackSeekSample64) SeekSample64 = nullptr;
+  decltype(&WavpackCloseFile) CloseFile = nullptr;
+  decltype(&WavpackOpenFileOutput) OpenFileOutput = nullptr;
+  decltype(&WavpackSetConfiguration64) SetConfiguration64 = nullptr;
+  decltype(&WavpackPackInit) PackInit = nullptr;
+  decltype(&WavpackPackSamples) PackSamples = nullptr;
+  decltype(&WavpackFlushSamples) FlushSamples = nullptr;
+  decltype(&WavpackGetSampleIndex64) GetSampleIndex64 = nullptr;
+  decltype(&WavpackUpdateNumSamples) UpdateNumSamples = nullptr;
+  decltype(&WavpackAppendTagItem) AppendTagItem = nullptr;
+  decltype(&WavpackWriteTag) WriteTag = nullptr;
+  decltype(&WavpackGetErrorMessage) GetErrorMessage = nullptr;
+} Api;
+
+#define WV_BIND(Name) L.Bind("Wavpack" #Name, Api.Name)
+
+void BindAll(TCodecLibrary& L) {
+  WV_BIND(OpenFileInputEx64);
+  WV_BIND(GetMode);
+  WV_BIND(GetNumChannels);
+  WV_BIND(GetSampleRate);
+  WV_BIND(GetBitsPerSample);
+  WV_BIND(GetBytesPerSample);
+  WV_BIND(GetNumSamples64);
+  WV_BIND(GetTagItem);
+  WV_BIND(UnpackSamples);
+  WV_BIND(SeekSample64);
+  WV_BIND(CloseFile);
+  WV_BIND(OpenFileOutput);
+  WV_BIND(SetConfiguration64);
+  WV_BIND(PackInit);
+  WV_BIND(PackSamples);
+  WV_BIND(FlushSamples);
+  WV_BIND(GetSampleIndex64);
+  WV_BIND(UpdateNumSamples);
+  WV_BIND(AppendTagItem);
+  WV_BIND(WriteTag);
+  WV_BIND(GetErrorMessage);
+}
+#undef WV_BIND
+
+// The entry point, once the library and it are known to be there.
+template <class F>
+F Need(F Fn, const char* Name) {
+  if (!WavpackLib.Loaded())
+    throw EWavpackException("WavPack library \"" + WavpackLib.FileName() + "\" not loaded!");
+  if (!Fn) throw EWavpackException(std::string("Function \"") + Name + "\" not found in WavPack library!");
+  return Fn;
+}
+#define WV(Name) Need(Api.Name, "Wavpack" #Name)
+
+// Stream callbacks: the identifier is the TStream. They never let an exception into
+// the library.
+TStream* StreamOf(void* Id) { return static_cast<TStream*>(Id); }
+
+int32_t ReadBytes(void* Id, void* Data, int32_t Count) {
+  if (!Id || Count <= 0) return 0;
+  try {
+    return static_cast<int32_t>(StreamOf(Id)->Read(Data, Count));
+  } catch (...) {
+    return 0;
+  }
+}
+
+int32_t WriteBytes(void* Id, void* Data, int32_t Count) {
+  if (!Id || Count < 0) return 0;
+  try {
+    return static_cast<int32_t>(StreamOf(Id)->Write(Data, Count));
+  } catch (...) {
+    return 0;
+  }
+}
+
+int64_t GetPos(void* Id) {
+  if (!Id) return -1;
+  try {
+    return StreamOf(Id)->Position();
+  } catch (...) {
+    return -1;
+  }
+}
+
+int SetPosAbs(void* Id, int64_t Pos) {
+  if (!Id || Pos < 0) return -1;
+  try {
+    StreamOf(Id)->Seek(Pos, soBeginning);
+    return 0;
+  } catch (...) {
+    return -1;
+  }
+}
+
+int SetPosRel(void* Id, int64_t Delta, int Mode) {
+  if (!Id) return -1;
+  const TSeekOrigin origin = Mode == SEEK_SET ? soBeginning : Mode == SEEK_END ? soEnd : soCurrent;
+  try {
+    TStream* s = StreamOf(Id);
+    const int64_t base = origin == soBeginning ? 0 : origin == soEnd ? s->Size() : s->Position();
+    if (base + Delta < 0) return -1;
+    s->Seek(Delta, origin);
+    return 0;
+  } catch (...) {
+    return -1;
+  }
+}
+
+int PushBackByte(void* Id, int C) {
+  if (!Id) return EOF;
+  try {
+    TStream* s = StreamOf(Id);
+    if (s->Position() <= 0) return EOF;
+    s->Seek(-1, soCurrent);
+    return C;
+  } catch (...) {
+    return EOF;
+  }
+}
+
+int64_t GetLength(void* Id) {
+  if (!Id) return 0;
+  try {
+    return StreamOf(Id)->Size();
+  } catch (...) {
+    return 0;
+  }
+}
+
+// Probed by going to the end and back.
+int CanSeek(void* Id) {
+  if (!Id) return 0;
+  try {
+    TStream* s = StreamOf(Id);
+    const int64_t at = s->Position();
+    s->Seek(0, soEnd);
+    s->Seek(at, soBeginning);
+    return 1;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int TruncateHere(void* Id) {
+  if (!Id) return -1;
+  try {
+    TStream* s = StreamOf(Id);
+    s->SetSize(s->Position());
+    return 0;
+  } catch (...) {
+    return -1;
+  }
+}
+
+// The streams belong to the caller.
+int CloseStream(void*) { return 0; }
+
+WavpackStreamReader64 Reader = {ReadBytes, WriteBytes, GetPos,  SetPosAbs,    SetPosRel,
+                                 PushBackByte, GetLength, CanSeek, TruncateHere, CloseStream};
+
+// The encoder's block output; the identifier is the encoder's slot of that stream.
+int BlockOut(void* Id, void* Data, int32_t Count) {
+  auto* slot = static_cast<TWavpackEncoder::TSlot*>(Id);
+  if (!slot || !slot->Stream || Count < 0) return 0;
+  try {
+    if (slot->FirstBlockAt < 0) {
+      slot->FirstBlockAt = slot->Stream->Position();
+      slot->FirstBlock.assign(static_cast<uint8_t*>(Data), static_cast<uint8_t*>(Data) + Count);
+    }
+    return slot->Stream->Write(Data, Count) == Count ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+}  // namespace
+
+TCodecLibrary& WavpackLibrary() { return WavpackLib; }
+
+bool LoadWavpackLibrary() { return WavpackLib.Load(BindAll); }
+
+// ---------------------------------------------------------------------------
+// TWavpackDecoder
+
+TWavpackDecoder::TWavpackDecoder(TStream* AStream, TStream* ACorrectionStream, int Flags)
+    : FStream(AStream), FCorrectionStream(ACorrectionStream) {
+  if (!AStream) throw EWavpackException("AStream is nil!");
+  char error[128] = {};  // the library writes at most 80 characters
+  FContext = WV(OpenFileInputEx64)(&Reader, FStream, FCorrectionStream, error, Flags, 0);
+  if (!FContext) throw EWavpackException(std::string("Unable to open WavPack-stream! Error: \"") + error + "\"");
+}
+
+TWavpackDecoder::~TWavpackDecoder() {
+  if (FContext && Api.CloseFile) Api.CloseFile(FContext);
+}
+
+int TWavpackDecoder::Mode() { return WV(GetMode)(FContext); }
+int TWavpackDecoder::NumChannels() { return WV(GetNumChannels)(FContext); }
+int32_t TWavpackDecoder::SampleRate() { return static_cast<int32_t>(WV(GetSampleRate)(FContext)); }
+int TWavpackDecoder::BitsPerSample() { return WV(GetBitsPerSample)(FContext); }
+int TWavpackDecoder::BytesPerSample() { return WV(GetBytesPerSample)(FContext); }
+int64_t TWavpackDecoder::NumSamples() { return WV(GetNumSamples64)(FContext); }
+
+std::string TWavpackDecoder::GetTagItem(const std::string& Name) {
+  auto get = WV(GetTagItem);
+  const int length = get(FContext, Name.c_str(), nullptr, 0);
+  if (length <= 0) return std::string();
+  std::string value(static_cast<size_t>(length) + 1, '\0');
+  const int n = get(FContext, Name.c_str(), value.data(), length + 1);
+  value.resize(static_cast<size_t>(std::max(0, std::min(n, length))));
+  return value;
+}
+
+uint32_t TWavpackDecoder::UnpackSamples(int32_t* Buffer, uint32_t Count) {
+  return WV(UnpackSamples)(FContext, Buffer, Count);
+}
+
+bool TWavpackDecoder::SeekSample(int64_t Sample) { return WV(SeekSample64)(FContext, Sample) != 0; }
+
+// ---------------------------------------------------------------------------
+// TWavpackEncoder
+
+TWavpackEncoder::TWavpackEncoder(TStream* AStream, TStream* ACorrectionStream) {
+  if (!AStream) throw EWavpackException("AStream is nil!");
+  std::memset(&FConfig, 0, sizeof FConfig);
+  FMain.Stream = AStream;
+  FCorrection.Stream = ACorrectionStream;
+  FContext = WV(OpenFileOutput)(BlockOut, &FMain, ACorrectionStream ? &FCorrection : nullptr);
+  if (!FContext) throw EWavpackException("Unable to allocate enought memory for WavPack context!");
+}
+
+TWavpackEncoder::~TWavpackEncoder() {
+  if (FContext && Api.CloseFile) Api.CloseFile(FContext);
+}
+
+bool TWavpackEncoder::Init(int64_t TotalSamples) {
+  return WV(SetConfiguration64)(FContext, &FConfig, TotalSamples, nullptr) && WV(PackInit)(FContext);
+}
+
+bool TWavpackEncoder::PackSamples(int32_t* Samples, uint32_t Count) {
+  return WV(PackSamples)(FContext, Samples, Count) != 0;
+}
+
+bool TWavpackEncoder::FlushSamples() { return WV(FlushSamples)(FContext) != 0; }
+
+int64_t TWavpackEncoder::SampleIndex() { return WV(GetSampleIndex64)(FContext); }
+
+bool TWavpackEncoder::UpdateNumSamples() {
+  auto update = WV(UpdateNumSamples);
+  bool ok = true;
+  for (TSlot* slot : {&FMain, &FCorrection}) {
+    if (!slot->Stream || slot->FirstBlockAt < 0) continue;
+    update(FContext, slot->FirstBlock.data());
+    try {
+      const int64_t end = slot->Stream->Position();
+      slot->Stream->Seek(slot->FirstBlockAt, soBeginning);
+      slot->Stream->WriteBuffer(slot->FirstBlock.data(), static_cast<int64_t>(slot->FirstBlock.size()));
+      slot->Stream->Seek(end, soBeginning);
+    } catch (...) {
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+bool TWavpackEncoder::AppendTag(const std::string& Name, const std::string& Utf8Value) {
+  return WV(AppendTagItem)(FContext, Name.c_str(), Utf8Value.data(), static_cast<int>(Utf8Value.size())) != 0;
+}
+
+bool TWavpackEncoder::WriteTag() { return WV(WriteTag)(FContext) != 0; }
+
+std::string TWavpackEncoder::ErrorMessage() {
+  const char* m = WV(GetErrorMessage)(FContext);
+  return m ? std::string(m) : std::string();
+}
