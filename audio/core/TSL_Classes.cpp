@@ -411,6 +411,8 @@ void TAuFileIn::EndRead() {
   }
   FStartSample = 0;
   FEndSample = -1;
+  // The run's range is no measure of the file: let the next query measure it again.
+  FTotalSamples = 0;
   FBusy = false;
 }
 

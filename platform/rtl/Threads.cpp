@@ -25,6 +25,8 @@ std::mutex SyncMutex;
 std::condition_variable SyncQueued;   // main thread waits for calls
 std::condition_variable SyncDone;     // callers wait for their call to have run
 std::deque<TSyncCall*> SyncQueue;
+// Bumped when a thread ends, so a main thread waiting for it wakes at once.
+uint64_t ThreadEndings = 0;
 std::function<void()> WakeMainThreadHook;
 
 int NiceOf(TThreadPriority P) {
@@ -44,8 +46,11 @@ void SetWakeMainThread(std::function<void()> Hook) {
 bool CheckSynchronize(int TimeoutMs) {
   if (!IsMainThread()) throw EThread("CheckSynchronize called from a thread other than the main thread");
   std::unique_lock<std::mutex> lk(SyncMutex);
-  if (SyncQueue.empty() && TimeoutMs > 0)
-    SyncQueued.wait_for(lk, std::chrono::milliseconds(TimeoutMs), [] { return !SyncQueue.empty(); });
+  if (SyncQueue.empty() && TimeoutMs > 0) {
+    const uint64_t endings = ThreadEndings;
+    SyncQueued.wait_for(lk, std::chrono::milliseconds(TimeoutMs),
+                        [endings] { return !SyncQueue.empty() || ThreadEndings != endings; });
+  }
   bool ran = false;
   while (!SyncQueue.empty()) {
     TSyncCall* call = SyncQueue.front();
@@ -123,7 +128,12 @@ void TThread::ThreadProc() {
   } catch (...) {
     FFatalException = "Unknown exception";
   }
-  FFinished = true;
+  {
+    std::lock_guard<std::mutex> lk(SyncMutex);
+    FFinished = true;
+    ++ThreadEndings;
+  }
+  SyncQueued.notify_all();
 }
 
 int TThread::WaitFor() {

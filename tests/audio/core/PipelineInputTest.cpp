@@ -383,3 +383,15 @@ TEST(ConverterTest, FreeNotificationReachesAConverterOwnedElsewhere) {
   in.reset();
   EXPECT_EQ(conv->Input(), nullptr);
 }
+
+TEST_F(InputTest, IdleSeekAfterARangedRunMeasuresTheWholeFileAgain) {
+  In->SetStartSample(10);
+  In->SetEndSample(19);
+  In->Init();
+  Drain(*In, 4096);
+  In->Flush();
+  EXPECT_TRUE(In->Seek(50));  // the 10-frame range of the last run does not limit it
+  In->Init();
+  EXPECT_EQ(Drain(*In, 4096), Slice(Frames, 50, 50));
+  In->Flush();
+}
