@@ -1,0 +1,199 @@
+#include "audio/io/TSL_WinMedia.h"
+
+#include <algorithm>
+
+#include "platform/rtl/StrUtils.h"
+
+namespace {
+
+int32_t ChannelsWanted(TChannelsNumber N) {
+  switch (N) {
+    case cnMaxAvailable: return -1;
+    case cn5dot1: return 6;
+    case cn7dot1: return 8;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+// ===========================================================================
+// TWMIn
+
+TWMIn::TWMIn(TComponent* AOwner) : TAuTaggedFileIn(AOwner) {}
+
+void TWMIn::Reopen() {
+  if (FOpenCount == 0) return;
+  CloseFile();
+  OpenFile();
+}
+
+void TWMIn::SetHighPrecision(bool Value) {
+  if (FBusy || FOutputChannels != cnMonoOrStereo) return;
+  if (FHighPrecision == Value) return;
+  FHighPrecision = Value;
+  Reopen();
+}
+
+void TWMIn::SetOutputChannels(TChannelsNumber Value) {
+  if (FBusy) return;
+  if (FOutputChannels == Value) return;
+  FOutputChannels = Value;
+  if (Value != cnMonoOrStereo) FHighPrecision = true;
+  Reopen();
+}
+
+TId3v2Tags* TWMIn::GetId3v2Tags() {
+  OpenFile();
+  return FId3v2Tags.get();
+}
+
+void TWMIn::DoOpenFile() {
+  if (!FStreamAssigned && FFileName.empty()) throw EAuException("File name is not assigned");
+  if (!FStreamAssigned) OpenOwnStream();
+  // Tags of an earlier file must not pass for this one's.
+  FId3v2Tags->Clear();
+  FValid = false;
+  FSize = -1;
+  try {
+    OpenWMAReader(FReader, FStream, FHighPrecision, ChannelsWanted(FOutputChannels));
+    FValid = FReader.HasAudio;
+    if (!FReader.Reader) return;
+    if (FReader.Protected) throw EAuException("File is protected");
+    if (!FValid) return;
+    FDuration = GetWMADuration(FReader);
+    GetWMAFormat(FReader, FChannels, FBitsPerSample, FSampleRate);
+    // The exact count the reader delivers: the pipeline ends every run at Size.
+    const int64_t total = GetWMASampleCount(FReader);
+    if (total <= 0) {
+      // Nothing decodable.
+      FValid = false;
+      return;
+    }
+    FTotalSamples = total;
+    FSize = total * FChannels * (FBitsPerSample / 8);
+    FSeekable = true;
+    TId3v2Tags& t = *FId3v2Tags;
+    t.SetArtist(GetWMAAttribute(FReader, "Author"));
+    t.SetTitle(GetWMAAttribute(FReader, "Title"));
+    t.SetAlbum(GetWMAAttribute(FReader, "WM/AlbumTitle"));
+    t.SetGenre(GetWMAAttribute(FReader, "WM/Genre"));
+    t.SetTrack(UTF16ToUTF8(GetWMAAttribute(FReader, "WM/Track")));
+    t.SetYear(UTF16ToUTF8(GetWMAAttribute(FReader, "WM/Year")));
+    t.SetComment(GetWMAAttribute(FReader, "Copyright"));
+  } catch (...) {
+    CloseWMAReader(FReader);
+    FValid = false;
+    if (!FStreamAssigned) {
+      delete FStream;
+      FStream = nullptr;
+    }
+    throw;
+  }
+}
+
+void TWMIn::DoCloseFile() { CloseWMAReader(FReader); }
+
+void TWMIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
+  const int64_t size = FSize;
+  if (size > 0) Bytes = static_cast<uint32_t>(std::clamp<int64_t>(size - FPosition, 0, Bytes));
+  if (Bytes == 0) {
+    Buffer = nullptr;
+    return;
+  }
+  ReadWMAData(FReader, Buffer, Bytes);
+}
+
+bool TWMIn::SeekRaw(int64_t& SampleNum) {
+  if (!FBusy || FSampleRate <= 0) return false;
+  // The time of the sample itself, so that the reader lands on it.
+  SeekWMA(FReader, static_cast<double>(SampleNum) * 100.0 / FSampleRate);
+  return true;
+}
+
+// ===========================================================================
+// TWMAOut
+
+TWMAOut::TWMAOut(TComponent* AOwner) : TAuTaggedFileOut(AOwner) {
+  if (!Designing()) GetWMACodecNames(FCodecs);
+}
+
+const TStringList& TWMAOut::GetFormats(uint16_t CodecIndex) {
+  FFormats.Clear();
+  if (CodecIndex < FCodecs.Count()) GetWMAFormatDescs(CodecIndex, FVBR || FLossless, FFormats);
+  return FFormats;
+}
+
+void TWMAOut::ClientConnected() { PostClientEvent(true); }
+void TWMAOut::ClientDisconnected() { PostClientEvent(false); }
+
+void TWMAOut::Prepare() {
+  if (!FStreamed && FFileName.empty()) throw EAuException("File name is not assigned.");
+  FInput->Init();
+  if (FStreamed)
+    OpenWMAStream(
+        FWriter, FPort, FMaxClients, [this] { ClientDisconnected(); }, [this] { ClientConnected(); }, this,
+        FLoopbackOnly);
+  else
+    OpenWMAFile(FWriter, FFileName);
+  if (!FWriter.Created) throw Exception("Cannot create file");
+  const int32_t ch = FInput->Channels(), bits = FInput->BitsPerSample(), rate = FInput->SampleRate();
+  if (FCodecIndex >= 0)
+    SetWMAFormatByIndex(FWriter, ch, bits, FFormatIndex, FCodecIndex, FVBR || FLossless, rate);
+  else if (FVBR)
+    SetWMAFormatByValue(FWriter, ch, bits, FVBRQuality, FVBR, FLossless, rate);
+  else
+    SetWMAFormatByValue(FWriter, ch, bits, FDesiredBitrate, FVBR, FLossless, rate);
+  const int64_t block = static_cast<int64_t>(ch) * bits * rate / 100;
+  FBuffer.assign(static_cast<size_t>(std::clamp<int64_t>(block, 4096, 1 << 22)), 0);
+
+  const TId3v2Tags& t = *FId3v2Tags;
+  auto text = [this](const char* Name, const std::u16string& V) {
+    if (!V.empty()) SetWMATag(FWriter, Name, V);
+  };
+  auto number = [this](const char* Name, const std::string& V) {
+    if (!V.empty() && V != "0") SetWMATag(FWriter, Name, UTF8ToUTF16(V));
+  };
+  text("Author", t.Artist());
+  text("WM/AlbumTitle", t.Album());
+  text("WM/Genre", t.Genre());
+  number("WM/Year", t.Year());
+  number("WM/Track", t.Track());
+  text("Title", t.Title());
+  text("Copyright", t.Comment());
+  BeginWMAWriting(FWriter);
+  FEndOfData = false;
+}
+
+bool TWMAOut::WriteBlock(bool Abort) {
+  if (!FPrepared) return true;
+  if (Abort || FEndOfData) return false;
+  bool eof = false;
+  const uint32_t n = FInput->FillBuffer(FBuffer.data(), static_cast<uint32_t>(FBuffer.size()), eof);
+  FEndOfData = eof;
+  WriteWMAData(FWriter, FBuffer.data(), n);
+  // Complete the file while the run can still report a failure.
+  if (eof) EndWMAWriting(FWriter);
+  return true;
+}
+
+void TWMAOut::Finish() {
+  FInput->Flush();
+  if (FStreamed)
+    CloseWMAStream(FWriter);
+  else
+    CloseWMAFile(FWriter);
+  FBuffer.clear();
+  FBuffer.shrink_to_fit();
+}
+
+// ===========================================================================
+// TWMStreamedOut
+
+TWMStreamedOut::TWMStreamedOut(TComponent* AOwner) : TWMAOut(AOwner) { FStreamed = true; }
+
+void TWMStreamedOut::PostClientEvent(bool Connected) {
+  // On the sink's thread: only hand the event to the dispatcher.
+  const TStreamedAudioEvent& handler = Connected ? OnClientConnected : OnClientDisconnected;
+  if (handler) TEventHandler::PostException(this, handler);
+}

@@ -1,0 +1,9 @@
+#pragma once
+// MP3 input: the Windows Media reader decodes MP3 as well.
+
+#include "audio/io/TSL_WinMedia.h"
+
+class TMP3In : public TWMIn {
+public:
+  using TWMIn::TWMIn;
+};
