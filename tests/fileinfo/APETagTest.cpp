@@ -4,23 +4,19 @@
 #include "fileinfo/APETag.h"
 #include "fileinfo/TagFileIO.h"
 #include "tests/fileinfo/TestSupport.h"
+#include "tests/support/Pcm.h"
 
 using namespace testsupport;
 
 namespace {
 
-std::string LE32(uint32_t V) {
-  std::string s;
-  fileinfo::PutLE32(s, V);
-  return s;
-}
-
 std::string Item(const std::string& Name, const std::string& Value, uint32_t Flags = 0) {
-  return LE32(static_cast<uint32_t>(Value.size())) + LE32(Flags) + Name + std::string(1, '\0') + Value;
+  return Le32String(static_cast<uint32_t>(Value.size())) + Le32String(Flags) + Name + std::string(1, '\0') + Value;
 }
 
 std::string Record(uint32_t Version, uint32_t Size, uint32_t Count, uint32_t Flags) {
-  return "APETAGEX" + LE32(Version) + LE32(Size) + LE32(Count) + LE32(Flags) + std::string(8, '\0');
+  return "APETAGEX" + Le32String(Version) + Le32String(Size) + Le32String(Count) + Le32String(Flags) +
+         std::string(8, '\0');
 }
 
 // A tag around Items; with a header unless Version is 1000 or Header is false.
@@ -41,10 +37,10 @@ protected:
   std::string File = Dir / "t.ape";
 
   TAPETag ReadBack(const std::string& Contents, bool Result = true) {
-    WriteBytes(File, Contents);
+    WriteFile(File, Contents);
     TAPETag t;
     EXPECT_EQ(t.ReadFromFile(File), Result);
-    EXPECT_TRUE(ReadBytes(File) == Contents) << "reading changed the file";
+    EXPECT_TRUE(ReadFileAsString(File) == Contents) << "reading changed the file";
     return t;
   }
 };
@@ -53,14 +49,14 @@ TEST_F(APETagTest, WritesTwelveItemsIntoWavPackForItsTools) {
   REQUIRE_TOOL("wvunpack");
   REQUIRE_TOOL("wvtag");
   const std::string f = MakeWavPack(Dir, "w.wv");
-  const std::string audio = ReadBytes(f);
+  const std::string audio = ReadFileAsString(f);
   TAPETag w;
   const char* values[12] = {"\xC5\x81\xC3\xB3\x64\xC5\xBA", "Album", "", "2003", "4", "Title",
                             "", "", "Encoder", "", "", "http://x/"};
   for (int i = 0; i < 12; ++i) w.AppendField(AppNames[i], values[i]);
   ASSERT_TRUE(w.SaveToFile(f));
   ASSERT_TRUE(w.SaveToFile(f));  // replaces, never stacks
-  const std::string now = ReadBytes(f);
+  const std::string now = ReadFileAsString(f);
   EXPECT_TRUE(now.compare(0, audio.size(), audio) == 0) << "audio bytes changed";
   size_t items = 0;
   for (int i = 0; i < 12; ++i) items += 8 + std::string(AppNames[i]).size() + 1 + std::string(values[i]).size();
@@ -92,7 +88,7 @@ TEST_F(APETagTest, WritesTwelveItemsIntoWavPackForItsTools) {
 TEST_F(APETagTest, ReadsTagsWrittenByWvtagAndSkipsBinaryItems) {
   REQUIRE_TOOL("wvtag");
   const std::string f = MakeWavPack(Dir, "r.wv");
-  WriteBytes(Dir / "img.bin", std::string("abc\0\1\2", 6));
+  WriteFile(Dir / "img.bin", std::string("abc\0\1\2", 6));
   const auto out = RunTool("wvtag -q -w " + Quote("Artist=\xC5\x81\xC3\xB3\x64\xC5\xBA") + " -w Title=T " +
                            "--write-binary-tag " + Quote("Cover Art (Front)=@" + Dir / "img.bin") + " -w Year=1999 " +
                            Quote(f));
@@ -110,21 +106,21 @@ TEST_F(APETagTest, ReadsTagsWrittenByWvtagAndSkipsBinaryItems) {
 TEST_F(APETagTest, ID3v1BlockStaysLast) {
   const std::string tag = ApeTag(Item("Artist", "A"), 1);
   // Removal keeps the block.
-  WriteBytes(File, Audio + tag + ID3v1);
+  WriteFile(File, Audio + tag + ID3v1);
   TAPETag t;
   ASSERT_TRUE(t.RemoveFromFile(File));
-  EXPECT_TRUE(ReadBytes(File) == Audio + ID3v1);
+  EXPECT_TRUE(ReadFileAsString(File) == Audio + ID3v1);
   // Saving into a file with only an ID3v1 block puts the tag before it.
   TAPETag w;
   w.AppendField("Artist", "A");
   ASSERT_TRUE(w.SaveToFile(File));
-  EXPECT_TRUE(ReadBytes(File) == Audio + tag + ID3v1);
-  TAPETag r = ReadBack(ReadBytes(File));
+  EXPECT_TRUE(ReadFileAsString(File) == Audio + tag + ID3v1);
+  TAPETag r = ReadBack(ReadFileAsString(File));
   EXPECT_EQ(r.GetField("Artist"), "A");
   // Nothing to remove: nothing changes.
-  WriteBytes(File, Audio + ID3v1);
+  WriteFile(File, Audio + ID3v1);
   ASSERT_TRUE(t.RemoveFromFile(File));
-  EXPECT_TRUE(ReadBytes(File) == Audio + ID3v1);
+  EXPECT_TRUE(ReadFileAsString(File) == Audio + ID3v1);
 }
 
 // "TAG" 128 bytes before the end, with what looks like an older tag before it,
@@ -138,7 +134,7 @@ TEST_F(APETagTest, FooterAtTheEndWinsOverAnID3v1LookAlike) {
   EXPECT_EQ(r.Fields().size(), 1u);
   EXPECT_EQ(r.GetField("Comment").substr(0, 8), "APETAGEX");
   ASSERT_TRUE(r.RemoveFromFile(File));
-  EXPECT_TRUE(ReadBytes(File) == Audio);
+  EXPECT_TRUE(ReadFileAsString(File) == Audio);
 }
 
 TEST_F(APETagTest, TagWithoutHeaderAndVersion1) {
@@ -149,7 +145,7 @@ TEST_F(APETagTest, TagWithoutHeaderAndVersion1) {
     EXPECT_EQ(r.GetField("title"), "Old");
     EXPECT_EQ(r.Size(), static_cast<int32_t>(items.size() + 32));
     ASSERT_TRUE(r.RemoveFromFile(File));
-    EXPECT_TRUE(ReadBytes(File) == Audio);  // Size bytes cut, not Size + 32
+    EXPECT_TRUE(ReadFileAsString(File) == Audio);  // Size bytes cut, not Size + 32
   }
 }
 
@@ -196,19 +192,19 @@ TEST_F(APETagTest, InvalidTagsAreNeverCut) {
     TAPETag r = ReadBack(contents);
     EXPECT_FALSE(r.Exists()) << i;
     ASSERT_TRUE(r.RemoveFromFile(File)) << i;
-    EXPECT_TRUE(ReadBytes(File) == contents) << i;
+    EXPECT_TRUE(ReadFileAsString(File) == contents) << i;
     TAPETag w;
     w.AppendField("Title", "New");
     ASSERT_TRUE(w.SaveToFile(File)) << i;
-    EXPECT_TRUE(ReadBytes(File) == contents + ApeTag(Item("Title", "New"), 1)) << i;
+    EXPECT_TRUE(ReadFileAsString(File) == contents + ApeTag(Item("Title", "New"), 1)) << i;
   }
 }
 
 TEST_F(APETagTest, MalformedItemsEndTheListWithoutOverreading) {
   const std::vector<std::string> cases = {
-      LE32(0xFFFFFFF0u) + LE32(0) + "Name" + std::string(1, '\0') + "v",   // value past the tag
-      LE32(1) + LE32(0) + std::string(300, 'n'),                           // name without end
-      LE32(1) + LE32(0),                                                   // item header only
+      Le32String(0xFFFFFFF0u) + Le32String(0) + "Name" + std::string(1, '\0') + "v",   // value past the tag
+      Le32String(1) + Le32String(0) + std::string(300, 'n'),                           // name without end
+      Le32String(1) + Le32String(0),                                                   // item header only
       std::string(7, 'x'),
   };
   for (const auto& c : cases) {
@@ -232,25 +228,25 @@ TEST_F(APETagTest, MalformedItemsEndTheListWithoutOverreading) {
 }
 
 TEST_F(APETagTest, WriterRefusesNamesTheFormatCannotCarry) {
-  WriteBytes(File, Audio);
+  WriteFile(File, Audio);
   for (const std::string& name : {std::string(), std::string("a\0b", 3), std::string(256, 'n'), std::string("\xC3\xA9")}) {
     TAPETag w;
     w.AppendField("Title", "T");
     w.AppendField(name, "v");
     EXPECT_FALSE(w.SaveToFile(File));
-    EXPECT_TRUE(ReadBytes(File) == Audio);
+    EXPECT_TRUE(ReadFileAsString(File) == Audio);
   }
 }
 
 TEST_F(APETagTest, ReadOnlyFileIsReportedAndKept) {
   const std::string contents = Audio + ApeTag(Item("Artist", "A"), 1);
-  WriteBytes(File, contents);
+  WriteFile(File, contents);
   chmod(File.c_str(), 0444);
   TAPETag w;
   w.AppendField("Artist", "B");
   EXPECT_FALSE(w.SaveToFile(File));
   EXPECT_FALSE(w.RemoveFromFile(File));
-  EXPECT_TRUE(ReadBytes(File) == contents);
+  EXPECT_TRUE(ReadFileAsString(File) == contents);
 }
 
 TEST_F(APETagTest, FailureAtEachStepLeavesTheOriginal) {

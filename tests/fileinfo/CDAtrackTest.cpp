@@ -6,17 +6,12 @@
 #include "fileinfo/TagFileIO.h"
 #include "platform/rtl/StrUtils.h"
 #include "tests/fileinfo/TestSupport.h"
+#include "tests/support/Pcm.h"
 
 using namespace testsupport;
 
 namespace {
 
-std::string LE16(uint32_t V) { return {static_cast<char>(V & 0xFF), static_cast<char>((V >> 8) & 0xFF)}; }
-std::string LE32(uint32_t V) {
-  std::string s;
-  fileinfo::PutLE32(s, V);
-  return s;
-}
 std::string MSF(uint32_t Sectors) {
   return {static_cast<char>(Sectors % 75), static_cast<char>(Sectors / 75 % 60),
           static_cast<char>(Sectors / 75 / 60), '\0'};
@@ -24,8 +19,8 @@ std::string MSF(uint32_t Sectors) {
 
 // The 44-byte record of one track.
 std::string Record(uint16_t Track, uint32_t Serial, uint32_t Start, uint32_t Length) {
-  return "RIFF" + LE32(36) + "CDDAfmt " + LE32(24) + LE16(1) + LE16(Track) + LE32(Serial) + LE32(Start) +
-         LE32(Length) + MSF(Start) + MSF(Length);
+  return "RIFF" + Le32String(36) + "CDDAfmt " + Le32String(24) + Le16String(1) + Le16String(Track) +
+         Le32String(Serial) + Le32String(Start) + Le32String(Length) + MSF(Start) + MSF(Length);
 }
 
 // Points the program's configuration folder into the test's own folder.
@@ -43,11 +38,11 @@ protected:
 
   void WriteNames(const std::string& Text) {
     RunTool("mkdir -p " + Quote(Dir / "config/sonvix"));
-    WriteBytes(Names, Text);
+    WriteFile(Names, Text);
   }
 
   TCDAtrack Read(const std::string& Bytes, bool Result = true) {
-    WriteBytes(Dir / "Track03.cda", Bytes);
+    WriteFile(Dir / "Track03.cda", Bytes);
     TCDAtrack t;
     EXPECT_EQ(t.ReadFromFile(Dir / "Track03.cda"), Result);
     return t;

@@ -141,7 +141,7 @@ TEST_F(FLACfileTest, ReadsStreamFactsAndCommentsAsMetaflacShowsThem) {
   EXPECT_FALSE(r.MultiplePadding());
   EXPECT_EQ(r.OtherBlockCount(), 1u);
   EXPECT_EQ(r.AudioOffset(), AudioStart(blocks));
-  EXPECT_EQ(r.FileSize(), static_cast<int64_t>(ReadBytes(f).size()));
+  EXPECT_EQ(r.FileSize(), static_cast<int64_t>(ReadFileAsString(f).size()));
   EXPECT_EQ(r.Bitrate(), static_cast<int32_t>(std::nearbyint((r.FileSize() - r.AudioOffset()) * 8 / 1000.0)));
 
   // Names are matched in upper case; a repeated known name and unknown names go to the extras.
@@ -166,7 +166,7 @@ TEST_F(FLACfileTest, ReadsStreamFactsAndCommentsAsMetaflacShowsThem) {
 
 TEST_F(FLACfileTest, WritesInPlaceIntoThePaddingAfterTheCommentBlock) {
   const std::string f = MakeFlac("a.flac", "--padding=4096 -T artist=X -T ARTIST=Y");
-  const std::string before = ReadBytes(f);
+  const std::string before = ReadFileAsString(f);
   TFLACfile t;
   ASSERT_TRUE(t.ReadFromFile(f));
   const int64_t audio = t.AudioOffset();
@@ -176,7 +176,7 @@ TEST_F(FLACfileTest, WritesInPlaceIntoThePaddingAfterTheCommentBlock) {
   ASSERT_TRUE(t.SaveToFile(f, false));
   EXPECT_TRUE(t.HasTags());
 
-  const std::string after = ReadBytes(f);
+  const std::string after = ReadFileAsString(f);
   ASSERT_EQ(after.size(), before.size());
   EXPECT_TRUE(after.compare(audio, std::string::npos, before, audio) == 0) << "audio bytes changed";
   const auto blocks = ListBlocks(f);
@@ -204,7 +204,7 @@ TEST_F(FLACfileTest, WritesInPlaceIntoThePaddingAfterTheCommentBlock) {
 
 TEST_F(FLACfileTest, RebuildsWithNewPaddingWhenThereIsNoRoom) {
   const std::string f = MakeFlac("a.flac", "--no-padding -T TITLE=Old");
-  const std::string before = ReadBytes(f);
+  const std::string before = ReadFileAsString(f);
   TFLACfile t;
   ASSERT_TRUE(t.ReadFromFile(f));
   const int64_t audio = t.AudioOffset();
@@ -213,7 +213,7 @@ TEST_F(FLACfileTest, RebuildsWithNewPaddingWhenThereIsNoRoom) {
   t.SetField(ffPerformer, "Performer");
   ASSERT_TRUE(t.SaveToFile(f, false));
 
-  const std::string after = ReadBytes(f);
+  const std::string after = ReadFileAsString(f);
   const auto blocks = ListBlocks(f);
   ASSERT_EQ(Types(blocks), (std::vector<int>{0, 3, 4, 1}));
   EXPECT_EQ(blocks[3].Length, 4096);
@@ -240,13 +240,13 @@ TEST_F(FLACfileTest, KeepsPictureSeekTableAndCueSheet) {
   auto r = RunTool("sox -n -r 8000 " + Quote(Dir / "n.wav") + " synth 0.2 sine 300 && sox " +
                    Quote(Dir / "n.wav") + " -n spectrogram -r -x 100 -y 65 -o " + Quote(png));
   ASSERT_EQ(r.ExitCode, 0) << r.Output;
-  WriteBytes(Dir / "a.cue", "FILE \"a.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+  WriteFile(Dir / "a.cue", "FILE \"a.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
                             "  TRACK 02 AUDIO\n    INDEX 01 00:00:30\n");
   Metaflac("--import-picture-from=" + Quote(png) + " " + Quote(f));
   Metaflac("--import-cuesheet-from=" + Quote(Dir / "a.cue") + " --no-cued-seekpoints " + Quote(f));
   ASSERT_EQ(Types(ListBlocks(f)), (std::vector<int>{0, 3, 4, 6, 5, 1}));
   const std::string cue = Metaflac("--export-cuesheet-to=- " + Quote(f));
-  const std::string before = ReadBytes(f);
+  const std::string before = ReadFileAsString(f);
 
   // The padding does not follow the comment block: the blocks are collected
   // and the file keeps its size.
@@ -256,7 +256,7 @@ TEST_F(FLACfileTest, KeepsPictureSeekTableAndCueSheet) {
   const int64_t audio = t.AudioOffset();
   t.SetArtist("Artist");
   ASSERT_TRUE(t.SaveToFile(f, false));
-  std::string after = ReadBytes(f);
+  std::string after = ReadFileAsString(f);
   ASSERT_EQ(after.size(), before.size());
   EXPECT_TRUE(after.compare(audio, std::string::npos, before, audio) == 0);
   auto blocks = ListBlocks(f);
@@ -265,7 +265,7 @@ TEST_F(FLACfileTest, KeepsPictureSeekTableAndCueSheet) {
   EXPECT_EQ(Tags(f), "ARTIST=Artist\nTITLE=x\n");
   auto check = [&] {
     Metaflac("--export-picture-to=" + Quote(Dir / "out.png") + " " + Quote(f));
-    EXPECT_TRUE(ReadBytes(Dir / "out.png") == ReadBytes(png)) << "picture changed";
+    EXPECT_TRUE(ReadFileAsString(Dir / "out.png") == ReadFileAsString(png)) << "picture changed";
     EXPECT_EQ(Metaflac("--export-cuesheet-to=- " + Quote(f)), cue);
     ExpectDecodes(f);
   };
@@ -274,7 +274,7 @@ TEST_F(FLACfileTest, KeepsPictureSeekTableAndCueSheet) {
   // Too big for the room: rebuilt, with the same blocks kept.
   t.SetComment(std::string(9000, 'c'));
   ASSERT_TRUE(t.SaveToFile(f, false));
-  after = ReadBytes(f);
+  after = ReadFileAsString(f);
   blocks = ListBlocks(f);
   ASSERT_EQ(Types(blocks), (std::vector<int>{0, 3, 6, 5, 4, 1}));
   EXPECT_EQ(blocks.back().Length, 4096);
@@ -286,7 +286,7 @@ TEST_F(FLACfileTest, TwoPaddingBlocksBecomeOneThatAbsorbsTheSecond) {
   const std::string f = MakeFlac("a.flac", "--padding=4096 -T TITLE=x");
   Metaflac("--add-padding=100 " + Quote(f));
   ASSERT_EQ(Types(ListBlocks(f)), (std::vector<int>{0, 3, 4, 1, 1}));
-  const std::string before = ReadBytes(f);
+  const std::string before = ReadFileAsString(f);
   TFLACfile t;
   ASSERT_TRUE(t.ReadFromFile(f));
   EXPECT_TRUE(t.MultiplePadding());
@@ -294,7 +294,7 @@ TEST_F(FLACfileTest, TwoPaddingBlocksBecomeOneThatAbsorbsTheSecond) {
   const int32_t oldSize = t.CommentSize();
   t.SetTitle("xyz");
   ASSERT_TRUE(t.SaveToFile(f, false));
-  const std::string after = ReadBytes(f);
+  const std::string after = ReadFileAsString(f);
   ASSERT_EQ(after.size(), before.size());
   EXPECT_TRUE(after.compare(t.AudioOffset(), std::string::npos, before, t.AudioOffset()) == 0);
   const auto blocks = ListBlocks(f);
@@ -310,7 +310,7 @@ TEST_F(FLACfileTest, FileWithoutCommentBlockGetsOne) {
   const std::string f = MakeFlac("a.flac", "--padding=4096 -T TITLE=x");
   Metaflac("--remove --block-type=VORBIS_COMMENT --dont-use-padding " + Quote(f));
   ASSERT_EQ(Types(ListBlocks(f)), (std::vector<int>{0, 3, 1}));
-  std::string before = ReadBytes(f);
+  std::string before = ReadFileAsString(f);
   TFLACfile t;
   ASSERT_TRUE(t.ReadFromFile(f));
   EXPECT_EQ(t.CommentIndex(), 0);
@@ -318,7 +318,7 @@ TEST_F(FLACfileTest, FileWithoutCommentBlockGetsOne) {
   const int64_t audio = t.AudioOffset();
   t.SetTitle("Title");
   ASSERT_TRUE(t.SaveToFile(f, false));
-  std::string after = ReadBytes(f);
+  std::string after = ReadFileAsString(f);
   ASSERT_EQ(after.size(), before.size());
   EXPECT_TRUE(after.compare(audio, std::string::npos, before, audio) == 0);
   auto blocks = ListBlocks(f);
@@ -332,12 +332,12 @@ TEST_F(FLACfileTest, FileWithoutCommentBlockGetsOne) {
   const std::string g = MakeFlac("b.flac", "--no-padding");
   Metaflac("--remove --block-type=VORBIS_COMMENT --dont-use-padding " + Quote(g));
   ASSERT_EQ(Types(ListBlocks(g)), (std::vector<int>{0, 3}));
-  before = ReadBytes(g);
+  before = ReadFileAsString(g);
   ASSERT_TRUE(t.ReadFromFile(g));
   const int64_t gAudio = t.AudioOffset();
   t.SetTitle("Title");
   ASSERT_TRUE(t.SaveToFile(g, false));
-  after = ReadBytes(g);
+  after = ReadFileAsString(g);
   blocks = ListBlocks(g);
   ASSERT_EQ(Types(blocks), (std::vector<int>{0, 3, 4, 1}));
   EXPECT_TRUE(after.compare(AudioStart(blocks), std::string::npos, before, gAudio) == 0);
@@ -364,7 +364,7 @@ TEST_F(FLACfileTest, LeadingID3v2TagIsKeptAndSteppedOver) {
   TID3v2 id3;
   id3.SetTitle("Id3 title");
   ASSERT_TRUE(id3.SaveToFile(f));
-  const std::string before = ReadBytes(f);
+  const std::string before = ReadFileAsString(f);
   ASSERT_EQ(before.compare(0, 3, "ID3"), 0);
   TFLACfile t;
   ASSERT_TRUE(t.ReadFromFile(f));
@@ -379,7 +379,7 @@ TEST_F(FLACfileTest, LeadingID3v2TagIsKeptAndSteppedOver) {
   for (const size_t len : {10u, 6000u}) {
     t.SetComment(std::string(len, 'c'));
     ASSERT_TRUE(t.SaveToFile(f, false)) << len;
-    const std::string after = ReadBytes(f);
+    const std::string after = ReadFileAsString(f);
     EXPECT_TRUE(after.compare(0, tag, before, 0, tag) == 0) << "ID3v2 tag changed";
     EXPECT_EQ(after.compare(tag, 4, "fLaC"), 0);
     const auto blocks = ListBlocks(f);
@@ -399,13 +399,13 @@ TEST_F(FLACfileTest, LeadingID3v2TagIsKeptAndSteppedOver) {
 
 TEST_F(FLACfileTest, ToleratesOddButLegalMetadataAndRefusesBrokenMetadata) {
   const std::string f = MakeFlac("a.flac", "--padding=512 -T TITLE=x");
-  const std::string good = ReadBytes(f);
+  const std::string good = ReadFileAsString(f);
   TFLACfile t;
   ASSERT_TRUE(t.ReadFromFile(f));
   const int64_t commentOffset = t.CommentOffset();
 
   // An empty padding block and a reserved block type are legal; the walk goes on.
-  WriteBytes(f, InsertBlock(InsertBlock(good, 1, ""), 9, "reserved"));
+  WriteFile(f, InsertBlock(InsertBlock(good, 1, ""), 9, "reserved"));
   ASSERT_TRUE(t.ReadFromFile(f));
   EXPECT_EQ(t.Title(), "x");
   EXPECT_EQ(t.PaddingIndex(), 2);
@@ -420,13 +420,13 @@ TEST_F(FLACfileTest, ToleratesOddButLegalMetadataAndRefusesBrokenMetadata) {
   ExpectDecodes(f);
 
   auto refused = [&](const std::string& Bytes, const char* What) {
-    WriteBytes(f, Bytes);
+    WriteFile(f, Bytes);
     TFLACfile b;
     EXPECT_FALSE(b.ReadFromFile(f)) << What;
     EXPECT_FALSE(b.IsValid()) << What;
     b.SetTitle("z");
     EXPECT_FALSE(b.SaveToFile(f, false)) << What;
-    EXPECT_TRUE(ReadBytes(f) == Bytes) << What;
+    EXPECT_TRUE(ReadFileAsString(f) == Bytes) << What;
   };
   refused(InsertBlock(good, 127, "abcd"), "block type 127");
   std::string s = good;
@@ -459,8 +459,8 @@ TEST_F(FLACfileTest, CommentLengthsAndCountsStayInsideTheBlock) {
   body += "ARTIST=a";
   // The tool's own comment block goes; ours is the only one.
   Metaflac("--remove --block-type=VORBIS_COMMENT --dont-use-padding " + Quote(f));
-  const std::string bare = ReadBytes(f);
-  WriteBytes(f, InsertBlock(bare, 4, comments(body)));
+  const std::string bare = ReadFileAsString(f);
+  WriteFile(f, InsertBlock(bare, 4, comments(body)));
   TFLACfile t;
   ASSERT_TRUE(t.ReadFromFile(f));
   EXPECT_EQ(t.Vendor(), "ven");
@@ -470,16 +470,16 @@ TEST_F(FLACfileTest, CommentLengthsAndCountsStayInsideTheBlock) {
 
   std::string bad;
   fileinfo::PutLE32(bad, 0xFFFFFFF0u);  // vendor longer than the block
-  WriteBytes(f, InsertBlock(bare, 4, bad + "xx"));
+  WriteFile(f, InsertBlock(bare, 4, bad + "xx"));
   ASSERT_TRUE(t.ReadFromFile(f));
   EXPECT_EQ(t.Vendor(), "");
 }
 
 TEST_F(FLACfileTest, TotalSamplesUseAll36Bits) {
   const std::string f = MakeFlac("a.flac", "");
-  std::string s = ReadBytes(f);
+  std::string s = ReadFileAsString(f);
   s[8 + 13] = static_cast<char>(s[8 + 13] | 0x02);  // bit 33 of the sample count
-  WriteBytes(f, s);
+  WriteFile(f, s);
   TFLACfile t;
   ASSERT_TRUE(t.ReadFromFile(f));
   EXPECT_EQ(t.Samples(), (int64_t(2) << 32) + 44100);
@@ -514,7 +514,7 @@ TEST_F(FLACfileTest, EmptyFieldsWriteOnlyVendorAndBasicOnlyLeavesOutTheRest) {
 
 TEST_F(FLACfileTest, ReadOnlyOrMissingFileIsLeftAlone) {
   const std::string f = MakeFlac("a.flac", "--padding=4096");
-  const std::string before = ReadBytes(f);
+  const std::string before = ReadFileAsString(f);
   chmod(f.c_str(), 0444);
   TFLACfile t;
   ASSERT_TRUE(t.ReadFromFile(f));
@@ -522,7 +522,7 @@ TEST_F(FLACfileTest, ReadOnlyOrMissingFileIsLeftAlone) {
   EXPECT_FALSE(t.SaveToFile(f, false));
   t.SetComment(std::string(9000, 'c'));  // would need a rebuild
   EXPECT_FALSE(t.SaveToFile(f, false));
-  EXPECT_TRUE(ReadBytes(f) == before);
+  EXPECT_TRUE(ReadFileAsString(f) == before);
   EXPECT_EQ(Dir.Entries(), (std::set<std::string>{"a.flac"}));
   EXPECT_FALSE(t.SaveToFile(Dir / "missing.flac", false));
   EXPECT_FALSE(t.ReadFromFile(Dir / "missing.flac"));

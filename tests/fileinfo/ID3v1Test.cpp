@@ -38,10 +38,10 @@ protected:
   std::string File = Dir / "t.mp3";
 
   TID3v1 ReadBack(const std::string& Contents) {
-    WriteBytes(File, Contents);
+    WriteFile(File, Contents);
     TID3v1 t;
     EXPECT_TRUE(t.ReadFromFile(File));
-    EXPECT_TRUE(ReadBytes(File) == Contents) << "reading changed the file";
+    EXPECT_TRUE(ReadFileAsString(File) == Contents) << "reading changed the file";
     return t;
   }
 };
@@ -98,12 +98,12 @@ TEST_F(ID3v1Test, SettersKeepLongTextsInTheExtendedFields) {
 
 TEST_F(ID3v1Test, TrackAlwaysLeavesTheVersion11Layout) {
   for (size_t len : {29u, 30u}) {
-    WriteBytes(File, Audio);
+    WriteFile(File, Audio);
     TID3v1 w;
     w.SetComment(std::string(len, 'c'));
     w.SetTrack(5);
     ASSERT_TRUE(w.SaveToFile(File));
-    const std::string now = ReadBytes(File);
+    const std::string now = ReadFileAsString(File);
     ASSERT_EQ(now.size(), Audio.size() + 128);
     const std::string tag = now.substr(Audio.size());
     EXPECT_EQ(tag.substr(97, 28), std::string(28, 'c'));
@@ -115,11 +115,11 @@ TEST_F(ID3v1Test, TrackAlwaysLeavesTheVersion11Layout) {
     EXPECT_EQ(r.GetComment(), std::string(28, 'c'));
   }
   // Without a track all 30 bytes are comment.
-  WriteBytes(File, Audio);
+  WriteFile(File, Audio);
   TID3v1 w;
   w.SetComment(std::string(30, 'c'));
   ASSERT_TRUE(w.SaveToFile(File));
-  TID3v1 r = ReadBack(ReadBytes(File));
+  TID3v1 r = ReadBack(ReadFileAsString(File));
   EXPECT_EQ(r.VersionID(), 1);
   EXPECT_EQ(r.Track(), 0);
   EXPECT_EQ(r.GetComment(), std::string(30, 'c'));
@@ -150,7 +150,7 @@ TEST_F(ID3v1Test, ReadsVersionsAndFieldsAsStored) {
 TEST_F(ID3v1Test, WritesLatin1ForIndependentTools) {
   REQUIRE_TOOL("eyeD3");
   const std::string f = MakeMp3(Dir, "w.mp3");
-  const std::string audio = ReadBytes(f);
+  const std::string audio = ReadFileAsString(f);
   TID3v1 w;
   w.SetTitle("Caf\xC3\xA9 \xC5\x81");  // the last character has no Latin-1 form
   w.SetArtist("Artist");
@@ -161,7 +161,7 @@ TEST_F(ID3v1Test, WritesLatin1ForIndependentTools) {
   w.SetGenre("A Cappella");
   ASSERT_TRUE(w.SaveToFile(f));
   EXPECT_TRUE(w.Exists());
-  const std::string now = ReadBytes(f);
+  const std::string now = ReadFileAsString(f);
   ASSERT_EQ(now.size(), audio.size() + 128);
   EXPECT_TRUE(now.compare(0, audio.size(), audio) == 0);
   EXPECT_EQ(now.substr(audio.size() + 3, 7), std::string("Caf\xE9 ?\0", 7));
@@ -212,10 +212,10 @@ TEST_F(ID3v1Test, Lyrics3FieldsAreReadAndRebuiltBeforeTheTag) {
   EXPECT_EQ(u.Author(), "Author");
 
   // Saving removes both blocks and writes them again, Lyrics3 first.
-  WriteBytes(File, Audio + lyr + Block("x", "y"));
+  WriteFile(File, Audio + lyr + Block("x", "y"));
   t.SetAuthor("Other");
   ASSERT_TRUE(t.SaveToFile(File));
-  const std::string now = ReadBytes(File);
+  const std::string now = ReadFileAsString(File);
   const std::string expectLyr = Lyrics3(Field("IND", "10") + Field("EAR", "Extended Artist Name That Is Long") +
                                         Field("ETT", longTitle) +
                                         Field("AUT", "Other") + Field("LYR", "a\r\nb\r\nc") +
@@ -230,12 +230,12 @@ TEST_F(ID3v1Test, Lyrics3FieldsAreReadAndRebuiltBeforeTheTag) {
   EXPECT_EQ(r.GetTitle(), longTitle);
 
   // Long texts alone make no Lyrics3 block: the tag gets the first 30 characters.
-  WriteBytes(File, Audio + lyr + Block("x", "y"));
+  WriteFile(File, Audio + lyr + Block("x", "y"));
   TID3v1 plain;
   plain.SetTitle(longTitle);
   ASSERT_TRUE(plain.SaveToFile(File));
   EXPECT_FALSE(plain.HasLyrics3());
-  EXPECT_TRUE(ReadBytes(File) == Audio + Block(longTitle.substr(0, 30), ""));
+  EXPECT_TRUE(ReadFileAsString(File) == Audio + Block(longTitle.substr(0, 30), ""));
 }
 
 TEST_F(ID3v1Test, DamagedLyrics3BlocksAreNoBlocks) {
@@ -256,11 +256,11 @@ TEST_F(ID3v1Test, DamagedLyrics3BlocksAreNoBlocks) {
     EXPECT_EQ(t.GetTitle(), "Title") << i;
   }
   // Removal cuts only the "TAG" block when the Lyrics3 block is not valid.
-  WriteBytes(File, cases[0]);
+  WriteFile(File, cases[0]);
   TID3v1 w;
   w.SetTitle("New");
   ASSERT_TRUE(w.SaveToFile(File));
-  EXPECT_TRUE(ReadBytes(File) == Audio + "000020LYRICS200" + Block("New", ""));
+  EXPECT_TRUE(ReadFileAsString(File) == Audio + "000020LYRICS200" + Block("New", ""));
   // Random damage never crashes and never changes the file.
   const std::string full = Audio + Lyrics3(Field("IND", "10") + Field("LYR", "x\ry") + Field("ETT", "t")) + tag;
   uint32_t x = 3;
@@ -275,25 +275,25 @@ TEST_F(ID3v1Test, DamagedLyrics3BlocksAreNoBlocks) {
 }
 
 TEST_F(ID3v1Test, WriterRefusesTextsTheFormatCannotHold) {
-  WriteBytes(File, Audio);
+  WriteFile(File, Audio);
   TID3v1 w;
   w.SetLyrics(std::string(100000, 'l'));
   EXPECT_FALSE(w.SaveToFile(File));
-  EXPECT_TRUE(ReadBytes(File) == Audio);
+  EXPECT_TRUE(ReadFileAsString(File) == Audio);
   w.SetLyrics(std::string(99999, 'l'));
   EXPECT_TRUE(w.SaveToFile(File));
-  TID3v1 r = ReadBack(ReadBytes(File));
+  TID3v1 r = ReadBack(ReadFileAsString(File));
   EXPECT_EQ(r.Lyrics().size(), 99999u);
 }
 
 TEST_F(ID3v1Test, ReadOnlyAndMissingFilesAreReported) {
-  WriteBytes(File, Audio + Block("Old", ""));
+  WriteFile(File, Audio + Block("Old", ""));
   chmod(File.c_str(), 0444);
   TID3v1 w;
   w.SetTitle("New");
   EXPECT_FALSE(w.SaveToFile(File));
   EXPECT_FALSE(w.Exists());
-  EXPECT_TRUE(ReadBytes(File) == Audio + Block("Old", ""));
+  EXPECT_TRUE(ReadFileAsString(File) == Audio + Block("Old", ""));
   EXPECT_FALSE(w.SaveToFile(Dir / "missing"));
 }
 

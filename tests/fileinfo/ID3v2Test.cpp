@@ -71,10 +71,10 @@ protected:
   // Writes Tag followed by the audio filler and reads it.
   TID3v2 ReadTag(const std::string& TagBytes) {
     const std::string f = Dir / "t.mp3";
-    WriteBytes(f, TagBytes + Audio);
+    WriteFile(f, TagBytes + Audio);
     TID3v2 t;
     EXPECT_TRUE(t.ReadFromFile(f));
-    EXPECT_TRUE(ReadBytes(f) == TagBytes + Audio) << "reading changed the file";
+    EXPECT_TRUE(ReadFileAsString(f) == TagBytes + Audio) << "reading changed the file";
     return t;
   }
 };
@@ -85,10 +85,10 @@ TEST_F(ID3v2Test, FileWithoutTagReadsAsNoTag) {
   EXPECT_EQ(t.Size(), 0);
   EXPECT_EQ(t.Title(), "");
   EXPECT_EQ(t.Track(), 0);
-  WriteBytes(Dir / "short", "ID3\3");
+  WriteFile(Dir / "short", "ID3\3");
   EXPECT_FALSE(t.ReadFromFile(Dir / "short"));
   EXPECT_FALSE(t.ReadFromFile(Dir / "missing"));
-  EXPECT_FALSE(t.ReadFromFile(Dir.Path()));  // a folder is no file
+  EXPECT_FALSE(t.ReadFromFile(Dir.Root()));  // a folder is no file
 }
 
 TEST_F(ID3v2Test, ReadsVersion22Frames) {
@@ -258,10 +258,10 @@ TEST_F(ID3v2Test, ReadsTagsMadeByEyeD3) {
       {"--to-v2.4", "utf16-be", "\xC5\x81\xC3\xB3\x64\xC5\xBA \xC3\xBF\xC7\xBF"},
   };
   const std::string src = MakeMp3(Dir, "src.mp3");
-  const std::string audio = ReadBytes(src);
+  const std::string audio = ReadFileAsString(src);
   for (const auto& c : cases) {
     const std::string f = Dir / "e.mp3";
-    WriteBytes(f, audio);
+    WriteFile(f, audio);
     const auto r = RunTool(std::string("eyeD3 --quiet --no-config ") + c.Version + " --encoding " + c.Encoding +
                        " -t " + Quote(c.Title) + " -a Artist -A Album -n 3 -N 12 -G Rock" +
                        " --recording-date 2004 -c " + Quote("Long comment " + std::string(c.Title)) +
@@ -286,7 +286,7 @@ TEST_F(ID3v2Test, ReadsTagsMadeByEyeD3) {
     EXPECT_EQ(t.Language(), "eng");
     EXPECT_EQ(t.Link(), "http://example.org/x");
     // The audio follows the tag unchanged.
-    const std::string now = ReadBytes(f);
+    const std::string now = ReadFileAsString(f);
     EXPECT_TRUE(now.compare(t.Size(), std::string::npos, audio) == 0);
   }
 }
@@ -296,7 +296,7 @@ TEST_F(ID3v2Test, WritesEveryFieldForIndependentTools) {
   REQUIRE_TOOL("eyeD3");
   REQUIRE_TOOL("ffprobe");
   const std::string f = MakeMp3(Dir, "w.mp3");
-  const std::string audio = ReadBytes(f);
+  const std::string audio = ReadFileAsString(f);
   TID3v2 w;
   w.SetTitle("  \xC5\x81\xC3\xB3\x64\xC5\xBA \xC3\xBF\xC7\xBF  ");  // needs UTF-16
   w.SetArtist("Caf\xC3\xA9");                                      // fits ISO-8859-1
@@ -311,7 +311,7 @@ TEST_F(ID3v2Test, WritesEveryFieldForIndependentTools) {
   w.SetLanguage("eng");
   w.SetLink("http://example.org/");
   ASSERT_TRUE(w.SaveToFile(f));
-  const std::string now = ReadBytes(f);
+  const std::string now = ReadFileAsString(f);
   ASSERT_EQ(now.size(), audio.size() + 4096);
   EXPECT_TRUE(now.compare(4096, std::string::npos, audio) == 0) << "audio bytes changed";
   EXPECT_EQ(now.substr(0, 10), std::string("ID3\3\0\0\0\0\x1F\x76", 10));
@@ -359,11 +359,11 @@ TEST_F(ID3v2Test, WritesEveryFieldForIndependentTools) {
 
 TEST_F(ID3v2Test, EmptyFieldsWriteNoFrames) {
   const std::string f = Dir / "e.mp3";
-  WriteBytes(f, Audio);
+  WriteFile(f, Audio);
   TID3v2 w;
   w.SetTitle("T");
   ASSERT_TRUE(w.SaveToFile(f));
-  const std::string now = ReadBytes(f);
+  const std::string now = ReadFileAsString(f);
   EXPECT_EQ(now.substr(10, 12), "TIT2" + BE32(2) + std::string(2, '\0') + L1("T"));
   EXPECT_EQ(now.substr(22, 4), std::string(4, '\0'));  // padding, no COMM or TRCK
   EXPECT_EQ(now.find("COMM"), std::string::npos);
@@ -387,12 +387,12 @@ TEST_F(ID3v2Test, WriterKeepsOrRebuildsTheTagBySize) {
       {Tag(3, 0, Frame23("TIT2", L1("Old")), 16), 4096},
   };
   for (const auto& c : cases) {
-    WriteBytes(f, c.Old + Audio + v1);
+    WriteFile(f, c.Old + Audio + v1);
     TID3v2 w;
     w.SetTitle("New");
     w.SetArtist("Artist");
     ASSERT_TRUE(w.SaveToFile(f));
-    const std::string now = ReadBytes(f);
+    const std::string now = ReadFileAsString(f);
     ASSERT_EQ(now.size(), c.NewSize + Audio.size() + v1.size()) << c.Old.size();
     EXPECT_TRUE(now.compare(c.NewSize, std::string::npos, Audio + v1) == 0);
     TID3v2 r;
@@ -402,11 +402,11 @@ TEST_F(ID3v2Test, WriterKeepsOrRebuildsTheTagBySize) {
     EXPECT_EQ(r.Title(), "New");
   }
   // Texts longer than the default size make a bigger tag.
-  WriteBytes(f, Audio);
+  WriteFile(f, Audio);
   TID3v2 big;
   big.SetComment(std::string(5000, 'c'));
   ASSERT_TRUE(big.SaveToFile(f));
-  const std::string now = ReadBytes(f);
+  const std::string now = ReadFileAsString(f);
   const size_t size = 10 + 10 + 5 + 5000;
   EXPECT_EQ(now.size(), size + Audio.size());
   EXPECT_TRUE(now.compare(size, std::string::npos, Audio) == 0);
@@ -422,7 +422,7 @@ TEST_F(ID3v2Test, ImplausibleTagIsKeptBehindTheNewOne) {
       std::string("ID3\xFF\0\0\0\0\0\x10", 10) + Frame23("TIT2", L1("x")),
   };
   for (const auto& old : olds) {
-    WriteBytes(f, old + Audio);
+    WriteFile(f, old + Audio);
     TID3v2 r;
     ASSERT_TRUE(r.ReadFromFile(f));
     EXPECT_TRUE(r.Exists());
@@ -431,7 +431,7 @@ TEST_F(ID3v2Test, ImplausibleTagIsKeptBehindTheNewOne) {
     TID3v2 w;
     w.SetTitle("New");
     ASSERT_TRUE(w.SaveToFile(f));
-    const std::string now = ReadBytes(f);
+    const std::string now = ReadFileAsString(f);
     EXPECT_TRUE(now.compare(4096, std::string::npos, old + Audio) == 0);
   }
 }
@@ -475,12 +475,12 @@ TEST_F(ID3v2Test, MalformedAndFuzzedTagsNeverCrashOrChangeTheFile) {
 TEST_F(ID3v2Test, ReadOnlyFileIsReportedAndKept) {
   const std::string f = Dir / "ro.mp3";
   for (const std::string& old : {std::string(), Tag(3, 0, Frame23("TIT2", L1("Old")), 1000)}) {
-    WriteBytes(f, old + Audio);
+    WriteFile(f, old + Audio);
     chmod(f.c_str(), 0444);
     TID3v2 w;
     w.SetTitle("New");
     EXPECT_FALSE(w.SaveToFile(f));
-    EXPECT_TRUE(ReadBytes(f) == old + Audio);
+    EXPECT_TRUE(ReadFileAsString(f) == old + Audio);
     chmod(f.c_str(), 0644);
   }
   TID3v2 w;
@@ -493,15 +493,15 @@ TEST_F(ID3v2Test, FailureAtEachStepLeavesTheOriginal) {
   const std::string audio = Filler(200000, 3);  // several copy blocks
   TID3v2 w;
   w.SetTitle("New");
-  WriteBytes(f, audio);
+  WriteFile(f, audio);
   ASSERT_TRUE(w.SaveToFile(f));
-  const std::string rebuilt = ReadBytes(f);
+  const std::string rebuilt = ReadFileAsString(f);
   EXPECT_GE(FaultSweep(Dir, f, audio, rebuilt, [&] { return w.SaveToFile(f); }), 10);
   // In place over a tag of the same size.
   const std::string old = Tag(3, 0, Frame23("TIT2", L1("Old")), 1000) + audio;
-  WriteBytes(f, old);
+  WriteFile(f, old);
   ASSERT_TRUE(w.SaveToFile(f));
-  const std::string inPlace = ReadBytes(f);
+  const std::string inPlace = ReadFileAsString(f);
   ASSERT_EQ(inPlace.size(), old.size());
   FaultSweep(Dir, f, old, inPlace, [&] { return w.SaveToFile(f); });
 }

@@ -119,7 +119,7 @@ protected:
     const std::string raw = File + ".raw";
     const auto r = RunTool("oggdec -Q -R -o " + Quote(raw) + " " + Quote(File));
     EXPECT_EQ(r.ExitCode, 0) << r.Output;
-    const std::string pcm = ReadBytes(raw);
+    const std::string pcm = ReadFileAsString(raw);
     unlink(raw.c_str());
     EXPECT_FALSE(pcm.empty());
     return pcm;
@@ -144,7 +144,7 @@ TEST_F(OggVorbisTest, ReadsStreamFactsAndTheNineComments) {
   ASSERT_EQ(probe.ExitCode, 0) << probe.Output;
   EXPECT_EQ(t.Samples(), std::stoll(probe.Output));
   EXPECT_DOUBLE_EQ(t.Duration(), t.Samples() / 44100.0);
-  EXPECT_EQ(t.FileSize(), static_cast<int64_t>(ReadBytes(f).size()));
+  EXPECT_EQ(t.FileSize(), static_cast<int64_t>(ReadFileAsString(f).size()));
   EXPECT_EQ(t.Bitrate(), static_cast<int32_t>(std::nearbyint(t.FileSize() / t.Duration() / 125)));
   EXPECT_EQ(t.StreamOffset(), 0);
   EXPECT_EQ(t.Vendor().rfind("Xiph.Org libVorbis", 0), 0u) << t.Vendor();
@@ -167,7 +167,7 @@ TEST_F(OggVorbisTest, ReadsStreamFactsAndTheNineComments) {
 
 TEST_F(OggVorbisTest, SaveTagRewritesOnlyTheSecondPage) {
   const std::string f = MakeOgg("a.ogg", "-c TITLE=Old -c REPLAYGAIN_TRACK_GAIN=1 -c ARTIST=A");
-  const std::string before = ReadBytes(f);
+  const std::string before = ReadFileAsString(f);
   const std::string pcm = Decode(f);
   TOggVorbis t;
   ASSERT_TRUE(t.ReadFromFile(f));
@@ -180,7 +180,7 @@ TEST_F(OggVorbisTest, SaveTagRewritesOnlyTheSecondPage) {
   t.SetComment(std::string(600, 'c'));
   ASSERT_TRUE(t.SaveTag(f));
 
-  const std::string after = ReadBytes(f);
+  const std::string after = ReadFileAsString(f);
   EXPECT_EQ(Comments(f), "TITLE=New \xC5\x81\nALBUM=Album\nTRACKNUMBER=4\nDATE=2024\nGENRE=Jazz\nCOMMENT=" +
                              std::string(600, 'c') + "\n");
   ExpectOggInfoClean(f);
@@ -217,7 +217,7 @@ TEST_F(OggVorbisTest, LeadingID3v2TagIsSkippedAndKept) {
   TID3v2 id3;
   id3.SetTitle("Id3");
   ASSERT_TRUE(id3.SaveToFile(f));
-  const std::string before = ReadBytes(f);
+  const std::string before = ReadFileAsString(f);
   TOggVorbis t;
   ASSERT_TRUE(t.ReadFromFile(f));
   ASSERT_GT(t.StreamOffset(), 0);
@@ -228,9 +228,9 @@ TEST_F(OggVorbisTest, LeadingID3v2TagIsSkippedAndKept) {
   EXPECT_DOUBLE_EQ(t.Duration(), 1.0);
   t.SetTitle("y");
   ASSERT_TRUE(t.SaveTag(f));
-  const std::string after = ReadBytes(f);
+  const std::string after = ReadFileAsString(f);
   EXPECT_TRUE(after.compare(0, tag, before, 0, tag) == 0) << "ID3v2 tag changed";
-  WriteBytes(Dir / "bare.ogg", after.substr(tag));
+  WriteFile(Dir / "bare.ogg", after.substr(tag));
   EXPECT_EQ(Comments(Dir / "bare.ogg"), "TITLE=y\n");
   ExpectOggInfoClean(Dir / "bare.ogg");
 }
@@ -239,7 +239,7 @@ TEST_F(OggVorbisTest, CommentPacketSpanningPagesIsReadButNotRewritten) {
   const std::string f = MakeOgg("a.ogg", "");
   auto r = RunTool("vorbiscomment -w -t 'COMMENT=" + std::string(70000, 'x') + "' -t TITLE=End " + Quote(f));
   ASSERT_EQ(r.ExitCode, 0) << r.Output;
-  const std::string before = ReadBytes(f);
+  const std::string before = ReadFileAsString(f);
   const auto pages = Pages(before);
   ASSERT_GE(pages.size(), 3u);
   ASSERT_EQ(before[pages[2].Offset + 5] & 1, 1) << "the comment packet should continue on page 3";
@@ -252,30 +252,30 @@ TEST_F(OggVorbisTest, CommentPacketSpanningPagesIsReadButNotRewritten) {
   t.SetTitle("Other");
   t.SetComment("");
   EXPECT_FALSE(t.SaveTag(f));
-  EXPECT_TRUE(ReadBytes(f) == before);
+  EXPECT_TRUE(ReadFileAsString(f) == before);
   EXPECT_EQ(Dir.Entries(), (std::set<std::string>{"a.ogg"}));
 
   // A small packet that still continues on page 3 is refused the same way.
   const std::string g = MakeOgg("b.ogg", "-c 'COMMENT=" + std::string(600, 'y') + "' -c TITLE=Two");
-  const std::string split = SplitSecondPage(ReadBytes(g));
-  WriteBytes(g, split);
+  const std::string split = SplitSecondPage(ReadFileAsString(g));
+  WriteFile(g, split);
   ExpectOggInfoClean(g);
   ASSERT_TRUE(t.ReadFromFile(g));
   EXPECT_EQ(t.Title(), "Two");
   EXPECT_EQ(t.Samples(), 44100);
   t.SetTitle("Three");
   EXPECT_FALSE(t.SaveTag(g));
-  EXPECT_TRUE(ReadBytes(g) == split);
+  EXPECT_TRUE(ReadFileAsString(g) == split);
 }
 
 TEST_F(OggVorbisTest, PageTwoNeedingMoreThan255SegmentsIsRefused) {
   const std::string f = MakeOgg("a.ogg", "-c TITLE=x");
-  const std::string before = ReadBytes(f);
+  const std::string before = ReadFileAsString(f);
   TOggVorbis t;
   ASSERT_TRUE(t.ReadFromFile(f));
   t.SetComment(std::string(66000, 'c'));
   EXPECT_FALSE(t.SaveTag(f));
-  EXPECT_TRUE(ReadBytes(f) == before);
+  EXPECT_TRUE(ReadFileAsString(f) == before);
   // Just under the limit still fits.
   t.SetComment(std::string(55000, 'c'));
   ASSERT_TRUE(t.SaveTag(f));
@@ -284,7 +284,7 @@ TEST_F(OggVorbisTest, PageTwoNeedingMoreThan255SegmentsIsRefused) {
 
 TEST_F(OggVorbisTest, LastPageMustCarryTheStreamSerialAndAValidChecksum) {
   const std::string f = MakeOgg("a.ogg", "");
-  const std::string good = ReadBytes(f);
+  const std::string good = ReadFileAsString(f);
   const auto pages = Pages(good);
   const TPage last = pages.back();
   TOggVorbis t;
@@ -296,19 +296,19 @@ TEST_F(OggVorbisTest, LastPageMustCarryTheStreamSerialAndAValidChecksum) {
   other.replace(22, 4, 4, '\0');
   const uint32_t crc = OggCRC(other.data(), other.size());
   for (int i = 0; i < 4; ++i) other[22 + i] = static_cast<char>((crc >> (8 * i)) & 0xFF);
-  WriteBytes(f, good + other);
+  WriteFile(f, good + other);
   ASSERT_TRUE(t.ReadFromFile(f));
   EXPECT_EQ(t.Samples(), 44100);
 
   // A damaged copy of the last page is passed over as well.
   std::string damaged = good.substr(last.Offset, last.Size);
   damaged[6 + 4] = 0x7F;
-  WriteBytes(f, good + damaged);
+  WriteFile(f, good + damaged);
   ASSERT_TRUE(t.ReadFromFile(f));
   EXPECT_EQ(t.Samples(), 44100);
 
   // A file cut inside its last page falls back to the page before.
-  WriteBytes(f, good.substr(0, last.Offset + 40));
+  WriteFile(f, good.substr(0, last.Offset + 40));
   ASSERT_TRUE(t.ReadFromFile(f));
   const std::string& prev = good;
   const TPage before = pages[pages.size() - 2];
@@ -321,10 +321,10 @@ TEST_F(OggVorbisTest, LastPageMustCarryTheStreamSerialAndAValidChecksum) {
 TEST_F(OggVorbisTest, DurationFallbackUsesTheNominalBitrateOnce) {
   for (const int channels : {1, 2}) {
     const std::string f = MakeOgg("a.ogg", "-b 64", channels, 22050);
-    const std::string good = ReadBytes(f);
+    const std::string good = ReadFileAsString(f);
     const auto pages = Pages(good);
     // The headers, then 13000 bytes in which no page can be found.
-    WriteBytes(f, good.substr(0, pages[2].Offset) + std::string(13000, '\0'));
+    WriteFile(f, good.substr(0, pages[2].Offset) + std::string(13000, '\0'));
     TOggVorbis t;
     ASSERT_TRUE(t.ReadFromFile(f));
     EXPECT_EQ(t.Samples(), 0);
@@ -349,7 +349,7 @@ TEST_F(OggVorbisTest, ValidityFollowsChannelCountAndStreamHeaders) {
   EXPECT_FALSE(t.ReadFromFile(Dir / "f.oga"));  // Ogg, but not Vorbis
   EXPECT_FALSE(t.IsValid());
   EXPECT_FALSE(t.ReadFromFile(wav));
-  WriteBytes(Dir / "short.ogg", "OggS");
+  WriteFile(Dir / "short.ogg", "OggS");
   EXPECT_FALSE(t.ReadFromFile(Dir / "short.ogg"));
   EXPECT_FALSE(t.SaveTag(Dir / "short.ogg"));
   EXPECT_FALSE(t.ReadFromFile(Dir / "missing.ogg"));

@@ -50,7 +50,7 @@ TEST_F(TTAFileTest, HeaderMatchesFfprobe) {
     EXPECT_EQ(t.Bits(), Probe(f, "bits_per_raw_sample"));
     EXPECT_EQ(t.Samples(), Probe(f, "duration_ts"));
     EXPECT_DOUBLE_EQ(t.Duration(), 1.0);
-    EXPECT_EQ(t.FileSize(), static_cast<int64_t>(ReadBytes(f).size()));
+    EXPECT_EQ(t.FileSize(), static_cast<int64_t>(ReadFileAsString(f).size()));
     EXPECT_DOUBLE_EQ(t.Bitrate(), t.FileSize() * 8.0 / 1000.0);
     EXPECT_FALSE(t.ID3v2().Exists());
     EXPECT_FALSE(t.ID3v1().Exists());
@@ -80,18 +80,18 @@ TEST_F(TTAFileTest, AllThreeTagsAreReadAroundTheStream) {
 
 TEST_F(TTAFileTest, DamagedHeadersAreNotValid) {
   const std::string f = MakeTTA("a.tta", "-r 44100 -c 2 -b 16");
-  const std::string good = ReadBytes(f);
+  const std::string good = ReadFileAsString(f);
   TTTA t;
-  WriteBytes(f, good.substr(0, 21));
+  WriteFile(f, good.substr(0, 21));
   EXPECT_FALSE(t.ReadFromFile(f));
   EXPECT_FALSE(t.Valid());
-  WriteBytes(f, "TTA2" + good.substr(4));
+  WriteFile(f, "TTA2" + good.substr(4));
   EXPECT_FALSE(t.ReadFromFile(f));
   // A zero rate or length still reads, with no duration and no bit rate.
   for (const size_t at : {10u, 14u}) {
     std::string s = good;
     s.replace(at, 4, 4, '\0');
-    WriteBytes(f, s);
+    WriteFile(f, s);
     ASSERT_TRUE(t.ReadFromFile(f));
     EXPECT_TRUE(t.Valid());
     EXPECT_DOUBLE_EQ(t.Duration(), 0);

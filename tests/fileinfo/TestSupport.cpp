@@ -1,73 +1,10 @@
 #include "tests/fileinfo/TestSupport.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "tests/fileinfo/FaultInjection.h"
 
 namespace testsupport {
-
-TTempDir::TTempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string tmpl = std::string(base && *base ? base : "/tmp") + "/fileinfo-test-XXXXXX";
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  FPath = tmpl;
-}
-
-TTempDir::~TTempDir() { std::system(("rm -rf " + Quote(FPath)).c_str()); }
-
-std::set<std::string> TTempDir::Entries() const {
-  std::set<std::string> r;
-  if (DIR* d = opendir(FPath.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string n = e->d_name;
-      if (n != "." && n != "..") r.insert(n);
-    }
-    closedir(d);
-  }
-  return r;
-}
-
-std::string ReadBytes(const std::string& FileName) {
-  std::ifstream in(FileName, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteBytes(const std::string& FileName, const std::string& Data) {
-  std::ofstream out(FileName, std::ios::binary | std::ios::trunc);
-  out.write(Data.data(), static_cast<std::streamsize>(Data.size()));
-}
-
-std::string Quote(const std::string& S) {
-  std::string r = "'";
-  for (char c : S) r += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-  return r + "'";
-}
-
-TRunResult RunTool(const std::string& Command) {
-  TRunResult r;
-  FILE* p = popen((Command + " 2>&1").c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.Output.append(buf, n);
-  const int status = pclose(p);
-  r.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
-
-bool ToolExists(const std::string& Name) {
-  return RunTool("command -v " + Quote(Name) + " >/dev/null").ExitCode == 0;
-}
 
 std::string MakeWav(const TTempDir& Dir, const std::string& Name, double Seconds) {
   EXPECT_TRUE(ToolExists("sox")) << "missing tool: sox";
@@ -110,20 +47,20 @@ std::string Filler(size_t Size, unsigned Seed) {
 
 int FaultSweep(const TTempDir& Dir, const std::string& FileName, const std::string& Original,
                const std::string& Expected, const std::function<bool()>& Op) {
-  WriteBytes(FileName, Original);
+  WriteFile(FileName, Original);
   const auto entries = Dir.Entries();
   fault::Arm(0);
   const bool ok = Op();
   const int calls = fault::Disarm();
   EXPECT_TRUE(ok);
-  EXPECT_TRUE(ReadBytes(FileName) == Expected) << "unexpected result without failures";
+  EXPECT_TRUE(ReadFileAsString(FileName) == Expected) << "unexpected result without failures";
   int failures = 0;
   for (int k = 1; k <= calls; ++k) {
-    WriteBytes(FileName, Original);
+    WriteFile(FileName, Original);
     fault::Arm(k);
     const bool r = Op();
     fault::Disarm();
-    const std::string now = ReadBytes(FileName);
+    const std::string now = ReadFileAsString(FileName);
     if (r) {
       EXPECT_TRUE(now == Expected) << "call " << k << " failed, result true, contents wrong";
     } else {

@@ -1,37 +1,16 @@
 #pragma once
-// Fixtures and helpers shared by the tag reader tests: temporary folders,
-// audio files made with Debian's tools, and running those tools.
+// Fixtures of the tag reader tests: audio files made with Debian's tools, and a sweep
+// that fails each system call of a file rewrite in turn.
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <set>
 #include <string>
 
+#include "tests/support/Files.h"
+#include "tests/support/Tools.h"
+
 namespace testsupport {
-
-class TTempDir {
-public:
-  TTempDir();
-  ~TTempDir();
-  const std::string& Path() const { return FPath; }
-  std::string operator/(const std::string& Name) const { return FPath + "/" + Name; }
-  std::set<std::string> Entries() const;
-
-private:
-  std::string FPath;
-};
-
-std::string ReadBytes(const std::string& FileName);
-void WriteBytes(const std::string& FileName, const std::string& Data);
-
-struct TRunResult {
-  int ExitCode = -1;
-  std::string Output;  // stdout and stderr together
-};
-TRunResult RunTool(const std::string& Command);
-bool ToolExists(const std::string& Name);
-std::string Quote(const std::string& S);
 
 // Test fixtures made at test time. Each fails the test when its tool is missing.
 std::string MakeWav(const TTempDir& Dir, const std::string& Name, double Seconds = 0.3);
@@ -49,5 +28,3 @@ int FaultSweep(const TTempDir& Dir, const std::string& FileName, const std::stri
                const std::string& Expected, const std::function<bool()>& Op);
 
 }  // namespace testsupport
-
-#define REQUIRE_TOOL(name) ASSERT_TRUE(testsupport::ToolExists(name)) << "missing tool: " << (name)

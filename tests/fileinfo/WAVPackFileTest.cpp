@@ -5,19 +5,14 @@
 #include "fileinfo/TagFileIO.h"
 #include "fileinfo/WAVPackFile.h"
 #include "tests/fileinfo/TestSupport.h"
+#include "tests/support/Pcm.h"
 
 using namespace testsupport;
 
 namespace {
 
-std::string LE16(uint32_t V) { return {static_cast<char>(V & 0xFF), static_cast<char>((V >> 8) & 0xFF)}; }
-std::string LE32(uint32_t V) {
-  std::string s;
-  fileinfo::PutLE32(s, V);
-  return s;
-}
 
-void PatchLE32(std::string& S, size_t At, uint32_t V) { S.replace(At, 4, LE32(V)); }
+void PatchLE32(std::string& S, size_t At, uint32_t V) { S.replace(At, 4, Le32String(V)); }
 
 // What wvunpack -s says about a file.
 struct TSummary {
@@ -50,11 +45,13 @@ TSummary Summary(const std::string& File) {
 // A file of the old format: a WAV header, then the version 1-3 block header
 // right after the data chunk's header.
 std::string OldFormat(uint16_t Bits, uint16_t Flags, const std::string& Extra = std::string("LIST\3\0\0\0abc\0", 12)) {
-  const std::string fmt = "fmt " + LE32(16) + LE16(1) + LE16(2) + LE32(22050) + LE32(88200) + LE16(4) + LE16(16);
-  const std::string wvpk = "wvpk" + LE32(100) + LE16(3) + LE16(Bits) + LE16(Flags) + LE16(0) + LE32(44100) +
-                           LE32(0) + LE32(0) + std::string("wvc\0", 4) + std::string(4, '\0');
-  const std::string body = "WAVE" + Extra + fmt + "data" + LE32(176400) + wvpk + std::string(100, 'a');
-  return "RIFF" + LE32(static_cast<uint32_t>(body.size())) + body;
+  const std::string fmt = "fmt " + Le32String(16) + Le16String(1) + Le16String(2) + Le32String(22050) +
+                          Le32String(88200) + Le16String(4) + Le16String(16);
+  const std::string wvpk = "wvpk" + Le32String(100) + Le16String(3) + Le16String(Bits) + Le16String(Flags) +
+                           Le16String(0) + Le32String(44100) + Le32String(0) + Le32String(0) +
+                           std::string("wvc\0", 4) + std::string(4, '\0');
+  const std::string body = "WAVE" + Extra + fmt + "data" + Le32String(176400) + wvpk + std::string(100, 'a');
+  return "RIFF" + Le32String(static_cast<uint32_t>(body.size())) + body;
 }
 
 class WAVPackFileTest : public ::testing::Test {
@@ -111,7 +108,7 @@ TEST_F(WAVPackFileTest, BlockFormatHeadersMatchWvunpack) {
     ASSERT_EQ(probe.ExitCode, 0) << probe.Output;
     EXPECT_EQ(t.Samples(), std::stoll(probe.Output));
     EXPECT_DOUBLE_EQ(t.Duration(), 1.0);
-    EXPECT_EQ(t.FileSize(), static_cast<int64_t>(ReadBytes(f).size()));
+    EXPECT_EQ(t.FileSize(), static_cast<int64_t>(ReadFileAsString(f).size()));
     EXPECT_DOUBLE_EQ(t.Bitrate(), t.FileSize() * 8.0 / 1000.0);
     EXPECT_GE(t.Version(), 0x402);
   }
@@ -119,13 +116,13 @@ TEST_F(WAVPackFileTest, BlockFormatHeadersMatchWvunpack) {
 
 TEST_F(WAVPackFileTest, SampleRateIndexIsMaskedAndCountsAreGuarded) {
   const std::string f = MakeWv("a.wv", "", "-r 48000 -c 2 -b 16");
-  const std::string good = ReadBytes(f);
+  const std::string good = ReadFileAsString(f);
   const uint32_t flags = fileinfo::GetLE32(good.data() + 24);
   auto readWith = [&](uint32_t Flags, uint32_t Total) {
     std::string s = good;
     PatchLE32(s, 24, Flags);
     PatchLE32(s, 12, Total);
-    WriteBytes(f, s);
+    WriteFile(f, s);
     TWAVPackfile t;
     EXPECT_TRUE(t.ReadFromFile(f));
     return t;
@@ -147,11 +144,11 @@ TEST_F(WAVPackFileTest, SampleRateIndexIsMaskedAndCountsAreGuarded) {
     EXPECT_DOUBLE_EQ(t.Bitrate(), 0);
   }
   // A block cut short: the mode search stops at the end of the file.
-  WriteBytes(f, good.substr(0, 40));
+  WriteFile(f, good.substr(0, 40));
   TWAVPackfile t;
   ASSERT_TRUE(t.ReadFromFile(f));
   EXPECT_EQ(t.Encoder(), "lossless");
-  WriteBytes(f, good.substr(0, 31));
+  WriteFile(f, good.substr(0, 31));
   EXPECT_FALSE(t.ReadFromFile(f));
 }
 
@@ -170,7 +167,7 @@ TEST_F(WAVPackFileTest, OldFormatEncoderTextsAndChunkWalk) {
       {8, 0x10, "8-bit lossy"},
   };
   for (const auto& c : cases) {
-    WriteBytes(f, OldFormat(c.Bits, c.Flags));
+    WriteFile(f, OldFormat(c.Bits, c.Flags));
     TWAVPackfile t;
     ASSERT_TRUE(t.ReadFromFile(f)) << c.Encoder;
     EXPECT_TRUE(t.Valid());
@@ -182,13 +179,13 @@ TEST_F(WAVPackFileTest, OldFormatEncoderTextsAndChunkWalk) {
     EXPECT_EQ(t.Samples(), 44100);
     EXPECT_DOUBLE_EQ(t.Duration(), 2.0);
   }
-  WriteBytes(f, OldFormat(0, 0x1));
+  WriteFile(f, OldFormat(0, 0x1));
   TWAVPackfile t;
   ASSERT_TRUE(t.ReadFromFile(f));
   EXPECT_EQ(t.Channels(), 1);
 
   auto refused = [&](const std::string& Bytes, const char* What) {
-    WriteBytes(f, Bytes);
+    WriteFile(f, Bytes);
     TWAVPackfile b;
     EXPECT_FALSE(b.ReadFromFile(f)) << What;
     EXPECT_FALSE(b.Valid()) << What;
@@ -196,13 +193,13 @@ TEST_F(WAVPackFileTest, OldFormatEncoderTextsAndChunkWalk) {
   std::string s = OldFormat(0, 0);
   s.replace(8, 4, "WAVX");
   refused(s, "no WAVE mark");
-  refused(OldFormat(0, 0, "LIST" + LE32(0x7FFFFFF0) + "abc"), "chunk beyond the end");
+  refused(OldFormat(0, 0, "LIST" + Le32String(0x7FFFFFF0) + "abc"), "chunk beyond the end");
   s = OldFormat(0, 0);
   s.replace(s.find("wvpk"), 4, "wvpq");
   refused(s, "no wvpk after the data chunk");
   s = OldFormat(0, 0);
   refused(s.substr(0, s.find("wvpk") + 10), "header cut short");
-  s.replace(s.find("fmt ") + 4, 4, LE32(14));
+  s.replace(s.find("fmt ") + 4, 4, Le32String(14));
   refused(s, "short fmt chunk");
 }
 
@@ -216,7 +213,7 @@ TEST_F(WAVPackFileTest, APETagIsReadWhateverTheFile) {
 
   // Neither "RIFF" nor "wvpk": not WavPack, but the tag is still there to see.
   const std::string g = Dir / "other.bin";
-  WriteBytes(g, Filler(500));
+  WriteFile(g, Filler(500));
   TAPETag w;
   w.AppendField("Album", "A");
   ASSERT_TRUE(w.SaveToFile(g));

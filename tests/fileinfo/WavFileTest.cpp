@@ -34,13 +34,13 @@ protected:
 
 TEST_F(WavFileTest, WritesTheDocumentedTrailerAfterTheRiffData) {
   const std::string f = MakeWav(Dir, "a.wav");
-  const std::string audio = ReadBytes(f);
+  const std::string audio = ReadFileAsString(f);
   TWavFile w;
   w.SetTitle(u"A");
   w.SetArtist(u"B");
   w.SetTrack(u"7");
   ASSERT_TRUE(w.SaveToFile(f));
-  const std::string now = ReadBytes(f);
+  const std::string now = ReadFileAsString(f);
   ASSERT_EQ(now.size(), audio.size() + 20);
   EXPECT_TRUE(now.compare(0, audio.size(), audio) == 0) << "audio bytes changed";
   EXPECT_EQ(now.substr(audio.size()), std::string("A\0B\0\0\0\0\0\x07\0\0\0\x14\0\0\0W3DI", 20));
@@ -49,7 +49,7 @@ TEST_F(WavFileTest, WritesTheDocumentedTrailerAfterTheRiffData) {
 
 TEST_F(WavFileTest, RoundTripsEveryFieldAndKeepsOneTrailer) {
   const std::string f = MakeWav(Dir, "a.wav");
-  const std::string audio = ReadBytes(f);
+  const std::string audio = ReadFileAsString(f);
   TWavFile w;
   w.SetTitle(u"Caf\u00e9 Title");
   w.SetArtist(u"Artist");
@@ -71,14 +71,14 @@ TEST_F(WavFileTest, RoundTripsEveryFieldAndKeepsOneTrailer) {
   EXPECT_EQ(r.Genre(), u"Rock");
   EXPECT_EQ(r.Comment(), u"A comment");
   EXPECT_EQ(r.Track(), u"12");
-  const std::string now = ReadBytes(f);
+  const std::string now = ReadFileAsString(f);
   EXPECT_EQ(now.size(), audio.size() + std::string("Second Artist Album 1999 Rock A comment ").size() + 12);
   EXPECT_TRUE(now.compare(0, audio.size(), audio) == 0);
   ExpectValidWav(f);
   // A shorter trailer replaces a longer one too.
   TWavFile s;
   ASSERT_TRUE(s.SaveToFile(f));
-  EXPECT_EQ(ReadBytes(f).size(), audio.size() + 18);
+  EXPECT_EQ(ReadFileAsString(f).size(), audio.size() + 18);
 }
 
 TEST_F(WavFileTest, TrackThatIsNoNumberBecomesOneAndWideCharactersBecomeQuestionMarks) {
@@ -111,7 +111,7 @@ TEST_F(WavFileTest, FileWithoutTrailerReadsAsNoTag) {
 // size past the end of the file or a file that is not RIFF stay as they are.
 TEST_F(WavFileTest, WriterLeavesFilesItDoesNotUnderstandAlone) {
   const std::string f = MakeWav(Dir, "a.wav");
-  const std::string audio = ReadBytes(f);
+  const std::string audio = ReadFileAsString(f);
   const std::vector<std::string> cases = {
       audio + "LIST\x04\0\0\0INFO",                                  // a chunk after the data
       audio + Trailer(std::string("A\0B\0\0\0\0\0", 8), 1) + "x",    // trailer not at the end
@@ -121,17 +121,17 @@ TEST_F(WavFileTest, WriterLeavesFilesItDoesNotUnderstandAlone) {
       "",
   };
   for (size_t i = 0; i < cases.size(); ++i) {
-    WriteBytes(f, cases[i]);
+    WriteFile(f, cases[i]);
     TWavFile w;
     w.SetTitle(u"T");
     EXPECT_FALSE(w.SaveToFile(f)) << "case " << i;
-    EXPECT_TRUE(ReadBytes(f) == cases[i]) << "case " << i;
+    EXPECT_TRUE(ReadFileAsString(f) == cases[i]) << "case " << i;
   }
 }
 
 TEST_F(WavFileTest, MalformedTrailersReadAsNoTagAndLeaveTheFileAlone) {
   const std::string f = MakeWav(Dir, "a.wav");
-  const std::string audio = ReadBytes(f);
+  const std::string audio = ReadFileAsString(f);
   const std::string six("T\0A\0\0\0\0\0", 8);
   const std::vector<std::string> cases = {
       audio + six + std::string("\1\0\0\0\xff\xff\xff\x7fW3DI", 12),  // absurd length
@@ -143,18 +143,18 @@ TEST_F(WavFileTest, MalformedTrailersReadAsNoTagAndLeaveTheFileAlone) {
       std::string(11, '\0'),
   };
   for (size_t i = 0; i < cases.size(); ++i) {
-    WriteBytes(f, cases[i]);
+    WriteFile(f, cases[i]);
     TWavFile r;
     EXPECT_TRUE(r.ReadFromFile(f)) << "case " << i;
     EXPECT_FALSE(r.Exists()) << "case " << i;
-    EXPECT_TRUE(ReadBytes(f) == cases[i]) << "case " << i;
+    EXPECT_TRUE(ReadFileAsString(f) == cases[i]) << "case " << i;
   }
   // A trailer whose text part exceeds the reader's limit is refused by the writer.
   TWavFile big;
   big.SetComment(std::u16string(TWavFile::MaxTextSize, u'x'));
-  WriteBytes(f, audio);
+  WriteFile(f, audio);
   EXPECT_FALSE(big.SaveToFile(f));
-  EXPECT_TRUE(ReadBytes(f) == audio);
+  EXPECT_TRUE(ReadFileAsString(f) == audio);
 }
 
 TEST_F(WavFileTest, FuzzedTrailersNeverCrashOrChangeTheFile) {
@@ -163,7 +163,7 @@ TEST_F(WavFileTest, FuzzedTrailersNeverCrashOrChangeTheFile) {
   w.SetTitle(u"Title");
   w.SetComment(u"Comment");
   ASSERT_TRUE(w.SaveToFile(f));
-  const std::string good = ReadBytes(f);
+  const std::string good = ReadFileAsString(f);
   uint32_t x = 7;
   for (int i = 0; i < 300; ++i) {
     std::string bad = good;
@@ -172,21 +172,21 @@ TEST_F(WavFileTest, FuzzedTrailersNeverCrashOrChangeTheFile) {
       const size_t pos = bad.size() - 1 - (x >> 8) % 40;
       bad[pos] = static_cast<char>(x >> 24);
     }
-    WriteBytes(f, bad);
+    WriteFile(f, bad);
     TWavFile r;
     EXPECT_TRUE(r.ReadFromFile(f));
-    EXPECT_TRUE(ReadBytes(f) == bad);
+    EXPECT_TRUE(ReadFileAsString(f) == bad);
   }
 }
 
 TEST_F(WavFileTest, ReadOnlyFileIsReportedAndKept) {
   const std::string f = MakeWav(Dir, "a.wav");
-  const std::string before = ReadBytes(f);
+  const std::string before = ReadFileAsString(f);
   chmod(f.c_str(), 0444);
   TWavFile w;
   w.SetTitle(u"T");
   EXPECT_FALSE(w.SaveToFile(f));
-  EXPECT_TRUE(ReadBytes(f) == before);
+  EXPECT_TRUE(ReadFileAsString(f) == before);
   struct stat st;
   stat(f.c_str(), &st);
   EXPECT_EQ(st.st_mode & 0777, 0444u);
@@ -194,7 +194,7 @@ TEST_F(WavFileTest, ReadOnlyFileIsReportedAndKept) {
 
 TEST_F(WavFileTest, FailureAtEachStepLeavesTheOriginal) {
   const std::string f = MakeWav(Dir, "a.wav", 0.05);
-  const std::string audio = ReadBytes(f);
+  const std::string audio = ReadFileAsString(f);
   TWavFile w;
   w.SetTitle(u"T");
   const std::string withT = audio + Trailer(std::string("T\0\0\0\0\0\0", 7), 1);

@@ -11,7 +11,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
@@ -20,71 +19,19 @@
 
 #include "audio/core/TSL_Tags.h"
 #include "platform/rtl/StrUtils.h"
+#include "tests/support/Files.h"
+#include "tests/support/Pcm.h"
+#include "tests/support/Tools.h"
+
+using namespace testsupport;
 
 namespace {
-
-class TTempDir {
-public:
-  TTempDir() {
-    char tmpl[] = "/tmp/sonvix-tags-XXXXXX";
-    FPath = mkdtemp(tmpl);
-  }
-  ~TTempDir() { std::filesystem::remove_all(FPath); }
-  std::string operator/(const std::string& Name) const { return FPath + "/" + Name; }
-  const std::string& Path() const { return FPath; }
-  std::set<std::string> Entries() const {
-    std::set<std::string> r;
-    for (auto& e : std::filesystem::directory_iterator(FPath)) r.insert(e.path().filename().string());
-    return r;
-  }
-
-private:
-  std::string FPath;
-};
-
-std::string ReadFile(const std::string& Name) {
-  std::ifstream f(Name, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const std::string& Name, const std::string& Data) {
-  std::ofstream f(Name, std::ios::binary | std::ios::trunc);
-  f.write(Data.data(), static_cast<std::streamsize>(Data.size()));
-}
-
-std::string Quote(const std::string& S) {
-  std::string r = "'";
-  for (char c : S) r += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return r + "'";
-}
-
-struct TRun {
-  int Code = -1;
-  std::string Out;
-};
-
-TRun RunTool(const std::string& Cmd) {
-  TRun r;
-  FILE* p = popen((Cmd + " 2>&1").c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.Out.append(buf, n);
-  const int st = pclose(p);
-  r.Code = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  return r;
-}
-
-bool ToolExists(const std::string& Name) { return RunTool("command -v " + Name).Code == 0; }
-#define REQUIRE_TOOL(Name) ASSERT_TRUE(ToolExists(Name)) << "missing tool: " << (Name)
 
 // A short MP3 made by sox.
 std::string MakeMp3(const TTempDir& Dir, const std::string& Name) {
   const std::string path = Dir / Name;
-  const TRun r = RunTool("sox -n -r 44100 -c 2 " + Quote(path) + " synth 1 sine 440");
-  EXPECT_EQ(r.Code, 0) << r.Out;
+  const TRunResult r = RunTool("sox -n -r 44100 -c 2 " + Quote(path) + " synth 1 sine 440");
+  EXPECT_EQ(r.ExitCode, 0) << r.Output;
   return path;
 }
 
@@ -101,9 +48,9 @@ std::vector<std::string> Lines(const std::string& S) {
 // come out as their raw bytes, so values that are not UTF-8 are read as Latin-1.
 std::map<std::string, std::string> Id3v2ToolFrames(const std::string& File) {
   std::map<std::string, std::string> r;
-  const TRun run = RunTool("id3v2 -l " + Quote(File));
-  EXPECT_EQ(run.Code, 0) << run.Out;
-  for (const std::string& l : Lines(run.Out)) {
+  const TRunResult run = RunTool("id3v2 -l " + Quote(File));
+  EXPECT_EQ(run.ExitCode, 0) << run.Output;
+  for (const std::string& l : Lines(run.Output)) {
     if (l.size() < 6 || l[4] != ' ' || l[5] != '(') continue;
     const size_t sep = l.find("): ");
     if (sep == std::string::npos) continue;
@@ -169,7 +116,7 @@ TEST(TagId3v1FileTest, WrittenBlockReadsBackHereAndInTools) {
   REQUIRE_TOOL("eyeD3");
   TTempDir dir;
   const std::string mp3 = MakeMp3(dir, "a.mp3");
-  const std::string orig = ReadFile(mp3);
+  const std::string orig = ReadFileAsString(mp3);
 
   TId3v1Tags t;
   t.SetTitle("Café 日本");
@@ -184,7 +131,7 @@ TEST(TagId3v1FileTest, WrittenBlockReadsBackHereAndInTools) {
   ASSERT_TRUE(t.WriteToFile(fd, true));
   close(fd);
 
-  const std::string data = ReadFile(mp3);
+  const std::string data = ReadFileAsString(mp3);
   ASSERT_EQ(data.size(), orig.size() + 128);
   EXPECT_EQ(data.substr(0, orig.size()), orig);
   const std::string block = data.substr(orig.size());
@@ -195,8 +142,8 @@ TEST(TagId3v1FileTest, WrittenBlockReadsBackHereAndInTools) {
   EXPECT_EQ(block[126], 7);
   EXPECT_EQ(uint8_t(block[127]), 17);
 
-  const TRun tool = RunTool("id3v2 -l " + Quote(mp3));
-  const std::string out = Latin1ToUTF8(tool.Out);
+  const TRunResult tool = RunTool("id3v2 -l " + Quote(mp3));
+  const std::string out = Latin1ToUTF8(tool.Output);
   EXPECT_NE(out.find("Title  : Café ??"), std::string::npos) << out;
   EXPECT_NE(out.find("Artist: Ärtist"), std::string::npos) << out;
   EXPECT_NE(out.find("Album  : An album title far longer than"), std::string::npos) << out;
@@ -204,13 +151,13 @@ TEST(TagId3v1FileTest, WrittenBlockReadsBackHereAndInTools) {
   EXPECT_NE(out.find("Comment: A comment of more than twent "), std::string::npos) << out;
   EXPECT_NE(out.find("Track: 7"), std::string::npos) << out;
 
-  const TRun eye = RunTool("eyeD3 -1 " + Quote(mp3));
-  EXPECT_NE(eye.Out.find("title: Café ??\n"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("artist: Ärtist\n"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("album: An album title far longer than\n"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("release date: 1999"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("track: 7\t\tgenre: Rock (id 17)"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("\nA comment of more than twent\n"), std::string::npos) << eye.Out;
+  const TRunResult eye = RunTool("eyeD3 -1 " + Quote(mp3));
+  EXPECT_NE(eye.Output.find("title: Café ??\n"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("artist: Ärtist\n"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("album: An album title far longer than\n"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("release date: 1999"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("track: 7\t\tgenre: Rock (id 17)"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("\nA comment of more than twent\n"), std::string::npos) << eye.Output;
 
   TId3v1Tags r;
   const int rfd = Open(mp3, O_RDONLY);
@@ -234,12 +181,12 @@ TEST(TagId3v1FileTest, ReadsBlocksWrittenByTools) {
   REQUIRE_TOOL("eyeD3");
   TTempDir dir;
   const std::string a = MakeMp3(dir, "a.mp3");
-  TRun r = RunTool("id3v2 -1 -t " + Quote("Title here") + " -a Someone -A Alb -y 2001 -T 5 -g 32 -c " +
+  TRunResult r = RunTool("id3v2 -1 -t " + Quote("Title here") + " -a Someone -A Alb -y 2001 -T 5 -g 32 -c " +
                Quote("short note") + " " + Quote(a));
-  ASSERT_EQ(r.Code, 0) << r.Out;
+  ASSERT_EQ(r.ExitCode, 0) << r.Output;
   const std::string b = MakeMp3(dir, "b.mp3");
   r = RunTool("eyeD3 --to-v1.1 -a " + Quote("Ärtist") + " -t " + Quote("Ünïcode") + " -G Jazz " + Quote(b));
-  ASSERT_EQ(r.Code, 0) << r.Out;
+  ASSERT_EQ(r.ExitCode, 0) << r.Output;
 
   TId3v1Tags t;
   int fd = Open(a, O_RDONLY);
@@ -263,10 +210,10 @@ TEST(TagId3v1FileTest, ReadsBlocksWrittenByTools) {
 
 TEST(TagId3v1FileTest, GenreTableIsTheStandardListWithItsOwnSpellings) {
   REQUIRE_TOOL("id3v2");
-  const TRun list = RunTool("id3v2 -L");
-  ASSERT_EQ(list.Code, 0);
+  const TRunResult list = RunTool("id3v2 -L");
+  ASSERT_EQ(list.ExitCode, 0);
   std::map<int, std::string> standard;
-  for (const std::string& l : Lines(list.Out)) {
+  for (const std::string& l : Lines(list.Output)) {
     const size_t colon = l.find(':');
     if (colon == std::string::npos) continue;
     standard[int(StrToIntDef(l.substr(0, colon), -1))] = Trim(l.substr(colon + 1));
@@ -354,7 +301,7 @@ TEST(TagId3v2WriteTest, WrittenTagReadsBackHereAndInTools) {
   REQUIRE_TOOL("eyeD3");
   TTempDir dir;
   const std::string mp3 = MakeMp3(dir, "a.mp3");
-  const std::string orig = ReadFile(mp3);
+  const std::string orig = ReadFileAsString(mp3);
 
   TId3v2Tags t;
   t.SetArtist(u"Ärtist");
@@ -373,7 +320,7 @@ TEST(TagId3v2WriteTest, WrittenTagReadsBackHereAndInTools) {
   const int fd = Open(mp3, O_RDWR);
   lseek(fd, 100, SEEK_SET);
   ASSERT_TRUE(t.WriteToFile(fd, false));
-  const std::string data = ReadFile(mp3);
+  const std::string data = ReadFileAsString(mp3);
   // The handle now refers to the new file, positioned at its end.
   struct stat st;
   ASSERT_EQ(fstat(fd, &st), 0);
@@ -403,16 +350,16 @@ TEST(TagId3v2WriteTest, WrittenTagReadsBackHereAndInTools) {
   EXPECT_EQ(frames["TLAN"], "deu");
   EXPECT_EQ(frames["WXXX"], "(): http://example.com/%C3%A4");
 
-  const TRun eye = RunTool("eyeD3 " + Quote(mp3));
-  EXPECT_NE(eye.Out.find("ID3 v2.3:"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("title: 日本語のタイトル\n"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("artist: Ärtist\n"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("album: \n"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("composer: Композитор\n"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("recording date: 2003\n"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("track: 7\t\tgenre: Rock (id 17)"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("[Description: ] [Lang: eng]\nKommentar — ü\n"), std::string::npos) << eye.Out;
-  EXPECT_NE(eye.Out.find("[Description: ]: http://example.com/%C3%A4\n"), std::string::npos) << eye.Out;
+  const TRunResult eye = RunTool("eyeD3 " + Quote(mp3));
+  EXPECT_NE(eye.Output.find("ID3 v2.3:"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("title: 日本語のタイトル\n"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("artist: Ärtist\n"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("album: \n"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("composer: Композитор\n"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("recording date: 2003\n"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("track: 7\t\tgenre: Rock (id 17)"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("[Description: ] [Lang: eng]\nKommentar — ü\n"), std::string::npos) << eye.Output;
+  EXPECT_NE(eye.Output.find("[Description: ]: http://example.com/%C3%A4\n"), std::string::npos) << eye.Output;
 
   // Read back through the same handle.
   TId3v2Tags r;
@@ -466,14 +413,14 @@ TEST(TagId3v2WriteTest, AnExistingTagStaysBehindTheNewOne) {
   REQUIRE_TOOL("eyeD3");
   TTempDir dir;
   const std::string mp3 = MakeMp3(dir, "a.mp3");
-  ASSERT_EQ(RunTool("eyeD3 --to-v2.4 -a Old -t Older " + Quote(mp3)).Code, 0);
-  const std::string before = ReadFile(mp3);
+  ASSERT_EQ(RunTool("eyeD3 --to-v2.4 -a Old -t Older " + Quote(mp3)).ExitCode, 0);
+  const std::string before = ReadFileAsString(mp3);
 
   TId3v2Tags t;
   t.SetArtist(u"New");
   const int fd = Open(mp3, O_RDWR);
   ASSERT_TRUE(t.WriteToFile(fd, true));
-  const std::string after = ReadFile(mp3);
+  const std::string after = ReadFileAsString(mp3);
   ASSERT_GT(after.size(), before.size());
   const size_t tagLen = after.size() - before.size();
   EXPECT_EQ(after.substr(tagLen), before);
@@ -493,7 +440,7 @@ TEST(TagId3v2WriteTest, AFailureHalfWayLeavesTheFileAsItWas) {
   REQUIRE_TOOL("sox");
   TTempDir dir;
   const std::string mp3 = MakeMp3(dir, "a.mp3");
-  const std::string orig = ReadFile(mp3);
+  const std::string orig = ReadFileAsString(mp3);
   const auto entries = dir.Entries();
 
   TId3v2Tags t;
@@ -509,7 +456,7 @@ TEST(TagId3v2WriteTest, AFailureHalfWayLeavesTheFileAsItWas) {
   const bool named = t.WriteToFile(fd, false);
 
   // The same through a file without a name: its copy breaks off.
-  const int anon = open(dir.Path().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  const int anon = open(dir.Root().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   ASSERT_GE(anon, 0);
   ASSERT_EQ(pwrite(anon, orig.data(), orig.size(), 0), static_cast<ssize_t>(orig.size()));
   const bool unnamed = t.WriteToFile(anon, false);
@@ -517,7 +464,7 @@ TEST(TagId3v2WriteTest, AFailureHalfWayLeavesTheFileAsItWas) {
   signal(SIGXFSZ, SIG_DFL);
 
   EXPECT_FALSE(named);
-  EXPECT_EQ(ReadFile(mp3), orig);
+  EXPECT_EQ(ReadFileAsString(mp3), orig);
   EXPECT_EQ(dir.Entries(), entries);  // no temporary file left behind
   std::string viaHandle(orig.size(), '\0');
   EXPECT_EQ(pread(fd, viaHandle.data(), viaHandle.size(), 0), static_cast<ssize_t>(orig.size()));
@@ -538,7 +485,7 @@ TEST(TagId3v2WriteTest, FilesWithoutANameAreRewrittenFromACopy) {
   TTempDir dir;
   std::string content;
   for (int i = 0; i < 300000; ++i) content += char(i * 31 + i / 977);
-  const int fd = open(dir.Path().c_str(), O_TMPFILE | O_RDWR | O_APPEND | O_CLOEXEC, 0600);
+  const int fd = open(dir.Root().c_str(), O_TMPFILE | O_RDWR | O_APPEND | O_CLOEXEC, 0600);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
 
@@ -575,7 +522,7 @@ TEST(TagId3v2WriteTest, HandlesThatCannotTakeATagAreRefused) {
   close(p[0]);
   close(p[1]);
   EXPECT_FALSE(t.WriteToFile(-1, false));
-  EXPECT_EQ(ReadFile(name), "content");
+  EXPECT_EQ(ReadFileAsString(name), "content");
 }
 
 // ---------------------------------------------------------------------------
@@ -606,9 +553,9 @@ TEST(TagId3v2ReadTest, ReadsTagsMadeByEyeD3) {
                             " --user-url-frame " + Quote(":http://x.org/a") +
                             " --text-frame TCOM:Composer --text-frame TENC:Enc --text-frame TCOP:Copy" +
                             " --text-frame TLAN:deu " + Quote(mp3);
-    const TRun run = RunTool(cmd);
-    ASSERT_EQ(run.Code, 0) << run.Out;
-    const std::string data = ReadFile(mp3);
+    const TRunResult run = RunTool(cmd);
+    ASSERT_EQ(run.ExitCode, 0) << run.Output;
+    const std::string data = ReadFileAsString(mp3);
     ASSERT_EQ(data.substr(0, 4), std::string("ID3") + char(c.Version[2] - '0'));
     const uint32_t size = (uint32_t(data[6]) << 21) | (uint32_t(data[7]) << 14) | (uint32_t(data[8]) << 7) |
                           uint32_t(data[9]);
@@ -649,13 +596,13 @@ TEST(TagId3v2ReadTest, ReadsAVersion22Tag) {
       Frame22("TCR", S("\0", 1) + "Copy") + Frame22("TLA", S("\0", 1) + "fra") + std::string(20, '\0');
   TTempDir dir;
   const std::string mp3 = MakeMp3(dir, "a.mp3");
-  const std::string orig = ReadFile(mp3);
+  const std::string orig = ReadFileAsString(mp3);
   const std::string tag = Id3Tag(2, 0, body);
   WriteFile(mp3, tag + orig);
-  const TRun eye = RunTool("eyeD3 " + Quote(mp3));
-  ASSERT_NE(eye.Out.find("ID3 v2.2"), std::string::npos) << eye.Out;
-  ASSERT_NE(eye.Out.find("title: Заголовок\n"), std::string::npos) << eye.Out;
-  ASSERT_NE(eye.Out.find("artist: Artïst\n"), std::string::npos) << eye.Out;
+  const TRunResult eye = RunTool("eyeD3 " + Quote(mp3));
+  ASSERT_NE(eye.Output.find("ID3 v2.2"), std::string::npos) << eye.Output;
+  ASSERT_NE(eye.Output.find("title: Заголовок\n"), std::string::npos) << eye.Output;
+  ASSERT_NE(eye.Output.find("artist: Artïst\n"), std::string::npos) << eye.Output;
 
   TId3v2Tags t;
   const int fd = Open(mp3, O_RDONLY);
@@ -856,14 +803,13 @@ TEST(TagId3v2MalformedTest, TruncatedAndFuzzedTagsReadSafely) {
 
 namespace {
 
-std::string LE32(uint32_t X) { return {char(X), char(X >> 8), char(X >> 16), char(X >> 24)}; }
-
 std::string ApeItem(const std::string& Key, const std::string& Value, uint32_t Flags = 0) {
-  return LE32(static_cast<uint32_t>(Value.size())) + LE32(Flags) + Key + '\0' + Value;
+  return Le32String(static_cast<uint32_t>(Value.size())) + Le32String(Flags) + Key + '\0' + Value;
 }
 
 std::string ApeFooter(uint32_t ItemBytes, uint32_t Count, uint32_t Version = 2000) {
-  return "APETAGEX" + LE32(Version) + LE32(ItemBytes + 32) + LE32(Count) + LE32(0) + std::string(8, '\0');
+  return "APETAGEX" + Le32String(Version) + Le32String(ItemBytes + 32) + Le32String(Count) + Le32String(0) +
+         std::string(8, '\0');
 }
 
 bool ReadApe(const std::string& Bytes, TAPEv2Tags& Tags) {
@@ -880,17 +826,17 @@ TEST(TagApeTest, ReadsTextItemsWrittenByWavPack) {
   REQUIRE_TOOL("wvunpack");
   TTempDir dir;
   const std::string wav = dir / "a.wav";
-  ASSERT_EQ(RunTool("sox -n -r 44100 -c 2 -b 16 " + Quote(wav) + " synth 0.5 sine 440").Code, 0);
+  ASSERT_EQ(RunTool("sox -n -r 44100 -c 2 -b 16 " + Quote(wav) + " synth 0.5 sine 440").ExitCode, 0);
   WriteFile(dir / "blob.bin", std::string("\x00\x01\x02" "binary", 9));
   const std::string wv = dir / "a.wv";
-  const TRun r = RunTool("wavpack -q -y --no-utf8-convert -w " + Quote("Artist=Артист ü") +
+  const TRunResult r = RunTool("wavpack -q -y --no-utf8-convert -w " + Quote("Artist=Артист ü") +
                          " -w " + Quote("Title=日本") + " -w Year=2001 -w Track=3/12 -w Genre=Jazz -w " +
                          Quote("Copyright=© me") + " -w Comment=skipped --write-binary-tag " +
                          Quote("Album=@" + (dir / "blob.bin")) + " " + Quote(wav) + " -o " + Quote(wv));
-  ASSERT_EQ(r.Code, 0) << r.Out;
-  const TRun list = RunTool("wvunpack -ss " + Quote(wv));
-  ASSERT_NE(list.Out.find("Artist:"), std::string::npos) << list.Out;
-  ASSERT_NE(list.Out.find("Album:"), std::string::npos) << list.Out;
+  ASSERT_EQ(r.ExitCode, 0) << r.Output;
+  const TRunResult list = RunTool("wvunpack -ss " + Quote(wv));
+  ASSERT_NE(list.Output.find("Artist:"), std::string::npos) << list.Output;
+  ASSERT_NE(list.Output.find("Album:"), std::string::npos) << list.Output;
 
   TAPEv2Tags t;
   TFileStream f(wv, fmOpenRead);
@@ -917,20 +863,22 @@ TEST(TagApeTest, TagAndItemsAreBoundedByTheStream) {
 
   // A value reaching past the tag ends the reading; earlier items stay.
   t.Clear();
-  items = ApeItem("Artist", "Kept") + LE32(1000) + LE32(0) + "Title" + '\0' + "short";
+  items = ApeItem("Artist", "Kept") + Le32String(1000) + Le32String(0) + "Title" + '\0' + "short";
   EXPECT_TRUE(ReadApe(audio + items + ApeFooter(uint32_t(items.size()), 5), t));
   EXPECT_EQ(t.Artist(), u"Kept");
   EXPECT_EQ(t.Title(), u"");
 
   // A key without terminator, a key longer than any buffer, an absurd count.
   t.Clear();
-  items = ApeItem(std::string(600, 'K'), "v") + ApeItem("Album", "After long key") + LE32(1) + LE32(0) + "Gen";
+  items = ApeItem(std::string(600, 'K'), "v") + ApeItem("Album", "After long key") + Le32String(1) + Le32String(0) +
+          "Gen";
   EXPECT_TRUE(ReadApe(audio + items + ApeFooter(uint32_t(items.size()), 0xFFFFFFFF), t));
   EXPECT_EQ(t.Album(), u"After long key");
 
   // Tag size beyond the stream, too small, another version, no footer.
   EXPECT_FALSE(ReadApe(audio + items + ApeFooter(100000, 1), t));
-  const std::string tiny = "APETAGEX" + LE32(2000) + LE32(31) + LE32(0) + LE32(0) + std::string(8, '\0');
+  const std::string tiny =
+      "APETAGEX" + Le32String(2000) + Le32String(31) + Le32String(0) + Le32String(0) + std::string(8, '\0');
   EXPECT_FALSE(ReadApe(audio + tiny, t));
   EXPECT_FALSE(ReadApe(audio + items + ApeFooter(uint32_t(items.size()), 1, 1000), t));
   EXPECT_FALSE(ReadApe(audio, t));

@@ -6,12 +6,9 @@
 
 #include <dirent.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <thread>
 
@@ -19,29 +16,25 @@
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/Folders.h"
 #include "tests/audio/core/TestComponents.h"
+#include "tests/support/Files.h"
+#include "tests/support/Pcm.h"
+#include "tests/support/Pipeline.h"
+#include "tests/support/Tools.h"
+
+using namespace testsupport;
 
 namespace {
 
-// A folder of this test process, removed at its end. XDG_DATA_HOME points into it,
-// so the normaliser's temporary files land where the tests can watch them.
-struct TTempDir {
-  std::string Path;
-  TTempDir() {
-    std::string pattern = GetTempDirectory() + "conv-test-XXXXXX";
-    if (!mkdtemp(pattern.data())) std::abort();
-    Path = pattern + "/";
-    setenv("XDG_DATA_HOME", (Path + "xdg").c_str(), 1);
-  }
-  ~TTempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(Path, ec);
-  }
-};
-const TTempDir& TempDir() {
-  static const TTempDir dir;
+// The test process's folder. XDG_DATA_HOME points into it, so the normaliser's
+// temporary files land where the tests can watch them.
+const std::string& TempDir() {
+  static const std::string dir = [] {
+    setenv("XDG_DATA_HOME", TempPath("xdg").c_str(), 1);
+    return ProcessTempDir();
+  }();
   return dir;
 }
-std::string TempFile(const std::string& Name) { return TempDir().Path + Name; }
+std::string TempFile(const std::string& Name) { return TempDir() + Name; }
 
 class ConverterFixture : public ::testing::Test {
 protected:
@@ -51,40 +44,17 @@ class AudioConverter : public ConverterFixture {};
 class ACMConverter : public ConverterFixture {};
 class Normalizer : public ConverterFixture {};
 
-// Runs a shell command; the test fails when it fails (also when the tool is missing).
-void Shell(const std::string& Command) {
-  const int rc = std::system(Command.c_str());
-  ASSERT_TRUE(rc != -1 && WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << Command;
-}
-
-std::vector<uint8_t> ReadFile(const std::string& Path) {
-  std::ifstream f(Path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& Path, const std::vector<uint8_t>& Data) {
-  std::ofstream(Path, std::ios::binary).write(reinterpret_cast<const char*>(Data.data()), Data.size());
-}
-
-// sox's description of header-less PCM.
-std::string SoxRaw(int Bits, int Channels, int Rate) {
-  return "-t raw -r " + std::to_string(Rate) + " -c " + std::to_string(Channels) + " -b " + std::to_string(Bits) +
-         (Bits == 8 ? " -e unsigned-integer" : " -e signed-integer");
-}
-
-// A raw PCM file synthesised by sox (no dither).
+// A raw PCM file synthesised by sox (no dither) in the test process's folder.
 std::string MakeRaw(const std::string& Name, int Bits, int Channels, int Rate, const std::string& Synth) {
-  const std::string path = TempFile(Name);
-  Shell("sox -D -n " + SoxRaw(Bits, Channels, Rate) + " " + path + " synth " + Synth);
-  return path;
+  return SynthRaw(TempFile(Name), Bits, Channels, Rate, Synth);
 }
 
 // A raw PCM file converted by sox: the reference result.
 std::vector<uint8_t> SoxConvert(const std::string& Src, int Bits, int Ch, int Rate, int OutBits, int OutCh, int OutRate,
                                 const std::string& Effect = "") {
   const std::string ref = TempFile("ref.raw");
-  Shell("sox -D " + SoxRaw(Bits, Ch, Rate) + " " + Src + " " + SoxRaw(OutBits, OutCh, OutRate) + " " + ref + " " +
-        Effect + " 2>/dev/null");
+  Shell("sox -D " + SoxRawFormat(Bits, Ch, Rate) + " " + Src + " " + SoxRawFormat(OutBits, OutCh, OutRate) + " " +
+        ref + " " + Effect + " 2>/dev/null");
   return ReadFile(ref);
 }
 
@@ -122,12 +92,6 @@ double Snr(const std::vector<int64_t>& Ref, const std::vector<int64_t>& Test) {
     n += d * d;
   }
   return n == 0 ? 999.0 : 10.0 * std::log10(s / n);
-}
-
-std::vector<uint8_t> Pack16(const std::vector<int16_t>& V) {
-  std::vector<uint8_t> b(V.size() * 2);
-  std::memcpy(b.data(), V.data(), b.size());
-  return b;
 }
 
 // Files the normaliser has left in its folder.
@@ -171,37 +135,6 @@ TComponentPtr<TGateIn> MemIn(TMemoryStream& Mem, const std::vector<uint8_t>& Dat
   return in;
 }
 
-// Everything an idle input delivers in one run on this thread, Request bytes at a time.
-std::vector<uint8_t> Drain(TAuInput& In, uint32_t Request = 4096) {
-  In.Init();
-  std::vector<uint8_t> out;
-  for (;;) {
-    void* p = nullptr;
-    uint32_t n = Request;
-    In.ReadData(p, n);
-    if (n == 0) break;
-    out.insert(out.end(), static_cast<uint8_t*>(p), static_cast<uint8_t*>(p) + n);
-  }
-  In.Flush();
-  return out;
-}
-
-// One run of an output's worker thread pulling In to its end.
-std::vector<uint8_t> RunOutput(TAuInput* In, uint32_t Block = 4096, std::string* Error = nullptr) {
-  TComponentPtr<TCollectOut> out(new TCollectOut(nullptr));
-  out->BlockSize = Block;
-  out->SetInput(In);
-  bool done = false;
-  out->OnDone = [&](TComponent*) { done = true; };
-  out->Run();
-  EXPECT_TRUE(PumpUntil([&] { return done; }, 60000));
-  if (Error)
-    *Error = out->ExceptionMessage();
-  else
-    EXPECT_EQ(out->ExceptionMessage(), "");
-  return out->Data;
-}
-
 }  // namespace
 
 // ===========================================================================
@@ -221,7 +154,7 @@ TEST_F(AudioConverter, EverySizeAndChannelCombinationMatchesSox) {
           ac->SetOutChannels(outCh);
           EXPECT_EQ(ac->BitsPerSample(), outBits);
           EXPECT_EQ(ac->Channels(), outCh);
-          const auto ours = RunOutput(ac.get());
+          const auto ours = Collect(*ac);
           ASSERT_EQ(ours.size(), FileSize(src) / (inBits / 8 * inCh) * (outBits / 8) * outCh);
           EXPECT_EQ(ac->Size(), static_cast<int64_t>(ours.size()));
           const auto got = Samples(ours, outBits);
@@ -239,12 +172,12 @@ TEST_F(AudioConverter, EverySizeAndChannelCombinationMatchesSox) {
 TEST_F(AudioConverter, KnownValuesSizesAndUntouchedBytes) {
   // 16-bit stereo to 8-bit mono: (16384, 16384) becomes 192.
   TMemoryStream mem;
-  auto in = MemIn(mem, Pack16(std::vector<int16_t>(2002, 16384)), 16, 2, 44100);
+  auto in = MemIn(mem, AsBytes(std::vector<int16_t>(2002, 16384)), 16, 2, 44100);
   TComponentPtr<TAudioConverter> ac(new TAudioConverter(nullptr));
   ac->SetInput(in.get());
   ac->SetOutBitsPerSample(8);
   ac->SetOutChannels(1);
-  EXPECT_EQ(Drain(*ac, 7), std::vector<uint8_t>(1001, 192));
+  EXPECT_EQ(ReadAll(*ac, 7), std::vector<uint8_t>(1001, 192));
   // Sizes are whole output frames: 4006 bytes of 16-bit stereo make 1001.5 mono frames.
   in->DeclaredSize = 4006;
   ac->SetOutBitsPerSample(16);
@@ -262,13 +195,13 @@ TEST_F(AudioConverter, KnownValuesSizesAndUntouchedBytes) {
   ac->SetInput(in32.get());
   ac->SetOutBitsPerSample(32);
   ac->SetOutChannels(2);
-  EXPECT_EQ(RunOutput(ac.get()), data);
+  EXPECT_EQ(Collect(*ac), data);
   // Six channels stay six channels; only the sample size changes.
   auto six = MemIn(mem, data, 8, 6, 44100);
   ac->SetInput(six.get());
   ac->SetOutBitsPerSample(16);
   EXPECT_EQ(ac->Channels(), 6);
-  const auto wide = Samples(Drain(*ac), 16);
+  const auto wide = Samples(ReadAll(*ac), 16);
   ASSERT_EQ(wide.size(), data.size());
   for (size_t i = 0; i < data.size(); ++i) ASSERT_EQ(wide[i], (int64_t{data[i]} - 128) * 256);
 }
@@ -281,16 +214,16 @@ TEST_F(AudioConverter, SameAsInputAppliesToOneRunOnlyAndBadSetUpFailsCleanly) {
   TComponentPtr<TAudioConverter> ac(new TAudioConverter(nullptr));
   ac->SetInput(inA.get());
   ac->SetOutChannels(2);
-  EXPECT_EQ(RunOutput(ac.get()).size(), static_cast<size_t>(FileSize(a) * 2));
+  EXPECT_EQ(Collect(*ac).size(), static_cast<size_t>(FileSize(a) * 2));
   // The next file of a list keeps its own sample size.
   ac->SetInput(inB.get());
   EXPECT_EQ(ac->BitsPerSample(), 24);
-  EXPECT_EQ(RunOutput(ac.get()), ReadFile(b));
+  EXPECT_EQ(Collect(*ac), ReadFile(b));
   EXPECT_EQ(ac->OutBitsPerSample(), 0);
 
   ac->SetOutBitsPerSample(12);
   std::string error;
-  RunOutput(ac.get(), 4096, &error);
+  Collect(*ac, &error);
   EXPECT_EQ(error, "Cannot convert to 12-bit samples");
   EXPECT_FALSE(ac->Busy());
   EXPECT_FALSE(inB->Busy());
@@ -318,7 +251,7 @@ TEST_F(ACMConverter, RateRoundTripKeepsASineCleanAndTheExactLength) {
     acm->SetInput(in.get());
     acm->SetOutSampleRate(48000);
     EXPECT_EQ(acm->SampleRate(), 48000);
-    const auto at48 = RunOutput(acm.get(), 5000);
+    const auto at48 = Collect(*acm, nullptr, 5000);
     ASSERT_EQ(at48.size(), 96000u * bits / 4);
     EXPECT_EQ(acm->Size(), static_cast<int64_t>(at48.size()));
     // sox's own rate conversion agrees.
@@ -331,7 +264,7 @@ TEST_F(ACMConverter, RateRoundTripKeepsASineCleanAndTheExactLength) {
     auto in48 = RawIn(mid, bits, 2, 48000);
     acm->SetInput(in48.get());
     acm->SetOutSampleRate(44100);
-    const auto back = RunOutput(acm.get());
+    const auto back = Collect(*acm);
     ASSERT_EQ(back.size(), static_cast<size_t>(FileSize(src)));
     EXPECT_GT(Snr(Samples(ReadFile(src), bits), Samples(back, bits)), bits == 16 ? 88.0 : 140.0);
   }
@@ -343,7 +276,7 @@ TEST_F(ACMConverter, SizeIsWholeFramesAndOnlyTheFinalShortfallIsPadded) {
   for (int frames : {1001, 1003, 200000}) {
     std::vector<int16_t> v(static_cast<size_t>(frames) * 2);
     for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<int16_t>(8000 * std::sin(0.01 * static_cast<double>(i / 2)));
-    auto in = MemIn(mem, Pack16(v), 16, 2, 44100);
+    auto in = MemIn(mem, AsBytes(v), 16, 2, 44100);
     in->MaxChunk = 777;
     TComponentPtr<TACMConverter> acm(new TACMConverter(nullptr));
     acm->SetInput(in.get());
@@ -352,7 +285,7 @@ TEST_F(ACMConverter, SizeIsWholeFramesAndOnlyTheFinalShortfallIsPadded) {
     acm->Init();
     EXPECT_EQ(acm->Size(), want);
     acm->Flush();
-    EXPECT_EQ(static_cast<int64_t>(Drain(*acm, 7).size()), want);
+    EXPECT_EQ(static_cast<int64_t>(ReadAll(*acm, 7).size()), want);
   }
 
   const std::string src = MakeRaw("acm-pad.raw", 16, 1, 44100, "0.5 sine 1000 vol 0.8");
@@ -364,7 +297,7 @@ TEST_F(ACMConverter, SizeIsWholeFramesAndOnlyTheFinalShortfallIsPadded) {
     acm->SetInput(in.get());
     acm->SetOutSampleRate(22050);
     acm->SetOutBitsPerSample(outBits);
-    const auto out = RunOutput(acm.get());
+    const auto out = Collect(*acm);
     const size_t w = static_cast<size_t>(outBits / 8), real = frames / 2 * w;
     ASSERT_EQ(out.size(), (frames + 4410) / 2 * w);
     EXPECT_GT(PeakOf(Samples(std::vector<uint8_t>(out.begin(), out.begin() + real), outBits)), outBits == 8 ? 90 : 20000);
@@ -379,7 +312,7 @@ TEST_F(ACMConverter, SizeIsWholeFramesAndOnlyTheFinalShortfallIsPadded) {
   acm->Init();
   EXPECT_EQ(acm->Size(), -1);
   acm->Flush();
-  EXPECT_EQ(RunOutput(acm.get()).size(), frames * 48000 / 44100 * 2);
+  EXPECT_EQ(Collect(*acm).size(), frames * 48000 / 44100 * 2);
 }
 
 TEST_F(ACMConverter, ChangesSizeChannelsAndRateTogether) {
@@ -390,7 +323,7 @@ TEST_F(ACMConverter, ChangesSizeChannelsAndRateTogether) {
   acm->SetOutSampleRate(48000);
   acm->SetOutBitsPerSample(16);
   acm->SetOutChannels(2);
-  const auto out = Samples(RunOutput(acm.get()), 16);
+  const auto out = Samples(Collect(*acm), 16);
   ASSERT_EQ(out.size(), 48000u * 2);
   for (size_t i = 0; i < out.size(); i += 2) ASSERT_EQ(out[i], out[i + 1]);
   EXPECT_GT(Snr(Samples(SoxConvert(src, 8, 1, 44100, 16, 2, 48000, "rate -v"), 16), out), 90.0);
@@ -406,7 +339,7 @@ TEST_F(ACMConverter, SameAsInputAppliesToOneRunOnlyAndImpossibleConversionsFail)
   acm->SetInput(in.get());
   acm->SetOutBitsPerSample(16);
   EXPECT_EQ(acm->SampleRate(), 22050);
-  EXPECT_EQ(RunOutput(acm.get()), data);  // nothing to convert: the bytes go through
+  EXPECT_EQ(Collect(*acm), data);  // nothing to convert: the bytes go through
   EXPECT_EQ(acm->OutSampleRate(), 0);
 
   auto in2 = MemIn(mem, data, 16, 1, 32000);
@@ -414,14 +347,14 @@ TEST_F(ACMConverter, SameAsInputAppliesToOneRunOnlyAndImpossibleConversionsFail)
   EXPECT_EQ(acm->SampleRate(), 32000);
   EXPECT_EQ(acm->Channels(), 1);
   acm->SetOutSampleRate(16000);
-  EXPECT_EQ(Drain(*acm).size(), data.size() / 2);
+  EXPECT_EQ(ReadAll(*acm).size(), data.size() / 2);
   EXPECT_EQ(acm->OutChannels(), 0);
 
   auto six = MemIn(mem, data, 16, 6, 44100);
   acm->SetInput(six.get());
   acm->SetOutChannels(1);
   std::string error;
-  EXPECT_TRUE(RunOutput(acm.get(), 4096, &error).empty());
+  EXPECT_TRUE(Collect(*acm, &error).empty());
   EXPECT_EQ(error, "Failed to set up converter 512");
   EXPECT_FALSE(acm->Busy());
   EXPECT_FALSE(six->Busy());
@@ -436,7 +369,7 @@ TEST_F(Normalizer, DoublesAHalfScaleInputInEveryStoreMode) {
   std::vector<int16_t> v = {16384, -16384, 16383, 1, -1, 0, 3, -3, 8191, -8192};
   for (int i = 0; i < 100000; ++i) v.push_back(static_cast<int16_t>(i % 2001 - 1000));
   TMemoryStream mem;
-  auto in = MemIn(mem, Pack16(v), 16, 2, 44100);
+  auto in = MemIn(mem, AsBytes(v), 16, 2, 44100);
   in->MaxChunk = 1001;
   TComponentPtr<TNormalizer> n(new TNormalizer(nullptr));
   n->SetInput(in.get());
@@ -444,7 +377,7 @@ TEST_F(Normalizer, DoublesAHalfScaleInputInEveryStoreMode) {
     n->SetStoreMode(mode);
     for (int pass = 0; pass < 2; ++pass) {
       SCOPED_TRACE(testing::Message() << "mode " << int{mode} << " pass " << pass);
-      const auto out = Samples(pass == 0 ? RunOutput(n.get(), 3000) : Drain(*n, 5), 16);
+      const auto out = Samples(pass == 0 ? Collect(*n, nullptr, 3000) : ReadAll(*n, 5), 16);
       ASSERT_EQ(out.size(), v.size());
       EXPECT_EQ(out[0], 32767);  // clipped
       EXPECT_EQ(out[1], -32768);
@@ -463,14 +396,15 @@ TEST_F(Normalizer, EverySizeReachesFullScaleAsSoxNormDoes) {
       auto in = RawIn(src, bits, ch, 44100, 1001);
       TComponentPtr<TNormalizer> n(new TNormalizer(nullptr));
       n->SetInput(in.get());
-      const auto ours = RunOutput(n.get());
+      const auto ours = Collect(*n);
       const auto got = Samples(ours, bits);
       EXPECT_GE(PeakOf(got), (int64_t{1} << (bits - 1)) - 1);
       EXPECT_LE(MaxDiff(got, Samples(SoxConvert(src, bits, ch, 44100, bits, ch, 44100, "norm"), bits)),
                 bits == 32 ? 128 : 1);
       // sox sees full scale and, for 8 bits, no offset from the midpoint 128.
       WriteFile(TempFile("norm-out.raw"), ours);
-      Shell("sox " + SoxRaw(bits, ch, 44100) + " " + TempFile("norm-out.raw") + " -n stats 2>" + TempFile("stats"));
+      Shell("sox " + SoxRawFormat(bits, ch, 44100) + " " + TempFile("norm-out.raw") + " -n stats 2>" +
+            TempFile("stats"));
       const auto text = ReadFile(TempFile("stats"));
       const std::string stats(text.begin(), text.end());
       ASSERT_NE(stats.find("Pk lev dB"), std::string::npos) << stats;
@@ -488,7 +422,7 @@ TEST_F(Normalizer, SilenceAndDisabledPassUnchangedWithoutAFile) {
     auto in = MemIn(mem, silence, bits, 1, 44100);
     TComponentPtr<TNormalizer> n(new TNormalizer(nullptr));
     n->SetInput(in.get());
-    EXPECT_EQ(RunOutput(n.get()), silence);
+    EXPECT_EQ(Collect(*n), silence);
   }
   EXPECT_TRUE(NormFiles().empty());
 
@@ -552,13 +486,13 @@ TEST_F(Normalizer, EachRunHasItsOwnFileRemovedAtItsEnd) {
   // the run and leaves nothing behind.
   n1->SetTmpFileName(TempFile("missing/sub/norm.tmp"));
   std::string error;
-  RunOutput(n1.get(), 4096, &error);
+  Collect(*n1, &error);
   EXPECT_FALSE(error.empty());
   in2->Reads = 0;
   in2->OnRead = [](int Read) {
     if (Read == 3) throw EAuException("read failed");
   };
-  RunOutput(n2.get(), 4096, &error);
+  Collect(*n2, &error);
   EXPECT_EQ(error, "read failed");
   EXPECT_TRUE(NormFiles().empty());
   for (TAuInput* c : {static_cast<TAuInput*>(n1.get()), static_cast<TAuInput*>(n2.get()),
@@ -575,7 +509,7 @@ TEST_F(Normalizer, StopAndPauseAreAnsweredDuringTheFirstPass) {
   in->MaxChunk = 65536;
   TComponentPtr<TNormalizer> n(new TNormalizer(nullptr));
   n->SetInput(in.get());
-  const auto want = Drain(*n);
+  const auto want = ReadAll(*n);
   TComponentPtr<TCollectOut> out(new TCollectOut(nullptr));
   out->SetInput(n.get());
   bool done = false;
@@ -635,7 +569,7 @@ TEST_F(Normalizer, EndOfTheApplicationChainThroughTheWorker) {
   n->SetInput(ac.get());
   EXPECT_EQ(n->BitsPerSample(), 16);
   EXPECT_EQ(n->SampleRate(), 48000);
-  const auto out = Samples(RunOutput(n.get(), 4608), 16);
+  const auto out = Samples(Collect(*n, nullptr, 4608), 16);
   ASSERT_EQ(out.size(), 72000u * 2);
   EXPECT_GE(PeakOf(out), 32767);
   for (size_t i = 0; i < out.size(); i += 2) ASSERT_EQ(out[i], out[i + 1]);

@@ -8,6 +8,7 @@
 #include "audio/io/TSL_Adpcm.h"
 #include "tests/audio/io/WaveTestUtil.h"
 
+using namespace testsupport;
 using namespace wavetest;
 
 namespace {

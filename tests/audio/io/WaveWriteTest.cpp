@@ -11,6 +11,7 @@
 #include "tests/audio/core/TestComponents.h"
 #include "tests/audio/io/WaveTestUtil.h"
 
+using namespace testsupport;
 using namespace wavetest;
 
 namespace {

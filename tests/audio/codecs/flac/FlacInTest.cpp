@@ -6,6 +6,7 @@
 
 #include "tests/audio/codecs/flac/FlacTestSupport.h"
 
+using namespace testsupport;
 using namespace flactest;
 
 namespace {
@@ -18,12 +19,6 @@ struct TFormat {
 void PrintTo(const TFormat& F, std::ostream* Os) { *Os << F.Bits << "-bit " << F.Channels << " ch"; }
 
 class FlacRead : public testing::TestWithParam<TFormat> {};
-
-std::vector<uint8_t> Slice(const std::vector<uint8_t>& V, int64_t From, int64_t To) {
-  From = std::clamp<int64_t>(From, 0, static_cast<int64_t>(V.size()));
-  To = std::clamp<int64_t>(To, From, static_cast<int64_t>(V.size()));
-  return std::vector<uint8_t>(V.begin() + From, V.begin() + To);
-}
 
 }  // namespace
 
@@ -142,19 +137,19 @@ TEST(FlacIn, SeeksLandOnTheReferenceSamples) {
                                 int64_t(4097), int64_t(33333), total - 1}) {
       SCOPED_TRACE(start);
       in->SetStartSample(start);
-      EXPECT_TRUE(ReadAll(*in, 7000) == Slice(ref, start * frame, total * frame));
+      EXPECT_TRUE(ReadAll(*in, 7000) == ByteRange(ref, start * frame, total * frame));
     }
     // A range with its end sample included.
     in->SetStartSample(2000);
     in->SetEndSample(10000);
-    EXPECT_TRUE(ReadAll(*in) == Slice(ref, 2000 * frame, 10001 * frame));
+    EXPECT_TRUE(ReadAll(*in) == ByteRange(ref, 2000 * frame, 10001 * frame));
 
     // Seeks while reading, forward and back, and to the very end.
     in->Init();
     std::vector<uint8_t> head(5000 * frame);
     bool headEof = false;
     EXPECT_EQ(in->FillBuffer(head.data(), static_cast<uint32_t>(head.size()), headEof), head.size());
-    EXPECT_TRUE(head == Slice(ref, 0, 5000 * frame));
+    EXPECT_TRUE(head == ByteRange(ref, 0, 5000 * frame));
     for (const int64_t to : {int64_t(50001), int64_t(17), total - 100, int64_t(40000)}) {
       SCOPED_TRACE(to);
       ASSERT_TRUE(in->Seek(to));
@@ -162,7 +157,7 @@ TEST(FlacIn, SeeksLandOnTheReferenceSamples) {
       bool eof = false;
       const uint32_t n = in->FillBuffer(part.data(), static_cast<uint32_t>(part.size()), eof);
       part.resize(n);
-      EXPECT_TRUE(part == Slice(ref, to * frame, (to + 3000) * frame));
+      EXPECT_TRUE(part == ByteRange(ref, to * frame, (to + 3000) * frame));
       EXPECT_EQ(in->Position(), std::min(to + 3000, total) * frame);
     }
     ASSERT_TRUE(in->Seek(total));

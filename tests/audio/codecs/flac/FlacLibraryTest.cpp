@@ -4,33 +4,8 @@
 
 #include "tests/audio/codecs/flac/FlacTestSupport.h"
 
+using namespace testsupport;
 using namespace flactest;
-
-namespace {
-
-// Points libFLAC at another file for one test and back afterwards.
-struct TLibraryName {
-  explicit TLibraryName(const std::string& Name) {
-    FLACLib.Unload();
-    FLACLib.SetFileName(Name);
-  }
-  ~TLibraryName() {
-    FLACLib.Unload();
-    FLACLib.SetFileName("libFLAC.so.12");
-  }
-};
-
-std::string InitError(TFLACIn& In) {
-  try {
-    In.Init();
-    In.Flush();
-  } catch (const EAuException& E) {
-    return E.what();
-  }
-  return "";
-}
-
-}  // namespace
 
 TEST(FlacLibrary, MissingLibraryAndEntryPointAreNamed) {
   const std::string raw = MakeRaw("lib.raw", 16, 2, 44100, 0.2);
@@ -44,7 +19,7 @@ TEST(FlacLibrary, MissingLibraryAndEntryPointAreNamed) {
   TComponentPtr<TFLACIn> in(new TFLACIn(nullptr));
   in->SetFileName(flac);
   {
-    TLibraryName name("libsonvix-missing-flac.so.12");
+    TLibraryName name(FLACLib, "libsonvix-missing-flac.so.12");
     EXPECT_EQ(RunOutput(*out), "libsonvix-missing-flac.so.12 library could not be loaded.");
     EXPECT_EQ(InitError(*in), "libsonvix-missing-flac.so.12 library could not be loaded.");
     EXPECT_FALSE(in->Valid());
@@ -52,7 +27,7 @@ TEST(FlacLibrary, MissingLibraryAndEntryPointAreNamed) {
   }
   {
     // A library that loads but is not libFLAC.
-    TLibraryName name("libm.so.6");
+    TLibraryName name(FLACLib, "libm.so.6");
     EXPECT_EQ(RunOutput(*out), "Function \"FLAC__stream_encoder_new\" not found in libm.so.6 library.");
     EXPECT_EQ(InitError(*in), "Function \"FLAC__stream_encoder_new\" not found in libm.so.6 library.");
   }

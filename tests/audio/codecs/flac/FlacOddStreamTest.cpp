@@ -8,6 +8,7 @@
 
 #include "tests/audio/codecs/flac/FlacTestSupport.h"
 
+using namespace testsupport;
 using namespace flactest;
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "tests/audio/codecs/flac/FlacTestSupport.h"
 
+using namespace testsupport;
 using namespace flactest;
 
 namespace {

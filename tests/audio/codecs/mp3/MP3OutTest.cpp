@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "audio/codecs/mp3/TSL_LAME.h"
 #include "platform/rtl/FileUtils.h"
-#include "tests/audio/codecs/wavpack/CodecTestTools.h"
+#include "tests/support/Files.h"
+#include "tests/support/Pcm.h"
+#include "tests/support/Pipeline.h"
+#include "tests/support/Tools.h"
 
-using namespace CodecTests;
+using namespace testsupport;
 
 namespace {
 
@@ -30,26 +35,15 @@ TComponentPtr<TMP3Out> NewOut(const std::string& FileName) {
   return out;
 }
 
-// ffmpeg's decode as 16-bit samples of the file's own channel count.
-std::vector<uint8_t> Decode(const TempDir& Dir, const std::string& Mp3, int Channels = 0) {
-  const std::string raw = Dir.Path("decoded.raw");
-  std::string log;
-  const std::string ac = Channels ? " -ac " + std::to_string(Channels) : "";
-  EXPECT_EQ(Shell("ffmpeg -v error -y -i " + Quote(Mp3) + ac + " -f s16le " + Quote(raw), &log, true), 0) << log;
-  auto d = ReadFile(raw);
-  DeleteFile(raw);
-  return d;
-}
-
 std::string Probe(const std::string& Mp3, const std::string& Entries) {
   std::string out;
-  Shell("ffprobe -v error -show_entries " + Entries + " -of default=nw=1 " + Quote(Mp3), &out);
+  RunOk("ffprobe -v error -show_entries " + Entries + " -of default=nw=1 " + Quote(Mp3) + " 2>/dev/null", &out);
   return out;
 }
 
 std::string MediaInfo(const std::string& Mp3, const std::string& Template) {
   std::string out;
-  Shell("mediainfo --Inform=" + Quote(Template) + " " + Quote(Mp3), &out);
+  RunOk("mediainfo --Inform=" + Quote(Template) + " " + Quote(Mp3) + " 2>/dev/null", &out);
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
   return out;
 }
@@ -72,7 +66,7 @@ bool HasLameTag(const std::vector<uint8_t>& File) {
 
 TEST(MP3OutTest, ConstantBitRateFileHasTheRightFormatLengthAndSound) {
   RequireTools({"sox", "ffmpeg", "ffprobe", "lame"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "src", 16, 2, 44100, 3.0);
   const std::vector<uint8_t> src = ReadFile(dir.Path("src.raw"));
   const std::string mp3 = dir.Path("cbr.mp3");
@@ -85,27 +79,28 @@ TEST(MP3OutTest, ConstantBitRateFileHasTheRightFormatLengthAndSound) {
 
   // The audio is what lame itself makes of the source with the same settings.
   std::string log;
-  ASSERT_EQ(Shell("lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m s -b 128 --nores -t " +
-                      Quote(dir.Path("src.raw")) + " " + Quote(dir.Path("lame.mp3")),
-                  &log, true),
-            0)
+  ASSERT_TRUE(RunOk("lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m s -b 128 --nores -t " +
+                        Quote(dir.Path("src.raw")) + " " + Quote(dir.Path("lame.mp3")),
+                    &log))
       << log;
   const std::vector<uint8_t> reference = ReadFile(dir.Path("lame.mp3"));
   ASSERT_EQ(file.size(), reference.size() + 128);
   EXPECT_TRUE(std::equal(reference.begin(), reference.end(), file.begin()));
 
   // Decoded: the source after LAME's delay, padded by less than a frame.
-  const std::vector<uint8_t> pcm = Decode(dir, mp3);
+  const std::vector<uint8_t> pcm = FfmpegDecode(mp3);
   const int64_t frames = int64_t(pcm.size() / 4), srcFrames = int64_t(src.size() / 4);
   EXPECT_GE(frames - EncoderDelay, srcFrames);
   EXPECT_LT(frames - EncoderDelay - srcFrames, 2 * FrameSamples);
   for (int ch = 0; ch < 2; ++ch)
-    EXPECT_GT(BestCorrelation(Channel16(src, 2, ch), Channel16(pcm, 2, ch), 2 * FrameSamples), 0.95) << ch;
+    EXPECT_GT(BestCorrelation(ChannelSamples(src, 16, 2, ch), ChannelSamples(pcm, 16, 2, ch), 2 * FrameSamples),
+              0.95)
+        << ch;
 }
 
 TEST(MP3OutTest, VariableAndAverageBitRateFilesCarryALameTagWithTheExactLength) {
   RequireTools({"sox", "ffmpeg", "ffprobe", "mediainfo"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "src", 16, 2, 48000, 2.37);
   const std::vector<uint8_t> src = ReadFile(dir.Path("src.raw"));
   for (bool abr : {false, true}) {
@@ -130,9 +125,9 @@ TEST(MP3OutTest, VariableAndAverageBitRateFilesCarryALameTagWithTheExactLength) 
     EXPECT_NEAR(duration, double(xing) * FrameSamples / 48000.0, 1e-5);
     EXPECT_EQ(MediaInfo(mp3, "Audio;%BitRate_Mode% %FrameCount%"), "VBR " + std::to_string(xing));
     // The tag's delay and padding let ffmpeg give back exactly the source's length.
-    const std::vector<uint8_t> pcm = Decode(dir, mp3);
+    const std::vector<uint8_t> pcm = FfmpegDecode(mp3);
     EXPECT_EQ(pcm.size(), src.size());
-    EXPECT_GT(BestCorrelation(Channel16(src, 2, 0), Channel16(pcm, 2, 0), 0), 0.95);
+    EXPECT_GT(BestCorrelation(ChannelSamples(src, 16, 2, 0), ChannelSamples(pcm, 16, 2, 0), 0), 0.95);
     const double kbps = double(file.size() - 128) * 8 / (double(src.size()) / 4 / 48000) / 1000;
     if (abr) {
       EXPECT_NEAR(kbps, 128, 20);
@@ -142,7 +137,7 @@ TEST(MP3OutTest, VariableAndAverageBitRateFilesCarryALameTagWithTheExactLength) 
 
 TEST(MP3OutTest, ChannelCountOfTheSourceIsKeptWhateverTheMode) {
   RequireTools({"sox", "ffmpeg", "ffprobe"});
-  TempDir dir;
+  TTempDir dir;
   // Mono source in stereo mode: a mono file of the same length, not half as long.
   MakeSource(dir, "mono", 16, 1, 44100, 2.0);
   const std::vector<uint8_t> mono = ReadFile(dir.Path("mono.raw"));
@@ -151,21 +146,20 @@ TEST(MP3OutTest, ChannelCountOfTheSourceIsKeptWhateverTheMode) {
   out->SetBitRate(mbrAuto);
   ASSERT_EQ(Encode(*out, dir.Path("mono.raw"), 16, 1, 44100), "");
   EXPECT_EQ(Probe(dir.Path("m.mp3"), "stream=channels"), "channels=1\n");
-  std::vector<uint8_t> pcm = Decode(dir, dir.Path("m.mp3"));
+  std::vector<uint8_t> pcm = FfmpegDecode(dir.Path("m.mp3"));
   EXPECT_EQ(pcm.size(), mono.size());
-  EXPECT_GT(BestCorrelation(Channel16(mono, 1, 0), Channel16(pcm, 1, 0), 0), 0.95);
+  EXPECT_GT(BestCorrelation(ChannelSamples(mono, 16, 1, 0), ChannelSamples(pcm, 16, 1, 0), 0), 0.95);
 
   // Stereo source in mono mode: mixed down at the right speed. Left a tone, right silent.
-  ASSERT_EQ(Shell("sox -D -n -r 44100 -b 16 -c 2 -t raw " + Quote(dir.Path("lr.raw")) +
-                  " synth 2 sine 440 sine 440 remix 1 2v0 gain -1"),
-            0);
+  ASSERT_TRUE(RunOk("sox -D -n -r 44100 -b 16 -c 2 -t raw " + Quote(dir.Path("lr.raw")) +
+                    " synth 2 sine 440 sine 440 remix 1 2v0 gain -1"));
   const std::vector<uint8_t> lr = ReadFile(dir.Path("lr.raw"));
   out->SetMode(mmMono);
   ASSERT_EQ(Encode(*out, dir.Path("lr.raw"), 16, 2, 44100), "");
   EXPECT_EQ(Probe(dir.Path("m.mp3"), "stream=channels"), "channels=1\n");
-  pcm = Decode(dir, dir.Path("m.mp3"));
+  pcm = FfmpegDecode(dir.Path("m.mp3"));
   ASSERT_EQ(pcm.size(), lr.size() / 2);
-  const std::vector<double> left = Channel16(lr, 2, 0), mixed = Channel16(pcm, 1, 0);
+  const std::vector<double> left = ChannelSamples(lr, 16, 2, 0), mixed = ChannelSamples(pcm, 16, 1, 0);
   EXPECT_GT(BestCorrelation(left, mixed, 0), 0.95);
   EXPECT_NEAR(Rms(mixed) / Rms(left), 0.5, 0.05);
 
@@ -178,21 +172,20 @@ TEST(MP3OutTest, ChannelCountOfTheSourceIsKeptWhateverTheMode) {
 
 TEST(MP3OutTest, OtherSampleWidthsAreBroughtTo16Bits) {
   RequireTools({"sox", "ffmpeg"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "s16", 16, 2, 44100, 1.5);
-  const std::vector<double> ref = Channel16(ReadFile(dir.Path("s16.raw")), 2, 1);
+  const std::vector<double> ref = ChannelSamples(ReadFile(dir.Path("s16.raw")), 16, 2, 1);
   for (int bits : {8, 24, 32}) {
     SCOPED_TRACE(bits);
     const std::string encoding = bits == 8 ? " -e unsigned-integer" : " -e signed-integer";
-    ASSERT_EQ(Shell("sox -D " + Quote(dir.Path("s16.wav")) + " -b " + std::to_string(bits) + encoding + " -t raw " +
-                    Quote(dir.Path("w.raw"))),
-              0);
+    ASSERT_TRUE(RunOk("sox -D " + Quote(dir.Path("s16.wav")) + " -b " + std::to_string(bits) + encoding +
+                      " -t raw " + Quote(dir.Path("w.raw"))));
     auto out = NewOut(dir.Path("w.mp3"));
     out->SetEnableVBR(true);
     ASSERT_EQ(Encode(*out, dir.Path("w.raw"), bits, 2, 44100), "");
-    const std::vector<uint8_t> pcm = Decode(dir, dir.Path("w.mp3"));
+    const std::vector<uint8_t> pcm = FfmpegDecode(dir.Path("w.mp3"));
     EXPECT_EQ(pcm.size() / 4, ref.size());
-    const std::vector<double> got = Channel16(pcm, 2, 1);
+    const std::vector<double> got = ChannelSamples(pcm, 16, 2, 1);
     EXPECT_GT(BestCorrelation(ref, got, 0), bits == 8 ? 0.9 : 0.97);
     EXPECT_NEAR(Rms(got) / Rms(ref), 1.0, 0.1);
   }
@@ -200,7 +193,7 @@ TEST(MP3OutTest, OtherSampleWidthsAreBroughtTo16Bits) {
 
 TEST(MP3OutTest, Id3v1BlockFollowsTheAudio) {
   RequireTools({"sox", "id3v2", "ffprobe"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "src", 16, 2, 44100, 0.4);
   const std::string mp3 = dir.Path("t.mp3");
   auto out = NewOut(mp3);
@@ -228,7 +221,7 @@ TEST(MP3OutTest, Id3v1BlockFollowsTheAudio) {
   expect[127] = 17;  // no track byte is written
   EXPECT_EQ(block, expect);
   std::string listing;
-  ASSERT_EQ(Shell("id3v2 -l " + Quote(mp3), &listing, true), 0);
+  ASSERT_TRUE(RunOk("id3v2 -l " + Quote(mp3), &listing));
   EXPECT_NE(listing.find("id3v1 tag info"), std::string::npos) << listing;
   EXPECT_NE(listing.find("Title  : A title that is longer than th"), std::string::npos) << listing;
   EXPECT_NE(listing.find("Year: 1987"), std::string::npos) << listing;
@@ -257,13 +250,12 @@ TEST(MP3OutTest, Id3v1BlockFollowsTheAudio) {
 
 TEST(MP3OutTest, ShortInputsAndCallerStreams) {
   RequireTools({"sox", "ffmpeg"});
-  TempDir dir;
+  TTempDir dir;
   // Less than one block: still a playable file of the right length.
-  ASSERT_EQ(Shell("sox -D -n -r 44100 -b 16 -c 2 -t raw " + Quote(dir.Path("short.raw")) + " synth 500s sine 440"),
-            0);
+  ASSERT_TRUE(RunOk("sox -D -n -r 44100 -b 16 -c 2 -t raw " + Quote(dir.Path("short.raw")) + " synth 500s sine 440"));
   auto out = NewOut(dir.Path("short.mp3"));
   ASSERT_EQ(Encode(*out, dir.Path("short.raw"), 16, 2, 44100), "");
-  const int64_t frames = int64_t(Decode(dir, dir.Path("short.mp3")).size() / 4);
+  const int64_t frames = int64_t(FfmpegDecode(dir.Path("short.mp3")).size() / 4);
   EXPECT_GE(frames - EncoderDelay, 500);
   EXPECT_LT(frames - EncoderDelay - 500, 2 * FrameSamples);
 
@@ -280,24 +272,24 @@ TEST(MP3OutTest, ShortInputsAndCallerStreams) {
   const std::vector<uint8_t> file = ReadFile(dir.Path("stream.mp3"));
   EXPECT_EQ(XingFrames(file), -1);
   EXPECT_EQ(std::string(file.end() - 128, file.end() - 125), "TAG");
-  EXPECT_GE(Decode(dir, dir.Path("stream.mp3")).size(), ReadFile(dir.Path("src.raw")).size());
+  EXPECT_GE(FfmpegDecode(dir.Path("stream.mp3")).size(), ReadFile(dir.Path("src.raw")).size());
 }
 
 TEST(MP3OutTest, ErrorsAreReportedWithTheirMessages) {
   RequireTools({"sox"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "src", 16, 2, 44100, 0.2);
   TComponentPtr<TMP3Out> out(new TMP3Out(nullptr));
   EXPECT_EQ(Encode(*out, dir.Path("src.raw"), 16, 2, 44100), "File name is not assigned.");
   // A destination that takes nothing fails the run.
-  CodecTests::TFullStream full;
+  TZeroWriteStream full;
   out->SetStream(&full);
   EXPECT_NE(Encode(*out, dir.Path("src.raw"), 16, 2, 44100), "");
 }
 
 TEST(MP3OutTest, LibraryStaysLoadedWhileAnyOutputLives) {
   RequireTools({"sox", "ffmpeg"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "src", 16, 2, 44100, 4.0);
   TComponentPtr<TRawIn> in(new TRawIn(nullptr));
   in->SetFileName(dir.Path("src.raw"));
@@ -311,7 +303,7 @@ TEST(MP3OutTest, LibraryStaysLoadedWhileAnyOutputLives) {
   EXPECT_TRUE(LameLibrary().Loaded());
   ASSERT_TRUE(PumpUntil([&] { return !a->Busy(); }, 60000));
   EXPECT_EQ(a->ExceptionMessage(), "");
-  EXPECT_EQ(Decode(dir, dir.Path("a.mp3")).size() / 4 >= ReadFile(dir.Path("src.raw")).size() / 4, true);
+  EXPECT_EQ(FfmpegDecode(dir.Path("a.mp3")).size() / 4 >= ReadFile(dir.Path("src.raw")).size() / 4, true);
   a.reset();
   EXPECT_FALSE(LameLibrary().Loaded());  // the last output takes it along
 }

@@ -8,6 +8,7 @@
 
 #include "MPCTestSupport.h"
 
+using namespace testsupport;
 using namespace MPCTests;
 
 namespace {
@@ -46,10 +47,8 @@ std::vector<int32_t> Unpack(const std::vector<uint8_t>& Data, int Bits) {
 }  // namespace
 
 TEST(MPCInTest, DecodesMpcencFilesLikeMpcdec) {
-  RequireTool("sox");
-  RequireTool("mpcenc");
-  RequireTool("mpcdec");
-  TempDir dir;
+  RequireTools({"sox", "mpcenc", "mpcdec"});
+  TTempDir dir;
   const Case cases[] = {{2.0, 1, 44100}, {5.0, 2, 48000}, {8.0, 2, 44100}, {10.0, 1, 48000}};
   for (const Case& c : cases) {
     SCOPED_TRACE("quality " + std::to_string(c.Quality) + ", " + std::to_string(c.Channels) + " channels, " +
@@ -64,7 +63,7 @@ TEST(MPCInTest, DecodesMpcencFilesLikeMpcdec) {
     EXPECT_EQ(d.Rate, c.Rate);
     EXPECT_EQ(d.Channels, c.Channels);
     EXPECT_EQ(d.Bits, 16);
-    const std::vector<int16_t> ours = AsS16(d.Data);
+    const std::vector<int16_t> ours = AsInt16(d.Data);
     // mpcdec's sample count, which is also the source's.
     ASSERT_EQ(ours.size(), ref.size());
     EXPECT_EQ(int64_t(ours.size()), int64_t(std::llround(2.3456 * c.Rate)) * c.Channels);
@@ -74,10 +73,8 @@ TEST(MPCInTest, DecodesMpcencFilesLikeMpcdec) {
 }
 
 TEST(MPCInTest, SeeksToTheReferenceSlice) {
-  RequireTool("sox");
-  RequireTool("mpcenc");
-  RequireTool("mpcdec");
-  TempDir dir;
+  RequireTools({"sox", "mpcenc", "mpcdec"});
+  TTempDir dir;
   const std::string raw = MakeRaw(dir, "seek.raw", 16, 2, 44100, 3.0);
   const std::string mpc = EncodeWithMpcenc(RawToWav(raw, 16, 2, 44100), dir.Path("seek.mpc"), 5.0);
   const std::vector<int16_t> ref = DecodeWithMpcdec(mpc);
@@ -88,7 +85,7 @@ TEST(MPCInTest, SeeksToTheReferenceSlice) {
     const Decoded d = DecodeWithOurs(mpc, 16, r[0], r[1]);
     ASSERT_EQ(d.Error, "");
     const int64_t end = r[1] < 0 ? int64_t(ref.size() / 2) : r[1] + 1;
-    const std::vector<int16_t> ours = AsS16(d.Data);
+    const std::vector<int16_t> ours = AsInt16(d.Data);
     ASSERT_EQ(int64_t(ours.size()), (end - r[0]) * 2);
     ExpectNear16(ours, ref, size_t(r[0]) * 2);
   }
@@ -105,22 +102,21 @@ TEST(MPCInTest, SeeksToTheReferenceSlice) {
       EXPECT_TRUE(in->Seek(50000));
     }
   };
-  ASSERT_EQ(RunToEnd(*out), "");
-  const std::vector<int16_t> ours = AsS16(out->Data);
+  ASSERT_EQ(RunOutput(*out), "");
+  const std::vector<int16_t> ours = AsInt16(out->Data);
   ASSERT_EQ(ours.size(), 4000 + (ref.size() - 100000));
   ExpectNear16(std::vector<int16_t>(ours.begin(), ours.begin() + 4000), ref, 0);
   ExpectNear16(std::vector<int16_t>(ours.begin() + 4000, ours.end()), ref, 100000);
 }
 
 TEST(MPCInTest, WideAndNarrowOutputClipsWithoutWrapping) {
-  RequireTool("sox");
-  RequireTool("mpcenc");
-  TempDir dir;
+  RequireTools({"sox", "mpcenc"});
+  TTempDir dir;
   // A sine just below full scale and a full-scale square: decoded samples come out
   // just below, at and beyond +-1.0.
   const std::string raw = dir.Path("loud.raw");
   std::string log;
-  ASSERT_TRUE(Shell("sox -n -t raw -r 44100 -c 2 -b 16 -e signed-integer -L " + Quote(raw) +
+  ASSERT_TRUE(RunOk("sox -n -t raw -r 44100 -c 2 -b 16 -e signed-integer -L " + Quote(raw) +
                         " synth 2 sine 441 square 300 vol 0.9995",
                     &log))
       << log;
@@ -170,8 +166,8 @@ TEST(MPCInTest, WideAndNarrowOutputClipsWithoutWrapping) {
 }
 
 TEST(MPCInTest, DecodesAHandMadeStreamVersion7File) {
-  RequireTool("mpcdec");
-  TempDir dir;
+  RequireTools({"mpcdec"});
+  TTempDir dir;
   const std::string path = dir.Path("sv7.mpc");
   {
     const std::vector<uint8_t> sv7 = MakeSV7(40, 0, false, 1);
@@ -195,13 +191,12 @@ TEST(MPCInTest, DecodesAHandMadeStreamVersion7File) {
 }
 
 TEST(MPCInTest, ReadsTheApeTagAndKeepsOutBitsPerSampleInRange) {
-  RequireTool("sox");
-  RequireTool("mpcenc");
-  TempDir dir;
+  RequireTools({"sox", "mpcenc"});
+  TTempDir dir;
   const std::string raw = MakeRaw(dir, "tag.raw", 16, 2, 44100, 0.5);
   // mpcenc takes its tag values in the locale's character set.
   std::string log;
-  ASSERT_TRUE(Shell("LC_ALL=C.UTF-8 mpcenc --silent --tag 'Artist=Sigur Rós' --tag 'Title=Ágætis byrjun' "
+  ASSERT_TRUE(RunOk("LC_ALL=C.UTF-8 mpcenc --silent --tag 'Artist=Sigur Rós' --tag 'Title=Ágætis byrjun' "
                     "--tag Year=1999 --tag Track=7 " + Quote(RawToWav(raw, 16, 2, 44100)) + " " +
                         Quote(dir.Path("tag.mpc")),
                     &log))
@@ -229,7 +224,7 @@ TEST(MPCInTest, ReadsTheApeTagAndKeepsOutBitsPerSampleInRange) {
 }
 
 TEST(MPCInTest, RefusesWhatIsNoMusepackStream) {
-  TempDir dir;
+  TTempDir dir;
   const std::string path = dir.Path("noise.mpc");
   {
     std::ofstream f(path, std::ios::binary);
@@ -248,7 +243,7 @@ TEST(MPCInTest, RefusesWhatIsNoMusepackStream) {
   // A run fails cleanly, and the input is ready to be used again.
   auto* out = new TCollectOut(owner.get());
   out->SetInput(in);
-  EXPECT_EQ(RunToEnd(*out), "Unable to read stream info!");
+  EXPECT_EQ(RunOutput(*out), "Unable to read stream info!");
   EXPECT_EQ(in->OpenCount(), 0);
 
   auto* unnamed = new TMPCIn(owner.get());
@@ -261,10 +256,8 @@ TEST(MPCInTest, RefusesWhatIsNoMusepackStream) {
 }
 
 TEST(MPCInTest, TruncatedFileDeliversWhatIsThereThenFails) {
-  RequireTool("sox");
-  RequireTool("mpcenc");
-  RequireTool("mpcdec");
-  TempDir dir;
+  RequireTools({"sox", "mpcenc", "mpcdec"});
+  TTempDir dir;
   const std::string raw = MakeRaw(dir, "cut.raw", 16, 2, 44100, 3.0);
   const std::string mpc = EncodeWithMpcenc(RawToWav(raw, 16, 2, 44100), dir.Path("cut.mpc"), 5.0);
   const std::vector<int16_t> ref = DecodeWithMpcdec(mpc);
@@ -273,7 +266,7 @@ TEST(MPCInTest, TruncatedFileDeliversWhatIsThereThenFails) {
   const std::string cut = dir.Path("half.mpc");
   std::ofstream(cut, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   const Decoded d = DecodeWithOurs(cut);
-  const std::vector<int16_t> ours = AsS16(d.Data);
+  const std::vector<int16_t> ours = AsInt16(d.Data);
   // What is there decodes as in the whole file; then the damage is reported, not
   // passed off as the end of the data.
   ASSERT_GT(ours.size(), ref.size() / 4);
@@ -288,9 +281,8 @@ TEST(MPCInTest, TruncatedFileDeliversWhatIsThereThenFails) {
 }
 
 TEST(MPCInTest, MissingLibraryAndEntryPointsAreReported) {
-  RequireTool("sox");
-  RequireTool("mpcenc");
-  TempDir dir;
+  RequireTools({"sox", "mpcenc"});
+  TTempDir dir;
   const std::string raw = MakeRaw(dir, "lib.raw", 16, 2, 44100, 0.3);
   const std::string mpc = EncodeWithMpcenc(RawToWav(raw, 16, 2, 44100), dir.Path("lib.mpc"), 5.0);
   TCodecLibrary& lib = MPCDecLibrary();

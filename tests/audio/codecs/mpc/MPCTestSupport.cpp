@@ -1,87 +1,25 @@
 #include "MPCTestSupport.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include <cstdio>
+
+using namespace testsupport;
 
 namespace MPCTests {
 
-TempDir::TempDir() {
-  const char* env = std::getenv("TMPDIR");
-  std::string pattern = std::string(env && *env ? env : "/tmp") + "/sonvix-mpc-XXXXXX";
-  if (!mkdtemp(pattern.data())) ADD_FAILURE() << "no temporary folder";
-  FPath = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(FPath, ec);
-}
-
-std::string Quote(const std::string& S) {
-  std::string q = "'";
-  for (char c : S) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-bool Shell(const std::string& Command, std::string* Log) {
-  const std::string cmd = Command + " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return false;
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  const int status = pclose(p);
-  if (Log) *Log = out;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-void RequireTool(const std::string& Tool) {
-  if (!Shell("command -v " + Quote(Tool))) FAIL() << Tool << " is not installed";
-}
-
-std::vector<uint8_t> ReadFile(const std::string& Path) {
-  std::ifstream f(Path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-bool FileExists(const std::string& Path) { return access(Path.c_str(), F_OK) == 0; }
-
-namespace {
-
-std::string RawSpec(int Bits, int Channels, int Rate) {
-  return "-t raw -r " + std::to_string(Rate) + " -c " + std::to_string(Channels) + " -b " + std::to_string(Bits) +
-         " -e " + (Bits == 8 ? "unsigned-integer" : "signed-integer") + " -L";
-}
-
-}  // namespace
-
-std::string MakeRaw(const TempDir& Dir, const std::string& Name, int Bits, int Channels, int Rate, double Seconds,
+std::string MakeRaw(const TTempDir& Dir, const std::string& Name, int Bits, int Channels, int Rate, double Seconds,
                     double Level) {
-  const std::string path = Dir.Path(Name);
-  std::string synth = "synth " + std::to_string(Seconds) + " sine 440 sine 660";
+  std::string synth = std::to_string(Seconds) + " sine 440 sine 660";
   if (Channels > 2) synth += " sine 880";
   char vol[32];
   std::snprintf(vol, sizeof vol, "%.6f", Level);
-  std::string log;
-  const std::string cmd =
-      "sox -n " + RawSpec(Bits, Channels, Rate) + " " + Quote(path) + " " + synth + " vol " + vol;
-  EXPECT_TRUE(Shell(cmd, &log)) << cmd << "\n" << log;
-  return path;
+  return SynthRaw(Dir.Path(Name), Bits, Channels, Rate, synth + " vol " + vol);
 }
 
 std::string RawToWav(const std::string& Raw, int Bits, int Channels, int Rate) {
   const std::string wav = Raw + ".wav";
-  std::string log;
-  EXPECT_TRUE(Shell("sox " + RawSpec(Bits, Channels, Rate) + " " + Quote(Raw) + " -t wavpcm " + Quote(wav), &log))
-      << log;
+  Shell("sox " + SoxRawFormat(Bits, Channels, Rate) + " " + Quote(Raw) + " -t wavpcm " + Quote(wav));
   return wav;
 }
 
@@ -89,37 +27,20 @@ std::string EncodeWithMpcenc(const std::string& Wav, const std::string& Out, dou
                              const std::string& Extra) {
   char q[32];
   std::snprintf(q, sizeof q, "%.2f", Quality);
-  std::string log;
-  EXPECT_TRUE(Shell("mpcenc --silent --overwrite --quality " + std::string(q) + " " + Extra + " " + Quote(Wav) +
-                        " " + Quote(Out),
-                    &log))
-      << log;
+  Shell("mpcenc --silent --overwrite --quality " + std::string(q) + " " + Extra + " " + Quote(Wav) + " " +
+        Quote(Out));
   return Out;
-}
-
-std::vector<int16_t> AsS16(const std::vector<uint8_t>& Bytes) {
-  std::vector<int16_t> s(Bytes.size() / 2);
-  if (!s.empty()) std::memcpy(s.data(), Bytes.data(), s.size() * 2);
-  return s;
 }
 
 std::vector<int16_t> DecodeWithMpcdec(const std::string& Mpc) {
   const std::string raw = Mpc + ".mpcdec.raw";
-  std::string log;
-  EXPECT_TRUE(Shell("mpcdec -r " + Quote(Mpc) + " " + Quote(raw), &log)) << log;
-  return AsS16(ReadFile(raw));
-}
-
-std::vector<int16_t> DecodeWithFfmpeg(const std::string& Mpc) {
-  const std::string raw = Mpc + ".ffmpeg.raw";
-  std::string log;
-  EXPECT_TRUE(Shell("ffmpeg -v error -y -i " + Quote(Mpc) + " -f s16le " + Quote(raw), &log)) << log;
-  return AsS16(ReadFile(raw));
+  Shell("mpcdec -r " + Quote(Mpc) + " " + Quote(raw));
+  return AsInt16(ReadFile(raw));
 }
 
 int64_t DeclaredLength(const std::string& Mpc) {
   std::string log;
-  Shell("mpcdec -i " + Quote(Mpc), &log);
+  RunOk("mpcdec -i " + Quote(Mpc), &log);
   // "length: 0:03 (145530 samples)"
   const size_t at = log.find("length: ");
   const size_t open = at == std::string::npos ? at : log.find('(', at);
@@ -146,20 +67,9 @@ Decoded DecodeWithOurs(const std::string& Mpc, uint32_t Bits, int64_t StartSampl
   in->SetEndSample(EndSample);
   out->SetInput(in);
   out->BlockSize = 10000;  // not a multiple of any frame size
-  d.Error = RunToEnd(*out);
+  d.Error = RunOutput(*out);
   d.Data = std::move(out->Data);
   return d;
-}
-
-std::string RunToEnd(TAuOutput& Out, int TimeoutMs) {
-  bool done = false;
-  Out.OnDone = [&done](TComponent*) { done = true; };
-  Out.Run();
-  const bool ended = PumpUntil([&done] { return done; }, TimeoutMs);
-  EXPECT_TRUE(ended) << "the run did not end";
-  if (!ended) Out.Stop(false);
-  Out.OnDone = nullptr;
-  return Out.ExceptionMessage();
 }
 
 std::string EncodeWithOurs(const std::string& Raw, const std::string& Out, int Bits, int Channels, int Rate,
@@ -174,7 +84,7 @@ std::string EncodeWithOurs(const std::string& Raw, const std::string& Out, int B
   out->SetQuality(Quality);
   if (Tags) out->SetAPEv2Tags(*Tags);
   out->SetInput(in);
-  return RunToEnd(*out);
+  return RunOutput(*out);
 }
 
 std::vector<uint8_t> MakeSV7(uint32_t Frames, uint32_t LastFrameSamples, bool Gapless, int RateIndex) {

@@ -1,41 +1,23 @@
 #pragma once
-// Helpers of the Musepack component tests: temporary folders, fixtures made with
-// sox and mpcenc, reference decodes by mpcdec and ffmpeg, and runs of the
-// components on the real worker thread.
-
-#include <gtest/gtest.h>
+// Helpers of the Musepack component tests: fixtures made with sox and mpcenc, reference
+// decodes by mpcdec, and runs of the components on the real worker thread.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "audio/codecs/mpc/TSL_MPC.h"
-#include "tests/audio/core/TestComponents.h"
+#include "platform/rtl/FileUtils.h"
+#include "tests/support/Files.h"
+#include "tests/support/Pcm.h"
+#include "tests/support/Pipeline.h"
+#include "tests/support/Tools.h"
 
 namespace MPCTests {
 
-class TempDir {
-public:
-  TempDir();
-  ~TempDir();
-  std::string Path(const std::string& Name) const { return FPath + "/" + Name; }
-
-private:
-  std::string FPath;
-};
-
-// Runs a shell command; false (with its output in Log) when it exits non-zero.
-bool Shell(const std::string& Command, std::string* Log = nullptr);
-// Fails the current test when a tool is not installed.
-void RequireTool(const std::string& Tool);
-std::string Quote(const std::string& S);
-
-std::vector<uint8_t> ReadFile(const std::string& Path);
-bool FileExists(const std::string& Path);
-
 // Raw PCM made by sox (8-bit unsigned, wider signed little-endian): a chord with a
 // different tone per channel, at the given peak level (1.0 = full scale).
-std::string MakeRaw(const TempDir& Dir, const std::string& Name, int Bits, int Channels, int Rate,
+std::string MakeRaw(const testsupport::TTempDir& Dir, const std::string& Name, int Bits, int Channels, int Rate,
                     double Seconds, double Level = 0.5);
 // The same PCM as a plain PCM WAV file (the only WAV layout mpcenc reads).
 std::string RawToWav(const std::string& Raw, int Bits, int Channels, int Rate);
@@ -45,12 +27,8 @@ std::string EncodeWithMpcenc(const std::string& Wav, const std::string& Out, dou
 
 // mpcdec's 16-bit output (raw, little-endian) of a Musepack file.
 std::vector<int16_t> DecodeWithMpcdec(const std::string& Mpc);
-// ffmpeg's 16-bit output of a Musepack file.
-std::vector<int16_t> DecodeWithFfmpeg(const std::string& Mpc);
 // The sample count mpcdec -i reports as the stream's length.
 int64_t DeclaredLength(const std::string& Mpc);
-
-std::vector<int16_t> AsS16(const std::vector<uint8_t>& Bytes);
 
 // Decodes a file with TMPCIn on the worker thread; Bits is OutBitsPerSample. The
 // input's stated format is checked against the delivery afterwards by the caller.
@@ -62,9 +40,6 @@ struct Decoded {
 };
 Decoded DecodeWithOurs(const std::string& Mpc, uint32_t Bits = 16, int64_t StartSample = 0,
                        int64_t EndSample = -1);
-
-// Runs an output on its worker thread until done; returns the run's error text.
-std::string RunToEnd(TAuOutput& Out, int TimeoutMs = 120000);
 
 // Encodes raw PCM with TMPCOut on the worker thread. DeclaredSize as TRawIn has it.
 std::string EncodeWithOurs(const std::string& Raw, const std::string& Out, int Bits, int Channels, int Rate,

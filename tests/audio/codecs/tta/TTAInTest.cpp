@@ -6,6 +6,7 @@
 
 #include "tests/audio/codecs/tta/TTAComponentTools.h"
 
+using namespace testsupport;
 using namespace TTAComp;
 
 namespace {
@@ -30,7 +31,7 @@ std::vector<uint8_t> Drain(TAuInput& In, uint32_t Request) {
 
 TEST(TTAInTest, FilesMadeByFfmpegDecodeBitExact) {
   RequireTools({"sox", "ffmpeg"});
-  TempDir dir;
+  TTempDir dir;
   struct F {
     int Bits, Channels, Rate;
   } formats[] = {{8, 1, 8000}, {8, 2, 44100}, {16, 1, 22050}, {16, 2, 44100},
@@ -39,7 +40,7 @@ TEST(TTAInTest, FilesMadeByFfmpegDecodeBitExact) {
     SCOPED_TRACE(std::to_string(f.Bits) + " bits, " + std::to_string(f.Channels) + " channels");
     const std::string raw = MakeRaw(dir, f.Bits, f.Channels, f.Rate, 1.61);
     const std::string tta = FfmpegEncode(dir, raw, f.Bits, f.Channels, f.Rate, "ffmpeg.tta");
-    const auto expected = ReadFileBytes(raw);
+    const auto expected = ReadFile(raw);
 
     TComponentPtr<TTTAIn> in(new TTTAIn(nullptr));
     EXPECT_TRUE(in->Seekable());
@@ -62,12 +63,12 @@ TEST(TTAInTest, FilesMadeByFfmpegDecodeBitExact) {
 
 TEST(TTAInTest, AUserStreamDecodesLikeTheFileAndLeavesNoTemporaryFile) {
   RequireTools({"sox", "ffmpeg"});
-  TempDir dir;
-  TempDir tmp;
+  TTempDir dir;
+  TTempDir tmp;
   TmpDirOverride over(tmp.Root());
   const std::string raw = MakeRaw(dir, 16, 2, 44100, 1.3);
   const std::string tta = FfmpegEncode(dir, raw, 16, 2, 44100, "s.tta");
-  const auto expected = ReadFileBytes(raw);
+  const auto expected = ReadFile(raw);
 
   const int fds = OpenDescriptors();
   {
@@ -94,16 +95,16 @@ TEST(TTAInTest, AUserStreamDecodesLikeTheFileAndLeavesNoTemporaryFile) {
 
 TEST(TTAInTest, LeadingId3v2TagIsSkippedAndTagsAreRead) {
   RequireTools({"sox", "ffmpeg", "id3v2"});
-  TempDir dir;
+  TTempDir dir;
   const std::string raw = MakeRaw(dir, 24, 2, 44100, 1.1);
   const std::string tta = FfmpegEncode(dir, raw, 24, 2, 44100, "tagged.tta");
   const std::string plain = FfmpegEncode(dir, raw, 24, 2, 44100, "plain.tta");
   // id3v2 writes an ID3v2 tag in front of the file and an ID3v1 block after it.
   std::string log;
-  ASSERT_TRUE(Shell("id3v2 -a 'Some Artist' -t 'A Title' -A 'An Album' -y 2004 " + Quote(tta), &log)) << log;
-  const auto file = ReadFileBytes(tta);
+  ASSERT_TRUE(RunOk("id3v2 -a 'Some Artist' -t 'A Title' -A 'An Album' -y 2004 " + Quote(tta), &log)) << log;
+  const auto file = ReadFile(tta);
   ASSERT_EQ(std::string(file.begin(), file.begin() + 3), "ID3");
-  const auto expected = ReadFileBytes(raw);
+  const auto expected = ReadFile(raw);
 
   TComponentPtr<TTTAIn> in(new TTTAIn(nullptr));
   in->SetFileName(tta);
@@ -125,11 +126,11 @@ TEST(TTAInTest, LeadingId3v2TagIsSkippedAndTagsAreRead) {
 
 TEST(TTAInTest, MalformedFilesFailCleanly) {
   RequireTools({"sox", "ffmpeg"});
-  TempDir dir;
+  TTempDir dir;
   const std::string raw = MakeRaw(dir, 16, 2, 44100, 2.5);
   const std::string tta = FfmpegEncode(dir, raw, 16, 2, 44100, "good.tta");
-  const auto good = ReadFileBytes(tta);
-  const auto expected = ReadFileBytes(raw);
+  const auto good = ReadFile(tta);
+  const auto expected = ReadFile(raw);
   ASSERT_GT(good.size(), 20000u);
 
   auto openMessage = [](const std::string& name) {
@@ -148,28 +149,28 @@ TEST(TTAInTest, MalformedFilesFailCleanly) {
     SCOPED_TRACE("not a TTA file");
     std::vector<uint8_t> junk(5000);
     for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(i * 7 + 3);
-    WriteFileBytes(dir.Path("junk.tta"), junk);
+    WriteFile(dir.Path("junk.tta"), junk);
     EXPECT_NE(openMessage(dir.Path("junk.tta")), "opened");
-    WriteFileBytes(dir.Path("empty.tta"), {});
+    WriteFile(dir.Path("empty.tta"), std::vector<uint8_t>());
     EXPECT_NE(openMessage(dir.Path("empty.tta")), "opened");
     EXPECT_EQ(openMessage(dir.Path("missing.tta")), "Unable to open file for input!");
   }
   {
     SCOPED_TRACE("only the header survives");
-    WriteFileBytes(dir.Path("head.tta"), std::vector<uint8_t>(good.begin(), good.begin() + 22));
+    WriteFile(dir.Path("head.tta"), std::vector<uint8_t>(good.begin(), good.begin() + 22));
     EXPECT_NE(openMessage(dir.Path("head.tta")), "opened");
   }
   {
     SCOPED_TRACE("an ID3v2 header that claims more than the file holds");
-    std::vector<uint8_t> f = {'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F};
-    f.insert(f.end(), good.begin(), good.end());
-    WriteFileBytes(dir.Path("badtag.tta"), f);
+    std::vector<uint8_t> f = good;
+    f.insert(f.begin(), {'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F});
+    WriteFile(dir.Path("badtag.tta"), f);
     EXPECT_EQ(openMessage(dir.Path("badtag.tta")), "Broken or unsupported Id3v2 tags was found!");
   }
   // Files whose header is fine but whose audio is not: the run ends with an error,
   // after delivering only correct audio.
   auto runMessage = [&](const std::vector<uint8_t>& bytes, const std::string& name) {
-    WriteFileBytes(dir.Path(name), bytes);
+    WriteFile(dir.Path(name), bytes);
     TComponentPtr<TTTAIn> in(new TTTAIn(nullptr));
     in->SetFileName(dir.Path(name));
     EXPECT_TRUE(in->Valid());

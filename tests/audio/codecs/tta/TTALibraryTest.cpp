@@ -7,6 +7,7 @@
 
 #include "tests/audio/codecs/tta/TTAComponentTools.h"
 
+using namespace testsupport;
 using namespace TTAComp;
 
 namespace {
@@ -37,17 +38,17 @@ std::string OpenMessage(const std::string& File) {
   return "opened";
 }
 
-std::string EncodeMessage(const TempDir& Dir) {
+std::string EncodeMessage(const TTempDir& Dir) {
   const std::string raw = Dir.Path("in.raw");
-  WriteFileBytes(raw, std::vector<uint8_t>(8000, 0x22));
+  WriteFile(raw, std::vector<uint8_t>(8000, 0x22));
   return EncodeRaw(raw, 16, 2, 44100, Dir.Path("out.tta"));
 }
 
 }  // namespace
 
 TEST_F(TTALibraryTest, AMissingLibraryIsNamedByTheFileTried) {
-  TempDir dir;
-  WriteFileBytes(dir.Path("x.tta"), std::vector<uint8_t>(100, 0));
+  TTempDir dir;
+  WriteFile(dir.Path("x.tta"), std::vector<uint8_t>(100, 0));
   PointAt("libsonvix-no-tta.so");
   EXPECT_EQ(OpenMessage(dir.Path("x.tta")), "EAuException: libsonvix-no-tta.so library could not be loaded.");
   EXPECT_EQ(EncodeMessage(dir), "libsonvix-no-tta.so library could not be loaded.");
@@ -56,8 +57,8 @@ TEST_F(TTALibraryTest, AMissingLibraryIsNamedByTheFileTried) {
 }
 
 TEST_F(TTALibraryTest, AMissingEntryPointIsNamedByItsLabel) {
-  TempDir dir;
-  WriteFileBytes(dir.Path("x.tta"), std::vector<uint8_t>(100, 0));
+  TTempDir dir;
+  WriteFile(dir.Path("x.tta"), std::vector<uint8_t>(100, 0));
   // A library that loads but has none of the entry points.
   PointAt("libm.so.6");
   EXPECT_EQ(OpenMessage(dir.Path("x.tta")),
@@ -66,8 +67,8 @@ TEST_F(TTALibraryTest, AMissingEntryPointIsNamedByItsLabel) {
 }
 
 TEST_F(TTALibraryTest, TheWrapperRefusesToWorkWithoutTheLibrary) {
-  TempDir dir;
-  WriteFileBytes(dir.Path("x.tta"), std::vector<uint8_t>(100, 0));
+  TTempDir dir;
+  WriteFile(dir.Path("x.tta"), std::vector<uint8_t>(100, 0));
   const int fd = open(dir.Path("x.tta").c_str(), O_RDWR);
   ASSERT_GE(fd, 0);
   TTALibrary().Unload();

@@ -6,15 +6,10 @@
 
 #include "tests/audio/codecs/vorbis/VorbisTestSupport.h"
 
+using namespace testsupport;
 using namespace vorbistest;
 
 namespace {
-
-std::vector<uint8_t> Slice(const std::vector<uint8_t>& V, int64_t From, int64_t To) {
-  From = std::clamp<int64_t>(From, 0, static_cast<int64_t>(V.size()));
-  To = std::clamp<int64_t>(To, From, static_cast<int64_t>(V.size()));
-  return std::vector<uint8_t>(V.begin() + From, V.begin() + To);
-}
 
 // A stream that cannot seek, as a pipe would be.
 class TUnseekableVorbisIn : public TVorbisIn {
@@ -133,11 +128,11 @@ TEST(VorbisIn, SeeksLandOnTheReferenceSamples) {
   for (const int64_t start : {int64_t(1), int64_t(1023), int64_t(4096), int64_t(44101), total - 1}) {
     SCOPED_TRACE(start);
     in->SetStartSample(start);
-    EXPECT_TRUE(ReadAll(*in, 5000) == Slice(ref, start * frame, total * frame));
+    EXPECT_TRUE(ReadAll(*in, 5000) == ByteRange(ref, start * frame, total * frame));
   }
   in->SetStartSample(3000);
   in->SetEndSample(9000);
-  EXPECT_TRUE(ReadAll(*in) == Slice(ref, 3000 * frame, 9001 * frame));
+  EXPECT_TRUE(ReadAll(*in) == ByteRange(ref, 3000 * frame, 9001 * frame));
 
   in->Init();
   std::vector<uint8_t> part(20000 * frame);
@@ -148,14 +143,14 @@ TEST(VorbisIn, SeeksLandOnTheReferenceSamples) {
     ASSERT_TRUE(in->Seek(to));
     std::vector<uint8_t> got(2000 * frame);
     got.resize(in->FillBuffer(got.data(), static_cast<uint32_t>(got.size()), eof));
-    EXPECT_TRUE(got == Slice(ref, to * frame, (to + 2000) * frame));
+    EXPECT_TRUE(got == ByteRange(ref, to * frame, (to + 2000) * frame));
   }
   // After the end was reached, a seek back reads again.
   EXPECT_TRUE(eof);
   ASSERT_TRUE(in->Seek(100));
   std::vector<uint8_t> again(100 * frame);
   again.resize(in->FillBuffer(again.data(), static_cast<uint32_t>(again.size()), eof));
-  EXPECT_TRUE(again == Slice(ref, 100 * frame, 200 * frame));
+  EXPECT_TRUE(again == ByteRange(ref, 100 * frame, 200 * frame));
   in->Flush();
 }
 

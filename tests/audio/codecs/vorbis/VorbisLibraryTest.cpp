@@ -5,35 +5,8 @@
 
 #include "tests/audio/codecs/vorbis/VorbisTestSupport.h"
 
+using namespace testsupport;
 using namespace vorbistest;
-
-namespace {
-
-// Points a library at another file for one test and back afterwards.
-struct TLibraryName {
-  TLibraryName(TCodecLibrary& Lib, const std::string& Name) : FLib(Lib), FOld(Lib.FileName()) {
-    FLib.Unload();
-    FLib.SetFileName(Name);
-  }
-  ~TLibraryName() {
-    FLib.Unload();
-    FLib.SetFileName(FOld);
-  }
-  TCodecLibrary& FLib;
-  std::string FOld;
-};
-
-std::string InitError(TVorbisIn& In) {
-  try {
-    In.Init();
-    In.Flush();
-  } catch (const EAuException& E) {
-    return E.what();
-  }
-  return "";
-}
-
-}  // namespace
 
 TEST(VorbisLibrary, MissingLibrariesAreNamedInCheckingOrder) {
   const std::string raw = MakeRaw("lib.raw", 16, 2, 44100, 0.2);

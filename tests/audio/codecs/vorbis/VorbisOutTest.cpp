@@ -7,6 +7,7 @@
 
 #include "tests/audio/codecs/vorbis/VorbisTestSupport.h"
 
+using namespace testsupport;
 using namespace vorbistest;
 
 namespace {
@@ -23,7 +24,7 @@ class VorbisRoundTrip : public testing::TestWithParam<TFormat> {};
 // ogginfo must accept the file without a warning.
 void ExpectCleanOgginfo(const std::string& File) {
   std::string out;
-  EXPECT_EQ(ShellRc("ogginfo '" + File + "'", &out), 0) << out;
+  EXPECT_TRUE(RunOk("ogginfo '" + File + "'", &out)) << out;
   EXPECT_EQ(out.find("WARNING"), std::string::npos) << out;
   EXPECT_EQ(out.find("ERROR"), std::string::npos) << out;
 }

@@ -3,26 +3,29 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "audio/codecs/wavpack/TSL_WavPack.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/SysUtils.h"
-#include "tests/audio/codecs/wavpack/CodecTestTools.h"
+#include "tests/support/Files.h"
+#include "tests/support/Pipeline.h"
+#include "tests/support/Tools.h"
 
-using namespace CodecTests;
+using namespace testsupport;
 
 namespace {
 
 std::string Pack(const std::string& Wav, const std::string& Wv, const std::string& Options = "") {
   std::string log;
-  EXPECT_EQ(Shell("wavpack -q -y " + Options + " " + Quote(Wav) + " -o " + Quote(Wv), &log, true), 0) << log;
+  EXPECT_TRUE(RunOk("wavpack -q -y " + Options + " " + Quote(Wav) + " -o " + Quote(Wv), &log)) << log;
   return Wv;
 }
 
-std::vector<uint8_t> Unpack(const TempDir& Dir, const std::string& Wv, const std::string& Options = "") {
+std::vector<uint8_t> Unpack(const TTempDir& Dir, const std::string& Wv, const std::string& Options = "") {
   const std::string raw = Dir.Path("ref.raw");
   std::string log;
-  EXPECT_EQ(Shell("wvunpack -q -y -r " + Options + " " + Quote(Wv) + " -o " + Quote(raw), &log, true), 0) << log;
+  EXPECT_TRUE(RunOk("wvunpack -q -y -r " + Options + " " + Quote(Wv) + " -o " + Quote(raw), &log)) << log;
   auto d = ReadFile(raw);
   DeleteFile(raw);
   return d;
@@ -51,7 +54,7 @@ std::vector<uint8_t> FloatsToInt32(const std::vector<uint8_t>& Floats) {
 
 TEST(WavPackInTest, FilesOfEveryWidthReadBitExact) {
   RequireTools({"sox", "wavpack", "wvunpack"});
-  TempDir dir;
+  TTempDir dir;
   struct TCase {
     int Bits, Channels;
     const char* Options;
@@ -73,12 +76,11 @@ TEST(WavPackInTest, FilesOfEveryWidthReadBitExact) {
 
 TEST(WavPackInTest, FloatFilesBecomeScaled32BitIntegers) {
   RequireTools({"sox", "wavpack", "wvunpack"});
-  TempDir dir;
+  TTempDir dir;
   const std::string wav = MakeSource(dir, "src", 32, 2, 44100, 1.0, true);
   // Full scale and beyond, to see the clipping: +1.0 is the largest value.
-  ASSERT_EQ(Shell("sox -D -n -r 44100 -b 32 -e floating-point -c 2 " + Quote(dir.Path("loud.wav")) +
-                " synth 0.2 square 441 gain 6"),
-            0);
+  ASSERT_TRUE(RunOk("sox -D -n -r 44100 -b 32 -e floating-point -c 2 " + Quote(dir.Path("loud.wav")) +
+                    " synth 0.2 square 441 gain 6"));
   for (const std::string name : {"src", "loud"}) {
     SCOPED_TRACE(name);
     const std::string wv = Pack(dir.Path(name + ".wav"), dir.Path(name + ".wv"));
@@ -95,7 +97,7 @@ TEST(WavPackInTest, FloatFilesBecomeScaled32BitIntegers) {
 
 TEST(WavPackInTest, FloatFilesOfAnotherScaleAreNormalised) {
   RequireTools({"wvunpack"});
-  TempDir dir;
+  TTempDir dir;
   ASSERT_TRUE(LoadWavpackLibrary());
   // Floats in +/-32768 (exponent 142), as some programs write them.
   const std::string wv = dir.Path("scaled.wv");
@@ -131,7 +133,7 @@ TEST(WavPackInTest, FloatFilesOfAnotherScaleAreNormalised) {
 
 TEST(WavPackInTest, OddWidthsAreDeliveredInWholeBytes) {
   RequireTools({"sox", "wavpack", "wvunpack"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "s24", 24, 2, 44100, 0.7);
   // A plain PCM WAV that declares 20 valid bits in 3-byte samples.
   std::vector<uint8_t> raw = ReadFile(dir.Path("s24.raw"));
@@ -140,7 +142,9 @@ TEST(WavPackInTest, OddWidthsAreDeliveredInWholeBytes) {
   auto put = [&](uint32_t v, int n) {
     for (int i = 0; i < n; ++i) wav.push_back(uint8_t(v >> (8 * i)));
   };
-  auto tag = [&](const char* t) { wav.insert(wav.end(), t, t + 4); };
+  auto tag = [&](const char* t) {
+    for (int i = 0; i < 4; ++i) wav.push_back(uint8_t(t[i]));
+  };
   tag("RIFF"), put(uint32_t(36 + raw.size()), 4), tag("WAVE"), tag("fmt "), put(16, 4);
   put(1, 2), put(2, 2), put(44100, 4), put(44100 * 6, 4), put(6, 2), put(20, 2);
   tag("data"), put(uint32_t(raw.size()), 4);
@@ -148,7 +152,7 @@ TEST(WavPackInTest, OddWidthsAreDeliveredInWholeBytes) {
   WriteFile(dir.Path("s20.wav"), wav);
   const std::string wv = Pack(dir.Path("s20.wav"), dir.Path("s20.wv"));
   std::string info;
-  Shell("wvunpack -s " + Quote(wv), &info, true);
+  RunOk("wvunpack -s " + Quote(wv), &info);
   ASSERT_NE(info.find("20-bit"), std::string::npos) << info;
   auto in = Open(wv);
   ASSERT_TRUE(in->Valid());
@@ -158,7 +162,7 @@ TEST(WavPackInTest, OddWidthsAreDeliveredInWholeBytes) {
 
 TEST(WavPackInTest, HybridFilesUseTheirCorrectionFile) {
   RequireTools({"sox", "wavpack", "wvunpack"});
-  TempDir dir;
+  TTempDir dir;
   const std::string wav = MakeSource(dir, "src", 16, 2, 44100, 1.5);
   const std::string wv = Pack(wav, dir.Path("h.wv"), "-b320 -c");
   ASSERT_TRUE(FileExists(dir.Path("h.wvc")));
@@ -188,7 +192,7 @@ TEST(WavPackInTest, HybridFilesUseTheirCorrectionFile) {
 
 TEST(WavPackInTest, RangesAndSeeksMatchTheReferenceSlice) {
   RequireTools({"sox", "wavpack"});
-  TempDir dir;
+  TTempDir dir;
   const std::string wv = Pack(MakeSource(dir, "src", 24, 2, 44100, 3.0), dir.Path("r.wv"));
   const std::vector<uint8_t> src = ReadFile(dir.Path("src.raw"));
   const size_t frame = 6;
@@ -229,7 +233,7 @@ TEST(WavPackInTest, RangesAndSeeksMatchTheReferenceSlice) {
 
 TEST(WavPackInTest, ApeTagItemsFillTheApeSet) {
   RequireTools({"sox", "wavpack"});
-  TempDir dir;
+  TTempDir dir;
   const std::string wv = Pack(MakeSource(dir, "src", 16, 2, 44100, 0.3), dir.Path("t.wv"),
                               "-w \"Title=Grüße, 東京\" -w Artist=Someone -w Album=Record -w Year=2003 "
                               "-w Track=4/12 -w Genre=Jazz -w Comment=Fine");
@@ -248,9 +252,9 @@ TEST(WavPackInTest, ApeTagItemsFillTheApeSet) {
 
 TEST(WavPackInTest, AnId3v1BlockFillsTheId3v1Set) {
   RequireTools({"sox", "wavpack", "id3v2"});
-  TempDir dir;
+  TTempDir dir;
   const std::string wv = Pack(MakeSource(dir, "src", 16, 2, 44100, 0.3), dir.Path("i.wv"));
-  ASSERT_EQ(Shell("id3v2 -1 -t Tïtle -a Artist -A Album -y 2001 -c Comment -T 5 -g 17 " + Quote(wv)), 0);
+  ASSERT_TRUE(RunOk("id3v2 -1 -t Tïtle -a Artist -A Album -y 2001 -c Comment -T 5 -g 17 " + Quote(wv)));
   auto in = Open(wv);
   ASSERT_TRUE(in->Valid());
   const TId3v1Tags& t = *in->Id3v1Tags();
@@ -272,7 +276,7 @@ TEST(WavPackInTest, AnId3v1BlockFillsTheId3v1Set) {
 
 TEST(WavPackInTest, DamagedFilesAreRejectedOrEndEarlyWithoutHarm) {
   RequireTools({"sox", "wavpack"});
-  TempDir dir;
+  TTempDir dir;
   std::vector<uint8_t> junk(5000);
   for (size_t i = 0; i < junk.size(); ++i) junk[i] = uint8_t(i * 7919 >> 3);
   WriteFile(dir.Path("junk.wv"), junk);

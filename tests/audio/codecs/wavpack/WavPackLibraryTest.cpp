@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "audio/codecs/wavpack/TSL_WavPack.h"
-#include "tests/audio/codecs/wavpack/CodecTestTools.h"
+#include "tests/support/Files.h"
+#include "tests/support/Pipeline.h"
+#include "tests/support/Tools.h"
 
-using namespace CodecTests;
+using namespace testsupport;
 
 namespace {
 
@@ -24,7 +26,7 @@ protected:
 
 TEST_F(WavPackLibraryTest, MissingLibraryIsReportedByBothComponents) {
   RequireTools({"sox"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "src", 16, 2, 44100, 0.2);
   UseLibrary("libsonvix-no-wavpack.so.1");
 
@@ -57,7 +59,7 @@ TEST_F(WavPackLibraryTest, MissingLibraryIsReportedByBothComponents) {
 
 TEST_F(WavPackLibraryTest, MissingEntryPointsAreNamed) {
   RequireTools({"sox"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "src", 16, 2, 44100, 0.2);
   UseLibrary("libm.so.6");  // loads, but has none of the entry points
   TComponentPtr<TRawIn> raw(new TRawIn(nullptr));

@@ -4,9 +4,12 @@
 
 #include "audio/codecs/wavpack/TSL_WavPack.h"
 #include "platform/rtl/FileUtils.h"
-#include "tests/audio/codecs/wavpack/CodecTestTools.h"
+#include "tests/support/Files.h"
+#include "tests/support/Pcm.h"
+#include "tests/support/Pipeline.h"
+#include "tests/support/Tools.h"
 
-using namespace CodecTests;
+using namespace testsupport;
 
 namespace {
 
@@ -38,23 +41,23 @@ std::string Encode(const std::string& Raw, const std::string& Wv, int Bits, int 
 }
 
 // wvunpack's raw decode of a file (with its correction file when it is beside it).
-std::vector<uint8_t> Unpack(const TempDir& Dir, const std::string& Wv, std::string* Log = nullptr) {
+std::vector<uint8_t> Unpack(const TTempDir& Dir, const std::string& Wv, std::string* Log = nullptr) {
   const std::string raw = Dir.Path("unpacked.raw");
   std::string log;
-  EXPECT_EQ(Shell("wvunpack -y -r " + Quote(Wv) + " -o " + Quote(raw), &log, true), 0) << log;
+  EXPECT_TRUE(RunOk("wvunpack -y -r " + Quote(Wv) + " -o " + Quote(raw), &log)) << log;
   if (Log) *Log = log;
   auto d = ReadFile(raw);
   DeleteFile(raw);
   return d;
 }
 
-bool Verifies(const std::string& Wv, std::string* Log = nullptr) { return Shell("wvunpack -v " + Quote(Wv), Log, true) == 0; }
+bool Verifies(const std::string& Wv, std::string* Log = nullptr) { return RunOk("wvunpack -v " + Quote(Wv), Log); }
 
 }  // namespace
 
 TEST(WavPackOutTest, LosslessAtEveryWidthAndLevelDecodesBitExact) {
   RequireTools({"sox", "wvunpack"});
-  TempDir dir;
+  TTempDir dir;
   struct TCase {
     int Bits, Channels;
     TWVCompressionLevel Level;
@@ -75,7 +78,7 @@ TEST(WavPackOutTest, LosslessAtEveryWidthAndLevelDecodesBitExact) {
     EXPECT_TRUE(Verifies(wv, &log)) << log;
     EXPECT_EQ(Unpack(dir, wv), ReadFile(dir.Path("src.raw")));
     std::string info;
-    Shell("wvunpack -s " + Quote(wv), &info, true);
+    RunOk("wvunpack -s " + Quote(wv), &info);
     EXPECT_NE(info.find(std::to_string(c.Bits) + "-bit"), std::string::npos) << info;
     const char* modes[] = {"lossless, fast", "lossless, high", "lossless, very high"};
     EXPECT_NE(info.find(modes[c.Level]), std::string::npos) << info;
@@ -85,7 +88,7 @@ TEST(WavPackOutTest, LosslessAtEveryWidthAndLevelDecodesBitExact) {
 
 TEST(WavPackOutTest, HybridWritesACorrectionFileThatRestoresEveryBit) {
   RequireTools({"sox", "wvunpack"});
-  TempDir dir;
+  TTempDir dir;
   for (float rate : {256.0f, 0.0f}) {  // 0 asks the library for its lowest rate
     SCOPED_TRACE(rate);
     MakeSource(dir, "src", 16, 2, 44100, 2.0);
@@ -99,7 +102,7 @@ TEST(WavPackOutTest, HybridWritesACorrectionFileThatRestoresEveryBit) {
     std::string log;
     EXPECT_TRUE(Verifies(wv, &log)) << log;
     std::string info;
-    Shell("wvunpack -s " + Quote(wv), &info, true);
+    RunOk("wvunpack -s " + Quote(wv), &info);
     EXPECT_NE(info.find("hybrid lossless"), std::string::npos) << info;
     EXPECT_EQ(Unpack(dir, wv), src);
     // The main file alone is the lossy part: same length, close to the source, not equal.
@@ -109,14 +112,14 @@ TEST(WavPackOutTest, HybridWritesACorrectionFileThatRestoresEveryBit) {
     const std::vector<uint8_t> lossy = Unpack(dir, wv);
     ASSERT_EQ(lossy.size(), src.size());
     EXPECT_NE(lossy, src);
-    EXPECT_GT(BestCorrelation(Channel16(src, 2, 0), Channel16(lossy, 2, 0), 0), 0.98);
+    EXPECT_GT(BestCorrelation(ChannelSamples(src, 16, 2, 0), ChannelSamples(lossy, 16, 2, 0), 0), 0.98);
     DeleteFile(dir.Path("aside.wvc"));
   }
 }
 
 TEST(WavPackOutTest, SampleCountIsPutRightWhenTheInputSizeWasUnknownOrWrong) {
   RequireTools({"sox", "wvunpack"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "src", 24, 2, 48000, 1.3);
   const std::vector<uint8_t> src = ReadFile(dir.Path("src.raw"));
   const uint32_t frames = uint32_t(src.size() / 6);
@@ -132,9 +135,9 @@ TEST(WavPackOutTest, SampleCountIsPutRightWhenTheInputSizeWasUnknownOrWrong) {
     const std::vector<uint8_t> file = ReadFile(wv);
     ASSERT_GT(file.size(), 32u);
     EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "wvpk");
-    EXPECT_EQ(LE32(file, 12), frames);
+    EXPECT_EQ(Le32(file, 12), frames);
     if (o.Hybrid) {
-      EXPECT_EQ(LE32(ReadFile(dir.Path("n.wvc")), 12), frames);
+      EXPECT_EQ(Le32(ReadFile(dir.Path("n.wvc")), 12), frames);
     }
     std::string log;
     EXPECT_TRUE(Verifies(wv, &log)) << log;
@@ -144,7 +147,7 @@ TEST(WavPackOutTest, SampleCountIsPutRightWhenTheInputSizeWasUnknownOrWrong) {
 
 TEST(WavPackOutTest, TagItemsAreWrittenAsApev2) {
   RequireTools({"sox", "wvunpack"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "src", 16, 2, 44100, 0.5);
   TAPEv2Tags tags;
   tags.SetTitle(u"Grüße aus Köln");
@@ -154,7 +157,7 @@ TEST(WavPackOutTest, TagItemsAreWrittenAsApev2) {
   const std::string wv = dir.Path("t.wv");
   ASSERT_EQ(Encode(dir.Path("src.raw"), wv, 16, 2, 44100, {}, &tags), "");
   std::string ss;
-  ASSERT_EQ(Shell("wvunpack -ss " + Quote(wv), &ss, true), 0);
+  ASSERT_TRUE(RunOk("wvunpack -ss " + Quote(wv), &ss));
   EXPECT_NE(ss.find("APEv2 tag items:   4"), std::string::npos) << ss;
   EXPECT_NE(ss.find("Title:             Grüße aus Köln"), std::string::npos) << ss;
   EXPECT_NE(ss.find("Artist:            Артист"), std::string::npos) << ss;
@@ -164,13 +167,13 @@ TEST(WavPackOutTest, TagItemsAreWrittenAsApev2) {
 
   // No tag at all for an empty set.
   ASSERT_EQ(Encode(dir.Path("src.raw"), wv, 16, 2, 44100, {}), "");
-  Shell("wvunpack -ss " + Quote(wv), &ss, true);
+  RunOk("wvunpack -ss " + Quote(wv), &ss);
   EXPECT_EQ(ss.find("APEv2"), std::string::npos) << ss;
 }
 
 TEST(WavPackOutTest, StreamsOfTheCallerAreWrittenAndKept) {
   RequireTools({"sox", "wvunpack"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "src", 16, 1, 22050, 1.0);
   TMemoryStream main, correction;
   {
@@ -193,7 +196,7 @@ TEST(WavPackOutTest, StreamsOfTheCallerAreWrittenAndKept) {
 
 TEST(WavPackOutTest, FailuresEndTheRunWithAMessage) {
   RequireTools({"sox"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "src", 16, 2, 44100, 0.5);
   TComponentPtr<TRawIn> in(new TRawIn(nullptr, 16, 2, 44100));
   in->SetFileName(dir.Path("src.raw"));
@@ -210,7 +213,7 @@ TEST(WavPackOutTest, FailuresEndTheRunWithAMessage) {
   out->SetInput(in.get());
 
   // A destination that takes no bytes (a full disk) is an error, not a finished file.
-  CodecTests::TFullStream full;
+  TZeroWriteStream full;
   out->SetStream(&full);
   EXPECT_EQ(RunOutput(*out).rfind("Wavpack file write failed!", 0), 0u) << out->ExceptionMessage();
   EXPECT_FALSE(in->Busy());
@@ -218,7 +221,7 @@ TEST(WavPackOutTest, FailuresEndTheRunWithAMessage) {
 
 TEST(WavPackOutTest, StoppedRunLeavesAValidFileOfWhatWasRead) {
   RequireTools({"sox", "wvunpack"});
-  TempDir dir;
+  TTempDir dir;
   MakeSource(dir, "src", 16, 2, 44100, 30.0);
   const std::vector<uint8_t> src = ReadFile(dir.Path("src.raw"));
   TComponentPtr<TRawIn> in(new TRawIn(nullptr, 16, 2, 44100));
@@ -237,5 +240,5 @@ TEST(WavPackOutTest, StoppedRunLeavesAValidFileOfWhatWasRead) {
   ASSERT_GT(got.size(), 0u);
   ASSERT_LT(got.size(), src.size());
   EXPECT_TRUE(std::equal(got.begin(), got.end(), src.begin()));
-  EXPECT_EQ(LE32(ReadFile(wv), 12), got.size() / 4);  // the header tells the real length
+  EXPECT_EQ(Le32(ReadFile(wv), 12), got.size() / 4);  // the header tells the real length
 }

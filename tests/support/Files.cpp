@@ -1,0 +1,70 @@
+#include "tests/support/Files.h"
+
+#include <errno.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "platform/rtl/FileUtils.h"
+
+namespace testsupport {
+
+namespace {
+
+// Named after the test program, so that a folder left by a killed run tells whose it is.
+std::string MakeFolder() {
+  std::string pattern = GetTempDirectory() + "sonvix-" + program_invocation_short_name + "-XXXXXX";
+  if (!mkdtemp(pattern.data()))
+    throw std::runtime_error("cannot make a temporary folder " + pattern + ": " + std::strerror(errno));
+  return pattern;
+}
+
+}  // namespace
+
+TTempDir::TTempDir() : FPath(MakeFolder()) {}
+
+TTempDir::~TTempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(FPath, ec);
+}
+
+std::set<std::string> TTempDir::Entries() const {
+  std::set<std::string> r;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(FPath, ec)) r.insert(e.path().filename().string());
+  return r;
+}
+
+const std::string& ProcessTempDir() {
+  static const TTempDir dir;
+  static const std::string path = dir.Root() + "/";
+  return path;
+}
+
+std::string TempPath(const std::string& Name) { return ProcessTempDir() + Name; }
+
+std::vector<uint8_t> ReadFile(const std::string& Path) {
+  std::ifstream f(Path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
+}
+
+std::string ReadFileAsString(const std::string& Path) {
+  std::ifstream f(Path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+void WriteFile(const std::string& Path, const std::vector<uint8_t>& Bytes) {
+  std::ofstream f(Path, std::ios::binary | std::ios::trunc);
+  f.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+}
+
+void WriteFile(const std::string& Path, const std::string& Bytes) {
+  std::ofstream f(Path, std::ios::binary | std::ios::trunc);
+  f.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+}
+
+}  // namespace testsupport

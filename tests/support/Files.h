@@ -1,0 +1,43 @@
+#pragma once
+// Temporary folders and whole-file reads and writes for the tests.
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder under the system's temporary folder, removed with its content. A
+// folder that cannot be made throws, which fails the test.
+class TTempDir {
+public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+
+  const std::string& Root() const { return FPath; }
+  std::string Path(const std::string& Name) const { return FPath + "/" + Name; }
+  std::string operator/(const std::string& Name) const { return Path(Name); }
+  // Names in the folder.
+  std::set<std::string> Entries() const;
+
+private:
+  std::string FPath;
+};
+
+// A folder for the whole test process, made on first use and removed when the process
+// ends; the name ends with a slash.
+const std::string& ProcessTempDir();
+// Name in the process's folder.
+std::string TempPath(const std::string& Name);
+
+// A file's bytes; nothing when it cannot be read.
+std::vector<uint8_t> ReadFile(const std::string& Path);
+std::string ReadFileAsString(const std::string& Path);
+// Creates or replaces a file.
+void WriteFile(const std::string& Path, const std::vector<uint8_t>& Bytes);
+void WriteFile(const std::string& Path, const std::string& Bytes);
+
+}  // namespace testsupport
