@@ -71,7 +71,7 @@ TEST(AVIInTest, RangesLandOnTheExactSample) {
       in->SetStartSample(start);
       in->SetEndSample(start + 2999);
       const TRead r = ReadAll(*in, 1000);
-      const auto want = Slice(ref, static_cast<size_t>(start * frame), static_cast<size_t>(3000 * frame));
+      const auto want = ByteRange(ref, start * frame, (start + 3000) * frame);
       EXPECT_EQ(r.Size, static_cast<int64_t>(want.size()));
       EXPECT_TRUE(r.Data == want);
     }
@@ -84,7 +84,7 @@ TEST(AVIInTest, RangesLandOnTheExactSample) {
     const uint32_t n = in->CopyData(buf.data(), 8000);
     in->Flush();
     buf.resize(n);
-    EXPECT_TRUE(buf == Slice(ref, 500 * frame, n));
+    EXPECT_TRUE(buf == ByteRange(ref, 500 * frame, 500 * frame + int64_t(n)));
   }
 }
 
@@ -125,7 +125,7 @@ TEST(AVIInTest, FilesWithoutAudioOrNotAviAreNotValid) {
   // A cut file reads what is there, and no more than it tells.
   const auto whole = ReadFile(MakeAvi("pcm_s16le", 22050, 2));
   const std::string cut = TempPath("cut.avi");
-  WriteFile(cut, Slice(whole, 0, whole.size() / 2));
+  WriteFile(cut, ByteRange(whole, 0, int64_t(whole.size() / 2)));
   in->SetFileName(cut);
   const TRead r = ReadAll(*in);
   ASSERT_TRUE(r.Valid);

@@ -63,7 +63,7 @@ TEST(MP3InTest, RangesLandOnTheExactSample) {
       in->SetStartSample(start);
       in->SetEndSample(start + 4000);
       const TRead r = ReadAll(*in);
-      const auto want = Slice(ref, static_cast<size_t>(start * 4), 4001 * 4);
+      const auto want = ByteRange(ref, start * 4, (start + 4001) * 4);
       EXPECT_EQ(r.Size, static_cast<int64_t>(want.size()));
       EXPECT_TRUE(r.Data == want);
     }

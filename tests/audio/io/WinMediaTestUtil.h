@@ -1,21 +1,27 @@
 #pragma once
-// Fixtures, tool runs and reads shared by the Windows Media, MP3 and AVI tests.
+// Fixtures and reads shared by the Windows Media, MP3 and AVI tests, over the common
+// test support.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "audio/core/TSL_Classes.h"
+#include "tests/support/Files.h"
+#include "tests/support/Pcm.h"
+#include "tests/support/Pipeline.h"
+#include "tests/support/Tools.h"
 
 namespace wmtest {
 
-// A folder for this test process, removed when it ends.
-std::string TempPath(const std::string& Name);
-// Runs a shell command and returns its standard output; the test fails when the
-// command fails (also when the tool is missing).
-std::string Shell(const std::string& Command);
-std::vector<uint8_t> ReadFile(const std::string& Path);
-void WriteFile(const std::string& Path, const std::vector<uint8_t>& Bytes);
+using testsupport::AsInt16;
+using testsupport::ByteRange;
+using testsupport::Correlation;
+using testsupport::ReadFile;
+using testsupport::RunOutput;
+using testsupport::Shell;
+using testsupport::TempPath;
+using testsupport::WriteFile;
 
 // A 16-bit source made by sox: a different sweep per channel.
 std::string MakeSource(const std::string& Name, int Rate, int Channels, double Seconds, int Bits = 16);
@@ -35,13 +41,5 @@ struct TRead {
   std::string Error;
 };
 TRead ReadAll(TAuFileIn& In, uint32_t Request = 8192);
-
-// Runs Out on its worker until done (pumping the main thread); returns its error text.
-std::string RunOutput(TAuOutput& Out, int TimeoutMs = 60000);
-
-std::vector<int16_t> AsInt16(const std::vector<uint8_t>& Bytes);
-double Correlation(const std::vector<int16_t>& A, const std::vector<int16_t>& B);
-// The byte range [From, From + Count) of V, cut at its end.
-std::vector<uint8_t> Slice(const std::vector<uint8_t>& V, size_t From, size_t Count);
 
 }  // namespace wmtest

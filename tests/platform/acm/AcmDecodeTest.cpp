@@ -85,7 +85,7 @@ TEST_P(AcmDecode, MatchesReferenceInOddChunks) {
     const Converted c = ConvertStream(s, e.Payload, chunks);
     ASSERT_EQ(c.Result, MMSYSERR_NOERROR) << k.Name << " chunk " << chunks[0];
     ASSERT_EQ(c.Out.size(), e.Reference.size() * 2) << k.Name << " chunk " << chunks[0];
-    ExpectLike(k, AsSamples(c.Out), e.Reference);
+    ExpectLike(k, AsInt16(c.Out), e.Reference);
   }
 }
 
@@ -113,7 +113,7 @@ TEST_P(AcmDecode, ChunksFitTheirSizeEstimateWithNothingHeldBack) {
       all.insert(all.end(), out.begin(), out.begin() + produced);
     }
     ASSERT_EQ(all.size(), e.Reference.size() * 2) << k.Name << " chunk " << chunk;
-    ExpectLike(k, AsSamples(all), e.Reference);
+    ExpectLike(k, AsInt16(all), e.Reference);
   }
 }
 
@@ -124,7 +124,7 @@ TEST_P(AcmDecode, CutPayloadStopsWithoutAddedSamples) {
   HACMSTREAM s = OpenDecoder(e.Format);
   const Converted c = ConvertStream(s, part, {500});
   ASSERT_EQ(c.Result, MMSYSERR_NOERROR) << k.Name;
-  const std::vector<int16_t> got = AsSamples(c.Out);
+  const std::vector<int16_t> got = AsInt16(c.Out);
   ASSERT_GT(got.size(), e.Reference.size() * 4 / 10) << k.Name;
   ASSERT_LT(got.size(), e.Reference.size() * 8 / 10) << k.Name;
   // The start of the full decode and nothing more: a cut ADPCM block still
@@ -149,7 +149,7 @@ TEST(AcmDecodeDamage, DataWithoutFramesIsNotPossible) {
   // That stream has ended; the next starts afresh.
   const Converted c = ConvertStream(s, e.Payload, {4096});
   EXPECT_EQ(c.Result, MMSYSERR_NOERROR);
-  EXPECT_TRUE(AsSamples(c.Out) == e.Reference);
+  EXPECT_TRUE(AsInt16(c.Out) == e.Reference);
 }
 
 TEST(AcmDecodeDamage, CorruptMpegFramesCostOnlyThemselves) {
@@ -163,7 +163,7 @@ TEST(AcmDecodeDamage, CorruptMpegFramesCostOnlyThemselves) {
       HACMSTREAM s = OpenDecoder(e.Format);
       const Converted c = ConvertStream(s, bad, {1000});
       ASSERT_EQ(c.Result, MMSYSERR_NOERROR);
-      const std::vector<int16_t> got = AsSamples(c.Out);
+      const std::vector<int16_t> got = AsInt16(c.Out);
       // The damaged frames, those whose bit reservoir lies in them, and one to
       // find the boundaries again (measured: 6 to 8 frames).
       EXPECT_GT(got.size(), e.Reference.size() - 10 * frame) << "at " << at << " seed " << seed;
@@ -186,7 +186,7 @@ TEST(AcmDecodeDamage, JunkBeforeFirstMpegFrameCostsNothing) {
       HACMSTREAM s = OpenDecoder(e.Format);
       const Converted c = ConvertStream(s, payload, {chunk});
       ASSERT_EQ(c.Result, MMSYSERR_NOERROR);
-      EXPECT_TRUE(AsSamples(c.Out) == e.Reference) << "seed " << seed << " chunk " << chunk;
+      EXPECT_TRUE(AsInt16(c.Out) == e.Reference) << "seed " << seed << " chunk " << chunk;
     }
   }
 }

@@ -2,54 +2,31 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+
+#include "tests/support/Files.h"
+#include "tests/support/Pcm.h"
+#include "tests/support/Tools.h"
 
 namespace acmtest {
 
-namespace {
-
-// This process's folder, removed at exit.
-struct TempDir {
-  std::string Path;
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "acm_tests.XXXXXX").string();
-    if (mkdtemp(pattern.data())) Path = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!Path.empty()) std::filesystem::remove_all(Path, ignored);
-  }
-};
-
-std::vector<uint8_t> ReadFile(const std::string& Path) {
-  std::ifstream f(Path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-uint32_t Le32(const uint8_t* P) { return P[0] | P[1] << 8 | P[2] << 16 | uint32_t{P[3]} << 24; }
-
-}  // namespace
+using testsupport::Quote;
 
 Encoded MakeEncoded(const std::string& Name, int Rate, int Channels, const std::string& Synth,
                     const std::string& Encoder) {
-  static const TempDir dir;
-  const std::string base = dir.Path + "/" + Name, src = base + "_src.wav", enc = base + ".wav", ref = base + ".raw";
+  const std::string base = testsupport::TempPath(Name), src = base + "_src.wav", enc = base + ".wav",
+                    ref = base + ".raw";
   // Repeatable and undithered, so every run encodes the same payload.
-  for (const std::string& command : {"sox -R -D -n -r " + std::to_string(Rate) + " -c " + std::to_string(Channels) +
-                                         " -b 16 '" + src + "' synth " + Synth,
-                                     "ffmpeg -v error -y -i '" + src + "' " + Encoder + " '" + enc + "'",
-                                     "ffmpeg -v error -y -i '" + enc + "' -f s16le -acodec pcm_s16le '" + ref + "'"}) {
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
-  }
+  testsupport::Shell("sox -R -D -n -r " + std::to_string(Rate) + " -c " + std::to_string(Channels) + " -b 16 " +
+                     Quote(src) + " synth " + Synth);
+  testsupport::Shell("ffmpeg -v error -y -i " + Quote(src) + " " + Encoder + " " + Quote(enc));
+  testsupport::Shell("ffmpeg -v error -y -i " + Quote(enc) + " -f s16le -acodec pcm_s16le " + Quote(ref));
 
   // A small RIFF walk for "fmt " and "data".
   Encoded e;
-  const std::vector<uint8_t> image = ReadFile(enc);
+  const std::vector<uint8_t> image = testsupport::ReadFile(enc);
   for (size_t p = 12; p + 8 <= image.size();) {
-    const size_t size = Le32(&image[p + 4]), body = p + 8, end = std::min(image.size(), body + size);
+    const size_t size = testsupport::Le32(image, p + 4), body = p + 8, end = std::min(image.size(), body + size);
     const std::string id(image.begin() + p, image.begin() + p + 4);
     if (id == "fmt ") {
       EXPECT_TRUE(WAVEFORMATEX::FromBytes(&image[body], end - body, e.Format));
@@ -57,7 +34,7 @@ Encoded MakeEncoded(const std::string& Name, int Rate, int Channels, const std::
     if (id == "data") e.Payload.assign(image.begin() + body, image.begin() + end);
     p = body + size + (size & 1);
   }
-  e.Reference = AsSamples(ReadFile(ref));
+  e.Reference = AsInt16(testsupport::ReadFile(ref));
   EXPECT_FALSE(e.Payload.empty() || e.Reference.empty()) << enc;
   return e;
 }
@@ -110,12 +87,6 @@ WAVEFORMATEX PcmFormat(uint16_t Channels, uint32_t Rate, uint16_t Bits) {
   f.nBlockAlign = static_cast<uint16_t>(Channels * Bits / 8);
   f.nAvgBytesPerSec = Rate * f.nBlockAlign;
   return f;
-}
-
-std::vector<int16_t> AsSamples(const std::vector<uint8_t>& Bytes) {
-  std::vector<int16_t> s(Bytes.size() / 2);
-  for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<int16_t>(Bytes[2 * i] | Bytes[2 * i + 1] << 8);
-  return s;
 }
 
 std::vector<uint8_t> Noise(size_t Bytes, uint32_t Seed) {

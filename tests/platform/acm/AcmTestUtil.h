@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "platform/acm/Acm.h"
+#include "tests/support/Pcm.h"
 
 namespace acmtest {
+
+using testsupport::AsInt16;
 
 // A WAV that ffmpeg encoded from a sox signal, split into format and payload,
 // and ffmpeg's own decode of it to 16-bit PCM. Fails the test when a tool fails.
@@ -36,7 +39,6 @@ MMRESULT ConvertOnce(const HACMSTREAM& Stream, const uint8_t* Src, uint32_t SrcL
                      uint32_t Flags, uint32_t& SrcUsed, uint32_t& DstUsed);
 
 WAVEFORMATEX PcmFormat(uint16_t Channels, uint32_t Rate, uint16_t Bits);
-std::vector<int16_t> AsSamples(const std::vector<uint8_t>& Bytes);
 std::vector<uint8_t> Noise(size_t Bytes, uint32_t Seed);
 
 }  // namespace acmtest

@@ -12,6 +12,8 @@
 #include <iterator>
 
 #include "platform/avifile/AviFile.h"
+#include "tests/support/Files.h"
+#include "tests/support/Tools.h"
 
 namespace {
 
@@ -62,16 +64,13 @@ Bytes Avi(const Bytes& Hdrl) {
   return Chunk(AviFourCC('R', 'I', 'F', 'F'), form);
 }
 
-std::string Temp(const std::string& Name) { return "/tmp/avifile-test-" + std::to_string(::getpid()) + "-" + Name; }
-
-void Shell(const std::string& Command) {
-  EXPECT_EQ(std::system((Command + " >/dev/null 2>&1").c_str()), 0) << "command failed (is ffmpeg there?): " << Command;
-}
+using testsupport::Shell;
+using testsupport::TempPath;
 
 std::string MakeAvi(const std::string& Codec, const std::string& Extra = "") {
-  const std::string path = Temp(Codec + ".avi");
+  const std::string path = TempPath(Codec + ".avi");
   Shell("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=32x24:rate=10 -f lavfi -i sine=f=440:r=22050 -t 1.2 "
-      "-c:v mjpeg -c:a " + Codec + " " + Extra + " -shortest '" + path + "'");
+      "-c:v mjpeg -c:a " + Codec + " " + Extra + " -shortest " + testsupport::Quote(path));
   return path;
 }
 
@@ -190,10 +189,9 @@ TEST(AviFileTest, ReadBySamplesWithFixedAndVariableSampleSizes) {
   }
   // Not an AVI file; no such file.
   PAVIFILE f;
-  const std::string text = Temp("text.avi");
+  const std::string text = TempPath("text.avi");
   std::ofstream(text) << "RIFF....WAVEfmt nothing here";
   EXPECT_EQ(AVIFileOpen(f, text, OF_READ), AVIERR_FILEOPEN);
-  EXPECT_EQ(AVIFileOpen(f, Temp("missing.avi"), OF_READ), AVIERR_FILEOPEN);
+  EXPECT_EQ(AVIFileOpen(f, TempPath("missing.avi"), OF_READ), AVIERR_FILEOPEN);
   AVIFileExit();
-  Shell("rm -f /tmp/avifile-test-" + std::to_string(::getpid()) + "-*");
 }

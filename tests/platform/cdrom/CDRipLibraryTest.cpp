@@ -23,8 +23,7 @@ namespace fs = std::filesystem;
 class CDRipLibraryTest : public testing::Test {
 protected:
   void SetUp() override {
-    Dir = MakeTestFolder("cdrip");
-    ASSERT_FALSE(Dir.empty());
+    Dir = Folder.Root();
     MakeTestDisc(Dir, Disc);
     std::ofstream(Dir / "nodisc.cue") << "not a disc\n";
     setenv("SONVIX_CD_IMAGES", (Disc.Cue + ":" + (Dir / "nodisc.cue").string()).c_str(), 1);
@@ -36,13 +35,13 @@ protected:
     // Left loaded, as the engine leaves it.
     if (Handle) CR(CR_DeInit)();
     unsetenv("SONVIX_CD_IMAGES");
-    fs::remove_all(Dir);
   }
   template <class F>
   F Fn(const char* Name) {
     return reinterpret_cast<F>(dlsym(Handle, Name));
   }
 
+  testsupport::TTempDir Folder;
   fs::path Dir;
   TCDTestDisc Disc;
   void* Handle = nullptr;

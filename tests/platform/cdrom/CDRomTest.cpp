@@ -20,14 +20,12 @@ namespace fs = std::filesystem;
 class CDRomTest : public testing::Test {
 protected:
   void SetUp() override {
-    Dir = MakeTestFolder("cdrom");
-    ASSERT_FALSE(Dir.empty());
+    Dir = Folder.Root();
     MakeTestDisc(Dir, Disc);
     unsetenv("SONVIX_CD_IMAGES");
   }
   void TearDown() override {
     unsetenv("SONVIX_CD_IMAGES");
-    fs::remove_all(Dir);
   }
   std::vector<uint8_t> Rip(uint32_t Start, uint32_t End, uint32_t Chunk) {
     TCDRipper r;
@@ -42,6 +40,7 @@ protected:
     return out;
   }
 
+  testsupport::TTempDir Folder;
   fs::path Dir;
   TCDTestDisc Disc;
 };

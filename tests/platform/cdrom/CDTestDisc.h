@@ -12,9 +12,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "tests/support/Files.h"
+#include "tests/support/Tools.h"
 
 struct TCDTestDisc {
   std::filesystem::path Dir;
@@ -25,25 +27,22 @@ struct TCDTestDisc {
   uint32_t LeadOut = 435;
 };
 
+// A fresh folder under the system's temporary folder (the audio/io CD tests use it);
+// empty when it cannot be made.
 inline std::filesystem::path MakeTestFolder(const std::string& Prefix) {
   std::string templ = (std::filesystem::temp_directory_path() / (Prefix + "-XXXXXX")).string();
   if (!mkdtemp(templ.data())) return {};
   return templ;
 }
 
-inline std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& P) {
-  std::ifstream in(P, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // A tone of exactly Sectors sectors of 16-bit little-endian stereo, made by sox.
 inline std::vector<uint8_t> SoxTone(const std::filesystem::path& Dir, const std::string& Name, uint32_t Sectors,
                                     const std::string& Synth) {
   const auto file = Dir / (Name + ".raw");
-  const std::string cmd = "sox -D -r 44100 -c 2 -n -r 44100 -c 2 -b 16 -e signed -L -t raw '" + file.string() + "' synth " +
-                          std::to_string(Sectors * 588) + "s " + Synth;
-  if (std::system(cmd.c_str()) != 0) return {};
-  return ReadFileBytes(file);
+  const std::string cmd = "sox -D -r 44100 -c 2 -n -r 44100 -c 2 -b 16 -e signed -L -t raw " +
+                          testsupport::Quote(file.string()) + " synth " + std::to_string(Sectors * 588) + "s " + Synth;
+  if (!testsupport::RunOk(cmd)) return {};
+  return testsupport::ReadFile(file.string());
 }
 
 // Fails the test (fatally) when sox is missing.

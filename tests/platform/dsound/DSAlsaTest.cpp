@@ -15,6 +15,7 @@
 
 #include "platform/dsound/DSBackend.h"
 #include "platform/dsound/DSound.h"
+#include "tests/support/Files.h"
 
 namespace {
 
@@ -23,16 +24,13 @@ namespace fs = std::filesystem;
 class DSAlsaTest : public testing::Test {
 protected:
   void SetUp() override {
-    std::string templ = (fs::temp_directory_path() / "dsound-alsa-XXXXXX").string();
-    ASSERT_NE(mkdtemp(templ.data()), nullptr);
-    Dir = templ;
+    Dir = Folder.Root();
     Output = (Dir / "device.raw").string();
     DirectSoundSetBackend(nullptr);
   }
   void TearDown() override {
     DirectSoundSetBackend(nullptr);
     unsetenv("ALSA_CONFIG_PATH");
-    fs::remove_all(Dir);
   }
   // Makes ALSA read only Text as its configuration.
   void UseConfig(const std::string& Text) {
@@ -47,6 +45,7 @@ protected:
     return s + "}\n";
   }
 
+  testsupport::TTempDir Folder;
   fs::path Dir;
   std::string Output;
 };
@@ -134,8 +133,7 @@ TEST_F(DSAlsaTest, TheDeviceReceivesTheRingInOrderThenSilence) {
   ASSERT_EQ(b->Stop(), DS_OK);
   b.reset();
 
-  std::ifstream in(Output, std::ios::binary);
-  const std::vector<uint8_t> got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<uint8_t> got = testsupport::ReadFile(Output);
   ASSERT_GE(got.size(), audio.size());
   EXPECT_TRUE(std::equal(audio.begin(), audio.end(), got.begin()));
   EXPECT_TRUE(std::all_of(got.begin() + static_cast<std::ptrdiff_t>(audio.size()), got.end(),

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "platform/wmf/WMF.h"
+#include "tests/support/Files.h"
 
 namespace {
 
@@ -124,8 +125,8 @@ std::string Body(const std::string& Reply) {
 }
 
 double DecodedSeconds(const std::string& Asf, const std::string& Name) {
-  const std::string path = "/tmp/" + Name + "-" + std::to_string(::getpid()) + ".wma";
-  std::ofstream(path, std::ios::binary).write(Asf.data(), static_cast<std::streamsize>(Asf.size()));
+  const std::string path = testsupport::TempPath(Name + ".wma");
+  testsupport::WriteFile(path, Asf);
   FILE* p = ::popen(("ffmpeg -nostdin -v error -i '" + path + "' -f s16le - | wc -c").c_str(), "r");
   EXPECT_NE(p, nullptr);
   long bytes = -1;

@@ -12,6 +12,8 @@
 #include <cstdlib>
 
 #include "platform/wmf/WMF.h"
+#include "tests/support/Files.h"
+#include "tests/support/Tools.h"
 
 namespace {
 
@@ -48,9 +50,8 @@ private:
 };
 
 std::string Make(const std::string& Name, const std::string& Args) {
-  const std::string path = "/tmp/wmf-reader-" + std::to_string(::getpid()) + "-" + Name;
-  const std::string cmd = "ffmpeg -nostdin -v error -y " + Args + " '" + path + "' >/dev/null 2>&1";
-  EXPECT_EQ(std::system(cmd.c_str()), 0) << "ffmpeg is needed: " << cmd;
+  const std::string path = testsupport::TempPath(Name);
+  testsupport::Shell("ffmpeg -nostdin -v error -y " + Args + " " + testsupport::Quote(path));
   return path;
 }
 

@@ -29,7 +29,7 @@ TEST(MACInTest, ReadsFilesExactlyAsFfmpegDoes) {
     const std::string ape = dir.Path("in.ape");
     ASSERT_EQ(EncodeRaw(raw, c.Bits, c.Channels, c.Rate, ape, c.Level), "");
     const std::vector<uint8_t> reference = FfmpegDecode(dir, ape, c.Bits);
-    ASSERT_TRUE(reference == ReadFileBytes(raw));
+    ASSERT_TRUE(reference == ReadFile(raw));
 
     TComponentPtr<TMACIn> in(new TMACIn(nullptr));
     in->SetFileName(ape);
@@ -55,7 +55,7 @@ TEST(MACInTest, SampleRangesAreExactAcrossFrames) {
   const std::string raw = MakeRaw(dir, 16, 2, 8000, 80.0);  // 640000 frames: three APE frames
   const std::string ape = dir.Path("range.ape");
   ASSERT_EQ(EncodeRaw(raw, 16, 2, 8000, ape, 2000), "");
-  const std::vector<uint8_t> source = ReadFileBytes(raw);
+  const std::vector<uint8_t> source = ReadFile(raw);
   const std::pair<int64_t, int64_t> ranges[] = {
       {0, 99}, {294000, 295999}, {294912, -1}, {1, 1}, {600000, 639999}, {639999, -1}, {500000, 10000000}};
   for (const auto& [start, end] : ranges) {
@@ -74,9 +74,9 @@ TEST(MACInTest, AnUnreadableFileIsNotValidWithoutAnException) {
   TempDir dir;
   std::vector<uint8_t> noise(3000);
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>(i * 31 + 7);
-  WriteFileBytes(dir.Path("noise.ape"), noise);
+  WriteFile(dir.Path("noise.ape"), noise);
   std::string log;
-  ASSERT_TRUE(Shell("sox -n -r 8000 -c 1 " + Quote(dir.Path("tone.wav")) + " synth 0.2 sine 300", &log)) << log;
+  ASSERT_TRUE(RunOk("sox -n -r 8000 -c 1 " + Quote(dir.Path("tone.wav")) + " synth 0.2 sine 300", &log)) << log;
   for (const char* name : {"missing.ape", "noise.ape", "tone.wav"}) {
     SCOPED_TRACE(name);
     TComponentPtr<TMACIn> in(new TMACIn(nullptr));
@@ -97,18 +97,18 @@ TEST(MACInTest, ADamagedFileFailsTheRunInsteadOfEndingEarly) {
   const std::string raw = MakeRaw(dir, 16, 2, 8000, 45.0);  // two frames
   const std::string ape = dir.Path("good.ape");
   ASSERT_EQ(EncodeRaw(raw, 16, 2, 8000, ape), "");
-  std::vector<uint8_t> f = ReadFileBytes(ape);
-  const size_t second = LE32(f, 80);
+  std::vector<uint8_t> f = ReadFile(ape);
+  const size_t second = Le32(f, 80);
   f[second + (f.size() - second) / 2] ^= 0x33;
   const std::string bad = dir.Path("bad.ape");
-  WriteFileBytes(bad, f);
+  WriteFile(bad, f);
   TComponentPtr<TMACIn> in(new TMACIn(nullptr));
   in->SetFileName(bad);
   ASSERT_TRUE(in->Valid());  // the head is sound
   std::string error;
   const std::vector<uint8_t> got = Collect(*in, &error);
   EXPECT_EQ(error, "MACDll error: decompressing frame");
-  const std::vector<uint8_t> source = ReadFileBytes(raw);
+  const std::vector<uint8_t> source = ReadFile(raw);
   EXPECT_TRUE(std::equal(got.begin(), got.end(), source.begin()));
   EXPECT_LE(got.size(), 294912u * 4);
 }
@@ -126,7 +126,7 @@ TEST(MACInTest, AStreamCannotBeRead) {
 
 TEST(MACLibraryTest, MissingLibraryOrEntryPointIsNamed) {
   TempDir dir;
-  WriteFileBytes(dir.Path("pcm.raw"), std::vector<uint8_t>(4000, 1));
+  WriteFile(dir.Path("pcm.raw"), std::vector<uint8_t>(4000, 1));
   TCodecLibrary& lib = MACDllLibrary();
   auto runBoth = [&](std::string& OutError, std::string& InError) {
     TComponentPtr<TRawIn> raw(new TRawIn(nullptr, 16, 2, 44100));
@@ -134,7 +134,7 @@ TEST(MACLibraryTest, MissingLibraryOrEntryPointIsNamed) {
     TComponentPtr<TMACOut> out(new TMACOut(nullptr));
     out->SetInput(raw.get());
     out->SetFileName(dir.Path("never.ape"));
-    OutError = RunToEnd(*out);
+    OutError = RunOutput(*out);
     TComponentPtr<TMACIn> in(new TMACIn(nullptr));
     in->SetFileName(dir.Path("never.ape"));
     EXPECT_FALSE(in->Valid());

@@ -46,7 +46,7 @@ TEST(MACOutTest, EveryWidthAndLevelDecodesBitExactWithFfmpeg) {
       const std::string ape = dir.Path("out.ape");
       ASSERT_EQ(EncodeRaw(raw, f.Bits, f.Channels, f.Rate, ape, level), "");
       EXPECT_EQ(FfmpegPcmMd5(ape, f.Bits), expected);
-      EXPECT_EQ(LE16(ReadFileBytes(ape), 52), level);
+      EXPECT_EQ(Le16(ReadFile(ape), 52), level);
     }
   }
 }
@@ -69,7 +69,7 @@ TEST(MACOutTest, TwentyFourBitStereoIsHandedOverInBlocksOf65532Bytes) {
   RequireTools({"sox", "ffmpeg", "md5sum"});
   TempDir dir;
   const std::string raw = MakeRaw(dir, 24, 2, 44100, 1.7);
-  const int64_t size = static_cast<int64_t>(ReadFileBytes(raw).size());
+  const int64_t size = static_cast<int64_t>(ReadFile(raw).size());
   TComponentPtr<TRecordingIn> in(new TRecordingIn(nullptr, 24, 2, 44100));
   in->SetFileName(raw);
   in->MaxChunk = 1 << 20;  // every read gives all it is asked for
@@ -77,7 +77,7 @@ TEST(MACOutTest, TwentyFourBitStereoIsHandedOverInBlocksOf65532Bytes) {
   out->SetInput(in.get());
   const std::string ape = dir.Path("blocks.ape");
   out->SetFileName(ape);
-  ASSERT_EQ(RunToEnd(*out), "");
+  ASSERT_EQ(RunOutput(*out), "");
   ASSERT_FALSE(in->Requests.empty());
   EXPECT_EQ(in->Requests.front(), 65532u);  // 65536 - 65536 mod 6
   EXPECT_EQ(std::count(in->Requests.begin(), in->Requests.end(), 65532u), size / 65532 + (size % 65532 ? 1 : 0));
@@ -98,24 +98,24 @@ TEST(MACOutTest, ThirtyTwoBitInputIsRefusedWithTheLibrarysText) {
   TComponentPtr<TMACOut> out(new TMACOut(nullptr));
   out->SetInput(in.get());
   out->SetFileName(ape);
-  EXPECT_NE(RunToEnd(*out), "");
+  EXPECT_NE(RunOutput(*out), "");
   EXPECT_FALSE(in->Busy());
   EXPECT_FALSE(out->Busy());
 }
 
 TEST(MACOutTest, AFileNameIsNeededAndAStreamIsRefused) {
   TempDir dir;
-  WriteFileBytes(dir.Path("pcm.raw"), std::vector<uint8_t>(4000, 1));
+  WriteFile(dir.Path("pcm.raw"), std::vector<uint8_t>(4000, 1));
   TComponentPtr<TRawIn> in(new TRawIn(nullptr, 16, 2, 44100));
   in->SetFileName(dir.Path("pcm.raw"));
   TComponentPtr<TMACOut> out(new TMACOut(nullptr));
   out->SetInput(in.get());
-  EXPECT_EQ(RunToEnd(*out), "File name is not assigned.");
+  EXPECT_EQ(RunOutput(*out), "File name is not assigned.");
   // A stream instead of a name would be left empty: refused.
   TMemoryStream mem;
   out->SetStream(&mem);
   out->SetFileName(dir.Path("named.ape"));
-  EXPECT_EQ(RunToEnd(*out), "Monkey's Audio output writes files by name only");
+  EXPECT_EQ(RunOutput(*out), "Monkey's Audio output writes files by name only");
   EXPECT_FALSE(Exists(dir.Path("named.ape")));
 }
 
@@ -131,7 +131,7 @@ TEST(MACOutTest, TagsAreWrittenOnlyWhenSetAndReadBackEverywhere) {
 
   const std::string plain = dir.Path("plain.ape");
   ASSERT_EQ(EncodeRaw(raw, 16, 2, 44100, plain), "");
-  EXPECT_FALSE(hasApeTag(ReadFileBytes(plain)));
+  EXPECT_FALSE(hasApeTag(ReadFile(plain)));
   EXPECT_EQ(Probe(plain, "format_tags"), "");
 
   const std::string tagged = dir.Path("tagged.ape");
@@ -147,7 +147,7 @@ TEST(MACOutTest, TagsAreWrittenOnlyWhenSetAndReadBackEverywhere) {
                         t->SetTrack(" 07 ");
                       }),
             "");
-  EXPECT_TRUE(hasApeTag(ReadFileBytes(tagged)));
+  EXPECT_TRUE(hasApeTag(ReadFile(tagged)));
   EXPECT_EQ(FfmpegPcmMd5(tagged, 16), expected);
   EXPECT_EQ(Probe(tagged, "format_tags=artist"), "Ärtist");
   EXPECT_EQ(Probe(tagged, "format_tags=album"), "Albüm ✓");
@@ -183,7 +183,7 @@ TEST(MACOutTest, AStoppedRunLeavesAShorterFileThatDecodes) {
   RequireTools({"sox", "ffmpeg"});
   TempDir dir;
   const std::string raw = MakeRaw(dir, 16, 2, 44100, 12.0);
-  const std::vector<uint8_t> source = ReadFileBytes(raw);
+  const std::vector<uint8_t> source = ReadFile(raw);
   TComponentPtr<TRecordingIn> in(new TRecordingIn(nullptr, 16, 2, 44100));
   in->SetFileName(raw);
   in->MaxChunk = 1 << 20;
@@ -195,7 +195,7 @@ TEST(MACOutTest, AStoppedRunLeavesAShorterFileThatDecodes) {
   out->SetInput(in.get());
   const std::string ape = dir.Path("stopped.ape");
   out->SetFileName(ape);
-  ASSERT_EQ(RunToEnd(*out), "");
+  ASSERT_EQ(RunOutput(*out), "");
   const std::vector<uint8_t> decoded = FfmpegDecode(dir, ape, 16);
   EXPECT_GT(decoded.size(), 5u * 65532);
   EXPECT_LT(decoded.size(), source.size());

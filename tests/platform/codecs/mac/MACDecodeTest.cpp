@@ -131,14 +131,14 @@ TEST(MACDecodeTest, FilesThatAreNotSoundAPEFilesAreRefused) {
   TempDir dir;
   EXPECT_EQ(Create(dir.Path("missing.ape")), MACDll::ERROR_INVALID_INPUT_FILE);
   EXPECT_EQ(Create(dir.Root()), MACDll::ERROR_INVALID_INPUT_FILE);
-  WriteFile(dir.Path("empty.ape"), {});
+  WriteFile(dir.Path("empty.ape"), std::vector<uint8_t>{});
   EXPECT_EQ(Create(dir.Path("empty.ape")), MACDll::ERROR_INVALID_INPUT_FILE);
   std::vector<uint8_t> noise(5000);
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
   WriteFile(dir.Path("noise.ape"), noise);
   EXPECT_EQ(Create(dir.Path("noise.ape")), MACDll::ERROR_INVALID_INPUT_FILE);
   std::string log;
-  ASSERT_TRUE(Shell("sox -n -r 8000 -c 1 " + Quote(dir.Path("tone.wav")) + " synth 0.2 sine 300", &log)) << log;
+  ASSERT_TRUE(RunOk("sox -n -r 8000 -c 1 " + Quote(dir.Path("tone.wav")) + " synth 0.2 sine 300", &log)) << log;
   EXPECT_EQ(Create(dir.Path("tone.wav")), MACDll::ERROR_INVALID_INPUT_FILE);
 
   const std::string raw = MakeRaw(dir, "src.raw", 16, 2, 44100, 0.5);
@@ -185,7 +185,7 @@ TEST(MACDecodeTest, ADamagedFrameGivesAnErrorAndNoneOfItsSamples) {
   ASSERT_EQ(Encode(raw, ape, 16, 2, 8000, 2000), 0);
   const std::vector<uint8_t> source = ReadFile(raw);
   std::vector<uint8_t> f = ReadFile(ape);
-  const size_t second = LE32(f, 80), third = LE32(f, 84);
+  const size_t second = Le32(f, 80), third = Le32(f, 84);
   f[(second + third) / 2] ^= 0x5A;
   const std::string bad = dir.Path("bad.ape");
   WriteFile(bad, f);
@@ -244,7 +244,7 @@ TEST(MACDecodeTest, AFileWithoutAudioReadsAsEmpty) {
   L.CompressDestroy(h);
   const std::vector<uint8_t> f = ReadFile(ape);
   EXPECT_EQ(f.size(), 76u);
-  EXPECT_EQ(LE32(f, 52 + 12), 0u);
+  EXPECT_EQ(Le32(f, 52 + 12), 0u);
   const Decoded d = DecodeAll(ape);
   EXPECT_EQ(d.CreateError, 0);
   EXPECT_EQ(d.DataError, 0);

@@ -54,7 +54,7 @@ TEST(MACEncodeTest, FfmpegsCrcCheckCatchesADamagedChecksum) {
   ASSERT_EQ(Encode(raw, ape, 16, 2, 44100, 2000), 0);
   ASSERT_NE(FfmpegPcmMd5(ape, 16), "");
   std::vector<uint8_t> file = ReadFile(ape);
-  const size_t first = LE32(file, 52 + 24);  // the first seek table entry
+  const size_t first = Le32(file, 52 + 24);  // the first seek table entry
   file[first] ^= 0x01;  // the lowest bit of the stored CRC (words are stored byte-swapped)
   WriteFile(ape, file);
   std::string log;
@@ -72,29 +72,29 @@ TEST(MACEncodeTest, HeadDescribesTheFileExactly) {
   const std::vector<uint8_t> f = ReadFile(ape);
   ASSERT_GT(f.size(), 76u);
   EXPECT_EQ(std::string(f.begin(), f.begin() + 4), "MAC ");
-  EXPECT_EQ(LE16(f, 4), 3990);
-  EXPECT_EQ(LE32(f, 8), 52u);          // descriptor
-  EXPECT_EQ(LE32(f, 12), 24u);         // header
-  EXPECT_EQ(LE32(f, 16), 3u * 4);      // one seek entry per frame
-  EXPECT_EQ(LE32(f, 20), 0u);          // no stored WAV header...
-  EXPECT_EQ(LE16(f, 52 + 2) & 32, 32); // ...so the decoder makes one
-  EXPECT_EQ(LE16(f, 52), 3000);
-  EXPECT_EQ(LE32(f, 52 + 4), 294912u);
-  EXPECT_EQ(LE32(f, 52 + 8), 640000u - 2 * 294912u);
-  EXPECT_EQ(LE32(f, 52 + 12), 3u);
-  EXPECT_EQ(LE16(f, 52 + 16), 16);
-  EXPECT_EQ(LE16(f, 52 + 18), 2);
-  EXPECT_EQ(LE32(f, 52 + 20), static_cast<uint32_t>(rate));
+  EXPECT_EQ(Le16(f, 4), 3990);
+  EXPECT_EQ(Le32(f, 8), 52u);          // descriptor
+  EXPECT_EQ(Le32(f, 12), 24u);         // header
+  EXPECT_EQ(Le32(f, 16), 3u * 4);      // one seek entry per frame
+  EXPECT_EQ(Le32(f, 20), 0u);          // no stored WAV header...
+  EXPECT_EQ(Le16(f, 52 + 2) & 32, 32); // ...so the decoder makes one
+  EXPECT_EQ(Le16(f, 52), 3000);
+  EXPECT_EQ(Le32(f, 52 + 4), 294912u);
+  EXPECT_EQ(Le32(f, 52 + 8), 640000u - 2 * 294912u);
+  EXPECT_EQ(Le32(f, 52 + 12), 3u);
+  EXPECT_EQ(Le16(f, 52 + 16), 16);
+  EXPECT_EQ(Le16(f, 52 + 18), 2);
+  EXPECT_EQ(Le32(f, 52 + 20), static_cast<uint32_t>(rate));
   const uint32_t first = 76 + 12;
-  EXPECT_EQ(LE32(f, 76), first);
-  EXPECT_LT(LE32(f, 80), LE32(f, 84));
-  EXPECT_EQ(uint64_t{LE32(f, 24)} + first, f.size());  // frame data up to the end
+  EXPECT_EQ(Le32(f, 76), first);
+  EXPECT_LT(Le32(f, 80), Le32(f, 84));
+  EXPECT_EQ(uint64_t{Le32(f, 24)} + first, f.size());  // frame data up to the end
 
   // The MD5 covers the frame data and then the header, as md5sum sees them.
   const std::string cmd = "{ dd if=" + Quote(ape) + " bs=1 skip=" + std::to_string(first) + " status=none; dd if=" +
                           Quote(ape) + " bs=1 skip=52 count=24 status=none; } | md5sum";
   std::string out;
-  ASSERT_TRUE(Shell(cmd, &out)) << out;
+  ASSERT_TRUE(RunOk(cmd, &out)) << out;
   std::string stored;
   char hex[3];
   for (size_t i = 36; i < 52; ++i) {
@@ -137,7 +137,7 @@ TEST(MACEncodeTest, LevelTwoThousandBeatsFlacOnMusicLikeMaterial) {
   TempDir dir;
   const std::string raw = dir.Path("music.raw");
   std::string log;
-  ASSERT_TRUE(Shell("sox -D -n -r 44100 -b 16 -c 2 -e signed-integer -t raw " + Quote(raw) +
+  ASSERT_TRUE(RunOk("sox -D -n -r 44100 -b 16 -c 2 -e signed-integer -t raw " + Quote(raw) +
                         " synth 8 sine 220-233 sine 277 sine 330 pinknoise sine 110 brownnoise "
                         "remix 1v0.3,2v0.25,4v0.15,5v0.3 3v0.3,2v0.2,6v0.2,5v0.3 tremolo 4 35 reverb 40 norm -1",
                     &log))
@@ -145,7 +145,7 @@ TEST(MACEncodeTest, LevelTwoThousandBeatsFlacOnMusicLikeMaterial) {
   const std::string ape = dir.Path("music.ape");
   ASSERT_EQ(Encode(raw, ape, 16, 2, 44100, 2000), 0);
   const std::string flac = dir.Path("music.flac");
-  ASSERT_TRUE(Shell("flac -8 -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 "
+  ASSERT_TRUE(RunOk("flac -8 -s -f --force-raw-format --endian=little --sign=signed --channels=2 --bps=16 "
                     "--sample-rate=44100 -o " + Quote(flac) + " " + Quote(raw), &log))
       << log;
   EXPECT_LT(ReadFile(ape).size(), ReadFile(flac).size());
@@ -268,11 +268,11 @@ TEST(MACEncodeTest, StoredWavHeaderAndTerminatingDataAreKeptAndCounted) {
   ASSERT_EQ(L.CompressFinish(h, tail, 5, 5), 0);
   L.CompressDestroy(h);
   const std::vector<uint8_t> f = ReadFile(ape);
-  EXPECT_EQ(LE32(f, 20), 44u);  // WAV header bytes
-  EXPECT_EQ(LE32(f, 32), 5u);   // terminating bytes
-  EXPECT_EQ(LE16(f, 52 + 2) & 32, 0);
+  EXPECT_EQ(Le32(f, 20), 44u);  // WAV header bytes
+  EXPECT_EQ(Le32(f, 32), 5u);   // terminating bytes
+  EXPECT_EQ(Le16(f, 52 + 2) & 32, 0);
   EXPECT_EQ(std::string(f.end() - 5, f.end()), "tail!");
-  const size_t headerAt = 76 + LE32(f, 16);
+  const size_t headerAt = 76 + Le32(f, 16);
   EXPECT_EQ(std::string(f.begin() + static_cast<std::ptrdiff_t>(headerAt), f.begin() + static_cast<std::ptrdiff_t>(headerAt) + 4), "RIFF");
   EXPECT_EQ(FfmpegPcmMd5(ape, 16), Md5OfFile(raw));
 }

@@ -83,7 +83,7 @@ TEST(MACTagsTest, ReplacingTagsKeepsTheAudioAndOneTag) {
   ASSERT_EQ(L.TagFileSimple(fx.Ape.c_str(), "First artist", "First album", "First title", "", "", "1999", "", 1, 0), 0);
   // An ID3v1 block after the APEv2 tag, as other tools add it.
   std::string log;
-  ASSERT_TRUE(Shell("id3v2 -1 -c 'v1 comment' " + Quote(fx.Ape), &log)) << log;
+  ASSERT_TRUE(RunOk("id3v2 -1 -c 'v1 comment' " + Quote(fx.Ape), &log)) << log;
   std::vector<uint8_t> f = ReadFile(fx.Ape);
   ASSERT_EQ(std::string(f.end() - 128, f.end() - 125), "TAG");
 
@@ -130,7 +130,7 @@ TEST(MACTagsTest, GetID3TagFallsBackToID3v1AndCutsTextAtCharacters) {
 
   // Only an ID3v1 block (Latin-1 there): read as UTF-8.
   std::string log;
-  ASSERT_TRUE(Shell("id3v2 -1 -t \"$(printf 'Caf\\351')\" -a Band -A Record -y 1987 -T 3 -c Note " + Quote(fx.Ape), &log))
+  ASSERT_TRUE(RunOk("id3v2 -1 -t \"$(printf 'Caf\\351')\" -a Band -A Record -y 1987 -T 3 -c Note " + Quote(fx.Ape), &log))
       << log;
   ASSERT_EQ(L.GetID3Tag(fx.Ape.c_str(), &rec), 0);
   EXPECT_EQ(Field(rec.Title, 30), "Café");
@@ -184,7 +184,7 @@ TEST(MACTagsTest, HelpersAndUnofferedOperationsAnswerHonestly) {
   // The WAV header equals the one sox writes for the same audio.
   std::string log;
   const std::string wav = dir.Path("ref.wav");
-  ASSERT_TRUE(Shell("sox -D -n -r 44100 -b 16 -c 2 -e signed-integer " + Quote(wav) + " synth 0.25 sine 300", &log)) << log;
+  ASSERT_TRUE(RunOk("sox -D -n -r 44100 -b 16 -c 2 -e signed-integer " + Quote(wav) + " synth 0.25 sine 300", &log)) << log;
   const std::vector<uint8_t> ref = ReadFile(wav);
   ASSERT_GE(ref.size(), 44u);
   ASSERT_EQ(L.FillWaveFormatEx(&fmt, 44100, 16, 2), 0);

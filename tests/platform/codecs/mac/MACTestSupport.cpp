@@ -5,9 +5,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace MACTests {
 
@@ -76,49 +73,6 @@ const Api& Lib() {
   return a;
 }
 
-TempDir::TempDir() {
-  std::string t = std::filesystem::temp_directory_path().string() + "/mactest-XXXXXX";
-  FPath = mkdtemp(t.data()) ? t : std::string();
-  EXPECT_FALSE(FPath.empty());
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(FPath, ec);
-}
-
-std::string Quote(const std::string& S) {
-  std::string r = "'";
-  for (char c : S) r += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return r + "'";
-}
-
-bool Shell(const std::string& Command, std::string* Log) {
-  FILE* p = popen((Command + " 2>&1").c_str(), "r");
-  if (!p) return false;
-  std::string text;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-  const int rc = pclose(p);
-  if (Log) *Log = text;
-  return rc == 0;
-}
-
-void RequireTools(std::initializer_list<const char*> Tools) {
-  for (const char* t : Tools) ASSERT_TRUE(Shell(std::string("command -v ") + t)) << t << " is not installed";
-}
-
-std::vector<uint8_t> ReadFile(const std::string& Path) {
-  std::ifstream f(Path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
-}
-
-void WriteFile(const std::string& Path, const std::vector<uint8_t>& Data) {
-  std::ofstream f(Path, std::ios::binary | std::ios::trunc);
-  f.write(reinterpret_cast<const char*>(Data.data()), static_cast<std::streamsize>(Data.size()));
-}
-
 bool FileExists(const std::string& Path) { return access(Path.c_str(), F_OK) == 0; }
 
 const char* RawFormat(int Bits) { return Bits == 8 ? "u8" : Bits == 16 ? "s16le" : "s24le"; }
@@ -134,13 +88,13 @@ std::string MakeRaw(const TempDir& Dir, const std::string& Name, int Bits, int C
                           std::to_string(Channels) + (Bits == 8 ? " -e unsigned-integer" : " -e signed-integer") +
                           " -t raw " + Quote(out) + " synth " + std::to_string(Seconds) + gen;
   std::string log;
-  EXPECT_TRUE(Shell(cmd, &log)) << cmd << "\n" << log;
+  EXPECT_TRUE(RunOk(cmd, &log)) << cmd << "\n" << log;
   return out;
 }
 
 std::string Md5OfFile(const std::string& Path) {
   std::string out;
-  if (!Shell("md5sum < " + Quote(Path), &out)) return "";
+  if (!RunOk("md5sum < " + Quote(Path), &out)) return "";
   return out.substr(0, 32);
 }
 
@@ -148,9 +102,9 @@ std::string FfmpegPcmMd5(const std::string& Ape, int Bits, std::string* Log) {
   std::string out;
   const std::string cmd = "set -o pipefail; ffmpeg -nostdin -v error -xerror -err_detect crccheck -i " + Quote(Ape) +
                           " -f " + RawFormat(Bits) + " - 2>" + Quote(Ape + ".log") + " | md5sum";
-  const bool ok = Shell("bash -c " + Quote(cmd), &out);
+  const bool ok = RunOk("bash -c " + Quote(cmd), &out);
   std::string log;
-  Shell("cat " + Quote(Ape + ".log"), &log);
+  RunOk("cat " + Quote(Ape + ".log"), &log);
   std::remove((Ape + ".log").c_str());
   if (Log) *Log = log;
   if (!ok || !log.empty()) return "";
@@ -160,7 +114,7 @@ std::string FfmpegPcmMd5(const std::string& Ape, int Bits, std::string* Log) {
 std::vector<uint8_t> FfmpegDecode(const TempDir& Dir, const std::string& Ape, int Bits) {
   const std::string out = Dir.Path("ffmpeg-decoded.raw");
   std::string log;
-  EXPECT_TRUE(Shell("ffmpeg -nostdin -v error -y -i " + Quote(Ape) + " -f " + RawFormat(Bits) + " " + Quote(out),
+  EXPECT_TRUE(RunOk("ffmpeg -nostdin -v error -y -i " + Quote(Ape) + " -f " + RawFormat(Bits) + " " + Quote(out),
                     &log))
       << log;
   auto data = ReadFile(out);
@@ -170,7 +124,7 @@ std::vector<uint8_t> FfmpegDecode(const TempDir& Dir, const std::string& Ape, in
 
 std::string Probe(const std::string& File, const std::string& Entry) {
   std::string out;
-  Shell("ffprobe -v error -show_entries " + Entry + " -of default=nw=1:nk=1 " + Quote(File), &out);
+  RunOk("ffprobe -v error -show_entries " + Entry + " -of default=nw=1:nk=1 " + Quote(File), &out);
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
   return out;
 }
@@ -247,11 +201,5 @@ std::u16string Wide(const std::string& S) {
   }
   return r;
 }
-
-uint32_t LE32(const std::vector<uint8_t>& D, size_t At) {
-  return uint32_t{D[At]} | (uint32_t{D[At + 1]} << 8) | (uint32_t{D[At + 2]} << 16) | (uint32_t{D[At + 3]} << 24);
-}
-
-uint16_t LE16(const std::vector<uint8_t>& D, size_t At) { return static_cast<uint16_t>(D[At] | (D[At + 1] << 8)); }
 
 }  // namespace MACTests

@@ -1,6 +1,6 @@
 #pragma once
 // Shared helpers of the MACDll tests: the library loaded by file name from the test
-// program's folder, as the engine loads it; temporary folders; fixtures made with sox;
+// program's folder, as the engine loads it; fixtures made with sox;
 // and reference decoding and checksums with ffmpeg and md5sum.
 
 #include "platform/codecs/mac/MACDll.h"
@@ -10,6 +10,10 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tests/support/Files.h"
+#include "tests/support/Pcm.h"
+#include "tests/support/Tools.h"
 
 namespace MACTests {
 
@@ -47,27 +51,15 @@ struct Api {
 // The library, loaded once from the program's folder; fails the test when it cannot be.
 const Api& Lib();
 
-class TempDir {
-public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string Path(const std::string& Name) const { return FPath + "/" + Name; }
-  const std::string& Root() const { return FPath; }
+using testsupport::Le16;
+using testsupport::Le32;
+using testsupport::Quote;
+using testsupport::ReadFile;
+using testsupport::RequireTools;
+using testsupport::RunOk;
+using testsupport::WriteFile;
+using TempDir = testsupport::TTempDir;
 
-private:
-  std::string FPath;
-};
-
-std::string Quote(const std::string& S);
-// Runs a shell command; false (with its output in Log) when it fails.
-bool Shell(const std::string& Command, std::string* Log = nullptr);
-// Fails the current test when a tool is not installed.
-void RequireTools(std::initializer_list<const char*> Tools);
-
-std::vector<uint8_t> ReadFile(const std::string& Path);
-void WriteFile(const std::string& Path, const std::vector<uint8_t>& Data);
 bool FileExists(const std::string& Path);
 
 // The raw sample format name of ffmpeg and sox for a width: u8, s16le, s24le.
@@ -99,7 +91,5 @@ struct Decoded {
 Decoded DecodeAll(const std::string& Ape, int64_t FromBlock = 0, int32_t BlocksPerCall = 4321);
 
 std::u16string Wide(const std::string& S);
-uint32_t LE32(const std::vector<uint8_t>& D, size_t At);
-uint16_t LE16(const std::vector<uint8_t>& D, size_t At);
 
 }  // namespace MACTests

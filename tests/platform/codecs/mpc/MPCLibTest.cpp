@@ -19,6 +19,8 @@
 
 #include "platform/codecs/mpdec/MPDec.h"
 #include "platform/codecs/mppenc/MPPEnc.h"
+#include "tests/support/Files.h"
+#include "tests/support/Tools.h"
 
 namespace {
 
@@ -31,17 +33,7 @@ std::string ProgramDir() {
   return p.substr(0, p.rfind('/'));
 }
 
-bool Shell(const std::string& Command, std::string* Out = nullptr) {
-  FILE* p = popen((Command + " 2>&1").c_str(), "r");
-  if (!p) return false;
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  const int status = pclose(p);
-  if (Out) *Out = out;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+bool Shell(const std::string& Command, std::string* Out = nullptr) { return testsupport::RunOk(Command, Out); }
 
 void* Open(const char* Name) {
   void* h = dlopen((ProgramDir() + "/" + Name).c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -114,26 +106,12 @@ struct MemReader {
   }
 };
 
-std::vector<uint8_t> ReadFile(const std::string& Path) {
-  std::ifstream f(Path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-struct TempDir {
-  std::string Path;
-  TempDir() {
-    std::string p = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/sonvix-mpclib-XXXXXX";
-    if (mkdtemp(p.data())) Path = p;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(Path, ec);
-  }
-};
+using testsupport::ReadFile;
+using TempDir = testsupport::TTempDir;
 
 // 1.5 s of a stereo chord at 44.1 kHz, encoded by mpcenc.
 std::vector<uint8_t> MakeMpc(const TempDir& Dir) {
-  const std::string wav = Dir.Path + "/s.wav", mpc = Dir.Path + "/s.mpc";
+  const std::string wav = Dir.Path("s.wav"), mpc = Dir.Path("s.mpc");
   std::string log;
   EXPECT_TRUE(Shell("sox -n -r 44100 -c 2 -b 16 -t wavpcm " + wav + " synth 1.5 sine 440 sine 550 vol 0.5", &log)) << log;
   EXPECT_TRUE(Shell("mpcenc --silent " + wav + " " + mpc, &log)) << log;

@@ -16,14 +16,14 @@ class TTAFiles : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(Lib().Error.empty()) << Lib().Error;
-    RequireTool("sox");
-    RequireTool("ffmpeg");
+    REQUIRE_TOOL("sox");
+    REQUIRE_TOOL("ffmpeg");
   }
   // Samples of an audio file as raw bytes, read by sox.
   std::vector<uint8_t> SoxRaw(const std::string& Path, int Bits) {
     std::string Out = Dir.Path("sox-" + std::to_string(++FCount) + ".raw"), Log;
     std::string Enc = Bits == 8 ? "-e unsigned-integer" : Bits == 32 ? "-e floating-point" : "-e signed-integer";
-    EXPECT_TRUE(Shell("sox " + Quote(Path) + " -b " + std::to_string(Bits) + " " + Enc + " -t raw " + Quote(Out), &Log))
+    EXPECT_TRUE(RunOk("sox " + Quote(Path) + " -b " + std::to_string(Bits) + " " + Enc + " -t raw " + Quote(Out), &Log))
         << Log;
     return ReadFile(Out);
   }
@@ -72,7 +72,7 @@ TEST_F(TTAFiles, Wav2TTAGivesFilesFfmpegDecodesBitExact) {
     std::string Wav = Dir.Path("in" + std::to_string(C.Bits) + ".wav"), Tta = Dir.Path("out.tta"), Log;
     std::string Gen;
     for (int I = 0; I < C.Channels; ++I) Gen += I % 2 ? " pinknoise" : " sine " + std::to_string(300 + 100 * I);
-    ASSERT_TRUE(Shell("sox -n -r 32000 -b " + std::to_string(C.Bits) + " -c " + std::to_string(C.Channels) + " " +
+    ASSERT_TRUE(RunOk("sox -n -r 32000 -b " + std::to_string(C.Bits) + " -c " + std::to_string(C.Channels) + " " +
                           Quote(Wav) + " synth 1.7" + Gen + " vol 0.8",
                       &Log))
         << Log;
@@ -85,7 +85,7 @@ TEST_F(TTAFiles, Wav2TTAGivesFilesFfmpegDecodesBitExact) {
     EXPECT_EQ(Calls, 2) << "one call per frame";
     ASSERT_EQ(L.TTATest(Tta.c_str(), nullptr, nullptr), TTA_NO_ERROR);
     std::string Back = Dir.Path("back.wav");
-    ASSERT_TRUE(Shell("ffmpeg -v error -y -i " + Quote(Tta) + " -c:a pcm_" + (C.Bits == 8 ? "u8" : "s" + std::to_string(C.Bits) + "le") +
+    ASSERT_TRUE(RunOk("ffmpeg -v error -y -i " + Quote(Tta) + " -c:a pcm_" + (C.Bits == 8 ? "u8" : "s" + std::to_string(C.Bits) + "le") +
                           " " + Quote(Back),
                       &Log))
         << Log;
@@ -95,25 +95,25 @@ TEST_F(TTAFiles, Wav2TTAGivesFilesFfmpegDecodesBitExact) {
 
 TEST_F(TTAFiles, TTA2WavWritesWhatFfmpegEncoded) {
   std::string Wav = Dir.Path("in.wav"), Tta = Dir.Path("ff.tta"), Out = Dir.Path("out.wav"), Log;
-  ASSERT_TRUE(Shell("sox -n -r 44100 -b 24 -c 2 " + Quote(Wav) + " synth 1.3 sine 500 brownnoise", &Log)) << Log;
-  ASSERT_TRUE(Shell("ffmpeg -v error -y -i " + Quote(Wav) + " -c:a tta " + Quote(Tta), &Log)) << Log;
+  ASSERT_TRUE(RunOk("sox -n -r 44100 -b 24 -c 2 " + Quote(Wav) + " synth 1.3 sine 500 brownnoise", &Log)) << Log;
+  ASSERT_TRUE(RunOk("ffmpeg -v error -y -i " + Quote(Wav) + " -c:a tta " + Quote(Tta), &Log)) << Log;
   ASSERT_EQ(L.TTA2Wav(Tta.c_str(), Out.c_str(), nullptr, nullptr), TTA_NO_ERROR);
   EXPECT_TRUE(SoxRaw(Out, 24) == SoxRaw(Wav, 24));
   std::string Info;
-  ASSERT_TRUE(Shell("soxi -b " + Quote(Out), &Info));
+  ASSERT_TRUE(RunOk("soxi -b " + Quote(Out), &Info));
   EXPECT_EQ(Info, "24\n");
 }
 
 TEST_F(TTAFiles, FloatWavFilesGoThroughOurPairUnchanged) {
   std::string Wav = Dir.Path("f.wav"), Tta = Dir.Path("f.tta"), Out = Dir.Path("f-out.wav"), Log;
-  ASSERT_TRUE(Shell("sox -n -r 44100 -e floating-point -b 32 -c 2 " + Quote(Wav) + " synth 1.1 sine 300 pinknoise",
+  ASSERT_TRUE(RunOk("sox -n -r 44100 -e floating-point -b 32 -c 2 " + Quote(Wav) + " synth 1.1 sine 300 pinknoise",
                     &Log))
       << Log;
   ASSERT_EQ(L.Wav2TTA(Wav.c_str(), Tta.c_str(), false, nullptr, nullptr), TTA_NO_ERROR);
   ASSERT_EQ(L.TTA2Wav(Tta.c_str(), Out.c_str(), nullptr, nullptr), TTA_NO_ERROR);
   EXPECT_TRUE(SoxRaw(Out, 32) == SoxRaw(Wav, 32));
   std::string Info;
-  ASSERT_TRUE(Shell("soxi -e " + Quote(Out), &Info));
+  ASSERT_TRUE(RunOk("soxi -e " + Quote(Out), &Info));
   EXPECT_EQ(Info, "Floating Point PCM\n");
 }
 
@@ -122,7 +122,7 @@ TEST_F(TTAFiles, FailedOrCancelledRunsLeaveNoOutput) {
   EXPECT_EQ(L.Wav2TTA(Dir.Path("missing.wav").c_str(), Tta.c_str(), false, nullptr, nullptr), TTA_OPEN_ERROR);
   EXPECT_FALSE(std::filesystem::exists(Tta));
 
-  ASSERT_TRUE(Shell("sox -n -r 44100 -b 16 -c 2 " + Quote(Wav) + " synth 3 sine 440", &Log)) << Log;
+  ASSERT_TRUE(RunOk("sox -n -r 44100 -b 16 -c 2 " + Quote(Wav) + " synth 3 sine 440", &Log)) << Log;
   auto Stop = [](const TTAStat*, void*) { return false; };
   EXPECT_EQ(L.Wav2TTA(Wav.c_str(), Tta.c_str(), false, Stop, nullptr), TTA_CANCELLED);
   EXPECT_FALSE(std::filesystem::exists(Tta));
@@ -137,14 +137,14 @@ TEST_F(TTAFiles, FailedOrCancelledRunsLeaveNoOutput) {
 
   // 32-bit integer WAV data is not a TTA format
   std::string Wav32 = Dir.Path("i32.wav");
-  ASSERT_TRUE(Shell("sox -n -r 8000 -b 32 -e signed-integer " + Quote(Wav32) + " synth 0.1 sine 100", &Log)) << Log;
+  ASSERT_TRUE(RunOk("sox -n -r 8000 -b 32 -e signed-integer " + Quote(Wav32) + " synth 0.1 sine 100", &Log)) << Log;
   EXPECT_EQ(L.Wav2TTA(Wav32.c_str(), Tta.c_str(), false, nullptr, nullptr), TTA_UNSUPPORTED);
   EXPECT_FALSE(std::filesystem::exists(Tta));
 }
 
 TEST_F(TTAFiles, TTATestFindsDamage) {
   std::string Wav = Dir.Path("in.wav"), Tta = Dir.Path("t.tta"), Log;
-  ASSERT_TRUE(Shell("sox -n -r 44100 -b 16 -c 1 " + Quote(Wav) + " synth 2.2 sine 440 vol 0.5", &Log)) << Log;
+  ASSERT_TRUE(RunOk("sox -n -r 44100 -b 16 -c 1 " + Quote(Wav) + " synth 2.2 sine 440 vol 0.5", &Log)) << Log;
   ASSERT_EQ(L.Wav2TTA(Wav.c_str(), Tta.c_str(), false, nullptr, nullptr), TTA_NO_ERROR);
   EXPECT_EQ(L.TTATest(Tta.c_str(), nullptr, nullptr), TTA_NO_ERROR);
   std::vector<uint8_t> F = ReadFile(Tta);
@@ -155,7 +155,7 @@ TEST_F(TTAFiles, TTATestFindsDamage) {
 
 TEST_F(TTAFiles, Id3v2TagOfTheWavFileIsCopiedWhenAsked) {
   std::string Wav = Dir.Path("in.wav"), Tagged = Dir.Path("tagged.wav"), Log;
-  ASSERT_TRUE(Shell("sox -n -r 44100 -b 16 -c 2 " + Quote(Wav) + " synth 0.5 sine 440", &Log)) << Log;
+  ASSERT_TRUE(RunOk("sox -n -r 44100 -b 16 -c 2 " + Quote(Wav) + " synth 0.5 sine 440", &Log)) << Log;
   std::vector<uint8_t> Tag = MakeId3v2(64);
   std::vector<uint8_t> File = Tag, Body = ReadFile(Wav);
   File.insert(File.end(), Body.begin(), Body.end());
@@ -172,7 +172,7 @@ TEST_F(TTAFiles, Id3v2TagOfTheWavFileIsCopiedWhenAsked) {
 
 TEST_F(TTAFiles, WaveFileReadsAndWritesWhatSoxDoes) {
   std::string In = Dir.Path("in.wav"), Out = Dir.Path("out.wav"), Log;
-  ASSERT_TRUE(Shell("sox -n -r 22050 -b 24 -c 3 " + Quote(In) + " synth 0.3 sine 200 sine 300 pinknoise", &Log)) << Log;
+  ASSERT_TRUE(RunOk("sox -n -r 22050 -b 24 -c 3 " + Quote(In) + " synth 0.3 sine 200 sine 300 pinknoise", &Log)) << Log;
   WaveFile R, W;
   L.WavConstruct(&R);
   L.WavConstruct(&W);

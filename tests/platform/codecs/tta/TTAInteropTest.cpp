@@ -27,8 +27,8 @@ class TTAInterop : public ::testing::TestWithParam<Layout> {
 protected:
   void SetUp() override {
     ASSERT_TRUE(Lib().Error.empty()) << Lib().Error;
-    RequireTool("sox");
-    RequireTool("ffmpeg");
+    REQUIRE_TOOL("sox");
+    REQUIRE_TOOL("ffmpeg");
   }
   TempDir Dir;
 };
@@ -47,7 +47,7 @@ TEST_P(TTAInterop, OurFilesDecodeBitExactInFfmpeg) {
   EncodeSlots(Tta, Slots, TTALib::TTA_FORMAT_PCM, P.Bits, P.Channels, Rate, Frames);
 
   std::string Out = Dir.Path("ffmpeg.raw"), Log;
-  ASSERT_TRUE(Shell("ffmpeg -v error -y -i " + Quote(Tta) + " -c:a " + FfmpegPcmCodec(P.Bits) + " -f " +
+  ASSERT_TRUE(RunOk("ffmpeg -v error -y -i " + Quote(Tta) + " -c:a " + FfmpegPcmCodec(P.Bits) + " -f " +
                         FfmpegRawFormat(P.Bits) + " " + Quote(Out),
                     &Log))
       << Log;
@@ -56,7 +56,7 @@ TEST_P(TTAInterop, OurFilesDecodeBitExactInFfmpeg) {
   EXPECT_TRUE(Back == Raw) << "ffmpeg decodes other samples than were encoded";
 
   std::string Probe;
-  ASSERT_TRUE(Shell("ffprobe -v error -show_entries stream=channels,sample_rate,bits_per_raw_sample -of csv=p=0 " +
+  ASSERT_TRUE(RunOk("ffprobe -v error -show_entries stream=channels,sample_rate,bits_per_raw_sample -of csv=p=0 " +
                         Quote(Tta),
                     &Probe));
   EXPECT_NE(Probe.find(std::to_string(Rate) + "," + std::to_string(P.Channels)), std::string::npos) << Probe;
@@ -68,7 +68,7 @@ TEST_P(TTAInterop, FfmpegFilesDecodeBitExactHere) {
   ASSERT_FALSE(Raw.empty());
   std::string Src = Dir.Path("src.raw"), Tta = Dir.Path("ffmpeg.tta"), Log;
   WriteFile(Src, Raw);
-  ASSERT_TRUE(Shell("ffmpeg -v error -y -f " + std::string(FfmpegRawFormat(P.Bits)) + " -ar " +
+  ASSERT_TRUE(RunOk("ffmpeg -v error -y -f " + std::string(FfmpegRawFormat(P.Bits)) + " -ar " +
                         std::to_string(Rate) + " -ac " + std::to_string(P.Channels) + " -i " + Quote(Src) +
                         " -c:a tta " + Quote(Tta),
                     &Log))
@@ -97,8 +97,8 @@ class TTAHeaderLength : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(Lib().Error.empty()) << Lib().Error;
-    RequireTool("sox");
-    RequireTool("ffmpeg");
+    REQUIRE_TOOL("sox");
+    REQUIRE_TOOL("ffmpeg");
   }
   TempDir Dir;
 };
@@ -112,7 +112,7 @@ TEST_F(TTAHeaderLength, WrongEstimatesGiveTheSameFileAsTheRightOne) {
   EncodeSlots(Dir.Path("exact.tta"), Slots, 1, 16, 2, Rate, Frames);
   std::vector<uint8_t> Exact = ReadFile(Dir.Path("exact.tta"));
   ASSERT_GT(Exact.size(), 22u);
-  EXPECT_EQ(GetLE32(Exact, 14), static_cast<uint32_t>(Frames));
+  EXPECT_EQ(Le32(Exact, 14), static_cast<uint32_t>(Frames));
 
   const int64_t Estimates[] = {0, -1, 1, Frames / 2, Frames - 1, Frames + 1, Frames * 10};
   for (int64_t Estimate : Estimates) {
@@ -123,7 +123,7 @@ TEST_F(TTAHeaderLength, WrongEstimatesGiveTheSameFileAsTheRightOne) {
 
   // and ffmpeg takes the file made without any estimate
   std::string Out = Dir.Path("est0.raw"), Log;
-  ASSERT_TRUE(Shell("ffmpeg -v error -y -i " + Quote(Dir.Path("est0.tta")) + " -f s16le " + Quote(Out), &Log)) << Log;
+  ASSERT_TRUE(RunOk("ffmpeg -v error -y -i " + Quote(Dir.Path("est0.tta")) + " -f s16le " + Quote(Out), &Log)) << Log;
   EXPECT_TRUE(ReadFile(Out) == Raw);
 }
 

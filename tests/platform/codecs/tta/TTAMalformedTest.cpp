@@ -15,19 +15,19 @@ class TTAMalformed : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(Lib().Error.empty()) << Lib().Error;
-    RequireTool("sox");
+    REQUIRE_TOOL("sox");
     // 2.5 s of 16-bit stereo at 44.1 kHz: frames of 46080 samples, the last one short
     Raw = MakeRaw(Dir, 16, 2, 44100, 2.5);
     Slots = RawToSlots(Raw, 16);
     EncodeSlots(Dir.Path("good.tta"), Slots, 1, 16, 2, 44100, 0);
     Good = ReadFile(Dir.Path("good.tta"));
     ASSERT_GT(Good.size(), 1000u);
-    ASSERT_EQ(GetLE32(Good, 14), Slots.size() / 2);
+    ASSERT_EQ(Le32(Good, 14), Slots.size() / 2);
   }
   // Offset of frame I (0-based) in a file without tags.
   size_t FrameOffset(size_t I) const {
     size_t Off = 22 + 4 * Frames + 4;
-    for (size_t J = 0; J < I; ++J) Off += GetLE32(Good, 22 + 4 * J);
+    for (size_t J = 0; J < I; ++J) Off += Le32(Good, 22 + 4 * J);
     return Off;
   }
   Decoded Try(const std::vector<uint8_t>& File, int32_t& Code, std::string* Msg = nullptr) {
@@ -155,7 +155,7 @@ TEST_F(TTAMalformed, DamagedFrameFailsWhereItIs) {
 // With valid CRCs, frames whose codes run past their end or decode to impossible
 // values are still refused.
 TEST_F(TTAMalformed, FramesWithValidCrcsButBadCodesAreRefused) {
-  const size_t Off = FrameOffset(0), Size = GetLE32(Good, 22);
+  const size_t Off = FrameOffset(0), Size = Le32(Good, 22);
   for (uint8_t Fill : {uint8_t{0xFF}, uint8_t{0x00}}) {
     std::vector<uint8_t> F = Good;
     std::fill(F.begin() + static_cast<long>(Off), F.begin() + static_cast<long>(Off + Size - 4), Fill);

@@ -22,7 +22,7 @@ class TTAStream : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(Lib().Error.empty()) << Lib().Error;
-    RequireTool("sox");
+    REQUIRE_TOOL("sox");
   }
   const Api& L = Lib();
   TempDir Dir;
@@ -39,7 +39,7 @@ uint32_t FloatBits(int64_t Slot) {
 
 TEST_F(TTAStream, FloatSamplesRoundTripBitForBit) {
   std::string Raw = Dir.Path("f.raw"), Log;
-  ASSERT_TRUE(Shell("sox -n -r 48000 -c 2 -e floating-point -b 32 -t raw " + Quote(Raw) +
+  ASSERT_TRUE(RunOk("sox -n -r 48000 -c 2 -e floating-point -b 32 -t raw " + Quote(Raw) +
                         " synth 2.3 sine 440 pinknoise vol 0.7",
                     &Log))
       << Log;
@@ -207,7 +207,7 @@ TEST_F(TTAStream, CopyId3HeaderCopiesTheTagAndSkipsIt) {
   close(B);
   EXPECT_TRUE(ReadFile(Dir.Path("out")) == Tag);
 
-  WriteFile(Dir.Path("none"), {'R', 'I', 'F', 'F', 0, 0, 0, 0, 0, 0, 0, 0});
+  WriteFile(Dir.Path("none"), std::vector<uint8_t>{'R', 'I', 'F', 'F', 0, 0, 0, 0, 0, 0, 0, 0});
   int C = open(Dir.Path("none").c_str(), O_RDONLY | O_CLOEXEC);
   EXPECT_EQ(L.CopyId3Header(C, -1, false), 0);
   close(C);

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <unistd.h>
 
 namespace TTATests {
@@ -85,50 +83,6 @@ const Api& Lib() {
   return A;
 }
 
-TempDir::TempDir() {
-  std::string Tmpl = (std::filesystem::temp_directory_path() / "tta-test-XXXXXX").string();
-  if (!mkdtemp(Tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  FPath = Tmpl;
-}
-
-TempDir::~TempDir() {
-  std::error_code Ec;
-  std::filesystem::remove_all(FPath, Ec);
-}
-
-std::string Quote(const std::string& S) {
-  std::string R = "'";
-  for (char C : S) R += C == '\'' ? std::string("'\\''") : std::string(1, C);
-  return R + "'";
-}
-
-bool Shell(const std::string& Command, std::string* Log) {
-  std::string Full = "( " + Command + " ) 2>&1";
-  FILE* P = popen(Full.c_str(), "r");
-  if (!P) return false;
-  std::string Out;
-  char Buf[4096];
-  size_t N;
-  while ((N = fread(Buf, 1, sizeof Buf, P)) > 0) Out.append(Buf, N);
-  int Status = pclose(P);
-  if (Log) *Log = Out;
-  return Status == 0;
-}
-
-void RequireTool(const std::string& Tool) {
-  ASSERT_TRUE(Shell("command -v " + Tool)) << Tool << " is missing; scripts/setup-deps installs it";
-}
-
-std::vector<uint8_t> ReadFile(const std::string& Path) {
-  std::ifstream F(Path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(F)), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& Path, const std::vector<uint8_t>& Data) {
-  std::ofstream F(Path, std::ios::binary | std::ios::trunc);
-  F.write(reinterpret_cast<const char*>(Data.data()), static_cast<std::streamsize>(Data.size()));
-}
-
 std::vector<uint8_t> MakeRaw(const TempDir& Dir, int Bits, int Channels, int Rate, double Seconds) {
   static const char* Generators[] = {"sine 440",   "pinknoise", "square 220", "sine 1234",
                                      "whitenoise", "brownnoise", "sine 97",   "sawtooth 330"};
@@ -140,7 +94,7 @@ std::vector<uint8_t> MakeRaw(const TempDir& Dir, int Bits, int Channels, int Rat
                     std::to_string(Channels) + " " + Enc + " -t raw " + Quote(Out) + " synth " +
                     std::to_string(Seconds) + Gen + " tremolo 3 40 vol 0.9";
   std::string Log;
-  EXPECT_TRUE(Shell(Cmd, &Log)) << Cmd << "\n" << Log;
+  EXPECT_TRUE(RunOk(Cmd, &Log)) << Cmd << "\n" << Log;
   return ReadFile(Out);
 }
 
@@ -246,9 +200,6 @@ void PutLE32(std::vector<uint8_t>& Data, size_t At, uint32_t V) {
 void PutLE16(std::vector<uint8_t>& Data, size_t At, uint16_t V) {
   Data[At] = static_cast<uint8_t>(V);
   Data[At + 1] = static_cast<uint8_t>(V >> 8);
-}
-uint32_t GetLE32(const std::vector<uint8_t>& Data, size_t At) {
-  return Data[At] | (Data[At + 1] << 8) | (Data[At + 2] << 16) | (uint32_t{Data[At + 3]} << 24);
 }
 void FixHeaderCrc(std::vector<uint8_t>& File, size_t At) { PutLE32(File, At + 18, Crc32(File.data() + At, 18)); }
 

@@ -1,7 +1,6 @@
 #pragma once
 // Shared helpers of the TTALib tests: the library loaded by file name from the test
-// program's folder and bound by label, as the engine binds it; temporary folders;
-// fixtures made with sox and ffmpeg; and the sample conversions the engine's
+// program's folder and bound by label, as the engine binds it; fixtures made with sox; and the sample conversions the engine's
 // components apply on each side of the library.
 
 #include "platform/codecs/tta/TTALib.h"
@@ -11,6 +10,10 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tests/support/Files.h"
+#include "tests/support/Pcm.h"
+#include "tests/support/Tools.h"
 
 namespace TTATests {
 
@@ -56,26 +59,12 @@ struct Api {
 const Api& Lib();
 std::string ProgramDir();
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-  TempDir();
-  ~TempDir();
-  std::string Path(const std::string& Name) const { return FPath + "/" + Name; }
-  const std::string& Root() const { return FPath; }
-
-private:
-  std::string FPath;
-};
-
-// Runs a shell command; false (with its output in Log) when it fails.
-bool Shell(const std::string& Command, std::string* Log = nullptr);
-// Fails the current test when a tool is not installed.
-void RequireTool(const std::string& Tool);
-std::string Quote(const std::string& S);
-
-std::vector<uint8_t> ReadFile(const std::string& Path);
-void WriteFile(const std::string& Path, const std::vector<uint8_t>& Data);
+using testsupport::Le32;
+using testsupport::Quote;
+using testsupport::ReadFile;
+using testsupport::RunOk;
+using testsupport::WriteFile;
+using TempDir = testsupport::TTempDir;
 
 // Raw PCM made by sox: unsigned 8-bit, or signed little-endian 16 or 24-bit, one
 // generator per channel so that channels differ.
@@ -103,7 +92,6 @@ Decoded DecodeFile(const std::string& Path, int32_t* Code = nullptr, std::string
 uint32_t Crc32(const uint8_t* Data, size_t Size);
 void PutLE32(std::vector<uint8_t>& Data, size_t At, uint32_t V);
 void PutLE16(std::vector<uint8_t>& Data, size_t At, uint16_t V);
-uint32_t GetLE32(const std::vector<uint8_t>& Data, size_t At);
 // Sets the header CRC (the header starting at At) to match its fields.
 void FixHeaderCrc(std::vector<uint8_t>& File, size_t At = 0);
 
