@@ -2,10 +2,10 @@
 // that discards its blocks, on the output's worker thread, and prints the seconds it
 // took and the bytes it moved.
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 
+#include "bench/BenchSupport.h"
 #include "tests/audio/core/TestComponents.h"
 
 int main(int argc, char** argv) {
@@ -27,16 +27,8 @@ int main(int argc, char** argv) {
   out->Discard = !(argc > 3 && std::string(argv[3]) == "copy");
   out->BlockSize = argc > 2 ? static_cast<uint32_t>(std::atoi(argv[2])) : 1 << 16;
   out->SetInput(conv);
-  bool done = false;
-  out->OnDone = [&](TComponent*) { done = true; };
-  const auto t0 = std::chrono::steady_clock::now();
-  out->Run();
-  while (!done) CheckSynchronize(1);
-  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  if (!out->ExceptionMessage().empty()) {
-    std::fprintf(stderr, "failed: %s\n", out->ExceptionMessage().c_str());
-    return 1;
-  }
-  std::printf("%.4f %lld\n", s, static_cast<long long>(out->BytesSeen.load()));
+  const std::optional<double> s = TimedRun(out);
+  if (!s) return 1;
+  std::printf("%.4f %lld\n", *s, static_cast<long long>(out->BytesSeen.load()));
   return 0;
 }

@@ -30,6 +30,15 @@ constexpr int32_t MaxConvertFrames = 1 << 20;
 // Samples per normaliser block.
 constexpr uint32_t NormBlockSamples = 65536;
 
+// Ends the input's run after a failed start; a failing flush must not hide the
+// error that got us here.
+void FlushQuietly(TAuInput* Input) noexcept {
+  try {
+    Input->Flush();
+  } catch (...) {
+  }
+}
+
 }  // namespace
 
 // ===========================================================================
@@ -88,10 +97,7 @@ void TAudioConverter::BeginRead() {
   } catch (...) {
     ReleaseBuffers();
     FBusy = false;
-    try {
-      FInput->Flush();
-    } catch (...) {
-    }
+    FlushQuietly(FInput);
     throw;
   }
 }
@@ -278,10 +284,7 @@ void TACMConverter::BeginRead() {
   } catch (...) {
     ReleaseStream();
     FBusy = false;
-    try {
-      FInput->Flush();
-    } catch (...) {
-    }
+    FlushQuietly(FInput);
     throw;
   }
 }
@@ -436,10 +439,7 @@ void TNormalizer::BeginRead() {
     ReleaseStore();
     FActive = false;
     FBusy = false;
-    try {
-      FInput->Flush();
-    } catch (...) {
-    }
+    FlushQuietly(FInput);
     throw;
   }
 }

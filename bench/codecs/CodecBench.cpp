@@ -7,51 +7,16 @@
 //   ogg-dec  in.ogg  out.raw
 // Prints the seconds the run took.
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "audio/codecs/flac/TSL_FLAC.h"
 #include "audio/codecs/vorbis/TSL_Vorbis.h"
+#include "bench/BenchSupport.h"
 #include "tests/audio/core/TestComponents.h"
 
 namespace {
-
-// Writes every block it pulls to a file.
-class TRawFileOut : public TAuOutput {
-public:
-  using TAuOutput::TAuOutput;
-  std::string Path;
-  uint32_t BlockSize = 1 << 16;
-
-protected:
-  void Prepare() override {
-    FInput->Init();
-    FFd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (FFd < 0) throw EAuException("cannot create " + Path);
-    FBlock.resize(BlockSize);
-  }
-  bool WriteBlock(bool) override {
-    bool eof = false;
-    const uint32_t n = FInput->FillBuffer(FBlock.data(), BlockSize, eof);
-    if (n > 0 && ::write(FFd, FBlock.data(), n) != static_cast<ssize_t>(n)) throw EAuException("write failed");
-    return !eof && n > 0;
-  }
-  void Finish() override {
-    if (FFd >= 0) ::close(FFd);
-    FFd = -1;
-    FInput->Flush();
-  }
-
-private:
-  int FFd = -1;
-  std::vector<uint8_t> FBlock;
-};
 
 int Usage(const char* Self) {
   std::fprintf(stderr,
@@ -96,16 +61,8 @@ int main(int argc, char** argv) {
   } else {
     return Usage(argv[0]);
   }
-  bool done = false;
-  out->OnDone = [&](TComponent*) { done = true; };
-  const auto t0 = std::chrono::steady_clock::now();
-  out->Run();
-  while (!done) CheckSynchronize(1);
-  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  if (!out->ExceptionMessage().empty()) {
-    std::fprintf(stderr, "failed: %s\n", out->ExceptionMessage().c_str());
-    return 1;
-  }
-  std::printf("%.4f\n", s);
+  const std::optional<double> s = TimedRun(out);
+  if (!s) return 1;
+  std::printf("%.4f\n", *s);
   return 0;
 }

@@ -2,12 +2,12 @@
 // output's worker thread and prints the seconds the run took.
 // Usage: bench_wave in.wav out.wav [pcm|ima] [block-size]
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "audio/io/TSL_Wave.h"
+#include "bench/BenchSupport.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -22,16 +22,8 @@ int main(int argc, char** argv) {
   out->SetFileName(argv[2]);
   if (argc > 3 && std::string(argv[3]) == "ima") out->SetWavType(wtDVIADPCM);
   if (argc > 4) out->SetBlockSize(static_cast<uint16_t>(std::atoi(argv[4])));
-  bool done = false;
-  out->OnDone = [&](TComponent*) { done = true; };
-  const auto t0 = std::chrono::steady_clock::now();
-  out->Run();
-  while (!done) CheckSynchronize(1);
-  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  if (!out->ExceptionMessage().empty()) {
-    std::fprintf(stderr, "failed: %s\n", out->ExceptionMessage().c_str());
-    return 1;
-  }
-  std::printf("%.4f\n", s);
+  const std::optional<double> s = TimedRun(out);
+  if (!s) return 1;
+  std::printf("%.4f\n", *s);
   return 0;
 }

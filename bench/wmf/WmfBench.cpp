@@ -4,56 +4,13 @@
 // and the bytes written.
 // Usage: bench_wmf in.mp3|in.wma out.raw
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "audio/io/TSL_smpeg.h"
+#include "bench/BenchSupport.h"
 #include "tests/audio/core/TestComponents.h"
-
-namespace {
-
-class TRawFileOut : public TAuOutput {
-public:
-  using TAuOutput::TAuOutput;
-  std::string Path;
-  int64_t Written = 0;
-
-protected:
-  void Prepare() override {
-    FInput->Init();
-    FFd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (FFd < 0) throw EAuException("cannot create " + Path);
-    FBlock.resize(1 << 16);
-    Written = 0;
-  }
-  bool WriteBlock(bool) override {
-    bool eof = false;
-    const uint32_t n = FInput->FillBuffer(FBlock.data(), static_cast<uint32_t>(FBlock.size()), eof);
-    if (n > 0 && ::write(FFd, FBlock.data(), n) != static_cast<ssize_t>(n)) throw EAuException("write failed");
-    Written += n;
-    return !eof && n > 0;
-  }
-  void Finish() override {
-    if (FFd >= 0) ::close(FFd);
-    FFd = -1;
-    FInput->Flush();
-  }
-
-private:
-  int FFd = -1;
-  std::vector<uint8_t> FBlock;
-};
-
-double Since(std::chrono::steady_clock::time_point T) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - T).count();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {

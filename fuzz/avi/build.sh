@@ -8,13 +8,11 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 out="${FUZZ_OUT:-$root/build-fuzz-avi}"
 seconds="${1:-20}"
 mkdir -p "$out"
-for tool in clang++ ffmpeg; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
-done
+. "$root/fuzz/common.sh"
+fuzz_require clang++ ffmpeg
 
-flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I"$root")
 echo "== building FuzzAviHeader"
-clang++ "${flags[@]}" "$root/fuzz/avi/FuzzAviHeader.cpp" "$root/platform/avifile/AviHeader.cpp" -o "$out/FuzzAviHeader"
+clang++ "${fuzz_flags[@]}" "$root/fuzz/avi/FuzzAviHeader.cpp" "$root/platform/avifile/AviHeader.cpp" -o "$out/FuzzAviHeader"
 
 seeds="$out/seeds/FuzzAviHeader"
 rm -rf "$seeds"
@@ -29,10 +27,5 @@ head -c 4096 "$out/audio.avi" >"$seeds/audio-only"
 
 mkdir -p "$out/corpus"
 echo "== running FuzzAviHeader for ${seconds}s"
-if ! (cd "$out" && ./FuzzAviHeader -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
-      -print_final_stats=1 corpus "$seeds" >"$out/FuzzAviHeader.log" 2>&1); then
-  echo "FuzzAviHeader FAILED; see $out/FuzzAviHeader.log" >&2
-  tail -40 "$out/FuzzAviHeader.log" >&2
-  exit 1
-fi
+fuzz_run FuzzAviHeader 16384 corpus "$seeds" || exit 1
 grep -E "stat::number_of_executed_units" "$out/FuzzAviHeader.log" | tail -1

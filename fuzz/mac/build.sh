@@ -10,18 +10,16 @@ out="${FUZZ_OUT:-$root/build-fuzz-mac}"
 seconds="${1:-20}"
 mkdir -p "$out"
 
-for tool in clang++ pkg-config; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
-done
+. "$root/fuzz/common.sh"
+fuzz_require clang++ pkg-config
 
 lib="$root/platform/codecs/mac"
 read -r -a ffmpeg <<<"$(pkg-config --cflags --libs libavformat libavcodec libavutil)"
-flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I"$root")
 
 echo "== building FuzzAPEHead"
-clang++ "${flags[@]}" "$root/fuzz/mac/FuzzAPEHead.cpp" "$lib/APEHeader.cpp" "$lib/APETags.cpp" -o "$out/FuzzAPEHead"
+clang++ "${fuzz_flags[@]}" "$root/fuzz/mac/FuzzAPEHead.cpp" "$lib/APEHeader.cpp" "$lib/APETags.cpp" -o "$out/FuzzAPEHead"
 echo "== building FuzzAPEDecode"
-clang++ "${flags[@]}" "$root/fuzz/mac/FuzzAPEDecode.cpp" "$lib/APEDecompress.cpp" "$lib/APEHeader.cpp" \
+clang++ "${fuzz_flags[@]}" "$root/fuzz/mac/FuzzAPEDecode.cpp" "$lib/APEDecompress.cpp" "$lib/APEHeader.cpp" \
   "${ffmpeg[@]}" -o "$out/FuzzAPEDecode"
 clang++ -std=c++20 -O1 -I"$root" "$root/fuzz/mac/MakeSeeds.cpp" "$lib/APECompress.cpp" "$lib/APEEncoder.cpp" \
   "$lib/APEHeader.cpp" "$lib/APETags.cpp" "${ffmpeg[@]}" -o "$out/MakeSeeds"
@@ -38,17 +36,4 @@ for t in FuzzAPEHead FuzzAPEDecode; do
   cp -r "$seeds/all" "$seeds/$t"
 done
 
-status=0
-for t in FuzzAPEHead FuzzAPEDecode; do
-  echo "== running $t for ${seconds}s"
-  mkdir -p "$out/corpus/$t"
-  if ! (cd "$out" && "./$t" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
-        -rss_limit_mb=2048 -print_final_stats=1 "corpus/$t" "seeds/$t" >"$out/$t.log" 2>&1); then
-    echo "$t FAILED; see $out/$t.log" >&2
-    tail -40 "$out/$t.log" >&2
-    status=1
-  else
-    grep -E "stat::number_of_executed_units|Done" "$out/$t.log" | tail -2
-  fi
-done
-exit $status
+fuzz_run_each 16384 FuzzAPEHead FuzzAPEDecode

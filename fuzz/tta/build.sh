@@ -10,14 +10,12 @@ out="${FUZZ_OUT:-$root/build-fuzz-tta}"
 seconds="${1:-20}"
 mkdir -p "$out"
 
-for tool in clang++ sox ffmpeg; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
-done
+. "$root/fuzz/common.sh"
+fuzz_require clang++ sox ffmpeg
 
 lib="$root/platform/codecs/tta"
 sources=("$lib/TTACodec.cpp" "$lib/TTAFile.cpp" "$lib/TTALib.cpp")
-flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
-       -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION -I"$root")
+flags=("${fuzz_flags[@]}" -DFUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION)
 targets=(FuzzTTAFile FuzzTTAFrame)
 
 for t in "${targets[@]}"; do
@@ -52,17 +50,4 @@ tail -c +35 "$seeds/FuzzTTAFile/ours-u8.tta" | { printf '\x00\x2c\x01'; cat; } >
 head -c 2000 "$out/wav/s16.wav" | { printf '\x89\x00\x00'; cat; } >"$seeds/FuzzTTAFrame/roundtrip-s16"
 head -c 2000 "$out/wav/f32.wav" | { printf '\x99\x00\x00'; cat; } >"$seeds/FuzzTTAFrame/roundtrip-f32"
 
-status=0
-for t in "${targets[@]}"; do
-  echo "== running $t for ${seconds}s"
-  mkdir -p "$out/corpus/$t"
-  if ! (cd "$out" && "./$t" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
-        -rss_limit_mb=2048 -print_final_stats=1 "corpus/$t" "seeds/$t" >"$out/$t.log" 2>&1); then
-    echo "$t FAILED; see $out/$t.log" >&2
-    tail -40 "$out/$t.log" >&2
-    status=1
-  else
-    grep -E "stat::number_of_executed_units|Done" "$out/$t.log" | tail -2
-  fi
-done
-exit $status
+fuzz_run_each 16384 "${targets[@]}"

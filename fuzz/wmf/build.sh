@@ -8,13 +8,11 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 out="${FUZZ_OUT:-$root/build-fuzz-wmf}"
 seconds="${1:-20}"
 mkdir -p "$out"
-for tool in clang++ ffmpeg python3; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
-done
+. "$root/fuzz/common.sh"
+fuzz_require clang++ ffmpeg python3
 
-flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I"$root")
 echo "== building FuzzAsfHeader"
-clang++ "${flags[@]}" "$root/fuzz/wmf/FuzzAsfHeader.cpp" "$root/platform/wmf/AsfHeader.cpp" -o "$out/FuzzAsfHeader"
+clang++ "${fuzz_flags[@]}" "$root/fuzz/wmf/FuzzAsfHeader.cpp" "$root/platform/wmf/AsfHeader.cpp" -o "$out/FuzzAsfHeader"
 
 seeds="$out/seeds/FuzzAsfHeader"
 rm -rf "$seeds"
@@ -42,10 +40,5 @@ PY
 
 mkdir -p "$out/corpus"
 echo "== running FuzzAsfHeader for ${seconds}s"
-if ! (cd "$out" && ./FuzzAsfHeader -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
-      -print_final_stats=1 corpus "$seeds" >"$out/FuzzAsfHeader.log" 2>&1); then
-  echo "FuzzAsfHeader FAILED; see $out/FuzzAsfHeader.log" >&2
-  tail -40 "$out/FuzzAsfHeader.log" >&2
-  exit 1
-fi
+fuzz_run FuzzAsfHeader 16384 corpus "$seeds" || exit 1
 grep -E "stat::number_of_executed_units" "$out/FuzzAsfHeader.log" | tail -1

@@ -57,24 +57,26 @@ F Need(F Fn, const char* Name) {
 // The reader record's callbacks over the wrapper's stream; data is the wrapper.
 TStream* StreamOf(void* Data) { return Data ? static_cast<TMPCDecoder*>(Data)->Stream() : nullptr; }
 
-mpc_int32_t ReaderRead(void* Data, void* Ptr, mpc_int32_t Size) {
+// Runs Fn on the stream; no stream, or a stream that throws, gives Failed.
+template <class R, class F>
+R OnStream(void* Data, R Failed, F&& Fn) {
   TStream* s = StreamOf(Data);
-  if (!s || Size < 0) return -1;
+  if (!s) return Failed;
   try {
-    return static_cast<mpc_int32_t>(s->Read(Ptr, Size));
+    return Fn(*s);
   } catch (...) {
-    return -1;
+    return Failed;
   }
 }
 
+mpc_int32_t ReaderRead(void* Data, void* Ptr, mpc_int32_t Size) {
+  if (Size < 0) return -1;
+  return OnStream<mpc_int32_t>(Data, -1, [&](TStream& s) { return static_cast<mpc_int32_t>(s.Read(Ptr, Size)); });
+}
+
 mpc_bool_t ReaderSeek(void* Data, mpc_int32_t Offset) {
-  TStream* s = StreamOf(Data);
-  if (!s || Offset < 0) return 0;
-  try {
-    return s->Seek(Offset, soBeginning) == Offset;
-  } catch (...) {
-    return 0;
-  }
+  if (Offset < 0) return 0;
+  return OnStream<mpc_bool_t>(Data, 0, [&](TStream& s) { return s.Seek(Offset, soBeginning) == Offset; });
 }
 
 // Positions beyond what the record's 32 bits can hold are reported as failures.
@@ -83,23 +85,11 @@ mpc_int32_t Narrow(int64_t V) {
 }
 
 mpc_int32_t ReaderTell(void* Data) {
-  TStream* s = StreamOf(Data);
-  if (!s) return -1;
-  try {
-    return Narrow(s->Position());
-  } catch (...) {
-    return -1;
-  }
+  return OnStream<mpc_int32_t>(Data, -1, [](TStream& s) { return Narrow(s.Position()); });
 }
 
 mpc_int32_t ReaderGetSize(void* Data) {
-  TStream* s = StreamOf(Data);
-  if (!s) return -1;
-  try {
-    return Narrow(s->Size());
-  } catch (...) {
-    return -1;
-  }
+  return OnStream<mpc_int32_t>(Data, -1, [](TStream& s) { return Narrow(s.Size()); });
 }
 
 mpc_bool_t ReaderCanSeek(void* Data) { return Data != nullptr; }

@@ -37,13 +37,28 @@ void Construct(S* Self, A&&... Args) {
   }
 }
 
+// Runs an entry point's work; allocation failure becomes a TTAException.
 template <class F>
-void Guard(F&& Fn) {
+auto Guard(F&& Fn) -> decltype(Fn()) {
   try {
-    Fn();
+    return Fn();
   } catch (const std::bad_alloc&) {
     Fail(TTA_MEMORY_ERROR);
   }
+}
+
+// A property of a constructed object, or zero when there is none.
+template <class T, class R, class S>
+R Query(const S* Self, R (T::*Get)() const) noexcept {
+  const T* P = Peek<T>(Self);
+  return P ? (P->*Get)() : R{};
+}
+
+template <class T, class S>
+void Destroy(S* Self) noexcept {
+  if (!Self) return;
+  delete static_cast<T*>(Self->FImpl);
+  Self->FImpl = nullptr;
 }
 
 // Runs a whole-file job and turns its failures into an error code.
@@ -75,42 +90,30 @@ struct FdHolder {
 
 void TTALib_TTADecoder_Construct(TTADecoder* Self, int32_t Handle) { Construct<Impl::Decoder>(Self, Handle); }
 
-void TTALib_TTADecoder_Destruct(TTADecoder* Self) noexcept {
-  if (!Self) return;
-  delete static_cast<Impl::Decoder*>(Self->FImpl);
-  Self->FImpl = nullptr;
-}
+void TTALib_TTADecoder_Destruct(TTADecoder* Self) noexcept { Destroy<Impl::Decoder>(Self); }
 
 int32_t TTALib_TTADecoder_GetBlock(TTADecoder* Self, int64_t** Buffer) {
-  int32_t R = 0;
-  Guard([&] { R = Object<Impl::Decoder>(Self)->GetBlock(Buffer); });
-  return R;
+  return Guard([&] { return Object<Impl::Decoder>(Self)->GetBlock(Buffer); });
 }
 
 int32_t TTALib_TTADecoder_GetNumChannels(const TTADecoder* Self) noexcept {
-  auto* D = Peek<Impl::Decoder>(Self);
-  return D ? D->Channels() : 0;
+  return Query(Self, &Impl::Decoder::Channels);
 }
 int32_t TTALib_TTADecoder_GetBitsPerSample(const TTADecoder* Self) noexcept {
-  auto* D = Peek<Impl::Decoder>(Self);
-  return D ? D->Bits() : 0;
+  return Query(Self, &Impl::Decoder::Bits);
 }
 int32_t TTALib_TTADecoder_GetSampleRate(const TTADecoder* Self) noexcept {
-  auto* D = Peek<Impl::Decoder>(Self);
-  return D ? D->SampleRate() : 0;
+  return Query(Self, &Impl::Decoder::SampleRate);
 }
 int64_t TTALib_TTADecoder_GetDataLength(const TTADecoder* Self) noexcept {
-  auto* D = Peek<Impl::Decoder>(Self);
-  return D ? D->DataLength() : 0;
+  return Query(Self, &Impl::Decoder::DataLength);
 }
 int32_t TTALib_TTADecoder_GetFormat(const TTADecoder* Self) noexcept {
-  auto* D = Peek<Impl::Decoder>(Self);
-  return D ? D->Format() : 0;
+  return Query(Self, &Impl::Decoder::Format);
 }
 void TTALib_TTADecoder_GetStat(const TTADecoder* Self, TTAStat* Stat) noexcept {
   if (!Stat) return;
-  auto* D = Peek<Impl::Decoder>(Self);
-  *Stat = D ? D->Stat() : TTAStat{};
+  *Stat = Query(Self, &Impl::Decoder::Stat);
 }
 
 // ---- TTAEncoder ----------------------------------------------------------------------
@@ -121,17 +124,11 @@ void TTALib_TTAEncoder_Construct(TTAEncoder* Self, int32_t Handle, bool CopyID3v
   Construct<Impl::Encoder>(Self, Handle, CopyID3v2, Format, NumChannels, BitsPerSample, SampleRate, DataLength);
 }
 
-void TTALib_TTAEncoder_Destruct(TTAEncoder* Self) noexcept {
-  if (!Self) return;
-  delete static_cast<Impl::Encoder*>(Self->FImpl);
-  Self->FImpl = nullptr;
-}
+void TTALib_TTAEncoder_Destruct(TTAEncoder* Self) noexcept { Destroy<Impl::Encoder>(Self); }
 
 bool TTALib_TTAEncoder_CompressBlock(TTAEncoder* Self, const int64_t* Samples, int32_t Count) {
   if (!Self || !Self->FImpl) return false;
-  bool R = false;
-  Guard([&] { R = static_cast<Impl::Encoder*>(Self->FImpl)->CompressBlock(Samples, Count); });
-  return R;
+  return Guard([&] { return static_cast<Impl::Encoder*>(Self->FImpl)->CompressBlock(Samples, Count); });
 }
 
 void TTALib_TTAEncoder_Finish(TTAEncoder* Self) {
@@ -140,8 +137,7 @@ void TTALib_TTAEncoder_Finish(TTAEncoder* Self) {
 
 void TTALib_TTAEncoder_GetStat(const TTAEncoder* Self, TTAStat* Stat) noexcept {
   if (!Stat) return;
-  auto* E = Peek<Impl::Encoder>(Self);
-  *Stat = E ? E->Stat() : TTAStat{};
+  *Stat = Query(Self, &Impl::Encoder::Stat);
 }
 
 // ---- WaveFile ------------------------------------------------------------------------
@@ -151,11 +147,7 @@ void TTALib_WaveFile_Construct(WaveFile* Self) noexcept {
   Self->FImpl = new (std::nothrow) Impl::Wave();
 }
 
-void TTALib_WaveFile_Destruct(WaveFile* Self) noexcept {
-  if (!Self) return;
-  delete static_cast<Impl::Wave*>(Self->FImpl);
-  Self->FImpl = nullptr;
-}
+void TTALib_WaveFile_Destruct(WaveFile* Self) noexcept { Destroy<Impl::Wave>(Self); }
 
 void TTALib_WaveFile_Open(WaveFile* Self, const char* FileName) {
   Guard([&] { Object<Impl::Wave>(Self)->Open(FileName); });
@@ -171,9 +163,7 @@ void TTALib_WaveFile_WriteHeaders(WaveFile* Self, int32_t Format, int32_t NumCha
   Guard([&] { Object<Impl::Wave>(Self)->WriteHeaders(Format, NumChannels, BitsPerSample, SampleRate); });
 }
 int32_t TTALib_WaveFile_Read(WaveFile* Self, int64_t* Samples, int32_t Frames) {
-  int32_t R = 0;
-  Guard([&] { R = Object<Impl::Wave>(Self)->Read(Samples, Frames); });
-  return R;
+  return Guard([&] { return Object<Impl::Wave>(Self)->Read(Samples, Frames); });
 }
 void TTALib_WaveFile_Write(WaveFile* Self, const int64_t* Samples, int32_t Frames) {
   Guard([&] { Object<Impl::Wave>(Self)->Write(Samples, Frames); });
@@ -182,24 +172,19 @@ void TTALib_WaveFile_Close(WaveFile* Self) {
   Guard([&] { Object<Impl::Wave>(Self)->Close(); });
 }
 int32_t TTALib_WaveFile_GetFormat(const WaveFile* Self) noexcept {
-  auto* W = Peek<Impl::Wave>(Self);
-  return W ? W->Format() : 0;
+  return Query(Self, &Impl::Wave::Format);
 }
 int32_t TTALib_WaveFile_GetNumChannels(const WaveFile* Self) noexcept {
-  auto* W = Peek<Impl::Wave>(Self);
-  return W ? W->Channels() : 0;
+  return Query(Self, &Impl::Wave::Channels);
 }
 int32_t TTALib_WaveFile_GetBitsPerSample(const WaveFile* Self) noexcept {
-  auto* W = Peek<Impl::Wave>(Self);
-  return W ? W->Bits() : 0;
+  return Query(Self, &Impl::Wave::Bits);
 }
 int32_t TTALib_WaveFile_GetSampleRate(const WaveFile* Self) noexcept {
-  auto* W = Peek<Impl::Wave>(Self);
-  return W ? W->SampleRate() : 0;
+  return Query(Self, &Impl::Wave::SampleRate);
 }
 int64_t TTALib_WaveFile_GetDataLength(const WaveFile* Self) noexcept {
-  auto* W = Peek<Impl::Wave>(Self);
-  return W ? W->DataLength() : 0;
+  return Query(Self, &Impl::Wave::DataLength);
 }
 
 // ---- whole files ---------------------------------------------------------------------
