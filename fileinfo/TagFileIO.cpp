@@ -13,40 +13,8 @@ namespace fileinfo {
 
 namespace {
 
-bool WriteAll(int Fd, const char* Data, size_t Count) {
-  while (Count > 0) {
-    const ssize_t n = write(Fd, Data, Count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    Data += n;
-    Count -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
-bool PWriteAll(int Fd, const char* Data, size_t Count, int64_t Offset) {
-  while (Count > 0) {
-    const ssize_t n = pwrite(Fd, Data, Count, static_cast<off_t>(Offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    Data += n;
-    Count -= static_cast<size_t>(n);
-    Offset += n;
-  }
-  return true;
-}
 
-bool PReadAll(int Fd, char* Data, size_t Count, int64_t Offset) {
-  while (Count > 0) {
-    const ssize_t n = pread(Fd, Data, Count, static_cast<off_t>(Offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    Data += n;
-    Count -= static_cast<size_t>(n);
-    Offset += n;
-  }
-  return true;
-}
 
 // Copies Count bytes from Offset of Src to the current position of Dst.
 bool CopyRange(const TReadFile& Src, int Dst, int64_t Offset, int64_t Count) {

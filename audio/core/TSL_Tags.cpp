@@ -53,44 +53,8 @@ int64_t HandleFileSize(int Handle) {
   return static_cast<int64_t>(st.st_size);
 }
 
-bool PReadAll(int Fd, void* Buf, size_t Count, int64_t Offset) {
-  auto* p = static_cast<uint8_t*>(Buf);
-  while (Count > 0) {
-    const ssize_t n = pread(Fd, p, Count, Offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    Count -= static_cast<size_t>(n);
-    Offset += n;
-  }
-  return true;
-}
 
-bool PWriteAll(int Fd, const void* Buf, size_t Count, int64_t Offset) {
-  auto* p = static_cast<const uint8_t*>(Buf);
-  while (Count > 0) {
-    const ssize_t n = pwrite(Fd, p, Count, Offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    Count -= static_cast<size_t>(n);
-    Offset += n;
-  }
-  return true;
-}
 
-// Writes at the descriptor's current position.
-bool WriteAll(int Fd, const void* Buf, size_t Count) {
-  auto* p = static_cast<const uint8_t*>(Buf);
-  while (Count > 0) {
-    const ssize_t n = write(Fd, p, Count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    Count -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // Copies Count bytes from Src at SrcOffset to Dst at DstOffset (-1: Dst's position).
 bool CopyRange(int Src, int64_t SrcOffset, int64_t Count, int Dst, int64_t DstOffset) {

@@ -226,3 +226,41 @@ bool ReplaceFileSafely(const std::string& FileName, const std::function<bool(int
   }
   return true;
 }
+
+bool WriteAll(int Fd, const void* Data, size_t Count) {
+  auto* p = static_cast<const uint8_t*>(Data);
+  while (Count > 0) {
+    const ssize_t n = ::write(Fd, p, Count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    Count -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool PReadAll(int Fd, void* Data, size_t Count, int64_t Offset) {
+  auto* p = static_cast<uint8_t*>(Data);
+  while (Count > 0) {
+    const ssize_t n = ::pread(Fd, p, Count, static_cast<off_t>(Offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    Count -= static_cast<size_t>(n);
+    Offset += n;
+  }
+  return true;
+}
+
+bool PWriteAll(int Fd, const void* Data, size_t Count, int64_t Offset) {
+  auto* p = static_cast<const uint8_t*>(Data);
+  while (Count > 0) {
+    const ssize_t n = ::pwrite(Fd, p, Count, static_cast<off_t>(Offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    Count -= static_cast<size_t>(n);
+    Offset += n;
+  }
+  return true;
+}

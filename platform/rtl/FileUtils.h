@@ -1,6 +1,7 @@
 #pragma once
 // File and folder helpers. Names are 8-bit (UTF-8) strings, as Linux file names are bytes.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -30,6 +31,13 @@ std::string CreateUniqueFile(const std::string& Dir, const std::string& Prefix,
 // The running program's file and folder (with a trailing '/').
 std::string ProgramFileName();
 std::string ProgramDir();
+
+// Whole-buffer reads and writes on a descriptor, retried after interruptions. False on
+// an error, or when the file ends first. WriteAll writes at the current position; the
+// P... forms at Offset, leaving the position alone.
+bool WriteAll(int Fd, const void* Data, size_t Count);
+bool PReadAll(int Fd, void* Data, size_t Count, int64_t Offset);
+bool PWriteAll(int Fd, const void* Data, size_t Count, int64_t Offset);
 
 // Replaces a file's contents without ever leaving it damaged or missing:
 // WriteNew writes the complete new contents to Fd, a new file created exclusively

@@ -34,20 +34,6 @@ bool LessText(const std::string& A, const std::string& B) {
   return A.size() < B.size();
 }
 
-bool WriteAll(int Fd, const std::string& Data) {
-  const char* p = Data.data();
-  size_t size = Data.size();
-  while (size > 0) {
-    const ssize_t n = write(Fd, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -185,10 +171,10 @@ bool TStringList::SaveToFile(const std::string& FileName) const {
   const std::string text = Text();
   // An existing file is replaced whole, so a failed write never leaves it cut short.
   if (FileExists(FileName))
-    return ReplaceFileSafely(FileName, [&](int Fd) { return WriteAll(Fd, text); });
+    return ReplaceFileSafely(FileName, [&](int Fd) { return WriteAll(Fd, text.data(), text.size()); });
   const int fd = open(FileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, text);
+  bool ok = WriteAll(fd, text.data(), text.size());
   if (close(fd) != 0) ok = false;
   if (!ok) unlink(FileName.c_str());
   return ok;
