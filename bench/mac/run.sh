@@ -8,12 +8,11 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${BUILD_DIR:-$root/build-mac-bench}"
 runs="${1:-5}"
+source "$root/bench/common.sh"
 work="$(mktemp -d "${TMPDIR:-/tmp}/mac-bench-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
-for tool in cmake ninja g++ sox flac ffmpeg; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
-done
+bench_require cmake ninja g++ sox flac ffmpeg
 
 # The library as the project builds it (release flags), and the driver beside it.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -21,29 +20,12 @@ cmake --build "$build" -j2 --target MACDll >/dev/null
 g++ -std=c++20 -O2 -I"$root" "$root/bench/mac/MACBench.cpp" -ldl -o "$build/bin/MACBench"
 ours="$build/bin/MACBench"
 
-# Music-like source: a chord and a bass line with vibrato, pink and brown noise, a
-# tremolo and some reverberation, 60 s at 44.1 kHz.
 src="$work/music.wav"
-sox -n -r 44100 -b 16 -c 2 "$src" synth 60 \
-  sine 220-233 sine 277 sine 330 pinknoise sine 110 brownnoise \
-  remix 1v0.3,2v0.25,4v0.15,5v0.3 3v0.3,2v0.2,6v0.2,5v0.3 \
-  tremolo 4 35 reverb 40 norm -1
+bench_music "$src" 60
 seconds=$(soxi -D "$src")
 sox "$src" -t s16 "$work/src.raw"
 rawsize=$(stat -c %s "$work/src.raw")
 
-# Median wall time of a command, in seconds.
-timeit() {
-  local t=()
-  for ((i = 0; i < runs; i++)); do
-    local s e
-    s=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    e=$(date +%s%N)
-    t+=($(( e - s )))
-  done
-  printf '%s\n' "${t[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.4f", a[int((NR+1)/2)]/1e9}'
-}
 
 flac_enc() { flac -8 -s -f -o "$work/music.flac" "$src"; }
 flac_dec() { flac -d -s -f -o "$work/flac.wav" "$work/music.flac"; }

@@ -11,13 +11,12 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${BUILD_DIR:-$root/build-bench-mpc}"
 secs="${1:-180}"
 runs="${2:-7}"
+source "$root/bench/common.sh"
 quality=5
 work="$(mktemp -d "${TMPDIR:-/tmp}/mpc-bench-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
-for tool in cmake ninja g++ sox mpcenc mpcdec; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
-done
+bench_require cmake ninja g++ sox mpcenc mpcdec
 
 # The components and libraries as the project builds them (release flags), and the
 # driver beside the libraries, which it loads from its own folder.
@@ -29,24 +28,9 @@ g++ -std=c++20 -O2 -I"$root" "$root/bench/mpc/MPCBench.cpp" \
 ours="$build/bin/MPCBench"
 
 src="$work/music.wav"
-sox -n -r 44100 -b 16 -c 2 -t wavpcm "$src" synth "$secs" \
-  sine 220-233 sine 277 sine 330 pinknoise sine 110 brownnoise \
-  remix 1v0.3,2v0.25,4v0.15,5v0.3 3v0.3,2v0.2,6v0.2,5v0.3 \
-  tremolo 4 35 reverb 40 norm -1
+bench_music "$src" "$secs"
 cat "$src" >/dev/null
 
-# Median wall time of a command, in seconds.
-timeit() {
-  local t=()
-  for ((i = 0; i < runs; i++)); do
-    local s e
-    s=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    e=$(date +%s%N)
-    t+=($((e - s)))
-  done
-  printf '%s\n' "${t[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.4f", a[int((NR+1)/2)]/1e9}'
-}
 
 ref_enc() { mpcenc --silent --overwrite --quality "$quality" "$src" "$work/ref.mpc"; }
 our_enc() { "$ours" enc "$src" "$work/ours.mpc" "$quality"; }

@@ -8,12 +8,11 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${BUILD_DIR:-$root/build-bench-tta}"
 runs="${1:-7}"
+source "$root/bench/common.sh"
 work="$(mktemp -d "${TMPDIR:-/tmp}/tta-bench-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
-for tool in cmake ninja g++ sox ffmpeg; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
-done
+bench_require cmake ninja g++ sox ffmpeg
 
 # The library as the project builds it (release flags), and the driver beside it.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -21,28 +20,11 @@ cmake --build "$build" -j4 --target TTALib >/dev/null
 g++ -std=c++20 -O2 -I"$root" "$root/bench/tta/TTABench.cpp" -ldl -o "$build/bin/TTABench"
 ours="$build/bin/TTABench"
 
-# Music-like source: a chord and a bass line with vibrato, pink and brown noise, a
-# tremolo and some reverberation, 60 s at 44.1 kHz.
 src="$work/music.wav"
-sox -n -r 44100 -b 16 -c 2 "$src" synth 60 \
-  sine 220-233 sine 277 sine 330 pinknoise sine 110 brownnoise \
-  remix 1v0.3,2v0.25,4v0.15,5v0.3 3v0.3,2v0.2,6v0.2,5v0.3 \
-  tremolo 4 35 reverb 40 norm -1
+bench_music "$src" 60
 seconds=$(soxi -D "$src")
 sox "$src" -t s16 "$work/src.raw"
 
-# Median wall time of a command, in seconds.
-timeit() {
-  local t=()
-  for ((i = 0; i < runs; i++)); do
-    local s e
-    s=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    e=$(date +%s%N)
-    t+=($(( e - s )))
-  done
-  printf '%s\n' "${t[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.4f", a[int((NR+1)/2)]/1e9}'
-}
 
 ff_enc() { ffmpeg -v error -y -i "$src" -c:a tta -fflags +bitexact -map_metadata -1 "$work/ffmpeg.tta"; }
 ff_dec() { ffmpeg -v error -y -i "$work/ffmpeg.tta" -c:a pcm_s16le "$work/ffmpeg.wav"; }
