@@ -14,9 +14,8 @@ constexpr int64_t RecordSize = 32;
 constexpr int64_t ID3v1Size = 128;
 constexpr int64_t MinItemSize = 10;     // value size, flags, a one-letter name and its zero
 constexpr size_t MaxNameSize = 255;
-constexpr size_t MaxValueRead = 250;    // longer values are cut
 constexpr uint32_t afHasHeader = 0x80000000u, afIsHeader = 0x20000000u;
-constexpr uint32_t ItemTypeMask = 0x6, ItemBinary = 0x2;
+constexpr uint32_t ItemTypeMask = 0x6;  // 0: UTF-8 text; binary, link and reserved otherwise
 
 struct TAPELocation {
   int64_t FileSize = 0;
@@ -97,11 +96,54 @@ bool Locate(const TReadFile& F, TAPELocation& L) {
   return c != ckReadError;
 }
 
-bool ValidName(const std::string& N) {
+bool ValidName(std::string_view N) {
   if (N.empty() || N.size() > MaxNameSize) return false;
   for (char c : N)
     if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) return false;
   return true;
+}
+
+struct TItem {
+  uint32_t Flags = 0;
+  std::string_view Name, Value;
+  std::string_view Raw;  // the whole item as stored
+
+  // What Fields can hold: a text item with a name the format allows and a
+  // value under the size cap. Anything else is kept as it is when a tag is saved.
+  bool IsText() const {
+    return (Flags & ItemTypeMask) == 0 && ValidName(Name) && static_cast<int64_t>(Value.size()) <= MaxValueSize;
+  }
+};
+
+// The items of a tag, in order. Every item must lie inside the tag; the first
+// one that does not ends the list.
+std::vector<TItem> ParseItems(std::string_view Items, uint32_t Count) {
+  std::vector<TItem> r;
+  const auto* p = reinterpret_cast<const unsigned char*>(Items.data());
+  size_t pos = 0;
+  for (uint32_t i = 0; i < Count; ++i) {
+    if (Items.size() - pos < 8) break;
+    const uint32_t valueSize = GetLE32(p + pos);
+    const size_t nameStart = pos + 8;
+    const size_t limit = std::min(Items.size(), nameStart + MaxNameSize + 1);
+    const void* z = std::memchr(p + nameStart, 0, limit - nameStart);
+    if (!z) break;
+    const size_t nameEnd = static_cast<size_t>(static_cast<const unsigned char*>(z) - p);
+    if (valueSize > Items.size() - nameEnd - 1) break;
+    TItem it;
+    it.Flags = GetLE32(p + pos + 4);
+    it.Name = Items.substr(nameStart, nameEnd - nameStart);
+    it.Value = Items.substr(nameEnd + 1, valueSize);
+    it.Raw = Items.substr(pos, nameEnd + 1 + valueSize - pos);
+    r.push_back(it);
+    pos = nameEnd + 1 + valueSize;
+  }
+  return r;
+}
+
+// Reads the items of a located tag.
+bool ReadItems(const TReadFile& F, const TAPELocation& L, std::string& Items) {
+  return F.ReadAt(L.ItemsStart, L.FooterStart - L.ItemsStart, Items);
 }
 
 }  // namespace
@@ -129,27 +171,9 @@ bool TAPETag::ReadFromFile(const std::string& FileName) {
   FVersion = static_cast<int32_t>(l.Version);
   FSize = static_cast<int32_t>(l.Size);
   std::string items;
-  if (!f.ReadAt(l.ItemsStart, l.FooterStart - l.ItemsStart, items)) return false;
-  const auto* p = reinterpret_cast<const unsigned char*>(items.data());
-  size_t pos = 0;
-  // Every item must lie inside the tag; the first one that does not ends the list.
-  for (uint32_t i = 0; i < l.Count; ++i) {
-    if (items.size() - pos < 8) break;
-    const uint32_t valueSize = GetLE32(p + pos);
-    const uint32_t flags = GetLE32(p + pos + 4);
-    const size_t nameStart = pos + 8;
-    const size_t limit = std::min(items.size(), nameStart + MaxNameSize + 1);
-    const void* z = std::memchr(p + nameStart, 0, limit - nameStart);
-    if (!z) break;
-    const size_t nameEnd = static_cast<size_t>(static_cast<const unsigned char*>(z) - p);
-    if (valueSize > items.size() - nameEnd - 1) break;
-    const size_t valueStart = nameEnd + 1;
-    pos = valueStart + valueSize;
-    if ((flags & ItemTypeMask) == ItemBinary) continue;
-    std::string value = items.substr(valueStart, std::min<size_t>(valueSize, MaxValueRead));
-    if (valueSize > MaxValueRead) DropCutUTF8(value);
-    FFields.push_back({Trim(items.substr(nameStart, nameEnd - nameStart)), Trim(value)});
-  }
+  if (!ReadItems(f, l, items)) return false;
+  for (const TItem& it : ParseItems(items, l.Count))
+    if (it.IsText()) FFields.push_back({Trim(it.Name), Trim(it.Value)});
   return true;
 }
 
@@ -170,8 +194,29 @@ bool TAPETag::SaveToFile(const std::string& FileName) {
     if (!ValidName(f.Name)) return false;
     size += static_cast<int64_t>(f.Name.size() + f.Value.size()) + 9;
   }
-  if (size + RecordSize > UINT32_MAX || FFields.size() > UINT32_MAX) return false;
-  const auto count = static_cast<uint32_t>(FFields.size());
+  TAPELocation l;
+  std::string items, kept;
+  size_t keptCount = 0;
+  {
+    TReadFile f(FileName);
+    if (!f.IsOpen() || !Locate(f, l)) return false;
+    // Items that Fields cannot hold (binary, links, unknown kinds) stay, unless
+    // Fields names them.
+    if (l.Valid) {
+      if (!ReadItems(f, l, items)) return false;
+      for (const TItem& it : ParseItems(items, l.Count)) {
+        if (it.IsText()) continue;
+        const std::string name = Trim(it.Name);
+        if (std::any_of(FFields.begin(), FFields.end(), [&](const TAPEField& F) { return SameText(F.Name, name); }))
+          continue;
+        kept += it.Raw;
+        ++keptCount;
+      }
+    }
+  }
+  size += static_cast<int64_t>(kept.size());
+  if (size + RecordSize > UINT32_MAX || FFields.size() + keptCount > UINT32_MAX) return false;
+  const auto count = static_cast<uint32_t>(FFields.size() + keptCount);
   auto record = [&](std::string& S, uint32_t Flags) {
     S += "APETAGEX";
     PutLE32(S, 2000);
@@ -189,13 +234,9 @@ bool TAPETag::SaveToFile(const std::string& FileName) {
     tag += '\0';
     tag += f.Value;
   }
+  tag += kept;
   record(tag, afHasHeader);
 
-  TAPELocation l;
-  {
-    TReadFile f(FileName);
-    if (!f.IsOpen() || !Locate(f, l)) return false;
-  }
   const int64_t keepEnd = l.Valid ? l.TagStart : l.FileSize - (l.HasID3v1 ? ID3v1Size : 0);
   if (!RewriteTail(FileName, l.FileSize, keepEnd, tag + l.ID3v1)) return false;
   FExists = true;

@@ -1,7 +1,9 @@
 #pragma once
 // The APE tag at the end of a file (before an ID3v1 block, when there is one).
 // Reads versions 1 and 2, writes version 2 with header and footer. Names and
-// values are byte strings as stored (UTF-8 in version 2).
+// values are byte strings as stored (UTF-8 in version 2). Fields holds the text
+// items; binary items, links and items of unknown kinds (and text over 16 MiB or
+// under a name the format does not allow) are not read, and saving keeps them.
 
 #include <cstdint>
 #include <string>
@@ -20,7 +22,8 @@ public:
   bool ReadFromFile(const std::string& FileName);
   // Cuts a valid tag off the file, keeping an ID3v1 block after it.
   bool RemoveFromFile(const std::string& FileName);
-  // Replaces the file's tag (or adds one) with Fields; an ID3v1 block stays last.
+  // Replaces the file's tag (or adds one) with Fields and the items of the old
+  // tag that Fields cannot hold and does not name; an ID3v1 block stays last.
   bool SaveToFile(const std::string& FileName);
 
   void AppendField(const std::string& Name, const std::string& Value);

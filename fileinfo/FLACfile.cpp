@@ -4,7 +4,10 @@
 #include <cstring>
 
 #include "fileinfo/TagFileIO.h"
+#include "fileinfo/VorbisComments.h"
 #include "platform/rtl/StrUtils.h"
+
+#include <algorithm>
 
 using namespace fileinfo;
 
@@ -85,6 +88,7 @@ void TFLACfile::ClearHeader() {
   FCommentSize = 0;
   FStreamStart = 0;
   FExtraComment = false;
+  FFileComments.clear();
 }
 
 bool TFLACfile::IsValid() const {
@@ -98,28 +102,14 @@ double TFLACfile::Duration() const {
 }
 
 void TFLACfile::ParseComments(const std::string& Data, bool TakeComments) {
-  // Every length and count is checked against what is left of the block.
-  const int64_t size = static_cast<int64_t>(Data.size());
-  int64_t p = 0;
-  if (size < 4) return;
-  const int64_t vendorLen = GetLE32(Data.data());
-  p = 4;
-  if (vendorLen > size - p) return;
-  FVendor = CleanUTF8(std::string_view(Data).substr(static_cast<size_t>(p), static_cast<size_t>(vendorLen)));
-  p += vendorLen;
-  if (!TakeComments || size - p < 4) return;
-  const uint32_t count = GetLE32(Data.data() + p);
-  p += 4;
-  for (uint32_t i = 0; i < count && size - p >= 4; ++i) {
-    const int64_t len = GetLE32(Data.data() + p);
-    p += 4;
-    if (len > size - p) break;
-    const std::string_view text = std::string_view(Data).substr(static_cast<size_t>(p), static_cast<size_t>(len));
-    p += len;
-    const size_t eq = text.find('=');
-    if (eq == std::string_view::npos) continue;
-    const std::string name = UpperCase(text.substr(0, eq));
-    std::string value = CleanUTF8(text.substr(eq + 1));
+  TVorbisComments c = ParseVorbisComments(Data, 0);
+  FVendor = CleanUTF8(c.Vendor);
+  FFileComments = std::move(c.Items);
+  if (!TakeComments) return;
+  for (const std::string& item : FFileComments) {
+    if (item.find('=') == std::string::npos) continue;
+    const std::string name = CommentName(item);
+    std::string value = CleanUTF8(CommentValue(item));
     bool taken = false;
     for (int k = 0; k < FLACFieldCount; ++k) {
       if (name == FLACFieldNames[k]) {
@@ -201,7 +191,9 @@ bool TFLACfile::ReadMetadata(const std::string& FileName, bool TakeComments) {
 
 bool TFLACfile::ReadFromFile(const std::string& FileName) {
   for (auto& t : FText) t.clear();
+  for (bool& set : FSet) set = true;
   FExtraFields.clear();
+  FExtrasFrom = FileName;
   return ReadMetadata(FileName, true);
 }
 
@@ -212,23 +204,49 @@ bool TFLACfile::SaveToFile(const std::string& FileName, bool BasicOnly) {
   uint32_t count = 0;
   auto add = [&](const std::string& Name, const std::string& Value) {
     if (Value.empty() || !ValidName(Name)) return;
-    PutLE32(comments, static_cast<uint32_t>(Name.size() + 1 + Value.size()));
-    comments += Name;
-    comments += '=';
-    comments += Value;
+    AppendComment(comments, Name + "=" + Value);
     ++count;
   };
-  for (const TFLACField k : BasicOrder) add(FLACFieldNames[k], FText[k]);
+  std::vector<std::string> managed;
+  auto field = [&](const TFLACField K) {
+    if (!FSet[K]) return;
+    managed.emplace_back(FLACFieldNames[K]);
+    add(FLACFieldNames[K], FText[K]);
+  };
+  for (const TFLACField k : BasicOrder) field(k);
   if (!BasicOnly) {
-    for (const TFLACField k : FullOrder) add(FLACFieldNames[k], FText[k]);
+    for (const TFLACField k : FullOrder) field(k);
     for (const auto& e : FExtraFields) add(e.Name, e.Value);
   }
+  // The file's comments that no field of this save stands for stay, after the
+  // written ones. Extra fields read from this very file stand for all its other
+  // comments; otherwise they are added to them.
+  const bool extrasFromFile = FExtrasFrom == FileName;
+  std::vector<bool> extraUsed(FExtraFields.size(), false);
+  std::vector<std::string> replaced;
+  for (const std::string& item : FFileComments) {
+    const std::string name = CommentName(item);
+    if (std::find(managed.begin(), managed.end(), name) != managed.end()) {
+      // Without the extra fields, only the first comment of a name is the field's.
+      if (!BasicOnly || std::find(replaced.begin(), replaced.end(), name) == replaced.end()) {
+        replaced.push_back(name);
+        continue;
+      }
+    } else if (!BasicOnly) {
+      if (extrasFromFile) continue;
+      bool written = false;
+      for (size_t i = 0; i < FExtraFields.size() && !written; ++i) {
+        written = !extraUsed[i] && UpperCase(FExtraFields[i].Name) == name &&
+                  FExtraFields[i].Value == CleanUTF8(CommentValue(item));
+        if (written) extraUsed[i] = true;
+      }
+      if (written) continue;
+    }
+    AppendComment(comments, item);
+    ++count;
+  }
   const std::string vendor = FVendor.empty() ? std::string(DefaultVendor) : FVendor;
-  std::string block;
-  PutLE32(block, static_cast<uint32_t>(vendor.size()));
-  block += vendor;
-  PutLE32(block, count);
-  block += comments;
+  const std::string block = BuildVorbisComments(vendor, count, comments);
   const int64_t newSize = static_cast<int64_t>(block.size());
   if (newSize > MaxBlockSize) return false;
 

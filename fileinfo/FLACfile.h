@@ -33,9 +33,13 @@ public:
 
   // Clears the text fields and reads everything; true for a valid FLAC file.
   bool ReadFromFile(const std::string& FileName);
-  // Writes the text fields (and, unless BasicOnly, the rarer ones and the
-  // extra fields) as the file's comment block. Other comments of the file are
-  // not kept. False leaves the file as it was.
+  // Writes the text fields that were read or set (and, unless BasicOnly, the
+  // rarer ones and the extra fields) as the file's comment block. The file's
+  // comments that no field of this save stands for are kept after them: those
+  // of fields never read or set; with BasicOnly, the rarer names and the
+  // repeats; without it, the comments the extra fields do not hold, unless the
+  // extra fields were read from this same file (they then stand for all of its
+  // other comments, so removing one removes it). False leaves the file as it was.
   bool SaveToFile(const std::string& FileName, bool BasicOnly);
 
   bool IsValid() const;
@@ -63,7 +67,10 @@ public:
   size_t OtherBlockCount() const { return FOtherBlocks.size(); }
 
   const std::string& Field(TFLACField F) const { return FText[F]; }
-  void SetField(TFLACField F, const std::string& V) { FText[F] = V; }
+  void SetField(TFLACField F, const std::string& V) {
+    FText[F] = V;
+    FSet[F] = true;
+  }
   const std::vector<TFLACExtraField>& ExtraFields() const { return FExtraFields; }
   std::vector<TFLACExtraField>& ExtraFields() { return FExtraFields; }
 
@@ -79,18 +86,18 @@ public:
   const std::string& Copyright() const { return FText[ffCopyright]; }
   const std::string& Link() const { return FText[ffURL]; }
   const std::string& Encoder() const { return FText[ffEncoder]; }
-  void SetTrackString(const std::string& V) { FText[ffTrackNumber] = V; }
-  void SetTitle(const std::string& V) { FText[ffTitle] = V; }
-  void SetArtist(const std::string& V) { FText[ffArtist] = V; }
-  void SetAlbum(const std::string& V) { FText[ffAlbum] = V; }
-  void SetYear(const std::string& V) { FText[ffDate] = V; }
-  void SetGenre(const std::string& V) { FText[ffGenre] = V; }
-  void SetComment(const std::string& V) { FText[ffComment] = V; }
-  void SetComposer(const std::string& V) { FText[ffComposer] = V; }
-  void SetLanguage(const std::string& V) { FText[ffLanguage] = V; }
-  void SetCopyright(const std::string& V) { FText[ffCopyright] = V; }
-  void SetLink(const std::string& V) { FText[ffURL] = V; }
-  void SetEncoder(const std::string& V) { FText[ffEncoder] = V; }
+  void SetTrackString(const std::string& V) { SetField(ffTrackNumber, V); }
+  void SetTitle(const std::string& V) { SetField(ffTitle, V); }
+  void SetArtist(const std::string& V) { SetField(ffArtist, V); }
+  void SetAlbum(const std::string& V) { SetField(ffAlbum, V); }
+  void SetYear(const std::string& V) { SetField(ffDate, V); }
+  void SetGenre(const std::string& V) { SetField(ffGenre, V); }
+  void SetComment(const std::string& V) { SetField(ffComment, V); }
+  void SetComposer(const std::string& V) { SetField(ffComposer, V); }
+  void SetLanguage(const std::string& V) { SetField(ffLanguage, V); }
+  void SetCopyright(const std::string& V) { SetField(ffCopyright, V); }
+  void SetLink(const std::string& V) { SetField(ffURL, V); }
+  void SetEncoder(const std::string& V) { SetField(ffEncoder, V); }
 
 private:
   // A metadata block other than STREAMINFO, the comment block and the first
@@ -127,8 +134,11 @@ private:
   bool FHasTags = false;
   TID3v2 FID3v2;
   std::string FText[FLACFieldCount];
+  bool FSet[FLACFieldCount] = {};  // the field was read or set: a save writes it
   std::vector<TFLACExtraField> FExtraFields;
 
   int64_t FStreamStart = 0;      // offset of "fLaC", after a leading ID3v2 tag
   bool FExtraComment = false;    // a second comment block was met
+  std::vector<std::string> FFileComments;  // the comment block's comments as stored
+  std::string FExtrasFrom;       // the file the extra fields were read from
 };

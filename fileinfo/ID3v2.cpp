@@ -1,5 +1,6 @@
 #include "fileinfo/ID3v2.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -11,8 +12,8 @@ using namespace fileinfo;
 namespace {
 
 constexpr int64_t HeaderSize = 10;
-constexpr size_t MaxFrameContent = 500;  // longer frames are cut
 constexpr int64_t MaxSyncsafe = 0x0FFFFFFF;
+constexpr int64_t MaxSize22 = 0xFFFFFF;
 constexpr int64_t DefaultTagSize = 4096;
 
 constexpr int SlotCount = 17;
@@ -174,36 +175,6 @@ std::string StripGenreRefs(std::string T) {
 }
 
 
-// The frames of one tag, as raw contents per slot (encoding byte first).
-struct TFrames {
-  std::string Slot[SlotCount];
-  bool Has[SlotCount] = {};
-  std::string Comment;  // chosen COMM content
-  bool CommentHasEmptyDesc = false;
-  bool HasComment = false;
-};
-
-void StoreFrame(TFrames& Fr, const char* ID, const char* const* IDs, std::string Content) {
-  if (Content.empty() || static_cast<unsigned char>(Content[0]) > 3) return;
-  if (Content.size() > MaxFrameContent) Content.resize(MaxFrameContent);
-  for (int s = 0; s < SlotCount; ++s) {
-    if (std::strcmp(ID, IDs[s]) != 0) continue;
-    if (s == slComment) {
-      // The comment is the first one without a description; failing that, the last one.
-      if (Fr.CommentHasEmptyDesc || Content.size() < 4) return;
-      std::string_view desc, rest;
-      SplitDescription(static_cast<uint8_t>(Content[0]), std::string_view(Content).substr(4), desc, rest);
-      Fr.CommentHasEmptyDesc = DecodeText(static_cast<uint8_t>(Content[0]), desc).empty();
-      Fr.Comment = std::move(Content);
-      Fr.HasComment = true;
-    } else {
-      Fr.Slot[s] = std::move(Content);
-      Fr.Has[s] = true;
-    }
-    return;
-  }
-}
-
 // Where a version 2.4 frame ends. Sizes are syncsafe, but some writers store plain
 // numbers: the plain size is taken when the syncsafe one does not end on a frame,
 // padding or the end of the tag and the plain one does.
@@ -226,7 +197,45 @@ bool FrameSize24(const std::string& D, size_t Pos, size_t End, int64_t& Size) {
   return true;
 }
 
-void ParseFrames(const THeader& H, std::string D, TFrames& Fr) {
+// One frame as the tag stores it.
+struct TFrame {
+  std::string ID;
+  uint8_t Status = 0, Format = 0;  // the two flag bytes; none in version 2.2
+  std::string Data;                // the bytes after the frame header
+  bool Readable = false;           // Content holds what the frame says
+  std::string Content;             // Data with grouping, length and unsynchronisation undone
+};
+
+std::string TakeContent(const THeader& H, TFrame& F) {
+  std::string c = F.Data;
+  if (H.Version == 3) {
+    if (F.Format & (ff3Compressed | ff3Encrypted)) return std::string();
+    if (F.Format & ff3Grouping) {
+      if (c.empty()) return std::string();
+      c.erase(0, 1);
+    }
+  } else if (H.Version == 4) {
+    if (F.Format & (ff4Compressed | ff4Encrypted)) return std::string();
+    const size_t extra = ((F.Format & ff4Grouping) ? 1 : 0) + ((F.Format & ff4DataLength) ? 4 : 0);
+    if (c.size() < extra) return std::string();
+    c.erase(0, extra);
+    if (F.Format & ff4Unsync) c = Deunsync(c);
+  }
+  F.Readable = true;
+  return c;
+}
+
+}  // namespace
+
+// The frames of a tag in file order; what follows the last whole frame is padding.
+struct TID3v2::TFrameList {
+  uint8_t Version = 3;
+  std::vector<TFrame> Frames;
+};
+
+namespace {
+
+void ParseFrames(const THeader& H, std::string D, std::vector<TFrame>& Out) {
   size_t pos = 0;
   if (H.Version == 2) {
     if (H.Flags & hfCompressed22) return;
@@ -248,68 +257,144 @@ void ParseFrames(const THeader& H, std::string D, TFrames& Fr) {
   }
   const auto* p = reinterpret_cast<const unsigned char*>(D.data());
   const size_t end = D.size();
-  if (H.Version == 2) {
-    while (pos + 6 <= end && IsFrameID(p + pos, 3)) {
-      const size_t size = (size_t(p[pos + 3]) << 16) | (size_t(p[pos + 4]) << 8) | p[pos + 5];
-      if (size > end - pos - 6) break;
-      const char id[4] = {char(p[pos]), char(p[pos + 1]), char(p[pos + 2]), 0};
-      StoreFrame(Fr, id, FrameIDs22, D.substr(pos + 6, size));
-      pos += 6 + size;
+  const int idLen = H.Version == 2 ? 3 : 4;
+  const size_t headLen = H.Version == 2 ? 6 : 10;
+  while (pos + headLen <= end && IsFrameID(p + pos, idLen)) {
+    TFrame f;
+    f.ID.assign(D, pos, idLen);
+    int64_t size = 0;
+    if (H.Version == 2) {
+      size = (int64_t(p[pos + 3]) << 16) | (int64_t(p[pos + 4]) << 8) | p[pos + 5];
+      if (size > static_cast<int64_t>(end - pos - headLen)) break;
+    } else {
+      size = GetBE32(p + pos + 4);
+      if (H.Version >= 4) {
+        if (!FrameSize24(D, pos, end, size)) break;
+      } else if (size > static_cast<int64_t>(end - pos - headLen)) {
+        break;
+      }
+      f.Status = p[pos + 8];
+      f.Format = p[pos + 9];
+      // A tag-wide unsynchronisation flag covers every frame; carried alone, a
+      // frame says so itself.
+      if (H.Version == 4 && (H.Flags & hfUnsync)) f.Format |= ff4Unsync;
     }
-    return;
+    f.Data = D.substr(pos + headLen, static_cast<size_t>(size));
+    pos += headLen + static_cast<size_t>(size);
+    f.Content = TakeContent(H, f);
+    Out.push_back(std::move(f));
   }
-  while (pos + 10 <= end && IsFrameID(p + pos, 4)) {
-    int64_t size = GetBE32(p + pos + 4);
-    if (H.Version >= 4) {
-      if (!FrameSize24(D, pos, end, size)) break;
-    } else if (size > static_cast<int64_t>(end - pos - 10)) {
+}
+
+// Which frame each field is read from: the last readable one of its slot; the
+// comment is the first without a description, failing that the last one.
+// Frames with an unknown text encoding or a value over the size cap are not read.
+struct TPicks {
+  int Slot[SlotCount];
+  bool CommentHasEmptyDesc = false;
+};
+
+TPicks PickFrames(const TID3v2::TFrameList& L) {
+  TPicks pk;
+  for (int& s : pk.Slot) s = -1;
+  const char* const* ids = L.Version == 2 ? FrameIDs22 : FrameIDs;
+  for (size_t i = 0; i < L.Frames.size(); ++i) {
+    const TFrame& f = L.Frames[i];
+    if (!f.Readable || f.Content.empty() || static_cast<unsigned char>(f.Content[0]) > 3 ||
+        static_cast<int64_t>(f.Content.size()) > MaxValueSize)
+      continue;
+    for (int s = 0; s < SlotCount; ++s) {
+      if (f.ID != ids[s]) continue;
+      if (s == slComment) {
+        if (pk.CommentHasEmptyDesc || f.Content.size() < 4) break;
+        std::string_view desc, rest;
+        SplitDescription(static_cast<uint8_t>(f.Content[0]), std::string_view(f.Content).substr(4), desc, rest);
+        pk.CommentHasEmptyDesc = DecodeText(static_cast<uint8_t>(f.Content[0]), desc).empty();
+      }
+      pk.Slot[s] = static_cast<int>(i);
       break;
     }
-    const char id[5] = {char(p[pos]), char(p[pos + 1]), char(p[pos + 2]), char(p[pos + 3]), 0};
-    const uint8_t fmt = p[pos + 9];
-    std::string content = D.substr(pos + 10, static_cast<size_t>(size));
-    pos += 10 + static_cast<size_t>(size);
-    bool usable = true;
-    if (H.Version == 3) {
-      if (fmt & (ff3Compressed | ff3Encrypted)) usable = false;
-      else if (fmt & ff3Grouping) {
-        usable = !content.empty();
-        content.erase(0, 1);
-      }
-    } else {
-      if (fmt & (ff4Compressed | ff4Encrypted)) usable = false;
-      size_t extra = ((fmt & ff4Grouping) ? 1 : 0) + ((fmt & ff4DataLength) ? 4 : 0);
-      if (content.size() < extra) usable = false;
-      else content.erase(0, extra);
-      if (usable && ((fmt & ff4Unsync) || (H.Flags & hfUnsync))) content = Deunsync(content);
-    }
-    if (usable) StoreFrame(Fr, id, FrameIDs, std::move(content));
   }
+  return pk;
 }
 
-std::string SlotText(const TFrames& Fr, int S) {
-  if (!Fr.Has[S]) return std::string();
-  return DecodeText(static_cast<uint8_t>(Fr.Slot[S][0]), std::string_view(Fr.Slot[S]).substr(1));
+std::string SlotText(const TID3v2::TFrameList& L, const TPicks& Pk, int S) {
+  if (Pk.Slot[S] < 0) return std::string();
+  const std::string& c = L.Frames[static_cast<size_t>(Pk.Slot[S])].Content;
+  return DecodeText(static_cast<uint8_t>(c[0]), std::string_view(c).substr(1));
 }
 
-// A text frame's content: ISO-8859-1 when the text fits, else UTF-16 with a byte-order mark.
-std::string EncodeText(const std::string& Text, bool WithDescription) {
+// The text after the description of a comment (Skip 4: encoding and language) or
+// link frame (Skip 1), decoded with Enc.
+std::string TextAfterDescription(const std::string& Content, size_t Skip, uint8_t Enc) {
+  std::string_view desc, rest;
+  SplitDescription(static_cast<uint8_t>(Content[0]), std::string_view(Content).substr(Skip), desc, rest);
+  return DecodeText(Enc, rest);
+}
+
+// Text in ISO-8859-1 when it fits, else UTF-16 with a byte-order mark; the
+// encoding byte comes first.
+std::string EncodeText(const std::string& Text, const std::string& CommentLanguage = std::string()) {
   const std::u16string u = UTF8ToUTF16(Text);
+  const bool comment = !CommentLanguage.empty();
   std::string r;
   if (FitsLatin1(u)) {
     r += '\0';
-    if (WithDescription) r += std::string("eng\0", 4);
+    if (comment) r += CommentLanguage + std::string(1, '\0');
     r += UTF16ToLatin1(u);
     return r;
   }
   r += '\1';
-  if (WithDescription) r += std::string("eng\xFF\xFE\0\0", 7);
+  if (comment) r += CommentLanguage + std::string("\xFF\xFE\0\0", 4);
   r += "\xFF\xFE";
   for (char16_t c : u) {
     r += static_cast<char>(c & 0xFF);
     r += static_cast<char>(c >> 8);
   }
   return r;
+}
+
+bool AppendFrame(std::string& Tag, uint8_t Version, const TFrame& F) {
+  const int64_t n = static_cast<int64_t>(F.Data.size());
+  Tag += F.ID;
+  if (Version == 2) {
+    if (n > MaxSize22) return false;
+    Tag += static_cast<char>(n >> 16);
+    Tag += static_cast<char>((n >> 8) & 0xFF);
+    Tag += static_cast<char>(n & 0xFF);
+  } else {
+    if (n > (Version == 3 ? int64_t(UINT32_MAX) : MaxSyncsafe)) return false;
+    if (Version == 3) PutBE32(Tag, static_cast<uint32_t>(n));
+    else
+      for (int shift = 21; shift >= 0; shift -= 7) Tag += static_cast<char>((n >> shift) & 0x7F);
+    Tag += static_cast<char>(F.Status);
+    Tag += static_cast<char>(F.Format);
+  }
+  Tag += F.Data;
+  return true;
+}
+
+// A change to the frames of one field: the frames at Remove go, and New (when
+// it has an ID) takes the place of the first of them, or goes last.
+struct TEdit {
+  std::vector<size_t> Remove;
+  TFrame New;
+};
+
+std::vector<TFrame> ApplyEdits(const std::vector<TFrame>& Frames, const std::vector<TEdit>& Edits) {
+  std::vector<TFrame> out;
+  for (size_t i = 0; i < Frames.size(); ++i) {
+    bool removed = false;
+    for (const TEdit& e : Edits) {
+      if (std::find(e.Remove.begin(), e.Remove.end(), i) == e.Remove.end()) continue;
+      removed = true;
+      if (e.Remove.front() == i && !e.New.ID.empty()) out.push_back(e.New);
+    }
+    if (!removed) out.push_back(Frames[i]);
+  }
+  for (const TEdit& e : Edits)
+    if (e.Remove.empty() && !e.New.ID.empty()) out.push_back(e.New);
+  return out;
 }
 
 }  // namespace
@@ -330,6 +415,33 @@ void TID3v2::SetCopyright(const std::string& V) { FCopyright = Trim(V); }
 void TID3v2::SetLanguage(const std::string& V) { FLanguage = Trim(V); }
 void TID3v2::SetLink(const std::string& V) { FLink = Trim(V); }
 
+void TID3v2::TakeFields(const TFrameList& L) {
+  const TPicks pk = PickFrames(L);
+  FTitle = SlotText(L, pk, slTitle);
+  if (FTitle.empty()) FTitle = SlotText(L, pk, slContentGroup);
+  FArtist = SlotText(L, pk, slArtist);
+  if (FArtist.empty()) FArtist = SlotText(L, pk, slOrigArtist);
+  FAlbum = SlotText(L, pk, slAlbum);
+  if (FAlbum.empty()) FAlbum = SlotText(L, pk, slOrigAlbum);
+  FTrackString = SlotText(L, pk, slTrack);
+  const int64_t track = StrToIntDef(FTrackString.substr(0, FTrackString.find('/')), 0);
+  FTrack = (track >= 0 && track <= 0xFFFF) ? static_cast<uint16_t>(track) : 0;
+  FYear = SlotText(L, pk, slYear);
+  if (FYear.empty()) FYear = FirstChars(SlotText(L, pk, slRecordingTime), 4);
+  FGenre = StripGenreRefs(SlotText(L, pk, slGenre));
+  if (pk.Slot[slComment] >= 0) {
+    const std::string& c = L.Frames[static_cast<size_t>(pk.Slot[slComment])].Content;
+    FComment = TextAfterDescription(c, 4, static_cast<uint8_t>(c[0]));
+  }
+  FComposer = SlotText(L, pk, slComposer);
+  FEncoder = SlotText(L, pk, slEncoder);
+  FCopyright = SlotText(L, pk, slCopyright);
+  FLanguage = SlotText(L, pk, slLanguage);
+  // The address of a link frame is ISO-8859-1 whatever the description's encoding.
+  if (pk.Slot[slLink] >= 0) FLink = TextAfterDescription(L.Frames[static_cast<size_t>(pk.Slot[slLink])].Content, 1, 0);
+  FSizeText = SlotText(L, pk, slSize);
+}
+
 bool TID3v2::ReadFromFile(const std::string& FileName) {
   Clear();
   TReadFile f(FileName);
@@ -342,86 +454,120 @@ bool TID3v2::ReadFromFile(const std::string& FileName) {
   if (h.Size < 1 || h.Version < 2 || h.Version > 4) return true;
   std::string data;
   if (!f.ReadAt(HeaderSize, h.BodySize, data)) return true;
-  TFrames fr;
-  ParseFrames(h, std::move(data), fr);
-
-  FTitle = SlotText(fr, slTitle);
-  if (FTitle.empty()) FTitle = SlotText(fr, slContentGroup);
-  FArtist = SlotText(fr, slArtist);
-  if (FArtist.empty()) FArtist = SlotText(fr, slOrigArtist);
-  FAlbum = SlotText(fr, slAlbum);
-  if (FAlbum.empty()) FAlbum = SlotText(fr, slOrigAlbum);
-  FTrackString = SlotText(fr, slTrack);
-  const int64_t track = StrToIntDef(FTrackString.substr(0, FTrackString.find('/')), 0);
-  FTrack = (track >= 0 && track <= 0xFFFF) ? static_cast<uint16_t>(track) : 0;
-  FYear = SlotText(fr, slYear);
-  if (FYear.empty()) FYear = FirstChars(SlotText(fr, slRecordingTime), 4);
-  FGenre = StripGenreRefs(SlotText(fr, slGenre));
-  if (fr.HasComment) {
-    const auto enc = static_cast<uint8_t>(fr.Comment[0]);
-    std::string_view desc, rest;
-    SplitDescription(enc, std::string_view(fr.Comment).substr(4), desc, rest);
-    FComment = DecodeText(enc, rest);
-  }
-  FComposer = SlotText(fr, slComposer);
-  FEncoder = SlotText(fr, slEncoder);
-  FCopyright = SlotText(fr, slCopyright);
-  FLanguage = SlotText(fr, slLanguage);
-  if (fr.Has[slLink]) {
-    // The address of a link frame is ISO-8859-1 whatever the description's encoding.
-    std::string_view desc, rest;
-    SplitDescription(static_cast<uint8_t>(fr.Slot[slLink][0]), std::string_view(fr.Slot[slLink]).substr(1),
-                     desc, rest);
-    FLink = DecodeText(0, rest);
-  }
-  FSizeText = SlotText(fr, slSize);
+  TFrameList l;
+  l.Version = h.Version;
+  ParseFrames(h, std::move(data), l.Frames);
+  TakeFields(l);
   return true;
 }
 
 bool TID3v2::SaveToFile(const std::string& FileName) {
-  std::vector<std::pair<const char*, std::string>> frames;
-  auto text = [&](int Slot, const std::string& V) {
-    if (!V.empty()) frames.emplace_back(FrameIDs[Slot], EncodeText(V, false));
-  };
-  text(slTitle, FTitle);
-  text(slArtist, FArtist);
-  text(slAlbum, FAlbum);
-  if (FTrack != 0) text(slTrack, IntToStr(FTrack));
-  text(slYear, FYear);
-  text(slGenre, FGenre);
-  if (!FComment.empty()) frames.emplace_back(FrameIDs[slComment], EncodeText(FComment, true));
-  text(slComposer, FComposer);
-  text(slEncoder, FEncoder);
-  text(slCopyright, FCopyright);
-  text(slLanguage, FLanguage);
-  if (!FLink.empty()) frames.emplace_back(FrameIDs[slLink], std::string(2, '\0') + UTF8ToLatin1(FLink));
-
-  int64_t needed = HeaderSize;
-  for (const auto& fr : frames) needed += 10 + static_cast<int64_t>(fr.second.size());
-
   THeader h;
+  TFrameList old;
   {
     TReadFile f(FileName);
     // A file too short for a header simply has no tag; one that cannot be read is left alone.
     if (!f.IsOpen() || !ReadHeader(f, h)) return false;
+    // The frames of a valid tag are kept in its own version, so that every frame
+    // this writer does not manage stays as it was written.
+    if (h.Exists && h.Size > 0 && h.Version >= 2 && h.Version <= 4 &&
+        !(h.Version == 2 && (h.Flags & hfCompressed22))) {
+      std::string body;
+      if (!f.ReadAt(HeaderSize, h.BodySize, body)) return false;
+      old.Version = h.Version;
+      ParseFrames(h, std::move(body), old.Frames);
+    }
   }
+  const uint8_t version = old.Version;
+  const char* const* ids = version == 2 ? FrameIDs22 : FrameIDs;
+  TID3v2 was;
+  was.TakeFields(old);
+  const TPicks pk = PickFrames(old);
+
+  // Only the fields whose value differs from what the tag says are rewritten.
+  std::vector<TEdit> edits;
+  auto framesWith = [&](std::initializer_list<int> Slots) {
+    std::vector<size_t> r;
+    for (size_t i = 0; i < old.Frames.size(); ++i)
+      for (int s : Slots)
+        if (old.Frames[i].ID == ids[s]) r.push_back(i);
+    return r;
+  };
+  auto newFrame = [&](int Slot, std::string Data) {
+    TFrame f;
+    if (!Data.empty()) {
+      f.ID = ids[Slot];
+      f.Data = std::move(Data);
+    }
+    return f;
+  };
+  auto text = [&](int Slot, const std::string& Now, const std::string& Was) {
+    if (Now != Was) edits.push_back({framesWith({Slot}), newFrame(Slot, Now.empty() ? "" : EncodeText(Now))});
+  };
+  text(slTitle, FTitle, was.FTitle);
+  text(slArtist, FArtist, was.FArtist);
+  text(slAlbum, FAlbum, was.FAlbum);
+  if (FTrack != was.FTrack)
+    edits.push_back({framesWith({slTrack}), newFrame(slTrack, FTrack == 0 ? "" : EncodeText(IntToStr(FTrack)))});
+  if (FYear != was.FYear) {
+    // The recording time of later versions holds the year too; version 2.4 has no other place for it.
+    const int primary = version == 4 ? slRecordingTime : slYear;
+    edits.push_back({version == 2 ? framesWith({slYear}) : framesWith({slYear, slRecordingTime}),
+                     newFrame(primary, FYear.empty() ? "" : EncodeText(FYear))});
+  }
+  text(slGenre, FGenre, was.FGenre);
+  if (FComment != was.FComment) {
+    // The comment without a description is this field's; comments with a
+    // description (or only in another language) belong to other programs.
+    TEdit e;
+    std::string language = "eng";
+    if (pk.Slot[slComment] >= 0 && pk.CommentHasEmptyDesc) {
+      const size_t i = static_cast<size_t>(pk.Slot[slComment]);
+      e.Remove.push_back(i);
+      language = old.Frames[i].Content.substr(1, 3);
+    }
+    e.New = newFrame(slComment, FComment.empty() ? "" : EncodeText(FComment, language));
+    edits.push_back(std::move(e));
+  }
+  text(slComposer, FComposer, was.FComposer);
+  text(slEncoder, FEncoder, was.FEncoder);
+  text(slCopyright, FCopyright, was.FCopyright);
+  text(slLanguage, FLanguage, was.FLanguage);
+  if (FLink != was.FLink) {
+    // The address changes; the link's description stays.
+    TEdit e;
+    std::string head(2, '\0');
+    if (pk.Slot[slLink] >= 0) {
+      const size_t i = static_cast<size_t>(pk.Slot[slLink]);
+      e.Remove.push_back(i);
+      const std::string& c = old.Frames[i].Content;
+      std::string_view desc, rest;
+      SplitDescription(static_cast<uint8_t>(c[0]), std::string_view(c).substr(1), desc, rest);
+      head = c.substr(0, c.size() - rest.size());
+      if (rest.size() == c.size() - 1) head += (c[0] == 1 || c[0] == 2) ? std::string(2, '\0') : std::string(1, '\0');
+    }
+    e.New = newFrame(slLink, FLink.empty() ? "" : head + UTF8ToLatin1(FLink));
+    edits.push_back(std::move(e));
+  }
+  const std::vector<TFrame> frames = ApplyEdits(old.Frames, edits);
+
+  std::string tag("ID3", 3);
+  tag += static_cast<char>(version);
+  tag += std::string(2, '\0');
+  tag += std::string(4, '\0');  // size, below
+  for (const TFrame& f : frames)
+    if (!AppendFrame(tag, version, f)) return false;
+  const int64_t needed = static_cast<int64_t>(tag.size());
+
   // A valid tag of up to 4096 bytes with room enough is overwritten in place;
   // otherwise the file is rebuilt with a 4096-byte tag, or a bigger one when needed.
   const int64_t oldSize = (h.Exists && h.Size > 0) ? h.Size : 0;
   const int64_t size = (oldSize >= needed && oldSize <= DefaultTagSize)
                            ? oldSize
                            : (needed > DefaultTagSize ? needed : DefaultTagSize);
-  if (size - HeaderSize > MaxSyncsafe) return false;
-
-  std::string tag("ID3\x03\x00\x00", 6);
   const int64_t body = size - HeaderSize;
-  for (int shift = 21; shift >= 0; shift -= 7) tag += static_cast<char>((body >> shift) & 0x7F);
-  for (const auto& fr : frames) {
-    tag += fr.first;
-    PutBE32(tag, static_cast<uint32_t>(fr.second.size()));
-    tag += std::string(2, '\0');
-    tag += fr.second;
-  }
+  if (body > MaxSyncsafe) return false;
+  for (int k = 0; k < 4; ++k) tag[6 + k] = static_cast<char>((body >> (21 - 7 * k)) & 0x7F);
   tag.resize(static_cast<size_t>(size), '\0');
   return RewriteHead(FileName, h.FileSize, oldSize, tag);
 }

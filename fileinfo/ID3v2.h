@@ -1,7 +1,14 @@
 #pragma once
-// The ID3v2 tag at the start of a file: versions 2.2, 2.3 and 2.4 are read,
-// version 2.3 is written. Texts are UTF-8 here; the writer stores a text as
-// ISO-8859-1 when it fits and as UTF-16 with a byte-order mark when not.
+// The ID3v2 tag at the start of a file: versions 2.2, 2.3 and 2.4 are read and
+// written. Texts are UTF-8 here; the writer stores a text as ISO-8859-1 when it
+// fits and as UTF-16 with a byte-order mark when not.
+//
+// Saving rewrites only the frames of the fields whose value differs from what
+// the file's tag says; every other frame (pictures, comments with a description
+// or in another language, private and unknown frames) is carried over byte for
+// byte, and a changed link keeps its description. A file with a tag keeps that
+// tag's version; a file without one gets version 2.3. Values over 16 MiB are
+// not read, and saving keeps them as they are.
 
 #include <cstdint>
 #include <string>
@@ -47,8 +54,13 @@ public:
   void SetLink(const std::string& V);
   void SetTrack(uint16_t V) { FTrack = V; }
 
+  // The frames of a tag, as they are parsed.
+  struct TFrameList;
+
 private:
   void Clear();
+  // Fills the fields from the frames by the reading rules.
+  void TakeFields(const TFrameList& L);
 
   bool FExists = false;
   uint8_t FVersionID = 0;

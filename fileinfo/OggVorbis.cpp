@@ -4,9 +4,12 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "fileinfo/ID3v2.h"
 #include "fileinfo/TagFileIO.h"
+#include "fileinfo/VorbisComments.h"
+#include "platform/rtl/FileUtils.h"
 #include "platform/rtl/StrUtils.h"
 
 using namespace fileinfo;
@@ -17,8 +20,7 @@ namespace {
 
 constexpr int64_t PageHeaderSize = 27;
 constexpr int64_t IdentSize = 30;
-constexpr size_t MaxCommentRead = 250;  // longer comments are read as their first 250 bytes
-constexpr uint8_t ptContinued = 0x01;
+constexpr uint8_t ptContinued = 0x01, ptBeginOfStream = 0x02, ptEndOfStream = 0x04;
 
 // Names in the order the writer stores them.
 constexpr int SlotCount = 9;
@@ -55,18 +57,24 @@ struct TOggPage {
   uint8_t Lacing(size_t I) const { return static_cast<uint8_t>(Segments[I]); }
 };
 
-// A page header with its segment table; false unless its data lies inside the file.
-bool ReadPage(const TReadFile& F, int64_t Offset, TOggPage& P) {
+enum TPageRead { prPage, prNoPage, prReadError };
+
+// A page header with its segment table, when its data lies inside the file.
+TPageRead ReadPageChecked(const TReadFile& F, int64_t Offset, TOggPage& P) {
   P = TOggPage();
   P.Offset = Offset;
-  if (!F.ReadAt(Offset, PageHeaderSize, P.Header)) return false;
-  if (P.Header.compare(0, 4, "OggS") != 0 || P.Header[4] != 0) return false;
+  if (Offset < 0 || F.Size() - Offset < PageHeaderSize) return prNoPage;
+  if (!F.ReadAt(Offset, PageHeaderSize, P.Header)) return prReadError;
+  if (P.Header.compare(0, 4, "OggS") != 0 || P.Header[4] != 0) return prNoPage;
   const auto count = static_cast<unsigned char>(P.Header[26]);
-  if (!F.ReadAt(Offset + PageHeaderSize, count, P.Segments)) return false;
+  if (F.Size() - Offset - PageHeaderSize < count) return prNoPage;
+  if (!F.ReadAt(Offset + PageHeaderSize, count, P.Segments)) return prReadError;
   P.DataOffset = Offset + PageHeaderSize + count;
   for (size_t i = 0; i < count; ++i) P.DataSize += P.Lacing(i);
-  return P.DataSize <= F.Size() - P.DataOffset;
+  return P.DataSize <= F.Size() - P.DataOffset ? prPage : prNoPage;
 }
+
+bool ReadPage(const TReadFile& F, int64_t Offset, TOggPage& P) { return ReadPageChecked(F, Offset, P) == prPage; }
 
 bool PageChecksumOK(const TReadFile& F, const TOggPage& P) {
   std::string page;
@@ -76,89 +84,70 @@ bool PageChecksumOK(const TReadFile& F, const TOggPage& P) {
   return OggCRC(page.data(), page.size()) == stored;
 }
 
-// What a read or write learns from the first two pages.
+// What a read or write learns from the header pages.
 struct THeaders {
   uint8_t Channels = 0;
   int32_t SampleRate = 0;
   int32_t Nominal = 0;
   uint32_t Serial = 0;
-  TOggPage Page2;
-  bool HasComments = false;   // page 2 begins the stream's comment packet
-  bool PacketOnPage2 = false; // ... and the whole packet ends there
-  size_t PacketSegments = 0;  // lacing values of the packet on page 2
-  std::string Packet;         // the comment packet, at most MaxCommentPacket bytes
-  int64_t CommentEnd = -1;    // packet offset after the last comment; -1 when they overrun it
-  std::string RawVendor;      // as stored, for the writer
-  std::string Vendor;         // as read
+  std::vector<TOggPage> Pages;  // from page 2 on, those holding the comment and setup packets
+  std::string Packet;           // the comment packet, at most MaxCommentPacket bytes
+  std::string Setup;            // the setup packet, as far as it was read
+  bool Framed = false;          // both packets whole, and the setup packet ends its page
+  bool HasComments = false;     // page 2 begins the stream's comment packet
+  TVorbisComments Comments;     // of the comment packet
+  std::string Vendor;           // as read
   std::string Values[SlotCount];
 };
 
-// Collects the comment packet that starts page 2, over as many pages of the
-// stream as it spans, up to the size cap.
-void ReadCommentPacket(const TReadFile& F, THeaders& H) {
-  TOggPage page = H.Page2;
-  if (page.Serial() != H.Serial || (page.Type() & ptContinued) != 0) return;
-  bool first = true;
+// Collects the comment and setup packets from page 2 on, over as many pages of
+// the stream as they span, each up to the size cap.
+void ReadHeaderPackets(const TReadFile& F, int64_t Offset, THeaders& H) {
+  TOggPage page;
+  if (!ReadPage(F, Offset, page)) return;
+  int packet = 0;  // 0: comment, 1: setup, 2: both whole
+  bool inPacket = false;
   for (;;) {
-    int64_t take = 0;
-    bool complete = false;
+    // A page of another stream, or one that does not go on where the last left off, ends the headers.
+    if (page.Serial() != H.Serial || ((page.Type() & ptContinued) != 0) != inPacket) return;
+    std::string data;
+    if (!F.ReadAt(page.DataOffset, page.DataSize, data)) return;
+    H.Pages.push_back(page);
+    size_t at = 0;
     for (size_t i = 0; i < page.Segments.size(); ++i) {
-      take += page.Lacing(i);
-      if (page.Lacing(i) < 255) {
-        complete = true;
-        if (first) H.PacketSegments = i + 1;
-        break;
+      const uint8_t lace = page.Lacing(i);
+      std::string& target = packet == 0 ? H.Packet : H.Setup;
+      if (static_cast<int64_t>(target.size()) + lace > TOggVorbis::MaxCommentPacket) {
+        target.append(data, at, static_cast<size_t>(TOggVorbis::MaxCommentPacket) - target.size());
+        return;
+      }
+      target.append(data, at, lace);
+      at += lace;
+      inPacket = lace == 255;
+      if (!inPacket && ++packet == 2) {
+        // The first audio packet must begin on a page of its own.
+        H.Framed = i + 1 == page.Segments.size();
+        return;
       }
     }
-    const int64_t room = TOggVorbis::MaxCommentPacket - static_cast<int64_t>(H.Packet.size());
-    std::string part;
-    if (!F.ReadAt(page.DataOffset, take < room ? take : room, part)) return;
-    H.Packet += part;
-    if (complete) {
-      H.PacketOnPage2 = first;
-      return;
-    }
-    if (take >= room) return;
-    const int64_t next = page.End();
-    if (!ReadPage(F, next, page) || page.Serial() != H.Serial || (page.Type() & ptContinued) == 0) return;
-    first = false;
+    if (!ReadPage(F, page.End(), page)) return;
   }
 }
 
 void ParseComments(THeaders& H) {
-  const std::string& pk = H.Packet;
-  const int64_t size = static_cast<int64_t>(pk.size());
-  if (size < 7 || pk.compare(0, 7, "\x03vorbis") != 0) return;
+  if (H.Packet.size() < 7 || H.Packet.compare(0, 7, "\x03vorbis") != 0) return;
   H.HasComments = true;
-  int64_t p = 7;
-  if (size - p < 4) return;
-  const int64_t vendorLen = GetLE32(pk.data() + p);
-  p += 4;
-  if (vendorLen > size - p) return;
-  H.RawVendor = pk.substr(static_cast<size_t>(p), static_cast<size_t>(vendorLen));
-  H.Vendor = H.RawVendor;
-  p += vendorLen;
-  if (size - p < 4) return;
-  const uint32_t count = GetLE32(pk.data() + p);
-  p += 4;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (size - p < 4) return;
-    const int64_t len = GetLE32(pk.data() + p);
-    p += 4;
-    if (len > size - p) return;
-    std::string text = pk.substr(static_cast<size_t>(p), static_cast<size_t>(std::min<int64_t>(len, MaxCommentRead)));
-    p += len;
-    DropCutUTF8(text);
-    const size_t eq = text.find('=');
-    if (eq == std::string::npos) {
-      if (H.Vendor.empty()) H.Vendor = text;
+  H.Comments = ParseVorbisComments(H.Packet, 7);
+  H.Vendor = H.Comments.Vendor;
+  for (const std::string& item : H.Comments.Items) {
+    const std::string name = CommentName(item);
+    if (item.find('=') == std::string::npos) {
+      if (H.Vendor.empty()) H.Vendor = item;
       continue;
     }
-    const std::string name = UpperCase(std::string_view(text).substr(0, eq));
     for (int k = 0; k < SlotCount; ++k)
-      if (name == SlotNames[k]) H.Values[k] = UTF16ToUTF8(UTF8ToUTF16(std::string_view(text).substr(eq + 1)));
+      if (name == SlotNames[k]) H.Values[k] = UTF16ToUTF8(UTF8ToUTF16(CommentValue(item)));
   }
-  H.CommentEnd = p;
 }
 
 bool ReadHeaders(const TReadFile& F, int64_t Offset, THeaders& H) {
@@ -177,9 +166,79 @@ bool ReadHeaders(const TReadFile& F, int64_t Offset, THeaders& H) {
   H.SampleRate = static_cast<int32_t>(GetLE32(b + 12));
   H.Nominal = static_cast<int32_t>(GetLE32(b + 20));
   H.Serial = p1.Serial();
-  if (ReadPage(F, p1.End(), H.Page2)) {
-    ReadCommentPacket(F, H);
-    ParseComments(H);
+  ReadHeaderPackets(F, p1.End(), H);
+  ParseComments(H);
+  return true;
+}
+
+void PutLE(std::string& Page, size_t At, uint64_t V, int Bytes) {
+  for (int i = 0; i < Bytes; ++i) Page[At + i] = static_cast<char>((V >> (8 * i)) & 0xFF);
+}
+
+// The header packets laid out in pages of up to 255 segments each, in the
+// stream's serial and numbered from the first old header page on.
+std::vector<std::string> HeaderPages(const THeaders& H, const std::string& Comment) {
+  std::string lacing, body;
+  for (const std::string* p : {&Comment, &H.Setup}) {
+    lacing.append(p->size() / 255, '\xFF');
+    lacing += static_cast<char>(p->size() % 255);
+    body += *p;
+  }
+  const std::string& first = H.Pages.front().Header;
+  const uint32_t sequence = GetLE32(first.data() + 18);
+  const uint8_t lastFlags = H.Pages.back().Type() & ptEndOfStream;
+  std::vector<std::string> pages;
+  size_t at = 0;
+  for (size_t seg = 0; seg < lacing.size(); seg += 255) {
+    const std::string segments = lacing.substr(seg, 255);
+    size_t size = 0;
+    bool ends = false;
+    for (const char c : segments) {
+      size += static_cast<unsigned char>(c);
+      ends = ends || static_cast<unsigned char>(c) < 255;
+    }
+    std::string page = first;
+    const bool continued = seg > 0 && static_cast<unsigned char>(lacing[seg - 1]) == 255;
+    const bool last = seg + 255 >= lacing.size();
+    page[5] = static_cast<char>((continued ? ptContinued : 0) | (last ? lastFlags : 0));
+    // Header packets have granule position 0; a page where none ends has none.
+    PutLE(page, 6, ends ? 0 : ~uint64_t(0), 8);
+    PutLE(page, 18, sequence + pages.size(), 4);
+    PutLE(page, 22, 0, 4);
+    page[26] = static_cast<char>(segments.size());
+    page += segments;
+    page.append(body, at, size);
+    at += size;
+    PutLE(page, 22, OggCRC(page.data(), page.size()), 4);
+    pages.push_back(std::move(page));
+  }
+  return pages;
+}
+
+// Copies the pages from Offset on, renumbering those of the stream Serial by
+// Delta until that stream ends or starts again. A renumbered page keeps the
+// agreement of its checksum with its bytes: a damaged page stays damaged. From
+// the first bytes that are no page on, the rest is copied as it is.
+bool CopyRenumbered(const TReadFile& F, int Fd, int64_t Offset, uint32_t Serial, int64_t Delta) {
+  bool renumber = true;
+  while (Offset < F.Size()) {
+    TOggPage p;
+    const TPageRead r = ReadPageChecked(F, Offset, p);
+    if (r == prReadError) return false;
+    if (r == prNoPage) return CopyRange(F, Fd, Offset, F.Size() - Offset);
+    std::string page;
+    if (!F.ReadAt(Offset, p.End() - Offset, page)) return false;
+    if (renumber && p.Serial() == Serial && (p.Type() & ptBeginOfStream) != 0) renumber = false;
+    if (renumber && p.Serial() == Serial) {
+      const uint32_t stored = GetLE32(page.data() + 22);
+      PutLE(page, 22, 0, 4);
+      const uint32_t before = OggCRC(page.data(), page.size());
+      PutLE(page, 18, GetLE32(page.data() + 18) + static_cast<uint64_t>(Delta), 4);
+      PutLE(page, 22, stored ^ before ^ OggCRC(page.data(), page.size()), 4);
+      if (p.Type() & ptEndOfStream) renumber = false;
+    }
+    if (!WriteAll(Fd, page.data(), page.size())) return false;
+    Offset = p.End();
   }
   return true;
 }
@@ -208,6 +267,18 @@ uint32_t OggCRC(const void* Data, size_t Size, uint32_t Crc) {
   const auto* b = static_cast<const unsigned char*>(Data);
   for (size_t i = 0; i < Size; ++i) Crc = (Crc << 8) ^ CRCTable[((Crc >> 24) ^ b[i]) & 0xFF];
   return Crc;
+}
+
+void TOggVorbis::TakeValues(const std::string* Values) {
+  FTitle = Values[slTitle];
+  FArtist = Values[slArtist].empty() ? Values[slPerformer] : Values[slArtist];
+  FAlbum = Values[slAlbum];
+  const std::string& track = Values[slTrack];
+  const int64_t n = StrToIntDef(track.substr(0, track.find('/')), 0);
+  FTrack = (n >= 0 && n <= 255) ? static_cast<uint8_t>(n) : 0;
+  FDate = Values[slDate];
+  FGenre = Values[slGenre];
+  FComment = Values[slComment].empty() ? Values[slDescription] : Values[slComment];
 }
 
 void TOggVorbis::Clear() {
@@ -241,15 +312,7 @@ bool TOggVorbis::ReadFromFile(const std::string& FileName) {
   FSampleRate = h.SampleRate;
   FBitRateNominal = static_cast<uint16_t>(h.Nominal > 0 ? std::min(h.Nominal / 1000, 0xFFFF) : 0);
   FSamples = LastGranule(f, FStreamOffset, h.Serial);
-  FTitle = h.Values[slTitle];
-  FArtist = h.Values[slArtist].empty() ? h.Values[slPerformer] : h.Values[slArtist];
-  FAlbum = h.Values[slAlbum];
-  const std::string& track = h.Values[slTrack];
-  const int64_t n = StrToIntDef(track.substr(0, track.find('/')), 0);
-  FTrack = (n >= 0 && n <= 255) ? static_cast<uint8_t>(n) : 0;
-  FDate = h.Values[slDate];
-  FGenre = h.Values[slGenre];
-  FComment = h.Values[slComment].empty() ? h.Values[slDescription] : h.Values[slComment];
+  TakeValues(h.Values);
   FVendor = UTF16ToUTF8(UTF8ToUTF16(h.Vendor));
   return true;
 }
@@ -283,55 +346,61 @@ bool TOggVorbis::SaveTag(const std::string& FileName) {
   const int64_t offset = id3.Exists() ? id3.Size() : 0;
   THeaders h;
   if (!ReadHeaders(f, offset, h)) return false;
-  // Only a comment packet that begins and ends on page 2 can be replaced
-  // without touching, renumbering or re-checksumming any other page.
-  if (!h.HasComments || !h.PacketOnPage2 || h.CommentEnd < 0) return false;
+  // Only whole header packets on pages of their own can be laid out anew.
+  if (!h.HasComments || !h.Framed || h.Comments.End < 0 || h.Setup.compare(0, 7, "\x05vorbis") != 0) return false;
 
+  // A field whose value differs from what the file says replaces the comments
+  // of its name; every other comment stays where it is. New ones go last.
+  TOggVorbis was;
+  was.TakeValues(h.Values);
+  const std::string* now[SlotCount] = {&FTitle, &FArtist, &FAlbum, nullptr, &FDate, &FGenre, &FComment, nullptr, nullptr};
+  const std::string* old[SlotCount] = {&was.FTitle, &was.FArtist, &was.FAlbum, nullptr, &was.FDate,
+                                       &was.FGenre, &was.FComment, nullptr, nullptr};
+  bool changed[SlotCount] = {}, placed[SlotCount] = {};
   std::string values[SlotCount];
-  values[slTitle] = Trim(FTitle);
-  values[slArtist] = Trim(FArtist);
-  values[slAlbum] = Trim(FAlbum);
-  if (FTrack != 0) values[slTrack] = IntToStr(FTrack);
-  values[slDate] = Trim(FDate);
-  values[slGenre] = Trim(FGenre);
-  values[slComment] = Trim(FComment);
+  for (int k = 0; k < SlotCount; ++k) {
+    if (k == slTrack) {
+      changed[k] = FTrack != was.FTrack;
+      if (FTrack != 0) values[k] = IntToStr(FTrack);
+    } else if (now[k]) {
+      changed[k] = *now[k] != *old[k];
+      values[k] = Trim(*now[k]);
+    }
+  }
   std::string comments;
   uint32_t count = 0;
-  for (int k = 0; k < SlotCount; ++k) {
-    if (values[k].empty()) continue;
-    const std::string c = std::string(SlotNames[k]) + "=" + values[k];
-    PutLE32(comments, static_cast<uint32_t>(c.size()));
-    comments += c;
+  auto put = [&](int K) {
+    placed[K] = true;
+    if (values[K].empty()) return;
+    AppendComment(comments, std::string(SlotNames[K]) + "=" + values[K]);
+    ++count;
+  };
+  for (const std::string& item : h.Comments.Items) {
+    const std::string name = CommentName(item);
+    const int k = static_cast<int>(std::find(SlotNames, SlotNames + SlotCount, name) - SlotNames);
+    if (k < SlotCount && changed[k]) {
+      if (!placed[k]) put(k);
+      continue;
+    }
+    AppendComment(comments, item);
     ++count;
   }
-  std::string data("\x03vorbis", 7);
-  PutLE32(data, static_cast<uint32_t>(h.RawVendor.size()));
-  data += h.RawVendor;
-  PutLE32(data, count);
-  data += comments;
+  for (int k = 0; k < SlotCount; ++k)
+    if (changed[k] && !placed[k]) put(k);
   // The old packet's bytes after its last comment (the framing bit) stay.
-  data += h.Packet.substr(static_cast<size_t>(h.CommentEnd));
-
-  const int64_t oldPacket = static_cast<int64_t>(h.Packet.size());
-  const int64_t newPacket = static_cast<int64_t>(data.size());
-  std::string segments(static_cast<size_t>(newPacket / 255), '\xFF');
-  segments += static_cast<char>(newPacket % 255);
-  segments += h.Page2.Segments.substr(h.PacketSegments);
-  if (segments.size() > 255) return false;
-
-  std::string page = h.Page2.Header;
-  page[26] = static_cast<char>(segments.size());
-  std::memset(page.data() + 22, 0, 4);
-  page += segments;
-  page += data;
-  std::string rest;
-  if (!f.ReadAt(h.Page2.DataOffset + oldPacket, h.Page2.DataSize - oldPacket, rest)) return false;
-  page += rest;
-  const uint32_t crc = OggCRC(page.data(), page.size());
-  for (int i = 0; i < 4; ++i) page[22 + i] = static_cast<char>((crc >> (8 * i)) & 0xFF);
+  const std::string packet = std::string("\x03vorbis", 7) + BuildVorbisComments(h.Comments.Vendor, count, comments) +
+                             h.Packet.substr(static_cast<size_t>(h.Comments.End));
+  if (static_cast<int64_t>(packet.size()) > MaxCommentPacket) return false;
 
   std::string head;
-  if (!f.ReadAt(0, h.Page2.Offset, head)) return false;
-  head += page;
-  return RewriteHead(FileName, fileSize, h.Page2.End(), head);
+  if (!f.ReadAt(0, h.Pages.front().Offset, head)) return false;
+  const std::vector<std::string> pages = HeaderPages(h, packet);
+  for (const std::string& p : pages) head += p;
+  const int64_t rest = h.Pages.back().End();
+  const int64_t delta = static_cast<int64_t>(pages.size()) - static_cast<int64_t>(h.Pages.size());
+  // With as many header pages as before, every later page stays byte for byte.
+  if (delta == 0) return RewriteHead(FileName, fileSize, rest, head);
+  return RewriteWhole(FileName, fileSize, [&](const TReadFile& Old, int Fd) {
+    return WriteAll(Fd, head.data(), head.size()) && CopyRenumbered(Old, Fd, rest, h.Serial, delta);
+  });
 }

@@ -1,8 +1,9 @@
 #pragma once
 // An Ogg Vorbis file's identification and comment headers: stream facts and
-// nine known comments. SaveTag rewrites the comment header in a new file and
-// recomputes the checksum of the page that holds it; every other page stays
-// byte for byte. Texts are UTF-8.
+// nine known comments. SaveTag rewrites the comment header in a new file: the
+// comment and setup packets are laid out in new pages; when their number
+// changes, the stream's later pages are renumbered, otherwise every other page
+// stays byte for byte. Texts are UTF-8.
 
 #include <cstdint>
 #include <string>
@@ -17,9 +18,12 @@ public:
   // True when the file starts, after an optional ID3v2 tag, with an Ogg page
   // whose packet is the Vorbis identification header.
   bool ReadFromFile(const std::string& FileName);
-  // Rewrites the comment header from the fields; other comments are not kept.
-  // Refused (false, file unchanged) unless the whole comment packet sits on
-  // the second page of the identification header's stream.
+  // Rewrites the comment header: a field whose value differs from what the
+  // file says replaces the comments of its name (an empty one removes them);
+  // every other comment is kept where it is. Refused (false, file unchanged)
+  // unless the comment and setup packets are whole, over 16 MiB at the most,
+  // on pages of the identification header's stream from page 2 on, with the
+  // setup packet ending its page.
   bool SaveTag(const std::string& FileName);
 
   bool IsValid() const;
@@ -49,11 +53,13 @@ public:
   void SetGenre(const std::string& V) { FGenre = V; }
   void SetComment(const std::string& V) { FComment = V; }
 
-  // The largest comment packet read; the rest of a bigger one is ignored.
+  // The largest comment (and setup) packet read; the rest of a bigger one is ignored.
   static constexpr int64_t MaxCommentPacket = 16 * 1024 * 1024;
 
 private:
   void Clear();
+  // The fields from the nine comment values, by the reading rules.
+  void TakeValues(const std::string* Values);
 
   int64_t FFileSize = 0;
   uint8_t FChannels = 0;

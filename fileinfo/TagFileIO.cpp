@@ -13,22 +13,6 @@ namespace fileinfo {
 
 namespace {
 
-
-
-
-// Copies Count bytes from Offset of Src to the current position of Dst.
-bool CopyRange(const TReadFile& Src, int Dst, int64_t Offset, int64_t Count) {
-  std::vector<char> buf(1 << 16);
-  while (Count > 0) {
-    const int64_t n = Count < static_cast<int64_t>(buf.size()) ? Count : static_cast<int64_t>(buf.size());
-    if (!Src.ReadAt(Offset, buf.data(), n)) return false;
-    if (!WriteAll(Dst, buf.data(), static_cast<size_t>(n))) return false;
-    Offset += n;
-    Count -= n;
-  }
-  return true;
-}
-
 // Opens a file for an in-place change. A file with no write bit is read-only by
 // the user's choice and stays so, even for root; one whose size is no longer
 // what the caller measured has changed underneath us.
@@ -112,6 +96,26 @@ bool TReadFile::ReadAt(int64_t Offset, int64_t Count, std::string& Data) const {
   return ReadAt(Offset, Data.data(), Count);
 }
 
+bool CopyRange(const TReadFile& Src, int Dst, int64_t Offset, int64_t Count) {
+  std::vector<char> buf(1 << 16);
+  while (Count > 0) {
+    const int64_t n = Count < static_cast<int64_t>(buf.size()) ? Count : static_cast<int64_t>(buf.size());
+    if (!Src.ReadAt(Offset, buf.data(), n)) return false;
+    if (!WriteAll(Dst, buf.data(), static_cast<size_t>(n))) return false;
+    Offset += n;
+    Count -= n;
+  }
+  return true;
+}
+
+bool RewriteWhole(const std::string& FileName, int64_t OldSize,
+                  const std::function<bool(const TReadFile& Old, int Fd)>& Write) {
+  return ReplaceFileSafely(FileName, [&](int Fd) {
+    TReadFile src(FileName);
+    return src.IsOpen() && src.Size() == OldSize && Write(src, Fd);
+  });
+}
+
 bool RewriteTail(const std::string& FileName, int64_t OldSize, int64_t KeepEnd,
                  std::string_view NewTail) {
   if (KeepEnd < 0 || KeepEnd > OldSize) return false;
@@ -121,10 +125,8 @@ bool RewriteTail(const std::string& FileName, int64_t OldSize, int64_t KeepEnd,
   }
   if (OldSize - KeepEnd == static_cast<int64_t>(NewTail.size()))
     return OverwriteInPlace(FileName, OldSize, KeepEnd, NewTail);
-  return ReplaceFileSafely(FileName, [&](int Fd) {
-    TReadFile src(FileName);
-    if (!src.IsOpen() || src.Size() != OldSize) return false;
-    return CopyRange(src, Fd, 0, KeepEnd) && WriteAll(Fd, NewTail.data(), NewTail.size());
+  return RewriteWhole(FileName, OldSize, [&](const TReadFile& Src, int Fd) {
+    return CopyRange(Src, Fd, 0, KeepEnd) && WriteAll(Fd, NewTail.data(), NewTail.size());
   });
 }
 
@@ -133,11 +135,8 @@ bool RewriteHead(const std::string& FileName, int64_t OldSize, int64_t OldHeadSi
   if (OldHeadSize < 0 || OldHeadSize > OldSize) return false;
   if (OldHeadSize == static_cast<int64_t>(NewHead.size()))
     return OverwriteInPlace(FileName, OldSize, 0, NewHead);
-  return ReplaceFileSafely(FileName, [&](int Fd) {
-    TReadFile src(FileName);
-    if (!src.IsOpen() || src.Size() != OldSize) return false;
-    return WriteAll(Fd, NewHead.data(), NewHead.size()) &&
-           CopyRange(src, Fd, OldHeadSize, OldSize - OldHeadSize);
+  return RewriteWhole(FileName, OldSize, [&](const TReadFile& Src, int Fd) {
+    return WriteAll(Fd, NewHead.data(), NewHead.size()) && CopyRange(Src, Fd, OldHeadSize, OldSize - OldHeadSize);
   });
 }
 

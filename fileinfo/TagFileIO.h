@@ -4,10 +4,15 @@
 // these functions unchecked.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace fileinfo {
+
+// Tag values are read whole up to this size; a larger one is taken for damage
+// and not read (the writers keep it as it is).
+constexpr int64_t MaxValueSize = 16 * 1024 * 1024;
 
 // A file opened for reading by its 8-bit name; closed on destruction.
 class TReadFile {
@@ -43,6 +48,13 @@ bool RewriteTail(const std::string& FileName, int64_t OldSize, int64_t KeepEnd,
 // Same length: in place (undone on failure); otherwise a complete new file.
 bool RewriteHead(const std::string& FileName, int64_t OldSize, int64_t OldHeadSize,
                  std::string_view NewHead);
+
+// Writes a complete new file through ReplaceFileSafely: Write gets the old file
+// (checked to still have OldSize bytes) and the new file's descriptor.
+bool RewriteWhole(const std::string& FileName, int64_t OldSize,
+                  const std::function<bool(const TReadFile& Old, int Fd)>& Write);
+// Copies Count bytes from Offset of Src to the current position of Dst.
+bool CopyRange(const TReadFile& Src, int Dst, int64_t Offset, int64_t Count);
 
 // The first Count characters of a UTF-8 text.
 std::string FirstChars(const std::string& S, size_t Count);

@@ -159,6 +159,10 @@ seeds = {
         "spanning": ogg_page([b"\x01vorbis" + struct.pack("<IBIiiiBB", 0, 1, 8000, 0, 32000, 0, 0xB8, 1)], 0, flags=2)
         + ogg_page([vlong[:255]], 1, granule=-1, last_open=True)
         + ogg_page([vlong[255:]], 2, flags=1) + ogg_page([audio], 3, granule=8000, flags=4),
+        "spanningsetup": ogg_page([b"\x01vorbis" + struct.pack("<IBIiiiBB", 0, 1, 8000, 0, 32000, 0, 0xB8, 1)], 0, flags=2)
+        + ogg_page([vlong[:255]], 1, granule=-1, last_open=True)
+        + ogg_page([vlong[255:], b"\x05vorbis" + bytes(20)], 2, flags=1)
+        + ogg_page([audio], 3, granule=8000) + ogg_page([audio[:50]], 4, granule=9000, flags=4),
     },
 }
 

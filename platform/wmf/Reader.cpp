@@ -340,6 +340,47 @@ HRESULT WMCreateSyncReader(void*, uint32_t, std::unique_ptr<IWMSyncReader>& Read
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// FFmpeg passes the texts of an MP3 file's ID3v1 block on as their bytes, which
+// are ISO-8859-1: the values that came from the block are turned into UTF-8.
+void Id3v1TextsToUTF8(IWMByteStream* Stream, uint64_t Origin, AVFormatContext* Ctx) {
+  constexpr uint32_t BlockSize = 128;
+  WMSTATSTG st;
+  uint8_t b[BlockSize];
+  uint32_t got = 0;
+  if (FAILED(Stream->Stat(st)) || st.cbSize < Origin + BlockSize ||
+      FAILED(Stream->Seek(static_cast<int64_t>(st.cbSize - BlockSize), STREAM_SEEK_SET, nullptr)) ||
+      FAILED(Stream->Read(b, BlockSize, &got)) || got != BlockSize || std::memcmp(b, "TAG", 3) != 0)
+    return;
+  static const struct {
+    const char* Key;
+    int Offset;
+  } fields[] = {{"title", 3}, {"artist", 33}, {"album", 63}, {"comment", 97}};
+  for (const auto& f : fields) {
+    const AVDictionaryEntry* e = av_dict_get(Ctx->metadata, f.Key, nullptr, 0);
+    if (!e || !e->value) continue;
+    const char* field = reinterpret_cast<const char*>(b + f.Offset);
+    const std::string raw(field, strnlen(field, 30));
+    const std::string value = e->value;
+    if (value.empty() || raw.compare(0, value.size(), value) != 0 ||
+        raw.find_first_not_of(' ', value.size()) != std::string::npos)
+      continue;
+    std::string utf8;
+    for (const unsigned char c : value) {
+      if (c < 0x80) {
+        utf8 += static_cast<char>(c);
+      } else {
+        utf8 += static_cast<char>(0xC0 | (c >> 6));
+        utf8 += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    av_dict_set(&Ctx->metadata, f.Key, utf8.c_str(), 0);
+  }
+}
+
+}  // namespace
+
 HRESULT WMSyncReaderImpl::OpenStream(IWMByteStream* Stream) {
   Close();
   if (!Stream) return E_INVALIDARG;
@@ -364,6 +405,7 @@ HRESULT WMSyncReaderImpl::OpenStream(IWMByteStream* Stream) {
     if (o.Audio) o.Format.Channels = std::min(par->ch_layout.nb_channels, 2);
     FOutputs.push_back(o);
   }
+  if (std::string(FFormat->name) == "mp3") Id3v1TextsToUTF8(Stream, origin, ctx);
   // Encrypted ASF content is told by its header objects.
   if (std::string(FFormat->name) == "asf") {
     std::vector<uint8_t> head(30);

@@ -5,26 +5,11 @@
 #include "fileinfo/TagFileIO.h"
 #include "tests/fileinfo/TestSupport.h"
 #include "tests/support/Pcm.h"
+#include "tests/support/Tags.h"
 
 using namespace testsupport;
 
 namespace {
-
-std::string Item(const std::string& Name, const std::string& Value, uint32_t Flags = 0) {
-  return Le32String(static_cast<uint32_t>(Value.size())) + Le32String(Flags) + Name + std::string(1, '\0') + Value;
-}
-
-std::string Record(uint32_t Version, uint32_t Size, uint32_t Count, uint32_t Flags) {
-  return "APETAGEX" + Le32String(Version) + Le32String(Size) + Le32String(Count) + Le32String(Flags) +
-         std::string(8, '\0');
-}
-
-// A tag around Items; with a header unless Version is 1000 or Header is false.
-std::string ApeTag(const std::string& Items, uint32_t Count, uint32_t Version = 2000, bool Header = true) {
-  const auto size = static_cast<uint32_t>(Items.size() + 32);
-  if (Version < 2000 || !Header) return Items + Record(Version, size, Count, 0);
-  return Record(Version, size, Count, 0xA0000000u) + Items + Record(Version, size, Count, 0x80000000u);
-}
 
 const char* const AppNames[12] = {"Artist", "Album", "Genre", "Year", "Track", "Title",
                                   "Comment", "Composer", "Encoder", "Copyright", "Language", "Link"};
@@ -149,16 +134,37 @@ TEST_F(APETagTest, TagWithoutHeaderAndVersion1) {
   }
 }
 
-TEST_F(APETagTest, ValuesAreCutAndTrimmed) {
+TEST_F(APETagTest, ValuesAreReadWholeAndTrimmed) {
   const std::string items = Item("Long", std::string(300, 'v')) + Item(" Name ", "  padded\r\n\0\0") +
-                            Item("Wide", std::string(249, 'w') + "\xC3\xA9" + "tail") + Item("Empty", "");
+                            Item("Wide", std::string(70000, 'w') + "\xC3\xA9") + Item("Empty", "");
   TAPETag r = ReadBack(Audio + ApeTag(items, 4));
   ASSERT_EQ(r.Fields().size(), 4u);
-  EXPECT_EQ(r.GetField("long"), std::string(250, 'v'));
+  EXPECT_EQ(r.GetField("long"), std::string(300, 'v'));
   EXPECT_EQ(r.GetField("Name"), "padded");
-  EXPECT_EQ(r.GetField("wide"), std::string(249, 'w'));  // the cut character is dropped
+  EXPECT_EQ(r.GetField("wide"), std::string(70000, 'w') + "\xC3\xA9");
   EXPECT_EQ(r.GetField("empty"), "");
   EXPECT_EQ(r.GetField("missing"), "");
+}
+
+// Binary items, links, items of a reserved kind and items under names the format
+// does not allow are not read, and a save keeps them byte for byte after the
+// fields, unless a field of the same name replaces one.
+TEST_F(APETagTest, SaveKeepsTheItemsFieldsCannotHold) {
+  const std::string cover = Item("Cover Art (Front)", std::string("c.jpg\0\xFF\xD8", 8), 2);
+  const std::string kept = Item("Related", "http://x/", 4) + Item("Odd", "?", 6) + Item("N\xC3\xA4me", "v");
+  const std::string old = Item("Title", "Old") + cover + Item("Artist", "A") + kept;
+  TAPETag r = ReadBack(Audio + ApeTag(old, 6) + ID3v1);
+  ASSERT_EQ(r.Fields().size(), 2u);
+  EXPECT_EQ(r.GetField("Cover Art (Front)"), "");
+
+  TAPETag w;
+  w.AppendField("Title", "New");
+  ASSERT_TRUE(w.SaveToFile(File));
+  EXPECT_TRUE(ReadFileAsString(File) == Audio + ApeTag(Item("Title", "New") + cover + kept, 5) + ID3v1);
+  w.AppendField("cover art (front)", "text now");
+  ASSERT_TRUE(w.SaveToFile(File));
+  EXPECT_TRUE(ReadFileAsString(File) ==
+              Audio + ApeTag(Item("Title", "New") + Item("cover art (front)", "text now") + kept, 5) + ID3v1);
 }
 
 TEST_F(APETagTest, ShortAndMissingFiles) {

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <functional>
 
 #include "fileinfo/FLACfile.h"
 #include "fileinfo/TagFileIO.h"
@@ -510,6 +511,39 @@ TEST_F(FLACfileTest, EmptyFieldsWriteOnlyVendorAndBasicOnlyLeavesOutTheRest) {
   ASSERT_TRUE(t.SaveToFile(f, false));
   EXPECT_EQ(Tags(f), "TITLE=T\nTEMPO=fast\nISRC=isrc\nLYRICS=la la\nFOO=bar\n");
   ExpectDecodes(f);
+}
+
+// A save writes the fields that were read or set; the file's comments that none
+// of them stands for stay after them.
+TEST_F(FLACfileTest, SaveKeepsCommentsNoFieldStandsFor) {
+  struct {
+    const char* What;
+    bool Read, BasicOnly;
+    std::function<void(TFLACfile&)> Change;
+    const char* Expected;
+  } cases[] = {
+      {"read, basic only: rarer names and repeats stay", true, true, [](TFLACfile& T) { T.SetArtist("Z"); },
+       "ARTIST=Z\nMOOD=m\nARTIST=B\nLYRICS=l\ncustom=x\n"},
+      {"new object: fields never set stay", false, false, [](TFLACfile& T) { T.SetTitle("T"); },
+       "TITLE=T\nartist=A\nARTIST=B\nMOOD=m\nLYRICS=l\ncustom=x\n"},
+      {"new object: extra fields are added once", false, false,
+       [](TFLACfile& T) { T.ExtraFields() = {{"CUSTOM", "x"}, {"NEW", "n"}}; },
+       "CUSTOM=x\nNEW=n\nartist=A\nARTIST=B\nMOOD=m\nLYRICS=l\n"},
+  };
+  const std::string f = MakeFlac("a.flac", "--padding=4096 -T artist=A -T ARTIST=B -T MOOD=m -T LYRICS=l -T custom=x");
+  const std::string original = ReadFileAsString(f);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    WriteFile(f, original);
+    TFLACfile t;
+    if (c.Read) {
+      ASSERT_TRUE(t.ReadFromFile(f));
+    }
+    c.Change(t);
+    ASSERT_TRUE(t.SaveToFile(f, c.BasicOnly));
+    EXPECT_EQ(Tags(f), c.Expected);
+    ExpectDecodes(f);
+  }
 }
 
 TEST_F(FLACfileTest, ReadOnlyOrMissingFileIsLeftAlone) {

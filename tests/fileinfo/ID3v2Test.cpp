@@ -1,49 +1,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
+
 #include "fileinfo/ID3v2.h"
 #include "fileinfo/TagFileIO.h"
 #include "platform/rtl/StrUtils.h"
 #include "tests/fileinfo/TestSupport.h"
+#include "tests/support/Tags.h"
 
 using namespace testsupport;
 
 namespace {
-
-std::string Syncsafe(uint32_t V) {
-  std::string s;
-  for (int shift = 21; shift >= 0; shift -= 7) s += static_cast<char>((V >> shift) & 0x7F);
-  return s;
-}
-
-std::string BE32(uint32_t V) {
-  std::string s;
-  fileinfo::PutBE32(s, V);
-  return s;
-}
-
-std::string Frame22(const std::string& ID, const std::string& Content) {
-  const auto n = static_cast<uint32_t>(Content.size());
-  return ID + static_cast<char>(n >> 16) + static_cast<char>((n >> 8) & 0xFF) +
-         static_cast<char>(n & 0xFF) + Content;
-}
-
-std::string Frame23(const std::string& ID, const std::string& Content, uint8_t Flags2 = 0) {
-  return ID + BE32(static_cast<uint32_t>(Content.size())) + '\0' + static_cast<char>(Flags2) + Content;
-}
-
-std::string Frame24(const std::string& ID, const std::string& Content, uint8_t Flags2 = 0,
-                    bool SyncsafeSize = true) {
-  const auto n = static_cast<uint32_t>(Content.size());
-  return ID + (SyncsafeSize ? Syncsafe(n) : BE32(n)) + '\0' + static_cast<char>(Flags2) + Content;
-}
-
-std::string Tag(uint8_t Version, uint8_t Flags, const std::string& Body, size_t Padding = 0) {
-  return std::string("ID3") + static_cast<char>(Version) + '\0' + static_cast<char>(Flags) +
-         Syncsafe(static_cast<uint32_t>(Body.size() + Padding)) + Body + std::string(Padding, '\0');
-}
-
-std::string L1(const std::string& Text) { return std::string(1, '\0') + Text; }
 
 std::string UTF16LE(const std::u16string& S, bool Bom = true) {
   std::string r = Bom ? "\xFF\xFE" : "";
@@ -186,12 +154,12 @@ TEST_F(ID3v2Test, FallbackFramesYearAndLongTexts) {
   EXPECT_EQ(t.Album(), "Orig Album");
   EXPECT_EQ(t.Year(), "2004");
   EXPECT_EQ(t.SizeText(), "1234");
-  EXPECT_EQ(t.Composer(), std::string(499, 'c'));
-  // A text cut inside a character loses that character only.
-  t = ReadTag(Tag(4, 0, Frame24("TIT2", "\x03" + std::string(498, 'a') + "\xC3\xA9")));
-  EXPECT_EQ(t.Title(), std::string(498, 'a'));
+  EXPECT_EQ(t.Composer(), std::string(700, 'c'));
+  // Long texts are read whole.
+  t = ReadTag(Tag(4, 0, Frame24("TIT2", "\x03" + std::string(70000, 'a') + "\xC3\xA9")));
+  EXPECT_EQ(t.Title(), std::string(70000, 'a') + "\xC3\xA9");
   t = ReadTag(Tag(4, 0, Frame24("TIT2", "\x01" + UTF16LE(std::u16string(300, u'\u0101')))));
-  EXPECT_EQ(UTF8ToUTF16(t.Title()), std::u16string(248, u'\u0101'));
+  EXPECT_EQ(UTF8ToUTF16(t.Title()), std::u16string(300, u'\u0101'));
 }
 
 TEST_F(ID3v2Test, Version24SizesFooterAndPlainSizeFallback) {
@@ -370,6 +338,46 @@ TEST_F(ID3v2Test, EmptyFieldsWriteNoFrames) {
   EXPECT_EQ(now.find("TRCK"), std::string::npos);
 }
 
+// Only the frames of fields whose value differs from the tag's are rewritten, in
+// the place of the first of them; the rest stays byte for byte, in order.
+TEST_F(ID3v2Test, SaveRewritesOnlyTheFramesOfChangedFields) {
+  auto comm = [](const std::string& Lang, const std::string& Desc, const std::string& Text) {
+    return Frame23("COMM", L1(Lang + Desc + std::string(1, '\0') + Text));
+  };
+  const std::string title = Frame23("TIT2", L1("Title")), track = Frame23("TRCK", L1("3/12")),
+                    year = Frame23("TYER", L1("2004")), date = Frame23("TDRC", L1("2004-05-06")),
+                    pic = Frame23("APIC", L1(Bytes("image/png\0\x03\0\x89PNG"))),
+                    described = comm("eng", "notes", "Other"), plain = comm("fra", "", "Texte"),
+                    link = Frame23("WXXX", L1(Bytes("home\0http://a/")));
+  const std::string old = title + track + year + pic + described + plain + date + link;
+  struct {
+    const char* What;
+    std::function<void(TID3v2&)> Change;
+    std::string Frames;
+  } cases[] = {
+      {"nothing", [](TID3v2&) {}, old},
+      {"title cleared, year changed", [](TID3v2& T) { T.SetTitle(""); T.SetYear("2005"); },
+       track + Frame23("TYER", L1("2005")) + pic + described + plain + link},
+      {"comment and link", [](TID3v2& T) { T.SetComment("Neu"); T.SetLink("http://b/"); },
+       title + track + year + pic + described + comm("fra", "", "Neu") + date +
+           Frame23("WXXX", L1(Bytes("home\0http://b/")))},
+      {"track and a new composer", [](TID3v2& T) { T.SetTrack(4); T.SetComposer("C"); },
+       title + Frame23("TRCK", L1("4")) + year + pic + described + plain + date + link + Frame23("TCOM", L1("C"))},
+  };
+  const std::string f = Dir / "c.mp3";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    WriteFile(f, Tag(3, 0, old, 500) + Audio);
+    TID3v2 t;
+    ASSERT_TRUE(t.ReadFromFile(f));
+    EXPECT_EQ(t.Comment(), "Texte");
+    c.Change(t);
+    ASSERT_TRUE(t.SaveToFile(f));
+    // Written in place: the tag keeps its size.
+    EXPECT_TRUE(ReadFileAsString(f) == Tag(3, 0, c.Frames, old.size() + 500 - c.Frames.size()) + Audio);
+  }
+}
+
 // A valid tag of up to 4096 bytes with room enough is overwritten in place;
 // any other layout is rebuilt with a 4096-byte tag, or a bigger one when needed.
 TEST_F(ID3v2Test, WriterKeepsOrRebuildsTheTagBySize) {
@@ -378,13 +386,14 @@ TEST_F(ID3v2Test, WriterKeepsOrRebuildsTheTagBySize) {
   struct {
     std::string Old;
     size_t NewSize;
+    uint8_t Version;  // a tag keeps its version
   } cases[] = {
-      {"", 4096},
-      {Tag(3, 0, Frame23("TIT2", L1("Old")), 2048 - 10 - 14), 2048},
-      {Tag(4, 0x10, Frame24("TIT2", L1("Old")), 4096 - 20 - 14) + std::string("3DI\4\0\x10", 6) + Syncsafe(4096 - 20), 4096},
-      {Tag(3, 0, Frame23("TIT2", L1("Old")), 8192 - 10 - 14), 4096},
-      {Tag(3, 0, Frame23("TIT2", L1("Old")), 20), 44},  // just room enough
-      {Tag(3, 0, Frame23("TIT2", L1("Old")), 16), 4096},
+      {"", 4096, 3},
+      {Tag(3, 0, Frame23("TIT2", L1("Old")), 2048 - 10 - 14), 2048, 3},
+      {Tag(4, 0x10, Frame24("TIT2", L1("Old")), 4096 - 20 - 14) + std::string("3DI\4\0\x10", 6) + Syncsafe(4096 - 20), 4096, 4},
+      {Tag(3, 0, Frame23("TIT2", L1("Old")), 8192 - 10 - 14), 4096, 3},
+      {Tag(3, 0, Frame23("TIT2", L1("Old")), 20), 44, 3},  // just room enough
+      {Tag(3, 0, Frame23("TIT2", L1("Old")), 16), 4096, 3},
   };
   for (const auto& c : cases) {
     WriteFile(f, c.Old + Audio + v1);
@@ -397,7 +406,7 @@ TEST_F(ID3v2Test, WriterKeepsOrRebuildsTheTagBySize) {
     EXPECT_TRUE(now.compare(c.NewSize, std::string::npos, Audio + v1) == 0);
     TID3v2 r;
     ASSERT_TRUE(r.ReadFromFile(f));
-    EXPECT_EQ(r.VersionID(), 3);
+    EXPECT_EQ(r.VersionID(), c.Version);
     EXPECT_EQ(r.Size(), static_cast<int32_t>(c.NewSize));
     EXPECT_EQ(r.Title(), "New");
   }

@@ -46,6 +46,22 @@ void SetChecksum(std::string& Page) {
   for (int i = 0; i < 4; ++i) Page[22 + i] = static_cast<char>((crc >> (8 * i)) & 0xFF);
 }
 
+void PutLE32(std::string& B, size_t At, uint32_t V) {
+  for (int i = 0; i < 4; ++i) B[At + i] = static_cast<char>((V >> (8 * i)) & 0xFF);
+}
+
+// Pages From on, with their sequence numbers moved by Delta.
+std::string Renumbered(const std::string& B, const std::vector<TPage>& Pages, size_t From, int Delta) {
+  std::string out;
+  for (size_t i = From; i < Pages.size(); ++i) {
+    std::string p = B.substr(Pages[i].Offset, Pages[i].Size);
+    PutLE32(p, 18, fileinfo::GetLE32(p.data() + 18) + Delta);
+    SetChecksum(p);
+    out += p;
+  }
+  return out;
+}
+
 // Splits page 2 after its first lacing value, so that the comment packet
 // continues on a page of its own; later pages are renumbered.
 std::string SplitSecondPage(const std::string& B) {
@@ -63,21 +79,51 @@ std::string SplitSecondPage(const std::string& B) {
   std::string b = head;
   b[5] = static_cast<char>(b[5] | 1);
   b[26] = static_cast<char>(n - 1);
-  std::string out = B.substr(0, p2.Offset) + a;
-  auto renumber = [](std::string& Page) {
-    const uint32_t seq = fileinfo::GetLE32(Page.data() + 18) + 1;
-    for (int i = 0; i < 4; ++i) Page[18 + i] = static_cast<char>((seq >> (8 * i)) & 0xFF);
-    SetChecksum(Page);
-  };
+  PutLE32(b, 18, fileinfo::GetLE32(b.data() + 18) + 1);
   b += segs.substr(1) + data.substr(first);
-  renumber(b);
-  out += b;
-  for (size_t i = 2; i < pages.size(); ++i) {
-    std::string p = B.substr(pages[i].Offset, pages[i].Size);
-    renumber(p);
-    out += p;
+  SetChecksum(b);
+  return B.substr(0, p2.Offset) + a + b + Renumbered(B, pages, 2, 1);
+}
+
+// Moves the first audio page into the last header page (page 2), so that the
+// setup packet no longer ends its page; later pages are renumbered.
+std::string MergeThirdIntoSecondPage(const std::string& B) {
+  const auto pages = Pages(B);
+  const TPage p2 = pages[1], p3 = pages[2];
+  const size_t n2 = static_cast<unsigned char>(B[p2.Offset + 26]), n3 = static_cast<unsigned char>(B[p3.Offset + 26]);
+  std::string m = B.substr(p2.Offset, 27);
+  m.replace(6, 8, B, p3.Offset + 6, 8);  // the granule of the audio that now ends on it
+  m[26] = static_cast<char>(n2 + n3);
+  m += B.substr(p2.Offset + 27, n2) + B.substr(p3.Offset + 27, n3) + B.substr(p2.Offset + 27 + n2, p2.Size - 27 - n2) +
+       B.substr(p3.Offset + 27 + n3, p3.Size - 27 - n3);
+  SetChecksum(m);
+  return B.substr(0, p2.Offset) + m + Renumbered(B, pages, 3, -1);
+}
+
+// The pages after the headers (from the first that carries a granule position of
+// audio) are those of Before with their sequence numbers moved, checksums right.
+void ExpectAudioPagesRenumbered(const std::string& Before, const std::string& After) {
+  auto audioStart = [](const std::string& B, const std::vector<TPage>& P) {
+    size_t i = 1;
+    // Header pages carry granule position 0, or none (all bits set).
+    while (i < P.size() && (B.compare(P[i].Offset + 6, 8, std::string(8, '\0')) == 0 ||
+                            B.compare(P[i].Offset + 6, 8, std::string(8, '\xFF')) == 0))
+      ++i;
+    return i;
+  };
+  const auto oldPages = Pages(Before), newPages = Pages(After);
+  const size_t oldStart = audioStart(Before, oldPages), newStart = audioStart(After, newPages);
+  ASSERT_EQ(oldPages.size() - oldStart, newPages.size() - newStart);
+  ASSERT_EQ(newPages.back().Offset + newPages.back().Size, After.size());
+  for (size_t i = 0; i < newPages.size(); ++i) EXPECT_TRUE(ChecksumOK(After, newPages[i])) << "page " << i;
+  for (size_t i = 0; i + newStart < newPages.size(); ++i) {
+    const TPage o = oldPages[oldStart + i], n = newPages[newStart + i];
+    std::string a = Before.substr(o.Offset, o.Size), b = After.substr(n.Offset, n.Size);
+    EXPECT_EQ(fileinfo::GetLE32(b.data() + 18), newStart + i) << "sequence of audio page " << i;
+    a.replace(18, 8, 8, '\0');
+    b.replace(18, 8, 8, '\0');
+    EXPECT_TRUE(a == b) << "audio page " << i << " changed";
   }
-  return out;
 }
 
 class OggVorbisTest : public ::testing::Test {
@@ -162,7 +208,7 @@ TEST_F(OggVorbisTest, ReadsStreamFactsAndTheNineComments) {
   ASSERT_TRUE(t.ReadFromFile(g));
   EXPECT_EQ(t.Artist(), "Y");
   EXPECT_EQ(t.Track(), 7);
-  EXPECT_EQ(t.Comment(), std::string(250 - 8, 'l'));  // a comment is read as its first 250 bytes
+  EXPECT_EQ(t.Comment(), std::string(300, 'l'));
 }
 
 TEST_F(OggVorbisTest, SaveTagRewritesOnlyTheSecondPage) {
@@ -181,7 +227,8 @@ TEST_F(OggVorbisTest, SaveTagRewritesOnlyTheSecondPage) {
   ASSERT_TRUE(t.SaveTag(f));
 
   const std::string after = ReadFileAsString(f);
-  EXPECT_EQ(Comments(f), "TITLE=New \xC5\x81\nALBUM=Album\nTRACKNUMBER=4\nDATE=2024\nGENRE=Jazz\nCOMMENT=" +
+  // Changed fields take the place of their comments; the others stay; new ones go last.
+  EXPECT_EQ(Comments(f), "TITLE=New \xC5\x81\nREPLAYGAIN_TRACK_GAIN=1\nALBUM=Album\nTRACKNUMBER=4\nDATE=2024\nGENRE=Jazz\nCOMMENT=" +
                              std::string(600, 'c') + "\n");
   ExpectOggInfoClean(f);
   EXPECT_TRUE(Decode(f) == pcm) << "decoded audio changed";
@@ -235,51 +282,61 @@ TEST_F(OggVorbisTest, LeadingID3v2TagIsSkippedAndKept) {
   ExpectOggInfoClean(Dir / "bare.ogg");
 }
 
-TEST_F(OggVorbisTest, CommentPacketSpanningPagesIsReadButNotRewritten) {
-  const std::string f = MakeOgg("a.ogg", "");
-  auto r = RunTool("vorbiscomment -w -t 'COMMENT=" + std::string(70000, 'x') + "' -t TITLE=End " + Quote(f));
-  ASSERT_EQ(r.ExitCode, 0) << r.Output;
-  const std::string before = ReadFileAsString(f);
-  const auto pages = Pages(before);
-  ASSERT_GE(pages.size(), 3u);
-  ASSERT_EQ(before[pages[2].Offset + 5] & 1, 1) << "the comment packet should continue on page 3";
-
-  TOggVorbis t;
-  ASSERT_TRUE(t.ReadFromFile(f));
-  EXPECT_EQ(t.Title(), "End");
-  EXPECT_EQ(t.Comment(), std::string(242, 'x'));
-  EXPECT_TRUE(t.IsValid());
-  t.SetTitle("Other");
-  t.SetComment("");
-  EXPECT_FALSE(t.SaveTag(f));
-  EXPECT_TRUE(ReadFileAsString(f) == before);
-  EXPECT_EQ(Dir.Entries(), (std::set<std::string>{"a.ogg"}));
-
-  // A small packet that still continues on page 3 is refused the same way.
-  const std::string g = MakeOgg("b.ogg", "-c 'COMMENT=" + std::string(600, 'y') + "' -c TITLE=Two");
-  const std::string split = SplitSecondPage(ReadFileAsString(g));
-  WriteFile(g, split);
-  ExpectOggInfoClean(g);
-  ASSERT_TRUE(t.ReadFromFile(g));
-  EXPECT_EQ(t.Title(), "Two");
-  EXPECT_EQ(t.Samples(), 44100);
-  t.SetTitle("Three");
-  EXPECT_FALSE(t.SaveTag(g));
-  EXPECT_TRUE(ReadFileAsString(g) == split);
+// The comment and setup packets are laid out in as many pages as they need; the
+// audio pages after them keep their bytes, renumbered when the count changes.
+TEST_F(OggVorbisTest, HeaderPagesGrowAndShrinkWithTheComments) {
+  const std::string small = MakeOgg("s.ogg", "-c TITLE=x");
+  const std::string split = Dir / "split.ogg";
+  WriteFile(split, SplitSecondPage(ReadFileAsString(MakeOgg("p.ogg", "-c 'COMMENT=" + std::string(600, 'y') + "' -c TITLE=Two"))));
+  ExpectOggInfoClean(split);
+  struct {
+    std::string File;
+    std::string Comment;
+    std::string Expected;  // vorbiscomment's list afterwards
+  } cases[] = {
+      {small, std::string(70000, 'c'), "TITLE=x\nCOMMENT=" + std::string(70000, 'c') + "\n"},
+      {small, std::string(200000, 'd'), "TITLE=x\nCOMMENT=" + std::string(200000, 'd') + "\n"},
+      {small, "", "TITLE=x\n"},  // from four pages back to one
+      {split, "short", "COMMENT=short\nTITLE=Two\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Comment.size());
+    const std::string before = ReadFileAsString(c.File);
+    const std::string pcm = Decode(c.File);
+    TOggVorbis t;
+    ASSERT_TRUE(t.ReadFromFile(c.File));
+    t.SetComment(c.Comment);
+    ASSERT_TRUE(t.SaveTag(c.File));
+    EXPECT_EQ(Comments(c.File), c.Expected);
+    ExpectOggInfoClean(c.File);
+    EXPECT_TRUE(Decode(c.File) == pcm) << "decoded audio changed";
+    ExpectAudioPagesRenumbered(before, ReadFileAsString(c.File));
+    TOggVorbis r;
+    ASSERT_TRUE(r.ReadFromFile(c.File));
+    EXPECT_EQ(r.Comment(), c.Comment);
+    EXPECT_EQ(r.Samples(), t.Samples());
+  }
+  // Every failing system call of a renumbering rewrite leaves the old or the new file.
+  const std::string before = ReadFileAsString(small);
+  TOggVorbis w;
+  w.SetTitle("x");
+  w.SetComment(std::string(70000, 'e'));
+  ASSERT_TRUE(w.SaveTag(small));
+  const std::string after = ReadFileAsString(small);
+  EXPECT_GE(FaultSweep(Dir, small, before, after, [&] { return w.SaveTag(small); }), 10);
 }
 
-TEST_F(OggVorbisTest, PageTwoNeedingMoreThan255SegmentsIsRefused) {
+TEST_F(OggVorbisTest, SetupPacketSharingItsPageWithAudioIsRefused) {
   const std::string f = MakeOgg("a.ogg", "-c TITLE=x");
-  const std::string before = ReadFileAsString(f);
+  const std::string merged = MergeThirdIntoSecondPage(ReadFileAsString(f));
+  WriteFile(f, merged);
   TOggVorbis t;
   ASSERT_TRUE(t.ReadFromFile(f));
-  t.SetComment(std::string(66000, 'c'));
+  EXPECT_EQ(t.Title(), "x");
+  t.SetTitle("y");
   EXPECT_FALSE(t.SaveTag(f));
-  EXPECT_TRUE(ReadFileAsString(f) == before);
-  // Just under the limit still fits.
-  t.SetComment(std::string(55000, 'c'));
-  ASSERT_TRUE(t.SaveTag(f));
-  ExpectOggInfoClean(f);
+  EXPECT_TRUE(ReadFileAsString(f) == merged);
+  EXPECT_EQ(Dir.Entries(), (std::set<std::string>{"a.ogg"}));
 }
 
 TEST_F(OggVorbisTest, LastPageMustCarryTheStreamSerialAndAValidChecksum) {

@@ -1,12 +1,13 @@
 // MP3 through TMP3In: files made by lame (constant and variable bit rate, with and
 // without the Xing/LAME frame) read sample-exact against ffmpeg's decode, ranges,
-// and the ID3v2 tags.
+// and the tags.
 
 #include <gtest/gtest.h>
 
 #include "audio/io/TSL_smpeg.h"
 #include "tests/audio/core/TestComponents.h"
 #include "tests/audio/io/WinMediaTestUtil.h"
+#include "tests/support/Tags.h"
 
 using namespace wmtest;
 
@@ -87,6 +88,21 @@ TEST(MP3InTest, Id3v2TagsAreRead) {
   // The tag does not end up in the audio.
   const TRead r = ReadAll(*in);
   EXPECT_TRUE(r.Data == FfmpegDecode(path));
+}
+
+// An ID3v1 block holds ISO-8859-1, whatever the texts look like.
+TEST(MP3InTest, Id3v1TextsAreLatin1) {
+  const std::string path = MakeMp3("v1", "-b 128");
+  const std::string audio = testsupport::ReadFileAsString(path);
+  WriteFile(path, audio + testsupport::Id3v1Block("Caf\xE9", "Art\xEFste  ", "\xC3\xA9t\xE9", "1999", "Cr\xE8me", 3, 17));
+  TComponentPtr<TMP3In> in(new TMP3In(nullptr));
+  in->SetFileName(path);
+  ASSERT_TRUE(in->Valid());
+  TId3v2Tags* t = in->Id3v2Tags();
+  EXPECT_EQ(t->Title(), u"Caf\u00e9");
+  EXPECT_EQ(t->Artist(), u"Art\u00efste");
+  EXPECT_EQ(t->Album(), u"\u00c3\u00a9t\u00e9");  // bytes that happen to form UTF-8 are Latin-1 too
+  EXPECT_EQ(t->Year(), "1999");
 }
 
 TEST(MP3InTest, ASecondOpenOfTheSameFileGivesTheSameLength) {
