@@ -13,7 +13,8 @@ mkdir -p "$out"
 fuzz_require clang++ python3
 
 sources=("$root"/fileinfo/*.cpp "$root"/platform/rtl/StrUtils.cpp "$root"/platform/rtl/FileUtils.cpp
-         "$root"/platform/rtl/SysUtils.cpp "$root"/platform/rtl/Folders.cpp)
+         "$root"/platform/rtl/SysUtils.cpp "$root"/platform/rtl/Folders.cpp "$root"/platform/rtl/IniFiles.cpp
+         "$root"/platform/rtl/StringList.cpp)
 targets=(FuzzID3v2 FuzzID3v1 FuzzAPETag FuzzWavFile FuzzFLAC FuzzOgg)
 
 for t in "${targets[@]}"; do
