@@ -158,14 +158,13 @@ void TCustomForm::SetBorderIcons(TBorderIcons Value) {
 void TCustomForm::UpdateHostGeometry() {
   QWidget* W = Host();
   if (!W) return;
-  W->move(Left(), Top());
   if (Sizeable(FBorderStyle)) {
     W->setMinimumSize(0, 0);
     W->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    W->resize(Width(), Height());
   } else {
     W->setFixedSize(Width(), Height());
   }
+  W->setGeometry(Left(), Top(), Width(), Height());
 }
 
 void TCustomForm::ApplyPosition() {
@@ -283,6 +282,7 @@ bool TCustomForm::HostEvent(QEvent* Event) {
       Deactivate();
       return DefaultHostEvent(Event);
     case QEvent::Resize:
+      // The window manager or the user sized the window.
       if (W->width() != Width() || W->height() != Height()) {
         FWidth = W->width();
         FHeight = W->height();
@@ -290,8 +290,8 @@ bool TCustomForm::HostEvent(QEvent* Event) {
       }
       return DefaultHostEvent(Event);
     case QEvent::Move:
-      FLeft = W->x();
-      FTop = W->y();
+      FLeft = W->geometry().x();
+      FTop = W->geometry().y();
       return DefaultHostEvent(Event);
     case QEvent::WindowStateChange: {
       const bool Minimized = W->isMinimized();
@@ -307,6 +307,21 @@ bool TCustomForm::HostEvent(QEvent* Event) {
     default:
       return TWinControl::HostEvent(Event);
   }
+}
+
+bool TCustomForm::CMDialogKey(uint16_t Key, TShiftState Shift) {
+  if (!(Shift & ssAlt)) {
+    if (Key == VK_TAB && !(Shift & ssCtrl)) {
+      SelectNext(FActiveControl, !(Shift & ssShift), true);
+      return true;
+    }
+    if (Key == VK_LEFT || Key == VK_RIGHT || Key == VK_UP || Key == VK_DOWN) {
+      if (!FActiveControl || !FActiveControl->Parent()) return false;
+      FActiveControl->Parent()->SelectNext(FActiveControl, Key == VK_RIGHT || Key == VK_DOWN, false);
+      return true;
+    }
+  }
+  return TWinControl::CMDialogKey(Key, Shift);
 }
 
 bool TCustomForm::CloseQuery() {

@@ -41,8 +41,8 @@ enum : TModalResult {
 using TCloseEvent = std::function<void(TComponent* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TComponent* Sender, bool& CanClose)>;
 
-// A top-level window. Its bounds are its client area (the window manager's frame lies
-// outside); Left and Top place the window. A form starts hidden; OnShow runs before it
+// A top-level window. Its bounds are its client area, also Left and Top: the window
+// manager's frame lies outside them. A form starts hidden; OnShow runs before it
 // appears, OnActivate when it becomes the active window (the focus then goes to
 // ActiveControl, or to the first control in tab order).
 //
@@ -121,6 +121,9 @@ protected:
   virtual void Activate();
   virtual void Deactivate();
   void CMTextChanged() override;
+  // Tab and Shift+Tab move the focus through the tab order, arrows among the active
+  // control's siblings; other keys are broadcast to the controls.
+  bool CMDialogKey(uint16_t Key, TShiftState Shift) override;
 
 private:
   void ApplyWindowFlags();
