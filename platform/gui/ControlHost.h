@@ -10,7 +10,9 @@
 //
 // and reaches the widget through Host() (a static_cast to the widget class is safe).
 // Such a control lets the widget paint itself (override PaintHost to call
-// DefaultHostEvent) and usually wants Qt's click focus (setFocusPolicy(Qt::ClickFocus)).
+// DefaultHostEvent, and PaintControl to call RenderHost, so that PaintTo shows it) and
+// usually wants Qt's click focus (setFocusPolicy(Qt::ClickFocus)) and the characters
+// (WMGetDlgCode).
 // Scroll areas get their mouse and paint events through viewportEvent(), not event():
 // their hosts must route those too.
 //

@@ -580,6 +580,13 @@ void TControl::PaintHost(QPaintEvent* Event) {
 
 void TControl::PaintControl(QImage&, const TRegion&) {}
 
+void TControl::RenderHost(QImage& Image, const TRegion& Clip) {
+  QWidget* W = Host();
+  if (!W) return;
+  QPainter P(&Image);
+  W->render(&P, QPoint(), Clip.QtRegion(), QWidget::DrawWindowBackground);
+}
+
 void TControl::PaintTo(QImage& Image, int32_t X, int32_t Y) {
   if (FWidth <= 0 || FHeight <= 0) return;
   QImage Buffer(FWidth, FHeight, QImage::Format_ARGB32_Premultiplied);

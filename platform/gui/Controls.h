@@ -311,6 +311,9 @@ protected:
   virtual void PaintHost(QPaintEvent* Event);
   // The control's own painting into Image (the size of the control), within Clip.
   virtual void PaintControl(QImage& Image, const TRegion& Clip);
+  // Qt's painting of the host widget (without its children) into Image: the
+  // PaintControl of controls whose widget paints itself.
+  void RenderHost(QImage& Image, const TRegion& Clip);
   // Puts the host widget where the bounds say.
   virtual void UpdateHostGeometry();
   // After a change of size: a windowed control realigns its children; then Resize

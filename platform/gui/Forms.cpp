@@ -178,7 +178,7 @@ void TCustomForm::ApplyPosition() {
     Target = Around->BoundsRect();
   else if (FPosition == poScreenCenter || FPosition == poDesktopCenter || FPosition == poMainFormCenter ||
            FPosition == poOwnerFormCenter)
-    Target = Screen ? Screen->MonitorFromPoint({0, 0}).BoundsRect : TRect{};
+    Target = Screen ? Screen->PrimaryMonitor().BoundsRect : TRect{};
   else
     return;
   SetBounds(Target.Left + (Target.Width() - Width()) / 2, Target.Top + (Target.Height() - Height()) / 2, Width(), Height());
@@ -604,6 +604,11 @@ TMonitor TScreen::MonitorFromPoint(const TPoint& P) const {
 TMonitor TScreen::MonitorFromWindow(const TControl* Control) const {
   QWidget* W = Control ? Control->Host() : nullptr;
   QScreen* S = W ? W->screen() : QGuiApplication::primaryScreen();
+  return MonitorOf(S, IndexOf(S));
+}
+
+TMonitor TScreen::PrimaryMonitor() const {
+  QScreen* S = QGuiApplication::primaryScreen();
   return MonitorOf(S, IndexOf(S));
 }
 

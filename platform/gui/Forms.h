@@ -268,8 +268,10 @@ public:
   TMonitor MonitorFromPoint(const TPoint& P) const;
   // The monitor showing most of Control's window, or the nearest one.
   TMonitor MonitorFromWindow(const TControl* Control) const;
+  // The primary monitor's size.
   int32_t Width() const;
   int32_t Height() const;
+  TMonitor PrimaryMonitor() const;
   // The work area of the primary monitor.
   TRect WorkAreaRect() const;
   static constexpr int32_t PixelsPerInch = 96;

@@ -134,6 +134,21 @@ TEST(ControlLifetime, AParentFreesItsChildrenBeforeItsHostGoes) {
   EXPECT_EQ(Count("delete B"), 1);
 }
 
+TEST(ControlVisible, ShowingNeedsEveryParentShown) {
+  TForm Form(nullptr);
+  auto* Parent = new TProbe(&Form, "Parent", &Form);
+  auto* Child = new TSpot(&Form, "Child", Parent, Bounds(0, 0, 5, 5));
+  EXPECT_FALSE(Child->Showing());
+  ShowActive(&Form);
+  EXPECT_TRUE(Child->Showing());
+  Parent->Hide();
+  EXPECT_TRUE(Child->Visible());
+  EXPECT_FALSE(Child->Showing());
+  Parent->Show();
+  Child->Hide();
+  EXPECT_FALSE(Child->Showing());
+}
+
 TEST(ControlEnabled, IsEachControlsOwnFlagWithItsOwnNotification) {
   TForm Form(nullptr);
   auto* Parent = new TProbe(&Form, "Parent", &Form);
@@ -267,6 +282,14 @@ TEST(ControlAlign, AnchorsKeepTheirDistances) {
   Made[1]->SetLeft(200);
   Host->SetBounds(0, 0, 200, 100);
   EXPECT_EQ(Made[1]->BoundsRect(), Bounds(100, 80, 20, 10));
+  // An auto-sized container holds its visible children and keeps its insets.
+  auto* Box = new TProbe(&Form, "Box", &Form, Rect(1, 2, 3, 4));
+  auto* Inside = new TProbe(&Form, "Inside", Box);
+  Inside->SetBounds(10, 10, 30, 20);
+  Box->SetAutoSize(true);
+  EXPECT_EQ(Box->BoundsRect(), Bounds(0, 0, 43, 34));
+  Inside->SetWidth(50);
+  EXPECT_EQ(Box->Width(), 63);
 }
 
 TEST(ControlLoading, CallsLoadedInCreationOrderAfterEverythingIsBuilt) {

@@ -35,9 +35,11 @@ public:
   std::vector<uint16_t> Keys;
   std::string Chars;
   TWinControl* LastFocusChange = nullptr;
+  TFocusReason LastReason = frOther;
 
 protected:
   uint32_t WMGetDlgCode() override { return FDlgCode; }
+  void WMSetFocus(TFocusReason Reason) override { LastReason = Reason; }
   void CMFocusChanged(TWinControl* Focused) override {
     LastFocusChange = Focused;
     TCustomControl::CMFocusChanged(Focused);
@@ -101,6 +103,11 @@ struct TDialogForm {
     Panel->SetTabStop(false);
     Panel->SetBounds(100, 0, 100, 100);
     Inner = new TKeyProbe(Form, "Inner", Panel, DLGC_WANTCHARS);
+    int32_t X = 0;
+    for (TKeyProbe* P : {Edit, static_cast<TKeyProbe*>(Ok), static_cast<TKeyProbe*>(Cancel), NoStop, Off}) {
+      P->SetLeft(X);
+      X += 20;
+    }
     auto* Label = new TLabel(Form);
     Label->SetParent(Form);
     Label->SetCaption("&Name");
@@ -124,8 +131,15 @@ TEST(FormKeys, TabAndArrowsMoveTheFocusInTabOrder) {
     Path.push_back(FocusedControl()->Name());
   }
   EXPECT_EQ(Path, (std::vector<std::string>{"Ok", "Cancel", "Inner", "Edit"}));
+  EXPECT_EQ(D.Edit->LastReason, frTab);
   KeyClick(Qt::Key_Backtab, Qt::ShiftModifier);
   EXPECT_EQ(FocusedControl(), D.Inner);
+  EXPECT_EQ(D.Inner->LastReason, frBacktab);
+  // Focus taken while a mouse press is handled is taken by the mouse.
+  D.Ok->OnMouseDown = [&](TComponent*, TMouseButton, TShiftState, int32_t, int32_t) { D.Ok->SetFocus(); };
+  MouseClick(D.Ok, 2, 2);
+  EXPECT_EQ(FocusedControl(), D.Ok);
+  EXPECT_EQ(D.Ok->LastReason, frMouse);
   for (TKeyProbe* P : {D.Edit, D.Inner}) EXPECT_EQ(std::count(P->Keys.begin(), P->Keys.end(), VK_TAB), 0);
   // Arrows go to the next sibling, tab stop or not, unless the control wants them.
   D.Cancel->SetFocus();

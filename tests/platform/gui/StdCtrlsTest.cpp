@@ -77,6 +77,10 @@ TEST(Label, PaintsTextLayoutDisabledAndTransparent) {
   // Transparent: what lies under it shows.
   L->SetTransparent(true);
   EXPECT_EQ(PixelAt(Render(L, clRed), 79, 39), clRed);
+  // Right-to-left: a left-aligned caption goes to the right.
+  L->SetEnabled(true);
+  L->SetBiDiMode(bdRightToLeft);
+  EXPECT_GE(ColorBounds(Render(L), clNavy).Right, 78);
 }
 
 TEST(Panel, BevelsBorderCaptionAndClientArea) {
