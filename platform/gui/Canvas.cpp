@@ -124,6 +124,8 @@ QPainter* TCanvas::Painter() {
   QPainter* P = PreparePainter();
   P->setPen(Qt::NoPen);
   P->setBrush(Qt::NoBrush);
+  // The caller may change the clip or the transform: the next drawing sets them again.
+  FPainterStateValid = false;
   return P;
 }
 

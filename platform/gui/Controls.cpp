@@ -60,6 +60,15 @@ void EndLoading(TComponent* Root) {
   if (!R || --R->Depth > 0) return;
   std::vector<TComponent*> Order;
   CollectOwned(Root, Order);
+  // However Loaded ends (an exception included), Root is no longer loading.
+  struct TFinish {
+    TComponent* Root;
+    std::vector<TComponent*>& Order;
+    ~TFinish() {
+      for (TComponent* C : Order) LoadedEarly.erase(C);
+      std::erase_if(LoadingRoots, [&](const TLoadingRoot& L) { return L.Root == Root; });
+    }
+  } Finish{Root, Order};
   for (size_t I = 0; I < Order.size(); ++I) {
     // A Loaded handler may free components: call only those still owned under Root.
     std::vector<TComponent*> Alive;
@@ -68,8 +77,6 @@ void EndLoading(TComponent* Root) {
     Order[I]->Loaded();
     LoadedEarly.insert(Order[I]);
   }
-  for (TComponent* C : Order) LoadedEarly.erase(C);
-  std::erase_if(LoadingRoots, [&](const TLoadingRoot& L) { return L.Root == Root; });
 }
 
 bool ComponentLoading(const TComponent* C) {
@@ -124,6 +131,7 @@ TControl::~TControl() {
   // Reached without Free(): the parts that do not dispatch to overrides.
   if (CaptureControl == this) CaptureControl = nullptr;
   LoadedEarly.erase(this);
+  std::erase_if(LoadingRoots, [this](const TLoadingRoot& L) { return L.Root == this; });
   if (FParent) FParent->RemoveControl(this);
   FActionLink.reset();
   FreeHost();
@@ -158,7 +166,7 @@ void TControl::SetName(const std::string& Value) {
 
 void TControl::Loaded() {
   TComponent::Loaded();
-  LoadedEarly.insert(this);
+  if (!LoadingRoots.empty()) LoadedEarly.insert(this);
   if (TBasicAction* A = Action()) ActionChange(A, true);
   UpdateAnchorRules();
 }
@@ -385,9 +393,9 @@ void TControl::SetHint(const std::string& Value) {
 }
 
 void TControl::SetShowHint(bool Value) {
-  FParentShowHint = false;
   if (Value == FShowHint) return;
   FShowHint = Value;
+  FParentShowHint = false;
   Perform(CM_SHOWHINTCHANGED);
 }
 
@@ -408,9 +416,9 @@ void TControl::SetCursor(TCursor Value) {
 }
 
 void TControl::SetBiDiMode(TBiDiMode Value) {
-  FParentBiDiMode = false;
   if (Value == FBiDiMode) return;
   FBiDiMode = Value;
+  FParentBiDiMode = false;
   Perform(CM_BIDIMODECHANGED);
 }
 

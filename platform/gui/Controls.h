@@ -161,7 +161,8 @@ public:
   TWinControl* Parent() const { return FParent; }
   virtual void SetParent(TWinControl* AParent);
   QWidget* Host() const;
-  // Gives the host widget the control's Name as objectName, so tests find it.
+  // Also gives the host widget the Name as its objectName, so tests find it: name
+  // controls through this (TComponent's SetName does not do it).
   void SetName(const std::string& Value);
 
   // Bounds in the parent's client coordinates.
@@ -535,8 +536,6 @@ protected:
   virtual void DoExit();
 
   void Dispatch(TMessage& Message) override;
-  void CMEnabledChanged() override;
-  void CMVisibleChanged() override;
   void CMColorChanged() override;
   void CMFontChanged() override;
   void CMShowHintChanged() override;

@@ -41,12 +41,12 @@ std::string NormalizeLineBreaks(const std::string& Text) {
 
 namespace {
 
-struct TButtonSpec {
+struct TButtonChoice {
   QMessageBox::StandardButton Button;
   int32_t Id;
 };
 
-std::vector<TButtonSpec> ButtonsOf(uint32_t Type) {
+std::vector<TButtonChoice> ButtonsOf(uint32_t Type) {
   switch (Type) {
     case MB_OKCANCEL: return {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
     case MB_ABORTRETRYIGNORE: return {{QMessageBox::Abort, IDABORT}, {QMessageBox::Retry, IDRETRY}, {QMessageBox::Ignore, IDIGNORE}};
@@ -77,12 +77,12 @@ QWidget* OwnerWindow(TControl* Owner) {
 
 TDialogAnswer ShowMessageBox(const TDialogRequest& R) {
   QMessageBox Box(IconOf(R.Icon()), ToQString(R.Caption), ToQString(R.Text), QMessageBox::NoButton, OwnerWindow(R.Owner));
-  const std::vector<TButtonSpec> Buttons = ButtonsOf(R.Buttons());
-  for (const TButtonSpec& B : Buttons) Box.addButton(B.Button);
+  const std::vector<TButtonChoice> Buttons = ButtonsOf(R.Buttons());
+  for (const TButtonChoice& B : Buttons) Box.addButton(B.Button);
   const size_t Default = std::min<size_t>((R.Flags & MB_DEFMASK) >> 8, Buttons.size() - 1);
   Box.setDefaultButton(Buttons[Default].Button);
   const int Pressed = Box.exec();
-  for (const TButtonSpec& B : Buttons)
+  for (const TButtonChoice& B : Buttons)
     if (B.Button == Pressed) return {B.Id, {}, {}, 0};
   return {IDCANCEL, {}, {}, 0};
 }

@@ -71,7 +71,7 @@ TDialogResponder SetDialogResponder(TDialogResponder Responder);
 // Runs one modal dialog: the responder's answer when one is installed, else Show's.
 TDialogAnswer ExecuteDialog(const TDialogRequest& Request, const std::function<TDialogAnswer()>& Show);
 
-// Line breaks as the design's texts write them ("\r\n", and "\n\r") become "\n".
+// Line breaks written as "\r\n" (or "\n\r") become "\n".
 std::string NormalizeLineBreaks(const std::string& Text);
 
 // A message box with Flags' buttons and icon, owned by Owner's window (nullptr: the

@@ -171,7 +171,8 @@ constexpr uint16_t HELP_CONTEXT = 1;
 
 // The application: the Qt application with one exception guard around every event
 // dispatch, the forms, the main loop and the application-wide settings. One exists per
-// process; its constructor sets Application and Screen.
+// process; its constructor sets Application and Screen. The forms it owns go before Qt
+// does; free any other form before the application goes.
 class TApplication : public TComponent {
 public:
   TApplication(int& Argc, char** Argv);

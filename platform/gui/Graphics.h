@@ -98,7 +98,8 @@ constexpr uint8_t DEFAULT_CHARSET = 1;
 
 // A font described by name, height, style and colour, turned into a Qt font when drawn.
 // "DejaVu Sans" at pixel height 11 (Height -11, Size 8) is the default: it stands for
-// the design's "Tahoma" -11. Text is drawn without antialiasing.
+// "Tahoma" -11, the font the windows are laid out for. Text is drawn without
+// antialiasing.
 class TFont : public TGraphicsObject {
 public:
   TFont();

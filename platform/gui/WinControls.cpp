@@ -368,10 +368,6 @@ void TWinControl::Dispatch(TMessage& M) {
   }
 }
 
-void TWinControl::CMEnabledChanged() { TControl::CMEnabledChanged(); }
-
-void TWinControl::CMVisibleChanged() { TControl::CMVisibleChanged(); }
-
 void TWinControl::CMColorChanged() {
   TControl::CMColorChanged();
   NotifyControls(CM_PARENTCOLORCHANGED);

@@ -305,4 +305,21 @@ TEST(CanvasBitmaps, TransparencyPatternsAndResources) {
   EXPECT_EQ(Changes, 1);
   TCanvas Unbound;
   EXPECT_THROW(Unbound.FillRect(Rect(0, 0, 1, 1)), EInvalidGraphicOperation);
+
+  // A picture holds a copy of its graphic and tells of changes.
+  TPicture Picture;
+  int PictureChanges = 0;
+  Picture.OnChange = [&](TComponent*) { ++PictureChanges; };
+  Picture.SetGraphic(&Loaded);
+  Loaded.SetSize(10, 10);
+  EXPECT_EQ(Picture.Width(), 3);
+  Picture.Bitmap()->Canvas()->SetPixel(0, 0, clRed);
+  EXPECT_EQ(PictureChanges, 2);
+  const std::string File = testing::TempDir() + "picture.png";
+  Picture.Bitmap()->SaveToFile(File);
+  TPicture Read;
+  Read.LoadFromFile(File);
+  EXPECT_EQ(Read.Bitmap()->Canvas()->Pixels(0, 0), clRed);
+  EXPECT_EQ(Read.Bitmap()->Canvas()->Pixels(1, 1), clWhite);
+  EXPECT_THROW(Read.LoadFromFile(testing::TempDir() + "missing.png"), EFOpenError);
 }

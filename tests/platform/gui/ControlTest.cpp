@@ -63,6 +63,9 @@ protected:
   void WMEraseBkgnd(TCanvas* C) override {
     if (Fill != clNone) TCustomControl::WMEraseBkgnd(C);
   }
+  void CMControlChange(TControl* Child, bool Inserting) override {
+    if (!Inserting && Destroying()) Journal.push_back("destroying " + Name() + " loses " + Child->Name());
+  }
 
 private:
   TRect FInset;
@@ -113,10 +116,13 @@ TEST(ControlLifetime, AParentFreesItsChildrenBeforeItsHostGoes) {
   QPointer<QWidget> PanelHost = Panel->Host(), OwnedHost = Owned->Host();
   const int32_t Before = Form->ComponentCount();
   Panel->Free();
-  // Each child goes whole (its own children first) before the next, last made first.
-  EXPECT_EQ(Journal, (std::vector<std::string>{"free Panel on live parent", "free Orphan on live parent", "delete Orphan",
+  // Each child goes whole (its own children first) before the next, last made first,
+  // while the parent already counts as destroying.
+  EXPECT_EQ(Journal, (std::vector<std::string>{"free Panel on live parent", "free Orphan on live parent",
+                                               "destroying Panel loses Orphan", "delete Orphan",
                                                "free Owned on live parent", "free Grandchild on live parent",
-                                               "delete Grandchild", "delete Owned", "delete Panel"}));
+                                               "destroying Owned loses Grandchild", "delete Grandchild",
+                                               "destroying Panel loses Owned", "delete Owned", "delete Panel"}));
   EXPECT_TRUE(PanelHost.isNull());
   EXPECT_TRUE(OwnedHost.isNull());
   EXPECT_EQ(Form->ComponentCount(), Before - 2);
@@ -346,6 +352,19 @@ TEST(ControlMessages, PerformBroadcastAndTypedNotifications) {
   First->OnMouseEnter = [&](TComponent*) { ++Entered; };
   First->Perform(CM_MOUSEENTER);
   EXPECT_EQ(Entered, 1);
+  // Tab order and coordinates.
+  EXPECT_EQ(Third->TabOrder(), 2);
+  Third->SetTabOrder(0);
+  std::vector<TWinControl*> Order;
+  Parent->GetTabOrderList(Order);
+  EXPECT_EQ(Order, (std::vector<TWinControl*>{Third, First, Answering}));
+  Form.SetBounds(100, 50, 200, 100);
+  Parent->SetBounds(10, 20, 50, 50);
+  Third->SetBounds(3, 4, 10, 10);
+  ShowActive(&Form);
+  EXPECT_EQ(Third->ClientToScreen({1, 2}), Point(114, 76));
+  EXPECT_EQ(Third->ScreenToClient({114, 76}), Point(1, 2));
+  EXPECT_EQ(Third->ClientToParent({1, 2}, &Form), Point(14, 26));
   EXPECT_EQ(FindControl(&Form, "Answers"), Answering);
   EXPECT_EQ(Answering->Host()->objectName(), QString("Answers"));
   EXPECT_EQ(FindControl(&Form, "Nobody"), nullptr);
@@ -399,6 +418,26 @@ TEST(ControlActions, LinkCaptionEnabledHintAndClick) {
   EXPECT_EQ(Action->ActionComponent(), nullptr);
   Action->Free();
   EXPECT_EQ(C->Action(), nullptr);
+  // A control with a checked state links it through its own action link.
+  struct TCheck : TSpot {
+    using TSpot::TSpot;
+    bool Checked = false;
+    struct TLink : TControlActionLink {
+      using TControlActionLink::TControlActionLink;
+      bool IsCheckedLinked() const override {
+        return TheAction() && static_cast<TCheck*>(Client())->Checked == TheAction()->Checked();
+      }
+      void SetChecked(bool Value) override {
+        if (IsCheckedLinked()) static_cast<TCheck*>(Client())->Checked = Value;
+      }
+    };
+    std::unique_ptr<TControlActionLink> CreateActionLink() override { return std::make_unique<TLink>(this); }
+  };
+  auto* Check = new TCheck(&Form, "Check", &Form, Bounds(0, 0, 5, 5));
+  auto* Toggle = new TAction(&Form);
+  Check->SetAction(Toggle);
+  Toggle->SetChecked(true);
+  EXPECT_TRUE(Check->Checked);
 }
 
 TEST(ControlPainting, GraphicControlsPaintOverTheirParentAndStayBelowWindowedOnes) {

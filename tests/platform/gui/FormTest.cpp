@@ -274,6 +274,42 @@ TEST(FormModal, MessageBoxesAreRecordedWithTheirTextCaptionIconAndButtons) {
   EXPECT_EQ(Script.Requests()[1].Buttons(), uint32_t(MB_YESNO));
 }
 
+TEST(FormWindow, CreationActivationTitleAndBorders) {
+  struct TMyForm : TForm {
+    explicit TMyForm(TComponent* AOwner) : TForm(AOwner) {
+      OnCreate = [this](TComponent*) { Created = ControlCount(); };
+      new TKeyProbe(this, "Made", this);
+    }
+    int32_t Created = -1;
+  };
+  TMyForm* Main = nullptr;
+  Application->CreateForm(Main);
+  EXPECT_EQ(Main->Created, 1);  // raised once the constructor had made its controls
+  EXPECT_EQ(Application->MainForm(), Main);
+  auto* Second = NewForm<TMyForm>(nullptr);
+  EXPECT_EQ(Second->Created, 1);
+  EXPECT_EQ(Screen->Forms(Screen->FormCount() - 1), Second);
+  int Activations = 0;
+  Second->OnActivate = [&](TComponent*) { ++Activations; };
+  Second->SetCaption("New version");
+  Second->SetBorderStyle(bsDialog);
+  Second->SetPosition(poMainFormCenter);
+  Main->SetBounds(100, 100, 400, 300);
+  Main->Show();
+  Application->ProcessMessages();
+  ShowActive(Second);
+  EXPECT_EQ(Activations, 1);
+  EXPECT_EQ(Screen->ActiveForm(), Second);
+  EXPECT_EQ(Second->Host()->windowTitle(), QString("New version"));
+  EXPECT_EQ(Second->Host()->windowType(), Qt::Dialog);
+  EXPECT_EQ(Second->Host()->minimumSize(), Second->Host()->maximumSize());  // a dialog border does not size
+  EXPECT_EQ(Second->Left(), 100 + (400 - Second->Width()) / 2);
+  EXPECT_EQ(Second->ActiveControl()->Name(), "Made");
+  Second->Free();
+  Main->Free();
+  EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
 TEST(FormClose, CloseQueryCloseActionsAndPosition) {
   TForm* Form = new TForm(nullptr);
   Form->SetBounds(0, 0, 200, 100);

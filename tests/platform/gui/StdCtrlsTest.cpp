@@ -35,7 +35,7 @@ TEST(Label, SizesItselfToItsText) {
   L->SetAlignment(taRightJustify);
   L->SetCaption("Wider text");
   EXPECT_EQ(L->Left() + L->Width(), 100 + Measure.TextWidth(" "));
-  // Word wrap keeps the width and grows the height.
+  // Word wrap breaks at the width and takes the height of the lines.
   L->SetAlignment(taLeftJustify);
   L->SetWordWrap(true);
   L->SetWidth(Measure.TextWidth("aaa bb"));
