@@ -193,10 +193,13 @@ TEST(FormKeys, KeyPreviewSeesKeysFirstAndMayChangeThem) {
     if (Key == U'a') Key = U'b';
     if (Key == U'x') Key = 0;
   };
+  std::vector<uint16_t> Released;
+  D.Form->OnKeyUp = [&](TComponent*, uint16_t& Key, TShiftState) { Released.push_back(Key); };
   KeyClick(Qt::Key_F1);
   KeyClick('a');
   KeyClick('x');
   EXPECT_EQ(Seen, (std::vector<uint16_t>{VK_F1, 'A', 'X'}));
+  EXPECT_EQ(Released, (std::vector<uint16_t>{VK_F1, 'A', 'X'}));
   EXPECT_EQ(D.Edit->Keys, (std::vector<uint16_t>{'A', 'X'}));
   EXPECT_EQ(D.Edit->Chars, "b");
 }
