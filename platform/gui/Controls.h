@@ -37,10 +37,13 @@
 // through the form's dialog-key routing (see TWinControl). Exceptions never leave a
 // host's event handling: they go to Application->HandleException.
 //
-// Loading. Between BeginLoading(form) and EndLoading(form) (Forms.h) every component of
+// Loading. Between BeginLoading(form) and EndLoading(form) (below) every component of
 // the form is loading (Loading()): alignment waits, anchors are taken later, and
 // setters that behave differently while loading do so. Loaded() ends a component's
 // loading state; overrides call the inherited Loaded() first.
+//
+// Destroying. From the start of Free() (before its children and owned components go)
+// a control's Destroying() is true.
 
 #include <cstdint>
 #include <functional>
@@ -81,11 +84,11 @@ enum : TControlStyle {
   csAcceptsControls = 0x0001,  // may be the parent of other controls
   csCaptureMouse = 0x0002,     // is the capture control while a button is held on it
   csClickEvents = 0x0008,      // press and release of the left button make a Click
-  csSetCaption = 0x0020,       // takes its Name as Caption (kept for the widgets' code)
+  csSetCaption = 0x0020,       // kept for the widgets that set them; nothing acts on them
   csOpaque = 0x0040,           // paints all of its client area
   csDoubleClicks = 0x0080,     // gets double clicks (otherwise a second press)
-  csReplicatable = 0x0800,
-  csReflector = 0x4000,
+  csReplicatable = 0x0800,     // kept, as csSetCaption
+  csReflector = 0x4000,        // kept, as csSetCaption
 };
 
 // Cursors: the built-in shapes, and numbers above 0 for cursors registered with Screen.
@@ -174,9 +177,9 @@ public:
   void SetTop(int32_t Value) { SetBounds(FLeft, Value, FWidth, FHeight); }
   void SetWidth(int32_t Value) { SetBounds(FLeft, FTop, Value, FHeight); }
   void SetHeight(int32_t Value) { SetBounds(FLeft, FTop, FWidth, Value); }
-  // The entry point of every change of position and size. A change of size realigns a
-  // windowed control's children and calls Resize; an aligned control asks its parent
-  // to realign.
+  // The entry point of every change of position and size. The parent then realigns
+  // (aligned siblings make room); a change of size realigns a windowed control's own
+  // children and calls Resize.
   virtual void SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight);
   TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
   void SetBoundsRect(const TRect& R) { SetBounds(R.Left, R.Top, R.Width(), R.Height()); }
@@ -218,8 +221,8 @@ public:
   std::string Text() const { return GetText(); }
   void SetText(const std::string& Value) { DoSetText(Value); }
 
-  // Colour and font. Setting them ends the parent link; setting the Parent flag takes
-  // the parent's value now and follows it from then on.
+  // Colour and font. Setting one to a new value ends its parent link; setting
+  // ParentColor (ParentFont) to true takes the parent's value now and follows it.
   TColor Color() const { return FColor; }
   void SetColor(TColor Value);
   bool ParentColor() const { return FParentColor; }
