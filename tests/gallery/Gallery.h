@@ -1,0 +1,24 @@
+#pragma once
+// The gallery: one picture per control family (and per window), for people to look at
+// and for a smoke test that every page renders.
+//
+// A page is a form built by a function. Adding one is one line in any source of this
+// folder:
+//
+//   static TGalleryPage Buttons("buttons", [](TForm* Form) { /* controls on Form */ });
+//
+// The form is built between BeginLoading and EndLoading, shown, and saved as
+// "<name>.png". Pages are saved in name order.
+
+#include <functional>
+#include <string>
+
+#include "platform/gui/Forms.h"
+
+struct TGalleryPage {
+  using TBuild = std::function<void(TForm* Form)>;
+  TGalleryPage(std::string AName, TBuild ABuild);
+
+  std::string Name;
+  TBuild Build;
+};

@@ -1,0 +1,215 @@
+// Text on the canvas: cells and alignment, rotation, and DrawText's measuring, placing,
+// clipping, accelerators and ellipses. Font pixels differ between machines, so the
+// checks are about boxes, runs and equal renderings, never about glyph shapes.
+#include "tests/support/Gui.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include "platform/gui/Graphics.h"
+
+using namespace testsupport;
+
+namespace {
+
+struct TSheet {
+  explicit TSheet(int32_t W = 160, int32_t H = 60) : Image(MakeImage(W, H)) {
+    Canvas.SetImage(&Image);
+    Canvas.Brush()->SetStyle(bsClear);
+    Canvas.Font()->SetColor(clBlack);
+  }
+  ~TSheet() { Canvas.SetImage(nullptr); }
+  QImage Image;
+  TCanvas Canvas;
+};
+
+TRect Ink(const TSheet& S) { return ColorBounds(S.Image, clBlack); }
+
+bool Inside(const TRect& Inner, const TRect& Outer) {
+  return Inner.Left >= Outer.Left && Inner.Top >= Outer.Top && Inner.Right <= Outer.Right && Inner.Bottom <= Outer.Bottom;
+}
+
+}  // namespace
+
+TEST(CanvasText, TextOutUsesItsCellAndAlignment) {
+  TSheet S;
+  const int32_t W = S.Canvas.TextWidth("Hello"), H = S.Canvas.TextHeight("Hello");
+  EXPECT_EQ(H, 13);  // DejaVu Sans at 11 pixels: ascent 10, descent 3
+  S.Canvas.TextOut(10, 5, "Hello");
+  EXPECT_TRUE(Inside(Ink(S), Bounds(10, 5, W, H)));
+  EXPECT_FALSE(IsRectEmpty(Ink(S)));
+  EXPECT_EQ(S.Canvas.PenPos(), Point(10 + W, 5));
+
+  // A solid brush fills exactly the text cell.
+  TSheet O;
+  O.Canvas.Brush()->SetColor(clYellow);
+  O.Canvas.TextOut(10, 5, "Hi");
+  const int32_t Cell = O.Canvas.TextWidth("Hi") * H;
+  EXPECT_EQ(CountColor(O.Image, clYellow, Bounds(10, 5, O.Canvas.TextWidth("Hi"), H)) +
+                CountColor(O.Image, clBlack),
+            Cell);
+  EXPECT_EQ(ColorBounds(O.Image, clYellow), Bounds(10, 5, O.Canvas.TextWidth("Hi"), H));
+
+  TSheet R;
+  R.Canvas.SetTextAlign(TA_RIGHT | TA_BASELINE);
+  R.Canvas.TextOut(100, 30, "Hello");
+  EXPECT_LE(Ink(R).Right, 100);
+  EXPECT_GE(Ink(R).Right, 97);
+  EXPECT_LE(Ink(R).Bottom, 30);
+  EXPECT_GE(Ink(R).Top, 30 - 10);
+  TSheet C;
+  C.Canvas.SetTextAlign(TA_CENTER | TA_TOP);
+  C.Canvas.TextOut(80, 5, "Hello");
+  EXPECT_NEAR((Ink(C).Left + Ink(C).Right) / 2.0, 80, 2);
+}
+
+TEST(CanvasText, RotatedTextStaysInsideItsTurnedCell) {
+  TSheet Probe;
+  const int32_t W = Probe.Canvas.TextWidth("Rotated"), H = Probe.Canvas.TextHeight("Rotated");
+  struct TCase {
+    int32_t Orientation;
+    TPoint At;
+    TRect Cell;  // the cell turned around the reference point
+  };
+  const TCase Cases[] = {
+      {0, {20, 20}, Bounds(20, 20, W, H)},
+      {900, {20, 100}, Rect(20, 100 - W, 20 + H, 100)},    // up from the point
+      {2700, {60, 10}, Rect(60 - H, 10, 60, 10 + W)},      // down from the point
+      {1800, {100, 60}, Rect(100 - W, 60 - H, 100, 60)},   // upside down, to the left
+  };
+  for (const TCase& C : Cases) {
+    TSheet S(120, 120);
+    S.Canvas.Font()->SetOrientation(C.Orientation);
+    S.Canvas.TextOut(C.At.X, C.At.Y, "Rotated");
+    const TRect I = Ink(S);
+    EXPECT_FALSE(IsRectEmpty(I)) << C.Orientation;
+    TRect Loose = C.Cell;
+    InflateRect(Loose, 1, 1);
+    EXPECT_TRUE(Inside(I, Loose)) << C.Orientation << ": " << I.Left << "," << I.Top << "," << I.Right << "," << I.Bottom;
+    // The long side of the ink follows the direction of the text.
+    EXPECT_EQ(I.Width() > I.Height(), C.Orientation % 1800 == 0) << C.Orientation;
+  }
+}
+
+TEST(DrawText, MeasuresWithCalcRect) {
+  TSheet S;
+  TCanvas& C = S.Canvas;
+  const int32_t H = C.TextHeight("X");
+  struct TCase {
+    const char* Text;
+    uint32_t Flags;
+    int32_t Width;  // the rectangle's width to wrap against
+    int32_t ExpectedWidth;
+    int32_t Lines;
+  };
+  const TCase Cases[] = {
+      {"Hello world", 0, 200, C.TextWidth("Hello world"), 1},
+      {"&File", 0, 200, C.TextWidth("File"), 1},
+      {"&File", DT_NOPREFIX, 200, C.TextWidth("&File"), 1},
+      {"A&&B", 0, 200, C.TextWidth("A&B"), 1},
+      {"one\ntwo\r\nthree", 0, 200, C.TextWidth("three"), 3},
+      {"one\ntwo", DT_SINGLELINE, 200, C.TextWidth("onetwo"), 1},
+      {"aaa bbb ccc", DT_WORDBREAK, C.TextWidth("aaa bbb"), C.TextWidth("aaa bbb"), 2},
+      {"aaa aaa aaa", DT_WORDBREAK, C.TextWidth("aaa aaa") - 1, C.TextWidth("aaa"), 3},
+      {"unbreakable", DT_WORDBREAK, 10, C.TextWidth("unbreakable"), 1},
+      {"", 0, 200, 0, 0},
+  };
+  for (const TCase& T : Cases) {
+    TRect R = Bounds(7, 9, T.Width, 5);
+    const int32_t Height = C.DrawText(T.Text, R, T.Flags | DT_CALCRECT);
+    EXPECT_EQ(R.Left, 7) << T.Text;
+    EXPECT_EQ(R.Top, 9) << T.Text;
+    EXPECT_EQ(R.Width(), T.ExpectedWidth) << T.Text;
+    EXPECT_EQ(R.Height(), T.Lines * H) << T.Text;
+    EXPECT_EQ(Height, T.Lines * H) << T.Text;
+  }
+  EXPECT_EQ(CountColor(S.Image, clBlack), 0);  // measuring draws nothing
+  // Tabs go to stops eight average characters apart.
+  auto Width = [&](const char* T) {
+    TRect R = Rect(0, 0, 500, 0);
+    C.DrawText(T, R, DT_EXPANDTABS | DT_CALCRECT);
+    return R.Width();
+  };
+  EXPECT_EQ(Width("a\tb"), Width("abc\tb"));
+  EXPECT_GT(Width("a\tb"), Width("abcb"));
+  EXPECT_EQ(Width("a\t\tb") - Width("a\tb"), Width("a\tb") - C.TextWidth("b"));
+}
+
+TEST(DrawText, PlacesAlignsAndClips) {
+  const TRect Box = Rect(10, 10, 150, 50);
+  struct TCase {
+    uint32_t Flags;
+    std::function<void(const TRect& Ink)> Check;
+  };
+  const TCase Cases[] = {
+      {DT_CENTER | DT_VCENTER | DT_SINGLELINE,
+       [](const TRect& I) {
+         EXPECT_NEAR((I.Left + I.Right) / 2.0, 80, 2);
+         EXPECT_NEAR((I.Top + I.Bottom) / 2.0, 30, 3);
+       }},
+      {DT_RIGHT | DT_BOTTOM | DT_SINGLELINE,
+       [](const TRect& I) {
+         EXPECT_GE(I.Right, 147);
+         EXPECT_LE(I.Right, 150);
+         EXPECT_LE(I.Bottom, 50);
+         EXPECT_GE(I.Top, 50 - 13);
+       }},
+      // Vertical placement needs a single line.
+      {DT_VCENTER, [](const TRect& I) { EXPECT_LT(I.Top, 10 + 4); }},
+  };
+  for (const TCase& C : Cases) {
+    TSheet S;
+    TRect R = Box;
+    S.Canvas.DrawText("Hi", R, C.Flags);
+    EXPECT_TRUE(Inside(Ink(S), Box));
+    C.Check(Ink(S));
+  }
+  const std::string Long = "A line much longer than its little box";
+  TSheet Clip;
+  TRect Small = Rect(10, 10, 60, 20);
+  Clip.Canvas.DrawText(Long, Small, 0);
+  EXPECT_TRUE(OnlyColorOutside(Clip.Image, Small, clWhite));
+  TSheet NoClip;
+  NoClip.Canvas.DrawText(Long, Small, DT_NOCLIP);
+  EXPECT_FALSE(OnlyColorOutside(NoClip.Image, Small, clWhite));
+}
+
+TEST(DrawText, UnderlinesAccelerators) {
+  // Some row under the text holds one run exactly as wide as the accelerator character.
+  auto UnderlineRows = [](uint32_t Flags) {
+    TSheet S;
+    TRect R = Rect(10, 10, 150, 40);
+    S.Canvas.DrawText("&File", R, Flags);
+    const int32_t FWidth = S.Canvas.TextWidth("F");
+    int32_t Rows = 0;
+    for (int32_t Y = 10 + 10; Y < 10 + 13; ++Y) {
+      const auto Runs = RowRuns(S.Image, Y, 0, 150);
+      if (Runs.size() == 3 && Runs[0].second == 10 && Runs[1] == std::make_pair(TColor(clBlack), FWidth)) ++Rows;
+    }
+    return Rows;
+  };
+  EXPECT_GE(UnderlineRows(0), 1);
+  EXPECT_EQ(UnderlineRows(DT_HIDEPREFIX), 0);
+}
+
+TEST(DrawText, EllipsesKeepWhatFits) {
+  struct TCase {
+    uint32_t Flag;
+    std::string Text, Shown;
+  };
+  const TCase Cases[] = {
+      {DT_END_ELLIPSIS, "Hello world, goodbye", "Hello wo..."},
+      {DT_PATH_ELLIPSIS, "C:\\aaaa\\bbbb\\file.txt", "C:\\...\\file.txt"},
+      {DT_PATH_ELLIPSIS, "/home/user/music/file.flac", "/home/.../file.flac"},
+      {DT_END_ELLIPSIS, "Fits", "Fits"},
+  };
+  for (const TCase& C : Cases) {
+    TSheet Drawn, Expected;
+    // The box is just wide enough for the expected shortening.
+    TRect R = Bounds(5, 5, Drawn.Canvas.TextWidth(C.Shown), 20);
+    Drawn.Canvas.DrawText(C.Text, R, DT_SINGLELINE | DT_NOPREFIX | C.Flag);
+    Expected.Canvas.TextOut(5, 5, C.Shown);
+    EXPECT_TRUE(Drawn.Image == Expected.Image) << C.Text;
+  }
+}

@@ -1,0 +1,129 @@
+#include "tests/support/Gui.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QWidget>
+
+namespace testsupport {
+
+void ShowActive(TCustomForm* Form) {
+  Form->Show();
+  QWidget* W = Form->Host();
+  W->activateWindow();
+  QApplication::setActiveWindow(W);
+  Application->ProcessMessages();
+}
+
+namespace {
+QPoint At(int32_t X, int32_t Y) { return QPoint(X, Y); }
+}  // namespace
+
+void MouseClick(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button) {
+  QTest::mouseClick(Control->Host(), Button, Qt::NoModifier, At(X, Y));
+}
+void MousePress(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button) {
+  QTest::mousePress(Control->Host(), Button, Qt::NoModifier, At(X, Y));
+}
+void MouseMove(TControl* Control, int32_t X, int32_t Y) { QTest::mouseMove(Control->Host(), At(X, Y)); }
+void MouseRelease(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button) {
+  QTest::mouseRelease(Control->Host(), Button, Qt::NoModifier, At(X, Y));
+}
+void MouseDoubleClick(TControl* Control, int32_t X, int32_t Y) {
+  QTest::mouseDClick(Control->Host(), Qt::LeftButton, Qt::NoModifier, At(X, Y));
+}
+
+namespace {
+QWidget* KeyTarget() {
+  QWidget* W = QApplication::focusWidget();
+  return W ? W : QApplication::activeWindow();
+}
+}  // namespace
+
+void KeyClick(Qt::Key Key, Qt::KeyboardModifiers Modifiers) { QTest::keyClick(KeyTarget(), Key, Modifiers); }
+void KeyClick(char Char, Qt::KeyboardModifiers Modifiers) { QTest::keyClick(KeyTarget(), Char, Modifiers); }
+
+QImage Render(TControl* Control, TColor Background) {
+  QImage Image = MakeImage(Control->Width(), Control->Height(), Background);
+  Control->PaintTo(Image, 0, 0);
+  return Image;
+}
+
+TColor PixelAt(const QImage& Image, int32_t X, int32_t Y) {
+  if (!Image.rect().contains(X, Y)) return CLR_INVALID;
+  const QRgb P = Image.pixel(X, Y);
+  return RGB(qRed(P), qGreen(P), qBlue(P));
+}
+
+TRect ColorBounds(const QImage& Image, TColor Color) {
+  TRect R{Image.width(), Image.height(), -1, -1};
+  for (int32_t Y = 0; Y < Image.height(); ++Y)
+    for (int32_t X = 0; X < Image.width(); ++X)
+      if (PixelAt(Image, X, Y) == ColorToRGB(Color)) {
+        R.Left = std::min(R.Left, X);
+        R.Top = std::min(R.Top, Y);
+        R.Right = std::max(R.Right, X + 1);
+        R.Bottom = std::max(R.Bottom, Y + 1);
+      }
+  return R.Right < 0 ? TRect{} : R;
+}
+
+int32_t CountColor(const QImage& Image, TColor Color, TRect Area) {
+  if (IsRectEmpty(Area)) Area = Rect(0, 0, Image.width(), Image.height());
+  int32_t N = 0;
+  for (int32_t Y = Area.Top; Y < Area.Bottom; ++Y)
+    for (int32_t X = Area.Left; X < Area.Right; ++X) N += PixelAt(Image, X, Y) == ColorToRGB(Color);
+  return N;
+}
+
+std::vector<std::pair<TColor, int32_t>> RowRuns(const QImage& Image, int32_t Y, int32_t X0, int32_t X1) {
+  std::vector<std::pair<TColor, int32_t>> Runs;
+  for (int32_t X = X0; X < X1; ++X) {
+    const TColor C = PixelAt(Image, X, Y);
+    if (!Runs.empty() && Runs.back().first == C)
+      ++Runs.back().second;
+    else
+      Runs.emplace_back(C, 1);
+  }
+  return Runs;
+}
+
+bool OnlyColorOutside(const QImage& Image, const TRect& R, TColor Color) {
+  for (int32_t Y = 0; Y < Image.height(); ++Y)
+    for (int32_t X = 0; X < Image.width(); ++X)
+      if (!PtInRect(R, {X, Y}) && PixelAt(Image, X, Y) != ColorToRGB(Color)) return false;
+  return true;
+}
+
+QImage MakeImage(int32_t Width, int32_t Height, TColor Color) {
+  QImage Image(std::max(1, Width), std::max(1, Height), QImage::Format_RGB32);
+  const TColor C = ColorToRGB(Color);
+  Image.fill(QColor(GetRValue(C), GetGValue(C), GetBValue(C)));
+  return Image;
+}
+
+TDialogScript::TDialogScript() {
+  FPrevious = SetDialogResponder([this](const TDialogRequest& R) {
+    FRequests.push_back(R);
+    if (FAnswers.empty()) {
+      ADD_FAILURE() << "Unexpected dialog \"" << R.Caption << "\": " << R.Text;
+      return TDialogAnswer{R.Kind == dkMessageBox ? int32_t(IDCANCEL) : int32_t(mrCancel), {}, {}, 0};
+    }
+    TAnswerer Next = std::move(FAnswers.front());
+    FAnswers.pop_front();
+    return Next(R);
+  });
+}
+
+TDialogScript::~TDialogScript() { SetDialogResponder(std::move(FPrevious)); }
+
+void InstallUnexpectedDialogGuard() {
+  SetDialogResponder([](const TDialogRequest& R) {
+    ADD_FAILURE() << "Unexpected dialog \"" << R.Caption << "\": " << R.Text;
+    return TDialogAnswer{R.Kind == dkMessageBox ? int32_t(IDCANCEL) : int32_t(mrCancel), {}, {}, 0};
+  });
+}
+
+}  // namespace testsupport

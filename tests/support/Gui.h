@@ -1,0 +1,77 @@
+#pragma once
+// Helpers for the GUI tests: shown and active forms, mouse and keys through Qt's real
+// event delivery, pixel facts about rendered images, and a dialog script that answers
+// modal dialogs and records what they asked.
+//
+// Include this header before anything that includes <QTest>: it turns on
+// QTEST_QPA_MOUSE_HANDLING, so that mouse events go through the window system with
+// the implicit grab and enter/leave events.
+
+#define QTEST_QPA_MOUSE_HANDLING
+#include <QTest>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/gui/Dialogs.h"
+#include "platform/gui/Forms.h"
+
+namespace testsupport {
+
+// Shows Form and makes it the active window, with the resulting events handled.
+void ShowActive(TCustomForm* Form);
+
+// Mouse, in Control's client coordinates.
+void MouseClick(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button = Qt::LeftButton);
+void MousePress(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button = Qt::LeftButton);
+void MouseMove(TControl* Control, int32_t X, int32_t Y);
+void MouseRelease(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button = Qt::LeftButton);
+void MouseDoubleClick(TControl* Control, int32_t X, int32_t Y);
+// A key press and release sent to the focused widget, as the keyboard would.
+void KeyClick(Qt::Key Key, Qt::KeyboardModifiers Modifiers = Qt::NoModifier);
+void KeyClick(char Char, Qt::KeyboardModifiers Modifiers = Qt::NoModifier);
+
+// Pixels. Images are what TControl::PaintTo or a canvas produced.
+// Control painted with PaintTo over an image of its size filled with Background.
+QImage Render(TControl* Control, TColor Background = clWhite);
+TColor PixelAt(const QImage& Image, int32_t X, int32_t Y);
+// The bounding box of the pixels of Color (all zero when there is none).
+TRect ColorBounds(const QImage& Image, TColor Color);
+// Pixels of Color within Area (the whole image by default).
+int32_t CountColor(const QImage& Image, TColor Color, TRect Area = {});
+// Row Y from X0 to X1-1 as runs of equal colour: (colour, length) pairs.
+std::vector<std::pair<TColor, int32_t>> RowRuns(const QImage& Image, int32_t Y, int32_t X0, int32_t X1);
+// Every pixel outside R has Color.
+bool OnlyColorOutside(const QImage& Image, const TRect& R, TColor Color);
+// An image of the given size filled with Color, for canvases to draw on.
+QImage MakeImage(int32_t Width, int32_t Height, TColor Color = clWhite);
+
+// Answers modal dialogs while it lives (restoring the responder before it afterwards):
+// each dialog takes the next queued answer and is recorded. A dialog with no answer
+// queued fails the test and is cancelled.
+class TDialogScript {
+public:
+  using TAnswerer = std::function<TDialogAnswer(const TDialogRequest&)>;
+  TDialogScript();
+  ~TDialogScript();
+  TDialogScript(const TDialogScript&) = delete;
+  TDialogScript& operator=(const TDialogScript&) = delete;
+
+  void Answer(int32_t Result) { FAnswers.push_back([Result](const TDialogRequest&) { return TDialogAnswer{Result, {}, {}, 0}; }); }
+  void Answer(TAnswerer Answerer) { FAnswers.push_back(std::move(Answerer)); }
+  const std::vector<TDialogRequest>& Requests() const { return FRequests; }
+  bool Finished() const { return FAnswers.empty(); }
+
+private:
+  TDialogResponder FPrevious;
+  std::deque<TAnswerer> FAnswers;
+  std::vector<TDialogRequest> FRequests;
+};
+
+// The responder of the GUI test main: any dialog no script expects fails the test.
+void InstallUnexpectedDialogGuard();
+
+}  // namespace testsupport
