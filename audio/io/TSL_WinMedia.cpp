@@ -102,6 +102,9 @@ void TWMIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
     return;
   }
   ReadWMAData(FReader, Buffer, Bytes);
+  // Everything before the damage has been delivered: the frame after it is where it is.
+  if (Bytes == 0 && FReader.Damaged && FFrameSize > 0)
+    throw EAuException(DecodingErrorMessage(DecoderName(), FFileName, FStartSample + FPosition / FFrameSize));
 }
 
 bool TWMIn::SeekRaw(int64_t& SampleNum) {

@@ -329,6 +329,7 @@ void SeekWMA(TWMReaderState& State, double Time) {
   if (!State.Reader) return;
   State.Sample.reset();
   State.Offset = 0;
+  State.Damaged = false;
   const double start = std::max(0.0, Time) * HundredNsPerHundredth;
   State.Reader->SetRange(static_cast<uint64_t>(std::nearbyint(start)), 0);
 }
@@ -351,9 +352,11 @@ void ReadWMAData(TWMReaderState& State, void*& Buffer, uint32_t& Bytes) {
     uint64_t time = 0, duration = 0;
     uint32_t flags = 0, output = 0;
     uint16_t stream = 0;
-    if (!State.Reader || FAILED(State.Reader->GetNextSample(State.StreamNumber, State.Sample, time, duration, flags,
-                                                             output, stream)) ||
-        !State.Sample) {
+    const HRESULT hr = State.Reader ? State.Reader->GetNextSample(State.StreamNumber, State.Sample, time, duration,
+                                                                  flags, output, stream)
+                                    : NS_E_INVALID_REQUEST;
+    if (FAILED(hr) || !State.Sample) {
+      State.Damaged = hr == NS_E_INVALID_DATA;
       State.Sample.reset();
       Buffer = nullptr;
       Bytes = 0;

@@ -52,6 +52,8 @@ struct TWMReaderState {
   uint64_t Duration = 0;  // 100-ns units, 0 when unknown
   std::unique_ptr<INSSBuffer> Sample;
   uint32_t Offset = 0;
+  // Reading stopped where the stream turned out damaged or cut short.
+  bool Damaged = false;
 };
 
 struct TWMWriterState {

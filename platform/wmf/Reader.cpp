@@ -40,9 +40,44 @@ struct TScan {
   std::vector<int64_t> Offset;
   int64_t FlushOut = 0;
   int64_t TrimStart = 0, TrimEnd = 0;  // encoder delay and padding (MP3)
+  // The frames the stream's header announces (MPEG's frame count), -1 when it does not.
+  int64_t Announced = -1;
+  // The first frame (untrimmed) that is not sound audio, -1 when the stream is intact.
+  int64_t DamageAt = -1;
   int64_t Total() const { return Offset.back() + FlushOut; }
-  int64_t Delivered() const { return std::max<int64_t>(0, Total() - TrimStart - TrimEnd); }
+  // The frames the stream should give: a damaged stream is longer than what decodes
+  // of it before the damage.
+  int64_t Length() const {
+    int64_t n = std::max(Total(), Announced);
+    return DamageAt >= 0 ? std::max(n, DamageAt + 1) : n;
+  }
+  int64_t Delivered() const { return std::max<int64_t>(0, Length() - TrimStart - TrimEnd); }
+  void Damage(int64_t At) {
+    if (DamageAt < 0) DamageAt = std::max<int64_t>(At, 0);
+  }
 };
+
+// Bytes of the MPEG audio frame whose header is at P; 0 for no valid header, -1 for
+// a free-format frame, whose size the header does not give.
+int MpegFrameBytes(const uint8_t* P, size_t Size) {
+  if (Size < 4 || P[0] != 0xFF || (P[1] & 0xE0) != 0xE0) return 0;
+  const int version = (P[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+  const int layer = 4 - ((P[1] >> 1) & 3);
+  const int index = P[2] >> 4, rateIndex = (P[2] >> 2) & 3, padding = (P[2] >> 1) & 1;
+  if (version == 1 || layer == 4 || index == 15 || rateIndex == 3) return 0;
+  if (index == 0) return -1;
+  static const int16_t Kbps[2][3][15] = {
+      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+  const int64_t bps = int64_t(Kbps[version == 3 ? 0 : 1][layer - 1][index]) * 1000;
+  const int64_t rate = int64_t(rateIndex == 0 ? 44100 : rateIndex == 1 ? 48000 : 32000) >> (version == 3 ? 0 : version == 2 ? 1 : 2);
+  if (layer == 1) return static_cast<int>((12 * bps / rate + padding) * 4);
+  return static_cast<int>((layer == 3 && version != 3 ? 72 : 144) * bps / rate + padding);
+}
 
 struct TScanKey {
   uint64_t Device, Inode, Size;
@@ -294,6 +329,7 @@ private:
   bool FInputEnded = false;
   bool FFlushSent = false;
   bool FReading = false;
+  bool FDamaged = false;  // the stream turned out damaged: nothing more is delivered
 };
 
 IWMSyncReader::IWMSyncReader() : FImpl(std::make_unique<WMSyncReaderImpl>()) {}
@@ -408,6 +444,7 @@ void WMSyncReaderImpl::ResetReadState() {
   FInputEnded = false;
   FFlushSent = false;
   FReading = false;
+  FDamaged = false;
 }
 
 HRESULT WMSyncReaderImpl::GetOutputCount(uint32_t& Outputs) {
@@ -602,15 +639,25 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
     for (;;) {
       const int r = avcodec_receive_frame(dec.get(), frame);
       if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) break;
-      if (r < 0) continue;  // a packet the decoder rejected: it adds nothing
+      if (r < 0) {
+        scan->Damage(total);  // a packet the decoder rejected: it adds nothing
+        continue;
+      }
       total += frame->nb_samples;
       av_frame_unref(frame);
     }
   };
+  int64_t lastPos = -1, lastSize = 0;
+  int64_t shortFrame = -1;  // the packet of a frame shorter than its header says
+  int64_t lastPts = AV_NOPTS_VALUE, lastDuration = 0;
+  // Time stamps are rounded (ASF's to milliseconds): what they may stray by.
+  const int64_t slack = av_rescale_q(2, AVRational{1, 1000}, st->time_base) + 1;
   while (ok) {
     const int r = av_read_frame(demux.Ctx(), pkt);
     if (r < 0) {
-      if (r == AVERROR_EOF || avio_feof(demux.Ctx()->pb) || ++errors >= MaxReadErrors) break;
+      if (r == AVERROR_EOF || avio_feof(demux.Ctx()->pb)) break;
+      scan->Damage(total);
+      if (++errors >= MaxReadErrors) break;
       continue;
     }
     errors = 0;
@@ -620,6 +667,22 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
     }
     scan->Offset.push_back(total);
     if (mpeg) {
+      // Frames follow each other, each as long as its header says. Anything else is
+      // damage, which may have begun in the frame before (a frame's data can be hurt
+      // without its header): that one is not trusted either. A last frame cut short is
+      // the end of a cut file.
+      const int bytes = MpegFrameBytes(pkt->data, static_cast<size_t>(pkt->size));
+      const bool joined = lastPos < 0 || pkt->pos < 0 || pkt->pos == lastPos + lastSize;
+      const size_t k = scan->Offset.size() - 1;
+      auto frameBefore = [&](size_t At) { return scan->Offset[At > 0 ? At - 1 : 0]; };
+      if (shortFrame >= 0) scan->Damage(frameBefore(static_cast<size_t>(shortFrame)));  // it was not the last
+      shortFrame = -1;
+      if (bytes > 0 && pkt->size < bytes && joined)
+        shortFrame = static_cast<int64_t>(k);
+      else if (bytes == 0 || (bytes > 0 && pkt->size != bytes) || !joined)
+        scan->Damage(frameBefore(k));
+      lastPos = pkt->pos;
+      lastSize = pkt->size;
       // Durations are in the stream's time base, not in samples.
       int64_t n = pkt->duration > 0 ? av_rescale_q(pkt->duration, st->time_base, AVRational{1, st->codecpar->sample_rate})
                                     : 0;
@@ -633,16 +696,33 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
         scan->TrimEnd += ReadLe32(sd + 4);
       }
     } else {
+      // Packets follow each other in time; a jump means packets were lost, maybe with
+      // damage to the data of the one before.
+      const size_t k = scan->Offset.size() - 1;
+      if (lastPts != AV_NOPTS_VALUE && pkt->pts != AV_NOPTS_VALUE && lastDuration > 0 &&
+          std::llabs(pkt->pts - (lastPts + lastDuration)) > slack)
+        scan->Damage(scan->Offset[k > 0 ? k - 1 : 0]);
+      lastPts = pkt->pts;
+      lastDuration = pkt->duration;
       av_packet_free_side_data(pkt);
-      if (avcodec_send_packet(dec.get(), pkt) >= 0) drain();
+      if (avcodec_send_packet(dec.get(), pkt) >= 0)
+        drain();
+      else
+        scan->Damage(total);
     }
     av_packet_unref(pkt);
   }
+  if (shortFrame >= 0) scan->Damage(scan->Offset[static_cast<size_t>(shortFrame)]);  // the last, cut with the file
   scan->Offset.push_back(total);
   if (ok && dec) {
     avcodec_send_packet(dec.get(), nullptr);
     drain();
     scan->FlushOut = total - scan->Offset.back();
+  }
+  // MPEG's frame count (from the encoder's header frame) tells a file cut short.
+  if (ok && mpeg && demux.Ctx()->duration_estimation_method == AVFMT_DURATION_FROM_STREAM && st->duration > 0) {
+    scan->Announced = av_rescale_q(st->duration, st->time_base, AVRational{1, st->codecpar->sample_rate});
+    if (scan->Announced > scan->Total()) scan->Damage(scan->Total());
   }
   av_packet_free(&pkt);
   av_frame_free(&frame);
@@ -727,17 +807,22 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
     if (FDeliverFrom < FScan->TrimStart) FDeliverFrom = FScan->TrimStart;
   }
   const int64_t deliverEnd = FScan->Total() - FScan->TrimEnd;
+  // Nothing from the damage on is audio.
+  const int64_t soundEnd = FScan->DamageAt >= 0 ? std::min(deliverEnd, FScan->DamageAt) : deliverEnd;
   const int rate = StreamOf(*o)->codecpar->sample_rate;
   AVCodecContext* dec = FDecoder.get();
   int errors = 0;
-  int decodeErrors = 0;
   for (;;) {
+    if (FDamaged || (FScan->DamageAt >= 0 && FCursor >= soundEnd && !FDropOutput)) {
+      FDamaged = true;
+      return NS_E_INVALID_DATA;
+    }
     const int r = avcodec_receive_frame(dec, FFrame);
     if (r == 0) {
       const int64_t n = FFrame->nb_samples;
       const int64_t first = FCursor;
       FCursor += n;
-      const int64_t lo = std::max(first, FDeliverFrom), hi = std::min(first + n, deliverEnd);
+      const int64_t lo = std::max(first, FDeliverFrom), hi = std::min(first + n, soundEnd);
       if (FDropOutput || hi <= lo || n <= 0) {
         av_frame_unref(FFrame);
         continue;
@@ -782,9 +867,11 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
     }
     if (r == AVERROR_EOF) return NS_E_NO_MORE_SAMPLES;
     if (r != AVERROR(EAGAIN)) {
-      // The decoder rejected a packet; it is dropped and reading goes on.
-      if (++decodeErrors < 1000) continue;
-      return NS_E_NO_MORE_SAMPLES;
+      // The decoder rejected a packet: the stream is damaged here (while settling the
+      // decoder before a seek target, errors of a cut-off history do not count).
+      if (FDropOutput) continue;
+      FDamaged = true;
+      continue;
     }
     if (FCursor >= deliverEnd && !FDropOutput) return NS_E_NO_MORE_SAMPLES;
     // The decoder wants input.
@@ -801,6 +888,7 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
     const int rr = av_read_frame(FCtx(), FPacket);
     if (rr < 0) {
       if (rr == AVERROR_EOF || avio_feof(FCtx()->pb) || ++errors >= MaxReadErrors) FInputEnded = true;
+      if (rr != AVERROR_EOF && !avio_feof(FCtx()->pb) && !FDropOutput) FDamaged = true;
       continue;
     }
     errors = 0;
@@ -819,7 +907,8 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
     }
     // Delay and padding are cut here, by position, not by the decoder.
     av_packet_free_side_data(FPacket);
-    avcodec_send_packet(dec, FPacket);  // a rejected packet is skipped
+    const int sent = avcodec_send_packet(dec, FPacket);
+    if (sent < 0 && sent != AVERROR(EAGAIN) && !FDropOutput) FDamaged = true;
     av_packet_unref(FPacket);
   }
 }
