@@ -361,7 +361,8 @@ int64_t TWaveIn::FramesIn(int64_t Bytes) const {
 void TWaveIn::RaiseCutShort() const {
   const int64_t frame = static_cast<int64_t>(FChannels) * (FBitsPerSample / 8);
   const int64_t announced = FAcmAnnounced >= 0 ? FAcmAnnounced : FramesIn(FDataSize);
-  throw EAuException("The file \"" + FFileName + "\" ends before its audio data: it holds " +
+  const std::string file = FFileName.empty() ? "The file" : "The file \"" + FFileName + "\"";
+  throw EAuException(file + " ends before its audio data: it holds " +
                      std::to_string(FAcmAnnounced >= 0 ? FDataSize / frame : FramesIn(FDataSize - FDataLeft)) +
                      " of the " + std::to_string(announced) + " sample frames its header announces.");
 }
@@ -565,6 +566,7 @@ void TWaveOut::Prepare() {
 void TWaveOut::DoPrepare() {
   FEndReached = false;
   FAppending = FOwnStream = FInputStarted = FHeaderWritten = FFailed = FFinalized = false;
+  FCanSeek = true;
   FDataBytes = FOldFrames = FFramesWritten = 0;
   FFactOffset = FDataSizeOffset = -1;
   FDataStart = FHeaderStart = 0;
@@ -604,7 +606,14 @@ void TWaveOut::DoPrepare() {
     }
     const int32_t headerSize =
         FRunType == wtExtPCM ? ExtHeaderSize : FRunType == wtDVIADPCM ? ImaHeaderSize : PcmHeaderSize;
-    FHeaderStart = FStreamAssigned ? FStream->Position() : 0;
+    FHeaderStart = 0;
+    if (FStreamAssigned) {
+      try {
+        FHeaderStart = FStream->Position();
+      } catch (const EStreamError&) {
+        FCanSeek = false;  // a pipe: written front to back, the header as announced
+      }
+    }
     FDataStart = FHeaderStart + headerSize;
     if (FAnnounced > 0) {
       int64_t announcedData = FAnnounced;
@@ -796,9 +805,14 @@ bool TWaveOut::DoWriteBlock() {
   }
   if (!FEndReached) return true;
   // The whole input is written: complete the file here, where a failure is still
-  // reported as the run's error.
-  if (!FAppending && FAnnounced >= 0) PadToAnnounced();
-  PatchSizes();
+  // reported as the run's error. The header gets the true sizes; a stream that cannot
+  // seek back keeps the header it has, so the data is made as long as it announced.
+  if (FCanSeek) {
+    PatchSizes();
+  } else {
+    if (FAnnounced >= 0) PadToAnnounced();
+    WritePadByte();
+  }
   FFinalized = true;
   return false;
 }
@@ -816,14 +830,16 @@ void TWaveOut::PadToAnnounced() {
   }
 }
 
+void TWaveOut::WritePadByte() {
+  const uint8_t pad = 0;
+  if (FDataBytes & 1) FStream->WriteBuffer(&pad, 1);
+}
+
 void TWaveOut::PatchSizes() {
   int64_t end = FDataStart + FDataBytes;
   FStream->Seek(end, soBeginning);
-  if (FDataBytes & 1) {
-    const uint8_t pad = 0;
-    FStream->WriteBuffer(&pad, 1);
-    ++end;
-  }
+  WritePadByte();
+  end += FDataBytes & 1;
   uint8_t b[4];
   Put32(b, static_cast<uint32_t>(FDataBytes));
   FStream->Seek(FDataSizeOffset, soBeginning);
@@ -841,7 +857,7 @@ void TWaveOut::PatchSizes() {
 
 void TWaveOut::Finish() {
   // A run that was stopped or failed keeps what it wrote, with sizes that tell the truth.
-  if (FStream && FHeaderWritten && !FFinalized) {
+  if (FStream && FHeaderWritten && !FFinalized && FCanSeek) {
     try {
       PatchSizes();
     } catch (const std::exception&) {

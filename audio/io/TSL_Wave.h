@@ -133,6 +133,7 @@ private:
   void ScanAppendTarget();
   void WriteHeader();
   void PadToAnnounced();
+  void WritePadByte();
   void PatchSizes();
   void CheckRoom(int64_t MoreBytes) const;
 
@@ -158,6 +159,7 @@ private:
   bool FHeaderWritten = false;
   bool FFailed = false;
   bool FFinalized = false;     // the sizes were completed when the input ended
+  bool FCanSeek = true;        // the header can be rewritten at the end
   int64_t FHeaderStart = 0;    // stream position of "RIFF"
   int32_t FChannels = 0;
   int32_t FBits = 0;

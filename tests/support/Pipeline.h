@@ -57,4 +57,10 @@ public:
   int64_t Write(const void*, int64_t) override { return 0; }
 };
 
+// A stream written front to back only, as a pipe: it cannot tell or change its position.
+class TForwardOnlyStream : public TMemoryStream {
+public:
+  int64_t Seek(int64_t, TSeekOrigin) override { throw EStreamError("Illegal seek"); }
+};
+
 }  // namespace testsupport

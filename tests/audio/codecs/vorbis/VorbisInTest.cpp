@@ -171,6 +171,21 @@ TEST(VorbisIn, AHoleInTheDataFailsTheRunAfterTheAudioBeforeIt) {
   EXPECT_TRUE(std::equal(r.Data.begin(), r.Data.end(), ref.begin())) << r.Data.size() << " bytes";
 }
 
+TEST(VorbisIn, AStreamEndingAtAPageBoundaryWithoutItsEndMarkIsNotDamaged) {
+  const std::string raw = MakeNoise("open.raw", 2, 44100, 2.0);
+  const std::string ogg = OggEncode(raw, 16, 2, 44100, TempPath("open.ogg"));
+  std::vector<uint8_t> bytes = ReadFile(ogg);
+  const std::vector<TOggPage> pages = OggPages(bytes);
+  ASSERT_GT(pages.size(), 4u);
+  bytes.resize(pages[pages.size() / 2].Offset);
+  const std::string cut = TempPath("open-cut.ogg");
+  WriteFile(cut, bytes);
+  const TReadResult r = ReadOgg(cut);
+  ASSERT_TRUE(r.Valid);
+  EXPECT_EQ(r.Error, "");
+  EXPECT_TRUE(r.Data == OggDecode(cut)) << r.Data.size() << " bytes";
+}
+
 TEST(VorbisIn, ChainedStreamsAreReadWhileTheChannelsStayTheSame) {
   // libvorbisfile passes over a first link of only a few kilobytes: noise keeps it larger.
   const std::string rawA = MakeNoise("chA.raw", 2, 44100, 2.0);
