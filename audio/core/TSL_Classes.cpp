@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/rtl/FileUtils.h"
@@ -773,16 +774,27 @@ void TAuFileOut::SetFileName(const std::string& Value) {
 
 void TAuFileOut::SetFileMode(TFileOutputMode) { FFileMode = foRewrite; }
 
+void TAuFileOut::NoteRunFile(const std::string& Name) {
+  struct stat st;
+  if (::lstat(Name.c_str(), &st) != 0 && errno == ENOENT) FRunFiles.push_back(Name);
+}
+
 TStream* TAuFileOut::CreateRunFile(const std::string& Name) {
-  auto* s = new TAuFileStream(Name, fmCreate);
-  FRunFiles.push_back(Name);
-  return s;
+  NoteRunFile(Name);
+  return new TAuFileStream(Name, fmCreate);
+}
+
+void TAuFileOut::RefuseEmptySource(const std::string& Format) {
+  if (!FInput || (FInput->Size() != 0 && (FInput->Position() > 0 || !FInput->EndOfData()))) return;
+  FDiscardRunFiles = true;
+  throw EAuException("The source holds no audio; an empty " + Format + " file cannot be made.");
 }
 
 void TAuFileOut::RunEnded(bool SetUpFailed) {
-  if (SetUpFailed)
+  if (SetUpFailed || FDiscardRunFiles)
     for (const std::string& name : FRunFiles) DeleteFile(name);
   FRunFiles.clear();
+  FDiscardRunFiles = false;
 }
 
 TAuFileStream::TAuFileStream(const std::string& FileName, uint16_t Mode) : THandleStream(-1) {

@@ -371,11 +371,16 @@ public:
   virtual void SetFileMode(TFileOutputMode Value);
 
 protected:
-  // Creates (or truncates) Name for the run. When the set-up fails after this, the
-  // file is removed once Finish has closed it: a refused set-up leaves no file.
+  // Call just before the run creates Name: when there is nothing of that name yet and
+  // the set-up fails after this, the file is removed once Finish has closed it, so a
+  // refused set-up leaves no file behind. What was there before is never removed.
+  void NoteRunFile(const std::string& Name);
+  // Creates (or truncates) Name for the run, noted as above.
   TStream* CreateRunFile(const std::string& Name);
-  // A file of the run that a library creates by name, removed the same way.
-  void NoteRunFile(const std::string& Name) { FRunFiles.push_back(Name); }
+  // For formats that cannot hold an empty stream: raises when the run's source holds
+  // no audio (announced as empty, or ended before its first byte); the files made for
+  // the run are removed when it ends.
+  void RefuseEmptySource(const std::string& Format);
   void RunEnded(bool SetUpFailed) override;
 
   std::string FFileName;
@@ -384,6 +389,7 @@ protected:
 
 private:
   std::vector<std::string> FRunFiles;
+  bool FDiscardRunFiles = false;
 };
 
 // A file opened by name. Mode fmCreate (0xFFFF) creates or truncates for reading and

@@ -624,7 +624,7 @@ void TWaveOut::DoPrepare() {
       CheckRoom(announcedData);
     }
     if (!FStreamAssigned) {
-      FStream = new TAuFileStream(FFileName, fmCreate);
+      FStream = CreateRunFile(FFileName);
       FOwnStream = true;
     }
     WriteHeader();

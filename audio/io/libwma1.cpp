@@ -1,3 +1,4 @@
+#include <cerrno>
 #include "audio/io/libwma1.h"
 
 #include <sys/stat.h>
@@ -380,6 +381,7 @@ void OpenWMAFile(TWMWriterState& State, const std::string& FileName) {
   State.Created = false;
   if (FAILED(WMCreateWriter(nullptr, State.Writer)) || FAILED(WMCreateWriterFileSink(State.FileSink)) ||
       FAILED(State.Writer->AddSink(State.FileSink.get())) || FAILED(State.FileSink->Open(FileName))) {
+    State.OpenError = errno;
     State.Writer.reset();
     State.FileSink.reset();
     return;

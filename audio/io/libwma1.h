@@ -65,6 +65,7 @@ struct TWMWriterState {
   uint64_t SampleTime = 0;  // 100-ns units: the start of the next block
   uint64_t BytesWritten = 0;
   bool Created = false;
+  int OpenError = 0;  // the system's error when the file could not be created
   bool Writing = false;
   std::unique_ptr<IWMWriterFileSink> FileSink;
   std::unique_ptr<IWMWriterNetworkSink> NetworkSink;

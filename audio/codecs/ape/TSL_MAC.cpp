@@ -45,7 +45,10 @@ void TMACOut::Prepare() {
   // The library writes files by name; a stream given instead would stay empty.
   if (FStreamAssigned) throw EAuException("Monkey's Audio output writes files by name only");
   if (FFileName.empty()) throw EAuException("File name is not assigned.");
+  // The library says only "invalid output file" for a file it cannot create: try first.
+  delete CreateRunFile(FFileName);
   FInput->Init();
+  RefuseEmptySource("Monkey's Audio");
   FEOF = false;
   FStarted = false;
   FAPECompress = std::make_unique<TAPECompress>();
@@ -71,6 +74,7 @@ bool TMACOut::WriteBlock(bool Abort) {
     }
     filled += n;
   }
+  if (FEOF) RefuseEmptySource("Monkey's Audio");
   if (filled == 0) return true;
   uint32_t done = 0;
   while (done < filled) {

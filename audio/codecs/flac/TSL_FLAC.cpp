@@ -358,7 +358,7 @@ void TFLACOut::Prepare() {
   RequireFLACLibrary();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned.");
-    FStream = new TAuFileStream(FFileName, fmCreate);
+    FStream = CreateRunFile(FFileName);
     FOwnStream = true;
   }
   FEndOfData = false;

@@ -451,6 +451,7 @@ void TMPCOut::Prepare() {
   FLibraryHeld = true;
   FInputStarted = true;
   FInput->Init();
+  RefuseEmptySource("Musepack");
   const int32_t rate = FInput->SampleRate();
   switch (rate / 1000) {
     case 32: case 37: case 44: case 48: break;
@@ -478,7 +479,7 @@ void TMPCOut::Prepare() {
     throw EAuException("Failed to initialize encoder");
   }
   // The file is made once everything that can refuse the input has accepted it.
-  if (!FStreamAssigned) FStream = new TAuFileStream(FFileName, fmCreate);
+  if (!FStreamAssigned) FStream = CreateRunFile(FFileName);
   p_set_callbacks(FState, CbMessage, CbReadPcm, CbEndOfInput, CbProgress, CbEncoded, CbSeekOut, CbReadOut,
                   CbWriteOut, CbFinished, this);
   AddTags();
@@ -500,7 +501,10 @@ bool TMPCOut::WriteBlock(bool Abort) {
     FEndFlag = true;
     throw EAuException(FEncoderMessage.empty() ? "Musepack encoding failed." : FEncoderMessage);
   }
-  if (r != 0) FEndFlag = true;
+  if (r != 0) {
+    FEndFlag = true;
+    RefuseEmptySource("Musepack");
+  }
   return true;
 }
 

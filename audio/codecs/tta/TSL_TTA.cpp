@@ -180,13 +180,15 @@ void TTTAOut::Prepare() {
   FCarryBytes = 0;
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not defined!");
+    NoteRunFile(FFileName);
     FHandle = open(FFileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (FHandle < 0) throw EAuException("Unable to create file for output!");
+    if (FHandle < 0) throw EAuException(CannotCreateMessage(FFileName, errno));
   } else {
     FHandle = CreateTempHandle("tta");
     if (FHandle < 0) throw EAuException("Unable to create temporary file!");
   }
   FInput->Init();
+  RefuseEmptySource("True Audio");
   FBits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
   if (FBits != 8 && FBits != 16 && FBits != 24 && FBits != 32)
@@ -204,6 +206,7 @@ bool TTTAOut::WriteBlock(bool Abort) {
   if (FCarry.size() < FCarryBytes + want) FCarry.resize(FCarryBytes + want);
   const uint32_t got = FInput->CopyData(FCarry.data() + FCarryBytes, want);
   if (got == 0) {
+    RefuseEmptySource("True Audio");
     // The end of the data: complete the file here, where a failure is still reported.
     Complete();
     return false;

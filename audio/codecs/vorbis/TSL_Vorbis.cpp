@@ -205,7 +205,7 @@ void TVorbisOut::Prepare() {
     if (FFileMode == foAppend && FileExists(FFileName))
       FStream = new TAuFileStream(FFileName, fmOpenReadWrite | fmShareExclusive);
     else
-      FStream = new TAuFileStream(FFileName, fmCreate);
+      FStream = CreateRunFile(FFileName);
     FOwnStream = true;
   }
   FInput->Init();

@@ -47,14 +47,15 @@ void TWVOut::Prepare() {
   RequireLibrary();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned");
-    FStream = new TAuFileStream(FFileName, fmCreate);
+    FStream = CreateRunFile(FFileName);
     FOwnStream = true;
     if (FHybridMode && !FCorrectionStreamAssigned) {
-      FCorrectionStream = new TAuFileStream(ChangeFileExt(FFileName, ".wvc"), fmCreate);
+      FCorrectionStream = CreateRunFile(ChangeFileExt(FFileName, ".wvc"));
       FOwnCorrectionStream = true;
     }
   }
   FInput->Init();
+  RefuseEmptySource("WavPack");
   const int32_t bits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
   FBytesPerSample = (bits + 7) / 8;
@@ -97,6 +98,7 @@ bool TWVOut::WriteBlock(bool Abort) {
   uint32_t n = 1024 * frame;
   FInput->ReadData(data, n);
   if (n == 0 || !data) {
+    RefuseEmptySource("WavPack");
     // The end of the data: the last block is written here, where a failure can still
     // be reported.
     if (!PackBuffered()) RaiseWriteError();

@@ -186,11 +186,6 @@ TEST_P(DamagedInput, FailsTheRunAfterDeliveringTheAudioBeforeTheDamage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryInput, DamagedInput, testing::Range<size_t>(0, Cases().size()),
-                         [](const testing::TestParamInfo<size_t>& I) {
-                           std::string name = Cases()[I.param].Format;
-                           name.erase(std::remove_if(name.begin(), name.end(), [](char Ch) { return !std::isalnum(static_cast<unsigned char>(Ch)); }),
-                                      name.end());
-                           return name;
-                         });
+                         [](const testing::TestParamInfo<size_t>& I) { return CaseName(Cases()[I.param].Format); });
 
 }  // namespace
