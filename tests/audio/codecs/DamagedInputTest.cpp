@@ -72,6 +72,9 @@ const std::vector<TInputCase>& Cases() {
        [] { return new TWaveIn(nullptr); }, nullptr, 0, false},
       {"WAV (IMA ADPCM)", "wav", {"sox"}, [](auto& W, auto& O) { Run("sox " + Quote(W) + " -e ima-adpcm " + Quote(O)); },
        [] { return new TWaveIn(nullptr); }, SoxRaw},
+      // Compressed payloads are converted whole when the file is opened.
+      {"WAV (A-law)", "wav", {"sox"}, [](auto& W, auto& O) { Run("sox " + Quote(W) + " -e a-law " + Quote(O)); },
+       [] { return new TWaveIn(nullptr); }, SoxRaw, 0, false},
       {"FLAC", "flac", {"flac"}, [](auto& W, auto& O) { Run("flac -s -f -5 " + Quote(W) + " -o " + Quote(O)); },
        [] { return new TFLACIn(nullptr); }, nullptr},
       {"Ogg Vorbis", "ogg", {"oggenc", "oggdec"}, [](auto& W, auto& O) { Run("oggenc -Q " + Quote(W) + " -o " + Quote(O)); },

@@ -109,6 +109,31 @@ TEST_P(OutputEdge, AnEmptySourceGivesAValidEmptyFileOrAClearFailureAndNoFile) {
   }
 }
 
+TEST_P(OutputEdge, ASourceShorterThanItAnnouncedLeavesAFileOfItsTrueLength) {
+  const TOutputCase& c = Cases()[GetParam()];
+  SCOPED_TRACE(c.Format);
+  for (const std::string& tool : c.Tools) REQUIRE_TOOL(tool);
+  REQUIRE_TOOL("sox");
+  TTempDir dir;
+  MakeSource(dir, "src", 16, 2, 44100, 1.5);
+  const int64_t bytes = static_cast<int64_t>(ReadFile(dir.Path("src.raw")).size());
+  // The same audio from a source that tells its size and from one that promised twice
+  // as much: the files decode to the same length, not one padded to the promise.
+  std::vector<size_t> decoded;
+  for (const int64_t declared : {bytes, 2 * bytes}) {
+    TComponentPtr<TRawIn> in(new TRawIn(nullptr, 16, 2, 44100));
+    in->SetFileName(dir.Path("src.raw"));
+    in->DeclaredSize = declared;
+    const std::string path = dir.Path(std::string("out.") + c.Ext);
+    ASSERT_EQ(RunInto(c, *in, path), "");
+    const std::string raw = dir.Path("out.raw");
+    ASSERT_TRUE(c.Decode(path, raw));
+    decoded.push_back(ReadFile(raw).size());
+  }
+  EXPECT_EQ(decoded[1], decoded[0]);
+  EXPECT_GE(decoded[0], static_cast<size_t>(bytes) * 9 / 10);
+}
+
 TEST_P(OutputEdge, AFileThatCannotBeCreatedIsNamedWithTheReason) {
   const TOutputCase& c = Cases()[GetParam()];
   SCOPED_TRACE(c.Format);
