@@ -333,12 +333,7 @@ bool TWaveIn::OpenPayload(const TWavHeader& H, int64_t Available) {
     if (FSeekable && data > 0) {
       const int64_t n = ReadPayload(FBlock.data(), FBlockAlign);
       auto* out = reinterpret_cast<int16_t*>(FBuffer.data());
-      const int32_t decoded =
-          FWavType == wtDVIADPCM
-              ? ImaDecodeBlock(FBlock.data(), static_cast<int32_t>(n), ch, out, FSamplesPerBlock)
-              : MsAdpcmDecodeBlock(FBlock.data(), static_cast<int32_t>(n), ch, FCoefs.data(),
-                                   static_cast<int32_t>(FCoefs.size()), out, FSamplesPerBlock);
-      if (decoded < 0) return false;
+      if (DecodeAdpcmBlock(FBlock.data(), n, out, FSamplesPerBlock) < 0) return false;
       FStream->Seek(FDataStart, soBeginning);
       FDataLeft = FDataSize;
       FCutShort = false;

@@ -79,6 +79,53 @@ int MpegFrameBytes(const uint8_t* P, size_t Size) {
   return static_cast<int>((layer == 3 && version != 3 ? 72 : 144) * bps / rate + padding);
 }
 
+// Watches the packets of a stream for damage the demuxer passes over. MPEG frames
+// follow each other, each as long as its header says; other packets follow each other
+// in time. Damage may have begun in the packet before the one that shows it (a
+// packet's data can be hurt without its header), so that one is not trusted either;
+// a last MPEG frame cut short is the end of a file cut off.
+class TDamageWatch {
+public:
+  TDamageWatch(const AVStream* St, bool Mpeg)
+      : FMpeg(Mpeg), FSlack(av_rescale_q(2, AVRational{1, 1000}, St->time_base) + 1) {}  // ASF rounds to ms
+
+  // The packet whose output starts at the last entry of Scan.Offset.
+  void Packet(const AVPacket* Pkt, TScan& Scan) {
+    const size_t k = Scan.Offset.size() - 1;
+    if (FMpeg) {
+      const int bytes = MpegFrameBytes(Pkt->data, static_cast<size_t>(Pkt->size));
+      const bool joined = FLastPos < 0 || Pkt->pos < 0 || Pkt->pos == FLastPos + FLastSize;
+      if (FShortAt >= 0) Scan.Damage(Before(Scan, static_cast<size_t>(FShortAt)));  // it was not the last
+      FShortAt = -1;
+      if (bytes > 0 && Pkt->size < bytes && joined)
+        FShortAt = static_cast<int64_t>(k);
+      else if (bytes == 0 || (bytes > 0 && Pkt->size != bytes) || !joined)
+        Scan.Damage(Before(Scan, k));
+      FLastPos = Pkt->pos;
+      FLastSize = Pkt->size;
+    } else {
+      if (FLastPts != AV_NOPTS_VALUE && Pkt->pts != AV_NOPTS_VALUE && FLastDuration > 0 &&
+          std::llabs(Pkt->pts - (FLastPts + FLastDuration)) > FSlack)
+        Scan.Damage(Before(Scan, k));
+      FLastPts = Pkt->pts;
+      FLastDuration = Pkt->duration;
+    }
+  }
+
+  void End(TScan& Scan) {
+    if (FShortAt >= 0) Scan.Damage(Scan.Offset[static_cast<size_t>(FShortAt)]);
+  }
+
+private:
+  static int64_t Before(const TScan& Scan, size_t K) { return Scan.Offset[K > 0 ? K - 1 : 0]; }
+
+  bool FMpeg;
+  int64_t FSlack;
+  int64_t FLastPos = -1, FLastSize = 0;
+  int64_t FShortAt = -1;  // the packet of a frame shorter than its header says
+  int64_t FLastPts = AV_NOPTS_VALUE, FLastDuration = 0;
+};
+
 struct TScanKey {
   uint64_t Device, Inode, Size;
   int64_t Modified;
@@ -647,11 +694,7 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
       av_frame_unref(frame);
     }
   };
-  int64_t lastPos = -1, lastSize = 0;
-  int64_t shortFrame = -1;  // the packet of a frame shorter than its header says
-  int64_t lastPts = AV_NOPTS_VALUE, lastDuration = 0;
-  // Time stamps are rounded (ASF's to milliseconds): what they may stray by.
-  const int64_t slack = av_rescale_q(2, AVRational{1, 1000}, st->time_base) + 1;
+  TDamageWatch watch(st, mpeg);
   while (ok) {
     const int r = av_read_frame(demux.Ctx(), pkt);
     if (r < 0) {
@@ -666,23 +709,8 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
       continue;
     }
     scan->Offset.push_back(total);
+    watch.Packet(pkt, *scan);
     if (mpeg) {
-      // Frames follow each other, each as long as its header says. Anything else is
-      // damage, which may have begun in the frame before (a frame's data can be hurt
-      // without its header): that one is not trusted either. A last frame cut short is
-      // the end of a cut file.
-      const int bytes = MpegFrameBytes(pkt->data, static_cast<size_t>(pkt->size));
-      const bool joined = lastPos < 0 || pkt->pos < 0 || pkt->pos == lastPos + lastSize;
-      const size_t k = scan->Offset.size() - 1;
-      auto frameBefore = [&](size_t At) { return scan->Offset[At > 0 ? At - 1 : 0]; };
-      if (shortFrame >= 0) scan->Damage(frameBefore(static_cast<size_t>(shortFrame)));  // it was not the last
-      shortFrame = -1;
-      if (bytes > 0 && pkt->size < bytes && joined)
-        shortFrame = static_cast<int64_t>(k);
-      else if (bytes == 0 || (bytes > 0 && pkt->size != bytes) || !joined)
-        scan->Damage(frameBefore(k));
-      lastPos = pkt->pos;
-      lastSize = pkt->size;
       // Durations are in the stream's time base, not in samples.
       int64_t n = pkt->duration > 0 ? av_rescale_q(pkt->duration, st->time_base, AVRational{1, st->codecpar->sample_rate})
                                     : 0;
@@ -696,14 +724,6 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
         scan->TrimEnd += ReadLe32(sd + 4);
       }
     } else {
-      // Packets follow each other in time; a jump means packets were lost, maybe with
-      // damage to the data of the one before.
-      const size_t k = scan->Offset.size() - 1;
-      if (lastPts != AV_NOPTS_VALUE && pkt->pts != AV_NOPTS_VALUE && lastDuration > 0 &&
-          std::llabs(pkt->pts - (lastPts + lastDuration)) > slack)
-        scan->Damage(scan->Offset[k > 0 ? k - 1 : 0]);
-      lastPts = pkt->pts;
-      lastDuration = pkt->duration;
       av_packet_free_side_data(pkt);
       if (avcodec_send_packet(dec.get(), pkt) >= 0)
         drain();
@@ -712,7 +732,7 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
     }
     av_packet_unref(pkt);
   }
-  if (shortFrame >= 0) scan->Damage(scan->Offset[static_cast<size_t>(shortFrame)]);  // the last, cut with the file
+  watch.End(*scan);
   scan->Offset.push_back(total);
   if (ok && dec) {
     avcodec_send_packet(dec.get(), nullptr);
