@@ -6,9 +6,12 @@
 #include <cstring>
 #include <deque>
 #include <unordered_map>
+#include <utility>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/rtl/FileUtils.h"
 #include "platform/rtl/StrUtils.h"
 
 TCriticalSection LoadLock;
@@ -26,6 +29,18 @@ constexpr uint32_t PauseHandshakeTimeoutMs = 10000;
 
 }  // namespace
 
+std::string DecodingErrorMessage(const std::string& Format, const std::string& FileName, int64_t Frame,
+                                 const std::string& Detail) {
+  std::string m = Format + " decoding error";
+  if (!FileName.empty()) m += " in \"" + FileName + "\"";
+  m += " after sample frame " + std::to_string(Frame);
+  return m + (Detail.empty() ? "." : ": " + Detail + ".");
+}
+
+std::string CannotCreateMessage(const std::string& FileName, int ErrorCode) {
+  return "Cannot create \"" + FileName + "\": " + SysErrorMessage(ErrorCode);
+}
+
 // ===========================================================================
 // TAuInput
 
@@ -34,6 +49,7 @@ TAuInput::TAuInput(TComponent* AOwner) : TComponent(AOwner) {}
 void TAuInput::Init() {
   TCriticalSectionGuard g(FDataLock);
   FEndOfData = false;
+  FPendingFailure = nullptr;
   try {
     BeginRead();
   } catch (const EAuException&) {
@@ -85,8 +101,17 @@ uint32_t TAuInput::FillBuffer(void* Buffer, uint32_t BufferSize, bool& Eof) {
   const uint32_t target = BufferSize - BufferSize % frame;
   uint32_t filled = 0;
   Eof = false;
+  if (FPendingFailure) std::rethrow_exception(std::exchange(FPendingFailure, nullptr));
   while (filled < target) {
-    const uint32_t n = CopyData(dst + filled, target - filled);
+    uint32_t n;
+    try {
+      n = CopyData(dst + filled, target - filled);
+    } catch (...) {
+      // The bytes before a failure are real audio: they go out first.
+      if (filled == 0) throw;
+      FPendingFailure = std::current_exception();
+      break;
+    }
     if (n == 0) {
       Eof = true;
       break;
@@ -141,9 +166,13 @@ void TAuStreamedInput::ReadData(void*& Buffer, uint32_t& Bytes) {
     FLoopRestartPending = false;
     RestartLoop();
   }
+  // A source found damaged at its end (while the last bytes were read) fails a run
+  // that reads to the end, though no byte it announced is missing.
+  const bool toTheEnd = FEndSample == -1;
   auto readOnce = [&](bool trim) {
     const int64_t size = FSize;
     if (size >= 0 && FPosition >= size) {  // an empty or exhausted range
+      if (toTheEnd) RaiseDamage();
       Buffer = nullptr;
       Bytes = 0;
       FEndOfData = true;
@@ -158,7 +187,7 @@ void TAuStreamedInput::ReadData(void*& Buffer, uint32_t& Bytes) {
     }
     FPosition += Bytes;
     if (size > 0 && FPosition >= size) {
-      FEndOfData = true;
+      FEndOfData = !(toTheEnd && Damaged());
       if (trim && FPosition > size) {
         Bytes -= static_cast<uint32_t>(FPosition - size);
         FPosition = size;
@@ -202,6 +231,7 @@ bool TAuStreamedInput::Seek(int64_t SampleNum) {
   if (result) {
     FEndOfData = false;
     FLoopRestartPending = false;
+    FDamage.clear();
   }
   return result;
 }
@@ -339,7 +369,8 @@ int64_t TAuFileIn::GetTotalSamples() {
   // A running input's range is its own; only an idle one is measured again.
   if (FBusy) return FTotalSamples;
   const int64_t frame = static_cast<int64_t>(FChannels) * (FBitsPerSample / 8);
-  FTotalSamples = (FSize > 0 && frame > 0) ? FSize / frame : -1;
+  // A file with no audio holds 0 frames; only an unknown size gives -1.
+  FTotalSamples = (FSize >= 0 && frame > 0) ? FSize / frame : -1;
   return FTotalSamples;
 }
 
@@ -356,6 +387,7 @@ void TAuFileIn::BeginRead() {
   if (!FStreamAssigned && FWideFileName.empty())
     throw EAuException("The file name is not assigned");
   FBusy = true;
+  FDamage.clear();
   try {
     FPosition = 0;
     OpenFile();
@@ -718,10 +750,18 @@ void TAuOutput::SetThreadPriority(TThreadPriority Priority) {
 
 void TAuOutput::EndRun() {
   if (!FBusy) return;
+  const bool setUp = FPrepared;
   FPrepared = false;
-  Finish();
+  std::exception_ptr failure;
+  try {
+    Finish();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  RunEnded(!setUp);
   FStopping = false;
   FBusy = false;
+  if (failure) std::rethrow_exception(failure);
 }
 
 // ===========================================================================
@@ -734,9 +774,33 @@ void TAuFileOut::SetFileName(const std::string& Value) {
 
 void TAuFileOut::SetFileMode(TFileOutputMode) { FFileMode = foRewrite; }
 
+void TAuFileOut::NoteRunFile(const std::string& Name) {
+  struct stat st;
+  if (::lstat(Name.c_str(), &st) != 0 && errno == ENOENT) FRunFiles.push_back(Name);
+}
+
+TStream* TAuFileOut::CreateRunFile(const std::string& Name) {
+  NoteRunFile(Name);
+  return new TAuFileStream(Name, fmCreate);
+}
+
+void TAuFileOut::RefuseEmptySource(const std::string& Format) {
+  if (!FInput || (FInput->Size() != 0 && (FInput->Position() > 0 || !FInput->EndOfData()))) return;
+  FDiscardRunFiles = true;
+  throw EAuException("The source holds no audio; an empty " + Format + " file cannot be made.");
+}
+
+void TAuFileOut::RunEnded(bool SetUpFailed) {
+  if (SetUpFailed || FDiscardRunFiles)
+    for (const std::string& name : FRunFiles) DeleteFile(name);
+  FRunFiles.clear();
+  FDiscardRunFiles = false;
+}
+
 TAuFileStream::TAuFileStream(const std::string& FileName, uint16_t Mode) : THandleStream(-1) {
   FHandle = FileOpenMode(FileName, Mode);
-  if (FHandle < 0) throw EAuException(SysErrorMessage(errno));
+  if (FHandle < 0)
+    throw EAuException(Mode == fmCreate ? CannotCreateMessage(FileName, errno) : SysErrorMessage(errno));
 }
 
 TAuFileStream::~TAuFileStream() {

@@ -10,7 +10,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <exception>
 #include <string>
+#include <vector>
 
 #include "audio/core/TSL_Tags.h"
 #include "platform/rtl/Classes.h"
@@ -26,6 +28,15 @@ public:
 
 // Serialises the loading and binding of codec libraries across all threads.
 extern TCriticalSection LoadLock;
+
+// The message of an input whose source turns out damaged or cut short: the format,
+// the file (left out when there is no name) and the first sample frame, counted from
+// the start of the file, that could not be decoded; Detail (when given) says what
+// was found.
+std::string DecodingErrorMessage(const std::string& Format, const std::string& FileName, int64_t Frame,
+                                 const std::string& Detail = "");
+// The message of an output file that cannot be created: "Cannot create "name": reason".
+std::string CannotCreateMessage(const std::string& FileName, int ErrorCode);
 
 enum TFileOutputMode : uint8_t { foRewrite, foAppend };
 enum TAuOutputStatus : uint8_t { asWorking, asPaused, asIdle };
@@ -66,7 +77,8 @@ public:
   // One ReadData of at most BufferSize bytes copied into Buffer; returns the count.
   uint32_t CopyData(void* Buffer, uint32_t BufferSize);
   // Fills Buffer with whole frames until no further frame fits or the data ends
-  // (Eof set).
+  // (Eof set). A read that fails after some bytes came returns those bytes first; the
+  // next FillBuffer of the run raises the failure.
   uint32_t FillBuffer(void* Buffer, uint32_t BufferSize, bool& Eof);
   void Lock() { FDataLock.Enter(); }
   void Unlock() { FDataLock.Leave(); }
@@ -100,6 +112,10 @@ protected:
   int32_t FBufEnd = 0;
   TCriticalSection FDataLock;
   bool FEndOfData = false;
+
+private:
+  // A failure FillBuffer held back to deliver the bytes before it; cleared by Init.
+  std::exception_ptr FPendingFailure;
 };
 
 // An input that reads a stream, with a sample range and looping.
@@ -127,6 +143,15 @@ protected:
   // SampleNum to the frame it really reached.
   virtual bool SeekRaw(int64_t& SampleNum) = 0;
   void RestartLoop();
+  // A damaged source: reads deliver what decoded cleanly, then raise the message of
+  // the first damage found (again on every later read) until a new run or a seek.
+  void SetDamage(const std::string& Message) {
+    if (FDamage.empty()) FDamage = Message;
+  }
+  bool Damaged() const { return !FDamage.empty(); }
+  void RaiseDamage() const {
+    if (!FDamage.empty()) throw EAuException(FDamage);
+  }
 
   TStream* FStream = nullptr;
   bool FStreamAssigned = false;
@@ -135,6 +160,7 @@ protected:
   int64_t FEndSample = -1;
   bool FLoop = false;
   int64_t FTotalSamples = 0;
+  std::string FDamage;
 
 private:
   bool FLoopRestartPending = false;
@@ -300,6 +326,8 @@ protected:
   virtual void Finish() = 0;
   // Init the input and open the destination.
   virtual void Prepare() = 0;
+  // After Finish of every run; SetUpFailed: Prepare did not complete.
+  virtual void RunEnded(bool /*SetUpFailed*/) {}
 
   std::atomic<bool> FStopping{false};
   std::atomic<bool> FPrepared{false};
@@ -343,15 +371,31 @@ public:
   virtual void SetFileMode(TFileOutputMode Value);
 
 protected:
+  // Call just before the run creates Name: when there is nothing of that name yet and
+  // the set-up fails after this, the file is removed once Finish has closed it, so a
+  // refused set-up leaves no file behind. What was there before is never removed.
+  void NoteRunFile(const std::string& Name);
+  // Creates (or truncates) Name for the run, noted as above.
+  TStream* CreateRunFile(const std::string& Name);
+  // For formats that cannot hold an empty stream: raises when the run's source holds
+  // no audio (announced as empty, or ended before its first byte); the files made for
+  // the run are removed when it ends.
+  void RefuseEmptySource(const std::string& Format);
+  void RunEnded(bool SetUpFailed) override;
+
   std::string FFileName;
   std::u16string FWideFileName;
   TFileOutputMode FFileMode = foRewrite;
+
+private:
+  std::vector<std::string> FRunFiles;
+  bool FDiscardRunFiles = false;
 };
 
 // A file opened by name. Mode fmCreate (0xFFFF) creates or truncates for reading and
 // writing; any other mode opens an existing file with access Mode & 3 (0 read, 1 write,
 // 2 both). Share bits are accepted and have no effect. A failure raises EAuException
-// with the system's text.
+// with the system's text (a file that cannot be created: CannotCreateMessage).
 class TAuFileStream : public THandleStream {
 public:
   TAuFileStream(const std::string& FileName, uint16_t Mode);

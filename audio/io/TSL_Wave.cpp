@@ -1,6 +1,7 @@
 #include "audio/io/TSL_Wave.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <exception>
 
@@ -224,6 +225,7 @@ void TWaveIn::DoOpenFile() {
   FBitsPerSample = FChannels = FSampleRate = 0;
   FFloatIsSingle = false;
   FAcmStream.reset();
+  FAcmAnnounced = -1;
   if (!FStreamAssigned) OpenOwnStream();
   int64_t base = 0;
   try {
@@ -235,10 +237,11 @@ void TWaveIn::DoOpenFile() {
   try {
     TWavHeader h;
     if (!ScanWavHeader(*FStream, base, h)) return;
+    const int64_t available = FSeekable ? std::max<int64_t>(FStream->Size() - h.DataStart, 0) : -1;
     if (h.WavType == wtACM) {
       FValid = OpenThroughAcm(base);
+      if (FValid) NoteCutPayload(h, available);
     } else {
-      const int64_t available = FSeekable ? std::max<int64_t>(FStream->Size() - h.DataStart, 0) : -1;
       FValid = OpenPayload(h, available);
     }
   } catch (const Exception&) {
@@ -257,10 +260,7 @@ void TWaveIn::DoOpenFile() {
 bool TWaveIn::OpenPayload(const TWavHeader& H, int64_t Available) {
   const int32_t ch = H.Channels;
   if (ch == 0 || H.SampleRate == 0 || H.SampleRate > 0x7FFFFFFF) return false;
-  // Never more than the file really holds.
-  int64_t data = H.DataSize;
-  if (Available >= 0) data = std::min(data, Available);
-  int64_t size = 0;
+  const bool adpcm = H.WavType == wtDVIADPCM || H.WavType == wtMSADPCM;
   int32_t bits = 0;
   switch (H.WavType) {
     case wtPCM:
@@ -268,8 +268,6 @@ bool TWaveIn::OpenPayload(const TWavHeader& H, int64_t Available) {
       if (!IsIntegerBits(H.BitsPerSample)) return false;
       bits = H.BitsPerSample;
       FSourceFrame = ch * (bits / 8);
-      data -= data % FSourceFrame;
-      size = data;
       break;
     case wtIEEEFloat:
     case wtExtIEEEFloat:
@@ -277,8 +275,6 @@ bool TWaveIn::OpenPayload(const TWavHeader& H, int64_t Available) {
       FFloatIsSingle = H.BitsPerSample == 32;
       bits = 32;  // delivered as 32-bit integers
       FSourceFrame = ch * (H.BitsPerSample / 8);
-      data -= data % FSourceFrame;
-      size = FFloatIsSingle ? data : data / 2;
       break;
     case wtDVIADPCM:
     case wtMSADPCM: {
@@ -291,13 +287,9 @@ bool TWaveIn::OpenPayload(const TWavHeader& H, int64_t Available) {
       FBlockAlign = H.BlockAlign;
       FSamplesPerBlock = static_cast<uint16_t>(spb);
       FCoefs = H.Coefs;
-      const int64_t rest = data % FBlockAlign;
-      const int64_t frames = data / FBlockAlign * spb +
-                             std::min<int64_t>(spb, ima ? ImaFramesIn(rest, ch) : MsFramesIn(rest, ch));
       FFactSamples = H.FactSamples;
       bits = 16;
       FSourceFrame = FBlockAlign;
-      size = std::min<int64_t>(FFactSamples, frames) * 2 * ch;
       break;
     }
     default:
@@ -306,33 +298,68 @@ bool TWaveIn::OpenPayload(const TWavHeader& H, int64_t Available) {
   if (static_cast<int64_t>(ch) * (bits / 8) > 0xFFFF) return false;
   FWavType = H.WavType;
   FChannels = ch;
+  // The payload the header announces. Sizes that streaming recorders leave behind run
+  // to the end of the file (unknown on a stream that cannot seek); a file short of the
+  // announced data by less than one frame (a cut last frame) is read as it is.
+  int64_t data = H.DataSize;
+  FToEnd = H.DataSize == 0 || H.DataSize == 0xFFFFFFFFu;
+  if (FToEnd)
+    data = Available;
+  else if (!adpcm && Available >= 0 && Available < data && data - Available < FSourceFrame)
+    data = Available;
+  const bool doubles = (H.WavType == wtIEEEFloat || H.WavType == wtExtIEEEFloat) && !FFloatIsSingle;
+  int64_t size;
+  if (data < 0) {
+    size = adpcm ? int64_t(FFactSamples) * 2 * ch : -1;
+  } else if (adpcm) {
+    size = FramesIn(data) * 2 * ch;
+  } else {
+    data -= data % FSourceFrame;
+    size = doubles ? data / 2 : data;
+  }
   FSampleRate = static_cast<int32_t>(H.SampleRate);
   FBitsPerSample = bits;
   FSize = size;
   FDataStart = H.DataStart;
-  FDataSize = data;
-  FDataLeft = data;
+  FDataSize = data < 0 ? INT64_MAX : data;
+  FDataLeft = FDataSize;
+  FCutShort = false;
+  FAheadBytes = 0;
   FBufStart = FBufEnd = 0;
-  if (FWavType == wtDVIADPCM || FWavType == wtMSADPCM) {
+  if (adpcm) {
     FBlock.assign(FBlockAlign, 0);
     FBuffer.assign(static_cast<size_t>(FSamplesPerBlock) * 2 * ch, 0);
     // A damaged first block means the file is not what its header says.
     if (FSeekable && data > 0) {
       const int64_t n = ReadPayload(FBlock.data(), FBlockAlign);
       auto* out = reinterpret_cast<int16_t*>(FBuffer.data());
-      const int32_t decoded =
-          FWavType == wtDVIADPCM
-              ? ImaDecodeBlock(FBlock.data(), static_cast<int32_t>(n), ch, out, FSamplesPerBlock)
-              : MsAdpcmDecodeBlock(FBlock.data(), static_cast<int32_t>(n), ch, FCoefs.data(),
-                                   static_cast<int32_t>(FCoefs.size()), out, FSamplesPerBlock);
-      if (decoded < 0) return false;
+      if (DecodeAdpcmBlock(FBlock.data(), n, out, FSamplesPerBlock) < 0) return false;
       FStream->Seek(FDataStart, soBeginning);
-      FDataLeft = data;
+      FDataLeft = FDataSize;
+      FCutShort = false;
     }
   } else {
     FBuffer.assign(std::max<size_t>(DecodeBufferSize, static_cast<size_t>(FSourceFrame)), 0);
   }
   return true;
+}
+
+int64_t TWaveIn::FramesIn(int64_t Bytes) const {
+  if (FWavType != wtDVIADPCM && FWavType != wtMSADPCM) return Bytes / FSourceFrame;
+  const int64_t rest = Bytes % FBlockAlign;
+  const int64_t frames =
+      Bytes / FBlockAlign * FSamplesPerBlock +
+      std::min<int64_t>(FSamplesPerBlock, FWavType == wtDVIADPCM ? ImaFramesIn(rest, FChannels) : MsFramesIn(rest, FChannels));
+  return std::min<int64_t>(FFactSamples, frames);
+}
+
+void TWaveIn::RaiseCutShort() const {
+  const int64_t frame = static_cast<int64_t>(FChannels) * (FBitsPerSample / 8);
+  const int64_t announced = FAcmAnnounced >= 0 ? FAcmAnnounced : FramesIn(FDataSize);
+  const std::string file = FFileName.empty() ? "The file" : "The file \"" + FFileName + "\"";
+  throw EAuException(file + " ends before its audio data: it holds " +
+                     std::to_string(FAcmAnnounced >= 0 ? FDataSize / frame : FramesIn(FDataSize - FDataLeft)) +
+                     " of the " + std::to_string(announced) + " sample frames its header announces.");
 }
 
 bool TWaveIn::OpenThroughAcm(int64_t Base) {
@@ -358,35 +385,75 @@ bool TWaveIn::OpenThroughAcm(int64_t Base) {
   return true;
 }
 
+void TWaveIn::NoteCutPayload(const TWavHeader& H, int64_t Available) {
+  // A compressed payload is converted whole at open; when the file holds less than
+  // its header announces, the run delivers what there is and then fails.
+  const bool toEnd = H.DataSize == 0 || H.DataSize == 0xFFFFFFFFu;
+  if (toEnd || Available < 0 || H.DataSize - Available < std::max<int64_t>(H.BlockAlign, 1)) return;
+  const int64_t frame = static_cast<int64_t>(FChannels) * (FBitsPerSample / 8);
+  const int64_t held = FSize / frame;
+  int64_t announced = H.FactSamples;
+  if (announced <= held)
+    announced = Available > 0 ? static_cast<int64_t>(std::ceil(double(held) * H.DataSize / double(Available))) : 0;
+  FAcmAnnounced = std::max(announced, held + 1);
+  FSize = FAcmAnnounced * frame;
+}
+
 void TWaveIn::DoCloseFile() {
   FAcmStream.reset();
   FBuffer = std::vector<uint8_t>();
   FBlock = std::vector<uint8_t>();
+  FAhead = std::vector<uint8_t>();
+  FAheadBytes = 0;
   FBufStart = FBufEnd = 0;
 }
 
 int64_t TWaveIn::ReadPayload(void* Buffer, int64_t Count) {
   TStream& s = FAcmStream ? *FAcmStream : *FStream;
-  const int64_t n = ReadUpTo(s, Buffer, std::min(Count, FDataLeft));
+  const int64_t want = std::min(Count, FDataLeft);
+  const int64_t n = ReadUpTo(s, Buffer, want);
   FDataLeft -= n;
+  // The file ended before the data its header announces.
+  if (n < want && !FToEnd) FCutShort = true;
   return n;
 }
 
+int32_t TWaveIn::DecodeAdpcmBlock(const uint8_t* Block, int64_t Bytes, int16_t* Out, int32_t MaxFrames) const {
+  return FWavType == wtDVIADPCM
+             ? ImaDecodeBlock(Block, static_cast<int32_t>(Bytes), FChannels, Out, MaxFrames)
+             : MsAdpcmDecodeBlock(Block, static_cast<int32_t>(Bytes), FChannels, FCoefs.data(),
+                                  static_cast<int32_t>(FCoefs.size()), Out, MaxFrames);
+}
+
 void TWaveIn::FillAdpcm() {
-  const int64_t n = ReadPayload(FBlock.data(), FBlockAlign);
+  const int64_t before = FDataSize - FDataLeft - FAheadBytes;  // payload offset of this block
+  int64_t n;
+  if (FAheadBytes > 0) {
+    FBlock.swap(FAhead);
+    n = FAheadBytes;
+    FAheadBytes = 0;
+  } else {
+    n = ReadPayload(FBlock.data(), FBlockAlign);
+  }
   if (n <= 0) return;
+  // The next block is read now: damage found in its header may have begun in this
+  // block, whose codes cannot show it.
+  if (n == FBlockAlign && FDataLeft > 0 && !FCutShort) {
+    FAhead.resize(FBlockAlign);
+    FAheadBytes = ReadPayload(FAhead.data(), FBlockAlign);
+  }
   auto* out = reinterpret_cast<int16_t*>(FBuffer.data());
-  const int32_t frames =
-      FWavType == wtDVIADPCM
-          ? ImaDecodeBlock(FBlock.data(), static_cast<int32_t>(n), FChannels, out, FSamplesPerBlock)
-          : MsAdpcmDecodeBlock(FBlock.data(), static_cast<int32_t>(n), FChannels, FCoefs.data(),
-                               static_cast<int32_t>(FCoefs.size()), out, FSamplesPerBlock);
-  if (frames < 0) {
+  const int32_t frames = DecodeAdpcmBlock(FBlock.data(), n, out, FSamplesPerBlock);
+  const int64_t header = (FWavType == wtDVIADPCM ? 4 : 7) * FChannels;
+  int16_t first[4];
+  const bool nextDamaged = FAheadBytes >= header && DecodeAdpcmBlock(FAhead.data(), header, first, 2) < 0;
+  if (frames < 0 || nextDamaged) {
     // A cut last block too short for its header holds no samples; anything
     // else is damage that must not pass for the end of the audio.
-    const int64_t header = (FWavType == wtDVIADPCM ? 4 : 7) * FChannels;
-    if (FDataLeft == 0 && n < header) return;
-    throw EAuException("The file \"" + FFileName + "\" holds a damaged ADPCM block");
+    if (frames < 0 && (FDataLeft == 0 || FCutShort) && n < header) return;
+    SetDamage(DecodingErrorMessage(FWavType == wtDVIADPCM ? "IMA ADPCM" : "Microsoft ADPCM", FFileName,
+                                   FramesIn(before), "a block is damaged"));
+    RaiseDamage();
   }
   FBufEnd = frames * 2 * FChannels;
 }
@@ -418,7 +485,12 @@ void TWaveIn::Refill() {
 
 void TWaveIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
   if (!FBusy) throw EAuException("The Stream is not opened");
-  if (FBufStart >= FBufEnd) Refill();
+  RaiseDamage();
+  if (FBufStart >= FBufEnd) {
+    // What the file holds goes out first, then its end is reported as damage.
+    if (!FCutShort || FAheadBytes > 0) Refill();
+    if (FBufStart >= FBufEnd && (FCutShort || (FAcmAnnounced >= 0 && FDataLeft == 0))) RaiseCutShort();
+  }
   const uint32_t frame = std::max<uint32_t>(FFrameSize, 1);
   const uint32_t n = std::min<uint32_t>(Bytes - Bytes % frame, static_cast<uint32_t>(FBufEnd - FBufStart));
   Buffer = FBuffer.data() + FBufStart;
@@ -428,6 +500,8 @@ void TWaveIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
 
 bool TWaveIn::SeekRaw(int64_t& SampleNum) {
   FBufStart = FBufEnd = 0;
+  FCutShort = false;
+  FAheadBytes = 0;
   if (!FSeekable || SampleNum < 0) return false;
   int64_t offset;
   switch (FWavType) {
@@ -487,6 +561,7 @@ void TWaveOut::Prepare() {
 void TWaveOut::DoPrepare() {
   FEndReached = false;
   FAppending = FOwnStream = FInputStarted = FHeaderWritten = FFailed = FFinalized = false;
+  FCanSeek = true;
   FDataBytes = FOldFrames = FFramesWritten = 0;
   FFactOffset = FDataSizeOffset = -1;
   FDataStart = FHeaderStart = 0;
@@ -526,7 +601,14 @@ void TWaveOut::DoPrepare() {
     }
     const int32_t headerSize =
         FRunType == wtExtPCM ? ExtHeaderSize : FRunType == wtDVIADPCM ? ImaHeaderSize : PcmHeaderSize;
-    FHeaderStart = FStreamAssigned ? FStream->Position() : 0;
+    FHeaderStart = 0;
+    if (FStreamAssigned) {
+      try {
+        FHeaderStart = FStream->Position();
+      } catch (const EStreamError&) {
+        FCanSeek = false;  // a pipe: written front to back, the header as announced
+      }
+    }
     FDataStart = FHeaderStart + headerSize;
     if (FAnnounced > 0) {
       int64_t announcedData = FAnnounced;
@@ -537,7 +619,7 @@ void TWaveOut::DoPrepare() {
       CheckRoom(announcedData);
     }
     if (!FStreamAssigned) {
-      FStream = new TAuFileStream(FFileName, fmCreate);
+      FStream = CreateRunFile(FFileName);
       FOwnStream = true;
     }
     WriteHeader();
@@ -718,9 +800,14 @@ bool TWaveOut::DoWriteBlock() {
   }
   if (!FEndReached) return true;
   // The whole input is written: complete the file here, where a failure is still
-  // reported as the run's error.
-  if (!FAppending && FAnnounced >= 0) PadToAnnounced();
-  PatchSizes();
+  // reported as the run's error. The header gets the true sizes; a stream that cannot
+  // seek back keeps the header it has, so the data is made as long as it announced.
+  if (FCanSeek) {
+    PatchSizes();
+  } else {
+    if (FAnnounced >= 0) PadToAnnounced();
+    WritePadByte();
+  }
   FFinalized = true;
   return false;
 }
@@ -738,14 +825,16 @@ void TWaveOut::PadToAnnounced() {
   }
 }
 
+void TWaveOut::WritePadByte() {
+  const uint8_t pad = 0;
+  if (FDataBytes & 1) FStream->WriteBuffer(&pad, 1);
+}
+
 void TWaveOut::PatchSizes() {
   int64_t end = FDataStart + FDataBytes;
   FStream->Seek(end, soBeginning);
-  if (FDataBytes & 1) {
-    const uint8_t pad = 0;
-    FStream->WriteBuffer(&pad, 1);
-    ++end;
-  }
+  WritePadByte();
+  end += FDataBytes & 1;
   uint8_t b[4];
   Put32(b, static_cast<uint32_t>(FDataBytes));
   FStream->Seek(FDataSizeOffset, soBeginning);
@@ -763,7 +852,7 @@ void TWaveOut::PatchSizes() {
 
 void TWaveOut::Finish() {
   // A run that was stopped or failed keeps what it wrote, with sizes that tell the truth.
-  if (FStream && FHeaderWritten && !FFinalized) {
+  if (FStream && FHeaderWritten && !FFinalized && FCanSeek) {
     try {
       PatchSizes();
     } catch (const std::exception&) {

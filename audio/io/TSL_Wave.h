@@ -67,9 +67,14 @@ protected:
 private:
   bool OpenPayload(const TWavHeader& H, int64_t Available);
   bool OpenThroughAcm(int64_t Base);
+  void NoteCutPayload(const TWavHeader& H, int64_t Available);
   void Refill();
   void FillAdpcm();
+  int32_t DecodeAdpcmBlock(const uint8_t* Block, int64_t Bytes, int16_t* Out, int32_t MaxFrames) const;
   int64_t ReadPayload(void* Buffer, int64_t Count);
+  // Frames the first Bytes of the payload decode to.
+  int64_t FramesIn(int64_t Bytes) const;
+  [[noreturn]] void RaiseCutShort() const;
 
   std::vector<uint8_t> FBuffer;  // decode buffer; FBufStart/FBufEnd index it
   TWavType FWavType = wtUnsupported;
@@ -79,10 +84,21 @@ private:
   uint32_t FFactSamples = 0;
   std::vector<TMsAdpcmCoef> FCoefs;
   std::vector<uint8_t> FBlock;
+  std::vector<uint8_t> FAhead;  // the block after FBlock, read to check its header
+  int64_t FAheadBytes = 0;
   int64_t FDataStart = 0;
-  // Payload bytes the data chunk really holds, and those not read yet.
+  // Payload bytes the header announces (cut to the file when it is short by less than
+  // a frame, or when the size stands for "to the end of the file"), and those not
+  // read yet.
   int64_t FDataSize = 0;
   int64_t FDataLeft = 0;
+  // The data runs to the end of the file, whatever that is.
+  bool FToEnd = false;
+  // The payload ended before FDataSize: the file was cut short.
+  bool FCutShort = false;
+  // A compressed payload converted at open from a file that was cut short: the
+  // frames its header announces.
+  int64_t FAcmAnnounced = -1;
   int32_t FSourceFrame = 0;  // bytes of one frame as stored
   bool FFloatIsSingle = false;
   // wtACM: the converted PCM WAV image; the file's own stream stays open beside it.
@@ -117,6 +133,7 @@ private:
   void ScanAppendTarget();
   void WriteHeader();
   void PadToAnnounced();
+  void WritePadByte();
   void PatchSizes();
   void CheckRoom(int64_t MoreBytes) const;
 
@@ -142,6 +159,7 @@ private:
   bool FHeaderWritten = false;
   bool FFailed = false;
   bool FFinalized = false;     // the sizes were completed when the input ended
+  bool FCanSeek = true;        // the header can be rewritten at the end
   int64_t FHeaderStart = 0;    // stream position of "RIFF"
   int32_t FChannels = 0;
   int32_t FBits = 0;

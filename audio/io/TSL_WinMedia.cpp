@@ -102,6 +102,9 @@ void TWMIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
     return;
   }
   ReadWMAData(FReader, Buffer, Bytes);
+  // Everything before the damage has been delivered: the frame after it is where it is.
+  if (Bytes == 0 && FReader.Damaged && FFrameSize > 0)
+    throw EAuException(DecodingErrorMessage(DecoderName(), FFileName, FStartSample + FPosition / FFrameSize));
 }
 
 bool TWMIn::SeekRaw(int64_t& SampleNum) {
@@ -134,9 +137,12 @@ void TWMAOut::Prepare() {
     OpenWMAStream(
         FWriter, FPort, FMaxClients, [this] { ClientDisconnected(); }, [this] { ClientConnected(); }, this,
         FLoopbackOnly);
-  else
+  else {
+    NoteRunFile(FFileName);
     OpenWMAFile(FWriter, FFileName);
-  if (!FWriter.Created) throw Exception("Cannot create file");
+  }
+  if (!FWriter.Created)
+    throw Exception(FStreamed ? std::string("Cannot create file") : CannotCreateMessage(FFileName, FWriter.OpenError));
   const int32_t ch = FInput->Channels(), bits = FInput->BitsPerSample(), rate = FInput->SampleRate();
   if (FCodecIndex >= 0)
     SetWMAFormatByIndex(FWriter, ch, bits, FFormatIndex, FCodecIndex, FVBR || FLossless, rate);

@@ -33,6 +33,8 @@ protected:
   void DoCloseFile() override;
   void ReadRaw(void*& Buffer, uint32_t& Bytes) override;
   bool SeekRaw(int64_t& SampleNum) override;
+  // The decoder's name in messages about a damaged file.
+  virtual const char* DecoderName() const { return "Windows Media"; }
 
 private:
   void Reopen();

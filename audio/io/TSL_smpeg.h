@@ -6,4 +6,7 @@
 class TMP3In : public TWMIn {
 public:
   using TWMIn::TWMIn;
+
+protected:
+  const char* DecoderName() const override { return "MP3"; }
 };

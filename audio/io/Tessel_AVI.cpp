@@ -102,6 +102,13 @@ void TAVIIn::DoOpenFile() {
     if (FBlockAlign == 0) throw EAuException("Cannot set up decoder");
     FSize = FSize / FBlockAlign * FBlockAlign;
     FTotalSamples = FSize / FBlockAlign;
+    // The stream ends early where the file is damaged or cut: the run that reaches it
+    // fails there.
+    const TAviDamage damage = AVIStreamDamage(FAudio);
+    FDamageMessage = damage == adNone ? std::string()
+                                      : DecodingErrorMessage("AVI", FFileName, FTotalSamples,
+                                                             damage == adCutShort ? "the file ends early"
+                                                                                  : "chunks are damaged or missing");
     FSeekable = true;
     FValid = true;
     if (!FSizeKnown) {
@@ -196,6 +203,12 @@ bool TAVIIn::DecodeChunk(HACMSTREAM& Acm, int64_t& Pos, std::vector<uint8_t>& Le
 }
 
 void TAVIIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
+  if (!FDamageMessage.empty()) SetDamage(FDamageMessage);
+  ReadStream(Buffer, Bytes);
+  if (Bytes == 0) RaiseDamage();
+}
+
+void TAVIIn::ReadStream(void*& Buffer, uint32_t& Bytes) {
   if (!FCompressed) {
     const int64_t size = FSize;
     if (size > 0) Bytes = static_cast<uint32_t>(std::clamp<int64_t>(size - FPosition, 0, Bytes));

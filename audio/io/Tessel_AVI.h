@@ -3,6 +3,7 @@
 // audio compression layer into the PCM format it suggests.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "audio/core/TSL_Classes.h"
@@ -26,6 +27,7 @@ protected:
   bool SeekRaw(int64_t& SampleNum) override;
 
 private:
+  void ReadStream(void*& Buffer, uint32_t& Bytes);
   // Decodes the next chunk into Out; false when the stream has ended.
   bool DecodeChunk(HACMSTREAM& Acm, int64_t& Pos, std::vector<uint8_t>& Leftover, bool& Ended,
                    std::vector<uint8_t>& Out);
@@ -52,4 +54,5 @@ private:
   size_t FDecodedPos = 0;
   bool FDecoderEnded = false;
   int64_t FDropBytes = 0;  // decoded bytes still to skip after a seek
+  std::string FDamageMessage;  // where the stream ends early; empty when it is sound
 };

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include "audio/io/libwma1.h"
 
 #include <sys/stat.h>
@@ -329,6 +330,7 @@ void SeekWMA(TWMReaderState& State, double Time) {
   if (!State.Reader) return;
   State.Sample.reset();
   State.Offset = 0;
+  State.Damaged = false;
   const double start = std::max(0.0, Time) * HundredNsPerHundredth;
   State.Reader->SetRange(static_cast<uint64_t>(std::nearbyint(start)), 0);
 }
@@ -351,9 +353,11 @@ void ReadWMAData(TWMReaderState& State, void*& Buffer, uint32_t& Bytes) {
     uint64_t time = 0, duration = 0;
     uint32_t flags = 0, output = 0;
     uint16_t stream = 0;
-    if (!State.Reader || FAILED(State.Reader->GetNextSample(State.StreamNumber, State.Sample, time, duration, flags,
-                                                             output, stream)) ||
-        !State.Sample) {
+    const HRESULT hr = State.Reader ? State.Reader->GetNextSample(State.StreamNumber, State.Sample, time, duration,
+                                                                  flags, output, stream)
+                                    : NS_E_INVALID_REQUEST;
+    if (FAILED(hr) || !State.Sample) {
+      State.Damaged = hr == NS_E_INVALID_DATA;
       State.Sample.reset();
       Buffer = nullptr;
       Bytes = 0;
@@ -377,6 +381,7 @@ void OpenWMAFile(TWMWriterState& State, const std::string& FileName) {
   State.Created = false;
   if (FAILED(WMCreateWriter(nullptr, State.Writer)) || FAILED(WMCreateWriterFileSink(State.FileSink)) ||
       FAILED(State.Writer->AddSink(State.FileSink.get())) || FAILED(State.FileSink->Open(FileName))) {
+    State.OpenError = errno;
     State.Writer.reset();
     State.FileSink.reset();
     return;

@@ -52,6 +52,8 @@ struct TWMReaderState {
   uint64_t Duration = 0;  // 100-ns units, 0 when unknown
   std::unique_ptr<INSSBuffer> Sample;
   uint32_t Offset = 0;
+  // Reading stopped where the stream turned out damaged or cut short.
+  bool Damaged = false;
 };
 
 struct TWMWriterState {
@@ -63,6 +65,7 @@ struct TWMWriterState {
   uint64_t SampleTime = 0;  // 100-ns units: the start of the next block
   uint64_t BytesWritten = 0;
   bool Created = false;
+  int OpenError = 0;  // the system's error when the file could not be created
   bool Writing = false;
   std::unique_ptr<IWMWriterFileSink> FileSink;
   std::unique_ptr<IWMWriterNetworkSink> NetworkSink;

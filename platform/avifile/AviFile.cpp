@@ -40,6 +40,8 @@ public:
 
   TAviStreamHeader FHeader;
   int64_t FLength = 0;  // in stream samples
+  // The stream's chunks stop being sound at FLength: one is cut short or missing.
+  TAviDamage FDamage = adNone;
 
 private:
   bool Demux();
@@ -144,6 +146,8 @@ int32_t AVIStreamStart(const PAVISTREAM& Stream) {
   return Stream ? static_cast<int32_t>(std::min<uint32_t>(Stream->FHeader.dwStart, 0x7FFFFFFF)) : 0;
 }
 
+TAviDamage AVIStreamDamage(const PAVISTREAM& Stream) { return Stream ? Stream->FDamage : adNone; }
+
 int32_t AVIStreamLength(const PAVISTREAM& Stream) {
   return Stream ? static_cast<int32_t>(std::min<int64_t>(Stream->FLength, 0x7FFFFFFF)) : -1;
 }
@@ -181,15 +185,34 @@ HRESULT AviStreamImpl::Open(const std::string& FileName, int Ordinal, const TAvi
   FPacket = av_packet_alloc();
   if (!FPacket) return AVIERR_MEMORY;
   if (!Demux()) return AVIERR_FILEOPEN;
-  // Count what the file really holds.
+  // Count what the file really holds, up to the first chunk that is cut short or
+  // missing: with an index, every chunk is where the index puts it.
+  AVStream* st = FCtx->streams[FIndex];
+  const int indexed = avformat_index_get_entries_count(st);
   int64_t bytes = 0;
-  while (av_read_frame(FCtx.get(), FPacket) >= 0) {
+  while (FDamage == adNone && av_read_frame(FCtx.get(), FPacket) >= 0) {
     if (FPacket->stream_index == FIndex && FPacket->size > 0) {
-      FSizes.push_back(static_cast<uint32_t>(FPacket->size));
-      FStarts.push_back(bytes);
-      bytes += FPacket->size;
+      const int k = static_cast<int>(FSizes.size());
+      const AVIndexEntry* e = k < indexed ? avformat_index_get_entry(st, k) : nullptr;
+      if (FPacket->flags & AV_PKT_FLAG_CORRUPT)
+        FDamage = adCutShort;
+      else if (e && FPacket->pos >= 0 && e->pos + 8 != FPacket->pos)
+        FDamage = adMissingChunks;
+      if (FDamage == adNone) {
+        FSizes.push_back(static_cast<uint32_t>(FPacket->size));
+        FStarts.push_back(bytes);
+        bytes += FPacket->size;
+      }
     }
     av_packet_unref(FPacket);
+  }
+  if (FDamage == adNone && static_cast<int64_t>(FSizes.size()) < indexed) FDamage = adMissingChunks;
+  // The damage that took a chunk's header may have begun in the data of the chunk
+  // before it, whose header was spared.
+  if (FDamage == adMissingChunks && !FSizes.empty()) {
+    bytes -= FSizes.back();
+    FSizes.pop_back();
+    FStarts.pop_back();
   }
   FStarts.push_back(bytes);
   FLength = FHeader.dwSampleSize > 0 ? bytes / FHeader.dwSampleSize : static_cast<int64_t>(FSizes.size());

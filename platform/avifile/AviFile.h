@@ -70,6 +70,12 @@ HRESULT AVIStreamInfo(const PAVISTREAM& Stream, AVISTREAMINFO& Info);
 HRESULT AVIStreamReadFormat(const PAVISTREAM& Stream, int32_t Pos, void* Format, int32_t& Size);
 int32_t AVIStreamStart(const PAVISTREAM& Stream);
 int32_t AVIStreamLength(const PAVISTREAM& Stream);
+
+// Whether a stream's chunks stop being sound at its length: the last one is cut short
+// (a file cut off), or a chunk is missing where the file's index puts it (damaged
+// chunk headers). The length counts the sound chunks before it only.
+enum TAviDamage : uint8_t { adNone, adCutShort, adMissingChunks };
+TAviDamage AVIStreamDamage(const PAVISTREAM& Stream);
 // Reads up to Samples samples from Start (counted like AVIStreamStart) into Buffer.
 // Buffer nullptr: only Bytes and SamplesRead are set. Fewer samples are read when
 // BufferSize or the end of the stream leaves no room; a variable-size stream reads

@@ -40,8 +40,90 @@ struct TScan {
   std::vector<int64_t> Offset;
   int64_t FlushOut = 0;
   int64_t TrimStart = 0, TrimEnd = 0;  // encoder delay and padding (MP3)
+  // The frames the stream's header announces (MPEG's frame count), -1 when it does not.
+  int64_t Announced = -1;
+  // The first frame (untrimmed) that is not sound audio, -1 when the stream is intact.
+  int64_t DamageAt = -1;
   int64_t Total() const { return Offset.back() + FlushOut; }
-  int64_t Delivered() const { return std::max<int64_t>(0, Total() - TrimStart - TrimEnd); }
+  // The frames the stream should give: a damaged stream is longer than what decodes
+  // of it before the damage.
+  int64_t Length() const {
+    int64_t n = std::max(Total(), Announced);
+    return DamageAt >= 0 ? std::max(n, DamageAt + 1) : n;
+  }
+  int64_t Delivered() const { return std::max<int64_t>(0, Length() - TrimStart - TrimEnd); }
+  void Damage(int64_t At) {
+    if (DamageAt < 0) DamageAt = std::max<int64_t>(At, 0);
+  }
+};
+
+// Bytes of the MPEG audio frame whose header is at P; 0 for no valid header, -1 for
+// a free-format frame, whose size the header does not give.
+int MpegFrameBytes(const uint8_t* P, size_t Size) {
+  if (Size < 4 || P[0] != 0xFF || (P[1] & 0xE0) != 0xE0) return 0;
+  const int version = (P[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+  const int layer = 4 - ((P[1] >> 1) & 3);
+  const int index = P[2] >> 4, rateIndex = (P[2] >> 2) & 3, padding = (P[2] >> 1) & 1;
+  if (version == 1 || layer == 4 || index == 15 || rateIndex == 3) return 0;
+  if (index == 0) return -1;
+  static const int16_t Kbps[2][3][15] = {
+      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+  const int64_t bps = int64_t(Kbps[version == 3 ? 0 : 1][layer - 1][index]) * 1000;
+  const int64_t rate = int64_t(rateIndex == 0 ? 44100 : rateIndex == 1 ? 48000 : 32000) >> (version == 3 ? 0 : version == 2 ? 1 : 2);
+  if (layer == 1) return static_cast<int>((12 * bps / rate + padding) * 4);
+  return static_cast<int>((layer == 3 && version != 3 ? 72 : 144) * bps / rate + padding);
+}
+
+// Watches the packets of a stream for damage the demuxer passes over. MPEG frames
+// follow each other, each as long as its header says; other packets follow each other
+// in time. Damage may have begun in the packet before the one that shows it (a
+// packet's data can be hurt without its header), so that one is not trusted either;
+// a last MPEG frame cut short is the end of a file cut off.
+class TDamageWatch {
+public:
+  TDamageWatch(const AVStream* St, bool Mpeg)
+      : FMpeg(Mpeg), FSlack(av_rescale_q(2, AVRational{1, 1000}, St->time_base) + 1) {}  // ASF rounds to ms
+
+  // The packet whose output starts at the last entry of Scan.Offset.
+  void Packet(const AVPacket* Pkt, TScan& Scan) {
+    const size_t k = Scan.Offset.size() - 1;
+    if (FMpeg) {
+      const int bytes = MpegFrameBytes(Pkt->data, static_cast<size_t>(Pkt->size));
+      const bool joined = FLastPos < 0 || Pkt->pos < 0 || Pkt->pos == FLastPos + FLastSize;
+      if (FShortAt >= 0) Scan.Damage(Before(Scan, static_cast<size_t>(FShortAt)));  // it was not the last
+      FShortAt = -1;
+      if (bytes > 0 && Pkt->size < bytes && joined)
+        FShortAt = static_cast<int64_t>(k);
+      else if (bytes == 0 || (bytes > 0 && Pkt->size != bytes) || !joined)
+        Scan.Damage(Before(Scan, k));
+      FLastPos = Pkt->pos;
+      FLastSize = Pkt->size;
+    } else {
+      if (FLastPts != AV_NOPTS_VALUE && Pkt->pts != AV_NOPTS_VALUE && FLastDuration > 0 &&
+          std::llabs(Pkt->pts - (FLastPts + FLastDuration)) > FSlack)
+        Scan.Damage(Before(Scan, k));
+      FLastPts = Pkt->pts;
+      FLastDuration = Pkt->duration;
+    }
+  }
+
+  void End(TScan& Scan) {
+    if (FShortAt >= 0) Scan.Damage(Scan.Offset[static_cast<size_t>(FShortAt)]);
+  }
+
+private:
+  static int64_t Before(const TScan& Scan, size_t K) { return Scan.Offset[K > 0 ? K - 1 : 0]; }
+
+  bool FMpeg;
+  int64_t FSlack;
+  int64_t FLastPos = -1, FLastSize = 0;
+  int64_t FShortAt = -1;  // the packet of a frame shorter than its header says
+  int64_t FLastPts = AV_NOPTS_VALUE, FLastDuration = 0;
 };
 
 struct TScanKey {
@@ -294,6 +376,7 @@ private:
   bool FInputEnded = false;
   bool FFlushSent = false;
   bool FReading = false;
+  bool FDamaged = false;  // the stream turned out damaged: nothing more is delivered
 };
 
 IWMSyncReader::IWMSyncReader() : FImpl(std::make_unique<WMSyncReaderImpl>()) {}
@@ -450,6 +533,7 @@ void WMSyncReaderImpl::ResetReadState() {
   FInputEnded = false;
   FFlushSent = false;
   FReading = false;
+  FDamaged = false;
 }
 
 HRESULT WMSyncReaderImpl::GetOutputCount(uint32_t& Outputs) {
@@ -644,15 +728,21 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
     for (;;) {
       const int r = avcodec_receive_frame(dec.get(), frame);
       if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) break;
-      if (r < 0) continue;  // a packet the decoder rejected: it adds nothing
+      if (r < 0) {
+        scan->Damage(total);  // a packet the decoder rejected: it adds nothing
+        continue;
+      }
       total += frame->nb_samples;
       av_frame_unref(frame);
     }
   };
+  TDamageWatch watch(st, mpeg);
   while (ok) {
     const int r = av_read_frame(demux.Ctx(), pkt);
     if (r < 0) {
-      if (r == AVERROR_EOF || avio_feof(demux.Ctx()->pb) || ++errors >= MaxReadErrors) break;
+      if (r == AVERROR_EOF || avio_feof(demux.Ctx()->pb)) break;
+      scan->Damage(total);
+      if (++errors >= MaxReadErrors) break;
       continue;
     }
     errors = 0;
@@ -661,6 +751,7 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
       continue;
     }
     scan->Offset.push_back(total);
+    watch.Packet(pkt, *scan);
     if (mpeg) {
       // Durations are in the stream's time base, not in samples.
       int64_t n = pkt->duration > 0 ? av_rescale_q(pkt->duration, st->time_base, AVRational{1, st->codecpar->sample_rate})
@@ -676,15 +767,24 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
       }
     } else {
       av_packet_free_side_data(pkt);
-      if (avcodec_send_packet(dec.get(), pkt) >= 0) drain();
+      if (avcodec_send_packet(dec.get(), pkt) >= 0)
+        drain();
+      else
+        scan->Damage(total);
     }
     av_packet_unref(pkt);
   }
+  watch.End(*scan);
   scan->Offset.push_back(total);
   if (ok && dec) {
     avcodec_send_packet(dec.get(), nullptr);
     drain();
     scan->FlushOut = total - scan->Offset.back();
+  }
+  // MPEG's frame count (from the encoder's header frame) tells a file cut short.
+  if (ok && mpeg && demux.Ctx()->duration_estimation_method == AVFMT_DURATION_FROM_STREAM && st->duration > 0) {
+    scan->Announced = av_rescale_q(st->duration, st->time_base, AVRational{1, st->codecpar->sample_rate});
+    if (scan->Announced > scan->Total()) scan->Damage(scan->Total());
   }
   av_packet_free(&pkt);
   av_frame_free(&frame);
@@ -769,17 +869,22 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
     if (FDeliverFrom < FScan->TrimStart) FDeliverFrom = FScan->TrimStart;
   }
   const int64_t deliverEnd = FScan->Total() - FScan->TrimEnd;
+  // Nothing from the damage on is audio.
+  const int64_t soundEnd = FScan->DamageAt >= 0 ? std::min(deliverEnd, FScan->DamageAt) : deliverEnd;
   const int rate = StreamOf(*o)->codecpar->sample_rate;
   AVCodecContext* dec = FDecoder.get();
   int errors = 0;
-  int decodeErrors = 0;
   for (;;) {
+    if (FDamaged || (FScan->DamageAt >= 0 && FCursor >= soundEnd && !FDropOutput)) {
+      FDamaged = true;
+      return NS_E_INVALID_DATA;
+    }
     const int r = avcodec_receive_frame(dec, FFrame);
     if (r == 0) {
       const int64_t n = FFrame->nb_samples;
       const int64_t first = FCursor;
       FCursor += n;
-      const int64_t lo = std::max(first, FDeliverFrom), hi = std::min(first + n, deliverEnd);
+      const int64_t lo = std::max(first, FDeliverFrom), hi = std::min(first + n, soundEnd);
       if (FDropOutput || hi <= lo || n <= 0) {
         av_frame_unref(FFrame);
         continue;
@@ -824,9 +929,11 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
     }
     if (r == AVERROR_EOF) return NS_E_NO_MORE_SAMPLES;
     if (r != AVERROR(EAGAIN)) {
-      // The decoder rejected a packet; it is dropped and reading goes on.
-      if (++decodeErrors < 1000) continue;
-      return NS_E_NO_MORE_SAMPLES;
+      // The decoder rejected a packet: the stream is damaged here (while settling the
+      // decoder before a seek target, errors of a cut-off history do not count).
+      if (FDropOutput) continue;
+      FDamaged = true;
+      continue;
     }
     if (FCursor >= deliverEnd && !FDropOutput) return NS_E_NO_MORE_SAMPLES;
     // The decoder wants input.
@@ -843,6 +950,7 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
     const int rr = av_read_frame(FCtx(), FPacket);
     if (rr < 0) {
       if (rr == AVERROR_EOF || avio_feof(FCtx()->pb) || ++errors >= MaxReadErrors) FInputEnded = true;
+      if (rr != AVERROR_EOF && !avio_feof(FCtx()->pb) && !FDropOutput) FDamaged = true;
       continue;
     }
     errors = 0;
@@ -861,7 +969,8 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
     }
     // Delay and padding are cut here, by position, not by the decoder.
     av_packet_free_side_data(FPacket);
-    avcodec_send_packet(dec, FPacket);  // a rejected packet is skipped
+    const int sent = avcodec_send_packet(dec, FPacket);
+    if (sent < 0 && sent != AVERROR(EAGAIN) && !FDropOutput) FDamaged = true;
     av_packet_unref(FPacket);
   }
 }

@@ -34,6 +34,7 @@ inline constexpr HRESULT NS_E_UNSUPPORTED_PROPERTY = 0xC00D0BD8;
 inline constexpr HRESULT NS_E_NETWORK_SINK_WRITE = 0xC00D0035;
 inline constexpr HRESULT NS_E_FILE_OPEN_FAILED = 0xC00D001D;
 inline constexpr HRESULT NS_E_FILE_WRITE = 0xC00D0011;
+inline constexpr HRESULT NS_E_INVALID_DATA = 0xC00D002F;          // the stream is damaged here
 inline constexpr HRESULT ASF_E_NOTFOUND = 0xC00D07F0;            // no such attribute
 
 inline bool SUCCEEDED(HRESULT Hr) { return (Hr & 0x80000000u) == 0; }
@@ -191,14 +192,15 @@ public:
   // NS_E_PROTECTED_CONTENT for encrypted content.
   HRESULT SetReadStreamSamples(uint16_t StreamNum, bool Compressed);
   // The next decoded block of StreamNum: Time is its start, Duration its length
-  // (100-ns units). A packet the decoder rejects is skipped; NS_E_NO_MORE_SAMPLES
-  // only at the end of the stream.
+  // (100-ns units). NS_E_NO_MORE_SAMPLES at the end of the stream; NS_E_INVALID_DATA
+  // where it turns out damaged or cut short, after every block decoded before.
   HRESULT GetNextSample(uint16_t StreamNum, std::unique_ptr<INSSBuffer>& Sample, uint64_t& Time,
                         uint64_t& Duration, uint32_t& Flags, uint32_t& Output, uint16_t& StreamNumOut);
   // Reading goes on from Start (100-ns units), to the sample. Duration 0: to the end.
   HRESULT SetRange(uint64_t Start, int64_t Duration);
   // The exact number of sample frames the output delivers from the start to the end
-  // (decoder delay and encoder padding removed); measured once per file.
+  // (decoder delay and encoder padding removed); measured once per file. For a stream
+  // found damaged: more than GetNextSample gives before NS_E_INVALID_DATA.
   HRESULT GetOutputSampleCount(uint32_t Output, int64_t& Frames);
 
   IWMHeaderInfo* HeaderInfo();

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -65,6 +66,20 @@ void WriteFile(const std::string& Path, const std::vector<uint8_t>& Bytes) {
 void WriteFile(const std::string& Path, const std::string& Bytes) {
   std::ofstream f(Path, std::ios::binary | std::ios::trunc);
   f.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+}
+
+void CutFile(const std::string& From, const std::string& To, double Fraction) {
+  std::vector<uint8_t> b = ReadFile(From);
+  b.resize(static_cast<size_t>(static_cast<double>(b.size()) * Fraction));
+  WriteFile(To, b);
+}
+
+void DamageFile(const std::string& From, const std::string& To, double Fraction, size_t Count, uint8_t Fill) {
+  std::vector<uint8_t> b = ReadFile(From);
+  const size_t at = static_cast<size_t>(static_cast<double>(b.size()) * Fraction);
+  std::fill(b.begin() + static_cast<std::ptrdiff_t>(std::min(at, b.size())),
+            b.begin() + static_cast<std::ptrdiff_t>(std::min(at + Count, b.size())), Fill);
+  WriteFile(To, b);
 }
 
 }  // namespace testsupport

@@ -40,4 +40,9 @@ std::string ReadFileAsString(const std::string& Path);
 void WriteFile(const std::string& Path, const std::vector<uint8_t>& Bytes);
 void WriteFile(const std::string& Path, const std::string& Bytes);
 
+// Damaged copies of a file, written as To: cut to Fraction of its length, or with
+// Count bytes from Fraction of its length on overwritten by Fill.
+void CutFile(const std::string& From, const std::string& To, double Fraction);
+void DamageFile(const std::string& From, const std::string& To, double Fraction, size_t Count, uint8_t Fill);
+
 }  // namespace testsupport

@@ -34,17 +34,40 @@ std::vector<uint8_t> Collect(TAuInput& In, std::string* Error, uint32_t BlockSiz
   return std::move(out->Data);
 }
 
-std::vector<uint8_t> ReadAll(TAuInput& In, uint32_t Request) {
-  std::vector<uint8_t> data;
-  In.Init();
+namespace {
+
+// Appends what a started input delivers, Request bytes a read, until its data ends.
+void ReadToEnd(TAuInput& In, uint32_t Request, std::vector<uint8_t>& Data) {
   for (;;) {
     void* p = nullptr;
     uint32_t n = Request;
     In.ReadData(p, n);
     if (n == 0) break;
-    data.insert(data.end(), static_cast<uint8_t*>(p), static_cast<uint8_t*>(p) + n);
+    Data.insert(Data.end(), static_cast<uint8_t*>(p), static_cast<uint8_t*>(p) + n);
   }
+}
+
+}  // namespace
+
+std::vector<uint8_t> ReadAll(TAuInput& In, uint32_t Request) {
+  std::vector<uint8_t> data;
+  In.Init();
+  ReadToEnd(In, Request, data);
   In.Flush();
+  return data;
+}
+
+std::vector<uint8_t> ReadUntilFailure(TAuInput& In, std::string& Error, uint32_t Request, int64_t* RunSize) {
+  std::vector<uint8_t> data;
+  Error.clear();
+  try {
+    In.Init();
+    if (RunSize) *RunSize = In.Size();
+    ReadToEnd(In, Request, data);
+  } catch (const std::exception& E) {
+    Error = E.what();
+  }
+  In.Reset();
   return data;
 }
 

@@ -25,6 +25,12 @@ std::vector<uint8_t> Collect(TAuInput& In, std::string* Error = nullptr, uint32_
 // a read.
 std::vector<uint8_t> ReadAll(TAuInput& In, uint32_t Request = 4096);
 
+// Everything In delivers on this thread from Init until its data ends or a read fails;
+// the failure's message (also one of Init) goes to Error, empty when none; RunSize gets
+// the run's Size once started. The input is idle afterwards.
+std::vector<uint8_t> ReadUntilFailure(TAuInput& In, std::string& Error, uint32_t Request = 4096,
+                                      int64_t* RunSize = nullptr);
+
 // The message an input's Init fails with; empty when it does not.
 std::string InitError(TAuInput& In);
 
@@ -49,6 +55,12 @@ private:
 class TZeroWriteStream : public TMemoryStream {
 public:
   int64_t Write(const void*, int64_t) override { return 0; }
+};
+
+// A stream written front to back only, as a pipe: it cannot tell or change its position.
+class TForwardOnlyStream : public TMemoryStream {
+public:
+  int64_t Seek(int64_t, TSeekOrigin) override { throw EStreamError("Illegal seek"); }
 };
 
 }  // namespace testsupport

@@ -2,6 +2,7 @@
 
 #include <sys/wait.h>
 
+#include <cctype>
 #include <cstdio>
 #include <utility>
 
@@ -75,6 +76,11 @@ std::vector<uint8_t> FfmpegDecode(const std::string& Path, const std::string& Fo
   std::vector<uint8_t> data = ReadFile(out);
   std::remove(out.c_str());
   return data;
+}
+
+std::string CaseName(std::string Text) {
+  std::erase_if(Text, [](char C) { return !std::isalnum(static_cast<unsigned char>(C)); });
+  return Text;
 }
 
 }  // namespace testsupport

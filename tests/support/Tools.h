@@ -49,5 +49,10 @@ std::vector<uint8_t> FfmpegDecode(const std::string& Path, const std::string& Fo
 
 }  // namespace testsupport
 
+namespace testsupport {
+// A test name made of the letters and digits of Text (for parameterised cases).
+std::string CaseName(std::string Text);
+}  // namespace testsupport
+
 // Ends the test at once when a tool is missing.
 #define REQUIRE_TOOL(Name) ASSERT_TRUE(testsupport::ToolExists(Name)) << "missing tool: " << (Name)

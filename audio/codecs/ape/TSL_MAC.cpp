@@ -45,7 +45,10 @@ void TMACOut::Prepare() {
   // The library writes files by name; a stream given instead would stay empty.
   if (FStreamAssigned) throw EAuException("Monkey's Audio output writes files by name only");
   if (FFileName.empty()) throw EAuException("File name is not assigned.");
+  // The library says only "invalid output file" for a file it cannot create: try first.
+  delete CreateRunFile(FFileName);
   FInput->Init();
+  RefuseEmptySource("Monkey's Audio");
   FEOF = false;
   FStarted = false;
   FAPECompress = std::make_unique<TAPECompress>();
@@ -71,6 +74,7 @@ bool TMACOut::WriteBlock(bool Abort) {
     }
     filled += n;
   }
+  if (FEOF) RefuseEmptySource("Monkey's Audio");
   if (filled == 0) return true;
   uint32_t done = 0;
   while (done < filled) {
@@ -109,6 +113,20 @@ void TMACOut::Finish() {
 
 // ===========================================================================
 // TMACIn
+
+namespace {
+
+// What a decoding error code means for the file.
+std::string DamageText(int32_t Code) {
+  switch (Code) {
+    case MACDll::ERROR_IO_READ: return "the file ends early";
+    case MACDll::ERROR_DECOMPRESSING_FRAME:
+    case MACDll::ERROR_INVALID_CHECKSUM: return "a frame is damaged";
+    default: return MACErrorText(Code);
+  }
+}
+
+}  // namespace
 
 TMACIn::TMACIn(TComponent* AOwner) : TAuTaggedFileIn(AOwner) { FBuffer.resize(InBufferBytes); }
 
@@ -158,6 +176,7 @@ int32_t TMACIn::GetTotalTime() {
 }
 
 void TMACIn::BeginRead() {
+  FFramesDecoded = 0;  // a start sample seeks during the inherited start
   TAuTaggedFileIn::BeginRead();
   FBufStart = 0;
   FBufEnd = 0;
@@ -171,18 +190,25 @@ void TMACIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
     const int32_t chunk = static_cast<int32_t>(InBufferBytes) - static_cast<int32_t>(InBufferBytes) % frame;
     FBufStart = 0;
     FBufEnd = 0;
+    RaiseDamage();
     while (!FEOF && FBufEnd < chunk) {
       int32_t retrieved = 0;
       const int32_t r = FAPEDecompress->GetData(reinterpret_cast<char*>(FBuffer.data()) + FBufEnd,
                                                 (static_cast<int32_t>(InBufferBytes) - FBufEnd) / frame, retrieved);
-      // A damaged or cut-off file is an error, not a shorter one.
-      if (r != 0) throw EAPEException(r);
+      // A damaged or cut-off file is an error, not a shorter one; what decoded before
+      // it goes out first.
+      if (r != 0) {
+        SetDamage(DecodingErrorMessage("Monkey's Audio", FFileName, FFramesDecoded, DamageText(r)));
+        break;
+      }
       if (retrieved * frame < 1) {
         FEOF = true;
         break;
       }
       FBufEnd += retrieved * frame;
+      FFramesDecoded += retrieved;
     }
+    if (FBufEnd == 0) RaiseDamage();
   }
   const uint32_t whole = Bytes - Bytes % static_cast<uint32_t>(frame);
   const uint32_t n = std::min<uint32_t>(whole, static_cast<uint32_t>(FBufEnd - FBufStart));
@@ -196,5 +222,6 @@ bool TMACIn::SeekRaw(int64_t& SampleNum) {
   FBufStart = 0;
   FBufEnd = 0;
   FEOF = false;
+  FFramesDecoded = SampleNum;
   return FAPEDecompress->Seek(SampleNum) == 0;
 }

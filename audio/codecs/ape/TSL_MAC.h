@@ -60,4 +60,5 @@ private:
   // Decoded PCM; [FBufStart, FBufEnd) not delivered yet.
   std::vector<uint8_t> FBuffer;
   bool FEOF = false;
+  int64_t FFramesDecoded = 0;  // from the start of the file
 };

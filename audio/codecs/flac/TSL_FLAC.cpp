@@ -184,6 +184,16 @@ struct TFLACCallbacks {
     auto* self = static_cast<TFLACIn*>(Client);
     if (!self->FHaveStreamInfo) return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
     const uint32_t blockSize = Frame->header.blocksize;
+    const int64_t first = static_cast<int64_t>(Frame->header.number.sample_number);
+    // Bytes skipped between two frames were part of the audio: libFLAC even stands in
+    // silence for a frame lost with them.
+    if (self->FLostSync) {
+      self->FLostSync = false;
+      self->NoteDamage("frames are missing");
+    }
+    // A damaged frame reaches us as silence: none of it is audio.
+    if (self->Damaged()) return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+    self->FNextSample = first + blockSize;
     const int32_t channels = self->FChannels;
     const int32_t width = self->FBitsPerSample / 8;
     const size_t bytes = size_t(blockSize) * size_t(channels) * size_t(width);
@@ -274,8 +284,22 @@ struct TFLACCallbacks {
     }
   }
 
-  static void DecError(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void* Client) {
-    static_cast<TFLACIn*>(Client)->FValid = false;
+  static void DecError(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus Status, void* Client) {
+    auto* self = static_cast<TFLACIn*>(Client);
+    if (self->FOpening) {
+      self->FValid = false;
+      return;
+    }
+    // Bytes skipped to find the next frame are damage when a frame follows them; junk
+    // after the last frame is not.
+    if (Status == FLAC__STREAM_DECODER_ERROR_STATUS_LOST_SYNC) {
+      self->FLostSync = true;
+      return;
+    }
+    const char* detail = Status == FLAC__STREAM_DECODER_ERROR_STATUS_FRAME_CRC_MISMATCH ? "a frame fails its checksum"
+                         : Status == FLAC__STREAM_DECODER_ERROR_STATUS_BAD_HEADER      ? "a frame header is damaged"
+                                                                                        : "the stream is damaged";
+    self->NoteDamage(detail);
   }
 };
 
@@ -334,7 +358,7 @@ void TFLACOut::Prepare() {
   RequireFLACLibrary();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned.");
-    FStream = new TAuFileStream(FFileName, fmCreate);
+    FStream = CreateRunFile(FFileName);
     FOwnStream = true;
   }
   FEndOfData = false;
@@ -492,6 +516,8 @@ void TFLACIn::DoOpenFile() {
   FLastMetadata = false;
   FStreamTotal = 0;
   FSize = -1;
+  FNextSample = 0;
+  FLostSync = false;
   FTags->Clear();
   try {
     FStreamSize = FStream->Size();
@@ -542,6 +568,10 @@ void TFLACIn::DoOpenFile() {
   }
 }
 
+void TFLACIn::NoteDamage(const std::string& Detail) {
+  SetDamage(DecodingErrorMessage("FLAC", FFileName, std::max<int64_t>(FNextSample, 0), Detail));
+}
+
 void TFLACIn::DoCloseFile() {
   ReleaseDecoder();
   FBuf = std::vector<uint8_t>();
@@ -560,6 +590,7 @@ void TFLACIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
   FSeekPending = 0;
   while (FBufStart >= FBufEnd) {
     FBufStart = FBufEnd = 0;
+    RaiseDamage();
     if (FAtEnd || !d) {
       Buffer = nullptr;
       Bytes = 0;
@@ -573,6 +604,8 @@ void TFLACIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
     if (FFrameDelivered) break;
     if (state == FLAC__STREAM_DECODER_END_OF_STREAM) {
       FAtEnd = true;
+      // Fewer frames than the stream announces: the file was cut short.
+      if (FStreamTotal > 0 && FNextSample >= 0 && FNextSample < FStreamTotal) NoteDamage("the file ends early");
       continue;
     }
     if (!ok || state > FLAC__STREAM_DECODER_END_OF_STREAM) throw EAuException("Error reading FLAC file");
@@ -593,6 +626,8 @@ bool TFLACIn::SeekRaw(int64_t& SampleNum) {
   FBufStart = FBufEnd = 0;
   FSeekPending = 0;
   FAtEnd = false;
+  FLostSync = false;
+  FNextSample = -1;  // the frame the seek lands in tells
   if (SampleNum < 0) return false;
   if (FStreamTotal > 0 && SampleNum >= FStreamTotal) {
     // Nothing is left to decode there.

@@ -115,6 +115,8 @@ protected:
 private:
   friend struct TFLACCallbacks;
   void ReleaseDecoder();
+  // The stream is damaged where the next frame should start.
+  void NoteDamage(const std::string& Detail);
 
   bool FCheckMD5Signature = false;
   std::unique_ptr<TVorbisTags> FTags;
@@ -137,4 +139,8 @@ private:
   int32_t FShift = 0;
   int64_t FStreamTotal = 0;
   int64_t FStreamSize = 0;
+  // The sample number the next frame starts at (-1: not known after a seek), and
+  // whether the decoder skipped bytes to find a frame since the last one.
+  int64_t FNextSample = 0;
+  bool FLostSync = false;
 };

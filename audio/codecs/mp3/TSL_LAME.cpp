@@ -103,7 +103,7 @@ void TMP3Out::FillConfig(BE_CONFIG& Config, int32_t SampleRate, int32_t Channels
   PutLE32(r + 28, MP3BitRateKbps(FMaximumBitrate));
   PutLE32(r + 52, FCRC ? 1 : 0);
   PutLE32(r + 60, FOriginal ? 1 : 0);
-  PutLE32(r + 64, FEnableVBR ? 1 : 0);
+  PutLE32(r + 64, FWriteVBRHeader ? 1 : 0);
   PutLE32(r + 68, FEnableVBR ? 1 : 0);
   PutLE32(r + 72, FEnableVBR ? FVBRQuality : 0);
   PutLE32(r + 76, abr);
@@ -136,22 +136,28 @@ void TMP3Out::WriteOut(const uint8_t* Data, uint32_t Count) {
 }
 
 void TMP3Out::Prepare() {
-  if (!FStreamAssigned) {
-    if (FFileName.empty()) throw EAuException("File name is not assigned.");
-    FStream = new TAuFileStream(FFileName, fmCreate);
-    FOwnStream = true;
-  }
+  if (!FStreamAssigned && FFileName.empty()) throw EAuException("File name is not assigned.");
+  // What the format cannot hold is refused before any file is made.
   FInput->Init();
   const int32_t bits = FInput->BitsPerSample();
   if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
     throw EAuException("MP3 output cannot take " + IntToStr(bits) + "-bit samples");
   const int32_t channels = FInput->Channels();
+  if (channels < 1 || channels > 2)
+    throw EAuException("An MP3 file holds one or two channels; the source has " + IntToStr(channels) + ".");
+  RefuseEmptySource("MP3");
+  if (!FStreamAssigned) {
+    FStream = CreateRunFile(FFileName);
+    FOwnStream = true;
+  }
+  // The encoder's header frame (VBR's "Xing", CBR's "Info") tells decoders the exact
+  // length; it is filled in by file name once the stream is complete.
+  FWriteVBRHeader = !FStreamAssigned;
   BE_CONFIG config;
   FillConfig(config, FInput->SampleRate(), channels);
   const BE_ERR r = Lame.InitStream(&config, &FSamples, &FBufferSize, &FHandle);
   if (r != BE_ERR_SUCCESSFUL) throw EAuException("InitStream Error : " + IntToStr(static_cast<int64_t>(r)));
   FStreamOpen = true;
-  FWriteVBRHeader = FEnableVBR;
   // Other widths are brought to the encoder's 16 bits here.
   FBytesPerSample = bits / 8;
   FBlockSize = static_cast<uint32_t>(channels) * FSamples * static_cast<uint32_t>(FBytesPerSample) / 2;
@@ -165,7 +171,10 @@ bool TMP3Out::WriteBlock(bool Abort) {
   if (Abort) return false;
   bool eof = false;
   const uint32_t n = FInput->FillBuffer(FBlock.data(), FBlockSize, eof);
-  if (n == 0) return false;
+  if (n == 0) {
+    RefuseEmptySource("MP3");
+    return false;
+  }
   const uint32_t count = n / static_cast<uint32_t>(FBytesPerSample);
   const uint8_t* p = FBlock.data();
   int16_t* pcm = FPcm.data();

@@ -288,9 +288,12 @@ void TMPCIn::DoOpenFile() {
   FBitsPerSample = static_cast<int32_t>(FOutBitsPerSample);
   const int64_t total = FDecoder->LengthSamples();
   FTotalSamples = total;
+  FFileSamples = total;
   FSize = total < 0 ? -1 : total * ((FOutBitsPerSample + 7) / 8) * FChannels;
   FFramesDecoded = 0;
   FDecodeFailed = false;
+  FDecodeEnded = false;
+  FBlockAt = 0;
   FBufStart = FBufEnd = 0;
   FSamples.assign(MPC_DECODER_BUFFER_LENGTH, 0.0f);
 }
@@ -310,16 +313,30 @@ void TMPCIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
   if (FBufStart > 0) {
     const int32_t left = std::max(FBufEnd - FBufStart, 0);
     if (left > 0) std::memmove(FBuffer.data(), FBuffer.data() + FBufStart, static_cast<size_t>(left));
+    FBlockAt = std::max(FBlockAt - FBufStart, 0);
     FBufStart = 0;
     FBufEnd = left;
   }
   const size_t most = static_cast<size_t>(MPC_FRAME_LENGTH) * frameBytes;
-  while (static_cast<uint32_t>(FBufEnd) < Bytes && !FDecodeFailed) {
+  // The newest block's audio waits until the decoder has checked the block: damage
+  // shows only when all of a block has been read, after its frames came out.
+  while (!FDecodeFailed && !FDecodeEnded && FBlockAt < static_cast<int64_t>(Bytes)) {
     if (FBuffer.size() < static_cast<size_t>(FBufEnd) + most) FBuffer.resize(static_cast<size_t>(FBufEnd) + most);
     const int32_t frames = FDecoder->Decode(FSamples.data());
-    if (frames < 0) FDecodeFailed = true;  // damaged data
-    if (frames <= 0) break;
-    if (frames == 0) break;
+    // Damaged data, or an end before the frames the stream announces.
+    if (frames < 0 || (frames == 0 && FFileSamples >= 0 && FFramesDecoded < FFileSamples)) {
+      // The block being read may be the damaged one: none of it goes out.
+      FDecodeFailed = true;
+      FFramesDecoded -= (FBufEnd - FBlockAt) / static_cast<int32_t>(frameBytes);
+      FBufEnd = FBlockAt;
+      break;
+    }
+    if (frames == 0) {
+      FDecodeEnded = true;
+      FBlockAt = FBufEnd;
+      break;
+    }
+    if (FDecoder->BlockStart()) FBlockAt = FBufEnd;  // the blocks before it passed
     const size_t n = static_cast<size_t>(frames) * static_cast<size_t>(FChannels);
     uint8_t* dst = FBuffer.data() + FBufEnd;
     switch (bytesPerSample) {
@@ -332,10 +349,9 @@ void TMPCIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
     FFramesDecoded += frames;
   }
   // What was decoded before the damage goes out first, then the error.
-  if (FDecodeFailed && FBufEnd <= 0)
-    throw EAuException("Musepack decoding error after sample frame " + std::to_string(FFramesDecoded) + ".");
-  const uint32_t have = static_cast<uint32_t>(std::max(FBufEnd, 0));
-  Bytes = std::min(Bytes, have);
+  if (FDecodeFailed && FBufEnd <= 0) throw EAuException(DecodingErrorMessage("Musepack", FFileName, FFramesDecoded));
+  const int32_t ready = FDecodeFailed ? FBufEnd : FBlockAt;
+  Bytes = std::min(Bytes, static_cast<uint32_t>(std::max(ready, 0)));
   Buffer = FBuffer.data();
   FBufStart = static_cast<int32_t>(Bytes);
 }
@@ -344,9 +360,11 @@ bool TMPCIn::SeekRaw(int64_t& SampleNum) {
   if (!FDecoder) return false;
   FBufStart = FBufEnd = 0;
   const bool ok = FDecoder->SeekSample(SampleNum);
+  FBlockAt = 0;
   if (ok) {
     FFramesDecoded = SampleNum;
     FDecodeFailed = false;
+    FDecodeEnded = false;
   }
   return ok;
 }
@@ -433,6 +451,7 @@ void TMPCOut::Prepare() {
   FLibraryHeld = true;
   FInputStarted = true;
   FInput->Init();
+  RefuseEmptySource("Musepack");
   const int32_t rate = FInput->SampleRate();
   switch (rate / 1000) {
     case 32: case 37: case 44: case 48: break;
@@ -460,7 +479,7 @@ void TMPCOut::Prepare() {
     throw EAuException("Failed to initialize encoder");
   }
   // The file is made once everything that can refuse the input has accepted it.
-  if (!FStreamAssigned) FStream = new TAuFileStream(FFileName, fmCreate);
+  if (!FStreamAssigned) FStream = CreateRunFile(FFileName);
   p_set_callbacks(FState, CbMessage, CbReadPcm, CbEndOfInput, CbProgress, CbEncoded, CbSeekOut, CbReadOut,
                   CbWriteOut, CbFinished, this);
   AddTags();
@@ -482,7 +501,10 @@ bool TMPCOut::WriteBlock(bool Abort) {
     FEndFlag = true;
     throw EAuException(FEncoderMessage.empty() ? "Musepack encoding failed." : FEncoderMessage);
   }
-  if (r != 0) FEndFlag = true;
+  if (r != 0) {
+    FEndFlag = true;
+    RefuseEmptySource("Musepack");
+  }
   return true;
 }
 

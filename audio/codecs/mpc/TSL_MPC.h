@@ -43,6 +43,8 @@ public:
   // Decodes the next frame into Buffer (MPC_DECODER_BUFFER_LENGTH floats): the
   // number of sample frames, 0 at the end, -1 on an error.
   int32_t Decode(float* Buffer);
+  // The frame Decode gave last begins a block of the stream.
+  bool BlockStart() const { return FDecoder.block_start != 0; }
   bool SeekSample(int64_t Sample);
 
   TStream* Stream() const { return FStream; }
@@ -75,7 +77,12 @@ private:
   std::vector<uint8_t> FBuffer;       // decoded bytes; [FBufStart, FBufEnd) not yet delivered
   std::vector<float> FSamples;        // one decoded frame
   int64_t FFramesDecoded = 0;         // since the start of the stream, for error messages
+  int64_t FFileSamples = -1;          // the frames the stream announces, -1 when unknown
   bool FDecodeFailed = false;         // reported once the bytes before the damage are out
+  bool FDecodeEnded = false;
+  // Where in FBuffer the newest block's audio starts: it waits there until the
+  // decoder has checked that block.
+  int32_t FBlockAt = 0;
 };
 
 class TMPCOut : public TAuTaggedFileOut {

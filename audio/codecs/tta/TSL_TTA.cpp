@@ -180,13 +180,15 @@ void TTTAOut::Prepare() {
   FCarryBytes = 0;
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not defined!");
+    NoteRunFile(FFileName);
     FHandle = open(FFileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (FHandle < 0) throw EAuException("Unable to create file for output!");
+    if (FHandle < 0) throw EAuException(CannotCreateMessage(FFileName, errno));
   } else {
     FHandle = CreateTempHandle("tta");
     if (FHandle < 0) throw EAuException("Unable to create temporary file!");
   }
   FInput->Init();
+  RefuseEmptySource("True Audio");
   FBits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
   if (FBits != 8 && FBits != 16 && FBits != 24 && FBits != 32)
@@ -204,6 +206,7 @@ bool TTTAOut::WriteBlock(bool Abort) {
   if (FCarry.size() < FCarryBytes + want) FCarry.resize(FCarryBytes + want);
   const uint32_t got = FInput->CopyData(FCarry.data() + FCarryBytes, want);
   if (got == 0) {
+    RefuseEmptySource("True Audio");
     // The end of the data: complete the file here, where a failure is still reported.
     Complete();
     return false;
@@ -302,6 +305,7 @@ void TTTAIn::DoOpenFile() {
     FTotalTimeSeconds = FSampleRate > 0 ? static_cast<int32_t>(length / FSampleRate) : 0;
     FSeekable = false;
     FBytesDelivered = 0;
+    FFramesDecoded = 0;
     FBufStart = 0;
     FBufEnd = 0;
     FValid = true;
@@ -331,8 +335,17 @@ void TTTAIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
       FBufEnd = carried;
     }
     int64_t* block = nullptr;
-    const int32_t frames = FDecoder->GetBlock(block);
+    int32_t frames = 0;
+    if (Damaged()) break;
+    try {
+      frames = FDecoder->GetBlock(block);
+    } catch (const ETTAException& E) {
+      // What decoded before the damaged frame goes out first.
+      SetDamage(DecodingErrorMessage("True Audio", FFileName, FFramesDecoded, E.what()));
+      break;
+    }
     if (frames <= 0) break;
+    FFramesDecoded += frames;
     const size_t samples = static_cast<size_t>(frames) * static_cast<size_t>(FChannels);
     const size_t bytes = samples * static_cast<size_t>(sampleBytes);
     if (FBuf.size() < static_cast<size_t>(FBufEnd) + bytes) FBuf.resize(static_cast<size_t>(FBufEnd) + bytes);
@@ -340,6 +353,7 @@ void TTTAIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
     FBufEnd += static_cast<int32_t>(bytes);
   }
   const int64_t n = std::min<int64_t>(want, FBufEnd - FBufStart);
+  if (n == 0) RaiseDamage();
   Buffer = n > 0 ? FBuf.data() + FBufStart : nullptr;
   FBufStart += static_cast<int32_t>(n);
   FBytesDelivered += n;

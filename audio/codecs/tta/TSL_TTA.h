@@ -61,6 +61,7 @@ private:
   std::unique_ptr<TTTADecoder> FDecoder;
   int32_t FSourceBits = 0;     // bits per sample of the TTA stream
   int64_t FBytesDelivered = 0;
+  int64_t FFramesDecoded = 0;
   // Decoded bytes; [FBufStart, FBufEnd) are not delivered yet.
   std::vector<uint8_t> FBuf;
 };

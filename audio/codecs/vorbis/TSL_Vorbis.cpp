@@ -205,7 +205,7 @@ void TVorbisOut::Prepare() {
     if (FFileMode == foAppend && FileExists(FFileName))
       FStream = new TAuFileStream(FFileName, fmOpenReadWrite | fmShareExclusive);
     else
-      FStream = new TAuFileStream(FFileName, fmCreate);
+      FStream = CreateRunFile(FFileName);
     FOwnStream = true;
   }
   FInput->Init();
@@ -463,6 +463,7 @@ void TVorbisIn::DoOpenFile() {
   FSize = total >= 0 ? total * 2 * FChannels : -1;
   FCurrentSection = -1;
   FEndOfStream = false;
+  FFramesDecoded = 0;
   FBufStart = FBufEnd = 0;
 }
 
@@ -484,12 +485,20 @@ void TVorbisIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
     const uint32_t capacity = DecodeBufferBytes - DecodeBufferBytes % frame;
     if (FBuf.size() < capacity) FBuf.resize(capacity);
     uint32_t count = 0;
+    RaiseDamage();
     while (!FEndOfStream && count < capacity) {
       int section = 0;
       const long r = vb::ov_read(&FState->Vf, reinterpret_cast<char*>(FBuf.data()) + count,
                                  static_cast<int>(capacity - count), 0, 2, 1, &section);
-      if (r == OV_HOLE) continue;  // a gap in the data, not its end
-      if (r <= 0) {
+      if (r < 0 || (r == 0 && EndsInsideAPage())) {
+        // What decoded before the damage goes out first.
+        SetDamage(DecodingErrorMessage("Ogg Vorbis", FFileName, FFramesDecoded,
+                                       r == OV_HOLE ? "data is missing"
+                                       : r < 0      ? "the stream is damaged"
+                                                    : "the file ends in the middle of a page"));
+        break;
+      }
+      if (r == 0) {
         FEndOfStream = true;
         break;
       }
@@ -503,6 +512,7 @@ void TVorbisIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
         }
       }
       count += static_cast<uint32_t>(r);
+      FFramesDecoded += r / frame;
     }
     if (const uint8_t* map = VorbisChannelMap(FChannels)) {
       uint8_t in[16];
@@ -513,6 +523,7 @@ void TVorbisIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
       }
     }
     FBufEnd = static_cast<int32_t>(count);
+    if (count == 0) RaiseDamage();
   }
   const uint32_t n = std::min<uint32_t>(Bytes, static_cast<uint32_t>(FBufEnd - FBufStart));
   Buffer = n > 0 ? FBuf.data() + FBufStart : nullptr;
@@ -520,10 +531,19 @@ void TVorbisIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
   FBufStart += static_cast<int32_t>(n);
 }
 
+bool TVorbisIn::EndsInsideAPage() const {
+  // At the end of the data the sync layer still holds the bytes it could not make a
+  // page of: a page that starts and is cut off. A stream that ends at a page boundary
+  // (with or without its end mark) leaves nothing.
+  const ogg_sync_state& oy = FState->Vf.oy;
+  return oy.data && oy.fill - oy.returned >= 4 && std::memcmp(oy.data + oy.returned, "OggS", 4) == 0;
+}
+
 bool TVorbisIn::SeekRaw(int64_t& SampleNum) {
   OpenFile();
   if (!FState) return false;
   const int r = vb::ov_pcm_seek(&FState->Vf, SampleNum);
+  FFramesDecoded = SampleNum;
   FBufStart = FBufEnd = 0;
   FEndOfStream = false;
   return r == 0;

@@ -98,11 +98,13 @@ private:
   struct TState;
   friend struct TVorbisCallbacks;
   void ReleaseOwnStream();
+  bool EndsInsideAPage() const;
 
   std::unique_ptr<TVorbisTags> FComments;
   std::unique_ptr<TState> FState;
   std::vector<uint8_t> FBuf;
   bool FEndOfStream = false;
+  int64_t FFramesDecoded = 0;  // from the start of the file
   int32_t FCurrentSection = -1;
   int32_t FMaxBitrate = 0;
   int32_t FNominalBitrate = 0;

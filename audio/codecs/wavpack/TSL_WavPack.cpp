@@ -47,14 +47,15 @@ void TWVOut::Prepare() {
   RequireLibrary();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned");
-    FStream = new TAuFileStream(FFileName, fmCreate);
+    FStream = CreateRunFile(FFileName);
     FOwnStream = true;
     if (FHybridMode && !FCorrectionStreamAssigned) {
-      FCorrectionStream = new TAuFileStream(ChangeFileExt(FFileName, ".wvc"), fmCreate);
+      FCorrectionStream = CreateRunFile(ChangeFileExt(FFileName, ".wvc"));
       FOwnCorrectionStream = true;
     }
   }
   FInput->Init();
+  RefuseEmptySource("WavPack");
   const int32_t bits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
   FBytesPerSample = (bits + 7) / 8;
@@ -97,6 +98,7 @@ bool TWVOut::WriteBlock(bool Abort) {
   uint32_t n = 1024 * frame;
   FInput->ReadData(data, n);
   if (n == 0 || !data) {
+    RefuseEmptySource("WavPack");
     // The end of the data: the last block is written here, where a failure can still
     // be reported.
     if (!PackBuffered()) RaiseWriteError();
@@ -235,6 +237,7 @@ void TWVIn::DoOpenFile() {
     FBytesPerSample = (FDecoder->BitsPerSample() + 7) / 8;
     FBitsPerSample = FBytesPerSample * 8;
     const int64_t total = FDecoder->NumSamples();
+    FFileSamples = total;
     FSize = total < 0 ? -1 : total * FBytesPerSample * FChannels;
     FPosition = 0;
     ReadTags();
@@ -302,8 +305,19 @@ void TWVIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
   }
   const size_t count = size_t(frames) * size_t(FChannels);
   if (FBuffer.size() < count) FBuffer.resize(count);
-  const uint32_t got = FDecoder->UnpackSamples(FBuffer.data(), frames);
+  RaiseDamage();
+  const int64_t at = FDecoder->SampleIndex();
+  const int errors = FDecoder->NumErrors();
+  uint32_t got = FDecoder->UnpackSamples(FBuffer.data(), frames);
+  if (FDecoder->NumErrors() != errors) {
+    // A damaged block unpacks as silence: only the frames before it are audio.
+    got = FramesBeforeDamage(at, got);
+    SetDamage(DecodingErrorMessage("WavPack", FFileName, at + got, "a block is damaged"));
+  } else if (got == 0 && FFileSamples >= 0 && at < FFileSamples) {
+    SetDamage(DecodingErrorMessage("WavPack", FFileName, at, "the file ends early"));
+  }
   if (got == 0) {
+    RaiseDamage();
     Buffer = nullptr;
     Bytes = 0;
     return;
@@ -374,3 +388,15 @@ void TWVIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
 }
 
 bool TWVIn::SeekRaw(int64_t& SampleNum) { return FDecoder && FDecoder->SeekSample(SampleNum); }
+
+uint32_t TWVIn::FramesBeforeDamage(int64_t From, uint32_t Count) {
+  // The library finds a damaged block when it starts to unpack it: unpacking the same
+  // frames again one at a time shows where that is.
+  std::vector<int32_t> one(static_cast<size_t>(FChannels));
+  if (!FDecoder->SeekSample(From)) return 0;
+  const int before = FDecoder->NumErrors();
+  for (uint32_t i = 0; i < Count; ++i) {
+    if (FDecoder->UnpackSamples(one.data(), 1) != 1 || FDecoder->NumErrors() != before) return i;
+  }
+  return 0;
+}

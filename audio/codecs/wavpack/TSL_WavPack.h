@@ -86,11 +86,14 @@ protected:
 
 private:
   void ReadTags();
+  // Of Count frames unpacked from From, how many came before the block found damaged.
+  uint32_t FramesBeforeDamage(int64_t From, uint32_t Count);
 
   std::unique_ptr<TWavpackDecoder> FDecoder;
   TStream* FCorrectionStream = nullptr;
   bool FCorrectionStreamAssigned = false;
   int32_t FMode = 0;
+  int64_t FFileSamples = -1;  // the file's frame count, -1 when it does not tell
   int32_t FBytesPerSample = 0;
   std::vector<int32_t> FBuffer;
 };

@@ -29,6 +29,7 @@ struct TWavpackApi {
   decltype(&WavpackAppendTagItem) AppendTagItem = nullptr;
   decltype(&WavpackWriteTag) WriteTag = nullptr;
   decltype(&WavpackGetErrorMessage) GetErrorMessage = nullptr;
+  decltype(&WavpackGetNumErrors) GetNumErrors = nullptr;
 } Api;
 
 #define WV_BIND(Name) L.Bind("Wavpack" #Name, Api.Name)
@@ -55,6 +56,7 @@ void BindAll(TCodecLibrary& L) {
   WV_BIND(AppendTagItem);
   WV_BIND(WriteTag);
   WV_BIND(GetErrorMessage);
+  WV_BIND(GetNumErrors);
 }
 #undef WV_BIND
 
@@ -233,6 +235,10 @@ uint32_t TWavpackDecoder::UnpackSamples(int32_t* Buffer, uint32_t Count) {
 }
 
 bool TWavpackDecoder::SeekSample(int64_t Sample) { return WV(SeekSample64)(FContext, Sample) != 0; }
+
+int64_t TWavpackDecoder::SampleIndex() { return WV(GetSampleIndex64)(FContext); }
+
+int TWavpackDecoder::NumErrors() { return WV(GetNumErrors)(FContext); }
 
 // ---------------------------------------------------------------------------
 // TWavpackEncoder

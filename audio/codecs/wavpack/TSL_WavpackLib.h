@@ -48,6 +48,10 @@ public:
   // returns the frames unpacked.
   uint32_t UnpackSamples(int32_t* Buffer, uint32_t Count);
   bool SeekSample(int64_t Sample);
+  // The frame the next unpack starts at.
+  int64_t SampleIndex();
+  // Blocks found damaged so far (each is unpacked as silence).
+  int NumErrors();
 
 private:
   TStream* FStream;

@@ -139,10 +139,12 @@ int32_t ParseAPEHead(const TReadAt& ReadAt, uint64_t FileSize, TAPEFileInfo& Inf
   if (Info.TotalFrames > 0) {
     std::vector<uint8_t> raw(size_t{Info.TotalFrames} * 4);
     if (!ReadAt(static_cast<uint64_t>(seekTablePos), raw.data(), raw.size())) return ERROR_INVALID_INPUT_FILE;
+    // Later frames past the end of the file belong to a file cut short: the ones before
+    // the cut still decode, reading the others fails. The first must be there.
     for (uint32_t i = 0; i < Info.TotalFrames; ++i) {
       Info.SeekTable[i] = Get32(raw.data() + 4 * size_t{i});
-      const int64_t pos = junk + Info.SeekTable[i];
-      if (pos > size || (i > 0 && Info.SeekTable[i] < Info.SeekTable[i - 1])) return ERROR_INVALID_INPUT_FILE;
+      if (i == 0 && junk + Info.SeekTable[0] > size) return ERROR_INVALID_INPUT_FILE;
+      if (i > 0 && Info.SeekTable[i] < Info.SeekTable[i - 1]) return ERROR_INVALID_INPUT_FILE;
     }
   }
   return ERROR_SUCCESS;

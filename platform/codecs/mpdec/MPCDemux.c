@@ -52,6 +52,7 @@ struct mpdec_stream {
   mpc_reader reader;  // must stay first: libmpcdec hands it back to the callbacks
   mpdec_io io;
   mpc_demux* demux;
+  int blocks;  // SV8: frames come in blocks checked as a whole; SV7: frame by frame
 };
 
 static mpdec_stream* StreamOf(mpc_reader* r) { return (mpdec_stream*)r; }
@@ -134,6 +135,7 @@ HIDDEN mpdec_stream* mpdec_open(const mpdec_io* io, mpdec_info* info) {
     mpdec_close(s);
     return NULL;
   }
+  s->blocks = si.stream_version >= 8;
   if (info) FillInfo(&si, info);
   return s;
 }
@@ -144,9 +146,10 @@ HIDDEN void mpdec_close(mpdec_stream* s) {
   free(s);
 }
 
-HIDDEN int mpdec_decode(mpdec_stream* s, float* buffer, uint32_t* frames, uint32_t* bits) {
+HIDDEN int mpdec_decode(mpdec_stream* s, float* buffer, uint32_t* frames, uint32_t* bits, int* block_start) {
   *frames = 0;
   *bits = 0;
+  *block_start = 0;
   // Frames without samples (the decoder's start-up) are skipped; a stream that never
   // yields one is damaged.
   for (int tries = 0; tries < 4096; ++tries) {
@@ -156,6 +159,7 @@ HIDDEN int mpdec_decode(mpdec_stream* s, float* buffer, uint32_t* frames, uint32
     if (Backend.demux_decode(s->demux, &fi) != MPC_STATUS_OK) return -1;
     if (fi.bits == -1) return 0;
     if (fi.samples > MPC_FRAME_LENGTH) return -1;
+    if (fi.is_key_frame || !s->blocks) *block_start = 1;
     if (fi.samples > 0) {
       *frames = fi.samples;
       *bits = (uint32_t)fi.bits;

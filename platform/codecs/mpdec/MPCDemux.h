@@ -51,8 +51,9 @@ mpdec_stream* mpdec_open(const mpdec_io* io, mpdec_info* info);
 void mpdec_close(mpdec_stream* s);
 // Decodes the next frame into buffer (room for 4608 floats), skipping frames that
 // carry no samples: 1 with *frames set, 0 at the end of the stream, -1 on an error.
-// *bits receives the frame's size in bits.
-int mpdec_decode(mpdec_stream* s, float* buffer, uint32_t* frames, uint32_t* bits);
+// *bits receives the frame's size in bits, *block_start whether the frame (or a
+// skipped one before it) begins a block of the stream.
+int mpdec_decode(mpdec_stream* s, float* buffer, uint32_t* frames, uint32_t* bits, int* block_start);
 // Moves to a sample frame counted after the start-up silence; non-zero on success.
 int mpdec_seek(mpdec_stream* s, uint64_t sample);
 

@@ -182,7 +182,9 @@ MPDEC_API mpc_uint32_t mpc_decoder_decode(mpc_decoder* d, MPC_SAMPLE_FORMAT* buf
   if (!s || !buffer || !s->PositionKnown) return MPC_DECODE_ERROR;
   if (s->Position >= s->Length) return 0;
   uint32_t frames = 0, bits = 0;
-  const int r = mpdec_decode(s->Stream, buffer, &frames, &bits);
+  int blockStart = 0;
+  const int r = mpdec_decode(s->Stream, buffer, &frames, &bits, &blockStart);
+  d->block_start = blockStart;
   if (r < 0) return MPC_DECODE_ERROR;
   if (r == 0) return 0;  // a stream shorter than its header says ends here
   // The last frame carries padding beyond the declared length.

@@ -89,6 +89,9 @@ typedef struct mpc_decoder_t {
   mpc_uint32_t channels;
   mpc_bool_t fast_seeking;
   double scale_factor;           // applied to every sample (1.0 unless changed)
+  // The last frame decoded begins a block of the stream. The decoder checks a block
+  // when it has read all of it: damage shows after the frames of its block came out.
+  mpc_bool_t block_start;
 } mpc_decoder;
 
 // Clears si.

@@ -164,6 +164,40 @@ TEST_F(InputTest, FillBufferStopsAtEndOrWhenNoFrameFits) {
   In->Flush();
 }
 
+namespace {
+// A stream whose reads fail from Limit bytes on, as a damaged source's decoder does.
+class TFailingStream : public TMemoryStream {
+public:
+  int64_t Limit = 0;
+  int64_t Read(void* Buffer, int64_t Count) override {
+    if (Position() >= Limit) throw EAuException("damaged here");
+    return TMemoryStream::Read(Buffer, std::min(Count, Limit - Position()));
+  }
+};
+}  // namespace
+
+TEST_F(InputTest, FillBufferHandsOverTheBytesBeforeAFailureAndRaisesItNext) {
+  TFailingStream failing;
+  failing.Write(Frames.data(), static_cast<int64_t>(Frames.size()));
+  failing.Limit = 60 * 4;
+  In->SetStream(&failing);
+  In->MaxChunk = 40;
+  In->Init();
+  std::vector<uint8_t> buf(1000);
+  bool eof = false;
+  EXPECT_EQ(In->FillBuffer(buf.data(), 1000, eof), 240u);
+  EXPECT_FALSE(eof);
+  EXPECT_EQ(std::vector<uint8_t>(buf.begin(), buf.begin() + 240), Slice(Frames, 0, 60));
+  EXPECT_THROW(In->FillBuffer(buf.data(), 1000, eof), EAuException);
+  In->Reset();
+  // A new run starts clean.
+  failing.Limit = 1000;
+  In->Init();
+  EXPECT_EQ(In->FillBuffer(buf.data(), 1000, eof), 400u);
+  EXPECT_TRUE(eof);
+  In->Flush();
+}
+
 TEST_F(InputTest, LoopRepeatsTheWholeRangeIncludingItsLastBytes) {
   for (uint32_t chunk : {4u, 12u, 28u, 1000u}) {
     In->MaxChunk = chunk;

@@ -4,7 +4,10 @@
 
 #include <random>
 
+#include "platform/rtl/FileUtils.h"
 #include "tests/audio/core/TestComponents.h"
+#include "tests/support/Files.h"
+#include "tests/support/Pipeline.h"
 
 namespace {
 
@@ -377,4 +380,40 @@ TEST(WorkerTest, FailureWhileFinishingIsReportedNotSwallowed) {
   ASSERT_TRUE(PumpUntil([&] { return log.size() == 2; }));
   EXPECT_EQ(log, (std::vector<std::string>{"exception:write failed", "done"}));
   EXPECT_EQ(out->ExceptionMessage(), "write failed");
+}
+
+namespace {
+// An output that makes its file and then refuses its set-up.
+class TRefusingOut : public TAuFileOut {
+public:
+  using TAuFileOut::TAuFileOut;
+
+protected:
+  void Prepare() override {
+    FInput->Init();
+    delete CreateRunFile(FFileName);
+    throw EAuException("refused");
+  }
+  bool WriteBlock(bool) override { return false; }
+  void Finish() override { FInput->Flush(); }
+};
+}  // namespace
+
+TEST(WorkerTest, ASetUpThatFailsRemovesTheFileItMadeButNothingThatWasThere) {
+  TComponentPtr<TComponent> owner(new TComponent(nullptr));
+  TMemoryStream mem;
+  mem.Write("abcd", 4);
+  auto* in = new TRawIn(owner.get());
+  in->SetStream(&mem);
+  auto* out = new TRefusingOut(owner.get());
+  out->SetInput(in);
+  const std::string made = testsupport::TempPath("refused-new.out");
+  out->SetFileName(made);
+  EXPECT_EQ(testsupport::RunOutput(*out), "refused");
+  EXPECT_FALSE(FileExists(made));
+  const std::string there = testsupport::TempPath("refused-old.out");
+  testsupport::WriteFile(there, std::string("old"));
+  out->SetFileName(there);
+  EXPECT_EQ(testsupport::RunOutput(*out), "refused");
+  EXPECT_TRUE(FileExists(there));
 }

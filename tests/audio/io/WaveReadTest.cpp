@@ -286,23 +286,45 @@ TEST(WaveReadTest, ChunksAroundFormatAndDataAreSkipped) {
   }
 }
 
-TEST(WaveReadTest, DataSizeIsBoundedByTheFile) {
+TEST(WaveReadTest, DataRunningPastTheFileIsDamageUnlessItsSizeMeansToTheEnd) {
   const std::string src = Source("bound-src.wav", 44100, 2, 0.05);
-  auto wav = ReadFile(src);
-  const std::vector<uint8_t> payload = Slice(wav, 44, wav.size() - 44);
-  // A size beyond the file (as streaming writers leave it) is cut to what is there.
-  SetLe32(wav, 40, 0xFFFFFFFF);
-  SetLe32(wav, 4, 0xFFFFFFFF);
-  TMemoryStream s;
-  s.Write(wav.data(), static_cast<int64_t>(wav.size()));
-  // A cut last frame is no sample.
-  const uint8_t extra[3] = {1, 2, 3};
-  s.Write(extra, 3);
-  s.Seek(0, soBeginning);
-  const TWaveRead r = ReadWave(s);
-  ASSERT_TRUE(r.Valid);
-  EXPECT_EQ(r.Size, static_cast<int64_t>(payload.size()));
-  EXPECT_TRUE(r.Data == payload);
+  const std::vector<uint8_t> original = ReadFile(src);
+  const std::vector<uint8_t> payload = Slice(original, 44, original.size() - 44);
+  const uint32_t frames = static_cast<uint32_t>(payload.size() / 4);
+  auto withDataSize = [&](uint32_t Size, size_t Extra) {
+    auto wav = original;
+    SetLe32(wav, 40, Size);
+    wav.insert(wav.end(), Extra, 7);  // a cut last frame
+    TMemoryStream s;
+    s.Write(wav.data(), static_cast<int64_t>(wav.size()));
+    s.Seek(0, soBeginning);
+    return ReadWave(s);
+  };
+  // Sizes streaming recorders leave, and a header a bit more than the file holds.
+  struct TCase {
+    const char* What;
+    uint32_t Size;
+    size_t Extra;
+  };
+  for (const TCase c : {TCase{"unknown", 0xFFFFFFFF, 3}, TCase{"none", 0, 3},
+                        TCase{"short by less than a frame", static_cast<uint32_t>(payload.size() + 3), 0},
+                        TCase{"an odd size without its pad byte", static_cast<uint32_t>(payload.size() + 1), 1}}) {
+    SCOPED_TRACE(c.What);
+    const TWaveRead r = withDataSize(c.Size, c.Extra);
+    ASSERT_TRUE(r.Valid);
+    EXPECT_EQ(r.Error, "");
+    EXPECT_EQ(r.Size, static_cast<int64_t>(payload.size()));
+    EXPECT_TRUE(r.Data == payload);
+  }
+
+  // A header that announces a frame or more beyond the file: measured as announced,
+  // read up to the end of what is there, then the run fails.
+  const TWaveRead cut = withDataSize(static_cast<uint32_t>(payload.size() + 400), 0);
+  ASSERT_TRUE(cut.Valid);
+  EXPECT_EQ(cut.Size, static_cast<int64_t>(payload.size() + 400));
+  EXPECT_EQ(cut.Error, "The file ends before its audio data: it holds " + std::to_string(frames) + " of the " +
+                           std::to_string(frames + 100) + " sample frames its header announces.");
+  EXPECT_TRUE(cut.Data == payload);
 
   // A trailing chunk after "data" is not audio.
   auto tagged = ReadFile(src);

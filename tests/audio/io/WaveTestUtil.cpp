@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tests/audio/core/TestComponents.h"
+#include "tests/support/Pipeline.h"
 
 namespace wavetest {
 
@@ -18,20 +19,7 @@ TWaveRead ReadFrom(TWaveIn& In, uint32_t Request) {
   r.Channels = In.Channels();
   r.Rate = In.SampleRate();
   r.Size = In.Size();
-  try {
-    In.Init();
-    for (;;) {
-      void* p = nullptr;
-      uint32_t n = Request;
-      In.ReadData(p, n);
-      if (n == 0) break;
-      r.Data.insert(r.Data.end(), static_cast<uint8_t*>(p), static_cast<uint8_t*>(p) + n);
-    }
-    In.Flush();
-  } catch (const std::exception& E) {
-    r.Error = E.what();
-    In.Reset();
-  }
+  r.Data = testsupport::ReadUntilFailure(In, r.Error, Request);
   return r;
 }
 

@@ -185,26 +185,35 @@ TEST(WaveWriteTest, ImaLastBlockIsCountedExactly) {
   }
 }
 
-TEST(WaveWriteTest, ShortInputOfKnownSizeIsPaddedWithSilence) {
+TEST(WaveWriteTest, ShortInputOfKnownSizeGetsItsTrueSizeUnlessTheStreamCannotSeekBack) {
   for (int bits : {8, 16}) {
-    const std::string path = TempPath("pad" + std::to_string(bits) + ".wav");
-    const auto pcm = Pattern(1000);
-    TMemoryStream mem;
-    mem.Write(pcm.data(), 1000);
-    TComponentPtr<TRawIn> in(new TRawIn(nullptr, bits, 1, 8000));
-    in->SetStream(&mem);
-    in->DeclaredSize = 1400;
-    TComponentPtr<TWaveOut> out(new TWaveOut(nullptr));
-    out->SetInput(in.get());
-    out->SetFileName(path);
-    ASSERT_EQ(RunOutput(*out), "");
-    const auto file = ReadFile(path);
-    ASSERT_EQ(file.size(), 44u + 1400u);
-    EXPECT_EQ(Le32(file, 40), 1400u);
-    EXPECT_EQ(Le32(file, 4), 1436u);
-    EXPECT_EQ(Head(Tail(file, 44), 1000), pcm);
-    // Silence is the midpoint for unsigned 8-bit samples.
-    EXPECT_EQ(Tail(file, 1044), std::vector<uint8_t>(400, bits == 8 ? 0x80 : 0x00));
+    for (bool pipe : {false, true}) {
+      SCOPED_TRACE(std::to_string(bits) + (pipe ? " bits into a pipe" : " bits into a file"));
+      const std::string path = TempPath("pad" + std::to_string(bits) + ".wav");
+      const auto pcm = Pattern(1000);
+      TMemoryStream mem;
+      mem.Write(pcm.data(), 1000);
+      TComponentPtr<TRawIn> in(new TRawIn(nullptr, bits, 1, 8000));
+      in->SetStream(&mem);
+      in->DeclaredSize = 1400;
+      TComponentPtr<TWaveOut> out(new TWaveOut(nullptr));
+      out->SetInput(in.get());
+      TForwardOnlyStream forward;
+      if (pipe)
+        out->SetStream(&forward);
+      else
+        out->SetFileName(path);
+      ASSERT_EQ(RunOutput(*out), "");
+      const auto file = pipe ? std::vector<uint8_t>(forward.Memory(), forward.Memory() + forward.Size()) : ReadFile(path);
+      // A header that can be rewritten tells the truth; one that cannot keeps its
+      // promise with silence (the midpoint for unsigned 8-bit samples).
+      const uint32_t data = pipe ? 1400 : 1000;
+      ASSERT_EQ(file.size(), 44u + data);
+      EXPECT_EQ(Le32(file, 40), data);
+      EXPECT_EQ(Le32(file, 4), data + 36);
+      EXPECT_EQ(Head(Tail(file, 44), 1000), pcm);
+      EXPECT_EQ(Tail(file, 1044), std::vector<uint8_t>(data - 1000, bits == 8 ? 0x80 : 0x00));
+    }
   }
 }
 

@@ -1,5 +1,6 @@
 #include "tests/audio/io/WinMediaTestUtil.h"
 
+#include "tests/support/Pipeline.h"
 #include "tests/support/Tools.h"
 
 namespace wmtest {
@@ -32,22 +33,7 @@ TRead ReadAll(TAuFileIn& In, uint32_t Request) {
   r.Bits = In.BitsPerSample();
   r.Channels = In.Channels();
   r.Rate = In.SampleRate();
-  try {
-    In.Init();
-    r.Size = In.Size();
-    for (;;) {
-      void* p = nullptr;
-      uint32_t n = Request;
-      In.ReadData(p, n);
-      if (n == 0) break;
-      const auto* b = static_cast<const uint8_t*>(p);
-      r.Data.insert(r.Data.end(), b, b + n);
-    }
-    In.Flush();
-  } catch (const std::exception& E) {
-    r.Error = E.what();
-    In.Reset();
-  }
+  r.Data = testsupport::ReadUntilFailure(In, r.Error, Request, &r.Size);
   return r;
 }
 

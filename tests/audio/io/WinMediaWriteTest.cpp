@@ -237,7 +237,7 @@ TEST(WinMediaWriteTest, OutputFailuresAreReported) {
   out->SetDesiredBitrate(128000);
   EXPECT_EQ(RunOutput(*out), "File name is not assigned.");
   out->SetFileName(TempPath("no/such/folder/x.wma"));
-  EXPECT_EQ(RunOutput(*out), "Cannot create file");
+  EXPECT_EQ(RunOutput(*out), "Cannot create \"" + TempPath("no/such/folder/x.wma") + "\": No such file or directory");
   // A full disk shows as a failed write, not as a finished file.
   if (access("/dev/full", W_OK) == 0) {
     out->SetFileName("/dev/full");

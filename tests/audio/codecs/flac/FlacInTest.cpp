@@ -178,14 +178,13 @@ TEST(FlacIn, MD5CheckTellsAnIntactFileFromADamagedOne) {
   EXPECT_TRUE(ReadAll(*in) == ReadFile(raw));
   EXPECT_TRUE(in->MD5Result());
 
-  // One byte changed in the middle of the audio: the frame fails its check and the
-  // whole signature no longer matches.
+  // A signature that does not fit the audio: every frame decodes, the check says no.
   std::vector<uint8_t> bytes = ReadFile(flac);
-  bytes[bytes.size() / 2] ^= 0x5A;
+  constexpr size_t SignatureAt = 4 + 4 + 18;  // "fLaC", block header, STREAMINFO fields
+  bytes[SignatureAt] ^= 0x5A;
   const std::string bad = TempPath("md5-bad.flac");
   WriteFile(bad, bytes);
   in->SetFileName(bad);
-  const std::vector<uint8_t> got = ReadAll(*in);
-  EXPECT_FALSE(got == ReadFile(raw));
+  EXPECT_TRUE(ReadAll(*in) == ReadFile(raw));
   EXPECT_FALSE(in->MD5Result());
 }

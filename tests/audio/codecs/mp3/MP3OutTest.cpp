@@ -75,11 +75,14 @@ TEST(MP3OutTest, ConstantBitRateFileHasTheRightFormatLengthAndSound) {
   EXPECT_EQ(Probe(mp3, "stream=codec_name,sample_rate,channels,bit_rate"),
             "codec_name=mp3\nsample_rate=44100\nchannels=2\nbit_rate=128000\n");
   const std::vector<uint8_t> file = ReadFile(mp3);
-  EXPECT_EQ(XingFrames(file), -1);  // no VBR header for CBR
+  // The header frame in its CBR form ("Info") counts the audio frames really there.
+  const int64_t info = XingFrames(file);
+  EXPECT_EQ(Probe(mp3, "stream=nb_read_packets -count_packets"), "nb_read_packets=" + std::to_string(info) + "\n");
 
-  // The audio is what lame itself makes of the source with the same settings.
+  // The file is what lame itself makes of the source with the same settings.
   std::string log;
-  ASSERT_TRUE(RunOk("lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m s -b 128 --nores -t " +
+  ASSERT_TRUE(RunOk("lame --quiet -r -s 44.1 --bitwidth 16 --signed --little-endian -m s -b 128 --nores "
+                    "--noreplaygain " +
                         Quote(dir.Path("src.raw")) + " " + Quote(dir.Path("lame.mp3")),
                     &log))
       << log;
@@ -87,15 +90,11 @@ TEST(MP3OutTest, ConstantBitRateFileHasTheRightFormatLengthAndSound) {
   ASSERT_EQ(file.size(), reference.size() + 128);
   EXPECT_TRUE(std::equal(reference.begin(), reference.end(), file.begin()));
 
-  // Decoded: the source after LAME's delay, padded by less than a frame.
+  // Decoded: exactly the source, the encoder's delay and padding trimmed by the header.
   const std::vector<uint8_t> pcm = FfmpegDecode(mp3);
-  const int64_t frames = int64_t(pcm.size() / 4), srcFrames = int64_t(src.size() / 4);
-  EXPECT_GE(frames - EncoderDelay, srcFrames);
-  EXPECT_LT(frames - EncoderDelay - srcFrames, 2 * FrameSamples);
+  EXPECT_EQ(pcm.size(), src.size());
   for (int ch = 0; ch < 2; ++ch)
-    EXPECT_GT(BestCorrelation(ChannelSamples(src, 16, 2, ch), ChannelSamples(pcm, 16, 2, ch), 2 * FrameSamples),
-              0.95)
-        << ch;
+    EXPECT_GT(BestCorrelation(ChannelSamples(src, 16, 2, ch), ChannelSamples(pcm, 16, 2, ch), 0), 0.95) << ch;
 }
 
 TEST(MP3OutTest, VariableAndAverageBitRateFilesCarryALameTagWithTheExactLength) {
@@ -163,11 +162,12 @@ TEST(MP3OutTest, ChannelCountOfTheSourceIsKeptWhateverTheMode) {
   EXPECT_GT(BestCorrelation(left, mixed, 0), 0.95);
   EXPECT_NEAR(Rms(mixed) / Rms(left), 0.5, 0.05);
 
-  // More channels than MP3 holds: the encoder refuses, the file stays empty.
+  // More channels than MP3 holds: refused before any file is made.
   MakeSource(dir, "six", 16, 6, 44100, 0.2);
   out->SetMode(mmStereo);
-  EXPECT_EQ(Encode(*out, dir.Path("six.raw"), 16, 6, 44100), "InitStream Error : 2");
-  EXPECT_EQ(FileSize(dir.Path("m.mp3")), 0);
+  out->SetFileName(dir.Path("six.mp3"));
+  EXPECT_EQ(Encode(*out, dir.Path("six.raw"), 16, 6, 44100), "An MP3 file holds one or two channels; the source has 6.");
+  EXPECT_FALSE(FileExists(dir.Path("six.mp3")));
 }
 
 TEST(MP3OutTest, OtherSampleWidthsAreBroughtTo16Bits) {

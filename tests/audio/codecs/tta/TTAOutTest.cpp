@@ -217,7 +217,8 @@ TEST(TTAOutTest, AnOutputThatCannotCreateItsFileFailsBeforeTheInputStarts) {
   WriteFile(raw, std::vector<uint8_t>(4000, 0x10));
   struct Case {
     std::string FileName, Message;
-  } cases[] = {{dir.Path("no-such-folder/out.tta"), "Unable to create file for output!"},
+  } cases[] = {{dir.Path("no-such-folder/out.tta"),
+                "Cannot create \"" + dir.Path("no-such-folder/out.tta") + "\": No such file or directory"},
                {"", "File name is not defined!"}};
   for (const Case& c : cases) {
     TComponentPtr<TRawIn> in(new TRawIn(nullptr));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/codecs/wavpack/TSL_WavPack.h"
+#include "platform/rtl/FileUtils.h"
 #include "tests/support/Files.h"
 #include "tests/support/Pipeline.h"
 #include "tests/support/Tools.h"
@@ -68,9 +69,11 @@ TEST_F(WavPackLibraryTest, MissingEntryPointsAreNamed) {
   out->SetInput(raw.get());
   out->SetFileName(dir.Path("out.wv"));
   EXPECT_EQ(RunOutput(*out), "Function \"WavpackOpenFileOutput\" not found in WavPack library!");
+  EXPECT_FALSE(FileExists(dir.Path("out.wv")));  // a refused set-up leaves no file
 
   TComponentPtr<TWVIn> in(new TWVIn(nullptr));
-  in->SetFileName(dir.Path("out.wv"));
+  WriteFile(dir.Path("in.wv"), std::string("wvpk"));
+  in->SetFileName(dir.Path("in.wv"));
   try {
     in->OpenFile();
     ADD_FAILURE();

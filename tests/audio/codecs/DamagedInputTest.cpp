@@ -1,0 +1,194 @@
+// Damaged sources, format by format: a file cut short and a file with bytes overwritten
+// in the middle end their run with a message naming the file and the sample frame
+// where the damage is, never with success and never hanging; everything delivered
+// before the failure is the reference decoder's audio of the intact file.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "audio/codecs/ape/TSL_MAC.h"
+#include "audio/codecs/flac/TSL_FLAC.h"
+#include "audio/codecs/mpc/TSL_MPC.h"
+#include "audio/codecs/tta/TSL_TTA.h"
+#include "audio/codecs/vorbis/TSL_Vorbis.h"
+#include "audio/codecs/wavpack/TSL_WavPack.h"
+#include "audio/io/TSL_Wave.h"
+#include "audio/io/TSL_WinMedia.h"
+#include "audio/io/TSL_smpeg.h"
+#include "audio/io/Tessel_AVI.h"
+#include "tests/support/Files.h"
+#include "tests/support/Pcm.h"
+#include "tests/support/Pipeline.h"
+#include "tests/support/Tools.h"
+
+using namespace testsupport;
+
+namespace {
+
+struct TInputCase {
+  const char* Format;
+  const char* Ext;
+  std::vector<std::string> Tools;
+  // Makes the intact file Out from the 16-bit stereo WAV source.
+  std::function<void(const std::string& Wav, const std::string& Out)> Make;
+  std::function<TAuFileIn*()> NewInput;
+  // The reference decoder's 16-bit PCM of the intact file; unset for lossless formats,
+  // whose reference is the source itself.
+  std::function<std::vector<uint8_t>(const std::string& Path)> Reference;
+  int Tolerance = 0;  // in steps of the last bit
+  // Damage in the middle of the audio can be told (PCM has nothing to tell it by).
+  bool DamageShows = true;
+  // Long enough for frames before the damage (Monkey's Audio frames last 6.7 s).
+  double Seconds = 4.0;
+};
+
+void Run(const std::string& Command) { Shell(Command); }
+
+std::vector<uint8_t> SoxRaw(const std::string& Path) {
+  Shell("sox " + Quote(Path) + " -t raw -e signed -b 16 " + Quote(Path + ".raw"));
+  return ReadFile(Path + ".raw");
+}
+
+std::vector<uint8_t> Ffmpeg(const std::string& Path) { return FfmpegDecode(Path, "s16le"); }
+
+void EncodeApe(const std::string& Wav, const std::string& Out) {
+  TComponentPtr<TComponent> owner(new TComponent(nullptr));
+  auto* in = new TWaveIn(owner.get());
+  auto* out = new TMACOut(owner.get());
+  in->SetFileName(Wav);
+  out->SetFileName(Out);
+  out->SetInput(in);
+  ASSERT_EQ(RunOutput(*out), "");
+}
+
+const std::vector<TInputCase>& Cases() {
+  static const std::vector<TInputCase> cases = {
+      {"WAV (PCM)", "wav", {"sox"}, [](auto& W, auto& O) { Run("cp " + Quote(W) + " " + Quote(O)); },
+       [] { return new TWaveIn(nullptr); }, nullptr, 0, false},
+      {"WAV (IMA ADPCM)", "wav", {"sox"}, [](auto& W, auto& O) { Run("sox " + Quote(W) + " -e ima-adpcm " + Quote(O)); },
+       [] { return new TWaveIn(nullptr); }, SoxRaw},
+      // Compressed payloads are converted whole when the file is opened.
+      {"WAV (A-law)", "wav", {"sox"}, [](auto& W, auto& O) { Run("sox " + Quote(W) + " -e a-law " + Quote(O)); },
+       [] { return new TWaveIn(nullptr); }, SoxRaw, 0, false},
+      {"FLAC", "flac", {"flac"}, [](auto& W, auto& O) { Run("flac -s -f -5 " + Quote(W) + " -o " + Quote(O)); },
+       [] { return new TFLACIn(nullptr); }, nullptr},
+      {"Ogg Vorbis", "ogg", {"oggenc", "oggdec"}, [](auto& W, auto& O) { Run("oggenc -Q " + Quote(W) + " -o " + Quote(O)); },
+       [] { return new TVorbisIn(nullptr); },
+       [](const std::string& P) {
+         Shell("oggdec -Q -R -o " + Quote(P + ".raw") + " " + Quote(P));
+         return ReadFile(P + ".raw");
+       }},
+      {"WavPack", "wv", {"wavpack"}, [](auto& W, auto& O) { Run("wavpack -q -y " + Quote(W) + " -o " + Quote(O)); },
+       [] { return new TWVIn(nullptr); }, nullptr},
+      {"Monkey's Audio", "ape", {}, EncodeApe, [] { return new TMACIn(nullptr); }, nullptr, 0, true, 16.0},
+      {"True Audio", "tta", {"ffmpeg"},
+       [](auto& W, auto& O) { Run("ffmpeg -nostdin -v error -y -i " + Quote(W) + " -c:a tta " + Quote(O)); },
+       [] { return new TTTAIn(nullptr); }, nullptr},
+      // mpcdec and our decoder round the decoder's floats apart by one step at times.
+      {"Musepack", "mpc", {"mpcenc", "mpcdec", "sox"},
+       [](auto& W, auto& O) { Run("mpcenc --silent --overwrite " + Quote(W) + " " + Quote(O)); },
+       [] { return new TMPCIn(nullptr); },
+       [](const std::string& P) {
+         Shell("mpcdec -r " + Quote(P) + " " + Quote(P + ".raw"));
+         return ReadFile(P + ".raw");
+       },
+       1},
+      {"MP3", "mp3", {"lame", "ffmpeg"}, [](auto& W, auto& O) { Run("lame --quiet -b 128 " + Quote(W) + " " + Quote(O)); },
+       [] { return new TMP3In(nullptr); }, Ffmpeg},
+      {"Windows Media", "wma", {"ffmpeg"},
+       [](auto& W, auto& O) { Run("ffmpeg -nostdin -v error -y -i " + Quote(W) + " -c:a wmav2 -b:a 128k " + Quote(O)); },
+       [] { return new TWMIn(nullptr); }, Ffmpeg},
+      {"AVI", "avi", {"ffmpeg"},
+       [](auto& W, auto& O) { Run("ffmpeg -nostdin -v error -y -i " + Quote(W) + " -c:a pcm_s16le " + Quote(O)); },
+       [] { return new TAVIIn(nullptr); }, nullptr},
+  };
+  return cases;
+}
+
+// The sample frame a message gives for the damage.
+int64_t ReportedFrame(const std::string& Message) {
+  for (const char* lead : {"after sample frame ", "it holds "}) {
+    const size_t at = Message.find(lead);
+    if (at != std::string::npos) return std::atoll(Message.c_str() + at + std::string(lead).size());
+  }
+  return -1;
+}
+
+bool SamePrefix(const std::vector<uint8_t>& Got, const std::vector<uint8_t>& Ref, int Tolerance) {
+  if (Got.size() > Ref.size()) return false;
+  const std::vector<int16_t> a = AsInt16(Got), b = AsInt16(Ref);
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::abs(a[i] - b[i]) > Tolerance) return false;
+  return true;
+}
+
+struct TRead {
+  std::vector<uint8_t> Data;
+  std::string Error;
+};
+
+TRead ReadDamaged(const TInputCase& C, const std::string& Path) {
+  TRead r;
+  WithinSeconds(
+      60,
+      [&] {
+        TComponentPtr<TAuFileIn> in(C.NewInput());
+        in->SetFileName(Path);
+        r.Data = ReadUntilFailure(*in, r.Error, 10000);
+      },
+      "reading " + Path);
+  return r;
+}
+
+// A conversion run of the file (reading it alone has shown that it ends).
+std::string RunDamaged(const TInputCase& C, const std::string& Path) {
+  std::string error;
+  TComponentPtr<TAuFileIn> in(C.NewInput());
+  in->SetFileName(Path);
+  Collect(*in, &error);
+  return error;
+}
+
+class DamagedInput : public testing::TestWithParam<size_t> {};
+
+TEST_P(DamagedInput, FailsTheRunAfterDeliveringTheAudioBeforeTheDamage) {
+  const TInputCase& c = Cases()[GetParam()];
+  SCOPED_TRACE(c.Format);
+  for (const std::string& tool : c.Tools) REQUIRE_TOOL(tool);
+  TTempDir dir;
+  const std::string wav = MakeSource(dir, "src", 16, 2, 44100, c.Seconds);
+  const std::string intact = dir.Path(std::string("intact.") + c.Ext);
+  c.Make(wav, intact);
+  const std::vector<uint8_t> ref = c.Reference ? c.Reference(intact) : ReadFile(dir.Path("src.raw"));
+  ASSERT_GT(ref.size(), 4u * 44100 * 3);
+
+  struct TDamage {
+    const char* What;
+    std::function<void(const std::string& To)> Make;
+  };
+  std::vector<TDamage> damages = {{"cut short", [&](const std::string& To) { CutFile(intact, To, 0.6); }}};
+  if (c.DamageShows)
+    damages.push_back({"damaged in the middle", [&](const std::string& To) { DamageFile(intact, To, 0.5, 8192, 0xFF); }});
+  for (const TDamage& d : damages) {
+    SCOPED_TRACE(d.What);
+    const std::string path = dir.Path(std::string("damaged.") + c.Ext);
+    d.Make(path);
+    const TRead r = ReadDamaged(c, path);
+    ASSERT_NE(r.Error, "") << "the damage passed for the end of the audio";
+    EXPECT_NE(r.Error.find("\"" + path + "\""), std::string::npos) << r.Error;
+    EXPECT_EQ(ReportedFrame(r.Error), static_cast<int64_t>(r.Data.size() / 4)) << r.Error;
+    EXPECT_GT(r.Data.size(), ref.size() / 4);
+    EXPECT_TRUE(SamePrefix(r.Data, ref, c.Tolerance)) << r.Data.size() << " bytes";
+    EXPECT_EQ(RunDamaged(c, path), r.Error);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryInput, DamagedInput, testing::Range<size_t>(0, Cases().size()),
+                         [](const testing::TestParamInfo<size_t>& I) { return CaseName(Cases()[I.param].Format); });
+
+}  // namespace

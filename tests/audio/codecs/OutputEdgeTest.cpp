@@ -1,0 +1,153 @@
+// What every output does at the edges: a source without audio gives a valid empty
+// file (its reference tool reads it, with no samples) or a clear failure and no file;
+// a file that cannot be created is named, with the reason, and nothing is left.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "audio/codecs/ape/TSL_MAC.h"
+#include "audio/codecs/flac/TSL_FLAC.h"
+#include "audio/codecs/mp3/TSL_LAME.h"
+#include "audio/codecs/mpc/TSL_MPC.h"
+#include "audio/codecs/tta/TSL_TTA.h"
+#include "audio/codecs/vorbis/TSL_Vorbis.h"
+#include "audio/codecs/wavpack/TSL_WavPack.h"
+#include "audio/io/TSL_Wave.h"
+#include "audio/io/TSL_WinMedia.h"
+#include "platform/rtl/FileUtils.h"
+#include "tests/support/Files.h"
+#include "tests/support/Pipeline.h"
+#include "tests/support/Tools.h"
+
+using namespace testsupport;
+
+namespace {
+
+struct TOutputCase {
+  const char* Format;
+  const char* Ext;
+  std::vector<std::string> Tools;
+  std::function<TAuFileOut*()> NewOutput;
+  // The reference tool's decode of a file as 16-bit PCM into Raw; false when it refuses.
+  std::function<bool(const std::string& Path, const std::string& Raw)> Decode;
+  // The format has a valid empty file (its reference tool reads one).
+  bool CanBeEmpty;
+};
+
+bool Ffmpeg(const std::string& P, const std::string& Raw) {
+  return RunOk("ffmpeg -nostdin -v error -y -i " + Quote(P) + " -f s16le -c:a pcm_s16le " + Quote(Raw));
+}
+
+const std::vector<TOutputCase>& Cases() {
+  static const std::vector<TOutputCase> cases = {
+      {"WAV", "wav", {"sox"}, [] { return new TWaveOut(nullptr); },
+       [](auto& P, auto& Raw) { return RunOk("sox " + Quote(P) + " -t raw " + Quote(Raw)); }, true},
+      {"MP3", "mp3", {"ffmpeg"}, [] { return new TMP3Out(nullptr); }, Ffmpeg, false},
+      {"Windows Media", "wma", {"ffmpeg"}, [] { return new TWMAOut(nullptr); }, Ffmpeg, true},
+      {"WavPack", "wv", {"wvunpack"}, [] { return new TWVOut(nullptr); },
+       [](auto& P, auto& Raw) { return RunOk("wvunpack -q -y -r " + Quote(P) + " -o " + Quote(Raw)); }, false},
+      {"Monkey's Audio", "ape", {"ffmpeg"}, [] { return new TMACOut(nullptr); }, Ffmpeg, false},
+      {"Ogg Vorbis", "ogg", {"oggdec"}, [] { return new TVorbisOut(nullptr); },
+       [](auto& P, auto& Raw) { return RunOk("oggdec -Q -R -o " + Quote(Raw) + " " + Quote(P)); }, true},
+      {"FLAC", "flac", {"flac"}, [] { return new TFLACOut(nullptr); },
+       [](auto& P, auto& Raw) {
+         return RunOk("flac -s -d -f --force-raw-format --endian=little --sign=signed -o " + Quote(Raw) + " " + Quote(P));
+       }, true},
+      {"True Audio", "tta", {"ffmpeg"}, [] { return new TTTAOut(nullptr); }, Ffmpeg, false},
+      {"Musepack", "mpc", {"mpcdec"}, [] { return new TMPCOut(nullptr); },
+       [](auto& P, auto& Raw) { return RunOk("mpcdec -r " + Quote(P) + " " + Quote(Raw)); }, false},
+  };
+  return cases;
+}
+
+std::string RunInto(const TOutputCase& C, TAuInput& In, const std::string& Path) {
+  TComponentPtr<TAuFileOut> out(C.NewOutput());
+  out->SetFileName(Path);
+  out->SetInput(&In);
+  return RunOutput(*out);
+}
+
+std::string RunInto(const TOutputCase& C, const std::string& Source, const std::string& Path) {
+  TComponentPtr<TWaveIn> in(new TWaveIn(nullptr));
+  in->SetFileName(Source);
+  return RunInto(C, *in, Path);
+}
+
+class OutputEdge : public testing::TestWithParam<size_t> {};
+
+TEST_P(OutputEdge, AnEmptySourceGivesAValidEmptyFileOrAClearFailureAndNoFile) {
+  const TOutputCase& c = Cases()[GetParam()];
+  SCOPED_TRACE(c.Format);
+  for (const std::string& tool : c.Tools) REQUIRE_TOOL(tool);
+  TTempDir dir;
+  // A WAV file with an empty data chunk, and a source that tells no size and ends at once.
+  const std::string wav = dir.Path("empty.wav");
+  Shell("sox -n -r 44100 -b 16 -c 2 " + Quote(wav) + " trim 0 0");
+  TComponentPtr<TWaveIn> known(new TWaveIn(nullptr));
+  known->SetFileName(wav);
+  EXPECT_EQ(known->TotalSamples(), 0);
+  WriteFile(dir.Path("empty.raw"), std::string());
+  TComponentPtr<TRawIn> unknown(new TRawIn(nullptr, 16, 2, 44100));
+  unknown->SetFileName(dir.Path("empty.raw"));
+  unknown->DeclaredSize = -1;
+  for (TAuInput* in : {static_cast<TAuInput*>(known.get()), static_cast<TAuInput*>(unknown.get())}) {
+    SCOPED_TRACE(in == known.get() ? "known to be empty" : "found empty at the end");
+    const std::string path = dir.Path(std::string("out.") + c.Ext);
+    const std::string error = RunInto(c, *in, path);
+    if (!c.CanBeEmpty) {
+      EXPECT_EQ(error, std::string("The source holds no audio; an empty ") + c.Format + " file cannot be made.");
+      EXPECT_FALSE(FileExists(path));
+      continue;
+    }
+    ASSERT_EQ(error, "");
+    const std::string raw = dir.Path("out.raw");
+    ASSERT_TRUE(c.Decode(path, raw)) << "the reference tool refuses the file";
+    EXPECT_EQ(ReadFile(raw).size(), 0u);
+  }
+}
+
+TEST_P(OutputEdge, ASourceShorterThanItAnnouncedLeavesAFileOfItsTrueLength) {
+  const TOutputCase& c = Cases()[GetParam()];
+  SCOPED_TRACE(c.Format);
+  for (const std::string& tool : c.Tools) REQUIRE_TOOL(tool);
+  REQUIRE_TOOL("sox");
+  TTempDir dir;
+  MakeSource(dir, "src", 16, 2, 44100, 1.5);
+  const int64_t bytes = static_cast<int64_t>(ReadFile(dir.Path("src.raw")).size());
+  // The same audio from a source that tells its size and from one that promised twice
+  // as much: the files decode to the same length, not one padded to the promise.
+  std::vector<size_t> decoded;
+  for (const int64_t declared : {bytes, 2 * bytes}) {
+    TComponentPtr<TRawIn> in(new TRawIn(nullptr, 16, 2, 44100));
+    in->SetFileName(dir.Path("src.raw"));
+    in->DeclaredSize = declared;
+    const std::string path = dir.Path(std::string("out.") + c.Ext);
+    ASSERT_EQ(RunInto(c, *in, path), "");
+    const std::string raw = dir.Path("out.raw");
+    ASSERT_TRUE(c.Decode(path, raw));
+    decoded.push_back(ReadFile(raw).size());
+  }
+  EXPECT_EQ(decoded[1], decoded[0]);
+  EXPECT_GE(decoded[0], static_cast<size_t>(bytes) * 9 / 10);
+}
+
+TEST_P(OutputEdge, AFileThatCannotBeCreatedIsNamedWithTheReason) {
+  const TOutputCase& c = Cases()[GetParam()];
+  SCOPED_TRACE(c.Format);
+  REQUIRE_TOOL("sox");
+  TTempDir dir;
+  const std::string source = MakeSource(dir, "src", 16, 2, 44100, 0.5);
+  // A folder that is a file: creating fails for every user, root included.
+  WriteFile(dir.Path("plain"), std::string("not a folder"));
+  const std::string path = dir.Path(std::string("plain/out.") + c.Ext);
+  EXPECT_EQ(RunInto(c, source, path), "Cannot create \"" + path + "\": Not a directory");
+  EXPECT_EQ(dir.Entries(), (std::set<std::string>{"plain", "src.raw", "src.wav"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryOutput, OutputEdge, testing::Range<size_t>(0, Cases().size()),
+                         [](const testing::TestParamInfo<size_t>& I) { return CaseName(Cases()[I.param].Format); });
+
+}  // namespace
