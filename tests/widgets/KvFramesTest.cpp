@@ -26,55 +26,45 @@ TRect Deflated(TRect R, int32_t By) {
 TEST(KvFrames, EveryStyleInsetsAndCornerPixels) {
   struct TCase {
     TFrameStyleEx Style;
+    TColor Base;  // clNone: the system colours; else the shades of this colour
     int32_t Inset;
     TColor TopLeft, TopRight, BottomLeft, BottomRight, Inner;  // Inner: the pixel at (Left+1, Top+1)
   };
-  const TColor Hi = clBtnHighlight, Sh = clBtnShadow, Dk = cl3DDkShadow, Lt = cl3DLight, Tx = clBtnText;
-  const TCase Cases[] = {
-      {fsNone, 0, Paper, Paper, Paper, Paper, Paper},  {fsFlat, 1, Dk, Dk, Dk, Dk, Paper},
-      {fsGroove, 2, Sh, Hi, Hi, Hi, Hi},               {fsBump, 2, Hi, Sh, Sh, Sh, Sh},
-      {fsLowered, 2, Sh, Hi, Hi, Hi, Dk},              {fsButtonDown, 2, Tx, Tx, Tx, Tx, Sh},
-      {fsRaised, 2, Lt, Dk, Dk, Dk, Hi},               {fsButtonUp, 2, Hi, Dk, Dk, Dk, Lt},
-      {fsStatus, 1, Sh, Hi, Hi, Hi, Paper},            {fsPopup, 1, Hi, Sh, Sh, Sh, Paper},
-      {fsFlatBold, 2, Sh, Sh, Sh, Sh, Sh},
-  };
-  for (const TCase& C : Cases) {
-    TSheet S(30, 26, Paper);
-    const TRect Inner = PaintStyledFrameRect(&S.Canvas, Box, C.Style);
-    EXPECT_EQ(Inner, Deflated(Box, C.Inset)) << int(C.Style);
-    EXPECT_EQ(S.At(5, 5), RGBOf(C.TopLeft)) << int(C.Style);
-    EXPECT_EQ(S.At(24, 5), RGBOf(C.TopRight)) << int(C.Style);
-    EXPECT_EQ(S.At(5, 20), RGBOf(C.BottomLeft)) << int(C.Style);
-    EXPECT_EQ(S.At(24, 20), RGBOf(C.BottomRight)) << int(C.Style);
-    EXPECT_EQ(S.At(6, 6), RGBOf(C.Inner)) << int(C.Style);
-    EXPECT_TRUE(S.CleanOutside(Box)) << int(C.Style);
-    EXPECT_TRUE(S.CleanInside(Inner)) << int(C.Style);
-    // No sides: nothing drawn, the rectangle unchanged.
-    TSheet None(30, 26, Paper);
-    EXPECT_EQ(PaintStyledFrame(&None.Canvas, Box, C.Style, 0), Box) << int(C.Style);
-    EXPECT_TRUE(None.Blank()) << int(C.Style);
-  }
-}
-
-TEST(KvFrames, ColouredStylesShadeTheBaseColour) {
+  const TColor Hi = clBtnHighlight, Sh = clBtnShadow, Dk = cl3DDkShadow, Lt = cl3DLight, Tx = clBtnText, N = clNone;
   const TColor Base = RGB(100, 150, 200);
   const TColor D50 = DimColor(Base, 50), D100 = DimColor(Base, 100), B50 = BrightenColor(Base, 50),
                B100 = BrightenColor(Base, 100), B40 = BrightenColor(Base, 40);
-  struct TCase {
-    TFrameStyleEx Style;
-    int32_t Inset;
-    TColor TopLeft, BottomRight, Inner;
+  const TCase Cases[] = {
+      {fsNone, N, 0, Paper, Paper, Paper, Paper, Paper},  {fsFlat, N, 1, Dk, Dk, Dk, Dk, Paper},
+      {fsGroove, N, 2, Sh, Hi, Hi, Hi, Hi},               {fsBump, N, 2, Hi, Sh, Sh, Sh, Sh},
+      {fsLowered, N, 2, Sh, Hi, Hi, Hi, Dk},              {fsButtonDown, N, 2, Tx, Tx, Tx, Tx, Sh},
+      {fsRaised, N, 2, Lt, Dk, Dk, Dk, Hi},               {fsButtonUp, N, 2, Hi, Dk, Dk, Dk, Lt},
+      {fsStatus, N, 1, Sh, Hi, Hi, Hi, Paper},            {fsPopup, N, 1, Hi, Sh, Sh, Sh, Paper},
+      {fsFlatBold, N, 2, Sh, Sh, Sh, Sh, Sh},
+      {fsStatus, Base, 1, D50, B100, B100, B100, Paper},  {fsLowered, Base, 2, D50, B100, B100, B100, D100},
+      {fsRaised, Base, 2, B50, D100, D100, D100, B100},   {fsButtonUp, Base, 2, B100, D100, D100, D100, B40},
+      {fsButtonDown, Base, 2, D100, D100, D100, D100, D50}, {fsGroove, Base, 2, D50, B100, B100, B100, B100},
   };
-  const TCase Cases[] = {{fsFlat, 1, D50, D50, Paper},       {fsStatus, 1, D50, B100, Paper},
-                         {fsLowered, 2, D50, B100, D100},    {fsRaised, 2, B50, D100, B100},
-                         {fsButtonUp, 2, B100, D100, B40},   {fsButtonDown, 2, D100, D100, D50},
-                         {fsGroove, 2, D50, B100, B100},     {fsFlatBold, 2, D50, D50, D50}};
   for (const TCase& C : Cases) {
+    const std::string Name = std::to_string(C.Style) + (C.Base == N ? "" : " coloured");
+    auto Paint = [&](TCanvas* Canvas, TSides Sides) {
+      return C.Base == N ? PaintStyledFrame(Canvas, Box, C.Style, Sides)
+                         : PaintColoredStyledFrame(Canvas, Box, C.Base, Sides, C.Style);
+    };
     TSheet S(30, 26, Paper);
-    EXPECT_EQ(PaintColoredStyledFrameRect(&S.Canvas, Box, Base, C.Style), Deflated(Box, C.Inset)) << int(C.Style);
-    EXPECT_EQ(S.At(5, 5), C.TopLeft) << int(C.Style);
-    EXPECT_EQ(S.At(24, 20), C.BottomRight) << int(C.Style);
-    EXPECT_EQ(S.At(6, 6), RGBOf(C.Inner)) << int(C.Style);
+    const TRect Inner = Paint(&S.Canvas, sdsAll);
+    EXPECT_EQ(Inner, Deflated(Box, C.Inset)) << Name;
+    EXPECT_EQ(S.At(5, 5), RGBOf(C.TopLeft)) << Name;
+    EXPECT_EQ(S.At(24, 5), RGBOf(C.TopRight)) << Name;
+    EXPECT_EQ(S.At(5, 20), RGBOf(C.BottomLeft)) << Name;
+    EXPECT_EQ(S.At(24, 20), RGBOf(C.BottomRight)) << Name;
+    EXPECT_EQ(S.At(6, 6), RGBOf(C.Inner)) << Name;
+    EXPECT_TRUE(S.CleanOutside(Box)) << Name;
+    EXPECT_TRUE(S.CleanInside(Inner)) << Name;
+    // No sides: nothing drawn, the rectangle unchanged.
+    TSheet None(30, 26, Paper);
+    EXPECT_EQ(Paint(&None.Canvas, 0), Box) << Name;
+    EXPECT_TRUE(None.Blank()) << Name;
   }
 }
 
@@ -168,25 +158,6 @@ TEST(KvFrames, ControlBorderChainsOuterBorderAndInner) {
   }
 }
 
-TEST(KvFrames, EditFrameClearsThenFramesByStyle) {
-  struct TCase {
-    TFrameStyleEx Style;
-    TColor Control, Corner;
-  };
-  const TCase Cases[] = {{fsFlat, clAqua, clRed},
-                         {fsLowered, clWindow, clBtnShadow},
-                         {fsLowered, clAqua, DimColor(clAqua, 50)}};
-  for (const TCase& C : Cases) {
-    TSheet S(20, 12, Paper);
-    PaintEditFrame(&S.Canvas, 20, 12, false, sdsAll, clRed, C.Control, C.Style);
-    EXPECT_EQ(S.At(0, 0), RGBOf(C.Corner));
-    EXPECT_TRUE(S.CleanInside(Rect(2, 2, 18, 10)));
-    if (C.Style == fsFlat) {
-      EXPECT_EQ(S.At(1, 1), RGBOf(C.Control));
-    }
-  }
-}
-
 // ---------------------------------------------------------------------------
 // Glyphs
 
@@ -225,17 +196,11 @@ TEST(KvGlyphs, CloseCrossIsFilledAndPressedMovesItDown) {
   TSheet S(20, 20, Paper), P(20, 20, Paper);
   PaintCloseButton(&S.Canvas, Rect(0, 0, 16, 16), false, true, false);
   PaintCloseButton(&P.Canvas, Rect(0, 0, 16, 16), false, true, true);
-  const TRect B = ColorBounds(S.Image, clBlack);
-  // The polygon spans (cx-4, cy-5)..(cx+5, cy+5) around (8, 7); its right and bottom edges stay out.
-  EXPECT_GE(B.Left, 4);
-  EXPECT_LE(B.Right, 13);
-  EXPECT_GE(B.Top, 2);
-  EXPECT_LE(B.Bottom, 12);
-  EXPECT_EQ(S.At(8, 7), TColor(clBlack));
-  EXPECT_EQ(S.At(6, 5), TColor(clBlack));  // on both diagonals
-  EXPECT_EQ(S.At(10, 9), TColor(clBlack));
-  EXPECT_EQ(S.At(8, 4), Paper);  // between the arms
-  TRect Moved = B;
+  // Around (8, 7): filled on both diagonals, open between the arms, within (cx-4, cy-5)..(cx+5, cy+5).
+  for (TPoint On : {Point(8, 7), Point(6, 5), Point(10, 9)}) EXPECT_EQ(S.At(On.X, On.Y), TColor(clBlack));
+  EXPECT_EQ(S.At(8, 4), Paper);
+  EXPECT_TRUE(S.CleanOutside(Rect(4, 2, 13, 12)));
+  TRect Moved = ColorBounds(S.Image, clBlack);
   OffsetRect(Moved, 0, 1);
   EXPECT_EQ(ColorBounds(P.Image, clBlack), Moved);
 }

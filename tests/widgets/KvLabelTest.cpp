@@ -216,24 +216,27 @@ TEST(KvLabel, FlyByColoursTheFontWhileTheMouseIsOver) {
 }
 
 TEST(KvLabel, BlinkingAlternatesTheTextColour) {
-  TLabelForm F("Blink");
-  auto* Steady = new TKvLabel(&F.Form);
-  Steady->Font()->SetColor(clRed);
-  F.Label->SetBlinkColor(clLime);
-  F.Label->SetBlinking(true);
-  F.Label->SetBlinkIntervalOn(200);
-  EXPECT_EQ(BlinkingControlsList()->OnInterval(), 200);
-  EXPECT_EQ(BlinkingControlsList()->Count(), 2);
-  std::vector<TColor> Seen;
-  for (uint32_t Wait : {500u, 500u, 200u, 500u}) {
-    TTimer::Advance(Wait);
-    Seen.push_back(F.Label->TextColor());
-    EXPECT_EQ(Steady->TextColor(), TColor(clRed));
+  ASSERT_FALSE(BlinkingControlsListExists());  // no test leaves a label behind
+  {
+    TLabelForm F("Blink");
+    auto* Steady = new TKvLabel(&F.Form);  // answers that it does not blink: never told
+    Steady->Font()->SetColor(clRed);
+    F.Label->SetBlinkColor(clLime);
+    F.Label->SetBlinking(true);
+    F.Label->SetBlinkIntervalOn(200);
+    EXPECT_EQ(BlinkingControlsList()->Count(), 2);
+    // The list starts in the on phase and waits the off interval; on lasts 200 ms, off 500.
+    std::vector<TColor> Seen;
+    for (uint32_t Wait : {500u, 500u, 200u, 500u}) {
+      TTimer::Advance(Wait);
+      Seen.push_back(F.Label->TextColor());
+      EXPECT_EQ(Steady->TextColor(), TColor(clRed));
+    }
+    EXPECT_EQ(Seen, (std::vector<TColor>{clRed, clLime, clRed, clLime}));
+    F.Label->SetBlinking(false);
+    EXPECT_EQ(F.Label->TextColor(), TColor(clRed));
   }
-  EXPECT_EQ(Seen, (std::vector<TColor>{clRed, clLime, clRed, clLime}));
-  EXPECT_EQ(CountColor(Render(F.Label), clLime) > 0, true);
-  F.Label->SetBlinking(false);
-  EXPECT_EQ(F.Label->TextColor(), TColor(clRed));
+  EXPECT_FALSE(BlinkingControlsListExists());  // freed with the last label
 }
 
 TEST(KvURLLabel, ClickOpensTheURLOrTheCaption) {
@@ -252,7 +255,6 @@ TEST(KvURLLabel, ClickOpensTheURLOrTheCaption) {
     Link->SetBounds(10, 10, 200, 20);
     Link->SetCaption("  https://example.org/sonvix  ");
     EXPECT_EQ(Link->Cursor(), crKvHandPoint);
-    EXPECT_TRUE(Link->Font()->Style() & fsUnderline);
     EXPECT_EQ(Link->Font()->Color(), TColor(clHighlight));
     testsupport::ShowActive(&Form);
     Succeeds = false;
