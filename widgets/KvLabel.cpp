@@ -328,7 +328,7 @@ void TKvLabel::PaintNormal(const TRect& Area) {
     const int32_t Spare = R.Height() - Calc.Height();
     R.Top += Layout() == tlCenter ? Spare / 2 : Spare;
   }
-  if (FTextStyle == tsShadow && Enabled()) {
+  if (FTextStyle == tsShadow) {
     // Room for the shadow on the side the text is pushed to.
     if ((Flags & (DT_CENTER | DT_RIGHT)) == DT_RIGHT) R.Right -= FShadowDepth;
     if (Layout() == tlBottom) R.Top -= FShadowDepth;
