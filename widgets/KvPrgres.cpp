@@ -172,7 +172,7 @@ void TKvCustomProgressBar::Paint() {
 
 namespace {
 
-// The percentage is centred in the interior; each part of the bar shows its piece of it.
+// The percentage is centred in the interior; each part of the bar shows the text in its own colours.
 struct TBarText {
   TBarText(TCanvas* C, const TRect& R, std::string T)
       : Canvas(C), X((R.Left + R.Right) / 2), Y(R.Top + (R.Height() - C->TextHeight("X")) / 2), Text(std::move(T)) {
