@@ -377,9 +377,10 @@ protected:
   virtual void CMFocusChanged(TWinControl* Focused);
   virtual void CMButtonPressed(int32_t GroupIndex, TControl* Sender) { (void)GroupIndex; (void)Sender; }
 
+public:
   // Drawing support for transparent controls: paints the parent and the controls below
   // this one (not this control nor those above it) into Canvas, as they show under
-  // this control's client area.
+  // this control's client area. Public for the painting routines of the widgets.
   void PaintParentImage(TCanvas* Canvas);
 
 private:

@@ -1,0 +1,42 @@
+#pragma once
+// Shared builders of the widget tests: a canvas on a filled image, channel reads, and
+// controls recording the messages they get.
+
+#include "tests/support/Gui.h"
+
+#include <QImage>
+#include <string>
+#include <vector>
+
+#include "platform/gui/Graphics.h"
+
+namespace widgettest {
+
+// A W x H image filled with Background and a canvas drawing on it.
+struct TSheet {
+  explicit TSheet(int32_t W = 40, int32_t H = 40, TColor Background = clWhite)
+      : Image(testsupport::MakeImage(W, H, Background)), Background(ColorToRGB(Background)) {
+    Canvas.SetImage(&Image);
+  }
+  ~TSheet() { Canvas.SetImage(nullptr); }
+  TSheet(const TSheet&) = delete;
+  TSheet& operator=(const TSheet&) = delete;
+
+  TColor At(int32_t X, int32_t Y) const { return testsupport::PixelAt(Image, X, Y); }
+  // Nothing but the background outside R.
+  bool CleanOutside(const TRect& R) const { return testsupport::OnlyColorOutside(Image, R, Background); }
+  // Nothing drawn at all.
+  bool Blank() const { return CleanOutside(TRect{}); }
+  // Nothing but the background inside R.
+  bool CleanInside(const TRect& R) const {
+    return testsupport::CountColor(Image, Background, R) == R.Width() * R.Height();
+  }
+
+  QImage Image;
+  TColor Background;
+  TCanvas Canvas;
+};
+
+inline TColor RGBOf(TColor C) { return ColorToRGB(C); }
+
+}  // namespace widgettest

@@ -1,0 +1,132 @@
+#include "widgets/KvBckgnd.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int32_t MinSize = 5;
+
+// How far the frame of a style reaches in.
+int32_t FrameOffset(TFrameStyle Style) {
+  switch (Style) {
+    case fsNone: return 0;
+    case fsFlat:
+    case fsStatus:
+    case fsPopup: return 1;
+    default: return 2;
+  }
+}
+
+}  // namespace
+
+TKvCustomBackground::TKvCustomBackground(TComponent* AOwner)
+    : TGraphicControl(AOwner), FImage(std::make_unique<TPicture>()), FTexture(std::make_unique<TPicture>()) {
+  SetBounds(Left(), Top(), 200, 100);
+  FImage->OnChange = [this](TComponent*) {
+    if (FShowImage) Redraw();
+  };
+  FTexture->OnChange = [this](TComponent*) {
+    if (FShowTexture) Redraw();
+  };
+}
+
+TKvCustomBackground::~TKvCustomBackground() = default;
+
+void TKvCustomBackground::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight) {
+  TGraphicControl::SetBounds(ALeft, ATop, std::max(AWidth, MinSize), std::max(AHeight, MinSize));
+}
+
+void TKvCustomBackground::Redraw() {
+  if (!Loading()) Invalidate();
+}
+
+template <class T>
+void TKvCustomBackground::Change(T& Field, T Value) {
+  if (Field == Value) return;
+  Field = Value;
+  Redraw();
+}
+
+void TKvCustomBackground::SetActive(bool Value) { Change(FActive, Value); }
+void TKvCustomBackground::SetFrameStyle(TFrameStyle Value) { Change(FFrameStyle, Value); }
+void TKvCustomBackground::SetFrameColor(TColor Value) { Change(FFrameColor, Value); }
+void TKvCustomBackground::SetGradientColorStart(TColor Value) { Change(FGradientColorStart, Value); }
+void TKvCustomBackground::SetGradientColorStop(TColor Value) { Change(FGradientColorStop, Value); }
+void TKvCustomBackground::SetGradientDirection(TGradientDirection Value) { Change(FGradientDirection, Value); }
+void TKvCustomBackground::SetGradientSmoothFactor(TSmoothFactor Value) {
+  Change(FGradientSmoothFactor, std::clamp<TSmoothFactor>(Value, 1, 8));
+}
+void TKvCustomBackground::SetShowImage(bool Value) { Change(FShowImage, Value); }
+
+void TKvCustomBackground::SetShowGradient(bool Value) {
+  if (Value == FShowGradient) return;
+  FShowGradient = Value;
+  FShowTexture = !Value && !FShowImage;
+  Redraw();
+}
+
+void TKvCustomBackground::SetShowTexture(bool Value) {
+  if (Value == FShowTexture) return;
+  FShowTexture = Value;
+  FShowGradient = !Value;
+  Redraw();
+}
+
+void TKvCustomBackground::SetImageStyle(TImageStyle Value) {
+  if (Value == FImageStyle) return;
+  FImageStyle = Value;
+  if (FShowImage) Redraw();
+}
+
+void TKvCustomBackground::Paint() {
+  const int32_t F = FrameOffset(FFrameStyle);
+  TBitmap Work;
+  Work.SetPixelFormat(pf32bit);  // starts transparent: what nothing covers shows the parent
+  Work.SetSize(Width(), Height());
+  if (FShowTexture) PaintTexture(Work.Canvas(), FTexture.get());
+  if (FShowGradient) PaintGradient(Work.Canvas());
+  if (FShowImage) PaintImage(Work.Canvas(), FImage.get());
+  TCanvas* C = Canvas();
+  C->Draw(F, F, &Work);
+  C->Pen()->SetWidth(1);
+  C->Pen()->SetStyle(psSolid);
+  if (FFrameStyle == fsFlat)
+    PaintRectSides(C, ClientRect(), FFrameColor, sdsAll, FFrameColor);
+  else
+    PaintStyledFrameRect(C, ClientRect(), FFrameStyle);
+}
+
+void TKvCustomBackground::PaintGradient(TCanvas* Canvas) {
+  if (!FActive) return;
+  if (FShowImage && (FImageStyle == isStretch || FImageStyle == isTiled)) return;
+  FillGradientRect(Canvas, Rect(0, 0, Width(), Height()), FGradientDirection, FGradientSmoothFactor,
+                   FGradientColorStop, FGradientColorStart);
+}
+
+void TKvCustomBackground::PaintImage(TCanvas* Canvas, TPicture* Picture) {
+  const TGraphic* G = Picture->Graphic();
+  if (!G || G->Empty()) return;
+  const int32_t PW = G->Width(), PH = G->Height(), W = Width(), H = Height();
+  switch (FImageStyle) {
+    case isCenter: Canvas->Draw((W - PW) / 2, (H - PH) / 2, G); break;
+    case isClip: Canvas->Draw(0, 0, G); break;
+    case isFill: {
+      // As large as fits, keeping the picture's aspect.
+      const double R = static_cast<double>(PH) / PW;
+      const double ControlR = static_cast<double>(H) / W;
+      const TRect Target = ControlR >= R ? Rect(0, 0, W, static_cast<int32_t>(W * R))
+                                         : Rect(0, 0, static_cast<int32_t>(H / R), H);
+      Canvas->StretchDraw(Target, G);
+      break;
+    }
+    case isStretch: Canvas->StretchDraw(ClientRect(), G); break;
+    case isTiled:
+      Canvas->Draw(0, 0, G);
+      ReplicateBlock(Canvas, 0, 0, cmSrcCopy, PW, PH, W, H);
+      break;
+  }
+}
+
+void TKvCustomBackground::PaintTexture(TCanvas* Canvas, TPicture* Picture) {
+  if (const auto* B = dynamic_cast<const TBitmap*>(Picture->Graphic())) TileBitmapRect(Canvas, B, ClientRect());
+}

@@ -1,0 +1,252 @@
+#include "widgets/KvGrafx.h"
+
+#include <QImage>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "platform/gui/Forms.h"
+
+namespace {
+
+// The height of the strip a linear gradient is drawn in before it is replicated.
+constexpr int32_t StripSize = 8;
+
+// Positions covered by one band at least: one per step of the smooth factor.
+int32_t MinBandLength(TSmoothFactor Smooth, bool Box) {
+  const int32_t K = Smooth > 8 ? (Box ? 256 : 255) / Smooth : Smooth - 1;
+  return std::max(K, 0) + 1;
+}
+
+// The colours of Steps positions walked from From to To, each channel in 16.16 fixed
+// point (started half a unit up, so the walk ends exactly on To), then merged into
+// bands: a band goes on until its colour has changed and it covers MinBand positions,
+// and takes the colour of its first position.
+std::vector<QRgb> BandColors(int32_t Steps, TColor From, TColor To, int32_t MinBand) {
+  const TColor A = ColorToRGB(From), B = ColorToRGB(To);
+  std::vector<QRgb> Walk(static_cast<size_t>(std::max(Steps, 0)));
+  const int64_t Start[3] = {int64_t{GetRValue(A)} << 16, int64_t{GetGValue(A)} << 16, int64_t{GetBValue(A)} << 16};
+  const int64_t End[3] = {int64_t{GetRValue(B)} << 16, int64_t{GetGValue(B)} << 16, int64_t{GetBValue(B)} << 16};
+  int64_t Step[3] = {0, 0, 0};
+  if (Steps > 1)
+    for (int C = 0; C < 3; ++C) Step[C] = (End[C] - Start[C]) / (Steps - 1);
+  for (int32_t J = 0; J < Steps; ++J) {
+    int Ch[3];
+    for (int C = 0; C < 3; ++C) Ch[C] = static_cast<int>(((Start[C] + 0x8000 + J * Step[C]) >> 16) & 0xFF);
+    Walk[static_cast<size_t>(J)] = qRgb(Ch[0], Ch[1], Ch[2]);
+  }
+  std::vector<QRgb> Bands(Walk.size());
+  for (size_t J0 = 0; J0 < Walk.size();) {
+    size_t J = J0 + 1;
+    while (J < Walk.size() && (J - J0 < static_cast<size_t>(MinBand) || Walk[J] == Walk[J0])) ++J;
+    std::fill(Bands.begin() + static_cast<std::ptrdiff_t>(J0), Bands.begin() + static_cast<std::ptrdiff_t>(J), Walk[J0]);
+    J0 = J;
+  }
+  return Bands;
+}
+
+QRgb ToRgb(TColor C) {
+  const TColor R = ColorToRGB(C);
+  return qRgb(GetRValue(R), GetGValue(R), GetBValue(R));
+}
+
+void FillImage(QImage& Image, QRgb Color) { Image.fill(Color); }
+
+}  // namespace
+
+void FillLinearGradient(TBitmap* Bitmap, bool Vertical, bool Center, TSmoothFactor SmoothFactor, TColor EndColor,
+                        TColor StartColor, int32_t Length) {
+  QImage& Image = Bitmap->Image();
+  Length = std::min(Length, Vertical ? Image.height() : Image.width());
+  if (Length <= 0) return;
+  const int32_t Across = std::min(StripSize, Vertical ? Image.width() : Image.height());
+  // The walk starts at the far end (the middle for the centre shape) in the end colour.
+  const int32_t Walked = Center ? (Length - 1) / 2 + 1 : Length;
+  const std::vector<QRgb> Bands = BandColors(Walked, EndColor, StartColor, MinBandLength(SmoothFactor, false));
+  for (int32_t P = 0; P < Length; ++P) {
+    const int32_t Near = Center ? std::min(P, Length - 1 - P) : P;  // mirrored about the middle
+    const QRgb Color = Bands[static_cast<size_t>(Walked - 1 - Near)];
+    for (int32_t A = 0; A < Across; ++A) {
+      if (Vertical)
+        Image.setPixel(A, P, Color);
+      else
+        Image.setPixel(P, A, Color);
+    }
+  }
+  Bitmap->Modified();
+}
+
+void FillBoxGradient(TBitmap* Bitmap, int32_t Width, int32_t Height, TSmoothFactor SmoothFactor, TColor EndColor,
+                     TColor StartColor, int32_t VerticalInset, int32_t HorizontalInset) {
+  QImage& Image = Bitmap->Image();
+  Width = std::min(Width, Image.width());
+  Height = std::min(Height, Image.height());
+  if (Width <= 0 || Height <= 0) return;
+  const QRgb Start = ToRgb(StartColor);
+  for (int32_t Y = 0; Y < Height; ++Y)
+    for (int32_t X = 0; X < Width; ++X) Image.setPixel(X, Y, Start);
+  if (ColorToRGB(StartColor) == ColorToRGB(EndColor) || Width < 5 || Height < 5) return Bitmap->Modified();
+  // The top-left quarter (with the middle row and column): rings around the centre,
+  // w and h their largest half-extents, the end colour in ring 0.
+  const int32_t CX = (Width - 1) / 2, CY = (Height - 1) / 2;
+  const int32_t W = std::max(CX - HorizontalInset, 0), H = std::max(CY - VerticalInset, 0);
+  const int32_t Steps = std::max(W, H) + 1;
+  const std::vector<QRgb> Bands = BandColors(Steps, EndColor, StartColor, MinBandLength(SmoothFactor, true));
+  auto RingOf = [Steps](int64_t D, int64_t Extent) -> int64_t {
+    if (D == 0) return 0;
+    if (Extent == 0) return Steps;  // beyond the rings
+    return (D * (Steps - 1) + Extent - 1) / Extent;
+  };
+  for (int32_t Y = 0; Y <= CY; ++Y)
+    for (int32_t X = 0; X <= CX; ++X) {
+      const int64_t Ring = std::max(RingOf(CX - X, W), RingOf(CY - Y, H));
+      if (Ring < Steps) Image.setPixel(X, Y, Bands[static_cast<size_t>(Ring)]);
+    }
+  Bitmap->Modified();
+  MirrorHalves(Bitmap->Canvas(), 0, 0, cmSrcCopy, Height, Width);
+}
+
+void FillDiagonalGradient(TBitmap* Bitmap, int32_t Width, int32_t Height, TSmoothFactor SmoothFactor, TColor EndColor,
+                          TColor StartColor) {
+  QImage& Image = Bitmap->Image();
+  const bool Down = Width < 0;
+  const int64_t W = std::min(std::abs(Width), Image.width()), H = std::min(Height, Image.height());
+  if (W <= 0 || H <= 0) return;
+  // As many steps as the diagonal is long, rounded to an even count.
+  const int64_t N = static_cast<int64_t>(std::sqrt(static_cast<double>(W * W + H * H))) + 1;
+  const int64_t Steps = std::max<int64_t>(2 * (N / 2), 1);
+  const std::vector<QRgb> Bands =
+      BandColors(static_cast<int32_t>(Steps), StartColor, EndColor, MinBandLength(SmoothFactor, false));
+  // A pixel's step grows with x / W + (distance from the start row) / H, so every band
+  // boundary is parallel to the diagonal through the other two corners; the start and
+  // end corners take the first and the last step.
+  const int64_t Lowest = W + H, Span = 4 * W * H - 2 * (W + H);
+  for (int64_t Y = 0; Y < H; ++Y) {
+    const int64_t Rows = Down ? Y : H - 1 - Y;
+    for (int64_t X = 0; X < W; ++X) {
+      const int64_t V = (2 * X + 1) * H + (2 * Rows + 1) * W - Lowest;
+      const int64_t Step = Span > 0 ? (2 * V * (Steps - 1) + Span) / (2 * Span) : 0;
+      Image.setPixel(static_cast<int>(X), static_cast<int>(Y), Bands[static_cast<size_t>(Step)]);
+    }
+  }
+  Bitmap->Modified();
+}
+
+void FillGradientRect(TCanvas* Canvas, const TRect& R, TGradientDirection Direction, TSmoothFactor SmoothFactor,
+                      TColor EndColor, TColor StartColor) {
+  const int32_t W = std::abs(R.Right - R.Left), H = std::abs(R.Bottom - R.Top);
+  if (W == 0 || H == 0) return;
+  TBitmap Work(W, H);
+  if (ColorToRGB(StartColor) == ColorToRGB(EndColor)) {
+    FillImage(Work.Image(), ToRgb(StartColor));
+    Work.Modified();
+  } else {
+    switch (Direction) {
+      case gdDiagonalUp: FillDiagonalGradient(&Work, W, H, SmoothFactor, EndColor, StartColor); break;
+      case gdDiagonalDown: FillDiagonalGradient(&Work, -W, H, SmoothFactor, EndColor, StartColor); break;
+      case gdHorizontalEnd:
+      case gdHorizontalCenter:
+        FillLinearGradient(&Work, false, Direction == gdHorizontalCenter, SmoothFactor, EndColor, StartColor, W);
+        ReplicateBlock(Work.Canvas(), 0, 0, cmSrcCopy, W, std::min(StripSize, H), W, H);
+        break;
+      case gdVerticalEnd:
+      case gdVerticalCenter:
+        FillLinearGradient(&Work, true, Direction == gdVerticalCenter, SmoothFactor, EndColor, StartColor, H);
+        ReplicateBlock(Work.Canvas(), 0, 0, cmSrcCopy, std::min(StripSize, W), H, W, H);
+        break;
+      case gdHorizontalBox: FillBoxGradient(&Work, W, H, SmoothFactor, EndColor, StartColor, 0, W / 4); break;
+      case gdVerticalBox: FillBoxGradient(&Work, W, H, SmoothFactor, EndColor, StartColor, H / 4, 0); break;
+      case gdSquareBox: FillBoxGradient(&Work, W, H, SmoothFactor, EndColor, StartColor, 0, 0); break;
+      case gdBigSquareBox: FillBoxGradient(&Work, W, H, SmoothFactor, EndColor, StartColor, H / 4, W / 4); break;
+    }
+  }
+  Canvas->Draw(std::min(R.Left, R.Right), std::min(R.Top, R.Bottom), &Work);
+}
+
+namespace {
+
+// Runs Fn with the canvas's copy mode set to Rop.
+template <class Fn>
+void WithCopyMode(TCanvas* Canvas, TCopyMode Rop, Fn&& Body) {
+  const TCopyMode Old = Canvas->CopyMode();
+  Canvas->SetCopyMode(Rop);
+  Body();
+  Canvas->SetCopyMode(Old);
+}
+
+}  // namespace
+
+void ReplicateBlock(TCanvas* Canvas, int32_t X, int32_t Y, TCopyMode Rop, int32_t BlockWidth, int32_t BlockHeight,
+                    int32_t TotalWidth, int32_t TotalHeight) {
+  if (BlockWidth <= 0 || BlockHeight <= 0) return;
+  WithCopyMode(Canvas, Rop, [&] {
+    int32_t W = BlockWidth, H = BlockHeight;
+    while (W < TotalWidth || H < TotalHeight) {
+      if (W < TotalWidth) {
+        const int32_t N = std::min(W, TotalWidth - W);
+        Canvas->CopyRect(Rect(X + W, Y, X + W + N, Y + H), Canvas, Rect(X, Y, X + N, Y + H));
+        W += N;
+      }
+      if (H < TotalHeight) {
+        const int32_t N = std::min(H, TotalHeight - H);
+        Canvas->CopyRect(Rect(X, Y + H, X + W, Y + H + N), Canvas, Rect(X, Y, X + W, Y + N));
+        H += N;
+      }
+    }
+  });
+}
+
+void MirrorHalves(TCanvas* Canvas, int32_t X, int32_t Y, TCopyMode Rop, int32_t Height, int32_t Width) {
+  if (Width <= 0 || Height <= 0) return;
+  WithCopyMode(Canvas, Rop, [&] {
+    // A destination with a negative extent mirrors the copy.
+    if (const int32_t Half = Height / 2; Half > 0)
+      Canvas->CopyRect(Rect(X, Y + Height, X + Width, Y + Height - Half), Canvas, Rect(X, Y, X + Width, Y + Half));
+    if (const int32_t Half = Width / 2; Half > 0)
+      Canvas->CopyRect(Rect(X + Width, Y, X + Width - Half, Y + Height), Canvas, Rect(X, Y, X + Half, Y + Height));
+  });
+}
+
+void TileBitmapRect(TCanvas* Canvas, const TBitmap* Bitmap, const TRect& R) {
+  if (!Bitmap || Bitmap->Empty()) return;
+  const int32_t BW = Bitmap->Width(), BH = Bitmap->Height();
+  for (int32_t Y = R.Top; Y < R.Bottom; Y += BH)
+    for (int32_t X = R.Left; X < R.Right; X += BW) {
+      const int32_t W = std::min(BW, R.Right - X), H = std::min(BH, R.Bottom - Y);
+      Canvas->CopyImage(Bounds(X, Y, W, H), Bitmap->Image(), Rect(0, 0, W, H));
+    }
+}
+
+void StretchDrawMasked(TCanvas* Canvas, const TBitmap* Bitmap, const TRect& Dest, TColor TransparentColor,
+                       const TRect& Src) {
+  if (!Bitmap || Bitmap->Empty() || IsRectEmpty(Dest) || IsRectEmpty(Src)) return;
+  QImage Work = Bitmap->Image()
+                    .copy(Src.Left, Src.Top, Src.Width(), Src.Height())
+                    .scaled(Dest.Width(), Dest.Height(), Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                    .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  const QRgb Key = ToRgb(TransparentColor) & 0xFFFFFF;
+  for (int Y = 0; Y < Work.height(); ++Y) {
+    auto* Line = reinterpret_cast<QRgb*>(Work.scanLine(Y));
+    for (int X = 0; X < Work.width(); ++X)
+      if ((Line[X] & 0xFFFFFF) == Key) Line[X] = 0;
+  }
+  Canvas->DrawImage(Dest, Work, Rect(0, 0, Work.width(), Work.height()));
+}
+
+void FlipBitmapVertically(TBitmap* Bitmap) {
+  if (!Bitmap || Bitmap->Empty()) return;
+  QImage& Image = Bitmap->Image();
+  const QImage Source = Image.copy();
+  const int H = Image.height();
+  const auto RowBytes = static_cast<size_t>(Image.bytesPerLine());
+  for (int Y = 0; Y < H; ++Y) std::copy_n(Source.constScanLine(H - 1 - Y), RowBytes, Image.scanLine(Y));
+  Bitmap->Modified();
+}
+
+void PaintParentBackground(TControl* Control, TCanvas* Canvas, bool InvalidateParent) {
+  TWinControl* Parent = Control->Parent();
+  if (!Parent) return;
+  Control->PaintParentImage(Canvas);
+  if (InvalidateParent && !dynamic_cast<TCustomControl*>(Parent) && !dynamic_cast<TCustomForm*>(Parent))
+    Parent->Invalidate();
+}
