@@ -172,10 +172,10 @@ uint32_t TCustomDropTarget::DragEnter(TDropSite* Site, const TDragInfo& Info) {
   }
   if (FGetDataOnEnter && !GetData()) return DROPEFFECT_NONE;
 
-  FDragAccepted = true;
   uint32_t Effect = GetValidDropEffect(Info.Shift, FLastPoint, Info.Offered);
   DoEnter(Info.Shift, FLastPoint, Effect);
-  if (Effect == 0) FDragAccepted = false;
+  // Taken only once OnEnter has agreed (an exception there refuses the drag too).
+  FDragAccepted = Effect != 0;
   return AnswerToSource(Effect);
 }
 
