@@ -13,6 +13,8 @@
 
 class TControl;
 class TCustomForm;
+class TMenuItem;
+class TPopupMenu;
 
 // Message box flags: buttons, icon, default button.
 enum : uint32_t {
@@ -28,7 +30,7 @@ enum : uint32_t {
 // The button a message box was closed with.
 enum : int32_t { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
 
-enum TDialogKind : uint8_t { dkMessageBox, dkForm, dkOpenFiles, dkSelectFolder };
+enum TDialogKind : uint8_t { dkMessageBox, dkForm, dkOpenFiles, dkSelectFolder, dkPopupMenu };
 
 struct TDialogRequest {
   TDialogKind Kind = dkMessageBox;
@@ -49,6 +51,11 @@ struct TDialogRequest {
   std::string Filter;
   int32_t FilterIndex = 1;
   uint32_t Options = 0;
+  // dkPopupMenu: the menu (its items as they are shown) and where it pops up, in
+  // screen coordinates.
+  TPopupMenu* Menu = nullptr;
+  int32_t X = 0;
+  int32_t Y = 0;
 
   uint32_t Buttons() const { return Flags & MB_TYPEMASK; }
   uint32_t Icon() const { return Flags & MB_ICONMASK; }
@@ -62,6 +69,8 @@ struct TDialogAnswer {
   // dkSelectFolder: the chosen folder.
   std::string Folder;
   int32_t FilterIndex = 0;
+  // dkPopupMenu: the item chosen, nullptr when the menu was dismissed.
+  TMenuItem* MenuItem = nullptr;
 };
 
 using TDialogResponder = std::function<TDialogAnswer(const TDialogRequest& Request)>;

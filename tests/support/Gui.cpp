@@ -119,6 +119,54 @@ TDialogScript::TDialogScript() {
 
 TDialogScript::~TDialogScript() { SetDialogResponder(std::move(FPrevious)); }
 
+void TDialogScript::Choose(const std::string& Caption) {
+  Answer([this, Caption](const TDialogRequest& R) {
+    TDialogAnswer A;
+    EXPECT_EQ(R.Kind, dkPopupMenu);
+    if (R.Kind != dkPopupMenu) return A;
+    MenuCaptions.push_back(testsupport::MenuCaptions(R.Menu));
+    if (Caption.empty()) return A;
+    A.MenuItem = FindMenuItem(R.Menu, Caption);
+    EXPECT_NE(A.MenuItem, nullptr) << "No menu item \"" << Caption << "\"";
+    return A;
+  });
+}
+
+namespace {
+
+std::string PlainCaption(const TMenuItem* Item) {
+  std::string S = Item->Caption();
+  S = S.substr(0, S.find('\t'));
+  std::string Result;
+  for (size_t I = 0; I < S.size(); ++I) {
+    if (S[I] == '&' && I + 1 < S.size()) ++I;
+    Result += S[I];
+  }
+  return Result;
+}
+
+TMenuItem* FindIn(const TMenuItem* Parent, const std::string& Caption) {
+  for (int32_t I = 0; I < Parent->Count(); ++I) {
+    TMenuItem* Item = Parent->Items(I);
+    if (PlainCaption(Item) == Caption) return Item;
+    if (TMenuItem* Found = FindIn(Item, Caption)) return Found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+TMenuItem* FindMenuItem(const TPopupMenu* Menu, const std::string& Caption) {
+  return Menu ? FindIn(Menu->Items(), Caption) : nullptr;
+}
+
+std::vector<std::string> MenuCaptions(const TPopupMenu* Menu) {
+  std::vector<std::string> Result;
+  for (int32_t I = 0; Menu && I < Menu->Items()->Count(); ++I)
+    if (Menu->Items()->Items(I)->Visible()) Result.push_back(PlainCaption(Menu->Items()->Items(I)));
+  return Result;
+}
+
 void InstallUnexpectedDialogGuard() {
   SetDialogResponder([](const TDialogRequest& R) {
     ADD_FAILURE() << "Unexpected dialog \"" << R.Caption << "\": " << R.Text;

@@ -1,0 +1,30 @@
+#pragma once
+// Hosts of the standard controls over Qt widgets that paint themselves. Only the
+// library's own sources include this file.
+
+#include "platform/gui/ControlHost.h"
+#include "platform/gui/GuiInternal.h"
+#include "platform/gui/WidgetControl.h"
+
+// A scroll area (Base is a host of a TWidgetControl): its viewport's mouse, wheel and
+// context-menu events reach the control too.
+template <class Base>
+class TScrollAreaHost : public Base {
+public:
+  using Base::Base;
+  void SetViewportMargins(int Left, int Top, int Right, int Bottom) {
+    this->setViewportMargins(Left, Top, Right, Bottom);
+  }
+
+protected:
+  bool viewportEvent(QEvent* Event) override {
+    auto* C = static_cast<TWidgetControl*>(this->Control());
+    if (!C) return Base::viewportEvent(Event);
+    bool Used = false;
+    RunGuarded([&] { Used = C->ViewportPreview(this->viewport(), Event); }, C);
+    if (Used) return true;
+    const bool Result = Base::viewportEvent(Event);
+    if (this->Control()) RunGuarded([&] { C->ViewportAfter(this->viewport(), Event); }, C);
+    return Result;
+  }
+};
