@@ -117,8 +117,8 @@ public:
   bool MultiLine() const override { return false; }
   QString Text() const override { return FEdit->text(); }
   void SetText(const QString& S) override { FEdit->setText(S); }
-  int SelStart() const override { return FEdit->hasSelectedText() ? FEdit->selectionStart() : FEdit->cursorPosition(); }
-  int SelLength() const override { return FEdit->hasSelectedText() ? FEdit->selectionLength() : 0; }
+  int SelStart() const override { return LineSelStart(FEdit); }
+  int SelLength() const override { return LineSelLength(FEdit); }
   void Select(int Start, int Length) override {
     Start = std::clamp(Start, 0, static_cast<int>(FEdit->text().size()));
     if (Length > 0)

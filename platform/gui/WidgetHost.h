@@ -2,9 +2,16 @@
 // Hosts of the standard controls over Qt widgets that paint themselves. Only the
 // library's own sources include this file.
 
+#include <QLineEdit>
+
 #include "platform/gui/ControlHost.h"
 #include "platform/gui/GuiInternal.h"
 #include "platform/gui/WidgetControl.h"
+
+// A line edit's selection as the class library counts it: the caret when nothing is
+// selected.
+inline int LineSelStart(const QLineEdit* E) { return E->hasSelectedText() ? E->selectionStart() : E->cursorPosition(); }
+inline int LineSelLength(const QLineEdit* E) { return E->hasSelectedText() ? E->selectionLength() : 0; }
 
 // A scroll area (Base is a host of a TWidgetControl): its viewport's mouse, wheel and
 // context-menu events reach the control too.
