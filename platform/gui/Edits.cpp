@@ -161,7 +161,6 @@ private:
 class TPlainText : public TCustomEdit::TTextWidget {
 public:
   explicit TPlainText(TMemoHost* E) : FEdit(E) {
-    FEdit->setFrameShape(QFrame::NoFrame);
     FEdit->setTabChangesFocus(false);
     QObject::connect(FEdit, &QPlainTextEdit::textChanged, [this] {
       if (OnChanged) OnChanged();
@@ -209,8 +208,7 @@ public:
     QTextOption Option = FEdit->document()->defaultTextOption();
     Option.setAlignment(Alignments[Edit.Alignment()]);
     FEdit->document()->setDefaultTextOption(Option);
-    const int32_t B = Edit.BorderBand();
-    FEdit->setContentsMargins(B, B, B, B);
+    SetFrameBand(FEdit, Edit.BorderBand());
     FEdit->SetViewportMargins(Edit.LeftMargin(), 0, Edit.RightMargin(), 0);
   }
 

@@ -25,11 +25,11 @@ void* TStrings::Objects(int32_t Index) const {
 
 void TStrings::SetObject(int32_t Index, void* Object) {
   CheckIndex(Index, Count());
-  if (Object) throw EStringListError("This list keeps no objects");
+  if (Object) throw EListError("This list keeps no objects");
 }
 
 void TStrings::CheckIndex(int32_t Index, int32_t Limit) const {
-  if (Index < 0 || Index >= Limit) throw EStringListError("List index out of bounds (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= Limit) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
 }
 
 int32_t TStrings::Add(const std::string& S) {

@@ -12,11 +12,6 @@
 
 class TStringList;
 
-class EStringListError : public Exception {
-public:
-  using Exception::Exception;
-};
-
 class TStrings {
 public:
   TStrings() = default;
@@ -25,14 +20,14 @@ public:
   TStrings& operator=(const TStrings&) = delete;
 
   virtual int32_t Count() const = 0;
-  // Raise EStringListError for an index out of range (Insert: 0 to Count).
+  // Raise EListError for an index out of range (Insert: 0 to Count).
   virtual std::string Strings(int32_t Index) const = 0;
   virtual void SetString(int32_t Index, const std::string& S) = 0;
   virtual void Insert(int32_t Index, const std::string& S) = 0;
   virtual void Delete(int32_t Index) = 0;
   virtual void Clear() = 0;
   // A value kept beside each string (nullptr by default); lists that keep none raise
-  // EStringListError when one is set.
+  // EListError when one is set.
   virtual void* Objects(int32_t Index) const;
   virtual void SetObject(int32_t Index, void* Object);
 

@@ -8,6 +8,14 @@
 #include "platform/gui/GuiInternal.h"
 #include "platform/gui/WidgetControl.h"
 
+// A scroll area's frame makes the border band: Qt lays the scroll bars and the viewport
+// out inside it (its contents margins are its own to set), and the control paints the
+// band over Qt's frame.
+inline void SetFrameBand(QFrame* Frame, int Band) {
+  Frame->setFrameStyle(Band > 0 ? QFrame::Box | QFrame::Plain : QFrame::NoFrame);
+  Frame->setLineWidth(Band);
+}
+
 // A line edit's selection as the class library counts it: the caret when nothing is
 // selected.
 inline int LineSelStart(const QLineEdit* E) { return E->hasSelectedText() ? E->selectionStart() : E->cursorPosition(); }

@@ -18,21 +18,25 @@ void ShowActive(TCustomForm* Form) {
 }
 
 namespace {
-QPoint At(int32_t X, int32_t Y) { return QPoint(X, Y); }
+// A client point of Control in its host widget's coordinates.
+QPoint At(TControl* Control, int32_t X, int32_t Y) {
+  const TPoint O = Control->ClientOffset();
+  return QPoint(X + O.X, Y + O.Y);
+}
 }  // namespace
 
 void MouseClick(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button) {
-  QTest::mouseClick(Control->Host(), Button, Qt::NoModifier, At(X, Y));
+  QTest::mouseClick(Control->Host(), Button, Qt::NoModifier, At(Control, X, Y));
 }
 void MousePress(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button) {
-  QTest::mousePress(Control->Host(), Button, Qt::NoModifier, At(X, Y));
+  QTest::mousePress(Control->Host(), Button, Qt::NoModifier, At(Control, X, Y));
 }
-void MouseMove(TControl* Control, int32_t X, int32_t Y) { QTest::mouseMove(Control->Host(), At(X, Y)); }
+void MouseMove(TControl* Control, int32_t X, int32_t Y) { QTest::mouseMove(Control->Host(), At(Control, X, Y)); }
 void MouseRelease(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button) {
-  QTest::mouseRelease(Control->Host(), Button, Qt::NoModifier, At(X, Y));
+  QTest::mouseRelease(Control->Host(), Button, Qt::NoModifier, At(Control, X, Y));
 }
 void MouseDoubleClick(TControl* Control, int32_t X, int32_t Y) {
-  QTest::mouseDClick(Control->Host(), Qt::LeftButton, Qt::NoModifier, At(X, Y));
+  QTest::mouseDClick(Control->Host(), Qt::LeftButton, Qt::NoModifier, At(Control, X, Y));
 }
 
 namespace {

@@ -25,7 +25,7 @@ namespace testsupport {
 // Shows Form and makes it the active window, with the resulting events handled.
 void ShowActive(TCustomForm* Form);
 
-// Mouse, in Control's client coordinates.
+// Mouse, in Control's client coordinates (inside a border band, see ClientOffset).
 void MouseClick(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button = Qt::LeftButton);
 void MousePress(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button = Qt::LeftButton);
 void MouseMove(TControl* Control, int32_t X, int32_t Y);

@@ -175,7 +175,7 @@ TEST(Edit, TheBorderBandHoldsTheClientAreaAndIsPaintedAround) {
   TPoint Down{-1, -1};
   F.Edit->OnMouseDown = [&](TComponent*, TMouseButton, TShiftState, int32_t X, int32_t Y) { Down = {X, Y}; };
   ShowActive(F.Form);
-  MouseClick(F.Edit, 50, 12);
+  QTest::mouseClick(F.Edit->Host(), Qt::LeftButton, {}, QPoint(50, 12));
   EXPECT_EQ(Down, Point(48, 10));
   // Flat: one line in the frame colour; none: no band at all.
   F.Edit->SetCtl3D(false);
@@ -214,7 +214,7 @@ TEST(Memo, LinesAreBoundToTheTextByPosition) {
   EXPECT_EQ(L->ToVector(), (std::vector<std::string>{"a", "B", "c", "e"}));
   L->Delete(0);
   EXPECT_EQ(L->Strings(0), "B");
-  EXPECT_THROW(L->Strings(3), EStringListError);
+  EXPECT_THROW(L->Strings(3), EListError);
   M->SetText("x\r\ny");
   EXPECT_EQ(L->Count(), 2);
   M->SetCaretPos({1, 1});
