@@ -171,6 +171,19 @@ std::vector<std::string> MenuCaptions(const TPopupMenu* Menu) {
   return Result;
 }
 
+void FromInsideTheDialog(std::function<bool()> Fn, int Tries) {
+  QMetaObject::invokeMethod(
+      qApp,
+      [Fn, Tries] {
+        if (Fn()) return;
+        if (Tries > 0)
+          FromInsideTheDialog(Fn, Tries - 1);
+        else
+          QCoreApplication::exit(1);
+      },
+      Qt::QueuedConnection);
+}
+
 void InstallUnexpectedDialogGuard() {
   SetDialogResponder([](const TDialogRequest& R) {
     ADD_FAILURE() << "Unexpected dialog \"" << R.Caption << "\": " << R.Text;

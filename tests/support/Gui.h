@@ -85,6 +85,22 @@ TMenuItem* FindMenuItem(const TPopupMenu* Menu, const std::string& Caption);
 // separators as "-".
 std::vector<std::string> MenuCaptions(const TPopupMenu* Menu);
 
+// No responder while it lives: the real dialogs run their own modal loops.
+class TNoResponder {
+public:
+  TNoResponder() : FSaved(SetDialogResponder(nullptr)) {}
+  ~TNoResponder() { SetDialogResponder(std::move(FSaved)); }
+  TNoResponder(const TNoResponder&) = delete;
+  TNoResponder& operator=(const TNoResponder&) = delete;
+
+private:
+  TDialogResponder FSaved;
+};
+
+// Runs Fn from inside the next modal loop, again while it answers false (the dialog is
+// not up yet); after Tries turns every loop is ended, so the test cannot hang.
+void FromInsideTheDialog(std::function<bool()> Fn, int Tries = 50);
+
 // The responder of the GUI test main: any dialog no script expects fails the test.
 void InstallUnexpectedDialogGuard();
 
