@@ -105,22 +105,6 @@ int32_t MessageBox(TControl* Owner, const std::string& Text, const std::string& 
 
 namespace {
 
-std::vector<std::string> Split(const std::string& S, char Separator) {
-  std::vector<std::string> Parts;
-  size_t Start = 0;
-  for (;;) {
-    const size_t End = S.find(Separator, Start);
-    Parts.push_back(S.substr(Start, End == std::string::npos ? std::string::npos : End - Start));
-    if (End == std::string::npos) return Parts;
-    Start = End + 1;
-  }
-}
-
-std::string Trimmed(const std::string& S) {
-  const size_t First = S.find_first_not_of(' ');
-  return First == std::string::npos ? std::string() : S.substr(First, S.find_last_not_of(' ') - First + 1);
-}
-
 // Qt's name filter for Filter's entries: the patterns go in the last parentheses.
 QStringList NameFilters(const std::vector<TFileFilter>& Filters) {
   QStringList Result;
@@ -137,11 +121,11 @@ QStringList NameFilters(const std::vector<TFileFilter>& Filters) {
 std::vector<TFileFilter> ParseFilter(const std::string& Filter) {
   std::vector<TFileFilter> Result;
   if (Filter.empty()) return Result;
-  const std::vector<std::string> Parts = Split(Filter, '|');
-  for (size_t I = 0; I + 1 < Parts.size(); I += 2) {
-    TFileFilter F{Parts[I], {}};
-    for (const std::string& M : Split(Parts[I + 1], ';'))
-      if (const std::string Mask = Trimmed(M); !Mask.empty()) F.Masks.push_back(Mask);
+  const QStringList Parts = ToQString(Filter).split(u'|');
+  for (qsizetype I = 0; I + 1 < Parts.size(); I += 2) {
+    TFileFilter F{FromQString(Parts[I]), {}};
+    for (const QString& Mask : Parts[I + 1].split(u';'))
+      if (!Mask.trimmed().isEmpty()) F.Masks.push_back(FromQString(Mask.trimmed()));
     if (F.Masks.empty()) F.Masks.push_back("*");
     Result.push_back(std::move(F));
   }
