@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
+#include <utility>
 
 #include "platform/gui/QtSupport.h"
 #include "platform/gui/WidgetHost.h"
@@ -31,11 +32,15 @@ public:
   QListView* SimpleList = nullptr;
   // Enter in the edit part: Qt's activation for it is no choice of the user's.
   bool InReturn = false;
+  // The item selected when the list opened (-2 after the choice): choosing it again
+  // changes nothing, so it raises nothing.
+  int IndexAtOpen = -2;
 
   void showPopup() override {
     TCustomComboBox* C = Box();
     if (C && C->FStyle == csSimple) return;
     if (C) RunGuarded([C] { C->DropDown(); }, C);
+    IndexAtOpen = currentIndex();
     QComboBox::showPopup();
   }
   void hidePopup() override {
@@ -71,9 +76,11 @@ public:
 
 protected:
   void contextMenuEvent(QContextMenuEvent* E) override {
-    // Qt would show the edit part's menu itself; ours goes through the control.
-    if (TCustomComboBox* C = Box(); C && lineEdit())
-      RunGuarded([&] { C->ShowEditMenu(FromQPoint(E->globalPos())); }, C);
+    // Qt would show the edit part's menu itself; ours goes through the control. Without
+    // an edit part the request goes on to the parent.
+    TCustomComboBox* C = Box();
+    if (!C || !lineEdit()) return E->ignore();
+    RunGuarded([&] { C->ShowEditMenu(FromQPoint(E->globalPos())); }, C);
     E->accept();
   }
   void keyPressEvent(QKeyEvent* E) override {
@@ -212,7 +219,9 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner)
   C->setInsertPolicy(QComboBox::NoInsert);
   C->setMaxVisibleItems(FDropDownCount);
   QObject::connect(C, &QComboBox::activated, [this](int Index) {
-    if (!static_cast<TComboHost*>(Combo())->InReturn) RunGuarded([&] { UserSelected(Index); }, this);
+    auto* Host = static_cast<TComboHost*>(Combo());
+    const bool Again = std::exchange(Host->IndexAtOpen, -2) == Index;
+    if (!Host->InReturn && !Again) RunGuarded([&] { UserSelected(Index); }, this);
   });
   FQtDelegate = C->itemDelegate();
   FOwnerDelegate = new TItemDelegate(this, C);
@@ -254,6 +263,7 @@ void TCustomComboBox::ApplyStyle() {
     C->SimpleList->setFocusPolicy(Qt::NoFocus);
     C->SimpleList->show();
     QObject::connect(C->SimpleList, &QListView::clicked, [this](const QModelIndex& I) {
+      if (I.row() == Combo()->currentIndex()) return;
       RunGuarded([&] {
         Combo()->setCurrentIndex(I.row());
         UserSelected(I.row());
@@ -325,7 +335,7 @@ void TCustomComboBox::DoSetText(const std::string& Value) {
   if (Value == GetText()) return;
   if (QLineEdit* E = Combo()->lineEdit()) {
     E->setText(ToQString(Value));
-    Change();
+    RunGuarded([this] { Change(); }, this);
   } else if (const int32_t Index = FindStringExact(Value); Index >= 0) {
     Combo()->setCurrentIndex(Index);
   } else {

@@ -334,9 +334,11 @@ void TCustomListView::ChangeSelection(const std::function<void()>& Apply) {
                                               QItemSelectionModel::NoUpdate);
     --FQuiet;
   }
+  // Handlers run inside Qt's selection code: their exceptions stop here.
   for (int Row : Accepted)
     if (Row < FItems->Count())
-      ItemStateChanged(FItems->Item(Row), StateOf(SelectionStates(M), Row), StateOf(Before, Row));
+      RunGuarded([&] { ItemStateChanged(FItems->Item(Row), StateOf(SelectionStates(M), Row), StateOf(Before, Row)); },
+                 this);
 }
 
 bool TCustomListView::CheckChanging(TListItem* Item, bool NewChecked) {

@@ -62,6 +62,9 @@ TEST(ComboBox, OnlyTheUsersChoiceRaisesEvents) {
   EXPECT_EQ(F.Box->ItemIndex(), 0);
   EXPECT_EQ(F.Events, std::vector<std::string>{"click 0"});
   EXPECT_EQ(Selects, 1);
+  F.Box->SetDroppedDown(true);  // choosing the selected item again changes nothing
+  KeyClick(Qt::Key_Return);
+  EXPECT_EQ(F.Events.size(), 1u);
   // Deleting the selected item leaves none selected.
   F.Box->Items()->Delete(0);
   EXPECT_EQ(F.Box->ItemIndex(), -1);

@@ -17,6 +17,7 @@ namespace {
 class TProbeList : public TListView {
 public:
   using TListView::TListView;
+  void UseHeader(QHeaderView* Header) { SetHeaderView(Header); }
   std::vector<std::tuple<int32_t, uint32_t, uint32_t>> States, Asked;
 
 protected:
@@ -246,10 +247,14 @@ TEST(ListView, ContextMenusByMouseAndKeyboardAndColumnClicks) {
   KeyClick(Qt::Key_Menu);
   EXPECT_TRUE(Script.Finished());
   EXPECT_EQ(Script.Requests().size(), 3u);
-  // Column headers: clicks, and hiding them moves the rows up.
+  // Column headers, also a header of a derived list's own: clicks, and hiding them
+  // moves the rows up.
   std::vector<int32_t> Clicked;
   F.List->OnColumnClick = [&](TComponent*, TListColumn* C) { Clicked.push_back(C->Index()); };
-  QHeaderView* H = F.Tree()->header();
+  auto* H = new QHeaderView(Qt::Horizontal);
+  F.List->UseHeader(H);
+  ASSERT_EQ(F.Tree()->header(), H);
+  EXPECT_EQ(H->sectionSize(1), 70);
   QTest::mouseClick(H->viewport(), Qt::LeftButton, {}, QPoint(H->sectionPosition(2) + 5, 5));
   EXPECT_EQ(Clicked, std::vector<int32_t>{2});
   EXPECT_EQ(F.List->Items()->Item(0)->DisplayRect(drBounds).Top, H->height());
