@@ -337,8 +337,7 @@ void TCustomListView::ChangeSelection(const std::function<void()>& Apply) {
   // Handlers run inside Qt's selection code: their exceptions stop here.
   for (int Row : Accepted)
     if (Row < FItems->Count())
-      RunGuarded([&] { ItemStateChanged(FItems->Item(Row), StateOf(SelectionStates(M), Row), StateOf(Before, Row)); },
-                 this);
+      RunGuarded([&] { ItemStateChanged(FItems->Item(Row), StateOf(After, Row), StateOf(Before, Row)); }, this);
 }
 
 bool TCustomListView::CheckChanging(TListItem* Item, bool NewChecked) {
@@ -668,12 +667,16 @@ void TListItems::Delete(int32_t Index) {
 }
 
 void TListItems::Clear() {
-  BeginUpdate();
-  struct TEnd {
-    TListItems* L;
-    ~TEnd() { L->EndUpdate(); }
-  } End{this};
-  while (!FItems.empty()) Delete(0);
+  // Every item is told first, then the rows go at once.
+  if (!FListView->Destroying())
+    for (TListItem* Item : std::vector<TListItem*>(FItems))
+      if (IndexOf(Item) >= 0) FListView->Delete(Item);
+  std::vector<TListItem*> Gone;
+  Gone.swap(FItems);
+  ++FListView->FQuiet;
+  FListView->Tree()->clear();
+  --FListView->FQuiet;
+  for (TListItem* Item : Gone) delete Item;
 }
 
 void TListItems::BeginUpdate() {
