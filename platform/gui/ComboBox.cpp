@@ -46,7 +46,11 @@ public:
   void hidePopup() override {
     const bool Open = view()->isVisible();
     QComboBox::hidePopup();
-    if (TCustomComboBox* C = Box(); C && Open) RunGuarded([C] { C->CloseUp(); }, C);
+    TCustomComboBox* C = Box();
+    if (!C || !Open) return;
+    // The press that opened the list took the capture; its release went to the list.
+    if (C->MouseCapture()) C->SetMouseCapture(false);
+    RunGuarded([C] { C->CloseUp(); }, C);
   }
   // The edit part's own context menu; the edit part's mouse reaches the control too.
   bool eventFilter(QObject* Watched, QEvent* Event) override {

@@ -147,7 +147,8 @@ public:
     FEdit->setMaxLength(Edit.MaxLength() > 0 ? Edit.MaxLength() : std::numeric_limits<int>::max());
     const char32_t Mask = Edit.PasswordChar();
     FEdit->setEchoMode(Mask ? QLineEdit::Password : QLineEdit::Normal);
-    FEdit->setStyleSheet(Mask ? QString("QLineEdit { lineedit-password-character: %1 }").arg(uint32_t(Mask)) : QString());
+    const QString Sheet = Mask ? QString("QLineEdit { lineedit-password-character: %1 }").arg(uint32_t(Mask)) : QString();
+    if (FEdit->styleSheet() != Sheet) FEdit->setStyleSheet(Sheet);
     static const Qt::Alignment Alignments[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter};
     FEdit->setAlignment(Alignments[Edit.Alignment()] | Qt::AlignVCenter);
     const int32_t B = Edit.BorderBand();

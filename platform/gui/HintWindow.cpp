@@ -156,7 +156,11 @@ struct THintManager::TImpl : public QObject {
     Hide->SetEnabled(false);
     Hide->OnTimer = [this](TComponent*) { HideWindow(); };
     Watcher->OnRemove = [this](TComponent* C) {
-      if (C == Target) Target = nullptr;
+      if (C == Target) {
+        Target = nullptr;
+        Pause->SetEnabled(false);
+        HideWindow();
+      }
       if (C == Window) {
         Window = nullptr;
         Shown = false;

@@ -53,9 +53,9 @@ protected:
 
   bool HostEvent(QEvent* Event) override;
   void PaintHost(QPaintEvent* Event) override;
-  // Qt's painting of the widget with its own child widgets (and the overlay).
+  // Qt's painting of the widget with all its child widgets (those of child controls
+  // too) and the overlay.
   void PaintControl(QImage& Image, const TRegion& Clip) override;
-  void WMEraseBkgnd(TCanvas* Canvas) override { (void)Canvas; }
   void CMColorChanged() override;
   void CMFontChanged() override;
   void CMEnabledChanged() override;

@@ -136,12 +136,13 @@ TEST(ComboBox, DropDownFillsTheListBeforeItOpensAndCloseUpFollows) {
   F.Box->OnCloseUp = [&](TComponent*) { Journal.push_back("close " + std::to_string(F.Box->ItemIndex())); };
   F.Box->SetDroppedWidth(250);
   ShowActive(F.Form);
-  F.Box->SetDroppedDown(true);
+  MouseClick(F.Box, 10, 5);
   EXPECT_TRUE(F.Box->DroppedDown());
   EXPECT_EQ(F.List()->model()->rowCount(), 2);
   EXPECT_GE(F.List()->width(), 250);
   KeyClick(Qt::Key_Escape);
   EXPECT_FALSE(F.Box->DroppedDown());
+  EXPECT_EQ(GetCaptureControl(), nullptr);  // the press that opened the list holds nothing
   EXPECT_EQ(Journal, (std::vector<std::string>{"drop", "close -1"}));
   EXPECT_TRUE(F.Events.empty());
 }
