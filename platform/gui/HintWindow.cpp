@@ -60,6 +60,7 @@ TRect THintWindow::CalcHintRect(int32_t MaxWidth, const std::string& AHint, void
 void THintWindow::ActivateHint(TRect R, const std::string& AHint) {
   HandleNeeded();
   SetCaption(AHint);
+  R.Bottom += 4;
   // Into the work area of the monitor that holds the rectangle's top-left corner.
   const int32_t W = R.Width(), H = R.Height();
   if (Screen) {

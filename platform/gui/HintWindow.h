@@ -44,7 +44,8 @@ public:
   // The rectangle (from (0, 0)) that shows AHint in lines no wider than MaxWidth: the
   // text's size plus 6 pixels across and 2 down.
   virtual TRect CalcHintRect(int32_t MaxWidth, const std::string& AHint, void* AData);
-  // Shows AHint in Rect (screen coordinates), moved into the work area of its monitor.
+  // Shows AHint in Rect (screen coordinates) made 4 pixels taller, so the last line
+  // keeps a margin below it, and moved into the work area of its monitor.
   virtual void ActivateHint(TRect Rect, const std::string& AHint);
   // Hides the window.
   void ReleaseHandle();

@@ -155,7 +155,7 @@ TGalleryPage HintsPage("hints", [](TForm* Form) {
   Hint->HandleNeeded();  // its window styles (the border) are read as the window is made
   const TRect R = Hint->CalcHintRect(400, Text, nullptr);
   Hint->SetCaption(Text);
-  Hint->SetBounds(0, 0, R.Width(), R.Height());
+  Hint->SetBounds(0, 0, R.Width(), R.Height() + 4);  // as ActivateHint makes it
   Note(Form, 20, 20, "The default hint window, two lines:");
   Form->OnPaint = [Form, Hint](TComponent*) {
     // The hint is a window of its own: its picture goes onto the page.

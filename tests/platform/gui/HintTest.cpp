@@ -61,7 +61,7 @@ TEST(Hints, ShowAfterThePauseAndHideAfterTheHidePause) {
   THintWindow* W = Application->ShownHintWindow();
   const TPoint Pointer = F.A->ClientToScreen({10, 10});
   EXPECT_EQ(W->BoundsRect(), Bounds(Pointer.X, Pointer.Y + 20, Measure.TextWidth("Full path to folder") + 6,
-                                    2 * Measure.TextHeight("X") + 2));
+                                    2 * Measure.TextHeight("X") + 2 + 4));
   TTimer::Advance(2500);
   EXPECT_EQ(THintForm::Shown(), "");
   MouseMove(F.A, 12, 12);  // the same control: no second showing
@@ -151,7 +151,8 @@ TEST(Hints, TheApplicationsWindowClassAndTheDefaultPainting) {
   ASSERT_NE(Round, nullptr);
   EXPECT_EQ(Round->ClientOffset(), Point(0, 0));
   EXPECT_EQ(Round->Width(), Measure.TextWidth("Other") + 6 + Measure.TextWidth(" "));
-  EXPECT_EQ(Round->Height(), Measure.TextHeight("X") + 2 + Measure.TextWidth("  "));
-  EXPECT_EQ(Round->Host()->mask().boundingRect().left(), 2);
+  EXPECT_EQ(Round->Height(), Measure.TextHeight("X") + 2 + Measure.TextWidth("  ") + 4);
+  // The region was made before the window grew by 4: its bottom row is Height - 5.
+  EXPECT_EQ(Round->Host()->mask().boundingRect(), QRect(2, 0, Round->Width() - 4, Round->Height() - 4));
   EXPECT_EQ(PixelAt(Render(Round), 0, 0), ColorToRGB(clInfoBk));  // no border
 }
