@@ -261,6 +261,16 @@ TEST(ListView, ContextMenusByMouseAndKeyboardAndColumnClicks) {
   F.List->SetShowColumnHeaders(false);
   EXPECT_EQ(F.List->Items()->Item(0)->DisplayRect(drBounds).Top, 0);
   EXPECT_EQ(F.List->GetItemAt(5, F.List->Items()->Item(1)->DisplayRect(drBounds).Top + 2), F.List->Items()->Item(1));
+  // Scrolling: an item out of view has no display rectangle until it is made visible.
+  for (int I = 0; I < 40; ++I) F.Add("row " + std::to_string(I));
+  TListItem* Last = F.List->Items()->Item(41);
+  EXPECT_TRUE(IsRectEmpty(Last->DisplayRect(drBounds)));
+  Last->MakeVisible(false);
+  EXPECT_FALSE(IsRectEmpty(Last->DisplayRect(drBounds)));
+  EXPECT_LE(Last->DisplayRect(drBounds).Bottom, F.List->ClientHeight());
+  const int32_t Top = F.List->TopItem()->Index();
+  F.List->Scroll(0, -2 * Last->DisplayRect(drBounds).Height());
+  EXPECT_EQ(F.List->TopItem()->Index(), Top - 2);
 }
 
 TEST(ListView, PaintsColumnsGridLinesAndTheUnfocusedSelection) {
