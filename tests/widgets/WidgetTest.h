@@ -6,9 +6,11 @@
 
 #include <QImage>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gui/Graphics.h"
+#include "widgets/KvCommon.h"
 
 namespace widgettest {
 
@@ -38,5 +40,25 @@ struct TSheet {
 };
 
 inline TColor RGBOf(TColor C) { return ColorToRGB(C); }
+
+// Counts the widgets' beeps while it lives.
+struct TBeepCounter {
+  TBeepCounter() : Previous(SetKvBeepHook([this] { ++Count; })) {}
+  ~TBeepCounter() { SetKvBeepHook(std::move(Previous)); }
+  TBeepCounter(const TBeepCounter&) = delete;
+  TBeepCounter& operator=(const TBeepCounter&) = delete;
+  int Count = 0;
+  TKvBeepHook Previous;
+};
+
+// A control of class T on Parent at Bounds, named Name when given.
+template <class T>
+T* Place(TWinControl* Parent, TRect Bounds, const std::string& Name = {}) {
+  auto* C = new T(Parent);
+  C->SetParent(Parent);
+  C->SetBoundsRect(Bounds);
+  if (!Name.empty()) C->SetName(Name);
+  return C;
+}
 
 }  // namespace widgettest
