@@ -13,7 +13,7 @@
 
 #include "audio/codecs/mp3/TSL_LAME.h"
 #include "audio/codecs/wavpack/TSL_WavPack.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 
 namespace {
 

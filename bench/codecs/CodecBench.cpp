@@ -14,7 +14,7 @@
 #include "audio/codecs/flac/TSL_FLAC.h"
 #include "audio/codecs/vorbis/TSL_Vorbis.h"
 #include "bench/BenchSupport.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <numeric>
 
 #include "platform/rtl/FileUtils.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 
 namespace {
 

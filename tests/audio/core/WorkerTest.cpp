@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 
 namespace {
 
