@@ -4,12 +4,12 @@
 # `cat file > /dev/null` on the same cached file. The output either drops each block
 # or copies it into a buffer of its own first, as encoders do. Every contender is a
 # whole process timed from outside, run in turn (cat, drop, copy, cat, ...).
-# Usage: bench/pipeline.sh [MiB, default 1024] [runs, default 15]
+# Usage: bench/pipeline.sh [MiB, default 1024] [runs, default 21]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BENCH_BUILD:-$root/build-bench}
 mb=${1:-1024}
-runs=${2:-15}
+runs=${2:-21}
 source "$root/bench/common.sh"
 bench_require cmake ninja
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONVIX_BENCH=ON >/dev/null
@@ -17,6 +17,7 @@ cmake --build "$build" --target bench_pipeline >/dev/null
 file=$(mktemp --suffix=.raw)
 trap 'rm -f "$file"' EXIT
 head -c $((mb * 1024 * 1024)) /dev/urandom >"$file"
+sync "$file"  # no writeback of the new file while the contenders read it
 
 cat_file() { cat "$file" >/dev/null; }
 blocks_dropped() { "$build/bin/bench_pipeline" "$file" 65536; }
