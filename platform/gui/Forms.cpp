@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QScreen>
+#include <QToolTip>
 #include <QUrl>
 #include <QWindowStateChangeEvent>
 #include <cstdio>
@@ -515,6 +516,8 @@ int32_t TApplication::MessageBox(const std::string& Text, const std::string& Cap
 }
 
 void TApplication::SetShowHint(bool Value) { FShowHint = Value; }
+
+void TApplication::CancelHint() { QToolTip::hideText(); }
 
 bool TApplication::HelpContext(int32_t Context) {
   if (OnHelp && OnHelp(HELP_CONTEXT, Context)) return true;

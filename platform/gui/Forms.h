@@ -216,6 +216,8 @@ public:
 
   bool ShowHint() const { return FShowHint; }
   void SetShowHint(bool Value);
+  // Hides the hint shown now; the next one shows the control's Hint as it is then.
+  void CancelHint();
   // Makes the hint window; the hint manager (re)creates its window when ShowHint is
   // switched on.
   const THintWindowClass& HintWindowClass() const { return FHintWindowClass; }
