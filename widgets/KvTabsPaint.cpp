@@ -546,11 +546,14 @@ void TKvCustomTabControl::PaintDropMarker(TCanvas* C) {
   const bool RightSlanted = FTabStyle == tsDoubleSlant || FTabStyle == tsSingleSlant;
   if (LeftEdge && LeftSlanted) X += FFixedDimension / 2;
   if (!LeftEdge && RightSlanted) X -= FFixedDimension / 2;
+  // Inverted, so that it shows on any colour; the outline would invert its pixels twice.
   C->Pen()->SetMode(pmNot);
+  C->Pen()->SetStyle(psClear);
   C->Brush()->SetStyle(bsSolid);
   for (const int32_t Y : {R.Top, R.Bottom}) {
     const int32_t Tip = Y == R.Top ? Y + MarkerHeight : Y - MarkerHeight;
     C->Polygon({MapPoint(X - MarkerHalfWidth, Y), MapPoint(X + MarkerHalfWidth, Y), MapPoint(X, Tip)});
   }
+  C->Pen()->SetStyle(psSolid);
   C->Pen()->SetMode(pmCopy);
 }

@@ -37,6 +37,14 @@ struct TEventLog {
   std::vector<int32_t> Refused;
 };
 
+// The captions of the sheets on screen.
+inline std::vector<std::string> ShownPages(const std::vector<TKvTabSheet*>& Sheets) {
+  std::vector<std::string> Result;
+  for (const TKvTabSheet* S : Sheets)
+    if (S->Showing()) Result.push_back(S->Caption());
+  return Result;
+}
+
 // A 300 x 200 tab control at (10, 10) on a shown, active form.
 struct TTabForm {
   explicit TTabForm(std::initializer_list<std::string> Captions, bool Show = true) : Form(NewForm<TForm>(nullptr)) {
@@ -100,13 +108,7 @@ struct TPageForm {
     const TPoint P = CenterPoint(Pages->TabControlRect(Tab));
     testsupport::MouseClick(Pages, P.X, P.Y);
   }
-  // The sheets shown, by caption.
-  std::vector<std::string> Shown() const {
-    std::vector<std::string> Result;
-    for (const TKvTabSheet* S : Sheets)
-      if (S->Visible()) Result.push_back(S->Caption());
-    return Result;
-  }
+  std::vector<std::string> Shown() const { return ShownPages(Sheets); }
 
   TForm* Form;
   TKvPageControl* Pages;
