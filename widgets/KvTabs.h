@@ -484,7 +484,9 @@ private:
   TRect LayoutTabRect(int32_t Index) const;
   TRegion TabRegion(int32_t Index);
   int32_t ButtonReserve() const;
-  int32_t SmallControlSize() const;
+  // The size of the close button and the scroller's arrows, measured at each layout.
+  int32_t SmallControlSize() const { return FSmallSize; }
+  int32_t MeasureSmallControlSize() const;
   int32_t FirstVisible() const;
   int32_t LastVisible() const;
   bool ScrollsForward(bool UpRight) const;
@@ -514,7 +516,8 @@ private:
   // Behaviour (KvTabsInput.cpp).
   int32_t FindSelectable(int32_t Start, int32_t Step, int32_t Tries);
   void StartHotTracking(int32_t Index);
-  void EndHotTracking();
+  void EndHotTracking(bool RestoreHint = true);
+  void ReplaceHint(const std::string& Value);
   void HotTrackTimer(TComponent* Sender);
   void UpdateDrag(int32_t X, int32_t Y);
   void EndDrag();
@@ -575,6 +578,7 @@ private:
   bool FScrollNeeded = false;
   int32_t FFirstShown = -1;
   int32_t FFixedDimension = 0;
+  int32_t FSmallSize = 0;
   int32_t FRowCount = 1;
   TRect FLastDisplayRect;
   bool FSelecting = false;

@@ -133,13 +133,10 @@ void TKvCustomTabControl::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
   }
   const bool InStrip = PtInRect(StripRect(), {X, Y});
   if (FTabHints && (FHotTab >= 0 || InStrip) && Application) Application->CancelHint();
-  if (FHotTab >= 0 || FHintReplaced) EndHotTracking();
   // Over the bare strip no hint shows; the control's own comes back over the card.
-  if (FTabHints && InStrip) {
-    FSavedHint = Hint();
-    FHintReplaced = true;
-    SetHint("");
-  }
+  const bool NoHint = FTabHints && InStrip;
+  EndHotTracking(!NoHint);
+  if (NoHint) ReplaceHint("");
 }
 
 void TKvCustomTabControl::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
@@ -170,9 +167,7 @@ void TKvCustomTabControl::StartHotTracking(int32_t Index) {
   if (FHotTrack) Invalidate();
   if (FTabHints) {
     if (Application) Application->CancelHint();
-    if (!FHintReplaced) FSavedHint = Hint();
-    FHintReplaced = true;
-    SetHint(FTabs.Items(Index)->Hint);
+    ReplaceHint(FTabs.Items(Index)->Hint);
   }
   if (!FHotTimer) {
     FHotTimer = new TTimer(this);
@@ -183,16 +178,23 @@ void TKvCustomTabControl::StartHotTracking(int32_t Index) {
   if (!FHotTimer->Enabled()) FHotTimer->SetEnabled(true);
 }
 
-void TKvCustomTabControl::EndHotTracking() {
+void TKvCustomTabControl::EndHotTracking(bool RestoreHint) {
   if (FHotTimer) FHotTimer->SetEnabled(false);
   if (FHotTab >= 0) {
     FHotTab = -1;
     Invalidate();
   }
-  if (FHintReplaced) {
+  if (RestoreHint && FHintReplaced) {
     FHintReplaced = false;
     SetHint(FSavedHint);
   }
+}
+
+// The control's own hint is kept while tab hints stand in for it.
+void TKvCustomTabControl::ReplaceHint(const std::string& Value) {
+  if (!FHintReplaced) FSavedHint = Hint();
+  FHintReplaced = true;
+  SetHint(Value);
 }
 
 // The mouse may leave without passing over the strip's edge.

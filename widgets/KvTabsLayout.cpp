@@ -260,6 +260,7 @@ void TKvCustomTabControl::Layout() {
   if (FirstVisible() < 0) {
     FScrollNeeded = false;
     FFirstShown = -1;
+    FSmallSize = MeasureSmallControlSize();
     PlaceSmallControls();
     return;
   }
@@ -274,6 +275,7 @@ void TKvCustomTabControl::Layout() {
   }
   const TSize LargestTab = TabSizeFor(Largest);
   FFixedDimension = Horizontal ? LargestTab.cy : LargestTab.cx;
+  FSmallSize = MeasureSmallControlSize();
 
   // Each tab's own length, its content raised to the common extent across the strip.
   std::vector<int32_t> Lengths(Contents.size());

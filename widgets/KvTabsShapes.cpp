@@ -121,7 +121,7 @@ int32_t TKvCustomTabControl::ButtonReserve() const {
   return FShowCloseButton && TabCount() > 0 ? SmallControlSize() + 2 : 0;
 }
 
-int32_t TKvCustomTabControl::SmallControlSize() const {
+int32_t TKvCustomTabControl::MeasureSmallControlSize() const {
   TCanvas Measure;
   SetTabFont(&Measure, false);
   const int32_t S = Measure.TextHeight("A") + (VerticalText() ? 2 : 4);

@@ -57,6 +57,7 @@ struct TSourcePages {
 }  // namespace
 
 TEST(KvPageControl, TheSourcePagesLoadWithFolderActiveAndSwitchOnClicks) {
+  Events Sheets;  // outlives the pages, which report hiding as they go
   TSourcePages P;
   EXPECT_EQ(P.Pages->ActivePage(), P.Sheets[1]);
   EXPECT_EQ(P.Pages->TabIndex(), 1);
@@ -76,11 +77,16 @@ TEST(KvPageControl, TheSourcePagesLoadWithFolderActiveAndSwitchOnClicks) {
   EXPECT_EQ(PixelAt(I, 280, 5), TColor(clCream));
   EXPECT_EQ(PixelAt(I, 150, 100), TColor(clSkyBlue));
 
+  for (TKvTabSheet* S : P.Sheets) {
+    S->OnShow = [&Sheets](TComponent* Sender) { Sheets.push_back("show " + static_cast<TKvTabSheet*>(Sender)->Caption()); };
+    S->OnHide = [&Sheets](TComponent* Sender) { Sheets.push_back("hide " + static_cast<TKvTabSheet*>(Sender)->Caption()); };
+  }
   const TPoint File = CenterPoint(P.Pages->TabControlRect(2));
   testsupport::MouseClick(P.Pages, File.X, File.Y);
   EXPECT_EQ(P.Pages->ActivePage(), P.Sheets[2]);
   EXPECT_EQ(P.Shown(), Events{"File"});
   EXPECT_EQ(P.Log.Take(), (Events{"changing 2", "change", "page", "click"}));
+  EXPECT_EQ(Sheets, (Events{"show File", "hide Folder"}));
 
   // A default page set while loading wins over the active one.
   TSourcePages D(true);

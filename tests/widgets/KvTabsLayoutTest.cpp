@@ -152,7 +152,9 @@ TEST(KvTabsLayout, AlignedRowsShareTheirFreeLength) {
     const TKvTabData* T = F.Tabs->Tab(I);
     const bool LastInRow = I == 8 || F.Tabs->Tab(I + 1)->Row != T->Row;
     const bool FirstInRow = I == 0 || F.Tabs->Tab(I - 1)->Row != T->Row;
-    if (LastInRow) EXPECT_EQ(T->TabRect.Right, Available) << I;
+    if (LastInRow) {
+      EXPECT_EQ(T->TabRect.Right, Available) << I;
+    }
     if (FirstInRow) continue;
     // Tabs keep their overlap; the earlier ones of a row get the odd pixels.
     const TKvTabData* P = F.Tabs->Tab(I - 1);
