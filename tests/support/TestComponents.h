@@ -55,7 +55,7 @@ protected:
 
 private:
   int32_t FFmtBits, FFmtChannels, FFmtRate;
-  std::vector<uint8_t> FBuf;
+  TAuBuffer FBuf;
 };
 
 // Hands its input's data on unchanged.
@@ -129,7 +129,7 @@ protected:
   }
 
 private:
-  std::vector<uint8_t> FBlock;
+  TAuBuffer FBlock;
 };
 
 // Runs synchronised calls until Cond holds or TimeoutMs passes; returns Cond().

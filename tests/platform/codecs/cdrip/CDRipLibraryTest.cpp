@@ -11,7 +11,7 @@
 #include <fstream>
 
 #include "platform/codecs/cdrip/CDRip.h"
-#include "tests/platform/cdrom/CDTestDisc.h"
+#include "tests/support/CDTestDisc.h"
 
 namespace {
 

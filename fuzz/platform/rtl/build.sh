@@ -1,23 +1,16 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer target of the settings-file reader with clang (ASan and UBSan),
-# writes a few seed files and runs it. Usage: fuzz/rtl/build.sh [seconds]
+# Builds the libFuzzer target of the settings-file reader, writes a few seed files and
+# runs it. Usage: build.sh [seconds]
 set -euo pipefail
-
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-out="${FUZZ_OUT:-$root/build-fuzz-rtl}"
-seconds="${1:-20}"
-mkdir -p "$out"
-. "$root/fuzz/common.sh"
+here=$(cd "$(dirname "$0")" && pwd)
+. "${here%/fuzz/*}/fuzz/common.sh"
 fuzz_require clang++
 
 rtl="$root/platform/rtl"
-echo "== building FuzzIniFile"
-clang++ "${fuzz_flags[@]}" "$root/fuzz/rtl/FuzzIniFile.cpp" "$rtl/IniFiles.cpp" "$rtl/StringList.cpp" \
-  "$rtl/StrUtils.cpp" "$rtl/FileUtils.cpp" "$rtl/SysUtils.cpp" -o "$out/FuzzIniFile"
+fuzz_build FuzzIniFile "$rtl/IniFiles.cpp" "$rtl/StringList.cpp" "$rtl/StrUtils.cpp" \
+  "$rtl/FileUtils.cpp" "$rtl/SysUtils.cpp"
 
-seeds="$out/seeds/FuzzIniFile"
-rm -rf "$seeds"
-mkdir -p "$seeds"
+seeds=$(fuzz_seeds FuzzIniFile)
 printf '[Position]\nLeft=120\nTop=$7F\n[Source]\nTab=0\nDir=/home/u/Music\nUncheck=1\n[Output]\nStereo0=2\nQuality9=-1\nOutputDir=" spaced "\n' \
   >"$seeds/settings.ini"
 printf '\xEF\xBB\xBF; names\r\n[1A2B3C4D]\r\n artist = A \r\n3=Tr\xC3\xA4ck\r\ntitle=Disc\r\n[1a2b3c4d]\r\n3=later\r\n' \

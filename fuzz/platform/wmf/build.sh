@@ -1,22 +1,15 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer target of the ASF encryption check with clang (ASan and UBSan),
-# makes seeds from WMA files ffmpeg writes (with an encryption object added to one)
-# and runs the target. Usage: fuzz/wmf/build.sh [seconds]
+# Builds the libFuzzer target of the ASF encryption check, makes seeds from WMA files
+# ffmpeg writes (with an encryption object added to one) and runs it.
+# Usage: build.sh [seconds]
 set -euo pipefail
-
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-out="${FUZZ_OUT:-$root/build-fuzz-wmf}"
-seconds="${1:-20}"
-mkdir -p "$out"
-. "$root/fuzz/common.sh"
+here=$(cd "$(dirname "$0")" && pwd)
+. "${here%/fuzz/*}/fuzz/common.sh"
 fuzz_require clang++ ffmpeg python3
 
-echo "== building FuzzAsfHeader"
-clang++ "${fuzz_flags[@]}" "$root/fuzz/wmf/FuzzAsfHeader.cpp" "$root/platform/wmf/AsfHeader.cpp" -o "$out/FuzzAsfHeader"
+fuzz_build FuzzAsfHeader "$root/platform/wmf/AsfHeader.cpp"
 
-seeds="$out/seeds/FuzzAsfHeader"
-rm -rf "$seeds"
-mkdir -p "$seeds"
+seeds=$(fuzz_seeds FuzzAsfHeader)
 ffmpeg -v error -y -f lavfi -i sine=f=440:r=22050 -t 0.3 -c:a wmav2 -b:a 32k -metadata title=T "$out/s.wma"
 ffmpeg -v error -y -f lavfi -i sine=f=440:r=8000 -t 0.3 -c:a wmav1 -b:a 24k "$out/v1.wma"
 python3 - "$out" "$seeds" <<'PY'
@@ -38,7 +31,4 @@ for name in ("s", "v1"):
         open(f"{seeds}/{name}-{tag}", "wb").write(bytes(head[:30]) + obj + bytes(head[30:]))
 PY
 
-mkdir -p "$out/corpus"
-echo "== running FuzzAsfHeader for ${seconds}s"
-fuzz_run FuzzAsfHeader 16384 corpus "$seeds" || exit 1
-grep -E "stat::number_of_executed_units" "$out/FuzzAsfHeader.log" | tail -1
+fuzz_run_each 16384 FuzzAsfHeader
