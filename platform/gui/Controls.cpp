@@ -611,16 +611,22 @@ void TControl::PaintParentImage(TCanvas* Canvas) {
   QImage Under(W, H, QImage::Format_ARGB32_Premultiplied);
   Under.fill(Qt::transparent);
   FParent->PaintControl(Under, TRegion(BoundsRect()));
-  // The siblings below this control, in stacking order.
+  // The siblings below this control that reach under it, in stacking order. (Those
+  // that do not are left out: a transparent one would paint its own siblings again.)
   const bool Windowed = dynamic_cast<TWinControl*>(this) != nullptr;
+  const TRect Area = BoundsRect();
+  auto PaintUnder = [&](TControl* C) {
+    TRect Common;
+    if (C->FVisible && IntersectRect(Common, C->BoundsRect(), Area)) C->PaintTo(Under, C->FLeft, C->FTop);
+  };
   for (TControl* C : FParent->FControls) {
     if (C == this) break;
-    if (C->FVisible) C->PaintTo(Under, C->FLeft, C->FTop);
+    PaintUnder(C);
   }
   if (Windowed)
     for (TWinControl* C : FParent->FWinControls) {
       if (C == this) break;
-      if (C->FVisible) C->PaintTo(Under, C->FLeft, C->FTop);
+      PaintUnder(C);
     }
   Canvas->DrawImage(ClientRect(), Under, BoundsRect());
 }
