@@ -222,7 +222,9 @@ private:
 
 // ---------------------------------------------------------------------------
 
-enum TBitBtnKind : uint8_t { bkCustom, bkOK, bkCancel, bkHelp, bkYes, bkNo, bkClose, bkAbort, bkRetry, bkIgnore, bkAll };
+enum TBitBtnKind : uint8_t {
+  bkCustom, bkOK, bkCancel, bkHelp, bkYes, bkNo, bkClose, bkAbort, bkRetry, bkIgnore, bkAll
+};
 
 // A push button with a picture: a glyph strip of one to four equal cells (normal,
 // disabled, pressed, down) or an image of an image list. A stock Kind sets the caption,

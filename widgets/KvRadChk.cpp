@@ -148,7 +148,9 @@ TSize TKvCustomGlyphButton::GlyphSize() const {
   return {StandardGlyphSize, StandardGlyphSize};
 }
 
-bool TKvCustomGlyphButton::CaptionOnRight() const { return (FAlignment == taRightJustify) != UseRightToLeftAlignment(); }
+bool TKvCustomGlyphButton::CaptionOnRight() const {
+  return (FAlignment == taRightJustify) != UseRightToLeftAlignment();
+}
 
 TRect TKvCustomGlyphButton::GlyphRect() const {
   const TSize S = GlyphSize();
@@ -192,7 +194,8 @@ TGlyphDrawState TKvCustomGlyphButton::GlyphDrawState() const {
 void TKvCustomGlyphButton::ExtractGlyph(int32_t Index, TBitmap* Dest, int32_t Width, int32_t Height,
                                         const TBitmap* Strip) {
   Dest->SetSize(Width, Height);
-  Dest->Canvas()->CopyImage(Rect(0, 0, Width, Height), Strip->Image(), Rect(Index * Width, 0, (Index + 1) * Width, Height));
+  const TRect Cell = Rect(Index * Width, 0, (Index + 1) * Width, Height);
+  Dest->Canvas()->CopyImage(Rect(0, 0, Width, Height), Strip->Image(), Cell);
 }
 
 void TKvCustomGlyphButton::DrawGlyph(TCanvas* Canvas) {
@@ -276,7 +279,8 @@ void TKvCustomGlyphButton::KeyPress(char32_t& Key) {
   if (FTabOnEnter && Key == U'\r') {
     Key = 0;
     // Handled like a real Tab, after this key is done.
-    if (QWidget* W = Host()) QCoreApplication::postEvent(W, new QKeyEvent(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier));
+    if (QWidget* W = Host())
+      QCoreApplication::postEvent(W, new QKeyEvent(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier));
     return;
   }
   TKvCustomButton::KeyPress(Key);

@@ -164,51 +164,41 @@ TEST(KvButton, GroupedButtonsLatchOneDownPerGroupAndParent) {
   EXPECT_FALSE(Single->Down());
 }
 
-TEST(KvButtonPaint, FocusRectangleInsetAndDownOffset) {
+TEST(KvButtonPaint, FocusRectangleAndCaptionFollowTheLookThePressAndTheDownState) {
+  enum TState { Up, Pressed, Down };
+  const TRect Classic = Rect(4, 4, 71, 21), Flat = Rect(3, 3, 72, 22), Shifted = Rect(5, 5, 72, 22);
   struct TCase {
-    bool HotTrack, GroupedDown, Focused, ShowFocusRect;
-    TRect Expected;
+    bool HotTrack;
+    TState State;
+    bool Focused, ShowFocusRect;
+    TRect Focus;
+    int32_t CaptionShift;
   } Cases[] = {
-      {false, false, true, true, Rect(4, 4, 71, 21)},  {true, false, true, true, Rect(3, 3, 72, 22)},
-      {false, true, true, true, Rect(5, 5, 72, 22)},   {false, false, false, true, TRect{}},
-      {false, false, true, false, TRect{}},
+      {false, Up, true, true, Classic, 0},      {true, Up, true, true, Flat, 0},
+      {false, Pressed, true, true, Classic, 1}, {true, Pressed, true, true, Flat, 0},
+      {false, Down, true, true, Shifted, 1},    {false, Up, false, true, TRect{}, 0},
+      {false, Up, true, false, TRect{}, 0},
   };
   for (const TCase& C : Cases) {
     TInputForm F;
-    auto* B = F.Add<TKvButton>(Bounds(10, 10, 75, 25));
-    auto* Elsewhere = F.Add<TKvButton>(Bounds(100, 10, 75, 25));
-    B->SetHotTrack(C.HotTrack);
-    B->SetShowFocusRect(C.ShowFocusRect);
-    B->SetGroupIndex(C.GroupedDown ? 1 : 0);
-    B->SetDown(C.GroupedDown);
-    F.Show();
-    (C.Focused ? B : Elsewhere)->SetFocus();
-    EXPECT_EQ(BoundsIn(Render(B), clBlack, Rect(2, 2, 73, 23)), C.Expected) << C.HotTrack << C.GroupedDown << C.Focused;
-  }
-}
-
-TEST(KvButtonPaint, CaptionMovesOnePixelWhilePressedOrDownInTheClassicLookOnly) {
-  struct TCase {
-    bool HotTrack, ByMouse;
-    int32_t Shift;
-  } Cases[] = {{false, true, 1}, {true, true, 0}, {false, false, 1}};
-  for (const TCase& C : Cases) {
-    TInputForm F;
     auto* B = F.Add<TKvButton>(Bounds(10, 10, 75, 25), "X");
+    auto* Elsewhere = F.Add<TKvButton>(Bounds(100, 10, 75, 25));
     B->Font()->SetColor(clRed);
     B->SetHotTrack(C.HotTrack);
+    B->SetShowFocusRect(C.ShowFocusRect);
     F.Show();
-    const TRect Up = ColorBounds(Render(B), clRed);
-    if (C.ByMouse) {
-      MousePress(B, 5, 5);
-    } else {
+    (C.Focused ? B : Elsewhere)->SetFocus();
+    TRect Caption = ColorBounds(Render(B), clRed);
+    OffsetRect(Caption, C.CaptionShift, C.CaptionShift);
+    if (C.State == Down) {
       B->SetGroupIndex(1);
       B->SetDown(true);
     }
-    TRect Expected = Up;
-    OffsetRect(Expected, C.Shift, C.Shift);
-    EXPECT_EQ(ColorBounds(Render(B), clRed), Expected) << C.HotTrack << C.ByMouse;
-    if (C.ByMouse) MouseRelease(B, 5, -30);
+    if (C.State == Pressed) MousePress(B, 5, 5);
+    const QImage I = Render(B);
+    if (C.State == Pressed) MouseRelease(B, 5, -30);
+    EXPECT_EQ(BoundsIn(I, clBlack, Rect(2, 2, 73, 23)), C.Focus) << C.HotTrack << C.State << C.Focused;
+    EXPECT_EQ(ColorBounds(I, clRed), Caption) << C.HotTrack << C.State << C.Focused;
   }
 }
 
@@ -217,7 +207,9 @@ TEST(KvButtonPaint, DownPatternIsGrayOnASilverFaceAndSilverOnAnyOther) {
     TColor Face;
     bool Pattern;
     TColor Dot;
-  } Cases[] = {{clSilver, true, clGray}, {clBtnFace, true, clSilver}, {clSkyBlue, true, clSilver}, {clBtnFace, false, clBtnFace}};
+  } Cases[] = {
+      {clSilver, true, clGray}, {clBtnFace, true, clSilver}, {clSkyBlue, true, clSilver}, {clBtnFace, false, clBtnFace},
+  };
   for (const TCase& C : Cases) {
     TForm Form(nullptr);
     auto* B = new TKvButton(&Form);

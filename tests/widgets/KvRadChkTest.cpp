@@ -155,6 +155,31 @@ TEST(KvCheckBox, ALinkedActionChangesTheStateWithoutAClick) {
   Radio->SetAction(nullptr);
 }
 
+TEST(KvCheckBox, AVisibleFrameControllerGivesTheHotTrackLookInItsColoursAsAdmitted) {
+  TForm Form(nullptr);
+  auto* Controller = new TKvFrameController(&Form);
+  Controller->SetColor(clYellow);
+  Controller->SetFrameColor(clNavy);
+  Controller->SetFrameHotColor(clRed);
+  Controller->SetFrameHotTrack(true);
+  auto* All = new TKvCheckBox(&Form);
+  auto* NoColor = new TKvCheckBox(&Form);
+  NoColor->SetFrameControllerNotifications(fcnAll & ~NotificationBit(fcpColor));
+  Controller->SetFrameVisible(false);
+  All->SetFrameController(Controller);
+  EXPECT_FALSE(All->HotTrack());  // an invisible frame gives nothing
+  Controller->SetFrameVisible(true);
+  NoColor->SetFrameController(Controller);
+  for (TKvCheckBox* B : {All, NoColor}) {
+    EXPECT_TRUE(B->HotTrack());
+    EXPECT_EQ(B->FrameColor(), TColor(clNavy));
+    EXPECT_EQ(B->HotTrackStyle(), htsFrame);
+    EXPECT_EQ(B->HotTrackColor(), TColor(clRed));
+  }
+  EXPECT_EQ(All->FillColor(), TColor(clYellow));
+  EXPECT_EQ(NoColor->FillColor(), TColor(clWindow));
+}
+
 TEST(KvGlyphButtonPaint, GlyphPerLookAndState) {
   struct TCase {
     bool Radio, HotTrack;
@@ -222,8 +247,9 @@ TEST(KvGlyphButtonPaint, CustomGlyphCellFollowsTheState) {
   constexpr int32_t Size = 10;
   for (const TCase& C : Cases) {
     TInputForm F;
-    TKvCustomGlyphButton* B = C.Radio ? static_cast<TKvCustomGlyphButton*>(F.Add<TKvRadioButton>(Bounds(10, 10, 100, 17)))
-                                      : static_cast<TKvCustomGlyphButton*>(F.Add<TKvCheckBox>(Bounds(10, 10, 100, 17)));
+    const TRect Where = Bounds(10, 10, 100, 17);
+    TKvCustomGlyphButton* B = C.Radio ? static_cast<TKvCustomGlyphButton*>(F.Add<TKvRadioButton>(Where))
+                                      : static_cast<TKvCustomGlyphButton*>(F.Add<TKvCheckBox>(Where));
     const int32_t Cells = C.Radio ? 6 : 9;
     TBitmap Strip(Cells * Size, Size);
     for (int32_t K = 0; K < Cells; ++K) {
@@ -287,5 +313,6 @@ TEST(KvGlyphButtonPaint, FocusRectangleSurroundsTheCaptionText) {
   Measure.SetFont(Box->Font());
   // The caption's room starts after the glyph and a gap of 4, inside a 1-pixel margin.
   const int32_t Left = 1 + 13 + 4 - 1;
-  EXPECT_EQ(BoundsIn(Render(Box), clBlack, Rect(14, 0, 120, 17)), Rect(Left, 0, Left + Measure.TextWidth("Check") + 3, 17));
+  const TRect Focus = Rect(Left, 0, Left + Measure.TextWidth("Check") + 3, 17);
+  EXPECT_EQ(BoundsIn(Render(Box), clBlack, Rect(14, 0, 120, 17)), Focus);
 }
