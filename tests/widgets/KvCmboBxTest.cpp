@@ -21,27 +21,23 @@ using testsupport::KeyClick;
 using testsupport::MouseWheel;
 using testsupport::PixelAt;
 using testsupport::Render;
-using testsupport::ShowActive;
 
 namespace {
 
-struct TComboForm {
-  explicit TComboForm(TComboBoxStyle Style) : Form(NewForm<TForm>(nullptr)) {
-    Form->SetBounds(0, 0, 360, 260);
-    Box = Place<TKvComboBox>(Form, Bounds(10, 10, 150, 21), "CmbTest");
+struct TComboForm : TInputForm {
+  explicit TComboForm(TComboBoxStyle Style) : TInputForm(360, 260) {
+    Box = Add<TKvComboBox>(Bounds(10, 10, 150, 21));
     Box->SetStyle(Style);
     Box->Items()->Assign(std::vector<std::string>{"Low", "Medium", "High", "Highest"});
-    Other = Place<TKvEdit>(Form, Bounds(10, 100, 100, 21));
+    Other = Add<TKvEdit>(Bounds(10, 100, 100, 21));
     Box->OnClick = [this](TComponent*) { Events.push_back("click " + std::to_string(Box->ItemIndex())); };
     Box->OnChange = [this](TComponent*) { Events.push_back("change " + Box->Text()); };
-    ShowActive(Form);
+    Show();
     Box->SetFocus();
   }
-  ~TComboForm() { Form->Free(); }
   // Takes the events so far.
   std::vector<std::string> Taken() { return std::exchange(Events, {}); }
   QLineEdit* Edit() const { return static_cast<QComboBox*>(Box->Host())->lineEdit(); }
-  TForm* Form;
   TKvComboBox* Box;
   TKvEdit* Other;
   std::vector<std::string> Events;
@@ -293,7 +289,7 @@ TEST(KvComboBox, ClosingTheListAndLeavingReportWhatHappened) {
   Application->ProcessMessages();
   EXPECT_EQ(Journal, (std::vector<std::string>{"closed", "ok", "closed", "cancel"}));
   Journal.clear();
-  ShowActive(F.Form);  // the list's window took the activation
+  F.Show();  // the list's window took the activation
   F.Box->SetFocus();
   F.Box->SetText("Mediums");
   F.Other->SetFocus();

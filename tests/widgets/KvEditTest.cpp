@@ -11,20 +11,16 @@
 
 using namespace widgettest;
 using testsupport::KeyClick;
-using testsupport::ShowActive;
 
 namespace {
 
-struct TEditForm {
-  TEditForm() : Form(NewForm<TForm>(nullptr)) {
-    Form->SetBounds(0, 0, 360, 260);
-    Edit = Place<TKvEdit>(Form, Bounds(10, 10, 120, 21));
-    Memo = Place<TKvMemo>(Form, Bounds(10, 40, 200, 80));
-    Combo = Place<TKvComboBox>(Form, Bounds(10, 130, 120, 21));
-    Last = Place<TKvEdit>(Form, Bounds(10, 160, 120, 21));
+struct TEditForm : TInputForm {
+  TEditForm() : TInputForm(360, 260) {
+    Edit = Add<TKvEdit>(Bounds(10, 10, 120, 21));
+    Memo = Add<TKvMemo>(Bounds(10, 40, 200, 80));
+    Combo = Add<TKvComboBox>(Bounds(10, 130, 120, 21));
+    Last = Add<TKvEdit>(Bounds(10, 160, 120, 21));
   }
-  ~TEditForm() { Form->Free(); }
-  TForm* Form;
   TKvEdit* Edit;
   TKvMemo* Memo;
   TKvComboBox* Combo;
@@ -37,7 +33,7 @@ TEST(KvEdit, EnterMovesTheFocusOnWithTabOnEnterAndTypesNothing) {
   TEditForm F;
   F.Memo->SetText("memo");
   F.Combo->SetText("combo");
-  ShowActive(F.Form);
+  F.Show();
   // Without TabOnEnter the memo takes Enter as a line break.
   F.Memo->SetFocus();
   F.Memo->SetSelStart(4);
@@ -71,7 +67,7 @@ TEST(KvMemo, LineAndColumnFollowTheCaretAndOutOfRangeValuesAreIgnored) {
   M->OnLineColChange = [&](TComponent*, int32_t Line, int32_t Column) { Moves.emplace_back(Line, Column); };
   M->OnClipboardChange = [&](TComponent*, bool, bool Selection) { Selections.push_back(Selection); };
   EXPECT_EQ(std::pair(M->Line(), M->Column()), std::pair(1, 1));  // empty
-  ShowActive(F.Form);
+  F.Show();
   ASSERT_FALSE(Moves.empty());  // the window's creation reports the caret
   M->SetText("one\ntwo three\nfour");
   EXPECT_EQ(Moves.back(), std::pair(1, 1));  // a change reports it
@@ -105,7 +101,7 @@ TEST(KvMemo, WheelScrollsTheSystemsWheelLinesPerStepUnlessAHandlerTakesIt) {
   std::string Text;
   for (int I = 0; I < 60; ++I) Text += "line " + std::to_string(I) + "\n";
   M->SetText(Text);
-  ShowActive(F.Form);
+  F.Show();
   const int32_t Lines = QApplication::wheelScrollLines();
   testsupport::MouseWheel(M, 20, 20, -240);
   EXPECT_EQ(M->TopLine(), 2 * Lines);

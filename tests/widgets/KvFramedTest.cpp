@@ -14,22 +14,18 @@ using namespace widgettest;
 using testsupport::MouseMove;
 using testsupport::PixelAt;
 using testsupport::Render;
-using testsupport::ShowActive;
 
 namespace {
 
 template <class T>
-struct TFramedForm {
-  TFramedForm() : Form(NewForm<TForm>(nullptr)) {
-    Form->SetBounds(0, 0, 360, 260);
-    Control = Place<T>(Form, Bounds(10, 10, 200, 120));
-    Other = Place<TKvEdit>(Form, Bounds(10, 200, 100, 21));
+struct TFramedForm : TInputForm {
+  TFramedForm() : TInputForm(360, 260) {
+    Control = Add<T>(Bounds(10, 10, 200, 120));
+    Other = Add<TKvEdit>(Bounds(10, 200, 100, 21));
     Control->SetColor(clWhite);
   }
-  ~TFramedForm() { Form->Free(); }
   // A pixel of the control's background: left of the middle, clear of text and button.
   TColor Background() const { return PixelAt(Render(Control), 8, Control->Height() / 2); }
-  TForm* Form;
   T* Control;
   TKvEdit* Other;
 };
@@ -51,7 +47,7 @@ TYPED_TEST(KvFramed, ColorShowsTheStateAndFollowsTheProgramsColor) {
   C->SetFocusColor(clYellow);
   C->SetDisabledColor(clGray);
   C->SetReadOnlyColor(clAqua);
-  ShowActive(F.Form);
+  F.Show();
   const struct {
     bool ReadOnly, OnFocus, Focused, Enabled;
     TColor Expected;
@@ -94,7 +90,7 @@ TYPED_TEST(KvFramed, HotFrameFollowsTheMouseAndTheFocus) {
   C->SetFrameHotTrack(true);
   EXPECT_TRUE(C->FrameVisible());
   EXPECT_EQ(C->FrameSides(), sdsAll);
-  ShowActive(F.Form);
+  F.Show();
   F.Other->SetFocus();
   const int32_t Y = C->Height() / 2, Right = C->Width() - 1;
   // The outer two pixels at the left and the right edge.

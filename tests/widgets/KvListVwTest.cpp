@@ -12,18 +12,15 @@
 #include "widgets/KvListVw.h"
 
 using namespace widgettest;
-using testsupport::ColorBounds;
 using testsupport::KeyClick;
 using testsupport::MouseClick;
 using testsupport::Render;
-using testsupport::ShowActive;
 
 namespace {
 
-struct TListForm {
-  TListForm() : Form(NewForm<TForm>(nullptr)) {
-    Form->SetBounds(0, 0, 520, 320);
-    List = Place<TKvListView>(Form, Bounds(10, 10, 480, 200), "LstTest");
+struct TListForm : TInputForm {
+  TListForm() : TInputForm(520, 320) {
+    List = Add<TKvListView>(Bounds(10, 10, 480, 200));
     // The conversion list's columns.
     for (const auto& [Caption, Width, Alignment] : {std::tuple("File", 280, taLeftJustify),
                                                     std::tuple("Duration", 70, taRightJustify),
@@ -34,8 +31,7 @@ struct TListForm {
       C->SetAlignment(Alignment);
     }
   }
-  ~TListForm() { Form->Free(); }
-  TListItem* Add(const std::string& Caption, std::vector<std::string> SubItems = {}) {
+  TListItem* AddItem(const std::string& Caption, std::vector<std::string> SubItems = {}) {
     TListItem* Item = List->Items()->Add();
     Item->SetCaption(Caption);
     Item->SubItems()->Assign(SubItems);
@@ -48,7 +44,6 @@ struct TListForm {
   }
   QHeaderView* Header() const { return static_cast<QTreeWidget*>(List->Host())->header(); }
   int32_t LastWidth() const { return List->Columns()->Items(2)->Width(); }
-  TForm* Form;
   TKvListView* List;
 };
 
@@ -57,7 +52,7 @@ struct TListForm {
 TEST(KvListView, CheckChangesAreAskedForAndCanBeRefused) {
   TListForm F;
   F.List->SetCheckboxes(true);
-  for (const char* C : {"one", "two", "three"}) F.Add(C);
+  for (const char* C : {"one", "two", "three"}) F.AddItem(C);
   std::vector<std::string> Asked, Changed;
   bool Refuse = false;
   F.List->OnCheckStateChanging = [&](TComponent*, TListItem* Item, bool Checked, bool& Allow) {
@@ -70,7 +65,7 @@ TEST(KvListView, CheckChangesAreAskedForAndCanBeRefused) {
   // During a run the application refuses every change, the user's too.
   Refuse = true;
   F.List->Items()->Item(0)->SetChecked(false);
-  ShowActive(F.Form);
+  F.Show();
   const TRect Box = F.List->Items()->Item(2)->DisplayRect(drIcon);
   MouseClick(F.List, (Box.Left + Box.Right) / 2, (Box.Top + Box.Bottom) / 2);
   EXPECT_TRUE(F.List->Items()->Item(0)->Checked());
@@ -88,7 +83,7 @@ TEST(KvListView, LastColumnFillsWhatTheOthersLeave) {
   F.List->SetWidth(500);
   const int32_t Others = 280 + 70;
   EXPECT_EQ(F.LastWidth(), F.List->ClientWidth() - TKvListView::ScrollBarWidth - Others);
-  F.Add("a.mp3", {"0:10", "1.00"});
+  F.AddItem("a.mp3", {"0:10", "1.00"});
   F.List->SetWidth(480);
   EXPECT_EQ(F.LastWidth(), F.List->ClientWidth() - Others);
   // Never narrower than 5 pixels; nothing when the others take all the room.
@@ -98,7 +93,7 @@ TEST(KvListView, LastColumnFillsWhatTheOthersLeave) {
   EXPECT_EQ(F.LastWidth(), 5);
   F.List->SetWidth(480);
   // The user narrowing a column widens the last one.
-  ShowActive(F.Form);
+  F.Show();
   QHeaderView* H = F.Header();
   const int Divider = H->sectionViewportPosition(0) + H->sectionSize(0) - 1;
   QTest::mousePress(H->viewport(), Qt::LeftButton, {}, QPoint(Divider, 5));
@@ -115,10 +110,10 @@ TEST(KvListView, LastColumnFillsWhatTheOthersLeave) {
 
 TEST(KvListView, HeaderClicksSortOnlyWithAlphaSortAllAndDrawTheArrow) {
   TListForm F;
-  F.Add("b", {"2:00"});
-  F.Add("a", {""});
-  F.Add("c", {"1:00"});
-  ShowActive(F.Form);
+  F.AddItem("b", {"2:00"});
+  F.AddItem("a", {""});
+  F.AddItem("c", {"1:00"});
+  F.Show();
   QHeaderView* H = F.Header();
   const auto ClickHeader = [&](int Section) {
     QTest::mouseClick(H->viewport(), Qt::LeftButton, {}, QPoint(H->sectionViewportPosition(Section) + 10, 5));
@@ -138,11 +133,13 @@ TEST(KvListView, HeaderClicksSortOnlyWithAlphaSortAllAndDrawTheArrow) {
   const int32_t ArrowWidth = HeaderHeight / 2, A = ArrowWidth * 2 / 3 * 3 / 4;
   TCanvas Measure;
   Measure.SetFont(F.List->Font());
+  // The arrow's pixels inside the item's face (the bevel left out), from the item's
+  // top-left corner.
   const auto Arrow = [&](int Section) {
-    const int32_t Left = Band + H->sectionViewportPosition(Section);
-    const QImage Item = Render(F.List).copy(Left + 2, Band + 2, H->sectionSize(Section) - 4, HeaderHeight - 4);
-    TRect R = ColorBounds(Item, clBtnShadow);
-    OffsetRect(R, 2, 0);  // from the item's left edge
+    const TPoint Item{Band + H->sectionViewportPosition(Section), Band};
+    TRect R = BoundsIn(Render(F.List), clBtnShadow,
+                       Bounds(Item.X + 2, Item.Y + 2, H->sectionSize(Section) - 4, HeaderHeight - 4));
+    if (!IsRectEmpty(R)) OffsetRect(R, -Item.X, -Item.Y);
     return R;
   };
   const struct {
@@ -168,11 +165,9 @@ TEST(KvListView, HeaderClicksSortOnlyWithAlphaSortAllAndDrawTheArrow) {
   // Ascending points up: one pixel at the top; descending down.
   const auto TopRow = [&](int Section) {
     const TRect R = Arrow(Section);
-    const int32_t Left = Band + H->sectionViewportPosition(Section) + 2;
-    const QImage I = Render(F.List);
-    int32_t N = 0;
-    for (int32_t X = R.Left; X < R.Right; ++X) N += testsupport::PixelAt(I, Left + X - 2, Band + 2 + R.Top) == RGBOf(clBtnShadow);
-    return N;
+    const TPoint Item{Band + H->sectionViewportPosition(Section), Band};
+    return testsupport::CountColor(Render(F.List), clBtnShadow,
+                                   Bounds(Item.X + R.Left, Item.Y + R.Top, R.Width(), 1));
   };
   ClickHeader(0);
   EXPECT_EQ(F.List->HeaderSortDirection(), sdAscending);
@@ -191,7 +186,7 @@ TEST(KvListView, HeaderClicksSortOnlyWithAlphaSortAllAndDrawTheArrow) {
 TEST(KvListView, ItemContextMenuByMouseAndByShiftF10) {
   TListForm F;
   testsupport::TDialogScript Script;
-  for (const char* C : {"a", "b"}) F.Add(C);
+  for (const char* C : {"a", "b"}) F.AddItem(C);
   auto* Menu = new TPopupMenu(F.Form);
   auto* Remove = new TMenuItem(F.Form);
   Remove->SetCaption("&Remove");
@@ -207,7 +202,7 @@ TEST(KvListView, ItemContextMenuByMouseAndByShiftF10) {
     Shown = Menu;
     Position.X += 1;
   };
-  ShowActive(F.Form);
+  F.Show();
   F.List->SetFocus();
   const TRect B = F.List->Items()->Item(1)->DisplayRect(drLabel);
   const TPoint At{B.Left + 20, (B.Top + B.Bottom) / 2};
@@ -237,8 +232,8 @@ TEST(KvListView, ItemContextMenuByMouseAndByShiftF10) {
 
 TEST(KvListView, WheelScrollsTheWheelLinesTimesSixteenPixels) {
   TListForm F;
-  for (int I = 0; I < 80; ++I) F.Add("track " + std::to_string(I));
-  ShowActive(F.Form);
+  for (int I = 0; I < 80; ++I) F.AddItem("track " + std::to_string(I));
+  F.Show();
   const int32_t Row = F.List->Items()->Item(0)->DisplayRect(drBounds).Height();
   const int32_t Step = QApplication::wheelScrollLines() * 16;
   testsupport::MouseWheel(F.List, 30, 60, -240);

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/gui/Forms.h"
 #include "platform/gui/Graphics.h"
 #include "widgets/KvCommon.h"
 
@@ -41,6 +42,33 @@ struct TSheet {
 
 inline TColor RGBOf(TColor C) { return ColorToRGB(C); }
 
+// The bounding box of the pixels of Color inside Area (all zero when there is none).
+inline TRect BoundsIn(const QImage& Image, TColor Color, const TRect& Area) {
+  TRect R = testsupport::ColorBounds(Image.copy(Area.Left, Area.Top, Area.Width(), Area.Height()), Color);
+  if (!IsRectEmpty(R)) OffsetRect(R, Area.Left, Area.Top);
+  return R;
+}
+
+// A form for controls under real mouse and key input: build the controls on Form, then
+// Show() makes it the active window.
+struct TInputForm {
+  explicit TInputForm(int32_t W = 320, int32_t H = 200) : Form(new TForm(nullptr)) { Form->SetBounds(0, 0, W, H); }
+  ~TInputForm() { Form->Free(); }
+  TInputForm(const TInputForm&) = delete;
+  TInputForm& operator=(const TInputForm&) = delete;
+  void Show() { testsupport::ShowActive(Form); }
+  // A control of class T on Parent (the form by default) at Bounds.
+  template <class T>
+  T* Add(TRect Bounds, const std::string& Caption = "", TWinControl* Parent = nullptr) {
+    T* C = new T(Form);
+    C->SetParent(Parent ? Parent : Form);
+    C->SetBoundsRect(Bounds);
+    C->SetCaption(Caption);
+    return C;
+  }
+  TForm* Form;
+};
+
 // Counts the widgets' beeps while it lives.
 struct TBeepCounter {
   TBeepCounter() : Previous(SetKvBeepHook([this] { ++Count; })) {}
@@ -50,15 +78,5 @@ struct TBeepCounter {
   int Count = 0;
   TKvBeepHook Previous;
 };
-
-// A control of class T on Parent at Bounds, named Name when given.
-template <class T>
-T* Place(TWinControl* Parent, TRect Bounds, const std::string& Name = {}) {
-  auto* C = new T(Parent);
-  C->SetParent(Parent);
-  C->SetBoundsRect(Bounds);
-  if (!Name.empty()) C->SetName(Name);
-  return C;
-}
 
 }  // namespace widgettest
