@@ -2,6 +2,7 @@
 // Windowed controls are in WinControls.cpp.
 #include "platform/gui/Controls.h"
 
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
@@ -18,6 +19,7 @@
 #include "platform/gui/ControlHost.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/GuiInternal.h"
+#include "platform/gui/Menus.h"
 #include "platform/gui/QtSupport.h"
 
 // ---------------------------------------------------------------------------
@@ -186,7 +188,8 @@ void TControl::SetParent(TWinControl* AParent) {
 }
 
 void TControl::UpdateHostGeometry() {
-  if (QWidget* W = Host()) W->setGeometry(FLeft, FTop, FWidth, FHeight);
+  const TPoint O = FParent ? FParent->ClientOffset() : TPoint{};
+  if (QWidget* W = Host()) W->setGeometry(FLeft + O.X, FTop + O.Y, FWidth, FHeight);
 }
 
 void TControl::UpdateHostVisibility() {
@@ -286,7 +289,7 @@ void TControl::AdjustSize() {
 
 TPoint TControl::ClientOrigin() const {
   QWidget* W = Host();
-  return W ? FromQPoint(W->mapToGlobal(QPoint(0, 0))) : TPoint{};
+  return W ? FromQPoint(W->mapToGlobal(ToQPoint(ClientOffset()))) : TPoint{};
 }
 
 TPoint TControl::ClientToScreen(const TPoint& P) const {
@@ -304,8 +307,9 @@ TPoint TControl::ClientToParent(const TPoint& P, const TWinControl* AParent) con
   TPoint Result = P;
   for (const TControl* C = this; C != AParent; C = C->FParent) {
     if (!C->FParent) throw EInvalidOperation("Control '" + Name() + "' is not a child of the given parent");
-    Result.X += C->FLeft;
-    Result.Y += C->FTop;
+    const TPoint O = C->ClientOffset();
+    Result.X += C->FLeft + O.X;
+    Result.Y += C->FTop + O.Y;
   }
   return Result;
 }
@@ -471,6 +475,7 @@ void TControl::Dispatch(TMessage& M) {
     case CM_DIALOGCHAR: M.Result = CMDialogChar(static_cast<char32_t>(M.WParam), static_cast<TShiftState>(M.LParam)); break;
     case CM_FOCUSCHANGED: CMFocusChanged(reinterpret_cast<TWinControl*>(M.LParam)); break;
     case CM_BUTTONPRESSED: CMButtonPressed(static_cast<int32_t>(M.WParam), reinterpret_cast<TControl*>(M.LParam)); break;
+    case WM_CONTEXTMENU: M.Result = WMContextMenu({static_cast<int32_t>(M.WParam), static_cast<int32_t>(M.LParam)}); break;
     default: DefaultHandler(M);
   }
 }
@@ -557,6 +562,14 @@ void TControl::ActionChange(TBasicAction* Sender, bool CheckDefaults) {
 void TControl::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
   if (Operation == opRemove && FActionLink && AComponent == FActionLink->Action()) FActionLink.reset();
+  if (Operation == opRemove && AComponent == FPopupMenu) FPopupMenu = nullptr;
+}
+
+void TControl::SetPopupMenu(TPopupMenu* Value) {
+  if (Value == FPopupMenu) return;
+  if (FPopupMenu) FPopupMenu->RemoveFreeNotification(this);
+  FPopupMenu = Value;
+  if (Value) Value->FreeNotification(this);
 }
 
 // ---------------------------------------------------------------------------
@@ -610,19 +623,23 @@ void TControl::PaintParentImage(TCanvas* Canvas) {
   if (W <= 0 || H <= 0) return;
   QImage Under(W, H, QImage::Format_ARGB32_Premultiplied);
   Under.fill(Qt::transparent);
-  FParent->PaintControl(Under, TRegion(BoundsRect()));
+  // The parent paints in its own coordinates, where its client area may be offset.
+  TRect Mine = BoundsRect();
+  const TPoint O = FParent->ClientOffset();
+  OffsetRect(Mine, O.X, O.Y);
+  FParent->PaintControl(Under, TRegion(Mine));
   // The siblings below this control, in stacking order.
   const bool Windowed = dynamic_cast<TWinControl*>(this) != nullptr;
   for (TControl* C : FParent->FControls) {
     if (C == this) break;
-    if (C->FVisible) C->PaintTo(Under, C->FLeft, C->FTop);
+    if (C->FVisible) C->PaintTo(Under, C->FLeft + O.X, C->FTop + O.Y);
   }
   if (Windowed)
     for (TWinControl* C : FParent->FWinControls) {
       if (C == this) break;
-      if (C->FVisible) C->PaintTo(Under, C->FLeft, C->FTop);
+      if (C->FVisible) C->PaintTo(Under, C->FLeft + O.X, C->FTop + O.Y);
     }
-  Canvas->DrawImage(ClientRect(), Under, BoundsRect());
+  Canvas->DrawImage(ClientRect(), Under, Mine);
 }
 
 // ---------------------------------------------------------------------------
@@ -679,7 +696,7 @@ Qt::FocusReason ToQtFocusReason(TFocusReason Reason) {
 
 bool TControl::HandleMouseEvent(QEvent* Event) {
   auto* E = static_cast<QMouseEvent*>(Event);
-  const QPoint Pos = E->position().toPoint();
+  const QPoint Pos = E->position().toPoint() - ToQPoint(ClientOffset());
   TShiftState Shift = ShiftOf(E->modifiers(), E->buttons());
   TMouseButton Button = mbLeft;
   const bool HasButton = ButtonOf(E->button(), Button);
@@ -729,19 +746,14 @@ bool TControl::HostEvent(QEvent* Event) {
       // A disabled widget passes its mouse on to its parent, as Qt does.
       if (!W->isEnabled()) return DefaultHostEvent(Event);
       return HandleMouseEvent(Event);
-    case QEvent::Wheel: {
-      if (!W->isEnabled()) return DefaultHostEvent(Event);
-      auto* E = static_cast<QWheelEvent*>(Event);
-      FWheelRest += E->angleDelta().y();
-      const int32_t Delta = FWheelRest / 120 * 120;
-      FWheelRest -= Delta;
-      const QPoint Pos = E->position().toPoint();
-      if (Delta == 0 || DoMouseWheel(ShiftOf(E->modifiers(), E->buttons()), Delta, {Pos.x(), Pos.y()})) {
-        E->accept();
-        return true;
-      }
+    case QEvent::Wheel:
+      if (W->isEnabled() && HandleWheelEvent(static_cast<QWheelEvent*>(Event))) return true;
       return DefaultHostEvent(Event);
-    }
+    case QEvent::ContextMenu:
+      // Keyboard requests come from our own key handling (VK_APPS, Shift+F10), so that
+      // every platform gives one.
+      if (static_cast<QContextMenuEvent*>(Event)->reason() == QContextMenuEvent::Keyboard) return true;
+      return HandleContextMenuEvent(static_cast<QContextMenuEvent*>(Event));
     case QEvent::Enter:
       Perform(CM_MOUSEENTER);
       return DefaultHostEvent(Event);
@@ -768,6 +780,43 @@ bool TControl::HostEvent(QEvent* Event) {
 }
 
 bool TControl::DefaultHostEvent(QEvent* Event) { return FHost ? FHost->BaseEvent(Event) : false; }
+
+bool TControl::HandleWheelEvent(QWheelEvent* E) {
+  FWheelRest += E->angleDelta().y();
+  const int32_t Delta = FWheelRest / 120 * 120;
+  FWheelRest -= Delta;
+  const QPoint Pos = E->position().toPoint() - ToQPoint(ClientOffset());
+  if (Delta != 0 && !DoMouseWheel(ShiftOf(E->modifiers(), E->buttons()), Delta, {Pos.x(), Pos.y()})) return false;
+  E->accept();
+  return true;
+}
+
+bool TControl::HandleContextMenuEvent(QContextMenuEvent* E) {
+  const bool Keyboard = E->reason() == QContextMenuEvent::Keyboard;
+  const TPoint Pos = Keyboard ? TPoint{-1, -1} : FromQPoint(E->globalPos());
+  if (Perform(WM_CONTEXTMENU, Pos.X, Pos.Y)) {
+    E->accept();
+    return true;
+  }
+  return DefaultHostEvent(E);
+}
+
+bool TControl::WMContextMenu(const TPoint& Pos) {
+  const bool FromKeyboard = Pos.X == -1 && Pos.Y == -1;
+  bool Handled = false;
+  DoContextPopup(FromKeyboard ? Pos : ScreenToClient(Pos), Handled);
+  if (Handled) return true;
+  TPopupMenu* Menu = FPopupMenu;
+  if (!Menu || !Menu->AutoPopup()) return false;
+  const TPoint At = FromKeyboard ? ClientToScreen({0, 0}) : Pos;
+  Menu->SetPopupComponent(this);
+  Menu->Popup(At.X, At.Y);
+  return true;
+}
+
+void TControl::DoContextPopup(const TPoint& MousePos, bool& Handled) {
+  if (OnContextPopup) OnContextPopup(this, MousePos, Handled);
+}
 
 void TControl::Click() {
   if (OnClick)
@@ -891,11 +940,13 @@ void TWinControl::PaintControl(QImage& Image, const TRegion& Clip) {
   {
     TCanvas Eraser;
     TPaintBinding Binding(&Eraser, Image, Clip);
+    if (const TPoint O = ClientOffset(); O.X != 0 || O.Y != 0) Eraser.SetViewportOrg(O.X, O.Y);
     WMEraseBkgnd(&Eraser);
   }
   TCanvas Local;
   TCanvas* C = PaintCanvas() ? PaintCanvas() : &Local;
   TPaintBinding Binding(C, Image, Clip);
+  if (const TPoint O = ClientOffset(); O.X != 0 || O.Y != 0) C->SetViewportOrg(O.X, O.Y);
   PaintWindow(C);
 }
 
@@ -910,9 +961,10 @@ void TWinControl::PaintTo(QImage& Image, int32_t X, int32_t Y) {
   QImage Buffer(Width(), Height(), QImage::Format_ARGB32_Premultiplied);
   Buffer.fill(Qt::transparent);
   PaintControl(Buffer, TRegion(Rect(0, 0, Width(), Height())));
+  const TPoint O = ClientOffset();
   for (int32_t I = 0; I < ControlCount(); ++I) {
     TControl* C = Controls(I);
-    if (C->Visible()) C->PaintTo(Buffer, C->Left(), C->Top());
+    if (C->Visible()) C->PaintTo(Buffer, C->Left() + O.X, C->Top() + O.Y);
   }
   QPainter P(&Image);
   P.drawImage(X, Y, Buffer);

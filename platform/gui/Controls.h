@@ -56,13 +56,16 @@
 #include "platform/gui/Types.h"
 #include "platform/rtl/Classes.h"
 
+class QContextMenuEvent;
 class QEvent;
 class QImage;
 class QKeyEvent;
 class QPaintEvent;
+class QWheelEvent;
 class QWidget;
 
 class TBasicAction;
+class TPopupMenu;
 class TControl;
 class TControlActionLink;
 class TWinControl;
@@ -108,6 +111,9 @@ using TKeyEvent = std::function<void(TComponent* Sender, uint16_t& Key, TShiftSt
 // Key is one typed character (control characters such as #13 and #27 included); setting
 // it to 0 swallows it, setting another character types that one instead.
 using TKeyPressEvent = std::function<void(TComponent* Sender, char32_t& Key)>;
+// MousePos is in client coordinates, (-1, -1) when the menu was asked for from the
+// keyboard; setting Handled keeps the popup menu from showing.
+using TContextPopupEvent = std::function<void(TComponent* Sender, TPoint MousePos, bool& Handled)>;
 
 // The bridge from a Qt widget to its control; the widget hosts of ControlHost.h
 // implement it. Stage of every Qt event: host -> Dispatch -> TControl::HostEvent.
@@ -184,6 +190,10 @@ public:
   TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
   void SetBoundsRect(const TRect& R) { SetBounds(R.Left, R.Top, R.Width(), R.Height()); }
   TRect ClientRect() const { return GetClientRect(); }
+  // Where the client area starts inside the bounds: (0, 0) unless a border band lies
+  // around it (edits, memos, list views). Client coordinates (mouse positions, the
+  // bounds of child controls, painting) count from there.
+  virtual TPoint ClientOffset() const { return {}; }
   int32_t ClientWidth() const { return ClientRect().Width(); }
   int32_t ClientHeight() const { return ClientRect().Height(); }
   void SetClientWidth(int32_t Value) { SetWidth(FWidth - ClientWidth() + Value); }
@@ -285,6 +295,11 @@ public:
   bool MouseCapture() const;
   void SetMouseCapture(bool Value);
 
+  // Shown on a right click or the context-menu key (Shift+F10) unless OnContextPopup
+  // handles it; cleared when the menu goes.
+  TPopupMenu* PopupMenu() const { return FPopupMenu; }
+  void SetPopupMenu(TPopupMenu* Value);
+
   // An action supplies caption, enabled state, hint and visibility and runs on Click.
   TBasicAction* Action() const;
   void SetAction(TBasicAction* Value);
@@ -298,6 +313,7 @@ public:
   TMouseEvent OnMouseUp;
   TMouseMoveEvent OnMouseMove;
   TMouseWheelEvent OnMouseWheel;
+  TContextPopupEvent OnContextPopup;
 
 protected:
   // For controls over another Qt widget class: AHost is made by the deriving class's
@@ -337,6 +353,18 @@ protected:
   virtual void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
   // WheelDelta in multiples of 120 (small steps are added up first). True: handled.
   virtual bool DoMouseWheel(TShiftState Shift, int32_t WheelDelta, TPoint MousePos);
+  // Adds up Event's steps and hands whole ones to DoMouseWheel; true when nothing is
+  // left for the widget's own handling. Event's position is in host coordinates.
+  bool HandleWheelEvent(QWheelEvent* Event);
+  // A context menu asked for at Event (host coordinates; keyboard requests have no
+  // position): WM_CONTEXTMENU, then the widget's own handling of what is left.
+  bool HandleContextMenuEvent(QContextMenuEvent* Event);
+  // WM_CONTEXTMENU: Pos in screen coordinates, (-1, -1) from the keyboard. Raises
+  // OnContextPopup, then pops PopupMenu up (at the client origin when asked from the
+  // keyboard). True: the request was used; otherwise the widget's own menu or the
+  // parent's may show.
+  virtual bool WMContextMenu(const TPoint& Pos);
+  virtual void DoContextPopup(const TPoint& MousePos, bool& Handled);
   // After a change of size (not while loading): raises OnResize.
   virtual void Resize();
   // Asks the parent to realign, for a change of Align, bounds or visibility.
@@ -421,6 +449,7 @@ private:
   bool FSkipPaint = false;
   int32_t FWheelRest = 0;
   std::unique_ptr<TControlActionLink> FActionLink;
+  TPopupMenu* FPopupMenu = nullptr;
 };
 
 // The control holding the mouse capture, or nullptr.
@@ -532,6 +561,9 @@ protected:
   virtual void AlignControls(TControl* AControl, TRect& Rect);
   virtual void AdjustClientRect(TRect& Rect) { (void)Rect; }
   bool CanAutoSize(int32_t& NewWidth, int32_t& NewHeight) override;
+  // After a change of ClientOffset or of the client size: the children's widgets move
+  // along and the children realign.
+  void ClientAreaChanged();
 
   virtual void KeyDown(uint16_t& Key, TShiftState Shift);
   virtual void KeyUp(uint16_t& Key, TShiftState Shift);
@@ -560,6 +592,7 @@ protected:
 
 private:
   bool HandleKeyEvent(QKeyEvent* Event);
+  void ContextMenuFromKeyboard();
   bool DoKeyDown(uint16_t& Key, TShiftState Shift);
   bool DoKeyPress(char32_t& Key);
   bool DoKeyUp(uint16_t& Key, TShiftState Shift);

@@ -1,5 +1,6 @@
 #include "platform/gui/Dialogs.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <utility>
@@ -97,4 +98,107 @@ int32_t MessageBox(TControl* Owner, const std::string& Text, const std::string& 
   Request.Text = NormalizeLineBreaks(Text);
   Request.Flags = Flags;
   return ExecuteDialog(Request, [&] { return ShowMessageBox(Request); }).Result;
+}
+
+// ---------------------------------------------------------------------------
+// File and folder dialogs
+
+namespace {
+
+// Qt's name filter for Filter's entries: the patterns go in the last parentheses.
+QStringList NameFilters(const std::vector<TFileFilter>& Filters) {
+  QStringList Result;
+  for (const TFileFilter& F : Filters) {
+    QStringList Masks;
+    for (const std::string& M : F.Masks) Masks << ToQString(M);
+    Result << ToQString(F.Description) + " (" + Masks.join(' ') + ")";
+  }
+  return Result;
+}
+
+}  // namespace
+
+std::vector<TFileFilter> ParseFilter(const std::string& Filter) {
+  std::vector<TFileFilter> Result;
+  if (Filter.empty()) return Result;
+  const QStringList Parts = ToQString(Filter).split(u'|');
+  for (qsizetype I = 0; I + 1 < Parts.size(); I += 2) {
+    TFileFilter F{FromQString(Parts[I]), {}};
+    for (const QString& Mask : Parts[I + 1].split(u';'))
+      if (!Mask.trimmed().isEmpty()) F.Masks.push_back(FromQString(Mask.trimmed()));
+    if (F.Masks.empty()) F.Masks.push_back("*");
+    Result.push_back(std::move(F));
+  }
+  return Result;
+}
+
+bool TOpenDialog::Execute(TControl* Owner) {
+  TDialogRequest Request;
+  Request.Kind = dkOpenFiles;
+  Request.Owner = Owner;
+  Request.Caption = FTitle;
+  Request.InitialDir = FInitialDir;
+  Request.FileName = FFileName;
+  Request.Filter = FFilter;
+  Request.FilterIndex = FFilterIndex;
+  Request.Options = FOptions;
+  const TDialogAnswer Answer = ExecuteDialog(Request, [&] {
+    QFileDialog Dialog(OwnerWindow(Owner), ToQString(FTitle.empty() ? std::string("Open") : FTitle),
+                       ToQString(FInitialDir));
+    Dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    Dialog.setFileMode((FOptions & ofAllowMultiSelect) ? QFileDialog::ExistingFiles
+                       : (FOptions & ofFileMustExist) ? QFileDialog::ExistingFile
+                                                        : QFileDialog::AnyFile);
+    Dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const std::vector<TFileFilter> Parsed = ParseFilter(FFilter);
+    const QStringList Filters = NameFilters(Parsed);
+    if (!Filters.isEmpty()) {
+      Dialog.setNameFilters(Filters);
+      Dialog.selectNameFilter(Filters.value(std::clamp<int>(FFilterIndex, 1, static_cast<int>(Filters.size())) - 1));
+    }
+    if (!FFileName.empty()) Dialog.selectFile(ToQString(FFileName));
+    TDialogAnswer A;
+    A.Result = Dialog.exec() == QDialog::Accepted ? mrOk : mrCancel;
+    for (const QString& F : Dialog.selectedFiles()) A.Files.push_back(FromQString(F));
+    // The dialog names the filter in use without its masks.
+    const QString Selected = Dialog.selectedNameFilter();
+    for (size_t I = 0; I < Parsed.size() && A.FilterIndex == 0; ++I)
+      if (Filters[static_cast<qsizetype>(I)] == Selected || ToQString(Parsed[I].Description) == Selected)
+        A.FilterIndex = static_cast<int32_t>(I) + 1;
+    return A;
+  });
+  if (Answer.Result != mrOk || Answer.Files.empty()) return false;
+  FFiles.Clear();
+  for (const std::string& F : Answer.Files) {
+    FFiles.Add(F);
+    if (!(FOptions & ofAllowMultiSelect)) break;
+  }
+  FFileName = FFiles.Strings(0);
+  if (Answer.FilterIndex > 0) FFilterIndex = Answer.FilterIndex;
+  return true;
+}
+
+bool SelectDirectory(const std::string& Caption, std::string& Directory, uint32_t Options, TControl* Owner) {
+  TDialogRequest Request;
+  Request.Kind = dkSelectFolder;
+  Request.Owner = Owner;
+  Request.Caption = NormalizeLineBreaks(Caption);
+  Request.InitialDir = Directory;
+  Request.Options = Options;
+  const TDialogAnswer Answer = ExecuteDialog(Request, [&] {
+    // A window title has one line.
+    QString Title = ToQString(Request.Caption);
+    Title.replace(u'\n', u' ');
+    QFileDialog Dialog(OwnerWindow(Owner), Title, ToQString(Directory));
+    Dialog.setFileMode(QFileDialog::Directory);
+    Dialog.setOption(QFileDialog::ShowDirsOnly);
+    Dialog.setOption(QFileDialog::ReadOnly, !(Options & sdNewFolder));
+    TDialogAnswer A;
+    A.Result = Dialog.exec() == QDialog::Accepted ? mrOk : mrCancel;
+    if (!Dialog.selectedFiles().isEmpty()) A.Folder = FromQString(Dialog.selectedFiles().first());
+    return A;
+  });
+  if (Answer.Result != mrOk || Answer.Folder.empty()) return false;
+  Directory = Answer.Folder;
+  return true;
 }

@@ -11,8 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/StringList.h"
+
 class TControl;
 class TCustomForm;
+class TMenuItem;
+class TPopupMenu;
 
 // Message box flags: buttons, icon, default button.
 enum : uint32_t {
@@ -28,7 +33,7 @@ enum : uint32_t {
 // The button a message box was closed with.
 enum : int32_t { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
 
-enum TDialogKind : uint8_t { dkMessageBox, dkForm, dkOpenFiles, dkSelectFolder };
+enum TDialogKind : uint8_t { dkMessageBox, dkForm, dkOpenFiles, dkSelectFolder, dkPopupMenu };
 
 struct TDialogRequest {
   TDialogKind Kind = dkMessageBox;
@@ -49,6 +54,11 @@ struct TDialogRequest {
   std::string Filter;
   int32_t FilterIndex = 1;
   uint32_t Options = 0;
+  // dkPopupMenu: the menu (its items as they are shown) and where it pops up, in
+  // screen coordinates.
+  TPopupMenu* Menu = nullptr;
+  int32_t X = 0;
+  int32_t Y = 0;
 
   uint32_t Buttons() const { return Flags & MB_TYPEMASK; }
   uint32_t Icon() const { return Flags & MB_ICONMASK; }
@@ -62,6 +72,8 @@ struct TDialogAnswer {
   // dkSelectFolder: the chosen folder.
   std::string Folder;
   int32_t FilterIndex = 0;
+  // dkPopupMenu: the item chosen, nullptr when the menu was dismissed.
+  TMenuItem* MenuItem = nullptr;
 };
 
 using TDialogResponder = std::function<TDialogAnswer(const TDialogRequest& Request)>;
@@ -77,3 +89,69 @@ std::string NormalizeLineBreaks(const std::string& Text);
 // A message box with Flags' buttons and icon, owned by Owner's window (nullptr: the
 // active form); returns the ID of the button pressed (IDCANCEL when closed otherwise).
 int32_t MessageBox(TControl* Owner, const std::string& Text, const std::string& Caption, uint32_t Flags);
+
+// ---------------------------------------------------------------------------
+// File and folder dialogs
+
+// One entry of a file dialog's filter: "MP3 files (*.mp3)" with its masks ("*.mp3").
+struct TFileFilter {
+  std::string Description;
+  std::vector<std::string> Masks;
+  friend bool operator==(const TFileFilter&, const TFileFilter&) = default;
+};
+// Splits "description|mask;mask|description|mask" into its entries. A description
+// without a mask after it is dropped; an empty mask stands for every file ("*").
+std::vector<TFileFilter> ParseFilter(const std::string& Filter);
+
+// Options of the open dialog.
+using TOpenOptions = uint32_t;
+enum : TOpenOptions {
+  ofReadOnly = 0x00001, ofOverwritePrompt = 0x00002, ofHideReadOnly = 0x00004, ofNoChangeDir = 0x00008,
+  ofShowHelp = 0x00010, ofNoValidate = 0x00020, ofAllowMultiSelect = 0x00040, ofExtensionDifferent = 0x00080,
+  ofPathMustExist = 0x00100, ofFileMustExist = 0x00200, ofCreatePrompt = 0x00400, ofShareAware = 0x00800,
+  ofNoReadOnlyReturn = 0x01000, ofNoTestFileCreate = 0x02000, ofEnableSizing = 0x80000,
+};
+
+// The dialog that picks files to open. Execute shows it (through ExecuteDialog as a
+// dkOpenFiles request); on OK, Files holds the chosen files (one without
+// ofAllowMultiSelect), FileName the first, and FilterIndex the filter in use.
+class TOpenDialog : public TComponent {
+public:
+  explicit TOpenDialog(TComponent* AOwner) : TComponent(AOwner) {}
+
+  const std::string& Title() const { return FTitle; }
+  void SetTitle(const std::string& Value) { FTitle = Value; }
+  const std::string& Filter() const { return FFilter; }
+  void SetFilter(const std::string& Value) { FFilter = Value; }
+  // From 1.
+  int32_t FilterIndex() const { return FFilterIndex; }
+  void SetFilterIndex(int32_t Value) { FFilterIndex = Value; }
+  const std::string& InitialDir() const { return FInitialDir; }
+  void SetInitialDir(const std::string& Value) { FInitialDir = Value; }
+  const std::string& FileName() const { return FFileName; }
+  void SetFileName(const std::string& Value) { FFileName = Value; }
+  TOpenOptions Options() const { return FOptions; }
+  void SetOptions(TOpenOptions Value) { FOptions = Value; }
+  const TStringList& Files() const { return FFiles; }
+
+  // True when files were chosen; Cancel leaves Files and FileName as they were.
+  virtual bool Execute(TControl* Owner = nullptr);
+
+private:
+  std::string FTitle;
+  std::string FFilter;
+  int32_t FFilterIndex = 1;
+  std::string FInitialDir;
+  std::string FFileName;
+  TOpenOptions FOptions = ofHideReadOnly | ofEnableSizing;
+  TStringList FFiles;
+};
+
+// Options of SelectDirectory.
+enum : uint32_t { sdNewFolder = 0x01 };
+
+// Asks for a folder (through ExecuteDialog as a dkSelectFolder request), starting at
+// Directory when it is not empty. Caption tells what the folder is for (lines broken
+// with "\n"); sdNewFolder lets the user make folders. True with the folder chosen in
+// Directory; false on Cancel, leaving Directory as it was.
+bool SelectDirectory(const std::string& Caption, std::string& Directory, uint32_t Options = 0, TControl* Owner = nullptr);

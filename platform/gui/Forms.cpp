@@ -15,6 +15,7 @@
 #include "platform/gui/ControlHost.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/GuiInternal.h"
+#include "platform/gui/HintWindow.h"
 #include "platform/gui/QtSupport.h"
 #include "platform/rtl/Threads.h"
 
@@ -437,6 +438,7 @@ TApplication::TApplication(int& Argc, char** Argv) : TComponent(nullptr) {
   FQtApp->setQuitOnLastWindowClosed(false);
   Application = this;
   Screen = new TScreen();
+  FHintManager = std::make_unique<THintManager>();
   FTitle = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
   // Calls other threads hand to the main thread run from the event loop.
   SetWakeMainThread([] { PostGuarded([] { CheckSynchronize(); }); });
@@ -450,6 +452,7 @@ TApplication::TApplication(int& Argc, char** Argv) : TComponent(nullptr) {
 
 TApplication::~TApplication() {
   SetWakeMainThread(nullptr);
+  FHintManager.reset();
   // The forms go while Qt is still there.
   DestroyComponents();
   delete Screen;
@@ -514,7 +517,17 @@ int32_t TApplication::MessageBox(const std::string& Text, const std::string& Cap
   return ::MessageBox(nullptr, Text, Caption, Flags);
 }
 
-void TApplication::SetShowHint(bool Value) { FShowHint = Value; }
+void TApplication::SetShowHint(bool Value) {
+  if (Value == FShowHint) return;
+  FShowHint = Value;
+  FHintManager->ResetWindow();
+}
+
+void TApplication::CancelHint() { FHintManager->CancelHint(); }
+
+void TApplication::ActivateHint(const TPoint& CursorPos) { FHintManager->ActivateHint(CursorPos); }
+
+THintWindow* TApplication::ShownHintWindow() const { return FHintManager->ShownWindow(); }
 
 bool TApplication::HelpContext(int32_t Context) {
   if (OnHelp && OnHelp(HELP_CONTEXT, Context)) return true;

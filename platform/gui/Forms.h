@@ -17,6 +17,7 @@
 #include "platform/gui/Controls.h"
 
 class QEventLoop;
+class THintManager;
 class THintWindow;
 
 enum TFormBorderStyle : uint8_t { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
@@ -214,12 +215,26 @@ public:
   // A message box owned by the active form.
   int32_t MessageBox(const std::string& Text, const std::string& Caption, uint32_t Flags);
 
+  // Hints (see HintWindow.h). Switching ShowHint makes the hint window anew, of the
+  // class HintWindowClass makes (a THintWindow when it is empty).
   bool ShowHint() const { return FShowHint; }
   void SetShowHint(bool Value);
-  // Makes the hint window; the hint manager (re)creates its window when ShowHint is
-  // switched on.
   const THintWindowClass& HintWindowClass() const { return FHintWindowClass; }
   void SetHintWindowClass(THintWindowClass Value) { FHintWindowClass = std::move(Value); }
+  // Milliseconds: the mouse rests this long before a hint shows (500), or moves on from
+  // a shown hint to the next control (50); a hint shows this long (2500).
+  uint32_t HintPause() const { return FHintPause; }
+  void SetHintPause(uint32_t Value) { FHintPause = Value; }
+  uint32_t HintShortPause() const { return FHintShortPause; }
+  void SetHintShortPause(uint32_t Value) { FHintShortPause = Value; }
+  uint32_t HintHidePause() const { return FHintHidePause; }
+  void SetHintHidePause(uint32_t Value) { FHintHidePause = Value; }
+  // Hides the hint; the next rest of the mouse on a control shows its hint afresh.
+  void CancelHint();
+  // Shows at once the hint of the control at CursorPos (screen coordinates).
+  void ActivateHint(const TPoint& CursorPos);
+  // The hint window while a hint shows, else nullptr.
+  THintWindow* ShownHintWindow() const;
 
   const std::string& HelpFile() const { return FHelpFile; }
   void SetHelpFile(const std::string& Value) { FHelpFile = Value; }
@@ -239,6 +254,10 @@ private:
   bool FTerminated = false;
   bool FShowHint = true;
   THintWindowClass FHintWindowClass;
+  uint32_t FHintPause = 500;
+  uint32_t FHintShortPause = 50;
+  uint32_t FHintHidePause = 2500;
+  std::unique_ptr<THintManager> FHintManager;
   std::string FHelpFile;
   std::vector<QEventLoop*> FModalLoops;
   std::vector<TCustomForm*> FPendingRelease;

@@ -21,7 +21,13 @@ struct TMessage {
 enum : uint32_t {
   WM_SETFOCUS = 0x0007,    // WParam: TFocusReason
   WM_KILLFOCUS = 0x0008,   // WParam: TFocusReason
+  WM_CONTEXTMENU = 0x007B, // WParam, LParam: screen position, (-1, -1) from the keyboard; Result 1: used
   WM_GETDLGCODE = 0x0087,  // Result: the DLGC_ flags of the control
+  WM_CUT = 0x0300,         // the text controls' clipboard and undo commands
+  WM_COPY = 0x0301,
+  WM_PASTE = 0x0302,
+  WM_CLEAR = 0x0303,
+  WM_UNDO = 0x0304,
   WM_USER = 0x0400,
 
   CM_BASE = 0xB000,

@@ -1,5 +1,6 @@
 // TWinControl: children, alignment, focus and tab order, keys.
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QWidget>
 #include <algorithm>
@@ -258,6 +259,11 @@ bool TWinControl::CanAutoSize(int32_t& NewWidth, int32_t& NewHeight) {
   NewWidth = Right + (Client.Right - Adjusted.Right) + (Width() - Client.Width());
   NewHeight = Bottom + (Client.Bottom - Adjusted.Bottom) + (Height() - Client.Height());
   return true;
+}
+
+void TWinControl::ClientAreaChanged() {
+  for (int32_t I = 0; I < ControlCount(); ++I) Controls(I)->UpdateHostGeometry();
+  Realign();
 }
 
 void TWinControl::WMSize() {
@@ -569,6 +575,11 @@ bool TWinControl::HandleKeyEvent(QKeyEvent* E) {
     return true;
   // 2. The key.
   const bool KeyUsed = Key != 0 && DoKeyDown(Key, Shift);
+  // The context-menu key and Shift+F10 ask for a context menu, as a right click does.
+  if (!KeyUsed && (Key == VK_APPS || (Key == VK_F10 && Shift == ssShift))) {
+    ContextMenuFromKeyboard();
+    return true;
+  }
   // 3. The character.
   const char32_t Typed = CharOf(E);
   char32_t Char = Typed;
@@ -594,6 +605,17 @@ bool TWinControl::HandleKeyEvent(QKeyEvent* E) {
   }
   E->accept();
   return true;
+}
+
+// Offered to this control, then (while nobody uses it) to the widget's own menu and to
+// each parent in turn, as a right click would be.
+void TWinControl::ContextMenuFromKeyboard() {
+  for (TControl* C = this; C; C = C->Parent()) {
+    QWidget* W = C->Host();
+    const QPoint At = ToQPoint(C->ClientOffset());
+    QContextMenuEvent E(QContextMenuEvent::Keyboard, At, W->mapToGlobal(At));
+    if (C->HandleContextMenuEvent(&E) && E.isAccepted()) return;
+  }
 }
 
 bool TWinControl::HostEvent(QEvent* Event) {

@@ -18,21 +18,25 @@ void ShowActive(TCustomForm* Form) {
 }
 
 namespace {
-QPoint At(int32_t X, int32_t Y) { return QPoint(X, Y); }
+// A client point of Control in its host widget's coordinates.
+QPoint At(TControl* Control, int32_t X, int32_t Y) {
+  const TPoint O = Control->ClientOffset();
+  return QPoint(X + O.X, Y + O.Y);
+}
 }  // namespace
 
 void MouseClick(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button) {
-  QTest::mouseClick(Control->Host(), Button, Qt::NoModifier, At(X, Y));
+  QTest::mouseClick(Control->Host(), Button, Qt::NoModifier, At(Control, X, Y));
 }
 void MousePress(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button) {
-  QTest::mousePress(Control->Host(), Button, Qt::NoModifier, At(X, Y));
+  QTest::mousePress(Control->Host(), Button, Qt::NoModifier, At(Control, X, Y));
 }
-void MouseMove(TControl* Control, int32_t X, int32_t Y) { QTest::mouseMove(Control->Host(), At(X, Y)); }
+void MouseMove(TControl* Control, int32_t X, int32_t Y) { QTest::mouseMove(Control->Host(), At(Control, X, Y)); }
 void MouseRelease(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button) {
-  QTest::mouseRelease(Control->Host(), Button, Qt::NoModifier, At(X, Y));
+  QTest::mouseRelease(Control->Host(), Button, Qt::NoModifier, At(Control, X, Y));
 }
 void MouseDoubleClick(TControl* Control, int32_t X, int32_t Y) {
-  QTest::mouseDClick(Control->Host(), Qt::LeftButton, Qt::NoModifier, At(X, Y));
+  QTest::mouseDClick(Control->Host(), Qt::LeftButton, Qt::NoModifier, At(Control, X, Y));
 }
 
 namespace {
@@ -118,6 +122,67 @@ TDialogScript::TDialogScript() {
 }
 
 TDialogScript::~TDialogScript() { SetDialogResponder(std::move(FPrevious)); }
+
+void TDialogScript::Choose(const std::string& Caption) {
+  Answer([this, Caption](const TDialogRequest& R) {
+    TDialogAnswer A;
+    EXPECT_EQ(R.Kind, dkPopupMenu);
+    if (R.Kind != dkPopupMenu) return A;
+    MenuCaptions.push_back(testsupport::MenuCaptions(R.Menu));
+    if (Caption.empty()) return A;
+    A.MenuItem = FindMenuItem(R.Menu, Caption);
+    EXPECT_NE(A.MenuItem, nullptr) << "No menu item \"" << Caption << "\"";
+    return A;
+  });
+}
+
+namespace {
+
+std::string PlainCaption(const TMenuItem* Item) {
+  std::string S = Item->Caption();
+  S = S.substr(0, S.find('\t'));
+  std::string Result;
+  for (size_t I = 0; I < S.size(); ++I) {
+    if (S[I] == '&' && I + 1 < S.size()) ++I;
+    Result += S[I];
+  }
+  return Result;
+}
+
+TMenuItem* FindIn(const TMenuItem* Parent, const std::string& Caption) {
+  for (int32_t I = 0; I < Parent->Count(); ++I) {
+    TMenuItem* Item = Parent->Items(I);
+    if (PlainCaption(Item) == Caption) return Item;
+    if (TMenuItem* Found = FindIn(Item, Caption)) return Found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+TMenuItem* FindMenuItem(const TPopupMenu* Menu, const std::string& Caption) {
+  return Menu ? FindIn(Menu->Items(), Caption) : nullptr;
+}
+
+std::vector<std::string> MenuCaptions(const TPopupMenu* Menu) {
+  std::vector<std::string> Result;
+  for (int32_t I = 0; Menu && I < Menu->Items()->Count(); ++I)
+    if (Menu->Items()->Items(I)->Visible()) Result.push_back(PlainCaption(Menu->Items()->Items(I)));
+  return Result;
+}
+
+void FromInsideTheDialog(std::function<bool()> Fn, int Tries) {
+  QMetaObject::invokeMethod(
+      qApp,
+      [Fn, Tries] {
+        if (Fn()) return;
+        if (Tries > 0)
+          FromInsideTheDialog(Fn, Tries - 1);
+        else
+          QCoreApplication::exit(1);
+      },
+      Qt::QueuedConnection);
+}
 
 void InstallUnexpectedDialogGuard() {
   SetDialogResponder([](const TDialogRequest& R) {

@@ -18,13 +18,14 @@
 
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/Forms.h"
+#include "platform/gui/Menus.h"
 
 namespace testsupport {
 
 // Shows Form and makes it the active window, with the resulting events handled.
 void ShowActive(TCustomForm* Form);
 
-// Mouse, in Control's client coordinates.
+// Mouse, in Control's client coordinates (inside a border band, see ClientOffset).
 void MouseClick(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button = Qt::LeftButton);
 void MousePress(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button = Qt::LeftButton);
 void MouseMove(TControl* Control, int32_t X, int32_t Y);
@@ -62,6 +63,12 @@ public:
 
   void Answer(int32_t Result) { FAnswers.push_back([Result](const TDialogRequest&) { return TDialogAnswer{Result, {}, {}, 0}; }); }
   void Answer(TAnswerer Answerer) { FAnswers.push_back(std::move(Answerer)); }
+  // A popup menu is answered with its item captioned Caption (see FindMenuItem); the
+  // captions of the menu's visible items are added to MenuCaptions.
+  void Choose(const std::string& Caption);
+  // A popup menu is dismissed; its captions are recorded as above.
+  void Dismiss() { Choose(""); }
+  std::vector<std::vector<std::string>> MenuCaptions;
   const std::vector<TDialogRequest>& Requests() const { return FRequests; }
   bool Finished() const { return FAnswers.empty(); }
 
@@ -70,6 +77,29 @@ private:
   std::deque<TAnswerer> FAnswers;
   std::vector<TDialogRequest> FRequests;
 };
+
+// The item of Menu (at any depth) whose caption, without '&' and without the shortcut
+// text after a tab, is Caption; nullptr when there is none.
+TMenuItem* FindMenuItem(const TPopupMenu* Menu, const std::string& Caption);
+// The captions (as FindMenuItem compares them) of Menu's visible top-level items,
+// separators as "-".
+std::vector<std::string> MenuCaptions(const TPopupMenu* Menu);
+
+// No responder while it lives: the real dialogs run their own modal loops.
+class TNoResponder {
+public:
+  TNoResponder() : FSaved(SetDialogResponder(nullptr)) {}
+  ~TNoResponder() { SetDialogResponder(std::move(FSaved)); }
+  TNoResponder(const TNoResponder&) = delete;
+  TNoResponder& operator=(const TNoResponder&) = delete;
+
+private:
+  TDialogResponder FSaved;
+};
+
+// Runs Fn from inside the next modal loop, again while it answers false (the dialog is
+// not up yet); after Tries turns every loop is ended, so the test cannot hang.
+void FromInsideTheDialog(std::function<bool()> Fn, int Tries = 50);
 
 // The responder of the GUI test main: any dialog no script expects fails the test.
 void InstallUnexpectedDialogGuard();

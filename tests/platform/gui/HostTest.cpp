@@ -44,28 +44,6 @@ int32_t DarkPixels(const QImage& Image) {
   return N;
 }
 
-// Restores the responder of the test main when the test ends.
-struct TNoResponder {
-  TNoResponder() : Saved(SetDialogResponder(nullptr)) {}
-  ~TNoResponder() { SetDialogResponder(std::move(Saved)); }
-  TDialogResponder Saved;
-};
-
-// Runs Fn from inside the next modal loop; should the dialog not appear, every loop is
-// ended so the test cannot hang.
-void FromInsideTheDialog(std::function<bool()> Fn, int Tries = 50) {
-  QMetaObject::invokeMethod(
-      qApp,
-      [Fn, Tries] {
-        if (Fn()) return;
-        if (Tries > 0)
-          FromInsideTheDialog(Fn, Tries - 1);
-        else
-          QCoreApplication::exit(1);
-      },
-      Qt::QueuedConnection);
-}
-
 }  // namespace
 
 TEST(HostedWidget, AQtWidgetGetsTheKeyRoutingAndPaintsItself) {
