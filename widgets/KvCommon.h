@@ -50,6 +50,8 @@ enum TKvAboutInfo : uint8_t { aiKavoComponents };
 enum TKvGradientColorStyle : uint8_t { gcsSystem, gcsMSOffice, gcsCustom };
 enum TKvVisualStyle : uint8_t { vsClassic, vsWinXP, vsGradient };
 enum TKvButtonHotTrackStyle : uint8_t { htsInterior, htsFrame };
+// Where a button's image stands beside its caption (bitmap and tool buttons).
+enum TButtonLayout : uint8_t { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 
 // The settings a frame controller pushes to its controls; the first sixteen are also
 // the bits of a control's notification set.
