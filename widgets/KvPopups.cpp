@@ -56,7 +56,7 @@ void TKvPopup::MoveChildrenBack() {
 
 bool TKvPopup::Popup(TControl* Control, TAlignment Alignment, int32_t X, int32_t Y) {
   const TRect From = Bounds(Control->ClientOrigin().X, Control->ClientOrigin().Y, Control->Width(), Control->Height());
-  // The panel's size as designed: an auto-sized panel shrinks as its children leave.
+  // The panel's size as laid out: an auto-sized panel shrinks as its children leave.
   const int32_t W = FPanel->Width(), H = FPanel->Height();
   FHoldsChildren = true;
   MoveChildren(FPanel, this);

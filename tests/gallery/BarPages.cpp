@@ -315,11 +315,11 @@ TGalleryPage ToolbarsPage("kv-toolbars", [](TForm* Form) {
 
 TGalleryPage PopupsPage("kv-popups", [](TForm* Form) {
   Form->SetColor(clBtnFace);
+  TImageList* Images = PlayerImages(Form);
   // A popup panel looks like this while it is up (shown here in place).
   auto* Panel = Place<TKvPopupPanel>(Form, Form, Bounds(8, 8, 100, 100));
   auto* Caption = Place<TLabel>(Form, Panel, Bounds(8, 8, 10, 10));
   Caption->SetCaption("A popup panel");
-  TImageList* Images = PlayerImages(Form);
   for (int32_t I = 0; I < 3; ++I) {
     auto* B = Place<TKvToolButton>(Form, Panel, Bounds(8 + I * 27, 28, 25, 25));
     B->SetImages(Images);
@@ -333,7 +333,25 @@ TGalleryPage PopupsPage("kv-popups", [](TForm* Form) {
   Flat->SetAutoSize(false);
   Flat->SetBounds(160, 8, 120, 60);
   Flat->Show();
-  Note(Form, 8, 120, "popup panels as they drop down: fsPopup (default) and fsFlat");
+  // An overflowing gradient toolbar, and its popup as the chevron drops it: a flat
+  // toolbar of the cut-off buttons on a window-coloured ground.
+  auto* Source = MakeToolbar(Form, Bounds(8, 130, 110, 32));
+  Source->SetWrapControls(false);
+  Source->SetVisualStyle(vsGradient);
+  Source->SetImages(Images);
+  for (int32_t I = 0; I < 5; ++I) AddButton(Source, I);
+  auto* Drop = Place<TKvPopupPanel>(Form, Form, Bounds(40, 162, 100, 40));
+  auto* Inner = Place<TKvToolbar>(Form, Drop, Bounds(3, 3, 83, 29));
+  Inner->SetAlign(alNone);
+  Inner->SetBounds(3, 3, 83, 29);
+  Inner->SetBorderOuter(fsFlat);
+  Inner->SetBorderSides(sdsAll);
+  Inner->SetColor(clWindow);
+  Inner->SetVisualStyle(vsGradient);
+  Inner->SetImages(Images);
+  for (int32_t I = 3; I < 5; ++I) AddButton(Inner, I);
+  Drop->Show();
+  Note(Form, 8, 220, "popup panels: fsPopup (default), fsFlat; the overflow popup of a toolbar");
 });
 
 }  // namespace
