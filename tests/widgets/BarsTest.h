@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 
 #include "platform/gui/ImgList.h"
 #include "platform/gui/PopupLoop.h"
@@ -66,22 +67,33 @@ inline void SendPress(TControl* C, int32_t X, int32_t Y) {
 
 // Runs Act inside the loop of the popup window that Find returns, once it is up. Should
 // that popup still be up after Act's events, the test fails and the popup is closed:
-// no test can hang on a popup.
-inline void InsidePopup(std::function<TWinControl*()> Find, std::function<void()> Act) {
-  testsupport::FromInsideTheDialog([Find, Act] {
-    TWinControl* Window = Find();
-    if (!Window || !Window->Showing()) return false;
-    const QPointer<QWidget> Host = Window->Host();
-    Act();
-    testsupport::FromInsideTheDialog([Host, Window] {
-      if (Host && PopupLoopRunning(Window)) {
-        ADD_FAILURE() << "The popup stayed up";
-        EndPopupLoop(Window);
-      }
+// no test can hang on a popup. Keep the result while the popup may come; afterwards
+// nothing left waiting in the event queue acts any more.
+class TInsidePopup {
+public:
+  TInsidePopup(std::function<TWinControl*()> Find, std::function<void()> Act) {
+    testsupport::FromInsideTheDialog([Live = FLive, Find, Act] {
+      if (!*Live) return true;
+      TWinControl* Window = Find();
+      if (!Window || !Window->Showing()) return false;
+      const QPointer<QWidget> Host = Window->Host();
+      Act();
+      testsupport::FromInsideTheDialog([Host, Window] {
+        if (Host && PopupLoopRunning(Window)) {
+          ADD_FAILURE() << "The popup stayed up";
+          EndPopupLoop(Window);
+        }
+        return true;
+      });
       return true;
     });
-    return true;
-  });
-}
+  }
+  ~TInsidePopup() { *FLive = false; }
+  TInsidePopup(const TInsidePopup&) = delete;
+  TInsidePopup& operator=(const TInsidePopup&) = delete;
+
+private:
+  std::shared_ptr<bool> FLive = std::make_shared<bool>(true);
+};
 
 }  // namespace barstest

@@ -66,17 +66,16 @@ TEST(KvPopupPanel, EveryWayOutPutsTheChildrenBack) {
   for (const TCase& C : Cases) {
     TPopupForm P;
     bool Inside = false;
-    InsidePopup([&]() -> TWinControl* { return P.Panel->PopupWindow(); },
-                [&] {
-                  Inside = true;
-                  TKvPopup* Window = P.Panel->PopupWindow();
-                  EXPECT_EQ(P.Field->Parent(), Window) << C.Name;
-                  EXPECT_EQ(P.Closer->Parent(), Window) << C.Name;
-                  EXPECT_EQ(P.Panel->PopupControl(), P.Drop) << C.Name;
-                  EXPECT_TRUE(P.Form.Active()) << "the form keeps the activation: " << C.Name;
-                  EXPECT_FALSE(P.Panel->Popup(P.Other)) << "a second popup: " << C.Name;
-                  C.Leave(P);
-                });
+    const TInsidePopup During([&]() -> TWinControl* { return P.Panel->PopupWindow(); }, [&] {
+      Inside = true;
+      TKvPopup* Window = P.Panel->PopupWindow();
+      EXPECT_EQ(P.Field->Parent(), Window) << C.Name;
+      EXPECT_EQ(P.Closer->Parent(), Window) << C.Name;
+      EXPECT_EQ(P.Panel->PopupControl(), P.Drop) << C.Name;
+      EXPECT_TRUE(P.Form.Active()) << "the form keeps the activation: " << C.Name;
+      EXPECT_FALSE(P.Panel->Popup(P.Other)) << "a second popup: " << C.Name;
+      C.Leave(P);
+    });
     EXPECT_EQ(P.Panel->Popup(P.Drop), C.Closed) << C.Name;
     EXPECT_TRUE(Inside) << C.Name;
     EXPECT_EQ(P.Field->Parent(), P.Panel) << C.Name;
@@ -119,11 +118,10 @@ TEST(KvPopupPanel, DropsBelowItsControlInsideTheWorkArea) {
     P.Panel->SetBounds(0, 0, 100, 60);
     P.Panel->SetAlignment(C.Alignment);
     TRect Shown;
-    InsidePopup([&]() -> TWinControl* { return P.Panel->PopupWindow(); },
-                [&] {
-                  Shown = P.Panel->PopupWindow()->BoundsRect();
-                  P.Panel->ClosePopup();
-                });
+    const TInsidePopup During([&]() -> TWinControl* { return P.Panel->PopupWindow(); }, [&] {
+      Shown = P.Panel->PopupWindow()->BoundsRect();
+      P.Panel->ClosePopup();
+    });
     EXPECT_TRUE(P.Panel->PopupAt(P.Drop, C.At.X, C.At.Y)) << C.Name;
     const TPoint O = P.Form.ClientOrigin();
     const TPoint Expected = {C.AtScreenEdge ? C.Popup.X : O.X + C.Popup.X, O.Y + C.Popup.Y};
@@ -134,7 +132,7 @@ TEST(KvPopupPanel, DropsBelowItsControlInsideTheWorkArea) {
 TEST(KvPopupPanel, FreedWhilePoppedUpTakesItsChildrenAlong) {
   TPopupForm P;
   const int32_t Components = P.Form.ComponentCount();
-  InsidePopup([&]() -> TWinControl* { return P.Panel->PopupWindow(); }, [&] { P.Panel->Free(); });
+  const TInsidePopup During([&]() -> TWinControl* { return P.Panel->PopupWindow(); }, [&] { P.Panel->Free(); });
   EXPECT_FALSE(P.Panel->Popup(P.Drop));
   // The panel, its two children and nothing else are gone.
   EXPECT_EQ(P.Form.ComponentCount(), Components - 3);

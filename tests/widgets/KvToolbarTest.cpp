@@ -188,7 +188,7 @@ TEST(KvToolbar, OverflowPopupCopiesClickTheirOriginalOnce) {
     TKvPopupPanel* Panel = Chevron->PopupPanel();
     return Panel ? Panel->PopupWindow() : nullptr;
   };
-  InsidePopup(Window, [&] {
+  const TInsidePopup During(Window, [&] {
     auto* Inner = dynamic_cast<TKvToolbar*>(Window()->Controls(0));
     ASSERT_NE(Inner, nullptr);
     for (int32_t I = 0; I < Inner->ToolbarControlCount(); ++I) {
@@ -204,7 +204,7 @@ TEST(KvToolbar, OverflowPopupCopiesClickTheirOriginalOnce) {
   EXPECT_EQ(Chevron->PopupPanel(), nullptr);
   for (int32_t I = 0; I < 5; ++I) EXPECT_EQ(Clicks[I].Count, I == 3 ? 1 : 0) << I;
   // A click outside closes the popup and reaches nothing.
-  InsidePopup(Window, [&] { MouseClick(B[0], 5, 5); });
+  const TInsidePopup Outside(Window, [&] { MouseClick(B[0], 5, 5); });
   MouseClick(Chevron, 5, 5);
   EXPECT_EQ(Chevron->PopupPanel(), nullptr);
   EXPECT_EQ(Clicks[0].Count, 0);
