@@ -45,7 +45,7 @@ protected:
 
 private:
   int FFd = -1;
-  std::vector<uint8_t> FBlock;
+  TAuBuffer FBlock;
 };
 
 inline double Since(std::chrono::steady_clock::time_point T) {
@@ -59,7 +59,8 @@ inline std::optional<double> TimedRun(TAuOutput* Out) {
   Out->OnDone = [&](TComponent*) { done = true; };
   const auto t0 = std::chrono::steady_clock::now();
   Out->Run();
-  while (!done) CheckSynchronize(1);
+  // OnDone comes as a synchronised call, which ends the wait at once.
+  while (!done) CheckSynchronize(1000);
   const double s = Since(t0);
   if (!Out->ExceptionMessage().empty()) {
     std::fprintf(stderr, "failed: %s\n", Out->ExceptionMessage().c_str());

@@ -17,14 +17,52 @@ bench_music() {
     tremolo 4 35 reverb 40 norm -1
 }
 
-# Median wall time of a command over $runs runs, in seconds.
-timeit() {
-  local t=() i s e
-  for ((i = 0; i < runs; i++)); do
-    s=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    e=$(date +%s%N)
-    t+=($((e - s)))
+# Times the contenders named in the arguments as whole processes by the wall clock. A
+# contender is a shell function or command, run without arguments, or "name:arg" to run
+# it with the one argument arg: one untimed warm-up round, then
+# $runs rounds, each running every contender once in the order given (A B A B ...),
+# so that a change in the machine's load hits all of them alike. Sets bench_med, bench_min
+# and bench_max [name] in seconds. A contender that fails stops the script with its
+# output.
+declare -A bench_med=() bench_min=() bench_max=()
+bench_alternate() {
+  local name round s e log fn arg
+  local -A times=()
+  log=$(mktemp)
+  for ((round = 0; round <= runs; round++)); do
+    for name in "$@"; do
+      fn=${name%%:*} arg=
+      [[ $name == *:* ]] && arg=${name#*:}
+      s=${EPOCHREALTIME/[.,]/}
+      if ! "$fn" ${arg:+"$arg"} >"$log" 2>&1; then
+        echo "$name failed:" >&2
+        cat "$log" >&2
+        rm -f "$log"
+        exit 1
+      fi
+      e=${EPOCHREALTIME/[.,]/}
+      ((round == 0)) || times[$name]+="$((e - s)) "
+    done
   done
-  printf '%s\n' "${t[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.4f", a[int((NR+1)/2)]/1e9}'
+  rm -f "$log"
+  for name in "$@"; do
+    read -r "bench_med[$name]" "bench_min[$name]" "bench_max[$name]" < <(printf '%s\n' ${times[$name]} | sort -n |
+      awk '{a[NR] = $1} END {m = NR % 2 ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2
+                             printf "%.4f %.4f %.4f\n", m / 1e6, a[1] / 1e6, a[NR] / 1e6}')
+  done
+}
+
+# "median s [min-max]" of a contender timed by bench_alternate.
+bench_time() {
+  printf '%7.3f s [%.3f-%.3f]' "${bench_med[$1]}" "${bench_min[$1]}" "${bench_max[$1]}"
+}
+
+# The ratio of the medians of two contenders, $1 / $2.
+bench_ratio() {
+  awk -v a="${bench_med[$1]}" -v b="${bench_med[$2]}" 'BEGIN { printf "%.3f", a / b }'
+}
+
+# How many times real time the median run of a contender is, for $2 seconds of audio.
+bench_xrt() {
+  awk -v t="${bench_med[$1]}" -v d="$2" 'BEGIN { printf "%6.1f", d / t }'
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "bench/BenchSupport.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {

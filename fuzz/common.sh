@@ -1,4 +1,14 @@
-# Sourced by the bash fuzz/*/build.sh scripts, which set root, out and seconds first.
+# Sourced by every fuzz/<source folder>/build.sh right after it sets `here` (its own
+# folder). Each folder under fuzz/ is named after the source folder it covers, and each
+# target is named Fuzz<Name>, after the class or unit it feeds: its source is
+# <folder>/Fuzz<Name>.cpp, its seeds go to $out/seeds/Fuzz<Name>.
+#
+# Sets root (the project), out (build-fuzz/<source folder>, or $FUZZ_OUT) and seconds
+# (the script's first argument: run time per target, default 20).
+root=${here%/fuzz/*}
+out=${FUZZ_OUT:-$root/build-fuzz/${here#"$root"/fuzz/}}
+seconds=${1:-20}
+mkdir -p "$out"
 
 # The compiler flags of every libFuzzer target.
 fuzz_flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I"$root")
@@ -11,14 +21,29 @@ fuzz_require() {
   done
 }
 
+# Builds target $1 from $here/$1.cpp and the sources and flags that follow.
+fuzz_build() {
+  local t=$1
+  shift
+  echo "== building $t"
+  clang++ "${fuzz_flags[@]}" "$here/$t.cpp" "$@" -o "$out/$t"
+}
+
+# An empty seed folder for target $1, whose path it prints.
+fuzz_seeds() {
+  rm -rf "$out/seeds/$1"
+  mkdir -p "$out/seeds/$1"
+  echo "$out/seeds/$1"
+}
+
 # Runs target $1 (built in $out) for $seconds with inputs up to $2 bytes on the corpus
 # and seed folders that follow, its output kept in $out/$1.log; on failure prints the
-# end of the log and returns 1.
+# end of the log and returns 1. Crashing inputs are kept in $out.
 fuzz_run() {
   local t=$1 max_len=$2
   shift 2
   if ! (cd "$out" && "./$t" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
-        -rss_limit_mb=2048 -print_final_stats=1 "$@" >"$out/$t.log" 2>&1); then
+        -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$out/$t-" "$@" >"$out/$t.log" 2>&1); then
     echo "$t FAILED; see $out/$t.log" >&2
     tail -40 "$out/$t.log" >&2
     return 1
@@ -32,7 +57,7 @@ fuzz_run_each() {
   shift
   for t in "$@"; do
     echo "== running $t for ${seconds}s"
-    mkdir -p "$out/corpus/$t"
+    mkdir -p "$out/corpus/$t" "$out/seeds/$t"
     if fuzz_run "$t" "$max_len" "corpus/$t" "seeds/$t"; then
       grep -E "stat::number_of_executed_units|Done" "$out/$t.log" | tail -2
     else

@@ -12,13 +12,7 @@
 #include <cstdint>
 #include <string>
 
-struct TGUID {
-  uint32_t D1;
-  uint16_t D2;
-  uint16_t D3;
-  uint8_t D4[8];
-};
-static_assert(sizeof(TGUID) == 16, "TGUID must be the 16-byte identifier layout");
+#include "platform/rtl/WinTypes.h"  // TGUID
 
 // Float to integer.
 void SingleToByte(const float* Src, uint8_t* Dst, int32_t Count);

@@ -13,7 +13,8 @@
 
 #include "audio/codecs/mp3/TSL_LAME.h"
 #include "audio/codecs/wavpack/TSL_WavPack.h"
-#include "tests/audio/core/TestComponents.h"
+#include "bench/BenchSupport.h"
+#include "tests/support/TestComponents.h"
 
 namespace {
 
@@ -57,13 +58,7 @@ int main(int argc, char** argv) {
   }
   out->SetInput(in.get());
   out->SetFileName(argv[3]);
-  out->Run();
-  while (out->Busy()) CheckSynchronize(2);
-  const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  if (!out->ExceptionMessage().empty()) {
-    std::fprintf(stderr, "%s\n", out->ExceptionMessage().c_str());
-    return 1;
-  }
-  std::printf("%.4f\n", s);
+  if (!TimedRun(out.get())) return 1;
+  std::printf("%.4f\n", Since(t0));
   return 0;
 }

@@ -3,21 +3,22 @@
 # the same settings, on the same 16-bit stereo file of song length (tones, chords and
 # noise, made with sox). Ours is the whole process of a small driver (raw PCM input,
 # worker thread, library loading, shutdown); theirs is the tool reading the WAV of the
-# same samples.
+# same samples. Each pair runs in turn (ABAB); median and [min-max] of the runs.
 #   WavPack: fast / high / very high  against  wavpack -f / -h / -hh
 #   MP3:     128 kbit/s CBR and VBR quality 5, stereo mode without bit reservoir (the
-#            program's settings)  against  lame -m s --nores (-b 128 -t | -V 5)
-# Usage: run.sh [runs per measurement, default 5] [seconds of audio, default 180].
-# BENCH_BUILD names a configured build
-# folder to use as it is; by default a Release build in build-bench-wvmp3.
+#            program's settings)  against  lame -m s --nores (-b 128 -t | -V 5). Our
+#            encoder does no ReplayGain analysis, so lame does none either
+#            (--noreplaygain); the CBR files of both carry no LAME tag.
+# Usage: run.sh [runs, default 5] [seconds of audio, default 180].
+# BENCH_BUILD names a configured build folder to use as it is; by default a Release
+# build in build-bench-wvmp3.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 runs="${1:-5}"
 length="${2:-180}"
-for tool in cmake ninja g++ sox wavpack wvunpack lame ffmpeg; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
-done
+source "$root/bench/common.sh"
+bench_require cmake ninja g++ sox wavpack wvunpack lame
 if [[ -n "${BENCH_BUILD:-}" ]]; then
   build="$BENCH_BUILD"
 else
@@ -33,49 +34,33 @@ g++ -std=c++20 -O2 -I"$root" "$root/bench/codecs-wv-mp3/WvMp3Bench.cpp" \
 work="$(mktemp -d "${TMPDIR:-/tmp}/wvmp3-bench-XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 src="$work/music.wav"
-sox -n -r 44100 -b 16 -c 2 "$src" synth "$length" \
-  sine 220-233 sine 277 sine 330 pinknoise sine 110 brownnoise \
-  remix 1v0.3,2v0.25,4v0.15,5v0.3 3v0.3,2v0.2,6v0.2,5v0.3 \
-  tremolo 4 35 reverb 40 norm -1
+bench_music "$src" "$length"
 seconds=$(soxi -D "$src")
 sox "$src" -t raw "$work/src.raw"
-cat "$src" "$work/src.raw" >/dev/null
 
-# Median wall time of a command, in seconds.
-timeit() {
-  local t=() s e
-  for ((i = 0; i < runs; i++)); do
-    s=$(date +%s%N)
-    "$@" >/dev/null 2>&1
-    e=$(date +%s%N)
-    t+=($((e - s)))
-  done
-  printf '%s\n' "${t[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.4f", a[int((NR+1)/2)]/1e9}'
-}
-
-row() {  # name, our seconds, their seconds, our file, their file
+row() {  # name, our contender, their contender, our file, their file
   local zo zt
   zo=$(stat -c %s "$4")
   zt=$(stat -c %s "$5")
-  awk -v n="$1" -v o="$2" -v t="$3" -v zo="$zo" -v zt="$zt" -v s="$seconds" 'BEGIN {
-    printf "%-22s %8.3f %8.3f %9.3f %10d %10d %8.4f\n", n, o, t, o / t, zo, zt, zo / zt }'
+  printf '%-22s ours %s  tool %s  ratio %s  size o/t %s\n' "$1" "$(bench_time "$2")" "$(bench_time "$3")" \
+    "$(bench_ratio "$2" "$3")" "$(awk -v a="$zo" -v b="$zt" 'BEGIN { printf "%.4f", a / b }')"
 }
 
-echo "source: $seconds s of 16-bit stereo 44.1 kHz; median of $runs runs, wall clock"
-printf "%-22s %8s %8s %9s %10s %10s %8s\n" "" "ours s" "tool s" "time o/t" "ours B" "tool B" "size o/t"
+echo "source: $seconds s of 16-bit stereo 44.1 kHz; median [min-max] of $runs runs, whole processes"
+wv_ours() { "$ours" wv "$work/src.raw" "$work/ours.wv" 2 44100 "$1"; }
+wv_tool() { wavpack -q -y "$1" "$src" -o "$work/tool.wv"; }
 for mode in fast high veryhigh; do
   case $mode in fast) opt=-f ;; high) opt=-h ;; veryhigh) opt=-hh ;; esac
-  to=$(timeit "$ours" wv "$work/src.raw" "$work/ours.wv" 2 44100 "$mode")
-  tt=$(timeit wavpack -q -y $opt "$src" -o "$work/tool.wv")
-  row "wavpack $mode ($opt)" "$to" "$tt" "$work/ours.wv" "$work/tool.wv"
+  bench_alternate wv_ours:$mode wv_tool:$opt
+  row "wavpack $mode ($opt)" wv_ours:$mode wv_tool:$opt "$work/ours.wv" "$work/tool.wv"
   wvunpack -q -y -r "$work/ours.wv" -o "$work/check.raw"
   cmp -s "$work/check.raw" "$work/src.raw" || echo "  MISMATCH: our $mode file does not decode to the source"
 done
-to=$(timeit "$ours" mp3 "$work/src.raw" "$work/ours.mp3" 2 44100 cbr 128)
-tt=$(timeit lame --quiet -m s --nores -b 128 -t "$src" "$work/tool.mp3")
-row "mp3 CBR 128" "$to" "$tt" "$work/ours.mp3" "$work/tool.mp3"
-to=$(timeit "$ours" mp3 "$work/src.raw" "$work/ours.mp3" 2 44100 vbr 5)
-tt=$(timeit lame --quiet -m s --nores -V 5 --noreplaygain "$src" "$work/tool.mp3")
-row "mp3 VBR q5" "$to" "$tt" "$work/ours.mp3" "$work/tool.mp3"
-tt=$(timeit lame --quiet -m s --nores -V 5 "$src" "$work/tool.mp3")
-awk -v t="$tt" 'BEGIN { printf "(lame -V 5 with its default ReplayGain analysis: %.3f s)\n", t }'
+cbr_ours() { "$ours" mp3 "$work/src.raw" "$work/ours.mp3" 2 44100 cbr 128; }
+cbr_tool() { lame --quiet -m s --nores -b 128 -t --noreplaygain "$src" "$work/tool.mp3"; }
+bench_alternate cbr_ours cbr_tool
+row "mp3 CBR 128" cbr_ours cbr_tool "$work/ours.mp3" "$work/tool.mp3"
+vbr_ours() { "$ours" mp3 "$work/src.raw" "$work/ours.mp3" 2 44100 vbr 5; }
+vbr_tool() { lame --quiet -m s --nores -V 5 --noreplaygain "$src" "$work/tool.mp3"; }
+bench_alternate vbr_ours vbr_tool
+row "mp3 VBR q5" vbr_ours vbr_tool "$work/ours.mp3" "$work/tool.mp3"

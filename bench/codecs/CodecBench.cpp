@@ -1,10 +1,11 @@
 // The driver of bench/codecs/codecs.sh: encodes a raw PCM file into FLAC or Ogg Vorbis
 // through TRawIn -> TFLACOut / TVorbisOut, or decodes one through TFLACIn / TVorbisIn
 // into a raw file, each on the output's worker thread as the program does it.
-//   flac-enc in.raw out.flac bits channels rate level
+//   flac-enc in.raw out.flac bits channels rate level [block size]
 //   ogg-enc  in.raw out.ogg  bits channels rate quality
-//   flac-dec in.flac out.raw
+//   flac-dec in.flac out.raw [md5]
 //   ogg-dec  in.ogg  out.raw
+// "md5" checks the decoded audio against the stream's MD5 signature; a mismatch fails.
 // Prints the seconds the run took.
 
 #include <cstdio>
@@ -14,14 +15,14 @@
 #include "audio/codecs/flac/TSL_FLAC.h"
 #include "audio/codecs/vorbis/TSL_Vorbis.h"
 #include "bench/BenchSupport.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 
 namespace {
 
 int Usage(const char* Self) {
   std::fprintf(stderr,
-               "usage: %s flac-enc|ogg-enc in.raw out bits channels rate level|quality\n"
-               "       %s flac-dec|ogg-dec in out.raw\n",
+               "usage: %s flac-enc|ogg-enc in.raw out bits channels rate level|quality [block size]\n"
+               "       %s flac-dec|ogg-dec in out.raw [md5]\n",
                Self, Self);
   return 2;
 }
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
   const std::string mode = argv[1];
   TComponentPtr<TComponent> owner(new TComponent(nullptr));
   TAuOutput* out = nullptr;
+  TFLACIn* flacIn = nullptr;
   if (mode == "flac-enc" || mode == "ogg-enc") {
     if (argc < 8) return Usage(argv[0]);
     auto* in = new TRawIn(owner.get(), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]));
@@ -42,6 +44,7 @@ int main(int argc, char** argv) {
       auto* f = new TFLACOut(owner.get());
       f->SetFileName(argv[3]);
       f->SetCompressionLevel(std::atoi(argv[7]));
+      if (argc > 8) f->SetBlockSize(static_cast<uint16_t>(std::atoi(argv[8])));
       out = f;
     } else {
       auto* v = new TVorbisOut(owner.get());
@@ -51,8 +54,14 @@ int main(int argc, char** argv) {
     }
     out->SetInput(in);
   } else if (mode == "flac-dec" || mode == "ogg-dec") {
-    TAuFileIn* in = mode == "flac-dec" ? static_cast<TAuFileIn*>(new TFLACIn(owner.get()))
-                                       : static_cast<TAuFileIn*>(new TVorbisIn(owner.get()));
+    TAuFileIn* in;
+    if (mode == "flac-dec") {
+      flacIn = new TFLACIn(owner.get());
+      flacIn->SetCheckMD5Signature(argc > 4 && std::string(argv[4]) == "md5");
+      in = flacIn;
+    } else {
+      in = new TVorbisIn(owner.get());
+    }
     in->SetFileName(argv[2]);
     auto* raw = new TRawFileOut(owner.get());
     raw->Path = argv[3];
@@ -63,6 +72,10 @@ int main(int argc, char** argv) {
   }
   const std::optional<double> s = TimedRun(out);
   if (!s) return 1;
+  if (flacIn && !flacIn->MD5Result()) {
+    std::fprintf(stderr, "MD5 signature mismatch\n");
+    return 1;
+  }
   std::printf("%.4f\n", *s);
   return 0;
 }

@@ -8,7 +8,7 @@
 
 #include "audio/io/TSL_Converters.h"
 #include "bench/BenchSupport.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 
 int main(int argc, char** argv) {
   if (argc < 4) {

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Speed and size of libMACDll.so: encoding and decoding at levels 2000 and 4000 (times
-# real time), against flac -8 on the same 60-second 16-bit stereo file (tones, chords
-# and noise, made with sox). Run by hand; not part of the test suite.
-# Usage: bench/mac/run.sh [runs per measurement, default 5]
+# Speed and size of libMACDll.so on the same 60-second 16-bit stereo file (tones,
+# chords and noise, made with sox). Run by hand; not part of the test suite.
+#   decode: ours against ffmpeg's ape decoder to raw PCM, both checking the frame CRCs
+#   encode: no Debian tool writes Monkey's Audio, so flac -8 on the same raw PCM stands
+#           beside ours as a yardstick of a lossless encoder
+# Every contender is a whole process timed from outside, run in turn (ABAB); median
+# and [min-max] of the runs.
+# Usage: bench/mac/run.sh [runs, default 5]
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -25,28 +29,30 @@ bench_music "$src" 60
 seconds=$(soxi -D "$src")
 sox "$src" -t s16 "$work/src.raw"
 rawsize=$(stat -c %s "$work/src.raw")
+flacraw=(--force-raw-format --endian=little --sign=signed --channels=2 --bps=16 --sample-rate=44100)
 
+flac_enc() { flac -8 -s -f "${flacraw[@]}" -o "$work/music.flac" "$work/src.raw"; }
+enc() { "$ours" enc "$1" 16 2 44100 "$work/src.raw" "$work/music-$1.ape"; }
+bench_alternate flac_enc enc:2000 enc:4000
+dec() { "$ours" dec "$work/music-$1.ape" "$work/dec-$1.raw"; }
+ffmpeg_dec() { ffmpeg -nostdin -v error -err_detect crccheck -i "$work/music-$1.ape" -f s16le -y "$work/ff-$1.raw"; }
+bench_alternate dec:2000 ffmpeg_dec:2000 dec:4000 ffmpeg_dec:4000
 
-flac_enc() { flac -8 -s -f -o "$work/music.flac" "$src"; }
-flac_dec() { flac -d -s -f -o "$work/flac.wav" "$work/music.flac"; }
-t_flac_enc=$(timeit flac_enc)
-t_flac_dec=$(timeit flac_dec)
 size_flac=$(stat -c %s "$work/music.flac")
-printf 'source: %.1f s of 16-bit stereo, %d bytes of PCM; median of %d runs, wall clock\n\n' "$seconds" "$rawsize" "$runs"
-printf '%-22s %9s %9s %9s %9s %12s\n' "" "enc s" "enc xRT" "dec s" "dec xRT" "size"
-awk -v s="$seconds" -v e="$t_flac_enc" -v d="$t_flac_dec" -v z="$size_flac" -v w="$rawsize" \
-  'BEGIN { printf "%-22s %9.4f %9.1f %9.4f %9.1f %12d (%.2f%% of PCM)\n", "flac -8", e, s / e, d, s / d, z, 100 * z / w }'
-
+printf 'source: %.1f s of 16-bit stereo, %d bytes of PCM; median [min-max] of %d runs, whole processes\n\n' \
+  "$seconds" "$rawsize" "$runs"
+printf '%-22s encode %s %s x real time, %d bytes (%.2f%% of PCM)\n' "flac -8 (yardstick)" "$(bench_time flac_enc)" \
+  "$(bench_xrt flac_enc "$seconds")" "$size_flac" "$(awk -v z="$size_flac" -v w="$rawsize" 'BEGIN { print 100 * z / w }')"
 for level in 2000 4000; do
   ape="$work/music-$level.ape"
-  our_enc() { "$ours" enc "$level" 16 2 44100 "$work/src.raw" "$ape"; }
-  our_dec() { "$ours" dec "$ape" "$work/dec.raw"; }
-  t_enc=$(timeit our_enc)
-  t_dec=$(timeit our_dec)
   size=$(stat -c %s "$ape")
-  check=$(cmp -s "$work/dec.raw" "$work/src.raw" && echo ok || echo MISMATCH)
-  ff=$(ffmpeg -nostdin -v error -err_detect crccheck -i "$ape" -f s16le - | cmp -s - "$work/src.raw" && echo ok || echo MISMATCH)
-  awk -v s="$seconds" -v e="$t_enc" -v d="$t_dec" -v z="$size" -v w="$rawsize" -v f="$size_flac" -v l="$level" \
-    'BEGIN { printf "%-22s %9.4f %9.1f %9.4f %9.1f %12d (%.2f%% of PCM, %+.2f%% vs flac -8)\n", "MACDll level " l, e, s / e, d, s / d, z, 100 * z / w, 100 * (z - f) / f }'
+  printf '%-22s encode %s %s x real time, %d bytes (%.2f%% of PCM, %+.2f%% vs flac -8)\n' "MACDll level $level" \
+    "$(bench_time enc:$level)" "$(bench_xrt enc:$level "$seconds")" "$size" \
+    "$(awk -v z="$size" -v w="$rawsize" 'BEGIN { print 100 * z / w }')" \
+    "$(awk -v z="$size" -v f="$size_flac" 'BEGIN { print 100 * (z - f) / f }')"
+  printf '%-22s decode %s %s x real time; ffmpeg %s; ratio ours / ffmpeg %s\n' "" "$(bench_time dec:$level)" \
+    "$(bench_xrt dec:$level "$seconds")" "$(bench_time ffmpeg_dec:$level)" "$(bench_ratio dec:$level ffmpeg_dec:$level)"
+  check=$(cmp -s "$work/dec-$level.raw" "$work/src.raw" && echo ok || echo MISMATCH)
+  ff=$(cmp -s "$work/ff-$level.raw" "$work/src.raw" && echo ok || echo MISMATCH)
   echo "  round trip: our decoder $check, ffmpeg $ff"
 done

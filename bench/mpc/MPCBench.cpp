@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "audio/codecs/mpc/TSL_MPC.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 
@@ -96,17 +97,7 @@ protected:
   }
 };
 
-int Run(TAuOutput& Out) {
-  bool done = false;
-  Out.OnDone = [&done](TComponent*) { done = true; };
-  Out.Run();
-  while (!done) CheckSynchronize(10);
-  if (!Out.ExceptionMessage().empty()) {
-    std::fprintf(stderr, "%s\n", Out.ExceptionMessage().c_str());
-    return 1;
-  }
-  return 0;
-}
+int Run(TAuOutput& Out) { return TimedRun(&Out) ? 0 : 1; }
 
 }  // namespace
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Speed and size of our True Audio encoder and decoder against ffmpeg's, on the same
-# 60-second 16-bit stereo file (tones, chords and noise, made with sox). Run by hand;
-# not part of the test suite.
+# 60-second 16-bit stereo file (tones, chords and noise, made with sox). Both decoders
+# check the frame CRCs. Every contender is a whole process timed from outside, run in
+# turn (ABAB); median and [min-max] of the runs. Run by hand; not part of the test suite.
 # Usage: bench/tta/run.sh [runs per measurement, default 7]
 set -euo pipefail
 
@@ -25,16 +26,12 @@ bench_music "$src" 60
 seconds=$(soxi -D "$src")
 sox "$src" -t s16 "$work/src.raw"
 
-
-ff_enc() { ffmpeg -v error -y -i "$src" -c:a tta -fflags +bitexact -map_metadata -1 "$work/ffmpeg.tta"; }
-ff_dec() { ffmpeg -v error -y -i "$work/ffmpeg.tta" -c:a pcm_s16le "$work/ffmpeg.wav"; }
+ff_enc() { ffmpeg -nostdin -v error -y -i "$src" -c:a tta -fflags +bitexact -map_metadata -1 "$work/ffmpeg.tta"; }
+ff_dec() { ffmpeg -nostdin -v error -err_detect crccheck -y -i "$work/ffmpeg.tta" -c:a pcm_s16le "$work/ffmpeg.wav"; }
 our_enc() { "$ours" enc "$src" "$work/ours.tta"; }
 our_dec() { "$ours" dec "$work/ours.tta" "$work/ours.wav"; }
-
-t_ff_enc=$(timeit ff_enc)
-t_our_enc=$(timeit our_enc)
-t_ff_dec=$(timeit ff_dec)
-t_our_dec=$(timeit our_dec)
+bench_alternate ff_enc our_enc
+bench_alternate ff_dec our_dec
 
 # Both decoders must give the source back, and each must read the other's file.
 check() { sox "$1" -t s16 - | cmp -s - "$work/src.raw" && echo ok || echo MISMATCH; }
@@ -45,15 +42,14 @@ size_ff=$(stat -c %s "$work/ffmpeg.tta")
 size_ours=$(stat -c %s "$work/ours.tta")
 size_wav=$(stat -c %s "$src")
 
-awk -v s="$seconds" -v fe="$t_ff_enc" -v oe="$t_our_enc" -v fd="$t_ff_dec" -v od="$t_our_dec" \
-    -v zf="$size_ff" -v zo="$size_ours" -v zw="$size_wav" -v n="$runs" 'BEGIN {
-  printf "source: %.1f s of 16-bit stereo, %d bytes WAV; median of %d runs, wall clock\n\n", s, zw, n
-  printf "%-16s %10s %12s\n", "", "seconds", "x real time"
-  printf "%-16s %10.4f %12.1f\n", "encode ffmpeg", fe, s / fe
-  printf "%-16s %10.4f %12.1f\n", "encode ours", oe, s / oe
-  printf "%-16s %10.4f %12.1f\n", "decode ffmpeg", fd, s / fd
-  printf "%-16s %10.4f %12.1f\n", "decode ours", od, s / od
-  printf "\nspeed ours/ffmpeg: encode %.2fx, decode %.2fx\n", fe / oe, fd / od
+printf 'source: %.1f s of 16-bit stereo, %d bytes WAV; median [min-max] of %d runs, whole processes\n\n' \
+  "$seconds" "$size_wav" "$runs"
+for c in ff_enc our_enc ff_dec our_dec; do
+  case $c in ff_enc) n="encode ffmpeg" ;; our_enc) n="encode ours" ;; ff_dec) n="decode ffmpeg" ;; our_dec) n="decode ours" ;; esac
+  printf '%-14s %s %s x real time\n' "$n" "$(bench_time $c)" "$(bench_xrt $c "$seconds")"
+done
+printf '\nratio ours / ffmpeg: encode %s, decode %s\n' "$(bench_ratio our_enc ff_enc)" "$(bench_ratio our_dec ff_dec)"
+awk -v zf="$size_ff" -v zo="$size_ours" -v zw="$size_wav" 'BEGIN {
   printf "size: ffmpeg %d bytes (%.2f%% of WAV), ours %d bytes (%.2f%% of WAV), ours/ffmpeg %+.3f%%\n",
          zf, 100 * zf / zw, zo, 100 * zo / zw, 100 * (zo - zf) / zf
 }'

@@ -10,7 +10,7 @@
 
 #include "audio/io/TSL_smpeg.h"
 #include "bench/BenchSupport.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -33,16 +33,8 @@ int main(int argc, char** argv) {
   auto* out = new TRawFileOut(owner.get());
   out->Path = argv[2];
   out->SetInput(in);
-  bool done = false;
-  out->OnDone = [&done](TComponent*) { done = true; };
-  const auto t1 = std::chrono::steady_clock::now();
-  out->Run();
-  PumpUntil([&] { return done; }, 600000);
-  const double run = Since(t1);
-  if (!out->ExceptionMessage().empty()) {
-    std::fprintf(stderr, "%s\n", out->ExceptionMessage().c_str());
-    return 1;
-  }
-  std::printf("%.4f %.4f %lld\n", open, run, static_cast<long long>(out->Written));
+  const std::optional<double> run = TimedRun(out);
+  if (!run) return 1;
+  std::printf("%.4f %.4f %lld\n", open, *run, static_cast<long long>(out->Written));
   return 0;
 }

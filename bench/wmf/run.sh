@@ -2,19 +2,18 @@
 # Decoding speed of the Windows Media reader through the pipeline against ffmpeg
 # decoding the same file, on a music-like source (sox) encoded by lame (MP3, VBR -V 2)
 # and by ffmpeg (WMA 2, 192 kbit/s). Our side writes raw PCM from an output's worker
-# thread; ffmpeg writes raw PCM and WAV. Best wall time of N runs, whole processes.
-#   cold: our process opens the file, measures its exact length and converts it
-#   warm: the conversion run alone, the file measured before (as when the application
-#         lists the file, then converts it)
+# thread; ffmpeg writes raw PCM and WAV, with one thread as ours. Our process also
+# measures the file's exact length first, as the application does when it lists the
+# file. Every contender is a whole process timed from outside, run in turn (ABAB);
+# median and [min-max] of the runs.
 # Usage: bench/wmf/run.sh [seconds of audio, default 600] [runs, default 5]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${BENCH_BUILD:-$root/build-bench-wmf}"
 secs="${1:-600}"
 runs="${2:-5}"
-for tool in cmake ninja sox lame ffmpeg; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing" >&2; exit 1; }
-done
+source "$root/bench/common.sh"
+bench_require cmake ninja sox lame ffmpeg
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONVIX_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j2 --target bench_wmf >/dev/null
 ours="$build/bin/bench_wmf"
@@ -27,35 +26,21 @@ sox -D -n -r 44100 -b 16 -c 2 "$work/src.wav" synth "$secs" \
 lame --quiet -V 2 "$work/src.wav" "$work/in.mp3"
 ffmpeg -nostdin -v error -y -i "$work/src.wav" -c:a wmav2 -b:a 192k "$work/in.wma"
 
-now() { date +%s.%N; }
-best() { sort -g | head -n1; }
-wall() { local t0 t1; t0=$(now); "$@" >/dev/null 2>&1; t1=$(now); awk -v a="$t0" -v b="$t1" 'BEGIN{print b-a}'; }
-
-declare -A t
+ff_raw() { ffmpeg -nostdin -v error -threads 1 -i "$work/in.$1" -f s16le -y "$work/ff.raw"; }
+ff_wav() { ffmpeg -nostdin -v error -threads 1 -i "$work/in.$1" -y "$work/ff.wav"; }
+ours() { "$ours" "$work/in.$1" "$work/ours.raw"; }
 for f in mp3 wma; do
-  cat "$work/in.$f" >/dev/null
-  for _ in $(seq "$runs"); do
-    t[${f}_ff_raw]+="$(wall ffmpeg -nostdin -v error -threads 1 -i "$work/in.$f" -f s16le -y "$work/ff.raw") "
-    t[${f}_ff_wav]+="$(wall ffmpeg -nostdin -v error -threads 1 -i "$work/in.$f" -y "$work/ff.wav") "
-    t0=$(now)
-    read -r open run bytes < <("$ours" "$work/in.$f" "$work/ours.raw")
-    t1=$(now)
-    cold=$(awk -v a="$t0" -v b="$t1" 'BEGIN{print b-a}')
-    t[${f}_cold]+="$cold "
-    t[${f}_warm]+="$(awk -v c="$cold" -v o="$open" 'BEGIN{print c-o}') "
-  done
+  bench_alternate ff_raw:$f ours:$f ff_wav:$f
   cmp -s "$work/ours.raw" "$work/ff.raw" && same=identical || same=DIFFERENT
   echo "$f: our PCM and ffmpeg's are $same ($(stat -c %s "$work/ours.raw") bytes)"
 done
 
-printf '\nsource: %d s of 16-bit stereo 44.1 kHz; best wall time of %d runs\n' "$secs" "$runs"
-printf '%-28s %9s %13s %14s %14s\n' "" "seconds" "x real time" "ours/ffmpeg raw" "ours/ffmpeg wav"
+printf '\nsource: %d s of 16-bit stereo 44.1 kHz; median [min-max] of %d runs, whole processes\n' "$secs" "$runs"
+printf '%-16s %-26s %13s %16s %16s\n' "" "seconds" "x real time" "ours/ffmpeg raw" "ours/ffmpeg wav"
 for f in mp3 wma; do
-  fr=$(printf '%s\n' ${t[${f}_ff_raw]} | best)
-  fw=$(printf '%s\n' ${t[${f}_ff_wav]} | best)
-  for k in ff_raw ff_wav cold warm; do
-    v=$(printf '%s\n' ${t[${f}_$k]} | best)
-    awk -v n="$f $k" -v s="$v" -v d="$secs" -v fr="$fr" -v fw="$fw" \
-      'BEGIN{printf "%-28s %9.3f %13.1f %14.3f %14.3f\n", n, s, d / s, s / fr, s / fw}'
+  for k in ff_raw ff_wav ours; do
+    c=$k:$f
+    printf '%-16s %-26s %13s %16s %16s\n' "$f $k" "$(bench_time $c)" "$(bench_xrt $c "$secs")" \
+      "$(bench_ratio $c ff_raw:$f)" "$(bench_ratio $c ff_wav:$f)"
   done
 done

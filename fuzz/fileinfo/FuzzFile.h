@@ -4,9 +4,11 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -25,8 +27,8 @@ inline const std::string& Path() {
     if (!mkdtemp(dir.data())) std::abort();
     Folder() = dir;
     std::atexit([] {
-      unlink((Folder() + "/input").c_str());
-      rmdir(Folder().c_str());
+      std::error_code e;
+      std::filesystem::remove_all(Folder(), e);
     });
     return dir + "/input";
   }();
@@ -63,6 +65,19 @@ inline void Check(bool Condition, const char* What) {
     std::fprintf(stderr, "property failed: %s\n", What);
     std::abort();
   }
+}
+
+// Reads Data as a file with a reader of stream facts, which must leave the file as it
+// was, say by its result whether the file is valid and give a finite, non-negative
+// duration and bitrate. Returns the result.
+template <class TReader>
+bool ReadFacts(TReader& Reader, const uint8_t* Data, size_t Size) {
+  const bool read = Reader.ReadFromFile(Write(Data, Size));
+  CheckUnchanged(Data, Size);
+  Check(read == Reader.Valid(), "result says whether the file is valid");
+  Check(std::isfinite(Reader.Duration()) && Reader.Duration() >= 0, "duration");
+  Check(std::isfinite(Reader.Bitrate()) && Reader.Bitrate() >= 0, "bitrate");
+  return read;
 }
 
 }  // namespace fuzzfile

@@ -107,6 +107,20 @@ def vorbis(comment_packet, tail=b""):
             + ogg_page([audio[:100]], 2, granule=44100, flags=4) + tail)
 
 
+def cda(track, serial, start, length):
+    msf = lambda s: bytes([s % 75, s // 75 % 60, s // 4500, 0])
+    return (b"RIFF" + struct.pack("<I", 36) + b"CDDAfmt " + struct.pack("<IHHIII", 24, 1, track, serial, start, length)
+            + msf(start + 150) + msf(length))
+
+
+def wavpack_v3(flags, bits=0, samples=4410):
+    # The old encoder's header right after the data chunk's header.
+    head = b"wvpk" + struct.pack("<IHHHHI", 24, 3, bits, flags, 0, samples) + bytes(12)
+    fmt = b"fmt " + struct.pack("<IHHIIHH", 16, 1, 2, 44100, 176400, 4, 16)
+    riff = b"WAVE" + fmt + b"data" + struct.pack("<I", len(head) + 64) + head + bytes(64)
+    return b"RIFF" + struct.pack("<I", len(riff)) + riff
+
+
 audio = bytes((i * 37) & 0xFF for i in range(200))
 comments = vorbis_comments(b"reference libFLAC 1.4.2", [b"TITLE=t", b"artist=a", b"ARTIST=b"])
 vcomment = b"\x03vorbis" + vorbis_comments(b"Xiph", [b"TITLE=t", b"TRACKNUMBER=3/9", b"PERFORMER=p"]) + b"\x01"
@@ -145,7 +159,7 @@ seeds = {
         "junk": wav(b"LIST\4\0\0\0INFO"),
         "notriff": b"RIFX" + wav()[4:],
     },
-    "FuzzFLAC": {
+    "FuzzFLACfile": {
         "padding": flac([(3, bytes(18)), (4, comments), (1, bytes(64))]),
         "nopadding": flac([(4, comments)]),
         "picture": flac([(4, comments), (6, b"\0\0\0\3" + bytes(40)), (1, bytes(16)), (1, b"")]),
@@ -153,7 +167,7 @@ seeds = {
         "streaminfoonly": flac([]),
         "id3": id3v2_tag(3, [frame(3, b"TIT2", b"\0x")]) + flac([(4, comments), (1, bytes(8))]),
     },
-    "FuzzOgg": {
+    "FuzzOggVorbis": {
         "plain": vorbis(vcomment),
         "id3": id3v2_tag(3, [frame(3, b"TIT2", b"\0x")]) + vorbis(vcomment),
         "spanning": ogg_page([b"\x01vorbis" + struct.pack("<IBIiiiBB", 0, 1, 8000, 0, 32000, 0, 0xB8, 1)], 0, flags=2)
@@ -163,6 +177,19 @@ seeds = {
         + ogg_page([vlong[:255]], 1, granule=-1, last_open=True)
         + ogg_page([vlong[255:], b"\x05vorbis" + bytes(20)], 2, flags=1)
         + ogg_page([audio], 3, granule=8000) + ogg_page([audio[:50]], 4, granule=9000, flags=4),
+    },
+    "FuzzCDAtrack": {
+        "named": cda(3, 0x1234ABCD, 17000, 13500)
+        + b"\xef\xbb\xbf[1234ABCD]\r\nartist = \xc3\x84rtist\r\ntitle=Album\r\n3=Track three\r\n[Other]\r\n3=x\r\n",
+        "later": cda(1, 0xFF, 0, 1) + b"; comment\n[ff]\n1=a\n[FF]\n1=b\n",
+        "norecord": b"RIFF" + bytes(40) + b"[0]\n0=x\n",
+        "short": cda(1, 1, 0, 1)[:30],
+    },
+    "FuzzWAVPackfile": {
+        "v3fast": wavpack_v3(0x0),
+        "v3high": wavpack_v3(0x10 | 0x8000),
+        "v3hybrid": wavpack_v3(0x400 | 0x80 | 0x1, bits=4),
+        "v3lossy": wavpack_v3(0x1, bits=3),
     },
 }
 

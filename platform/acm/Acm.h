@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/rtl/WinTypes.h"  // WAVEFORMATEX
+
 using MMRESULT = uint32_t;
 
 inline constexpr MMRESULT MMSYSERR_NOERROR = 0;
@@ -44,30 +46,6 @@ inline constexpr uint32_t ACM_STREAMSIZEF_SOURCE = 0x00000000;
 inline constexpr uint32_t ACM_STREAMCONVERTF_BLOCKALIGN = 0x00000004;
 inline constexpr uint32_t ACMSTREAMHEADER_STATUSF_DONE = 0x00010000;
 inline constexpr uint32_t ACMSTREAMHEADER_STATUSF_PREPARED = 0x00020000;
-
-// A wave format record as a "fmt " chunk or an AVI stream format stores it:
-// 18 little-endian bytes followed by cbSize extra bytes (ADPCM coefficients,
-// MPEG fields, the extensible part), which Extra holds.
-struct WAVEFORMATEX {
-  uint16_t wFormatTag = 0;
-  uint16_t nChannels = 0;
-  uint32_t nSamplesPerSec = 0;
-  uint32_t nAvgBytesPerSec = 0;
-  uint16_t nBlockAlign = 0;
-  uint16_t wBitsPerSample = 0;
-  std::vector<uint8_t> Extra;
-
-  uint16_t cbSize() const noexcept { return static_cast<uint16_t>(Extra.size()); }
-
-  // Reads a record from Size bytes. A body of 16 or 17 bytes has no extra
-  // bytes; bytes beyond 18 + cbSize are ignored. False when there are fewer
-  // than 16 bytes or cbSize runs past the end.
-  static bool FromBytes(const uint8_t* Data, size_t Size, WAVEFORMATEX& Format);
-  // The 18 bytes and the extra bytes, as FromBytes reads them.
-  std::vector<uint8_t> ToBytes() const;
-
-  bool operator==(const WAVEFORMATEX&) const = default;
-};
 
 // Describes one conversion: the source bytes, the destination room, and on
 // return how much of each was used. Prepare it for a stream, convert, then

@@ -15,8 +15,7 @@
 #include <string>
 
 #include "platform/avifile/AviHeader.h"
-
-using HRESULT = uint32_t;
+#include "platform/rtl/WinTypes.h"  // HRESULT
 
 inline constexpr HRESULT AVIERR_OK = 0;
 inline constexpr HRESULT AVIERR_UNSUPPORTED = 0x80044065;

@@ -27,11 +27,11 @@ GUID GuidOfName(const std::string& Name) {
     h1 = (h1 ^ c) * 0x100000001b3ull;
     h2 = (h2 ^ c) * 0x100000001b3ull + 0x9e3779b97f4a7c15ull;
   }
-  for (int i = 0; i < 8; ++i) {
-    g.Bytes[i] = static_cast<uint8_t>(h1 >> (8 * i));
-    g.Bytes[8 + i] = static_cast<uint8_t>(h2 >> (8 * i));
-  }
-  if (g.IsNull()) g.Bytes[0] = 1;
+  g.D1 = static_cast<uint32_t>(h1);
+  g.D2 = static_cast<uint16_t>(h1 >> 32);
+  g.D3 = static_cast<uint16_t>(h1 >> 48);
+  for (int i = 0; i < 8; ++i) g.D4[i] = static_cast<uint8_t>(h2 >> (8 * i));
+  if (g.IsNull()) g.D1 = 1;
   return g;
 }
 
@@ -70,10 +70,6 @@ void WriteSample(uint8_t* p, uint32_t Bytes, int32_t V) {
 }
 
 }  // namespace
-
-bool GUID::IsNull() const {
-  return std::all_of(Bytes.begin(), Bytes.end(), [](uint8_t b) { return b == 0; });
-}
 
 uint32_t DSPcmFrameBytes(const WAVEFORMATEX& Format) {
   if (Format.wFormatTag == FormatExtensible) {

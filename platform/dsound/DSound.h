@@ -11,7 +11,6 @@
 // Results are codes, never exceptions. A buffer may be written by one thread while
 // another starts, stops or queries it.
 
-#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -21,9 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/acm/Acm.h"  // WAVEFORMATEX, the format record shared with the ACM layer
-
-using HRESULT = int32_t;
+#include "platform/rtl/WinTypes.h"  // HRESULT, GUID, WAVEFORMATEX
 
 inline constexpr HRESULT DS_OK = 0;
 inline constexpr HRESULT DSERR_GENERIC = static_cast<HRESULT>(0x80004005);
@@ -53,13 +50,6 @@ inline constexpr uint32_t DSBLOCK_ENTIREBUFFER = 0x00000002;
 // Volume in hundredths of a decibel; the minimum is silence.
 inline constexpr int32_t DSBVOLUME_MIN = -10000;
 inline constexpr int32_t DSBVOLUME_MAX = 0;
-
-// A device identifier; all zeros stands for the default device.
-struct GUID {
-  std::array<uint8_t, 16> Bytes{};
-  bool IsNull() const;
-  bool operator==(const GUID&) const = default;
-};
 
 struct DSBUFFERDESC {
   uint32_t dwFlags = 0;

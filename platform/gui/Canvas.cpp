@@ -104,10 +104,9 @@ QPainter* TCanvas::PreparePainter() {
   if (!FPainterStateValid) {
     // The clip is set in device pixels, then the origin moves the logical coordinates.
     P->resetTransform();
-    if (FClip)
-      P->setClipRegion(*FClip);
-    else
-      P->setClipping(false);
+    // Qt 6.4 ignores a clip region set after setClipping(false): "no clip" is the
+    // whole image instead.
+    P->setClipRegion(FClip ? *FClip : QRegion(FImage->rect()));
     P->translate(FOrigin.X, FOrigin.Y);
     FPainterStateValid = true;
   }

@@ -16,14 +16,8 @@
 #include <string>
 #include <vector>
 
-using HRESULT = uint32_t;
+#include "platform/rtl/WinTypes.h"  // HRESULT and the general result codes
 
-inline constexpr HRESULT S_OK = 0;
-inline constexpr HRESULT S_FALSE = 1;
-inline constexpr HRESULT E_UNEXPECTED = 0x8000FFFF;
-inline constexpr HRESULT E_FAIL = 0x80004005;
-inline constexpr HRESULT E_OUTOFMEMORY = 0x8007000E;
-inline constexpr HRESULT E_INVALIDARG = 0x80070057;
 inline constexpr HRESULT NS_E_INVALID_REQUEST = 0xC00D002B;      // wrong state for the call
 inline constexpr HRESULT NS_E_NO_MORE_SAMPLES = 0xC00D0BCF;      // the end of the stream
 inline constexpr HRESULT NS_E_PROTECTED_CONTENT = 0xC00D0BBD;    // the content is encrypted
@@ -36,9 +30,6 @@ inline constexpr HRESULT NS_E_FILE_OPEN_FAILED = 0xC00D001D;
 inline constexpr HRESULT NS_E_FILE_WRITE = 0xC00D0011;
 inline constexpr HRESULT NS_E_INVALID_DATA = 0xC00D002F;          // the stream is damaged here
 inline constexpr HRESULT ASF_E_NOTFOUND = 0xC00D07F0;            // no such attribute
-
-inline bool SUCCEEDED(HRESULT Hr) { return (Hr & 0x80000000u) == 0; }
-inline bool FAILED(HRESULT Hr) { return (Hr & 0x80000000u) != 0; }
 
 enum WMT_ATTR_DATATYPE : uint8_t {
   WMT_TYPE_DWORD = 0,

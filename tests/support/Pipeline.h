@@ -9,7 +9,7 @@
 
 #include "audio/core/TSL_Classes.h"
 #include "audio/core/TSL_CodecLib.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 
 namespace testsupport {
 

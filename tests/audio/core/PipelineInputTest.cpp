@@ -8,7 +8,7 @@
 #include <numeric>
 
 #include "platform/rtl/FileUtils.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 
 namespace {
 
@@ -196,6 +196,17 @@ TEST_F(InputTest, FillBufferHandsOverTheBytesBeforeAFailureAndRaisesItNext) {
   EXPECT_EQ(In->FillBuffer(buf.data(), 1000, eof), 400u);
   EXPECT_TRUE(eof);
   In->Flush();
+}
+
+// Sizes on both sides of malloc's switch to mapped blocks (128 KiB), which start 16
+// bytes past a page boundary, and a buffer grown from small to large.
+TEST(BlockBufferTest, DataStartsOnACacheLine) {
+  for (size_t size : {size_t{1}, size_t{4096}, size_t{65536}, size_t{131072}, size_t{1} << 22}) {
+    TAuBuffer b(size);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(b.data()) % 64, 0u) << size;
+    b.resize(4 * size);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(b.data()) % 64, 0u) << 4 * size;
+  }
 }
 
 TEST_F(InputTest, LoopRepeatsTheWholeRangeIncludingItsLastBytes) {

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "platform/rtl/FileUtils.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 #include "tests/support/Files.h"
 #include "tests/support/Pipeline.h"
 

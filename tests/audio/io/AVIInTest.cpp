@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/io/Tessel_AVI.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 #include "tests/audio/io/WinMediaTestUtil.h"
 
 using namespace wmtest;

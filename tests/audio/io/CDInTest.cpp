@@ -12,8 +12,8 @@
 #include <fstream>
 
 #include "audio/io/TSL_CDROM.h"
-#include "tests/audio/core/TestComponents.h"
-#include "tests/platform/cdrom/CDTestDisc.h"
+#include "tests/support/CDTestDisc.h"
+#include "tests/support/TestComponents.h"
 
 extern char** environ;
 

@@ -10,8 +10,8 @@
 
 #include "audio/io/TSL_CDROM.h"
 #include "platform/dsound/DSFake.h"
-#include "tests/audio/core/TestComponents.h"
-#include "tests/platform/cdrom/CDTestDisc.h"
+#include "tests/support/CDTestDisc.h"
+#include "tests/support/TestComponents.h"
 
 namespace {
 

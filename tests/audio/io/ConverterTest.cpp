@@ -15,7 +15,7 @@
 #include "audio/io/TSL_Converters.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/Folders.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 #include "tests/support/Files.h"
 #include "tests/support/Pcm.h"
 #include "tests/support/Pipeline.h"

@@ -11,7 +11,7 @@
 
 #include "audio/io/TSL_DXAudio.h"
 #include "platform/dsound/DSBackend.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "audio/io/TSL_DXAudio.h"
 #include "platform/dsound/DSFake.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 
 namespace {
 

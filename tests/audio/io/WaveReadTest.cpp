@@ -10,7 +10,7 @@
 #include <cstring>
 #include <thread>
 
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 #include "tests/audio/io/WaveTestUtil.h"
 
 using namespace testsupport;

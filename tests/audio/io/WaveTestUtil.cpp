@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 #include "tests/support/Pipeline.h"
 
 namespace wavetest {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/rtl/FileUtils.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 #include "tests/audio/io/WaveTestUtil.h"
 
 using namespace testsupport;

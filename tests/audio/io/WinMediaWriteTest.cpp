@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "audio/io/TSL_WinMedia.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 #include "tests/audio/io/WinMediaTestUtil.h"
 
 using namespace wmtest;

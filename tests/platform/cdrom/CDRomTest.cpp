@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/platform/cdrom/CDTestDisc.h"
+#include "tests/support/CDTestDisc.h"
 
 namespace {
 

@@ -97,7 +97,7 @@ TEST_F(DSoundBufferTest, DefaultDeviceComesFirstWithTheNullIdentifier) {
   EXPECT_EQ(Fake->LastDevice(), "fake1");
 
   GUID unknown;
-  unknown.Bytes[3] = 7;
+  unknown.D4[3] = 7;
   EXPECT_EQ(DirectSoundCreate(&unknown, second), DSERR_NODRIVER);
   EXPECT_EQ(second, nullptr);
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "audio/codecs/ape/TSL_MAC.h"
-#include "tests/audio/core/TestComponents.h"
+#include "tests/support/TestComponents.h"
 #include "tests/support/Files.h"
 #include "tests/support/Pcm.h"
 #include "tests/support/Pipeline.h"
