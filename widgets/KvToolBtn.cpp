@@ -100,28 +100,24 @@ void TKvToolButton::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32
   TGraphicControl::SetBounds(ALeft, ATop, AWidth, AHeight);
 }
 
+// Following the toolbar again takes its value at once.
+void TKvToolButton::SetUseToolbarFlag(bool& Flag, bool Value, uint32_t Message) {
+  if (Value == Flag) return;
+  Flag = Value;
+  if (Parent() && !Loading()) SendToSelf(Message);
+}
+
 void TKvToolButton::SetUseToolbarButtonLayout(bool Value) {
-  if (Value == FUseToolbarButtonLayout) return;
-  FUseToolbarButtonLayout = Value;
-  if (Parent() && !Loading()) SendToSelf(CM_TOOLBARBUTTONLAYOUT);
+  SetUseToolbarFlag(FUseToolbarButtonLayout, Value, CM_TOOLBARBUTTONLAYOUT);
 }
-
 void TKvToolButton::SetUseToolbarButtonSize(bool Value) {
-  if (Value == FUseToolbarButtonSize) return;
-  FUseToolbarButtonSize = Value;
-  if (Parent() && !Loading()) SendToSelf(CM_TOOLBARBUTTONSIZE);
+  SetUseToolbarFlag(FUseToolbarButtonSize, Value, CM_TOOLBARBUTTONSIZE);
 }
-
 void TKvToolButton::SetUseToolbarShowCaption(bool Value) {
-  if (Value == FUseToolbarShowCaption) return;
-  FUseToolbarShowCaption = Value;
-  if (Parent() && !Loading()) SendToSelf(CM_TOOLBARSHOWCAPTIONS);
+  SetUseToolbarFlag(FUseToolbarShowCaption, Value, CM_TOOLBARSHOWCAPTIONS);
 }
-
 void TKvToolButton::SetUseToolbarVisualStyle(bool Value) {
-  if (Value == FUseToolbarVisualStyle) return;
-  FUseToolbarVisualStyle = Value;
-  if (Parent() && !Loading()) SendToSelf(CM_TOOLBARVISUALSTYLE);
+  SetUseToolbarFlag(FUseToolbarVisualStyle, Value, CM_TOOLBARVISUALSTYLE);
 }
 
 void TKvToolButton::SetToolStyle(TKvToolStyle Value) {

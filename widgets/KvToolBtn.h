@@ -161,6 +161,7 @@ private:
   void ToolbarButtonSize();
   void ToolbarVisualStyle();
   void SendToSelf(uint32_t Message);
+  void SetUseToolbarFlag(bool& Flag, bool Value, uint32_t Message);
   template <class T>
   void Change(T& Field, T Value);
 
