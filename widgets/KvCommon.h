@@ -50,7 +50,7 @@ enum TKvAboutInfo : uint8_t { aiKavoComponents };
 enum TKvGradientColorStyle : uint8_t { gcsSystem, gcsMSOffice, gcsCustom };
 enum TKvVisualStyle : uint8_t { vsClassic, vsWinXP, vsGradient };
 enum TKvButtonHotTrackStyle : uint8_t { htsInterior, htsFrame };
-// Where a button's image stands beside its caption (bitmap and tool buttons).
+// Where a button's picture stands beside its caption.
 enum TButtonLayout : uint8_t { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 
 // The settings a frame controller pushes to its controls; the first sixteen are also
@@ -148,6 +148,8 @@ TRect PaintStyledFrameRect(TCanvas* Canvas, TRect R, TFrameStyleEx Style);
 TRect PaintColoredStyledFrame(TCanvas* Canvas, TRect R, TColor Color, TSides Sides, TFrameStyleEx Style);
 TRect PaintColoredStyledFrameRect(TCanvas* Canvas, TRect R, TColor Color, TFrameStyleEx Style);
 TRect PaintOutlineBox(TCanvas* Canvas, TRect R, TColor Color);
+// Fills R in Color with a solid brush, which keeps that colour and style afterwards.
+void FillSolidRect(TCanvas* Canvas, const TRect& R, TColor Color);
 // Only the four corners, each an L of Length pixels.
 TRect PaintCornerMarks(TCanvas* Canvas, TRect R, TColor Color, int32_t Length);
 // Every second pixel of the outline in black.

@@ -160,6 +160,12 @@ TRect PaintColoredStyledFrameRect(TCanvas* Canvas, TRect R, TColor Color, TFrame
   return PaintColoredStyledFrame(Canvas, R, Color, sdsAll, Style);
 }
 
+void FillSolidRect(TCanvas* Canvas, const TRect& R, TColor Color) {
+  Canvas->Brush()->SetStyle(bsSolid);
+  Canvas->Brush()->SetColor(Color);
+  Canvas->FillRect(R);
+}
+
 TRect PaintOutlineBox(TCanvas* Canvas, TRect R, TColor Color) {
   Canvas->Pen()->SetWidth(1);
   return PaintRectSides(Canvas, R, Color, sdsAll, Color);

@@ -631,16 +631,22 @@ void TControl::PaintParentImage(TCanvas* Canvas) {
   const TPoint O = FParent->ClientOffset();
   OffsetRect(Mine, O.X, O.Y);
   FParent->PaintControl(Under, TRegion(Mine));
-  // The siblings below this control, in stacking order.
+  // The siblings below this control that reach under it, in stacking order. (Those
+  // that do not are left out: a transparent one would paint its own siblings again.)
   const bool Windowed = dynamic_cast<TWinControl*>(this) != nullptr;
+  const TRect Area = BoundsRect();
+  auto PaintUnder = [&](TControl* C) {
+    TRect Common;
+    if (C->FVisible && IntersectRect(Common, C->BoundsRect(), Area)) C->PaintTo(Under, C->FLeft + O.X, C->FTop + O.Y);
+  };
   for (TControl* C : FParent->FControls) {
     if (C == this) break;
-    if (C->FVisible) C->PaintTo(Under, C->FLeft + O.X, C->FTop + O.Y);
+    PaintUnder(C);
   }
   if (Windowed)
     for (TWinControl* C : FParent->FWinControls) {
       if (C == this) break;
-      if (C->FVisible) C->PaintTo(Under, C->FLeft + O.X, C->FTop + O.Y);
+      PaintUnder(C);
     }
   Canvas->DrawImage(ClientRect(), Under, Mine);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gui/Forms.h"
 #include "platform/gui/Graphics.h"
 
 namespace widgettest {
@@ -38,5 +39,32 @@ struct TSheet {
 };
 
 inline TColor RGBOf(TColor C) { return ColorToRGB(C); }
+
+// The bounding box of the pixels of Color inside Area (all zero when there is none).
+inline TRect BoundsIn(const QImage& Image, TColor Color, const TRect& Area) {
+  TRect R = testsupport::ColorBounds(Image.copy(Area.Left, Area.Top, Area.Width(), Area.Height()), Color);
+  if (!IsRectEmpty(R)) OffsetRect(R, Area.Left, Area.Top);
+  return R;
+}
+
+// A form for controls under real mouse and key input: build the controls on Form, then
+// Show() makes it the active window.
+struct TInputForm {
+  explicit TInputForm(int32_t W = 320, int32_t H = 200) : Form(new TForm(nullptr)) { Form->SetBounds(0, 0, W, H); }
+  ~TInputForm() { Form->Free(); }
+  TInputForm(const TInputForm&) = delete;
+  TInputForm& operator=(const TInputForm&) = delete;
+  void Show() { testsupport::ShowActive(Form); }
+  // A control of class T on Parent (the form by default) at Bounds.
+  template <class T>
+  T* Add(TRect Bounds, const std::string& Caption = "", TWinControl* Parent = nullptr) {
+    T* C = new T(Form);
+    C->SetParent(Parent ? Parent : Form);
+    C->SetBoundsRect(Bounds);
+    C->SetCaption(Caption);
+    return C;
+  }
+  TForm* Form;
+};
 
 }  // namespace widgettest

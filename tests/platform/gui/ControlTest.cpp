@@ -460,17 +460,23 @@ TEST(ControlPainting, GraphicControlsPaintOverTheirParentAndStayBelowWindowedOne
   EXPECT_EQ(Parent->Controls(Parent->ControlCount() - 1), Windowed);
   EXPECT_EQ(Parent->ControlAtPos({22, 3}, false, true), Windowed);
   EXPECT_EQ(Parent->ControlAtPos({13, 3}, false), Spot);
-  // A transparent windowed control sees what lies under it.
+  // A transparent windowed control sees what lies under it; siblings below it that do
+  // not reach under it are not painted for it.
   struct TGlass : TProbe {
     using TProbe::TProbe;
     TColor Under = clNone;
+    int Paints = 0;
     void Paint() override {
+      ++Paints;
       PaintParentImage(Canvas());
       Under = Canvas()->Pixels(1, 2);
     }
   };
+  auto* Aside = new TGlass(&Form, "Aside", Parent);
+  Aside->SetBounds(0, 12, 5, 5);
   auto* Glass = new TGlass(&Form, "Glass", Parent);
   Glass->SetBounds(13, 0, 10, 10);
   Render(Glass);
   EXPECT_EQ(Glass->Under, clRed);
+  EXPECT_EQ(Aside->Paints, 0);
 }
