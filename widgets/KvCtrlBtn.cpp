@@ -159,24 +159,14 @@ void TKvControlButton::PaintClassicFrame(TRect& R, TFrameStyleEx RaisedStyle) {
   }
 }
 
-namespace {
-
-void FillWith(TCanvas* C, const TRect& R, TColor Color) {
-  C->Brush()->SetStyle(bsSolid);
-  C->Brush()->SetColor(Color);
-  C->FillRect(R);
-}
-
-}  // namespace
-
 void TKvControlButton::DrawGlyphFace(TRect& R) {
   PaintClassicFrame(R, fsRaised);
-  FillWith(Canvas(), R, FFlat ? Color() : TColor(clBtnFace));
+  FillSolidRect(Canvas(), R, FFlat ? Color() : TColor(clBtnFace));
 }
 
 void TKvControlButton::DrawArrowFace(TRect& R) {
   PaintClassicFrame(R, fsButtonUp);
-  FillWith(Canvas(), R, Color());
+  FillSolidRect(Canvas(), R, Color());
   int32_t Direction = 0;
   switch (FStyle) {
     case cbsDown: Direction = 1; break;
@@ -189,7 +179,7 @@ void TKvControlButton::DrawArrowFace(TRect& R) {
 
 void TKvControlButton::DrawDropDownFace(TRect& R) {
   PaintClassicFrame(R, fsButtonUp);
-  FillWith(Canvas(), R, FFlat ? Color() : TColor(clBtnFace));
+  FillSolidRect(Canvas(), R, FFlat ? Color() : TColor(clBtnFace));
   PaintDropDownArrow(Canvas(), R, false, Enabled(), FPressed);
 }
 

@@ -186,9 +186,7 @@ void TKvCustomPanel::Paint() {
       GetGradientColors(Start, Stop);
       FillGradientRect(C, Inner, FGradientDirection, 1, Stop, Start);
     } else {
-      C->Brush()->SetStyle(bsSolid);
-      C->Brush()->SetColor(Color());
-      C->FillRect(Inner);
+      FillSolidRect(C, Inner, Color());
     }
   }
   if (FShowGrid) DrawGrid(R);
@@ -415,17 +413,13 @@ void TKvCustomGroupBox::Paint() {
   if (Transparent()) {
     if (FGroupStyle != gsBanner && !IsRectEmpty(Cap)) C->ExcludeClipRect(Cap.Left, Cap.Top, Cap.Right, Cap.Bottom);
   } else {
-    C->Brush()->SetStyle(bsSolid);
-    C->Brush()->SetColor(Color());
-    C->FillRect(Rect(0, 0, Width(), Height()));
+    FillSolidRect(C, Rect(0, 0, Width(), Height()), Color());
   }
   PaintGroupFrame(C, Cap, Extent.cy);
   C->RestoreDC(Saved);
   if (!IsRectEmpty(Cap)) {
     if (!Transparent() && FGroupStyle != gsBanner) {
-      C->Brush()->SetStyle(bsSolid);
-      C->Brush()->SetColor(Color());
-      C->FillRect(Cap);
+      FillSolidRect(C, Cap, Color());
     }
     if (FGroupStyle == gsBanner) InflateRect(Cap, -4, -1);
     C->Brush()->SetStyle(bsClear);

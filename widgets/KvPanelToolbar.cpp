@@ -407,18 +407,12 @@ void TKvToolbarPopupButton::Paint() {
     if (FPressed) std::swap(Start, Stop);
     FillGradientRect(C, Inner, FToolbar->GradientDirection(), 1, Stop, Start);
   } else {
-    C->Brush()->SetStyle(bsSolid);
-    C->Brush()->SetColor(FPressed ? DimColor(FToolbar->Color(), 20) : FToolbar->Color());
-    C->FillRect(Inner);
+    FillSolidRect(C, Inner, FPressed ? DimColor(FToolbar->Color(), 20) : FToolbar->Color());
   }
   // A bar over a triangle pointing down.
-  const TColor Saved = C->Brush()->Color();
-  C->Brush()->SetStyle(bsSolid);
-  C->Brush()->SetColor(clBlack);
   const int32_t CX = (R.Left + R.Right) / 2, BY = R.Bottom - 4 + (FPressed ? 1 : 0);
-  C->FillRect(Rect(CX - 3, BY - 5, CX + 4, BY - 4));
-  for (int32_t I = 0; I <= 3; ++I) C->FillRect(Rect(CX - I, BY - I, CX + I + 1, BY - I + 1));
-  C->Brush()->SetColor(Saved);
+  FillSolidRect(C, Rect(CX - 3, BY - 5, CX + 4, BY - 4), clBlack);
+  for (int32_t I = 0; I <= 3; ++I) FillSolidRect(C, Rect(CX - I, BY - I, CX + I + 1, BY - I + 1), clBlack);
 }
 
 void TKvToolbarPopupButton::Choose(TKvToolButton* Source, bool Down) {

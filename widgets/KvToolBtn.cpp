@@ -512,9 +512,7 @@ void TKvToolButton::Paint() {
   TRect R = ClientRect();
   // The background goes first, so that the gradient face is not painted over.
   if (!FTransparent) {
-    C->Brush()->SetStyle(bsSolid);
-    C->Brush()->SetColor(Color());
-    C->FillRect(R);
+    FillSolidRect(C, R, Color());
   }
   DrawButtonFace(R);
   if (FVisualStyle != vsGradient && FState == stDown && (!FFlat || !FMouseInControl)) {
