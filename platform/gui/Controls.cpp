@@ -2,6 +2,7 @@
 // Windowed controls are in WinControls.cpp.
 #include "platform/gui/Controls.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -182,6 +183,7 @@ void TControl::SetParent(TWinControl* AParent) {
     throw EInvalidOperation("A control cannot have itself as its parent");
   if (FParent) FParent->RemoveControl(this);
   if (AParent) {
+    if (auto* Win = dynamic_cast<TWinControl*>(this)) Win->SetPopupOwner(nullptr);
     AParent->InsertControl(this);
     UpdateAnchorRules();
   }
@@ -193,7 +195,8 @@ void TControl::UpdateHostGeometry() {
 }
 
 void TControl::UpdateHostVisibility() {
-  if (QWidget* W = Host()) W->setVisible(FVisible && FParent);
+  const auto* Win = dynamic_cast<const TWinControl*>(this);
+  if (QWidget* W = Host()) W->setVisible(FVisible && (FParent || (Win && Win->FPopupOwner)));
 }
 
 void TControl::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight) {
@@ -868,6 +871,12 @@ void TControl::SetMouseCapture(bool Value) {
 }
 
 TControl* GetCaptureControl() { return CaptureControl; }
+
+TControl* FindDragTarget(const TPoint& Pos, bool AllowDisabled) {
+  TControl* C = IControlHost::ControlOf(QApplication::widgetAt(ToQPoint(Pos)));
+  while (C && !AllowDisabled && !C->Enabled()) C = C->Parent();
+  return C;
+}
 
 // ---------------------------------------------------------------------------
 // Helpers

@@ -454,6 +454,11 @@ private:
 
 // The control holding the mouse capture, or nullptr.
 TControl* GetCaptureControl();
+// The control on screen at Pos (screen coordinates), topmost first; a disabled control
+// stands for its nearest enabled parent unless AllowDisabled. nullptr over no control.
+TControl* FindDragTarget(const TPoint& Pos, bool AllowDisabled);
+// The mouse pointer on the screen, where the application's last mouse event left it.
+TPoint GetCursorPos();
 // The form a control sits on, or nullptr.
 TCustomForm* GetParentForm(const TControl* Control);
 // Whether Char is the accelerator of Caption (the character after a single '&'),
@@ -528,6 +533,14 @@ public:
   void HandleNeeded();
   void RecreateWnd();
 
+  // Popup windows. With an owner the control stands alone as a frameless top-level
+  // window over the window of the owner's form: it has no parent control, its bounds
+  // are screen coordinates, it stays above that window and showing it leaves the form
+  // active. The popup leaves this state (hidden) when the owner's form goes, when it is
+  // given a parent, or with nullptr. See PopupLoop.h for the loop that keeps it up.
+  void SetPopupOwner(TWinControl* Owner);
+  TWinControl* PopupOwner() const { return FPopupOwner; }
+
   TNotifyEvent OnEnter;
   TNotifyEvent OnExit;
   TKeyEvent OnKeyDown;
@@ -553,6 +566,7 @@ public:
 protected:
   virtual void CreateWnd() {}
   virtual void DestroyWnd() {}
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
   void AlignControl(TControl* AControl);
   // Lays out the aligned and anchored children in Rect (the client rectangle less
@@ -608,6 +622,7 @@ private:
   int32_t FAlignLevel = 0;
   bool FAlignmentNeeded = false;
   bool FHandleCreated = false;
+  TWinControl* FPopupOwner = nullptr;
 };
 
 // A control without a window of its own: it never takes the focus and paints over

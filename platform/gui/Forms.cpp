@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
 #include <QUrl>
@@ -27,10 +28,28 @@ TScreen* Screen = nullptr;
 
 // The last line of defence: nothing escapes Qt's event delivery. The library's own entry
 // points (control hosts, timers, posted calls) catch before this.
+// Where the last mouse event put the pointer (QCursor::pos() does not follow the
+// events of every platform plugin).
+namespace {
+QPoint LastCursorPos;
+bool CursorPosKnown = false;
+}  // namespace
+
 class TGuardedApplication : public QApplication {
 public:
   using QApplication::QApplication;
   bool notify(QObject* Receiver, QEvent* Event) override {
+    switch (Event->type()) {
+      case QEvent::MouseMove:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+        LastCursorPos = static_cast<QMouseEvent*>(Event)->globalPosition().toPoint();
+        CursorPosKnown = true;
+        break;
+      default:
+        break;
+    }
     try {
       return QApplication::notify(Receiver, Event);
     } catch (...) {
@@ -39,6 +58,8 @@ public:
     }
   }
 };
+
+TPoint GetCursorPos() { return FromQPoint(CursorPosKnown ? LastCursorPos : QCursor::pos()); }
 
 void RunGuarded(const std::function<void()>& Fn, TComponent* Sender) {
   try {

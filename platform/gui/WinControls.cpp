@@ -357,6 +357,33 @@ void TWinControl::RecreateWnd() {
   CreateWnd();
 }
 
+void TWinControl::SetPopupOwner(TWinControl* Owner) {
+  // The popup stands over the window its owner is in.
+  while (Owner && Owner->Parent()) Owner = Owner->Parent();
+  if (Owner == FPopupOwner) return;
+  if (Owner == this) throw EInvalidOperation("A control cannot be its own popup owner");
+  if (Owner && Parent()) SetParent(nullptr);
+  if (FPopupOwner) RemoveFreeNotification(FPopupOwner);
+  FPopupOwner = Owner;
+  QWidget* W = Host();
+  W->hide();
+  if (Owner) {
+    FreeNotification(Owner);
+    // A tool-tip window: frameless, above its owner, and never activated by showing.
+    W->setParent(Owner->Host(), Qt::ToolTip | Qt::FramelessWindowHint);
+  } else {
+    W->setParent(nullptr, Qt::Widget);
+  }
+  UpdateHostGeometry();
+  UpdateHostVisibility();
+}
+
+void TWinControl::Notification(TComponent* AComponent, TOperation Operation) {
+  TControl::Notification(AComponent, Operation);
+  // Before the owner's window goes, which would take our window with it.
+  if (Operation == opRemove && AComponent == FPopupOwner) SetPopupOwner(nullptr);
+}
+
 // ---------------------------------------------------------------------------
 // Messages
 
