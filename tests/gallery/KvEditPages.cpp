@@ -3,9 +3,11 @@
 #include <vector>
 
 #include "tests/gallery/Gallery.h"
+#include "widgets/KvBtnEdt.h"
 #include "widgets/KvCmboBx.h"
 #include "widgets/KvEdit.h"
 #include "widgets/KvListVw.h"
+#include "widgets/KvSpnEdt.h"
 
 namespace {
 
@@ -59,6 +61,49 @@ TGalleryPage EditsPage("kv-edits", [](TForm* Form) {
   Bold->SetFrameSides(sdsLeft | sdsBottom);
   Bold->SetText("fsFlatBold in navy on the left and bottom sides only");
   Note(Form, 10, 310, "Memos: the windows' frame; a bold frame on two sides");
+});
+
+TGalleryPage ButtonEditsPage("kv-buttonedits", [](TForm* Form) {
+  Form->SetColor(clBtnFace);
+  const struct {
+    const char* Name;
+    TButtonKind Main, Alt;
+    const char* Title;
+  } Edits[] = {{"EdtDir", bkLookup, bkLookup, "browse (lookup), the windows' frame"},
+               {"EdtFolder", bkFolder, bkDropDown, "folder and drop-down"},
+               {"EdtCheck", bkAccept, bkReject, "accept and reject, flat, focused"},
+               {"EdtFind", bkFind, bkSearch, "find and search, disabled"},
+               {"EdtDate", bkCalendar, bkLookup, "calendar, read-only: no buttons"}};
+  int32_t Y = 10;
+  for (const auto& E : Edits) {
+    auto* Edit = Place<TKvButtonEdit>(Form, E.Name, Bounds(10, Y, 200, 21));
+    Edit->SetText("/home/user/Music");
+    Edit->SetButtonKind(E.Main);
+    Edit->SetAltBtnKind(E.Alt);
+    Edit->SetAltBtnVisible(Y > 10);
+    HotFrame(Edit);
+    Note(Form, 220, Y + 4, E.Title);
+    Y += 30;
+  }
+  auto* Flat = static_cast<TKvButtonEdit*>(FindControl(Form, "EdtCheck"));
+  Flat->SetFlatButtons(true);
+  Flat->SetFlatButtonColor(RGB(220, 235, 255));
+  Form->SetActiveControl(Flat);
+  static_cast<TKvButtonEdit*>(FindControl(Form, "EdtFind"))->SetEnabled(false);
+  static_cast<TKvButtonEdit*>(FindControl(Form, "EdtDate"))->SetReadOnly(true);
+  // Spin buttons: the main window's up and down, side by side, flat, disabled, glyphs.
+  Place<TKvSpinButtons>(Form, "SpnMove", Bounds(10, 170, 16, 25));
+  auto* Sideways = Place<TKvSpinButtons>(Form, "SpnSide", Bounds(40, 170, 16, 25));
+  Sideways->SetDirection(sdLeftRight);
+  Sideways->SetOrientation(orHorizontal);
+  auto* FlatSpin = Place<TKvSpinButtons>(Form, "SpnFlat", Bounds(90, 170, 16, 25));
+  FlatSpin->SetFlat(true);
+  auto* Off = Place<TKvSpinButtons>(Form, "SpnOff", Bounds(120, 170, 16, 25));
+  Off->SetEnabled(false);
+  auto* Glyphs = Place<TKvSpinButtons>(Form, "SpnGlyphs", Bounds(150, 170, 20, 31));
+  Glyphs->SetGlyphUpRight(ButtonEditGlyph(bkAccept));
+  Glyphs->SetGlyphDownLeft(ButtonEditGlyph(bkReject));
+  Note(Form, 190, 178, "spin: up/down, left/right, flat, off, glyphs");
 });
 
 TGalleryPage CombosPage("kv-combos", [](TForm* Form) {
