@@ -22,12 +22,7 @@ void Line(TCanvas* C, TColor Color, std::initializer_list<TPoint> Points) {
   C->Polyline(Points);
 }
 
-void Box(TCanvas* C, TColor Color, const TRect& R) {
-  C->Brush()->SetColor(Color);
-  C->FillRect(R);
-}
-
-// A lens with its handle towards the corner Dx, Dy (each 1 or -1) away from it.
+// A lens with its handle towards the bottom right (Dx 1) or the bottom left (Dx -1).
 void Magnifier(TCanvas* C, TColor Color, int32_t Dx) {
   const int32_t X0 = Dx > 0 ? 0 : 3;
   Line(C, Color, {{X0 + 1, 0}, {X0 + 4, 0}, {X0 + 5, 1}, {X0 + 5, 4}, {X0 + 4, 5}, {X0 + 1, 5}, {X0, 4}, {X0, 1}, {X0 + 1, 0}});
@@ -40,11 +35,11 @@ void Magnifier(TCanvas* C, TColor Color, int32_t Dx) {
 void DrawPicture(TCanvas* C, TButtonKind Kind) {
   switch (Kind) {
     case bkLookup:
-      for (int32_t X : {1, 4, 7}) Box(C, clBlack, Rect(X, 6, X + 2, 8));
+      for (int32_t X : {1, 4, 7}) FillSolidRect(C, Rect(X, 6, X + 2, 8), clBlack);
       break;
     case bkCalendar:
-      Box(C, clWhite, Rect(0, 1, 9, 8));
-      Box(C, clNavy, Rect(0, 1, 9, 3));
+      FillSolidRect(C, Rect(0, 1, 9, 8), clWhite);
+      FillSolidRect(C, Rect(0, 1, 9, 3), clNavy);
       C->Brush()->SetColor(clBlack);
       C->FrameRect(Rect(0, 1, 9, 8));
       for (int32_t X : {2, 4, 6}) C->SetPixel(X, 5, clBlack);
@@ -60,8 +55,8 @@ void DrawPicture(TCanvas* C, TButtonKind Kind) {
       Line(C, clMaroon, {{8, 1}, {1, 8}});
       break;
     case bkFolder:
-      Box(C, RGB(240, 200, 80), Rect(0, 2, 9, 8));
-      Box(C, RGB(160, 110, 20), Rect(0, 1, 4, 2));
+      FillSolidRect(C, Rect(0, 2, 9, 8), RGB(240, 200, 80));
+      FillSolidRect(C, Rect(0, 1, 4, 2), RGB(160, 110, 20));
       C->Brush()->SetColor(RGB(160, 110, 20));
       C->FrameRect(Rect(0, 2, 9, 8));
       break;
@@ -76,7 +71,7 @@ std::unique_ptr<TBitmap> MakeGlyph(TButtonKind Kind) {
   TCanvas* C = Glyph->Canvas();
   // The bottom-left pixel, never drawn on, gives the transparent colour.
   constexpr TColor Transparent = clFuchsia;
-  Box(C, Transparent, Rect(0, 0, 2 * GlyphCell, GlyphCell));
+  FillSolidRect(C, Rect(0, 0, 2 * GlyphCell, GlyphCell), Transparent);
   DrawPicture(C, Kind);
   EmbossDisabledCell(Glyph.get(), GlyphCell);
   return Glyph;

@@ -133,7 +133,7 @@ protected:
   void WMUndo() override;
 
 private:
-  // The property index of the design: 1 the alternate button, 2 the main one; here 0 and 1.
+  // Which button a shared accessor works on.
   enum TWhich : uint8_t { Alt, Main };
   TKvControlButton* Button(TWhich Which) const { return Which == Main ? FButtons->MainButton() : FButtons->AltButton(); }
   TButtonKind Kind(TWhich Which) const { return FKinds[Which]; }

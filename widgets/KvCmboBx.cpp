@@ -100,24 +100,19 @@ void TKvCustomComboBox::WMNCPaint(TCanvas* Canvas) {
 void TKvCustomComboBox::PaintButton(TCanvas* Canvas) {
   if (!FFlatButtons && !FReadOnly) return;
   const TRect R = ButtonRect();
-  Canvas->Pen()->SetWidth(1);
-  Canvas->Brush()->SetStyle(bsSolid);
-  Canvas->Brush()->SetColor(Color());
   // Read-only: no button at all.
-  if (FReadOnly) return Canvas->FillRect(R);
-  const bool Dropped = DroppedDown();
+  if (FReadOnly) return FillSolidRect(Canvas, R, Color());
   if (!HotState() && !FocusedState()) {
-    Canvas->FillRect(R);
+    FillSolidRect(Canvas, R, Color());
     return PaintDropDownArrow(Canvas, R, false, Enabled(), false);
   }
-  TRect Inner;
-  if (FFlatButtonColor == clBtnFace)
-    Inner = PaintRectSides(Canvas, R, Dropped ? clBtnShadow : clBtnHighlight, sdsAll,
-                           Dropped ? clBtnHighlight : clBtnShadow);
-  else
-    Inner = PaintColoredStyledFrameRect(Canvas, R, FFlatButtonColor, Dropped ? fsStatus : fsPopup);
-  Canvas->Brush()->SetColor(FFlatButtonColor);
-  Canvas->FillRect(Inner);
+  const bool Dropped = DroppedDown();
+  Canvas->Pen()->SetWidth(1);
+  const TRect Inner =
+      FFlatButtonColor == clBtnFace
+          ? PaintRectSides(Canvas, R, Dropped ? clBtnShadow : clBtnHighlight, sdsAll, Dropped ? clBtnHighlight : clBtnShadow)
+          : PaintColoredStyledFrameRect(Canvas, R, FFlatButtonColor, Dropped ? fsStatus : fsPopup);
+  FillSolidRect(Canvas, Inner, FFlatButtonColor);
   PaintDropDownArrow(Canvas, Inner, false, Enabled(), Dropped);
 }
 

@@ -1,5 +1,5 @@
 // Button edits: the shortcut keys, the buttons' place and the text margins kept clear
-// of them, hiding them when read-only, AllowKeyEdit, and flat buttons.
+// of them, hiding them when read-only, and AllowKeyEdit.
 #include "tests/widgets/WidgetTest.h"
 
 #include <gtest/gtest.h>
@@ -121,23 +121,4 @@ TEST(KvButtonEdit, WithoutAllowKeyEditOnlyTheCaretMoves) {
   KeyClick(Qt::Key_End);
   KeyClick('!');
   EXPECT_EQ(E->Text(), "chosen!");
-}
-
-TEST(KvButtonEdit, FlatButtonsTakeTheFlatColourWhileTheEditIsHotOrFocused) {
-  TButtonEditForm F;
-  TKvButtonEdit* E = F.Edit;
-  E->SetColor(clCream);
-  E->SetFlatButtonColor(clSkyBlue);
-  F.Other->SetFocus();
-  EXPECT_EQ(E->Buttons()->Color(), TColor(clCream));
-  E->SetFlatButtons(true);
-  EXPECT_TRUE(E->Buttons()->MainButton()->Flat());
-  E->SetFocus();
-  EXPECT_EQ(E->Buttons()->Color(), TColor(clSkyBlue));
-  F.Other->SetFocus();
-  EXPECT_EQ(E->Buttons()->Color(), TColor(clCream));
-  testsupport::MouseMove(E, 20, 5);
-  EXPECT_EQ(E->Buttons()->Color(), TColor(clSkyBlue));
-  E->SetEnabled(false);
-  EXPECT_FALSE(E->Buttons()->MainButton()->Enabled());
 }

@@ -1,6 +1,6 @@
 // Combo boxes: keyboard search on the test clock, the empty-list guard, the wheel,
 // auto-completion, owner-drawn items, the drop-down button, the read-only state, style
-// changes at run time, values and the list's closing events.
+// changes at run time and the list's closing events.
 #include "tests/widgets/WidgetTest.h"
 
 #include <gtest/gtest.h>
@@ -252,24 +252,6 @@ TEST(KvComboBox, StyleSwitchedAtRunTimeKeepsItemsLookAndReadOnlyState) {
   ASSERT_NE(F.Edit(), nullptr);
   EXPECT_TRUE(F.Edit()->isReadOnly());
   EXPECT_EQ(F.Taken(), TEvents{"change 4"});
-}
-
-TEST(KvComboBox, ValuesGiveTheSelectedItemsValueAndSelectByValue) {
-  TComboForm F(csDropDownList);
-  F.Box->Values()->Assign(std::vector<std::string>{"L", "", "H"});
-  KeyClick(Qt::Key_Down);
-  EXPECT_EQ(F.Box->Value(), "L");
-  KeyClick(Qt::Key_Down);
-  EXPECT_EQ(F.Box->Value(), "Medium");  // an empty value is the item's text
-  F.Box->SetValue("H");
-  EXPECT_EQ(F.Box->ItemIndex(), 2);
-  F.Box->SetValue("none");
-  EXPECT_EQ(F.Box->ItemIndex(), -1);
-  // A change of the values selects again by the value kept.
-  F.Box->Values()->SetString(0, "none");
-  EXPECT_EQ(F.Box->ItemIndex(), 0);
-  EXPECT_EQ(F.Box->GetItemValue(3), "Highest");
-  EXPECT_EQ(F.Box->GetItemValue(9), "");
 }
 
 TEST(KvComboBox, ClosingTheListAndLeavingReportWhatHappened) {

@@ -1,10 +1,8 @@
-// Edits and memos: Enter as Tab, the memo's caret line and column with their events,
-// and its wheel.
+// Edits and memos: Enter as Tab, and the memo's caret line and column with their
+// events.
 #include "tests/widgets/WidgetTest.h"
 
 #include <gtest/gtest.h>
-
-#include <QApplication>
 
 #include "widgets/KvCmboBx.h"
 #include "widgets/KvEdit.h"
@@ -93,26 +91,4 @@ TEST(KvMemo, LineAndColumnFollowTheCaretAndOutOfRangeValuesAreIgnored) {
   // A click reports where it put the caret.
   testsupport::MouseClick(M, 3, 3);
   EXPECT_EQ(Moves.back(), std::pair(1, 1));
-}
-
-TEST(KvMemo, WheelScrollsTheSystemsWheelLinesPerStepUnlessAHandlerTakesIt) {
-  TEditForm F;
-  TKvMemo* M = F.Memo;
-  std::string Text;
-  for (int I = 0; I < 60; ++I) Text += "line " + std::to_string(I) + "\n";
-  M->SetText(Text);
-  F.Show();
-  const int32_t Lines = QApplication::wheelScrollLines();
-  testsupport::MouseWheel(M, 20, 20, -240);
-  EXPECT_EQ(M->TopLine(), 2 * Lines);
-  testsupport::MouseWheel(M, 20, 20, 120);
-  EXPECT_EQ(M->TopLine(), Lines);
-  int Handled = 0;
-  M->OnMouseWheel = [&](TComponent*, TShiftState, int32_t, TPoint, bool& Done) {
-    ++Handled;
-    Done = true;
-  };
-  testsupport::MouseWheel(M, 20, 20, -120);
-  EXPECT_EQ(M->TopLine(), Lines);
-  EXPECT_EQ(Handled, 1);
 }

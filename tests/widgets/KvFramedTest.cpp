@@ -120,19 +120,18 @@ TYPED_TEST(KvFramed, HotFrameFollowsTheMouseAndTheFocus) {
   }
 }
 
-TYPED_TEST(KvFramed, FrameControllerSettingsReachTheControl) {
+TYPED_TEST(KvFramed, FrameControllerSettingsReachTheControlAsItsNotificationsAdmit) {
   TFramedForm<TypeParam> F;
   TKvFrameController Controller(nullptr);
-  Controller.SetFrameHotTrack(true);
   Controller.SetFrameColor(clMaroon);
   Controller.SetFocusColor(clYellow);
   F.Control->SetFrameControllerNotifications(fcnAll & ~NotificationBit(fcpFocusColor));
   F.Control->SetFrameController(&Controller);
-  EXPECT_TRUE(F.Control->FrameHotTrack());
-  EXPECT_EQ(F.Control->FrameColor(), TColor(clMaroon));
-  EXPECT_EQ(F.Control->FocusColor(), TColor(clWindow));
+  Controller.SetFrameHotTrack(true);
   Controller.SetFrameStyle(fsLowered);
-  EXPECT_EQ(F.Control->FrameStyle(), fsLowered);
+  EXPECT_EQ(std::tuple(F.Control->FrameColor(), F.Control->FocusColor(), F.Control->FrameHotTrack(),
+                       F.Control->FrameStyle()),
+            std::tuple(TColor(clMaroon), TColor(clWindow), true, fsLowered));
   F.Control->SetFrameController(nullptr);
   EXPECT_EQ(Controller.FramedControlCount(), 0);
 }

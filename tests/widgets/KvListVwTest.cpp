@@ -1,11 +1,10 @@
 // List views: check changes that can be refused, the last column filling the width,
 // sorting by header clicks with the sort arrow drawn in each mode, the per-item context
-// menu by mouse and keyboard, and the wheel.
+// menu by mouse and keyboard.
 #include "tests/widgets/WidgetTest.h"
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QHeaderView>
 #include <QTreeWidget>
 
@@ -228,16 +227,4 @@ TEST(KvListView, ItemContextMenuByMouseAndByShiftF10) {
   EXPECT_EQ(Script.MenuCaptions.back(), std::vector<std::string>{"List"});
   EXPECT_EQ(Asked.size(), 2u);
   EXPECT_TRUE(Script.Finished());
-}
-
-TEST(KvListView, WheelScrollsTheWheelLinesTimesSixteenPixels) {
-  TListForm F;
-  for (int I = 0; I < 80; ++I) F.AddItem("track " + std::to_string(I));
-  F.Show();
-  const int32_t Row = F.List->Items()->Item(0)->DisplayRect(drBounds).Height();
-  const int32_t Step = QApplication::wheelScrollLines() * 16;
-  testsupport::MouseWheel(F.List, 30, 60, -240);
-  EXPECT_EQ(F.List->TopItem()->Index(), 2 * Step / Row);
-  testsupport::MouseWheel(F.List, 30, 60, 120);
-  EXPECT_EQ(F.List->TopItem()->Index(), 2 * Step / Row - Step / Row);
 }
