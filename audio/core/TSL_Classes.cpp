@@ -686,8 +686,9 @@ void TAuOutput::Stop(bool Async) {
   if (t->FPaused) t->FPauseRequest = false;
   t->NotifyHandshake();
   if (Async) return;
-  // Nothing of this run reaches the application any more, then wait for its end.
-  TEventHandler::RemoveEvents(this);
+  // Nothing of this run reaches the application any more, not even what the worker
+  // posts while it ends; then wait for its end.
+  TEventHandler::MuteSender(this, true);
   auto ended = [t] { return t->FRunsEnded.load() == t->FRunsRequested.load(); };
   while (!ended()) {
     if (IsMainThread()) {
@@ -697,7 +698,7 @@ void TAuOutput::Stop(bool Async) {
       t->FHandshake.wait_for(lk, std::chrono::milliseconds(20), ended);
     }
   }
-  TEventHandler::RemoveEvents(this);
+  TEventHandler::MuteSender(this, false);
   t->FSendDone = true;
 }
 
@@ -821,8 +822,13 @@ struct TEventRecord {
 
 std::mutex QueueLock;  // guards everything below
 std::deque<TEventRecord> Queue;
-// Senders that may still receive notifications, with the epoch their records must carry.
-std::unordered_map<TComponent*, uint64_t> Senders;
+// Senders that may still receive notifications, with the epoch their records must
+// carry; a muted sender posts nothing.
+struct TSenderState {
+  uint64_t Epoch = 0;
+  bool Muted = false;
+};
+std::unordered_map<TComponent*, TSenderState> Senders;
 TEventHandler* Instance = nullptr;
 int RefCount = 0;
 std::mutex RefLock;
@@ -833,8 +839,8 @@ void PostEvent(TEventHandler::TEventKind Kind, TComponent* Sender,
   {
     std::lock_guard<std::mutex> lk(QueueLock);
     auto it = Senders.find(Sender);
-    if (it == Senders.end()) return;
-    Queue.push_back(TEventRecord{Kind, Sender, Handler, it->second});
+    if (it == Senders.end() || it->second.Muted) return;
+    Queue.push_back(TEventRecord{Kind, Sender, Handler, it->second.Epoch});
   }
   MainEvent.SetEvent();
 }
@@ -887,19 +893,22 @@ void TEventHandler::PostException(TComponent* Sender, const TThreadExceptionEven
   PostEvent(ekException, Sender, Handler);
 }
 
-void TEventHandler::RemoveEvents(TComponent* Sender) {
+void TEventHandler::MuteSender(TComponent* Sender, bool Muted) {
   std::lock_guard<std::mutex> lk(QueueLock);
+  auto it = Senders.find(Sender);
+  if (it == Senders.end()) return;
+  it->second.Muted = Muted;
+  if (!Muted) return;
   Queue.erase(std::remove_if(Queue.begin(), Queue.end(),
                              [Sender](const TEventRecord& R) { return R.Sender == Sender; }),
               Queue.end());
   // Records already taken by the dispatcher carry the old epoch and are dropped too.
-  auto it = Senders.find(Sender);
-  if (it != Senders.end()) ++it->second;
+  ++it->second.Epoch;
 }
 
 void TEventHandler::RegisterSender(TComponent* Sender) {
   std::lock_guard<std::mutex> lk(QueueLock);
-  Senders.emplace(Sender, 0);
+  Senders.emplace(Sender, TSenderState());
 }
 
 void TEventHandler::UnregisterSender(TComponent* Sender) {
@@ -920,7 +929,7 @@ void TEventHandler::Execute() {
         {
           std::lock_guard<std::mutex> lk(QueueLock);
           auto it = Senders.find(rec.Sender);
-          if (it == Senders.end() || it->second != rec.Epoch) return;
+          if (it == Senders.end() || it->second.Epoch != rec.Epoch) return;
         }
         if (rec.Handler) rec.Handler(rec.Sender);
       });

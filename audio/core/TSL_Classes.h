@@ -415,9 +415,9 @@ public:
   static void PostProgress(TAuOutput* Sender, const TOutputProgressEvent& Handler);
   static void PostDone(TAuOutput* Sender, const TOutputDoneEvent& Handler);
   static void PostException(TComponent* Sender, const TThreadExceptionEvent& Handler);
-  // Drops the queued notifications of Sender and every one already taken from the
-  // queue but not yet delivered.
-  static void RemoveEvents(TComponent* Sender);
+  // Muting drops the queued notifications of Sender, every one already taken from the
+  // queue but not yet delivered, and everything Sender posts until it is unmuted.
+  static void MuteSender(TComponent* Sender, bool Muted);
   // Sender takes part in delivery only while registered (from creation to destruction).
   static void RegisterSender(TComponent* Sender);
   static void UnregisterSender(TComponent* Sender);
