@@ -1,7 +1,11 @@
 #include "audio/core/TSL_Procs.h"
 
+#include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstring>
+
+#include "platform/rtl/ByteOrder.h"
 
 namespace {
 
@@ -103,13 +107,9 @@ void SingleToSmallInt(const float* Src, int16_t* Dst, int32_t Count)
 void SingleToInt24(const float* Src, void* Dst, int32_t Count)
 {
   auto* D = static_cast<uint8_t*>(Dst);
-  for (int32_t I = 0; I < Count; ++I) {
-    const auto V = static_cast<uint32_t>(ScaleToInt(Src[I], 8388608.0f, -8388608, 8388607));
-    uint8_t* P = D + 3 * static_cast<int64_t>(I);
-    P[0] = static_cast<uint8_t>(V);
-    P[1] = static_cast<uint8_t>(V >> 8);
-    P[2] = static_cast<uint8_t>(V >> 16);
-  }
+  for (int32_t I = 0; I < Count; ++I)
+    PutLE24(D + 3 * static_cast<int64_t>(I),
+            static_cast<uint32_t>(ScaleToInt(Src[I], 8388608.0f, -8388608, 8388607)));
 }
 
 void SingleToInt32(const float* Src, int32_t* Dst, int32_t Count)
@@ -136,14 +136,8 @@ void SmallIntToSingle(const int16_t* Src, float* Dst, int32_t Count)
 void Int24ToSingle(const void* Src, float* Dst, int32_t Count)
 {
   const auto* S = static_cast<const uint8_t*>(Src);
-  for (int32_t I = 0; I < Count; ++I) {
-    const uint8_t* P = S + 3 * static_cast<int64_t>(I);
-    // Build the value in the top three bytes; the arithmetic shift extends the sign.
-    const uint32_t U = static_cast<uint32_t>(P[0]) << 8 | static_cast<uint32_t>(P[1]) << 16 |
-                       static_cast<uint32_t>(P[2]) << 24;
-    const int32_t V = static_cast<int32_t>(U) >> 8;
-    Dst[I] = static_cast<float>(V) * (1.0f / 8388608.0f);
-  }
+  for (int32_t I = 0; I < Count; ++I)
+    Dst[I] = static_cast<float>(SignExtend24(GetLE24(S + 3 * static_cast<int64_t>(I)))) * (1.0f / 8388608.0f);
 }
 
 void Int32ToSingle(const int32_t* Src, float* Dst, int32_t Count)
@@ -194,6 +188,80 @@ void DoublesToInt32(void* Buf, int32_t Bytes)
     const int32_t V = ClipTimesMaxInt(X);
     std::memcpy(B + 4 * I, &V, sizeof V);
   }
+}
+
+namespace {
+
+template <class T>
+void UnpackSamples(const void* Src, int32_t Width, T* Dst, size_t Count)
+{
+  const auto* S = static_cast<const uint8_t*>(Src);
+  switch (Width) {
+  case 1:
+    for (size_t I = 0; I < Count; ++I)
+      Dst[I] = static_cast<T>(S[I]) - 128;
+    break;
+  case 2:
+    for (size_t I = 0; I < Count; ++I)
+      Dst[I] = static_cast<int16_t>(GetLE16(S + 2 * I));
+    break;
+  case 3:
+    for (size_t I = 0; I < Count; ++I)
+      Dst[I] = SignExtend24(GetLE24(S + 3 * I));
+    break;
+  default:
+    for (size_t I = 0; I < Count; ++I)
+      Dst[I] = static_cast<int32_t>(GetLE32(S + 4 * I));
+    break;
+  }
+}
+
+template <class T>
+void PackSamples(const T* Src, int32_t Width, void* Dst, size_t Count)
+{
+  auto* D = static_cast<uint8_t*>(Dst);
+  // Each value is read before its bytes are written: in place, they land on samples
+  // already read.
+  switch (Width) {
+  case 1:
+    for (size_t I = 0; I < Count; ++I)
+      D[I] = static_cast<uint8_t>(std::clamp<T>(Src[I], -128, 127) + 128);
+    break;
+  case 2:
+    for (size_t I = 0; I < Count; ++I)
+      PutLE16(D + 2 * I, static_cast<uint16_t>(std::clamp<T>(Src[I], INT16_MIN, INT16_MAX)));
+    break;
+  case 3:
+    for (size_t I = 0; I < Count; ++I)
+      PutLE24(D + 3 * I, static_cast<uint32_t>(std::clamp<T>(Src[I], -0x800000, 0x7FFFFF)));
+    break;
+  default:
+    for (size_t I = 0; I < Count; ++I)
+      PutLE32(D + 4 * I, static_cast<uint32_t>(std::clamp<T>(Src[I], INT32_MIN, INT32_MAX)));
+    break;
+  }
+}
+
+}  // namespace
+
+void UnpackPCM(const void* Src, int32_t Width, int32_t* Dst, size_t Count)
+{
+  UnpackSamples(Src, Width, Dst, Count);
+}
+
+void UnpackPCM(const void* Src, int32_t Width, int64_t* Dst, size_t Count)
+{
+  UnpackSamples(Src, Width, Dst, Count);
+}
+
+void PackPCM(const int32_t* Src, int32_t Width, void* Dst, size_t Count)
+{
+  PackSamples(Src, Width, Dst, Count);
+}
+
+void PackPCM(const int64_t* Src, int32_t Width, void* Dst, size_t Count)
+{
+  PackSamples(Src, Width, Dst, Count);
 }
 
 void CopyBeforeChar(char Ch, const std::string& S, std::string& Dest)

@@ -12,6 +12,7 @@
 
 #include "audio/io/TSL_DXAudio.h"
 #include "platform/codecs/cdrip/CDRip.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/DynLib.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/Folders.h"
@@ -429,10 +430,9 @@ private:
     const uint32_t gain[2] = {FPlayer.LVolume(), FPlayer.RVolume()};
     if (gain[0] == 0xFFFF && gain[1] == 0xFFFF) return;
     for (uint32_t i = 0; i + 1 < Bytes; i += 2) {
-      const auto v = static_cast<int16_t>(P[i] | (P[i + 1] << 8));
+      const auto v = static_cast<int16_t>(GetLE16(P + i));
       const auto w = static_cast<int32_t>(std::nearbyint(v * static_cast<double>(gain[(i / 2) % 2]) / 65535.0));
-      P[i] = static_cast<uint8_t>(w);
-      P[i + 1] = static_cast<uint8_t>(w >> 8);
+      PutLE16(P + i, static_cast<uint16_t>(w));
     }
   }
 

@@ -12,11 +12,14 @@ clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
   -I"$root" \
   "$here/Id3v2ReaderFuzz.cpp" \
   "$root/audio/core/TSL_Tags.cpp" \
+  "$root/platform/rtl/APEv2Format.cpp" \
   "$root/platform/rtl/Classes.cpp" \
   "$root/platform/rtl/FileUtils.cpp" \
+  "$root/platform/rtl/ID3v2Format.cpp" \
   "$root/platform/rtl/Streams.cpp" \
   "$root/platform/rtl/StrUtils.cpp" \
   "$root/platform/rtl/SysUtils.cpp" \
+  "$root/platform/rtl/VorbisComments.cpp" \
   -o "$out/id3v2_reader_fuzz"
 
 # Seeds: the tags eyeD3 writes in each version and text encoding, cut from real files.

@@ -14,7 +14,8 @@ fuzz_require clang++ python3
 
 sources=("$root"/fileinfo/*.cpp "$root"/platform/rtl/StrUtils.cpp "$root"/platform/rtl/FileUtils.cpp
          "$root"/platform/rtl/SysUtils.cpp "$root"/platform/rtl/Folders.cpp "$root"/platform/rtl/IniFiles.cpp
-         "$root"/platform/rtl/StringList.cpp)
+         "$root"/platform/rtl/StringList.cpp "$root"/platform/rtl/APEv2Format.cpp
+         "$root"/platform/rtl/ID3v2Format.cpp "$root"/platform/rtl/VorbisComments.cpp)
 targets=(FuzzID3v2 FuzzID3v1 FuzzAPETag FuzzWavFile FuzzFLAC FuzzOgg)
 
 for t in "${targets[@]}"; do

@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/core/TSL_Procs.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/StrUtils.h"
+#include "platform/rtl/VorbisComments.h"
 
 TCodecLibrary FLACLib("libFLAC.so.12");
 
@@ -62,10 +65,6 @@ FLAC__StreamDecoder* Dec(void* P) { return static_cast<FLAC__StreamDecoder*>(P);
 constexpr uint16_t DefaultBlockSize = 4608;
 constexpr uint32_t MaxCommentBody = 0xFFFFFF;
 
-void PutLe32(std::vector<uint8_t>& B, uint32_t V) {
-  for (int i = 0; i < 4; ++i) B.push_back(static_cast<uint8_t>(V >> (8 * i)));
-}
-
 }  // namespace
 
 void RequireFLACLibrary() {
@@ -89,8 +88,8 @@ struct TFLACCallbacks {
       // The encoder's own comment block is dropped and ours goes in its place.
       if (!self->FCommentReplaced && Samples == 0 && n >= 4 && (p[0] & 127) == 4) {
         self->FCommentReplaced = true;
-        self->FCommentSkip = 4 + (int64_t(p[1]) << 16 | int64_t(p[2]) << 8 | p[3]);
-        const std::vector<uint8_t> block = self->BuildCommentBlock((p[0] & 128) != 0);
+        self->FCommentSkip = 4 + int64_t{GetBE24(p + 1)};
+        const std::string block = self->BuildCommentBlock((p[0] & 128) != 0);
         self->FStream->WriteBuffer(block.data(), static_cast<int64_t>(block.size()));
       }
       if (self->FCommentSkip > 0) {
@@ -206,40 +205,14 @@ struct TFLACCallbacks {
     if (!matches) {
       std::memset(d, width == 1 ? 0x80 : 0, bytes);
     } else {
-      const int shift = self->FShift;
-      switch (width) {
-        case 1:  // 8-bit PCM is unsigned
-          for (uint32_t i = 0; i < blockSize; ++i)
-            for (int32_t c = 0; c < channels; ++c) *d++ = static_cast<uint8_t>((static_cast<uint32_t>(Buffer[c][i]) << shift) + 128);
-          break;
-        case 2:
-          for (uint32_t i = 0; i < blockSize; ++i)
-            for (int32_t c = 0; c < channels; ++c) {
-              const uint32_t s = static_cast<uint32_t>(Buffer[c][i]) << shift;
-              d[0] = static_cast<uint8_t>(s);
-              d[1] = static_cast<uint8_t>(s >> 8);
-              d += 2;
-            }
-          break;
-        case 3:
-          for (uint32_t i = 0; i < blockSize; ++i)
-            for (int32_t c = 0; c < channels; ++c) {
-              const uint32_t s = static_cast<uint32_t>(Buffer[c][i]) << shift;
-              d[0] = static_cast<uint8_t>(s);
-              d[1] = static_cast<uint8_t>(s >> 8);
-              d[2] = static_cast<uint8_t>(s >> 16);
-              d += 3;
-            }
-          break;
-        default:
-          for (uint32_t i = 0; i < blockSize; ++i)
-            for (int32_t c = 0; c < channels; ++c) {
-              const uint32_t s = static_cast<uint32_t>(Buffer[c][i]) << shift;
-              std::memcpy(d, &s, 4);  // little-endian host
-              d += 4;
-            }
-          break;
-      }
+      // Interleaved and widened to whole bytes, then packed.
+      const uint32_t shift = static_cast<uint32_t>(self->FShift);
+      const size_t count = size_t(blockSize) * size_t(channels);
+      if (self->FSamples.size() < count) self->FSamples.resize(count);
+      int32_t* v = self->FSamples.data();
+      for (uint32_t i = 0; i < blockSize; ++i)
+        for (int32_t c = 0; c < channels; ++c) *v++ = static_cast<int32_t>(static_cast<uint32_t>(Buffer[c][i]) << shift);
+      PackPCM(self->FSamples.data(), width, d, count);
     }
     self->FBlockSize = blockSize;
     self->FBufStart = 0;
@@ -272,14 +245,7 @@ struct TFLACCallbacks {
       const FLAC__StreamMetadata_VorbisComment& vc = M->data.vorbis_comment;
       for (FLAC__uint32 i = 0; i < vc.num_comments; ++i) {
         const FLAC__StreamMetadata_VorbisComment_Entry& e = vc.comments[i];
-        if (!e.entry) continue;
-        const std::string entry(reinterpret_cast<const char*>(e.entry), e.length);
-        const size_t eq = entry.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string name = LowerCase(entry.substr(0, eq));
-        if (name == "title" || name == "artist" || name == "album" || name == "date" || name == "genre" ||
-            name == "tracknumber")
-          self->FTags->SetValue(name, TTagValue(UTF8ToUTF16(entry.substr(eq + 1))));
+        if (e.entry) self->FTags->TakeComment(std::string_view(reinterpret_cast<const char*>(e.entry), e.length));
       }
     }
   }
@@ -328,30 +294,20 @@ void TFLACOut::SetBestModelSearch(bool Value) {
   }
 }
 
-std::vector<uint8_t> TFLACOut::BuildCommentBlock(bool Last) const {
-  std::vector<uint8_t> body;
-  const std::string vendor = "VENDOR=Hacked";
-  PutLe32(body, static_cast<uint32_t>(vendor.size()));
-  body.insert(body.end(), vendor.begin(), vendor.end());
-  std::vector<std::string> items;
+std::string TFLACOut::BuildCommentBlock(bool Last) const {
+  std::string comments;
+  uint32_t count = 0;
   for (const char* key : {"title", "artist", "album", "date", "genre", "tracknumber"}) {
     const std::u16string v = FTags->AsWideString(key);
-    if (!v.empty()) items.push_back(std::string(key) + "=" + UTF16ToUTF8(v));
+    if (v.empty()) continue;
+    AppendVorbisComment(comments, std::string(key) + "=" + UTF16ToUTF8(v));
+    ++count;
   }
-  PutLe32(body, static_cast<uint32_t>(items.size()));
-  for (const std::string& it : items) {
-    PutLe32(body, static_cast<uint32_t>(it.size()));
-    body.insert(body.end(), it.begin(), it.end());
-  }
+  const std::string body = BuildVorbisComments("VENDOR=Hacked", count, comments);
   if (body.size() > MaxCommentBody) throw EAuException("The tags are too long for a FLAC comment block.");
-  std::vector<uint8_t> block;
-  block.reserve(body.size() + 4);
-  block.push_back(static_cast<uint8_t>(4 | (Last ? 128 : 0)));
-  block.push_back(static_cast<uint8_t>(body.size() >> 16));
-  block.push_back(static_cast<uint8_t>(body.size() >> 8));
-  block.push_back(static_cast<uint8_t>(body.size()));
-  block.insert(block.end(), body.begin(), body.end());
-  return block;
+  std::string block(1, static_cast<char>(4 | (Last ? 128 : 0)));
+  AppendBE24(block, static_cast<uint32_t>(body.size()));
+  return block + body;
 }
 
 void TFLACOut::Prepare() {
@@ -445,23 +401,8 @@ bool TFLACOut::WriteBlock(bool Abort) {
   }
   const uint32_t samples = bytes * 8 / static_cast<uint32_t>(FBits);
   if (FSamples.size() < samples) FSamples.resize(samples);
-  const uint8_t* s = FBuffer.data();
   int32_t* d = FSamples.data();
-  switch (FBits) {
-    case 8:  // unsigned PCM; FLAC samples are signed
-      for (uint32_t i = 0; i < samples; ++i) d[i] = static_cast<int32_t>(s[i]) - 128;
-      break;
-    case 16:
-      for (uint32_t i = 0; i < samples; ++i, s += 2) d[i] = static_cast<int16_t>(s[0] | s[1] << 8);
-      break;
-    case 24:
-      for (uint32_t i = 0; i < samples; ++i, s += 3)
-        d[i] = static_cast<int32_t>(static_cast<uint32_t>(s[0] | s[1] << 8 | s[2] << 16) << 8) >> 8;
-      break;
-    default:
-      std::memcpy(d, s, size_t(samples) * 4);
-      break;
-  }
+  UnpackPCM(FBuffer.data(), FBits / 8, d, samples);
   if (!fl::FLAC__stream_encoder_process_interleaved(Enc(FEncoder), d, samples / static_cast<uint32_t>(FChannels)))
     throw EAuException("Failed to encode data.");
   return true;
@@ -575,6 +516,7 @@ void TFLACIn::NoteDamage(const std::string& Detail) {
 void TFLACIn::DoCloseFile() {
   ReleaseDecoder();
   FBuf = std::vector<uint8_t>();
+  FSamples = std::vector<int32_t>();
   FBufStart = FBufEnd = 0;
   FSeekPending = 0;
   FAtEnd = false;

@@ -60,7 +60,7 @@ protected:
 private:
   friend struct TFLACCallbacks;
   // The comment block that replaces the encoder's (Last: it carries the last-block flag).
-  std::vector<uint8_t> BuildCommentBlock(bool Last) const;
+  std::string BuildCommentBlock(bool Last) const;
   // Flushes the encoder at the end of the data; raises when that fails.
   void FinishEncoder();
 
@@ -124,6 +124,7 @@ private:
   void* FDecoder = nullptr;
   // Decoded audio of the current frame; [FBufStart, FBufEnd) is not delivered yet.
   std::vector<uint8_t> FBuf;
+  std::vector<int32_t> FSamples;  // the frame's samples, interleaved
   uint32_t FBlockSize = 0;
   bool FLastMetadata = false;
   bool FMD5Result = true;

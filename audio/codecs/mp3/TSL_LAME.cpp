@@ -4,6 +4,8 @@
 #include <cstring>
 #include <exception>
 
+#include "audio/core/TSL_Procs.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/StrUtils.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -56,13 +58,6 @@ void UnloadLameLibrary() {
 }
 
 constexpr uint32_t BitRates[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320};
-
-void PutLE32(uint8_t* P, uint32_t V) {
-  P[0] = uint8_t(V);
-  P[1] = uint8_t(V >> 8);
-  P[2] = uint8_t(V >> 16);
-  P[3] = uint8_t(V >> 24);
-}
 
 // ID3v1 text is Latin-1; a field keeps at most Width bytes, unterminated when full.
 void PutText(uint8_t (&Block)[128], int At, int Width, const std::string& Utf8) {
@@ -162,7 +157,10 @@ void TMP3Out::Prepare() {
   FBytesPerSample = bits / 8;
   FBlockSize = static_cast<uint32_t>(channels) * FSamples * static_cast<uint32_t>(FBytesPerSample) / 2;
   FBlock.assign(FBlockSize, 0);
-  if (FBytesPerSample != 2) FPcm.assign(FBlockSize / static_cast<uint32_t>(FBytesPerSample), 0);
+  if (FBytesPerSample != 2) {
+    FPcm.assign(FBlockSize / static_cast<uint32_t>(FBytesPerSample), 0);
+    FWide.assign(FPcm.size(), 0);
+  }
   FOutput.assign(FBufferSize, 0);
 }
 
@@ -176,19 +174,14 @@ bool TMP3Out::WriteBlock(bool Abort) {
     return false;
   }
   const uint32_t count = n / static_cast<uint32_t>(FBytesPerSample);
-  const uint8_t* p = FBlock.data();
-  int16_t* pcm = FPcm.data();
-  switch (FBytesPerSample) {
-    case 1:
-      for (uint32_t i = 0; i < count; ++i) pcm[i] = static_cast<int16_t>((int32_t(p[i]) - 128) * 256);
-      break;
-    case 2:
-      pcm = reinterpret_cast<int16_t*>(FBlock.data());  // as it is
-      break;
-    default:  // 24 and 32 bits: the top 16 bits of each little-endian sample
-      for (uint32_t i = 0, at = uint32_t(FBytesPerSample) - 2; i < count; ++i, at += uint32_t(FBytesPerSample))
-        pcm[i] = static_cast<int16_t>(uint16_t(p[at] | (p[at + 1] << 8)));
-      break;
+  int16_t* pcm = reinterpret_cast<int16_t*>(FBlock.data());  // 16-bit samples go as they are
+  if (FBytesPerSample != 2) {
+    // Other widths keep their top 16 bits.
+    UnpackPCM(FBlock.data(), FBytesPerSample, FWide.data(), count);
+    const int shift = (FBytesPerSample - 2) * 8;
+    pcm = FPcm.data();
+    for (uint32_t i = 0; i < count; ++i)
+      pcm[i] = static_cast<int16_t>(shift < 0 ? FWide[i] * 256 : FWide[i] >> shift);
   }
   uint32_t produced = 0;
   Lame.EncodeChunk(FHandle, count, pcm, FOutput.data(), &produced);
@@ -231,6 +224,7 @@ void TMP3Out::Finish() {
   }
   FBlock = {};
   FPcm = {};
+  FWide = {};
   FOutput = {};
   step([&] { FInput->Flush(); });
   if (error) std::rethrow_exception(error);

@@ -96,5 +96,6 @@ private:
   uint32_t FBlockSize = 0;   // input bytes per chunk
   std::vector<uint8_t> FBlock;
   std::vector<int16_t> FPcm;
+  std::vector<int32_t> FWide;  // samples of other widths before they become 16-bit
   std::vector<uint8_t> FOutput;
 };

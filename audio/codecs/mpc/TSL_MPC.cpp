@@ -1,11 +1,11 @@
 #include "audio/codecs/mpc/TSL_MPC.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <limits>
 #include <mutex>
 
+#include "audio/core/TSL_Procs.h"
 #include "platform/codecs/mppenc/MPPEnc.h"
 
 namespace {
@@ -95,10 +95,9 @@ mpc_int32_t ReaderGetSize(void* Data) {
 mpc_bool_t ReaderCanSeek(void* Data) { return Data != nullptr; }
 
 // ---------------------------------------------------------------------------
-// Float samples to PCM, little-endian (stored as the host stores them). Halves round
-// to even: adding and taking away 1.5 * 2^52 rounds a double in the default rounding
+// Float samples (full scale +/-1.0) to integers of a sample width. Halves round to
+// even: adding and taking away 1.5 * 2^52 rounds a double in the default rounding
 // mode, without a library call per sample.
-static_assert(std::endian::native == std::endian::little);
 
 inline int64_t RoundEven(double V) {
   constexpr double Magic = 6755399441055744.0;
@@ -107,49 +106,24 @@ inline int64_t RoundEven(double V) {
 
 inline bool Inside(float X) { return X > -1.0f && X < 1.0f; }
 
-void ToU8(const float* Src, size_t N, uint8_t* Dst) {
-  for (size_t i = 0; i < N; ++i) {
-    const float x = Src[i];
-    int64_t v;
-    // Clamped: just below full scale, Round(x * 128) + 128 would be 256.
-    if (Inside(x))
-      v = std::clamp<int64_t>(RoundEven(double(x) * 128.0) + 128, 0, 255);
-    else
-      v = x >= 1.0f ? 255 : (x <= -1.0f ? 0 : 128);
-    Dst[i] = static_cast<uint8_t>(v);
-  }
-}
-
-void ToS16(const float* Src, size_t N, uint8_t* Dst) {
-  for (size_t i = 0; i < N; ++i) {
-    const float x = Src[i];
-    int16_t v;
-    if (Inside(x))
-      v = static_cast<int16_t>(RoundEven(double(x) * 32767.0));
-    else
-      v = x >= 1.0f ? 32767 : (x <= -1.0f ? -32768 : 0);
-    std::memcpy(Dst + 2 * i, &v, 2);
-  }
-}
+// Beyond full scale: the clip value of that side; NaN: silence.
+inline int32_t Clipped(float X, int32_t Lo, int32_t Hi) { return X >= 1.0f ? Hi : (X <= -1.0f ? Lo : 0); }
 
 inline int32_t Full32(float X) {
   if (Inside(X)) return static_cast<int32_t>(RoundEven(double(X) * 2147483647.0));
-  return X >= 1.0f ? std::numeric_limits<int32_t>::max() : (X <= -1.0f ? std::numeric_limits<int32_t>::min() : 0);
+  return Clipped(X, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
 }
 
-void ToS24(const float* Src, size_t N, uint8_t* Dst) {
+void FloatsToWidth(const float* Src, size_t N, uint32_t Width, int32_t* Dst) {
   for (size_t i = 0; i < N; ++i) {
-    const uint32_t v = static_cast<uint32_t>(Full32(Src[i])) >> 8;  // the top 24 bits
-    Dst[3 * i] = static_cast<uint8_t>(v);
-    Dst[3 * i + 1] = static_cast<uint8_t>(v >> 8);
-    Dst[3 * i + 2] = static_cast<uint8_t>(v >> 16);
-  }
-}
-
-void ToS32(const float* Src, size_t N, uint8_t* Dst) {
-  for (size_t i = 0; i < N; ++i) {
-    const int32_t v = Full32(Src[i]);
-    std::memcpy(Dst + 4 * i, &v, 4);
+    const float x = Src[i];
+    switch (Width) {
+      // Clamped: just below full scale, Round(x * 128) would be 128.
+      case 1: Dst[i] = Inside(x) ? int32_t(std::min<int64_t>(RoundEven(double(x) * 128.0), 127)) : Clipped(x, -128, 127); break;
+      case 2: Dst[i] = Inside(x) ? int32_t(RoundEven(double(x) * 32767.0)) : Clipped(x, -32768, 32767); break;
+      case 3: Dst[i] = Full32(x) >> 8; break;  // the top 24 bits
+      default: Dst[i] = Full32(x); break;
+    }
   }
 }
 
@@ -338,13 +312,9 @@ void TMPCIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
     }
     if (FDecoder->BlockStart()) FBlockAt = FBufEnd;  // the blocks before it passed
     const size_t n = static_cast<size_t>(frames) * static_cast<size_t>(FChannels);
-    uint8_t* dst = FBuffer.data() + FBufEnd;
-    switch (bytesPerSample) {
-      case 1: ToU8(FSamples.data(), n, dst); break;
-      case 2: ToS16(FSamples.data(), n, dst); break;
-      case 3: ToS24(FSamples.data(), n, dst); break;
-      default: ToS32(FSamples.data(), n, dst); break;
-    }
+    FInts.resize(n);
+    FloatsToWidth(FSamples.data(), n, bytesPerSample, FInts.data());
+    PackPCM(FInts.data(), static_cast<int32_t>(bytesPerSample), FBuffer.data() + FBufEnd, n);
     FBufEnd += static_cast<int32_t>(n * bytesPerSample);
     FFramesDecoded += frames;
   }

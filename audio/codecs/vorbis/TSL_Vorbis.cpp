@@ -11,6 +11,7 @@
 #include <cstring>
 #include <set>
 
+#include "audio/core/TSL_Procs.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/StrUtils.h"
 
@@ -285,39 +286,16 @@ bool TVorbisOut::WriteBlock(bool Abort) {
     FEndWritten = true;
   } else {
     float** out = vb::vorbis_analysis_buffer(&s.Vd, samples);
+    const size_t count = size_t(samples) * size_t(ch);
+    if (FSamples.size() < count) FSamples.resize(count);
+    UnpackPCM(FBuffer.data(), s.Bits / 8, FSamples.data(), count);
+    // Full scale is 2^(bits - 1): exact in single precision.
+    const float scale = 1.0f / static_cast<float>(1u << (s.Bits - 1));
     const uint8_t* map = VorbisChannelMap(ch);
     for (int32_t c = 0; c < ch; ++c) {
-      const int32_t src = map ? map[c] : c;
+      const int32_t* v = FSamples.data() + (map ? map[c] : c);
       float* d = out[c];
-      switch (s.Bits) {
-        case 8: {
-          const uint8_t* p = FBuffer.data() + src;
-          for (int32_t i = 0; i < samples; ++i, p += frame) d[i] = (static_cast<int32_t>(*p) - 128) / 128.0f;
-          break;
-        }
-        case 16: {
-          const uint8_t* p = FBuffer.data() + src * 2;
-          for (int32_t i = 0; i < samples; ++i, p += frame)
-            d[i] = static_cast<int16_t>(p[0] | p[1] << 8) / 32768.0f;
-          break;
-        }
-        case 24: {
-          const uint8_t* p = FBuffer.data() + src * 3;
-          for (int32_t i = 0; i < samples; ++i, p += frame)
-            d[i] = static_cast<float>(
-                (static_cast<int32_t>(static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) << 8) >> 8) / 8388608.0);
-          break;
-        }
-        default: {
-          const uint8_t* p = FBuffer.data() + src * 4;
-          for (int32_t i = 0; i < samples; ++i, p += frame) {
-            int32_t v;
-            std::memcpy(&v, p, 4);
-            d[i] = static_cast<float>(v / 2147483648.0);
-          }
-          break;
-        }
-      }
+      for (int32_t i = 0; i < samples; ++i, v += ch) d[i] = static_cast<float>(*v) * scale;
     }
     vb::vorbis_analysis_wrote(&s.Vd, samples);
   }
@@ -353,6 +331,7 @@ void TVorbisOut::Finish() {
     FState.reset();
   }
   FBuffer = std::vector<uint8_t>();
+  FSamples = std::vector<int32_t>();
 }
 
 // ===========================================================================
@@ -438,14 +417,8 @@ void TVorbisIn::DoOpenFile() {
   FComments->Clear();
   if (const vorbis_comment* vc = vb::ov_comment(&FState->Vf, -1)) {
     for (int i = 0; i < vc->comments; ++i) {
-      if (!vc->user_comments[i] || vc->comment_lengths[i] < 0) continue;
-      const std::string entry(vc->user_comments[i], static_cast<size_t>(vc->comment_lengths[i]));
-      const size_t eq = entry.find('=');
-      if (eq == std::string::npos) continue;
-      const std::string name = LowerCase(entry.substr(0, eq));
-      if (name == "artist" || name == "album" || name == "title" || name == "date" || name == "genre" ||
-          name == "tracknumber")
-        FComments->SetValue(name, TTagValue(UTF8ToUTF16(entry.substr(eq + 1))));
+      if (vc->user_comments[i] && vc->comment_lengths[i] >= 0)
+        FComments->TakeComment(std::string_view(vc->user_comments[i], static_cast<size_t>(vc->comment_lengths[i])));
     }
   }
   const vorbis_info* vi = vb::ov_info(&FState->Vf, -1);

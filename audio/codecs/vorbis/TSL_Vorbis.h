@@ -70,6 +70,7 @@ private:
 
   std::unique_ptr<TState> FState;
   std::vector<uint8_t> FBuffer;
+  std::vector<int32_t> FSamples;
   bool FEndOfStream = false;
   bool FEndWritten = false;
   bool FOwnStream = false;

@@ -268,6 +268,39 @@ TEST(PcmInPlace, DoublesToInt32ShrinksToTheStart)
   EXPECT_EQ(Out[1], -1073741824);
 }
 
+TEST(PcmPacking, EveryWidthKeepsItsRangeAndLayout)
+{
+  // The extremes, silence and -1 of each width, packed little-endian (8-bit offset by
+  // 128), then one value beyond each end, which packs clamped.
+  struct Case { int32_t Width; std::vector<int32_t> Values; std::vector<uint8_t> Bytes; };
+  const Case Cases[] = {
+      {1, {-128, 0, -1, 127}, {0x00, 0x80, 0x7F, 0xFF}},
+      {2, {-32768, 0, -1, 32767}, {0x00, 0x80, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x7F}},
+      {3, {-8388608, 0, -1, 8388607}, {0x00, 0x00, 0x80, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}},
+      {4, {INT32_MIN, 0, -1, INT32_MAX}, {0, 0, 0, 0x80, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}},
+  };
+  for (const Case& C : Cases) {
+    const size_t N = C.Values.size();
+    std::vector<uint8_t> Packed(N * C.Width);
+    PackPCM(C.Values.data(), C.Width, Packed.data(), N);
+    EXPECT_EQ(Packed, C.Bytes) << C.Width;
+    std::vector<int32_t> Back(N);
+    UnpackPCM(Packed.data(), C.Width, Back.data(), N);
+    EXPECT_EQ(Back, C.Values) << C.Width;
+    std::vector<int64_t> Wide(N);
+    UnpackPCM(Packed.data(), C.Width, Wide.data(), N);
+    EXPECT_EQ(std::vector<int64_t>(C.Values.begin(), C.Values.end()), Wide) << C.Width;
+
+    // In place, as decoders pack their own buffers; beyond the range it clamps.
+    std::vector<int64_t> Over = {Wide[0] - 1, Wide[1], Wide[2], Wide[3] + 1};
+    std::vector<int32_t> InPlace = C.Values;
+    PackPCM(InPlace.data(), C.Width, InPlace.data(), N);
+    EXPECT_EQ(0, std::memcmp(InPlace.data(), C.Bytes.data(), C.Bytes.size())) << C.Width;
+    PackPCM(Over.data(), C.Width, Packed.data(), N);
+    EXPECT_EQ(Packed, C.Bytes) << C.Width;
+  }
+}
+
 TEST(PcmText, CopyBeforeAndAfterFirstChar)
 {
   struct Case { const char* S; const char* Before; const char* After; };
