@@ -241,10 +241,7 @@ bool TAuStreamedInput::Seek(int64_t SampleNum) {
 
 TAuFileIn::TAuFileIn(TComponent* AOwner) : TAuStreamedInput(AOwner) {}
 
-TAuFileIn::~TAuFileIn() {
-  // Closed by BeforeDestruction normally; never leak a stream of our own.
-  if (!FStreamAssigned) delete FStream;
-}
+TAuFileIn::~TAuFileIn() = default;
 
 void TAuFileIn::BeforeDestruction() {
   if (!Destroying()) {
@@ -272,7 +269,8 @@ void TAuFileIn::SetStream(TStream* Value) {
 }
 
 void TAuFileIn::OpenOwnStream() {
-  FStream = new TAuFileStream(FFileName, fmOpenRead | fmShareDenyWrite);
+  FOwnStream = std::make_unique<TAuFileStream>(FFileName, fmOpenRead | fmShareDenyWrite);
+  FStream = FOwnStream.get();
 }
 
 void TAuFileIn::ReleaseStream() {
@@ -284,8 +282,8 @@ void TAuFileIn::ReleaseStream() {
       }
     }
   } else {
-    delete FStream;
     FStream = nullptr;
+    FOwnStream.reset();
   }
 }
 
@@ -326,10 +324,7 @@ bool TAuFileIn::Valid() {
   if (!FValid) {
     if (FOpenCount == 0) {
       // The opening stopped half-way: drop whatever stream it had opened.
-      if (!FStreamAssigned) {
-        delete FStream;
-        FStream = nullptr;
-      }
+      ReleaseStream();
     } else if (!FBusy) {
       try {
         CloseFileLocked();
@@ -749,6 +744,18 @@ void TAuOutput::SetThreadPriority(TThreadPriority Priority) {
   if (FThread) FThread->SetPriority(Priority);
 }
 
+void TAuOutput::StartInput() {
+  // Noted first: an input whose start fails half-way is flushed as well.
+  FInputStarted = true;
+  FInput->Init();
+}
+
+void TAuOutput::FlushInput() {
+  if (!FInputStarted) return;
+  FInputStarted = false;
+  if (FInput) FInput->Flush();
+}
+
 void TAuOutput::EndRun() {
   if (!FBusy) return;
   const bool setUp = FPrepared;
@@ -759,6 +766,11 @@ void TAuOutput::EndRun() {
   } catch (...) {
     failure = std::current_exception();
   }
+  try {
+    FlushInput();
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+  }
   RunEnded(!setUp);
   FStopping = false;
   FBusy = false;
@@ -766,7 +778,20 @@ void TAuOutput::EndRun() {
 }
 
 // ===========================================================================
-// TAuFileOut, TAuFileStream
+// TAuStreamedOutput, TAuFileOut, TAuFileStream
+
+TAuStreamedOutput::~TAuStreamedOutput() = default;
+
+void TAuStreamedOutput::TakeOwnStream(std::unique_ptr<TStream> Value) {
+  FOwnStream = std::move(Value);
+  FStream = FOwnStream.get();
+}
+
+void TAuStreamedOutput::ReleaseStream() {
+  if (!FOwnStream) return;
+  if (FStream == FOwnStream.get()) FStream = nullptr;
+  FOwnStream.reset();
+}
 
 void TAuFileOut::SetFileName(const std::string& Value) {
   FFileName = Value;
@@ -780,9 +805,13 @@ void TAuFileOut::NoteRunFile(const std::string& Name) {
   if (::lstat(Name.c_str(), &st) != 0 && errno == ENOENT) FRunFiles.push_back(Name);
 }
 
-TStream* TAuFileOut::CreateRunFile(const std::string& Name) {
+std::unique_ptr<TStream> TAuFileOut::CreateRunFile(const std::string& Name) {
   NoteRunFile(Name);
-  return new TAuFileStream(Name, fmCreate);
+  return std::make_unique<TAuFileStream>(Name, fmCreate);
+}
+
+void TAuFileOut::OpenOwnStream() {
+  TakeOwnStream(std::make_unique<TAuFileStream>(FFileName, fmOpenReadWrite | fmShareExclusive));
 }
 
 void TAuFileOut::RefuseEmptySource(const std::string& Format) {

@@ -85,8 +85,7 @@ void TDXAudioOut::SetVolume(int32_t Volume) {
 void TDXAudioOut::Prepare() {
   FFinished = false;
   if (FDeviceNumber < 0 || FDeviceNumber >= FDeviceCount) throw EAuException("Invalid device number");
-  FInput->Init();
-  FInputOpened = true;
+  StartInput();
   FChan = FInput->Channels();
   FFreq = FInput->SampleRate();
   FBPS = FInput->BitsPerSample();
@@ -227,8 +226,5 @@ void TDXAudioOut::Finish() {
     FData.shrink_to_fit();
     FFinished = true;
   }
-  if (FInputOpened) {
-    FInputOpened = false;
-    FInput->Flush();
-  }
+  FlushInput();
 }

@@ -540,15 +540,14 @@ void TWaveOut::Prepare() {
 
 void TWaveOut::DoPrepare() {
   FEndReached = false;
-  FAppending = FOwnStream = FInputStarted = FHeaderWritten = FFailed = FFinalized = false;
+  FAppending = FHeaderWritten = FFailed = FFinalized = false;
   FCanSeek = true;
   FDataBytes = FOldFrames = FFramesWritten = 0;
   FFactOffset = FDataSizeOffset = -1;
   FDataStart = FHeaderStart = 0;
   if (!FStreamAssigned && FWideFileName.empty()) throw EAuException("File name is not assigned.");
 
-  FInput->Init();
-  FInputStarted = true;
+  StartInput();
   FChannels = FInput->Channels();
   FBits = FInput->BitsPerSample();
   FRate = FInput->SampleRate();
@@ -562,10 +561,7 @@ void TWaveOut::DoPrepare() {
   if ((FChannels > 2 || FBits > 16) && !FCreateNonMsHeaders) FRunType = wtExtPCM;
 
   if (FFileMode == foAppend && (FStreamAssigned || FileExists(FFileName))) {
-    if (!FStreamAssigned) {
-      FStream = new TAuFileStream(FFileName, fmOpenReadWrite | fmShareExclusive);
-      FOwnStream = true;
-    }
+    if (!FStreamAssigned) OpenOwnStream();
     FAppending = FStream->Size() > 0;
   }
 
@@ -598,10 +594,7 @@ void TWaveOut::DoPrepare() {
       }
       CheckRoom(announcedData);
     }
-    if (!FStreamAssigned) {
-      FStream = CreateRunFile(FFileName);
-      FOwnStream = true;
-    }
+    if (!FStreamAssigned) CreateOwnStream();
     WriteHeader();
   }
 
@@ -827,15 +820,8 @@ void TWaveOut::Finish() {
   }
   FFinalized = false;
   FHeaderWritten = false;
-  if (FOwnStream) {
-    delete FStream;
-    FStream = nullptr;
-    FOwnStream = false;
-  }
+  ReleaseStream();
   FSamples = std::vector<int16_t>();
   FBlock = std::vector<uint8_t>();
-  if (FInputStarted) {
-    FInputStarted = false;
-    FInput->Flush();
-  }
+  FlushInput();
 }

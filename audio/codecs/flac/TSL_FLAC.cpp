@@ -59,13 +59,23 @@ void BindFLAC(TCodecLibrary& L) {
 #undef FLAC_BIND
 }
 
-FLAC__StreamEncoder* Enc(void* P) { return static_cast<FLAC__StreamEncoder*>(P); }
-FLAC__StreamDecoder* Dec(void* P) { return static_cast<FLAC__StreamDecoder*>(P); }
+FLAC__StreamEncoder* Enc(const TFLACEncoderHandle& P) { return static_cast<FLAC__StreamEncoder*>(P.get()); }
+FLAC__StreamDecoder* Dec(const TFLACDecoderHandle& P) { return static_cast<FLAC__StreamDecoder*>(P.get()); }
 
 constexpr uint16_t DefaultBlockSize = 4608;
 constexpr uint32_t MaxCommentBody = 0xFFFFFF;
 
 }  // namespace
+
+void TFLACEncoderDelete::operator()(void* Encoder) const {
+  if (Encoder && fl::FLAC__stream_encoder_delete)
+    fl::FLAC__stream_encoder_delete(static_cast<FLAC__StreamEncoder*>(Encoder));
+}
+
+void TFLACDecoderDelete::operator()(void* Decoder) const {
+  if (Decoder && fl::FLAC__stream_decoder_delete)
+    fl::FLAC__stream_decoder_delete(static_cast<FLAC__StreamDecoder*>(Decoder));
+}
 
 void RequireFLACLibrary() {
   FLACLib.Require(BindFLAC);
@@ -274,12 +284,7 @@ struct TFLACCallbacks {
 
 TFLACOut::TFLACOut(TComponent* AOwner) : TAuFileOut(AOwner), FTags(std::make_unique<TVorbisTags>()) {}
 
-TFLACOut::~TFLACOut() {
-  // Finish releases the encoder after every run; this only guards an output that
-  // was deleted in the middle of one.
-  if (FEncoder && fl::FLAC__stream_encoder_delete) fl::FLAC__stream_encoder_delete(Enc(FEncoder));
-  if (FOwnStream) delete FStream;
-}
+TFLACOut::~TFLACOut() = default;
 
 void TFLACOut::SetEnableLooseMidSideStereo(bool Value) {
   FEnableLooseMidSideStereo = Value;
@@ -314,19 +319,17 @@ void TFLACOut::Prepare() {
   RequireFLACLibrary();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned.");
-    FStream = CreateRunFile(FFileName);
-    FOwnStream = true;
+    CreateOwnStream();
   }
   FEndOfData = false;
   FCommentReplaced = false;
   FCommentSkip = 0;
   FEncoderFinished = false;
   FWriteError.clear();
-  FEncoder = fl::FLAC__stream_encoder_new();
+  FEncoder.reset(fl::FLAC__stream_encoder_new());
   if (!FEncoder) throw EAuException("Failed to initialize FLAC encoder.");
 
-  FInput->Init();
-  FInputStarted = true;
+  StartInput();
   FBits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
   const int32_t rate = FInput->SampleRate();
@@ -366,8 +369,7 @@ void TFLACOut::Prepare() {
       fl::FLAC__stream_encoder_init_stream(e, TFLACCallbacks::EncWrite, TFLACCallbacks::EncSeek,
                                            TFLACCallbacks::EncTell, TFLACCallbacks::EncMetadata, this);
   if (status != FLAC__STREAM_ENCODER_INIT_STATUS_OK || !FWriteError.empty()) {
-    FInputStarted = false;
-    FInput->Flush();
+    FlushInput();
     // An encoder that never started has nothing to finish.
     FEncoderFinished = true;
     throw EAuException("Failed to initialize FLAC encoder.");
@@ -412,21 +414,13 @@ void TFLACOut::Finish() {
   if (FEncoder) {
     // A stopped or failed run still gets a consistent file.
     if (!FEncoderFinished) fl::FLAC__stream_encoder_finish(Enc(FEncoder));
-    fl::FLAC__stream_encoder_delete(Enc(FEncoder));
-    FEncoder = nullptr;
+    FEncoder.reset();
   }
   FEncoderFinished = false;
   FBuffer = std::vector<uint8_t>();
   FSamples = std::vector<int32_t>();
-  if (FOwnStream) {
-    delete FStream;
-    FStream = nullptr;
-    FOwnStream = false;
-  }
-  if (FInputStarted) {
-    FInputStarted = false;
-    FInput->Flush();
-  }
+  ReleaseStream();
+  FlushInput();
 }
 
 // ===========================================================================
@@ -439,8 +433,7 @@ TFLACIn::~TFLACIn() { ReleaseDecoder(); }
 void TFLACIn::ReleaseDecoder() {
   if (!FDecoder) return;
   FMD5Result = fl::FLAC__stream_decoder_finish(Dec(FDecoder));
-  fl::FLAC__stream_decoder_delete(Dec(FDecoder));
-  FDecoder = nullptr;
+  FDecoder.reset();
 }
 
 void TFLACIn::DoOpenFile() {
@@ -462,7 +455,7 @@ void TFLACIn::DoOpenFile() {
   FTags->Clear();
   try {
     FStreamSize = FStream->Size();
-    FDecoder = fl::FLAC__stream_decoder_new();
+    FDecoder.reset(fl::FLAC__stream_decoder_new());
     if (!FDecoder) throw EAuException("Failed to initialize the FLAC decoder.");
     FLAC__StreamDecoder* d = Dec(FDecoder);
     if (!fl::FLAC__stream_decoder_set_md5_checking(d, FCheckMD5Signature))
@@ -496,15 +489,7 @@ void TFLACIn::DoOpenFile() {
     FOpening = false;
     ReleaseDecoder();
     // The stream is released here once; the caller finds none left.
-    if (!FStreamAssigned) {
-      delete FStream;
-      FStream = nullptr;
-    } else {
-      try {
-        FStream->Seek(0, soBeginning);
-      } catch (...) {
-      }
-    }
+    ReleaseStream();
     throw;
   }
 }

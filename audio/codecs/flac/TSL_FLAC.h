@@ -20,9 +20,22 @@ void RequireFLACLibrary();
 
 struct TFLACCallbacks;
 
+// libFLAC's stream encoder and decoder are anonymous structs that cannot be declared
+// here: the components hold them untyped, deleted with the library's own calls.
+struct TFLACEncoderDelete {
+  void operator()(void* Encoder) const;
+};
+struct TFLACDecoderDelete {
+  void operator()(void* Decoder) const;
+};
+using TFLACEncoderHandle = std::unique_ptr<void, TFLACEncoderDelete>;
+using TFLACDecoderHandle = std::unique_ptr<void, TFLACDecoderDelete>;
+
 class TFLACOut : public TAuFileOut {
 public:
   explicit TFLACOut(TComponent* AOwner);
+  // Finish releases the encoder after every run; an output deleted in the middle of
+  // one drops it with the handle.
   ~TFLACOut() override;
 
   // Negative: the detailed settings below; 0..8: the library's level (9 and above give 8).
@@ -78,7 +91,7 @@ private:
   std::unique_ptr<TVorbisTags> FTags;
 
   // Run state.
-  void* FEncoder = nullptr;
+  TFLACEncoderHandle FEncoder;
   bool FEncoderFinished = false;
   std::vector<uint8_t> FBuffer;
   std::vector<int32_t> FSamples;
@@ -89,8 +102,6 @@ private:
   bool FCommentReplaced = false;
   // Bytes of the encoder's own comment block still to be dropped.
   int64_t FCommentSkip = 0;
-  bool FOwnStream = false;
-  bool FInputStarted = false;
   std::string FWriteError;
 };
 
@@ -121,7 +132,7 @@ private:
   bool FCheckMD5Signature = false;
   std::unique_ptr<TVorbisTags> FTags;
 
-  void* FDecoder = nullptr;
+  TFLACDecoderHandle FDecoder;
   // Decoded audio of the current frame; [FBufStart, FBufEnd) is not delivered yet.
   std::vector<uint8_t> FBuf;
   std::vector<int32_t> FSamples;  // the frame's samples, interleaved

@@ -133,7 +133,7 @@ void TMP3Out::WriteOut(const uint8_t* Data, uint32_t Count) {
 void TMP3Out::Prepare() {
   if (!FStreamAssigned && FFileName.empty()) throw EAuException("File name is not assigned.");
   // What the format cannot hold is refused before any file is made.
-  FInput->Init();
+  StartInput();
   const int32_t bits = FInput->BitsPerSample();
   if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
     throw EAuException("MP3 output cannot take " + IntToStr(bits) + "-bit samples");
@@ -141,10 +141,7 @@ void TMP3Out::Prepare() {
   if (channels < 1 || channels > 2)
     throw EAuException("An MP3 file holds one or two channels; the source has " + IntToStr(channels) + ".");
   RefuseEmptySource("MP3");
-  if (!FStreamAssigned) {
-    FStream = CreateRunFile(FFileName);
-    FOwnStream = true;
-  }
+  if (!FStreamAssigned) CreateOwnStream();
   // The encoder's header frame (VBR's "Xing", CBR's "Info") tells decoders the exact
   // length; it is filled in by file name once the stream is complete.
   FWriteVBRHeader = !FStreamAssigned;
@@ -211,11 +208,7 @@ void TMP3Out::Finish() {
       WriteOut(block, sizeof block);
     });
   }
-  if (FOwnStream) {
-    delete FStream;
-    FStream = nullptr;
-    FOwnStream = false;
-  }
+  ReleaseStream();
   if (FStreamOpen) {
     Lame.CloseStream(FHandle);
     FStreamOpen = false;
@@ -226,6 +219,6 @@ void TMP3Out::Finish() {
   FPcm = {};
   FWide = {};
   FOutput = {};
-  step([&] { FInput->Flush(); });
+  step([&] { FlushInput(); });
   if (error) std::rethrow_exception(error);
 }

@@ -87,7 +87,6 @@ private:
   // Run state.
   bool FLibraryHeld = false;
   bool FStreamOpen = false;
-  bool FOwnStream = false;
   bool FWriteVBRHeader = false;
   HBE_STREAM FHandle = 0;
   uint32_t FSamples = 0;     // 16-bit samples per chunk

@@ -249,10 +249,7 @@ void TMPCIn::DoOpenFile() {
   } catch (...) {
     // Nothing stays open after a failed opening.
     FDecoder.reset();
-    if (!FStreamAssigned) {
-      delete FStream;
-      FStream = nullptr;
-    }
+    ReleaseStream();
     throw;
   }
   FValid = true;
@@ -419,8 +416,7 @@ void TMPCOut::Prepare() {
   // The library comes first, so that a missing one leaves no empty file behind.
   AcquireEncoder();
   FLibraryHeld = true;
-  FInputStarted = true;
-  FInput->Init();
+  StartInput();
   RefuseEmptySource("Musepack");
   const int32_t rate = FInput->SampleRate();
   switch (rate / 1000) {
@@ -449,7 +445,7 @@ void TMPCOut::Prepare() {
     throw EAuException("Failed to initialize encoder");
   }
   // The file is made once everything that can refuse the input has accepted it.
-  if (!FStreamAssigned) FStream = CreateRunFile(FFileName);
+  if (!FStreamAssigned) CreateOwnStream();
   p_set_callbacks(FState, CbMessage, CbReadPcm, CbEndOfInput, CbProgress, CbEncoded, CbSeekOut, CbReadOut,
                   CbWriteOut, CbFinished, this);
   AddTags();
@@ -487,12 +483,6 @@ void TMPCOut::Finish() {
     FLibraryHeld = false;
     ReleaseEncoder();
   }
-  if (!FStreamAssigned) {
-    delete FStream;
-    FStream = nullptr;
-  }
-  if (FInputStarted) {
-    FInputStarted = false;
-    FInput->Flush();
-  }
+  ReleaseStream();
+  FlushInput();
 }

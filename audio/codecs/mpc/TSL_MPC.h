@@ -115,7 +115,6 @@ private:
   mppenc_state* FState = nullptr;
   std::atomic<bool> FEndFlag{false};
   bool FLibraryHeld = false;
-  bool FInputStarted = false;
   std::string FEncoderMessage;   // what the library said about a failure
   std::string FCallbackError;    // an exception caught inside a callback
 };

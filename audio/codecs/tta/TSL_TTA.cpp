@@ -154,7 +154,7 @@ void TTTAOut::Prepare() {
     FHandle = CreateTempHandle("tta");
     if (FHandle < 0) throw EAuException("Unable to create temporary file!");
   }
-  FInput->Init();
+  StartInput();
   RefuseEmptySource("True Audio");
   FBits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
@@ -221,7 +221,7 @@ void TTTAOut::Finish() {
   FEncoder.reset();
   CloseHandle();
   FCarryBytes = 0;
-  if (FInput) FInput->Flush();
+  FlushInput();
 }
 
 // ===========================================================================

@@ -142,9 +142,7 @@ struct TVorbisOut::TState {
 
 TVorbisOut::TVorbisOut(TComponent* AOwner) : TAuFileOut(AOwner), FComments(std::make_unique<TVorbisTags>()) {}
 
-TVorbisOut::~TVorbisOut() {
-  if (FOwnStream) delete FStream;
-}
+TVorbisOut::~TVorbisOut() = default;
 
 void TVorbisOut::SetDesiredNominalBitrate(TVorbisBitRate Value) {
   FDesiredNominalBitrate = Value;
@@ -204,13 +202,11 @@ void TVorbisOut::Prepare() {
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned.");
     if (FFileMode == foAppend && FileExists(FFileName))
-      FStream = new TAuFileStream(FFileName, fmOpenReadWrite | fmShareExclusive);
+      OpenOwnStream();
     else
-      FStream = CreateRunFile(FFileName);
-    FOwnStream = true;
+      CreateOwnStream();
   }
-  FInput->Init();
-  FInputStarted = true;
+  StartInput();
   int32_t serial = FSerial;
   if (FFileMode == foAppend) {
     // Streams chained in one file must have serial numbers of their own.
@@ -311,15 +307,8 @@ bool TVorbisOut::WriteBlock(bool Abort) {
 }
 
 void TVorbisOut::Finish() {
-  if (FOwnStream) {
-    delete FStream;
-    FStream = nullptr;
-    FOwnStream = false;
-  }
-  if (FInputStarted) {
-    FInputStarted = false;
-    FInput->Flush();
-  }
+  ReleaseStream();
+  FlushInput();
   FComments->Clear();
   if (FState) {
     TState& s = *FState;
@@ -385,18 +374,6 @@ TVorbisIn::~TVorbisIn() {
   if (FState) vb::ov_clear(&FState->Vf);
 }
 
-void TVorbisIn::ReleaseOwnStream() {
-  if (!FStreamAssigned) {
-    delete FStream;
-    FStream = nullptr;
-  } else if (FStream) {
-    try {
-      FStream->Seek(0, soBeginning);
-    } catch (...) {
-    }
-  }
-}
-
 void TVorbisIn::DoOpenFile() {
   RequireVorbisLibraries();
   FValid = true;
@@ -410,7 +387,7 @@ void TVorbisIn::DoOpenFile() {
     vb::ov_clear(&FState->Vf);
     FState.reset();
     // Released here once; the caller finds no stream left.
-    ReleaseOwnStream();
+    ReleaseStream();
     throw EAuException("Failed to open an ogg file: " + std::to_string(r));
   }
 

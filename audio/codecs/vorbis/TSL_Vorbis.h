@@ -73,8 +73,6 @@ private:
   std::vector<int32_t> FSamples;
   bool FEndOfStream = false;
   bool FEndWritten = false;
-  bool FOwnStream = false;
-  bool FInputStarted = false;
 };
 
 class TVorbisIn : public TAuFileIn {
@@ -98,7 +96,6 @@ protected:
 private:
   struct TState;
   friend struct TVorbisCallbacks;
-  void ReleaseOwnStream();
   bool EndsInsideAPage() const;
 
   std::unique_ptr<TVorbisTags> FComments;

@@ -42,15 +42,10 @@ TWVOut::~TWVOut() {
 }
 
 void TWVOut::ReleaseStreams() {
-  if (FOwnStream) {
-    delete FStream;
-    FStream = nullptr;
-    FOwnStream = false;
-  }
+  ReleaseStream();
   if (FOwnCorrectionStream) {
-    delete FCorrectionStream;
     FCorrectionStream = nullptr;
-    FOwnCorrectionStream = false;
+    FOwnCorrectionStream.reset();
   }
 }
 
@@ -59,14 +54,13 @@ void TWVOut::Prepare() {
   RequireLibrary();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned");
-    FStream = CreateRunFile(FFileName);
-    FOwnStream = true;
+    CreateOwnStream();
     if (FHybridMode && !FCorrectionStreamAssigned) {
-      FCorrectionStream = CreateRunFile(ChangeFileExt(FFileName, ".wvc"));
-      FOwnCorrectionStream = true;
+      FOwnCorrectionStream = CreateRunFile(ChangeFileExt(FFileName, ".wvc"));
+      FCorrectionStream = FOwnCorrectionStream.get();
     }
   }
-  FInput->Init();
+  StartInput();
   RefuseEmptySource("WavPack");
   const int32_t bits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
@@ -182,7 +176,7 @@ void TWVOut::Finish() {
   FSamples = {};
   FBufferCount = 0;
   try {
-    FInput->Flush();
+    FlushInput();
   } catch (...) {
     if (!error) error = std::current_exception();
   }
@@ -195,10 +189,7 @@ void TWVOut::Finish() {
 
 TWVIn::TWVIn(TComponent* AOwner) : TAuTaggedFileIn(AOwner) {}
 
-TWVIn::~TWVIn() {
-  FDecoder.reset();
-  if (!FCorrectionStreamAssigned) delete FCorrectionStream;
-}
+TWVIn::~TWVIn() { FDecoder.reset(); }
 
 void TWVIn::SetCorrectionStream(TStream* Value) {
   if (FBusy) throw EAuException("The component is Busy");
@@ -216,9 +207,11 @@ void TWVIn::DoOpenFile() {
   }
   if (!FCorrectionStreamAssigned && !FFileName.empty()) {
     try {
-      FCorrectionStream = new TAuFileStream(ChangeFileExt(FFileName, ".wvc"), fmOpenRead | fmShareDenyWrite);
+      FOwnCorrectionStream = std::make_unique<TAuFileStream>(ChangeFileExt(FFileName, ".wvc"),
+                                                             fmOpenRead | fmShareDenyWrite);
+      FCorrectionStream = FOwnCorrectionStream.get();
     } catch (...) {
-      FCorrectionStream = nullptr;  // no correction file: not an error
+      // No correction file: not an error.
     }
   }
   try {
@@ -242,14 +235,8 @@ void TWVIn::DoOpenFile() {
     // Nothing stays open after a failed opening, whoever calls it.
     FValid = false;
     FDecoder.reset();
-    if (!FCorrectionStreamAssigned) {
-      delete FCorrectionStream;
-      FCorrectionStream = nullptr;
-    }
-    if (!FStreamAssigned) {
-      delete FStream;
-      FStream = nullptr;
-    }
+    ReleaseCorrectionStream();
+    ReleaseStream();
     throw;
   }
 }
@@ -274,17 +261,21 @@ void TWVIn::ReadTags() {
   }
 }
 
-void TWVIn::DoCloseFile() {
-  FDecoder.reset();
+void TWVIn::ReleaseCorrectionStream() {
   if (!FCorrectionStreamAssigned) {
-    delete FCorrectionStream;
     FCorrectionStream = nullptr;
+    FOwnCorrectionStream.reset();
   } else if (FCorrectionStream) {
     try {
       FCorrectionStream->Seek(0, soBeginning);
     } catch (...) {
     }
   }
+}
+
+void TWVIn::DoCloseFile() {
+  FDecoder.reset();
+  ReleaseCorrectionStream();
   FBuffer = {};
 }
 
