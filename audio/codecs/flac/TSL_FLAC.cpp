@@ -15,8 +15,7 @@ TCodecLibrary FLACLib("libFLAC.so.12");
 
 namespace {
 
-// The entry points, typed as libFLAC declares them; bound by name at load time.
-#define FLAC_ENTRY(Name) decltype(&::Name) Name = nullptr;
+// The entry points the components call.
 #define FLAC_ENTRIES(X)                                  \
   X(FLAC__stream_encoder_new)                            \
   X(FLAC__stream_encoder_delete)                         \
@@ -50,14 +49,9 @@ namespace {
   X(FLAC__stream_decoder_finish)
 
 namespace fl {
-FLAC_ENTRIES(FLAC_ENTRY)
-}
-
-void BindFLAC(TCodecLibrary& L) {
-#define FLAC_BIND(Name) L.Bind(#Name, fl::Name);
-  FLAC_ENTRIES(FLAC_BIND)
-#undef FLAC_BIND
-}
+FLAC_ENTRIES(CODEC_ENTRY_POINTER)
+void BindAll(TCodecLibrary& Lib) { FLAC_ENTRIES(CODEC_BIND_ENTRY) }
+}  // namespace fl
 
 FLAC__StreamEncoder* Enc(const TFLACEncoderHandle& P) { return static_cast<FLAC__StreamEncoder*>(P.get()); }
 FLAC__StreamDecoder* Dec(const TFLACDecoderHandle& P) { return static_cast<FLAC__StreamDecoder*>(P.get()); }
@@ -77,12 +71,7 @@ void TFLACDecoderDelete::operator()(void* Decoder) const {
     fl::FLAC__stream_decoder_delete(static_cast<FLAC__StreamDecoder*>(Decoder));
 }
 
-void RequireFLACLibrary() {
-  FLACLib.Require(BindFLAC);
-  if (!FLACLib.Missing().empty())
-    throw EAuException("Function \"" + FLACLib.Missing().front() + "\" not found in " + FLACLib.FileName() +
-                       " library.");
-}
+void RequireFLACLibrary() { FLACLib.RequireAll(fl::BindAll); }
 
 // ===========================================================================
 // Callbacks: libFLAC calls them with the component as client data. Nothing may be

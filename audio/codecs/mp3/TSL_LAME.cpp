@@ -14,25 +14,20 @@ namespace {
 TCodecLibrary LameLib("liblame_enc.so");
 int LameUsers = 0;  // live TMP3Out objects holding the library; under LoadLock
 
-struct TLameApi {
-  decltype(&beInitStream) InitStream = nullptr;
-  decltype(&beEncodeChunk) EncodeChunk = nullptr;
-  decltype(&beDeinitStream) DeinitStream = nullptr;
-  decltype(&beCloseStream) CloseStream = nullptr;
-  decltype(&beWriteVBRHeader) WriteVBRHeader = nullptr;
-  decltype(&beFlushNoGap) FlushNoGap = nullptr;
-  decltype(&beWriteInfoTag) WriteInfoTag = nullptr;
-} Lame;
+// The library's entry points.
+#define LAME_ENTRIES(X) \
+  X(beInitStream)       \
+  X(beEncodeChunk)      \
+  X(beDeinitStream)     \
+  X(beCloseStream)      \
+  X(beWriteVBRHeader)   \
+  X(beFlushNoGap)       \
+  X(beWriteInfoTag)
 
-void BindAll(TCodecLibrary& L) {
-  L.Bind("beInitStream", Lame.InitStream);
-  L.Bind("beEncodeChunk", Lame.EncodeChunk);
-  L.Bind("beDeinitStream", Lame.DeinitStream);
-  L.Bind("beCloseStream", Lame.CloseStream);
-  L.Bind("beWriteVBRHeader", Lame.WriteVBRHeader);
-  L.Bind("beFlushNoGap", Lame.FlushNoGap);
-  L.Bind("beWriteInfoTag", Lame.WriteInfoTag);
-}
+namespace lame {
+LAME_ENTRIES(CODEC_ENTRY_POINTER)
+void BindAll(TCodecLibrary& Lib) { LAME_ENTRIES(CODEC_BIND_ENTRY) }
+}  // namespace lame
 
 // The entry points the component calls; a library without one of them is unusable.
 const char* const Required[] = {"beInitStream", "beEncodeChunk", "beDeinitStream", "beCloseStream",
@@ -40,7 +35,7 @@ const char* const Required[] = {"beInitStream", "beEncodeChunk", "beDeinitStream
 
 void LoadLameLibrary() {
   TCriticalSectionGuard g(LoadLock);
-  LameLib.Require(BindAll);
+  LameLib.Require(lame::BindAll);
   for (const char* name : Required) {
     if (LameLib.IsMissing(name)) {
       if (LameUsers == 0) LameLib.Unload();
@@ -147,7 +142,7 @@ void TMP3Out::Prepare() {
   FWriteVBRHeader = !FStreamAssigned;
   BE_CONFIG config;
   FillConfig(config, FInput->SampleRate(), channels);
-  const BE_ERR r = Lame.InitStream(&config, &FSamples, &FBufferSize, &FHandle);
+  const BE_ERR r = lame::beInitStream(&config, &FSamples, &FBufferSize, &FHandle);
   if (r != BE_ERR_SUCCESSFUL) throw EAuException("InitStream Error : " + IntToStr(static_cast<int64_t>(r)));
   FStreamOpen = true;
   // Other widths are brought to the encoder's 16 bits here.
@@ -181,7 +176,7 @@ bool TMP3Out::WriteBlock(bool Abort) {
       pcm[i] = static_cast<int16_t>(shift < 0 ? FWide[i] * 256 : FWide[i] >> shift);
   }
   uint32_t produced = 0;
-  Lame.EncodeChunk(FHandle, count, pcm, FOutput.data(), &produced);
+  lame::beEncodeChunk(FHandle, count, pcm, FOutput.data(), &produced);
   WriteOut(FOutput.data(), std::min(produced, FBufferSize));
   return !eof;
 }
@@ -201,7 +196,7 @@ void TMP3Out::Finish() {
   if (FStreamOpen) {
     step([&] {
       uint32_t produced = 0;
-      Lame.DeinitStream(FHandle, FOutput.data(), &produced);
+      lame::beDeinitStream(FHandle, FOutput.data(), &produced);
       WriteOut(FOutput.data(), std::min(produced, FBufferSize));
       uint8_t block[128];
       BuildId3v1Block(block);
@@ -210,10 +205,10 @@ void TMP3Out::Finish() {
   }
   ReleaseStream();
   if (FStreamOpen) {
-    Lame.CloseStream(FHandle);
+    lame::beCloseStream(FHandle);
     FStreamOpen = false;
     // Only a file this output created by name is rewritten.
-    if (FWriteVBRHeader && !FFileName.empty() && !FStreamAssigned) Lame.WriteVBRHeader(FFileName.c_str());
+    if (FWriteVBRHeader && !FFileName.empty() && !FStreamAssigned) lame::beWriteVBRHeader(FFileName.c_str());
   }
   FBlock = {};
   FPcm = {};

@@ -22,8 +22,7 @@ TCodecLibrary VorbisFileLib("libvorbisfile.so.3");
 
 namespace {
 
-// The entry points, typed as the libraries declare them; bound by name at load time.
-#define VORBIS_ENTRY(Name) decltype(&::Name) Name = nullptr;
+// The entry points the components call, library by library.
 #define OGG_ENTRIES(X) \
   X(ogg_stream_init)   \
   X(ogg_stream_clear)  \
@@ -69,24 +68,15 @@ namespace {
   X(ov_clear)
 
 namespace vb {
-OGG_ENTRIES(VORBIS_ENTRY)
-VORBIS_ENTRIES(VORBIS_ENTRY)
-VORBISENC_ENTRIES(VORBIS_ENTRY)
-VORBISFILE_ENTRIES(VORBIS_ENTRY)
+OGG_ENTRIES(CODEC_ENTRY_POINTER)
+VORBIS_ENTRIES(CODEC_ENTRY_POINTER)
+VORBISENC_ENTRIES(CODEC_ENTRY_POINTER)
+VORBISFILE_ENTRIES(CODEC_ENTRY_POINTER)
+void BindOgg(TCodecLibrary& Lib) { OGG_ENTRIES(CODEC_BIND_ENTRY) }
+void BindVorbis(TCodecLibrary& Lib) { VORBIS_ENTRIES(CODEC_BIND_ENTRY) }
+void BindVorbisEnc(TCodecLibrary& Lib) { VORBISENC_ENTRIES(CODEC_BIND_ENTRY) }
+void BindVorbisFile(TCodecLibrary& Lib) { VORBISFILE_ENTRIES(CODEC_BIND_ENTRY) }
 }  // namespace vb
-
-#define VORBIS_BIND(Name) L.Bind(#Name, vb::Name);
-void BindOgg(TCodecLibrary& L) { OGG_ENTRIES(VORBIS_BIND) }
-void BindVorbis(TCodecLibrary& L) { VORBIS_ENTRIES(VORBIS_BIND) }
-void BindVorbisEnc(TCodecLibrary& L) { VORBISENC_ENTRIES(VORBIS_BIND) }
-void BindVorbisFile(TCodecLibrary& L) { VORBISFILE_ENTRIES(VORBIS_BIND) }
-#undef VORBIS_BIND
-
-void RequireLibrary(TCodecLibrary& Lib, void (*BindAll)(TCodecLibrary&)) {
-  Lib.Require(BindAll);
-  if (!Lib.Missing().empty())
-    throw EAuException("Function \"" + Lib.Missing().front() + "\" not found in " + Lib.FileName() + " library.");
-}
 
 constexpr uint32_t EncodeBlockBytes = 24576;
 constexpr uint32_t DecodeBufferBytes = 12288;
@@ -112,10 +102,10 @@ const uint8_t* VorbisChannelMap(int32_t Channels) {
 }  // namespace
 
 void RequireVorbisLibraries() {
-  RequireLibrary(OggLib, BindOgg);
-  RequireLibrary(VorbisLib, BindVorbis);
-  RequireLibrary(VorbisFileLib, BindVorbisFile);
-  RequireLibrary(VorbisEncLib, BindVorbisEnc);
+  OggLib.RequireAll(vb::BindOgg);
+  VorbisLib.RequireAll(vb::BindVorbis);
+  VorbisFileLib.RequireAll(vb::BindVorbisFile);
+  VorbisEncLib.RequireAll(vb::BindVorbisEnc);
 }
 
 int32_t VorbisBitRateValue(int32_t Ordinal) {

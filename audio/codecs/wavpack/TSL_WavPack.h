@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "audio/codecs/wavpack/TSL_WavpackLib.h"
+#include "audio/codecs/wavpack/WavpackWrapper.h"
 #include "audio/core/TSL_Classes.h"
 
 enum TWVCompressionLevel : uint8_t { wvclFast, wvclHigh, wvclVeryHigh };
