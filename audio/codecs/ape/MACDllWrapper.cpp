@@ -6,7 +6,8 @@ namespace {
 
 TCodecLibrary MACLib("libMACDll.so");
 
-// Every entry point of the library.
+// Every entry point of the library. Names are opened by their 8-bit form, as Linux
+// stores them; the wide constructor of the design is not needed.
 #define MACDLL_ENTRIES(X)                   \
   X(ProgressCallback)                       \
   X(RemoveTag)                              \
@@ -30,7 +31,7 @@ TCodecLibrary MACLib("libMACDll.so");
   X(c_APECompress_LockBuffer)               \
   X(c_APECompress_Start)                    \
   X(c_APECompress_UnlockBuffer)             \
-  X(c_APEDecompress_CreateW)                \
+  X(c_APEDecompress_Create)                 \
   X(c_APEDecompress_Destroy)                \
   X(c_APEDecompress_GetData)                \
   X(c_APEDecompress_GetInfo)                \
@@ -134,9 +135,9 @@ int32_t TAPECompress::Finish(uint8_t* Data, int32_t Bytes, int32_t WavBytes) {
 // ---------------------------------------------------------------------------
 // TAPEDecompress
 
-TAPEDecompress::TAPEDecompress(const std::u16string& FileName) : FFileName(FileName) {
+TAPEDecompress::TAPEDecompress(const std::string& FileName) : FFileName(FileName) {
   int32_t error = 0;
-  FHandle = mac::c_APEDecompress_CreateW(FFileName.c_str(), &error);
+  FHandle = mac::c_APEDecompress_Create(FFileName.c_str(), &error);
   if (error != 0 || !FHandle) {
     if (FHandle) mac::c_APEDecompress_Destroy(FHandle);
     FHandle = nullptr;

@@ -149,7 +149,7 @@ void TMACIn::DoOpenFile() {
     FAPEv2Tags->SetComment(RecordText(b + 97, 30));
   }
   try {
-    FAPEDecompress = std::make_unique<TAPEDecompress>(FWideFileName);
+    FAPEDecompress = std::make_unique<TAPEDecompress>(FFileName);
   } catch (...) {
     FValid = false;  // the input stays closed
     throw;
