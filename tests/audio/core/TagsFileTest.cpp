@@ -70,6 +70,12 @@ std::string Utf16(const std::u16string& S, bool Big) {
   }
   return r;
 }
+
+// Each of Parts occurs in Text.
+void ExpectContains(const std::string& Text, std::initializer_list<const char*> Parts) {
+  for (const char* part : Parts) EXPECT_NE(Text.find(part), std::string::npos) << "no \"" << part << "\" in\n" << Text;
+}
+
 // Every ID3v2 field of T has the text Expected gives it, the others none.
 void ExpectFields(const TId3v2Tags& T, std::initializer_list<std::pair<TId3v2Field, std::u16string>> Expected) {
   for (int32_t f = 0; f < Id3v2FieldCount; ++f) {
@@ -127,20 +133,13 @@ TEST(TagId3v1FileTest, WrittenBlockReadsBackHereAndInTools) {
 
   const TRunResult tool = RunTool("id3v2 -l " + Quote(mp3));
   const std::string out = Latin1ToUTF8(tool.Output);
-  EXPECT_NE(out.find("Title  : Café ??"), std::string::npos) << out;
-  EXPECT_NE(out.find("Artist: Ärtist"), std::string::npos) << out;
-  EXPECT_NE(out.find("Album  : An album title far longer than"), std::string::npos) << out;
-  EXPECT_NE(out.find("Year: 1999, Genre: Rock (17)"), std::string::npos) << out;
-  EXPECT_NE(out.find("Comment: A comment of more than twent "), std::string::npos) << out;
-  EXPECT_NE(out.find("Track: 7"), std::string::npos) << out;
+  ExpectContains(out, {"Title  : Café ??", "Artist: Ärtist", "Album  : An album title far longer than",
+                       "Year: 1999, Genre: Rock (17)", "Comment: A comment of more than twent ", "Track: 7"});
 
   const TRunResult eye = RunTool("eyeD3 -1 " + Quote(mp3));
-  EXPECT_NE(eye.Output.find("title: Café ??\n"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("artist: Ärtist\n"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("album: An album title far longer than\n"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("release date: 1999"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("track: 7\t\tgenre: Rock (id 17)"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("\nA comment of more than twent\n"), std::string::npos) << eye.Output;
+  ExpectContains(eye.Output,
+                 {"title: Café ??\n", "artist: Ärtist\n", "album: An album title far longer than\n",
+                  "release date: 1999", "track: 7\t\tgenre: Rock (id 17)", "\nA comment of more than twent\n"});
 
   TId3v1Tags r;
   const int rfd = Open(mp3, O_RDONLY);
@@ -327,15 +326,10 @@ TEST(TagId3v2WriteTest, WrittenTagReadsBackHereAndInTools) {
   EXPECT_EQ(Id3v2ToolFrames(mp3), frames);
 
   const TRunResult eye = RunTool("eyeD3 " + Quote(mp3));
-  EXPECT_NE(eye.Output.find("ID3 v2.3:"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("title: 日本語のタイトル\n"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("artist: Ärtist\n"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("album: \n"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("composer: Композитор\n"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("recording date: 2003\n"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("track: 7\t\tgenre: Rock (id 17)"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("[Description: ] [Lang: eng]\nKommentar — ü\n"), std::string::npos) << eye.Output;
-  EXPECT_NE(eye.Output.find("[Description: ]: http://example.com/%C3%A4\n"), std::string::npos) << eye.Output;
+  ExpectContains(eye.Output,
+                 {"ID3 v2.3:", "title: 日本語のタイトル\n", "artist: Ärtist\n", "album: \n", "composer: Композитор\n",
+                  "recording date: 2003\n", "track: 7\t\tgenre: Rock (id 17)",
+                  "[Description: ] [Lang: eng]\nKommentar — ü\n", "[Description: ]: http://example.com/%C3%A4\n"});
 
   // Read back through the same handle.
   TId3v2Tags r;
