@@ -76,10 +76,18 @@ void AppendBE(C& Out, uint64_t V, int Bytes) {
 }
 
 template <class C>
-void AppendLE16(C& Out, uint16_t V) { AppendLE(Out, V, 2); }
+void AppendLE16(C& Out, uint16_t V) {
+  AppendLE(Out, V, 2);
+}
 template <class C>
-void AppendLE32(C& Out, uint32_t V) { AppendLE(Out, V, 4); }
+void AppendLE32(C& Out, uint32_t V) {
+  AppendLE(Out, V, 4);
+}
 template <class C>
-void AppendBE24(C& Out, uint32_t V) { AppendBE(Out, V, 3); }
+void AppendBE24(C& Out, uint32_t V) {
+  AppendBE(Out, V, 3);
+}
 template <class C>
-void AppendBE32(C& Out, uint32_t V) { AppendBE(Out, V, 4); }
+void AppendBE32(C& Out, uint32_t V) {
+  AppendBE(Out, V, 4);
+}

@@ -20,8 +20,7 @@ inline bool IsSyncSafe32(const void* P) {
 // The value of the low 7 bits of each byte.
 inline uint32_t GetSyncSafe32(const void* P) {
   const auto* b = static_cast<const uint8_t*>(P);
-  return uint32_t{b[0] & 0x7Fu} << 21 | uint32_t{b[1] & 0x7Fu} << 14 | uint32_t{b[2] & 0x7Fu} << 7 |
-         (b[3] & 0x7Fu);
+  return uint32_t{b[0] & 0x7Fu} << 21 | uint32_t{b[1] & 0x7Fu} << 14 | uint32_t{b[2] & 0x7Fu} << 7 | (b[3] & 0x7Fu);
 }
 // V up to MaxSyncSafe.
 inline void PutSyncSafe32(void* P, uint32_t V) {

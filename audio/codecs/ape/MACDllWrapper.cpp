@@ -8,33 +8,33 @@ TCodecLibrary MACLib("libMACDll.so");
 
 // Every entry point of the library. Names are opened by their 8-bit form, as Linux
 // stores them; the wide constructor of the design is not needed.
-#define MACDLL_ENTRIES(X)                   \
-  X(ProgressCallback)                       \
-  X(RemoveTag)                              \
-  X(CompressFile)                           \
-  X(ConvertFile)                            \
-  X(DecompressFile)                         \
-  X(FillWaveFormatEx)                       \
-  X(FillWaveHeader)                         \
-  X(GetID3Tag)                              \
-  X(GetInterfaceCompatibility)              \
-  X(GetVersionNumber)                       \
-  X(ShowFileInfoDialog)                     \
-  X(TagFileSimple)                          \
-  X(VerifyFile)                             \
-  X(c_APECompress_AddData)                  \
-  X(c_APECompress_Create)                   \
-  X(c_APECompress_Destroy)                  \
-  X(c_APECompress_Finish)                   \
-  X(c_APECompress_GetBufferBytesAvailable)  \
-  X(c_APECompress_Kill)                     \
-  X(c_APECompress_LockBuffer)               \
-  X(c_APECompress_Start)                    \
-  X(c_APECompress_UnlockBuffer)             \
-  X(c_APEDecompress_Create)                 \
-  X(c_APEDecompress_Destroy)                \
-  X(c_APEDecompress_GetData)                \
-  X(c_APEDecompress_GetInfo)                \
+#define MACDLL_ENTRIES(X)                  \
+  X(ProgressCallback)                      \
+  X(RemoveTag)                             \
+  X(CompressFile)                          \
+  X(ConvertFile)                           \
+  X(DecompressFile)                        \
+  X(FillWaveFormatEx)                      \
+  X(FillWaveHeader)                        \
+  X(GetID3Tag)                             \
+  X(GetInterfaceCompatibility)             \
+  X(GetVersionNumber)                      \
+  X(ShowFileInfoDialog)                    \
+  X(TagFileSimple)                         \
+  X(VerifyFile)                            \
+  X(c_APECompress_AddData)                 \
+  X(c_APECompress_Create)                  \
+  X(c_APECompress_Destroy)                 \
+  X(c_APECompress_Finish)                  \
+  X(c_APECompress_GetBufferBytesAvailable) \
+  X(c_APECompress_Kill)                    \
+  X(c_APECompress_LockBuffer)              \
+  X(c_APECompress_Start)                   \
+  X(c_APECompress_UnlockBuffer)            \
+  X(c_APEDecompress_Create)                \
+  X(c_APEDecompress_Destroy)               \
+  X(c_APEDecompress_GetData)               \
+  X(c_APEDecompress_GetInfo)               \
   X(c_APEDecompress_Seek)
 
 namespace mac {

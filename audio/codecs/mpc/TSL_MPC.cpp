@@ -16,19 +16,19 @@ namespace {
 TCodecLibrary DecLib("libmpdec.so");
 
 // The decoder library's entry points.
-#define MPDEC_ENTRIES(X)                 \
-  X(mpc_streaminfo_init)                 \
-  X(mpc_streaminfo_read)                 \
-  X(mpc_streaminfo_get_length)           \
-  X(mpc_streaminfo_get_length_samples)   \
-  X(mpc_decoder_setup)                   \
-  X(mpc_decoder_initialize)              \
-  X(mpc_decoder_set_seeking)             \
-  X(mpc_decoder_set_streaminfo)          \
-  X(mpc_decoder_scale_output)            \
-  X(mpc_decoder_decode)                  \
-  X(mpc_decoder_decode_frame)            \
-  X(mpc_decoder_seek_sample)             \
+#define MPDEC_ENTRIES(X)               \
+  X(mpc_streaminfo_init)               \
+  X(mpc_streaminfo_read)               \
+  X(mpc_streaminfo_get_length)         \
+  X(mpc_streaminfo_get_length_samples) \
+  X(mpc_decoder_setup)                 \
+  X(mpc_decoder_initialize)            \
+  X(mpc_decoder_set_seeking)           \
+  X(mpc_decoder_set_streaminfo)        \
+  X(mpc_decoder_scale_output)          \
+  X(mpc_decoder_decode)                \
+  X(mpc_decoder_decode_frame)          \
+  X(mpc_decoder_seek_sample)           \
   X(mpc_decoder_seek_seconds)
 
 namespace mpd {

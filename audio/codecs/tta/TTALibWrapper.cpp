@@ -10,17 +10,17 @@ namespace {
 TCodecLibrary TTALib_("libTTALib.so");
 
 // The entry points the components call.
-#define TTALIB_ENTRIES(X)              \
-  X(TTALib_TTADecoder_Construct)       \
-  X(TTALib_TTADecoder_Destruct)        \
-  X(TTALib_TTADecoder_GetBlock)        \
-  X(TTALib_TTADecoder_GetNumChannels)  \
+#define TTALIB_ENTRIES(X)               \
+  X(TTALib_TTADecoder_Construct)        \
+  X(TTALib_TTADecoder_Destruct)         \
+  X(TTALib_TTADecoder_GetBlock)         \
+  X(TTALib_TTADecoder_GetNumChannels)   \
   X(TTALib_TTADecoder_GetBitsPerSample) \
-  X(TTALib_TTADecoder_GetSampleRate)   \
-  X(TTALib_TTADecoder_GetDataLength)   \
-  X(TTALib_TTAEncoder_Construct)       \
-  X(TTALib_TTAEncoder_Destruct)        \
-  X(TTALib_TTAEncoder_CompressBlock)   \
+  X(TTALib_TTADecoder_GetSampleRate)    \
+  X(TTALib_TTADecoder_GetDataLength)    \
+  X(TTALib_TTAEncoder_Construct)        \
+  X(TTALib_TTAEncoder_Destruct)         \
+  X(TTALib_TTAEncoder_CompressBlock)    \
   X(TTALib_TTAEncoder_Finish)
 
 namespace tta {

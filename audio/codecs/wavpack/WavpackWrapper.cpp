@@ -8,28 +8,28 @@ namespace {
 TCodecLibrary WavpackLib("libwavpack.so.1");
 
 // The entry points the wrapper calls.
-#define WAVPACK_ENTRIES(X)        \
-  X(WavpackOpenFileInputEx64)     \
-  X(WavpackGetMode)               \
-  X(WavpackGetNumChannels)        \
-  X(WavpackGetSampleRate)         \
-  X(WavpackGetBitsPerSample)      \
-  X(WavpackGetBytesPerSample)     \
-  X(WavpackGetNumSamples64)       \
-  X(WavpackGetTagItem)            \
-  X(WavpackUnpackSamples)         \
-  X(WavpackSeekSample64)          \
-  X(WavpackCloseFile)             \
-  X(WavpackOpenFileOutput)        \
-  X(WavpackSetConfiguration64)    \
-  X(WavpackPackInit)              \
-  X(WavpackPackSamples)           \
-  X(WavpackFlushSamples)          \
-  X(WavpackGetSampleIndex64)      \
-  X(WavpackUpdateNumSamples)      \
-  X(WavpackAppendTagItem)         \
-  X(WavpackWriteTag)              \
-  X(WavpackGetErrorMessage)       \
+#define WAVPACK_ENTRIES(X)     \
+  X(WavpackOpenFileInputEx64)  \
+  X(WavpackGetMode)            \
+  X(WavpackGetNumChannels)     \
+  X(WavpackGetSampleRate)      \
+  X(WavpackGetBitsPerSample)   \
+  X(WavpackGetBytesPerSample)  \
+  X(WavpackGetNumSamples64)    \
+  X(WavpackGetTagItem)         \
+  X(WavpackUnpackSamples)      \
+  X(WavpackSeekSample64)       \
+  X(WavpackCloseFile)          \
+  X(WavpackOpenFileOutput)     \
+  X(WavpackSetConfiguration64) \
+  X(WavpackPackInit)           \
+  X(WavpackPackSamples)        \
+  X(WavpackFlushSamples)       \
+  X(WavpackGetSampleIndex64)   \
+  X(WavpackUpdateNumSamples)   \
+  X(WavpackAppendTagItem)      \
+  X(WavpackWriteTag)           \
+  X(WavpackGetErrorMessage)    \
   X(WavpackGetNumErrors)
 
 namespace wv {
