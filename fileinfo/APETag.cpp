@@ -1,21 +1,18 @@
 #include "fileinfo/APETag.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "fileinfo/TagFileIO.h"
+#include "platform/rtl/APEv2Format.h"
 #include "platform/rtl/StrUtils.h"
 
 using namespace fileinfo;
 
 namespace {
 
-constexpr int64_t RecordSize = 32;
+constexpr int64_t RecordSize = APERecordSize;
 constexpr int64_t ID3v1Size = 128;
 constexpr int64_t MinItemSize = 10;     // value size, flags, a one-letter name and its zero
-constexpr size_t MaxNameSize = 255;
-constexpr uint32_t afHasHeader = 0x80000000u, afIsHeader = 0x20000000u;
-constexpr uint32_t ItemTypeMask = 0x6;  // 0: UTF-8 text; binary, link and reserved otherwise
 
 struct TAPELocation {
   int64_t FileSize = 0;
@@ -29,37 +26,31 @@ struct TAPELocation {
   int64_t FooterStart = 0;
 };
 
-struct TRecord {
-  uint32_t Version, Size, Count, Flags;
-};
-
 enum TCheck { ckNone, ckValid, ckReadError };
 
-TCheck ReadRecord(const TReadFile& F, int64_t Offset, TRecord& R) {
+TCheck ReadRecord(const TReadFile& F, int64_t Offset, TAPERecord& R) {
   unsigned char b[RecordSize];
   if (Offset < 0) return ckNone;
   if (!F.ReadAt(Offset, b, RecordSize)) return ckReadError;
-  if (std::memcmp(b, "APETAGEX", 8) != 0) return ckNone;
-  R = {GetLE32(b + 8), GetLE32(b + 12), GetLE32(b + 16), GetLE32(b + 20)};
-  return ckValid;
+  return ReadAPERecord(b, R) ? ckValid : ckNone;
 }
 
 // Checks a footer ending End bytes into the file against the file, and the
 // header it announces against the footer.
 TCheck CheckTag(const TReadFile& F, int64_t End, TAPELocation& L) {
-  TRecord r;
+  TAPERecord r;
   const TCheck c = ReadRecord(F, End - RecordSize, r);
   if (c != ckValid) return c;
-  if ((r.Version != 1000 && r.Version != 2000) || (r.Flags & afIsHeader) != 0) return ckNone;
+  if ((r.Version != 1000 && r.Version != APEVersion2) || (r.Flags & apeIsHeader) != 0) return ckNone;
   if (r.Size < RecordSize || r.Size > End) return ckNone;
   if (r.Count > (r.Size - RecordSize) / MinItemSize) return ckNone;
-  const bool hasHeader = r.Version >= 2000 && (r.Flags & afHasHeader) != 0;
+  const bool hasHeader = r.Version >= APEVersion2 && (r.Flags & apeHasHeader) != 0;
   int64_t start = End - r.Size;
   if (hasHeader) {
-    TRecord h;
+    TAPERecord h;
     const TCheck hc = ReadRecord(F, start - RecordSize, h);
     if (hc != ckValid) return hc;
-    if (h.Size != r.Size || h.Count != r.Count || (h.Flags & afIsHeader) == 0) return ckNone;
+    if (h.Size != r.Size || h.Count != r.Count || (h.Flags & apeIsHeader) == 0) return ckNone;
     start -= RecordSize;
   }
   L.Valid = true;
@@ -97,48 +88,17 @@ bool Locate(const TReadFile& F, TAPELocation& L) {
 }
 
 bool ValidName(std::string_view N) {
-  if (N.empty() || N.size() > MaxNameSize) return false;
+  if (N.empty() || N.size() > APEMaxNameSize) return false;
   for (char c : N)
     if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) return false;
   return true;
 }
 
-struct TItem {
-  uint32_t Flags = 0;
-  std::string_view Name, Value;
-  std::string_view Raw;  // the whole item as stored
-
-  // What Fields can hold: a text item with a name the format allows and a
-  // value under the size cap. Anything else is kept as it is when a tag is saved.
-  bool IsText() const {
-    return (Flags & ItemTypeMask) == 0 && ValidName(Name) && static_cast<int64_t>(Value.size()) <= MaxValueSize;
-  }
-};
-
-// The items of a tag, in order. Every item must lie inside the tag; the first
-// one that does not ends the list.
-std::vector<TItem> ParseItems(std::string_view Items, uint32_t Count) {
-  std::vector<TItem> r;
-  const auto* p = reinterpret_cast<const unsigned char*>(Items.data());
-  size_t pos = 0;
-  for (uint32_t i = 0; i < Count; ++i) {
-    if (Items.size() - pos < 8) break;
-    const uint32_t valueSize = GetLE32(p + pos);
-    const size_t nameStart = pos + 8;
-    const size_t limit = std::min(Items.size(), nameStart + MaxNameSize + 1);
-    const void* z = std::memchr(p + nameStart, 0, limit - nameStart);
-    if (!z) break;
-    const size_t nameEnd = static_cast<size_t>(static_cast<const unsigned char*>(z) - p);
-    if (valueSize > Items.size() - nameEnd - 1) break;
-    TItem it;
-    it.Flags = GetLE32(p + pos + 4);
-    it.Name = Items.substr(nameStart, nameEnd - nameStart);
-    it.Value = Items.substr(nameEnd + 1, valueSize);
-    it.Raw = Items.substr(pos, nameEnd + 1 + valueSize - pos);
-    r.push_back(it);
-    pos = nameEnd + 1 + valueSize;
-  }
-  return r;
+// What Fields can hold: a text item with a name the format allows and a value
+// under the size cap. Anything else is kept as it is when a tag is saved.
+bool IsText(const TAPEItem& It) {
+  return (It.Flags & apeItemKindMask) == 0 && ValidName(It.Name) &&
+         static_cast<int64_t>(It.Value.size()) <= MaxValueSize;
 }
 
 // Reads the items of a located tag.
@@ -172,8 +132,8 @@ bool TAPETag::ReadFromFile(const std::string& FileName) {
   FSize = static_cast<int32_t>(l.Size);
   std::string items;
   if (!ReadItems(f, l, items)) return false;
-  for (const TItem& it : ParseItems(items, l.Count))
-    if (it.IsText()) FFields.push_back({Trim(it.Name), Trim(it.Value)});
+  for (const TAPEItem& it : ParseAPEItems(items, l.Count))
+    if (IsText(it)) FFields.push_back({Trim(it.Name), Trim(it.Value)});
   return true;
 }
 
@@ -204,8 +164,8 @@ bool TAPETag::SaveToFile(const std::string& FileName) {
     // Fields names them.
     if (l.Valid) {
       if (!ReadItems(f, l, items)) return false;
-      for (const TItem& it : ParseItems(items, l.Count)) {
-        if (it.IsText()) continue;
+      for (const TAPEItem& it : ParseAPEItems(items, l.Count)) {
+        if (IsText(it)) continue;
         const std::string name = Trim(it.Name);
         if (std::any_of(FFields.begin(), FFields.end(), [&](const TAPEField& F) { return SameText(F.Name, name); }))
           continue;
@@ -217,30 +177,16 @@ bool TAPETag::SaveToFile(const std::string& FileName) {
   size += static_cast<int64_t>(kept.size());
   if (size + RecordSize > UINT32_MAX || FFields.size() + keptCount > UINT32_MAX) return false;
   const auto count = static_cast<uint32_t>(FFields.size() + keptCount);
-  auto record = [&](std::string& S, uint32_t Flags) {
-    S += "APETAGEX";
-    PutLE32(S, 2000);
-    PutLE32(S, static_cast<uint32_t>(size));
-    PutLE32(S, count);
-    PutLE32(S, Flags);
-    S.append(8, '\0');
-  };
   std::string tag;
-  record(tag, afHasHeader | afIsHeader);
-  for (const auto& f : FFields) {
-    PutLE32(tag, static_cast<uint32_t>(f.Value.size()));
-    PutLE32(tag, 0);
-    tag += f.Name;
-    tag += '\0';
-    tag += f.Value;
-  }
+  AppendAPERecord(tag, static_cast<uint32_t>(size), count, apeHasHeader | apeIsHeader);
+  for (const auto& f : FFields) AppendAPEItem(tag, f.Name, f.Value);
   tag += kept;
-  record(tag, afHasHeader);
+  AppendAPERecord(tag, static_cast<uint32_t>(size), count, apeHasHeader);
 
   const int64_t keepEnd = l.Valid ? l.TagStart : l.FileSize - (l.HasID3v1 ? ID3v1Size : 0);
   if (!RewriteTail(FileName, l.FileSize, keepEnd, tag + l.ID3v1)) return false;
   FExists = true;
-  FVersion = 2000;
+  FVersion = APEVersion2;
   FSize = static_cast<int32_t>(size);
   return true;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fileinfo/TagFileIO.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/rtl/StrUtils.h"
@@ -14,8 +15,6 @@ namespace {
 
 constexpr int64_t RecordSize = 44;
 constexpr double SectorsPerSecond = 75.0;
-
-uint16_t GetLE16(const unsigned char* P) { return static_cast<uint16_t>(P[0] | (P[1] << 8)); }
 
 }  // namespace
 

@@ -1,13 +1,13 @@
 #include "fileinfo/FLACfile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "fileinfo/TagFileIO.h"
-#include "fileinfo/VorbisComments.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/StrUtils.h"
-
-#include <algorithm>
+#include "platform/rtl/VorbisComments.h"
 
 using namespace fileinfo;
 
@@ -39,13 +39,9 @@ const TFLACField FullOrder[] = {ffPerformer, ffLicense, ffOrganization, ffDescri
 
 std::string BlockHeader(uint8_t Type, bool Last, int64_t Size) {
   std::string h(1, static_cast<char>(Type | (Last ? LastBlock : 0)));
-  h += static_cast<char>((Size >> 16) & 0xFF);
-  h += static_cast<char>((Size >> 8) & 0xFF);
-  h += static_cast<char>(Size & 0xFF);
+  AppendBE24(h, static_cast<uint32_t>(Size));
   return h;
 }
-
-int64_t Size24(const unsigned char* P) { return (int64_t(P[0]) << 16) | (int64_t(P[1]) << 8) | P[2]; }
 
 // Malformed UTF-8 in a file becomes U+FFFD rather than travelling on.
 std::string CleanUTF8(std::string_view S) { return UTF16ToUTF8(UTF8ToUTF16(S)); }
@@ -108,8 +104,8 @@ void TFLACfile::ParseComments(const std::string& Data, bool TakeComments) {
   if (!TakeComments) return;
   for (const std::string& item : FFileComments) {
     if (item.find('=') == std::string::npos) continue;
-    const std::string name = CommentName(item);
-    std::string value = CleanUTF8(CommentValue(item));
+    const std::string name = VorbisCommentName(item);
+    std::string value = CleanUTF8(VorbisCommentValue(item));
     bool taken = false;
     for (int k = 0; k < FLACFieldCount; ++k) {
       if (name == FLACFieldNames[k]) {
@@ -140,7 +136,7 @@ bool TFLACfile::ReadMetadata(const std::string& FileName, bool TakeComments) {
   const auto* h = reinterpret_cast<const unsigned char*>(FHeader.data());
   if (std::memcmp(h, "fLaC", 4) != 0) return false;
   // The first block must be a STREAMINFO of its fixed size.
-  if ((h[4] & 0x7F) != btStreamInfo || Size24(h + 5) != StreamInfoSize) return false;
+  if ((h[4] & 0x7F) != btStreamInfo || GetBE24(h + 5) != StreamInfoSize) return false;
   const unsigned char* si = h + 8;
   FSampleRate = (int32_t(si[10]) << 12) | (int32_t(si[11]) << 4) | (si[12] >> 4);
   FChannels = static_cast<uint8_t>(((si[12] >> 1) & 7) + 1);
@@ -158,7 +154,7 @@ bool TFLACfile::ReadMetadata(const std::string& FileName, bool TakeComments) {
     }
     const uint8_t type = bh[0] & 0x7F;
     last = (bh[0] & LastBlock) != 0;
-    const int64_t size = Size24(bh + 1);
+    const int64_t size = GetBE24(bh + 1);
     const int64_t data = pos + 4;
     if (type == btInvalid || size > FFileSize - data) {
       FSamples = 0;
@@ -204,7 +200,7 @@ bool TFLACfile::SaveToFile(const std::string& FileName, bool BasicOnly) {
   uint32_t count = 0;
   auto add = [&](const std::string& Name, const std::string& Value) {
     if (Value.empty() || !ValidName(Name)) return;
-    AppendComment(comments, Name + "=" + Value);
+    AppendVorbisComment(comments, Name + "=" + Value);
     ++count;
   };
   std::vector<std::string> managed;
@@ -225,7 +221,7 @@ bool TFLACfile::SaveToFile(const std::string& FileName, bool BasicOnly) {
   std::vector<bool> extraUsed(FExtraFields.size(), false);
   std::vector<std::string> replaced;
   for (const std::string& item : FFileComments) {
-    const std::string name = CommentName(item);
+    const std::string name = VorbisCommentName(item);
     if (std::find(managed.begin(), managed.end(), name) != managed.end()) {
       // Without the extra fields, only the first comment of a name is the field's.
       if (!BasicOnly || std::find(replaced.begin(), replaced.end(), name) == replaced.end()) {
@@ -237,12 +233,12 @@ bool TFLACfile::SaveToFile(const std::string& FileName, bool BasicOnly) {
       bool written = false;
       for (size_t i = 0; i < FExtraFields.size() && !written; ++i) {
         written = !extraUsed[i] && UpperCase(FExtraFields[i].Name) == name &&
-                  FExtraFields[i].Value == CleanUTF8(CommentValue(item));
+                  FExtraFields[i].Value == CleanUTF8(VorbisCommentValue(item));
         if (written) extraUsed[i] = true;
       }
       if (written) continue;
     }
-    AppendComment(comments, item);
+    AppendVorbisComment(comments, item);
     ++count;
   }
   const std::string vendor = FVendor.empty() ? std::string(DefaultVendor) : FVendor;

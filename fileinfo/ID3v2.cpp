@@ -5,14 +5,15 @@
 #include <vector>
 
 #include "fileinfo/TagFileIO.h"
+#include "platform/rtl/ByteOrder.h"
+#include "platform/rtl/ID3v2Format.h"
 #include "platform/rtl/StrUtils.h"
 
 using namespace fileinfo;
 
 namespace {
 
-constexpr int64_t HeaderSize = 10;
-constexpr int64_t MaxSyncsafe = 0x0FFFFFFF;
+constexpr int64_t HeaderSize = ID3v2HeaderSize;
 constexpr int64_t MaxSize22 = 0xFFFFFF;
 constexpr int64_t DefaultTagSize = 4096;
 
@@ -29,8 +30,6 @@ const char* const FrameIDs22[SlotCount] = {"TT2", "TP1", "TAL", "TRK", "TYE", "T
                                            "COM", "TCM", "TEN", "TCR", "TLA", "WXX",
                                            "TOR", "TOA", "TT1", "TOT", "TSI"};
 
-// Header flags.
-constexpr uint8_t hfUnsync = 0x80, hfExtended = 0x40, hfCompressed22 = 0x40, hfFooter = 0x10;
 // Second frame flag byte, version 2.3.
 constexpr uint8_t ff3Compressed = 0x80, ff3Encrypted = 0x40, ff3Grouping = 0x20;
 // Second frame flag byte, version 2.4.
@@ -60,28 +59,14 @@ bool ReadHeader(const TReadFile& F, THeader& H) {
   H.Version = b[3];
   H.Revision = b[4];
   H.Flags = b[5];
-  if (b[3] == 0xFF || b[4] == 0xFF || ((b[6] | b[7] | b[8] | b[9]) & 0x80) != 0) return true;
-  H.BodySize = (int64_t(b[6]) << 21) | (int64_t(b[7]) << 14) | (int64_t(b[8]) << 7) | b[9];
-  const int64_t whole = H.BodySize + HeaderSize + ((H.Version >= 4 && (H.Flags & hfFooter)) ? 10 : 0);
-  if (whole <= H.FileSize) H.Size = whole;
+  TID3v2Header h;
+  if (!ReadID3v2Header(b, h)) return true;
+  H.BodySize = h.BodySize;
+  if (h.Size() <= H.FileSize) H.Size = h.Size();
   return true;
 }
 
-std::string Deunsync(std::string_view S) {
-  std::string r;
-  r.reserve(S.size());
-  for (size_t i = 0; i < S.size(); ++i) {
-    r += S[i];
-    if (static_cast<unsigned char>(S[i]) == 0xFF && i + 1 < S.size() && S[i + 1] == 0) ++i;
-  }
-  return r;
-}
-
-bool Syncsafe32(const unsigned char* P, int64_t& V) {
-  if (((P[0] | P[1] | P[2] | P[3]) & 0x80) != 0) return false;
-  V = (int64_t(P[0]) << 21) | (int64_t(P[1]) << 14) | (int64_t(P[2]) << 7) | P[3];
-  return true;
-}
+void Deunsync(std::string& S) { S.resize(RemoveUnsync(S.data(), S.size())); }
 
 bool IsFrameID(const unsigned char* P, int Len) {
   if (P[0] < 'A' || P[0] > 'Z') return false;
@@ -108,9 +93,7 @@ std::string DecodeText(uint8_t Enc, std::string_view B) {
     }
     std::u16string u;
     for (; i + 1 < B.size(); i += 2) {
-      const auto lo = static_cast<unsigned char>(B[bigEndian ? i + 1 : i]);
-      const auto hi = static_cast<unsigned char>(B[bigEndian ? i : i + 1]);
-      const char16_t c = static_cast<char16_t>(lo | (hi << 8));
+      const char16_t c = bigEndian ? GetBE16(&B[i]) : GetLE16(&B[i]);
       if (c == 0) break;
       u += c;
     }
@@ -187,8 +170,8 @@ bool FrameSize24(const std::string& D, size_t Pos, size_t End, int64_t& Size) {
     if (next == End || p[next] == 0) return true;
     return next + 10 <= End && IsFrameID(p + next, 4);
   };
-  int64_t syncsafe = -1;
-  const bool isSyncsafe = Syncsafe32(p + Pos + 4, syncsafe);
+  const bool isSyncsafe = IsSyncSafe32(p + Pos + 4);
+  const int64_t syncsafe = GetSyncSafe32(p + Pos + 4);
   const int64_t plain = GetBE32(p + Pos + 4);
   if (isSyncsafe && lands(syncsafe)) Size = syncsafe;
   else if (lands(plain)) Size = plain;
@@ -219,7 +202,7 @@ std::string TakeContent(const THeader& H, TFrame& F) {
     const size_t extra = ((F.Format & ff4Grouping) ? 1 : 0) + ((F.Format & ff4DataLength) ? 4 : 0);
     if (c.size() < extra) return std::string();
     c.erase(0, extra);
-    if (F.Format & ff4Unsync) c = Deunsync(c);
+    if (F.Format & ff4Unsync) Deunsync(c);
   }
   F.Readable = true;
   return c;
@@ -238,21 +221,20 @@ namespace {
 void ParseFrames(const THeader& H, std::string D, std::vector<TFrame>& Out) {
   size_t pos = 0;
   if (H.Version == 2) {
-    if (H.Flags & hfCompressed22) return;
-    if (H.Flags & hfUnsync) D = Deunsync(D);
+    if (H.Flags & id3Compressed22) return;
+    if (H.Flags & id3Unsync) Deunsync(D);
   } else if (H.Version == 3) {
-    if (H.Flags & hfUnsync) D = Deunsync(D);
-    if (H.Flags & hfExtended) {
+    if (H.Flags & id3Unsync) Deunsync(D);
+    if (H.Flags & id3Extended) {
       if (D.size() < 4) return;
       const int64_t ext = GetBE32(D.data());
       if (ext > static_cast<int64_t>(D.size()) - 4) return;
       pos = 4 + static_cast<size_t>(ext);
     }
-  } else if (H.Flags & hfExtended) {
-    int64_t ext = 0;
-    if (D.size() < 4 || !Syncsafe32(reinterpret_cast<const unsigned char*>(D.data()), ext) ||
-        ext < 6 || ext > static_cast<int64_t>(D.size()))
-      return;
+  } else if (H.Flags & id3Extended) {
+    if (D.size() < 4 || !IsSyncSafe32(D.data())) return;
+    const int64_t ext = GetSyncSafe32(D.data());
+    if (ext < 6 || ext > static_cast<int64_t>(D.size())) return;
     pos = static_cast<size_t>(ext);
   }
   const auto* p = reinterpret_cast<const unsigned char*>(D.data());
@@ -264,7 +246,7 @@ void ParseFrames(const THeader& H, std::string D, std::vector<TFrame>& Out) {
     f.ID.assign(D, pos, idLen);
     int64_t size = 0;
     if (H.Version == 2) {
-      size = (int64_t(p[pos + 3]) << 16) | (int64_t(p[pos + 4]) << 8) | p[pos + 5];
+      size = GetBE24(p + pos + 3);
       if (size > static_cast<int64_t>(end - pos - headLen)) break;
     } else {
       size = GetBE32(p + pos + 4);
@@ -277,7 +259,7 @@ void ParseFrames(const THeader& H, std::string D, std::vector<TFrame>& Out) {
       f.Format = p[pos + 9];
       // A tag-wide unsynchronisation flag covers every frame; carried alone, a
       // frame says so itself.
-      if (H.Version == 4 && (H.Flags & hfUnsync)) f.Format |= ff4Unsync;
+      if (H.Version == 4 && (H.Flags & id3Unsync)) f.Format |= ff4Unsync;
     }
     f.Data = D.substr(pos + headLen, static_cast<size_t>(size));
     pos += headLen + static_cast<size_t>(size);
@@ -347,10 +329,7 @@ std::string EncodeText(const std::string& Text, const std::string& CommentLangua
   r += '\1';
   if (comment) r += CommentLanguage + std::string("\xFF\xFE\0\0", 4);
   r += "\xFF\xFE";
-  for (char16_t c : u) {
-    r += static_cast<char>(c & 0xFF);
-    r += static_cast<char>(c >> 8);
-  }
+  for (char16_t c : u) AppendLE16(r, c);
   return r;
 }
 
@@ -359,14 +338,11 @@ bool AppendFrame(std::string& Tag, uint8_t Version, const TFrame& F) {
   Tag += F.ID;
   if (Version == 2) {
     if (n > MaxSize22) return false;
-    Tag += static_cast<char>(n >> 16);
-    Tag += static_cast<char>((n >> 8) & 0xFF);
-    Tag += static_cast<char>(n & 0xFF);
+    AppendBE24(Tag, static_cast<uint32_t>(n));
   } else {
-    if (n > (Version == 3 ? int64_t(UINT32_MAX) : MaxSyncsafe)) return false;
-    if (Version == 3) PutBE32(Tag, static_cast<uint32_t>(n));
-    else
-      for (int shift = 21; shift >= 0; shift -= 7) Tag += static_cast<char>((n >> shift) & 0x7F);
+    if (n > (Version == 3 ? int64_t(UINT32_MAX) : int64_t(MaxSyncSafe))) return false;
+    if (Version == 3) AppendBE32(Tag, static_cast<uint32_t>(n));
+    else AppendSyncSafe32(Tag, static_cast<uint32_t>(n));
     Tag += static_cast<char>(F.Status);
     Tag += static_cast<char>(F.Format);
   }
@@ -471,7 +447,7 @@ bool TID3v2::SaveToFile(const std::string& FileName) {
     // The frames of a valid tag are kept in its own version, so that every frame
     // this writer does not manage stays as it was written.
     if (h.Exists && h.Size > 0 && h.Version >= 2 && h.Version <= 4 &&
-        !(h.Version == 2 && (h.Flags & hfCompressed22))) {
+        !(h.Version == 2 && (h.Flags & id3Compressed22))) {
       std::string body;
       if (!f.ReadAt(HeaderSize, h.BodySize, body)) return false;
       old.Version = h.Version;
@@ -566,8 +542,8 @@ bool TID3v2::SaveToFile(const std::string& FileName) {
                            ? oldSize
                            : (needed > DefaultTagSize ? needed : DefaultTagSize);
   const int64_t body = size - HeaderSize;
-  if (body > MaxSyncsafe) return false;
-  for (int k = 0; k < 4; ++k) tag[6 + k] = static_cast<char>((body >> (21 - 7 * k)) & 0x7F);
+  if (body > MaxSyncSafe) return false;
+  PutSyncSafe32(&tag[6], static_cast<uint32_t>(body));
   tag.resize(static_cast<size_t>(size), '\0');
   return RewriteHead(FileName, h.FileSize, oldSize, tag);
 }

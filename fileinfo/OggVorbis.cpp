@@ -8,9 +8,10 @@
 
 #include "fileinfo/ID3v2.h"
 #include "fileinfo/TagFileIO.h"
-#include "fileinfo/VorbisComments.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/StrUtils.h"
+#include "platform/rtl/VorbisComments.h"
 
 using namespace fileinfo;
 
@@ -48,11 +49,7 @@ struct TOggPage {
 
   uint8_t Type() const { return static_cast<uint8_t>(Header[5]); }
   uint32_t Serial() const { return GetLE32(Header.data() + 14); }
-  int64_t Granule() const {
-    uint64_t g = 0;
-    for (int i = 7; i >= 0; --i) g = (g << 8) | static_cast<unsigned char>(Header[6 + i]);
-    return static_cast<int64_t>(g);
-  }
+  int64_t Granule() const { return static_cast<int64_t>(GetLE64(Header.data() + 6)); }
   int64_t End() const { return DataOffset + DataSize; }
   uint8_t Lacing(size_t I) const { return static_cast<uint8_t>(Segments[I]); }
 };
@@ -140,13 +137,13 @@ void ParseComments(THeaders& H) {
   H.Comments = ParseVorbisComments(H.Packet, 7);
   H.Vendor = H.Comments.Vendor;
   for (const std::string& item : H.Comments.Items) {
-    const std::string name = CommentName(item);
+    const std::string name = VorbisCommentName(item);
     if (item.find('=') == std::string::npos) {
       if (H.Vendor.empty()) H.Vendor = item;
       continue;
     }
     for (int k = 0; k < SlotCount; ++k)
-      if (name == SlotNames[k]) H.Values[k] = UTF16ToUTF8(UTF8ToUTF16(CommentValue(item)));
+      if (name == SlotNames[k]) H.Values[k] = UTF16ToUTF8(UTF8ToUTF16(VorbisCommentValue(item)));
   }
 }
 
@@ -169,10 +166,6 @@ bool ReadHeaders(const TReadFile& F, int64_t Offset, THeaders& H) {
   ReadHeaderPackets(F, p1.End(), H);
   ParseComments(H);
   return true;
-}
-
-void PutLE(std::string& Page, size_t At, uint64_t V, int Bytes) {
-  for (int i = 0; i < Bytes; ++i) Page[At + i] = static_cast<char>((V >> (8 * i)) & 0xFF);
 }
 
 // The header packets laid out in pages of up to 255 segments each, in the
@@ -202,14 +195,14 @@ std::vector<std::string> HeaderPages(const THeaders& H, const std::string& Comme
     const bool last = seg + 255 >= lacing.size();
     page[5] = static_cast<char>((continued ? ptContinued : 0) | (last ? lastFlags : 0));
     // Header packets have granule position 0; a page where none ends has none.
-    PutLE(page, 6, ends ? 0 : ~uint64_t(0), 8);
-    PutLE(page, 18, sequence + pages.size(), 4);
-    PutLE(page, 22, 0, 4);
+    PutLE64(&page[6], ends ? 0 : ~uint64_t(0));
+    PutLE32(&page[18], static_cast<uint32_t>(sequence + pages.size()));
+    PutLE32(&page[22], 0);
     page[26] = static_cast<char>(segments.size());
     page += segments;
     page.append(body, at, size);
     at += size;
-    PutLE(page, 22, OggCRC(page.data(), page.size()), 4);
+    PutLE32(&page[22], OggCRC(page.data(), page.size()));
     pages.push_back(std::move(page));
   }
   return pages;
@@ -231,10 +224,10 @@ bool CopyRenumbered(const TReadFile& F, int Fd, int64_t Offset, uint32_t Serial,
     if (renumber && p.Serial() == Serial && (p.Type() & ptBeginOfStream) != 0) renumber = false;
     if (renumber && p.Serial() == Serial) {
       const uint32_t stored = GetLE32(page.data() + 22);
-      PutLE(page, 22, 0, 4);
+      PutLE32(&page[22], 0);
       const uint32_t before = OggCRC(page.data(), page.size());
-      PutLE(page, 18, GetLE32(page.data() + 18) + static_cast<uint64_t>(Delta), 4);
-      PutLE(page, 22, stored ^ before ^ OggCRC(page.data(), page.size()), 4);
+      PutLE32(&page[18], static_cast<uint32_t>(GetLE32(page.data() + 18) + static_cast<uint64_t>(Delta)));
+      PutLE32(&page[22], stored ^ before ^ OggCRC(page.data(), page.size()));
       if (p.Type() & ptEndOfStream) renumber = false;
     }
     if (!WriteAll(Fd, page.data(), page.size())) return false;
@@ -372,17 +365,17 @@ bool TOggVorbis::SaveTag(const std::string& FileName) {
   auto put = [&](int K) {
     placed[K] = true;
     if (values[K].empty()) return;
-    AppendComment(comments, std::string(SlotNames[K]) + "=" + values[K]);
+    AppendVorbisComment(comments, std::string(SlotNames[K]) + "=" + values[K]);
     ++count;
   };
   for (const std::string& item : h.Comments.Items) {
-    const std::string name = CommentName(item);
+    const std::string name = VorbisCommentName(item);
     const int k = static_cast<int>(std::find(SlotNames, SlotNames + SlotCount, name) - SlotNames);
     if (k < SlotCount && changed[k]) {
       if (!placed[k]) put(k);
       continue;
     }
-    AppendComment(comments, item);
+    AppendVorbisComment(comments, item);
     ++count;
   }
   for (int k = 0; k < SlotCount; ++k)

@@ -3,14 +3,13 @@
 #include <cstring>
 
 #include "fileinfo/TagFileIO.h"
+#include "platform/rtl/ByteOrder.h"
 
 using namespace fileinfo;
 
 namespace {
 
 constexpr int64_t HeaderSize = 22;  // "TTA1", format, channels, bits, rate, samples, checksum
-
-uint16_t GetLE16(const unsigned char* P) { return static_cast<uint16_t>(P[0] | (P[1] << 8)); }
 
 }  // namespace
 

@@ -166,22 +166,4 @@ void DropCutUTF8(std::string& S) {
   if (need > cont) S.resize(i - 1);
 }
 
-uint32_t GetLE32(const void* P) {
-  const auto* b = static_cast<const unsigned char*>(P);
-  return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
-}
-
-uint32_t GetBE32(const void* P) {
-  const auto* b = static_cast<const unsigned char*>(P);
-  return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | uint32_t(b[3]);
-}
-
-void PutLE32(std::string& S, uint32_t V) {
-  for (int i = 0; i < 4; ++i) S += static_cast<char>((V >> (8 * i)) & 0xFF);
-}
-
-void PutBE32(std::string& S, uint32_t V) {
-  for (int i = 3; i >= 0; --i) S += static_cast<char>((V >> (8 * i)) & 0xFF);
-}
-
 }  // namespace fileinfo

@@ -61,10 +61,4 @@ std::string FirstChars(const std::string& S, size_t Count);
 // Drops a character that a length limit cut in half at the end of a UTF-8 text.
 void DropCutUTF8(std::string& S);
 
-// Little- and big-endian helpers for byte buffers.
-uint32_t GetLE32(const void* P);
-uint32_t GetBE32(const void* P);
-void PutLE32(std::string& S, uint32_t V);
-void PutBE32(std::string& S, uint32_t V);
-
 }  // namespace fileinfo

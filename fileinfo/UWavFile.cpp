@@ -5,6 +5,8 @@
 #include <limits>
 
 #include "fileinfo/TagFileIO.h"
+#include "platform/rtl/ByteOrder.h"
+#include "platform/rtl/Riff.h"
 #include "platform/rtl/StrUtils.h"
 
 using namespace fileinfo;
@@ -34,7 +36,7 @@ bool ReadLayout(const TReadFile& F, TWavLayout& L) {
   if (L.FileSize < static_cast<int64_t>(sizeof head)) return true;
   if (!F.ReadAt(0, head, sizeof head)) return false;
   if (std::memcmp(head, "RIFF", 4) != 0) return true;
-  L.RiffEnd = int64_t(GetLE32(head + 4)) + 8;
+  L.RiffEnd = int64_t{RiffChunkSize(head)} + RiffChunkHeaderSize;
   if (L.RiffEnd > L.FileSize) return true;
   L.Riff = true;
   const int64_t extra = L.FileSize - L.RiffEnd;
@@ -100,8 +102,8 @@ bool TWavFile::SaveToFile(const std::string& FileName) {
     track = 1;
   const auto n = static_cast<uint32_t>(text.size() + FooterSize);
   std::string trailer = text;
-  PutLE32(trailer, static_cast<uint32_t>(static_cast<int32_t>(track)));
-  PutLE32(trailer, n);
+  AppendLE32(trailer, static_cast<uint32_t>(static_cast<int32_t>(track)));
+  AppendLE32(trailer, n);
   trailer += "W3DI";
 
   TWavLayout l;

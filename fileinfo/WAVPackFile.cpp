@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "fileinfo/TagFileIO.h"
+#include "platform/rtl/ByteOrder.h"
+#include "platform/rtl/Riff.h"
 #include "platform/rtl/StrUtils.h"
 
 using namespace fileinfo;
@@ -29,8 +31,6 @@ constexpr uint8_t idLarge = 0x80, idFunction = 0x3F, idConfig = 0x25;
 // The encoder's mode in the first byte of the configuration (its flags >> 8).
 constexpr uint8_t cfgFast = 0x02, cfgVeryFast = 0x04, cfgHigh = 0x08;
 
-uint16_t GetLE16(const unsigned char* P) { return static_cast<uint16_t>(P[0] | (P[1] << 8)); }
-
 // The encoder's mode from the configuration sub-block among the first bytes
 // of the first block; empty when it is not there.
 std::string FindMode(const TReadFile& F, int64_t BlockEnd) {
@@ -46,7 +46,7 @@ std::string FindMode(const TReadFile& F, int64_t BlockEnd) {
     int64_t head = 2;
     if (id & idLarge) {
       if (end - p < 4) break;
-      size = (int64_t(d[p + 1]) | (int64_t(d[p + 2]) << 8) | (int64_t(d[p + 3]) << 16)) * 2;
+      size = int64_t{GetLE24(d + p + 1)} * 2;
       head = 4;
     }
     if ((id & idFunction) == idConfig && size >= 1 && end - p - head >= 1) {
@@ -86,10 +86,10 @@ bool TWAVPackfile::ReadOld(const TReadFile& F) {
   if (!F.ReadAt(0, riff, 12) || std::memcmp(riff + 8, "WAVE", 4) != 0) return false;
   int64_t pos = 12;
   for (;;) {
-    unsigned char ck[8];
-    if (!F.ReadAt(pos, ck, 8)) return false;
-    const int64_t size = GetLE32(ck + 4);
-    const int64_t data = pos + 8;
+    unsigned char ck[RiffChunkHeaderSize];
+    if (!F.ReadAt(pos, ck, RiffChunkHeaderSize)) return false;
+    const uint32_t size = RiffChunkSize(ck);
+    const int64_t data = pos + RiffChunkHeaderSize;
     if (std::memcmp(ck, "fmt ", 4) == 0) {
       unsigned char fmt[16];
       if (size < 16 || !F.ReadAt(data, fmt, 16)) return false;
@@ -121,7 +121,7 @@ bool TWAVPackfile::ReadOld(const TReadFile& F) {
       return true;
     }
     // Chunks are padded to an even size; the walk stays inside the file.
-    const int64_t step = size + (size & 1);
+    const int64_t step = RiffPaddedSize(size);
     if (step > F.Size() - data) return false;
     pos = data + step;
   }

@@ -2,9 +2,12 @@
 // translation unit: it builds only while none of them clash (tests/CMakeLists.txt
 // checks that the list is complete).
 
+#include "platform/rtl/APEv2Format.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/DynLib.h"
 #include "platform/rtl/FileUtils.h"
+#include "platform/rtl/ID3v2Format.h"
 #include "platform/rtl/IniFiles.h"
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/StrUtils.h"
@@ -14,6 +17,8 @@
 #include "platform/rtl/SysUtils.h"
 #include "platform/rtl/Threads.h"
 #include "platform/rtl/WinTypes.h"
+#include "platform/rtl/Riff.h"
+#include "platform/rtl/VorbisComments.h"
 #include "platform/acm/Acm.h"
 #include "platform/acm/AcmStream.h"
 #include "platform/dsound/DSBackend.h"
@@ -48,7 +53,7 @@
 #include "audio/codecs/tta/TTALibWrapper.h"
 #include "audio/codecs/vorbis/TSL_Vorbis.h"
 #include "audio/codecs/wavpack/TSL_WavPack.h"
-#include "audio/codecs/wavpack/TSL_WavpackLib.h"
+#include "audio/codecs/wavpack/WavpackWrapper.h"
 #include "fileinfo/APETag.h"
 #include "fileinfo/CDAtrack.h"
 #include "fileinfo/FLACfile.h"
@@ -58,5 +63,4 @@
 #include "fileinfo/TTA.h"
 #include "fileinfo/TagFileIO.h"
 #include "fileinfo/UWavFile.h"
-#include "fileinfo/VorbisComments.h"
 #include "fileinfo/WAVPackFile.h"

@@ -241,10 +241,7 @@ bool TAuStreamedInput::Seek(int64_t SampleNum) {
 
 TAuFileIn::TAuFileIn(TComponent* AOwner) : TAuStreamedInput(AOwner) {}
 
-TAuFileIn::~TAuFileIn() {
-  // Closed by BeforeDestruction normally; never leak a stream of our own.
-  if (!FStreamAssigned) delete FStream;
-}
+TAuFileIn::~TAuFileIn() = default;
 
 void TAuFileIn::BeforeDestruction() {
   if (!Destroying()) {
@@ -272,7 +269,8 @@ void TAuFileIn::SetStream(TStream* Value) {
 }
 
 void TAuFileIn::OpenOwnStream() {
-  FStream = new TAuFileStream(FFileName, fmOpenRead | fmShareDenyWrite);
+  FOwnStream = std::make_unique<TAuFileStream>(FFileName, fmOpenRead | fmShareDenyWrite);
+  FStream = FOwnStream.get();
 }
 
 void TAuFileIn::ReleaseStream() {
@@ -284,8 +282,8 @@ void TAuFileIn::ReleaseStream() {
       }
     }
   } else {
-    delete FStream;
     FStream = nullptr;
+    FOwnStream.reset();
   }
 }
 
@@ -326,10 +324,7 @@ bool TAuFileIn::Valid() {
   if (!FValid) {
     if (FOpenCount == 0) {
       // The opening stopped half-way: drop whatever stream it had opened.
-      if (!FStreamAssigned) {
-        delete FStream;
-        FStream = nullptr;
-      }
+      ReleaseStream();
     } else if (!FBusy) {
       try {
         CloseFileLocked();
@@ -686,8 +681,9 @@ void TAuOutput::Stop(bool Async) {
   if (t->FPaused) t->FPauseRequest = false;
   t->NotifyHandshake();
   if (Async) return;
-  // Nothing of this run reaches the application any more, then wait for its end.
-  TEventHandler::RemoveEvents(this);
+  // Nothing of this run reaches the application any more, not even what the worker
+  // posts while it ends; then wait for its end.
+  TEventHandler::MuteSender(this, true);
   auto ended = [t] { return t->FRunsEnded.load() == t->FRunsRequested.load(); };
   while (!ended()) {
     if (IsMainThread()) {
@@ -697,7 +693,7 @@ void TAuOutput::Stop(bool Async) {
       t->FHandshake.wait_for(lk, std::chrono::milliseconds(20), ended);
     }
   }
-  TEventHandler::RemoveEvents(this);
+  TEventHandler::MuteSender(this, false);
   t->FSendDone = true;
 }
 
@@ -748,6 +744,18 @@ void TAuOutput::SetThreadPriority(TThreadPriority Priority) {
   if (FThread) FThread->SetPriority(Priority);
 }
 
+void TAuOutput::StartInput() {
+  // Noted first: an input whose start fails half-way is flushed as well.
+  FInputStarted = true;
+  FInput->Init();
+}
+
+void TAuOutput::FlushInput() {
+  if (!FInputStarted) return;
+  FInputStarted = false;
+  if (FInput) FInput->Flush();
+}
+
 void TAuOutput::EndRun() {
   if (!FBusy) return;
   const bool setUp = FPrepared;
@@ -758,6 +766,11 @@ void TAuOutput::EndRun() {
   } catch (...) {
     failure = std::current_exception();
   }
+  try {
+    FlushInput();
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+  }
   RunEnded(!setUp);
   FStopping = false;
   FBusy = false;
@@ -765,7 +778,20 @@ void TAuOutput::EndRun() {
 }
 
 // ===========================================================================
-// TAuFileOut, TAuFileStream
+// TAuStreamedOutput, TAuFileOut, TAuFileStream
+
+TAuStreamedOutput::~TAuStreamedOutput() = default;
+
+void TAuStreamedOutput::TakeOwnStream(std::unique_ptr<TStream> Value) {
+  FOwnStream = std::move(Value);
+  FStream = FOwnStream.get();
+}
+
+void TAuStreamedOutput::ReleaseStream() {
+  if (!FOwnStream) return;
+  if (FStream == FOwnStream.get()) FStream = nullptr;
+  FOwnStream.reset();
+}
 
 void TAuFileOut::SetFileName(const std::string& Value) {
   FFileName = Value;
@@ -779,9 +805,13 @@ void TAuFileOut::NoteRunFile(const std::string& Name) {
   if (::lstat(Name.c_str(), &st) != 0 && errno == ENOENT) FRunFiles.push_back(Name);
 }
 
-TStream* TAuFileOut::CreateRunFile(const std::string& Name) {
+std::unique_ptr<TStream> TAuFileOut::CreateRunFile(const std::string& Name) {
   NoteRunFile(Name);
-  return new TAuFileStream(Name, fmCreate);
+  return std::make_unique<TAuFileStream>(Name, fmCreate);
+}
+
+void TAuFileOut::OpenOwnStream() {
+  TakeOwnStream(std::make_unique<TAuFileStream>(FFileName, fmOpenReadWrite | fmShareExclusive));
 }
 
 void TAuFileOut::RefuseEmptySource(const std::string& Format) {
@@ -821,8 +851,13 @@ struct TEventRecord {
 
 std::mutex QueueLock;  // guards everything below
 std::deque<TEventRecord> Queue;
-// Senders that may still receive notifications, with the epoch their records must carry.
-std::unordered_map<TComponent*, uint64_t> Senders;
+// Senders that may still receive notifications, with the epoch their records must
+// carry; a muted sender posts nothing.
+struct TSenderState {
+  uint64_t Epoch = 0;
+  bool Muted = false;
+};
+std::unordered_map<TComponent*, TSenderState> Senders;
 TEventHandler* Instance = nullptr;
 int RefCount = 0;
 std::mutex RefLock;
@@ -833,8 +868,8 @@ void PostEvent(TEventHandler::TEventKind Kind, TComponent* Sender,
   {
     std::lock_guard<std::mutex> lk(QueueLock);
     auto it = Senders.find(Sender);
-    if (it == Senders.end()) return;
-    Queue.push_back(TEventRecord{Kind, Sender, Handler, it->second});
+    if (it == Senders.end() || it->second.Muted) return;
+    Queue.push_back(TEventRecord{Kind, Sender, Handler, it->second.Epoch});
   }
   MainEvent.SetEvent();
 }
@@ -887,19 +922,22 @@ void TEventHandler::PostException(TComponent* Sender, const TThreadExceptionEven
   PostEvent(ekException, Sender, Handler);
 }
 
-void TEventHandler::RemoveEvents(TComponent* Sender) {
+void TEventHandler::MuteSender(TComponent* Sender, bool Muted) {
   std::lock_guard<std::mutex> lk(QueueLock);
+  auto it = Senders.find(Sender);
+  if (it == Senders.end()) return;
+  it->second.Muted = Muted;
+  if (!Muted) return;
   Queue.erase(std::remove_if(Queue.begin(), Queue.end(),
                              [Sender](const TEventRecord& R) { return R.Sender == Sender; }),
               Queue.end());
   // Records already taken by the dispatcher carry the old epoch and are dropped too.
-  auto it = Senders.find(Sender);
-  if (it != Senders.end()) ++it->second;
+  ++it->second.Epoch;
 }
 
 void TEventHandler::RegisterSender(TComponent* Sender) {
   std::lock_guard<std::mutex> lk(QueueLock);
-  Senders.emplace(Sender, 0);
+  Senders.emplace(Sender, TSenderState());
 }
 
 void TEventHandler::UnregisterSender(TComponent* Sender) {
@@ -920,7 +958,7 @@ void TEventHandler::Execute() {
         {
           std::lock_guard<std::mutex> lk(QueueLock);
           auto it = Senders.find(rec.Sender);
-          if (it == Senders.end() || it->second != rec.Epoch) return;
+          if (it == Senders.end() || it->second.Epoch != rec.Epoch) return;
         }
         if (rec.Handler) rec.Handler(rec.Sender);
       });

@@ -178,6 +178,7 @@ protected:
     if (!FDamage.empty()) throw EAuException(FDamage);
   }
 
+  // The stream in use: the one supplied, or the component's own.
   TStream* FStream = nullptr;
   bool FStreamAssigned = false;
   bool FSeekable = true;
@@ -218,12 +219,15 @@ public:
 
 protected:
   // Open the stream unless one was supplied (use OpenOwnStream), then fill
-  // FBitsPerSample, FChannels, FSampleRate, FSize and FValid.
+  // FBitsPerSample, FChannels, FSampleRate, FSize and FValid. An opening that fails
+  // half-way releases the stream itself (ReleaseStream).
   virtual void DoOpenFile() = 0;
   // Release the decoder. The stream itself is closed (or a supplied one rewound) afterwards.
   virtual void DoCloseFile() = 0;
   // Opens FFileName for reading as the component's own stream.
   void OpenOwnStream();
+  // Closes the component's own stream, or rewinds a supplied one.
+  void ReleaseStream();
 
   int32_t GetBitsPerSample() override;
   int32_t GetChannels() override;
@@ -244,8 +248,9 @@ protected:
   int32_t FTotalTimeSeconds = 0;
 
 private:
-  void ReleaseStream();
   void CloseFileLocked();
+
+  std::unique_ptr<TStream> FOwnStream;
 };
 
 // An input that pulls from another input and transforms the data.
@@ -353,6 +358,11 @@ protected:
   virtual void Prepare() = 0;
   // After Finish of every run; SetUpFailed: Prepare did not complete.
   virtual void RunEnded(bool /*SetUpFailed*/) {}
+  // Starts the run's input (Init). The run flushes it once: at FlushInput, or after
+  // Finish when that did not.
+  void StartInput();
+  // Flushes the input when the run started it, once.
+  void FlushInput();
 
   std::atomic<bool> FStopping{false};
   std::atomic<bool> FPrepared{false};
@@ -369,11 +379,13 @@ private:
   mutable std::mutex FMessageMutex;
   std::string FExceptionMessage;
   TAuThread* FThread = nullptr;
+  bool FInputStarted = false;
 };
 
 class TAuStreamedOutput : public TAuOutput {
 public:
   using TAuOutput::TAuOutput;
+  ~TAuStreamedOutput() override;
   TStream* Stream() const { return FStream; }
   // A supplied stream is neither created nor freed by the output.
   void SetStream(TStream* Value) {
@@ -382,8 +394,16 @@ public:
   }
 
 protected:
+  // Makes Value the run's own stream, the one in use until ReleaseStream frees it.
+  void TakeOwnStream(std::unique_ptr<TStream> Value);
+  void ReleaseStream();
+
+  // The stream in use: the one supplied, or the run's own.
   TStream* FStream = nullptr;
   bool FStreamAssigned = false;
+
+private:
+  std::unique_ptr<TStream> FOwnStream;
 };
 
 class TAuFileOut : public TAuStreamedOutput {
@@ -401,7 +421,11 @@ protected:
   // refused set-up leaves no file behind. What was there before is never removed.
   void NoteRunFile(const std::string& Name);
   // Creates (or truncates) Name for the run, noted as above.
-  TStream* CreateRunFile(const std::string& Name);
+  std::unique_ptr<TStream> CreateRunFile(const std::string& Name);
+  // The run's own stream: FFileName created (or truncated) as above, or opened for
+  // reading and writing as it is (to append to it).
+  void CreateOwnStream() { TakeOwnStream(CreateRunFile(FFileName)); }
+  void OpenOwnStream();
   // For formats that cannot hold an empty stream: raises when the run's source holds
   // no audio (announced as empty, or ended before its first byte); the files made for
   // the run are removed when it ends.
@@ -440,9 +464,9 @@ public:
   static void PostProgress(TAuOutput* Sender, const TOutputProgressEvent& Handler);
   static void PostDone(TAuOutput* Sender, const TOutputDoneEvent& Handler);
   static void PostException(TComponent* Sender, const TThreadExceptionEvent& Handler);
-  // Drops the queued notifications of Sender and every one already taken from the
-  // queue but not yet delivered.
-  static void RemoveEvents(TComponent* Sender);
+  // Muting drops the queued notifications of Sender, every one already taken from the
+  // queue but not yet delivered, and everything Sender posts until it is unmuted.
+  static void MuteSender(TComponent* Sender, bool Muted);
   // Sender takes part in delivery only while registered (from creation to destruction).
   static void RegisterSender(TComponent* Sender);
   static void UnregisterSender(TComponent* Sender);

@@ -19,6 +19,12 @@ void TCodecLibrary::Require(void (*BindAll)(TCodecLibrary&), const char* Suffix)
   if (!Load(BindAll)) throw EAuException(FFileName + Suffix);
 }
 
+void TCodecLibrary::RequireAll(void (*BindAll)(TCodecLibrary&)) {
+  Require(BindAll);
+  if (!FMissing.empty())
+    throw EAuException("Function \"" + FMissing.front() + "\" not found in " + FFileName + " library.");
+}
+
 void TCodecLibrary::Unload() {
   TCriticalSectionGuard g(LoadLock);
   FLoaded = false;

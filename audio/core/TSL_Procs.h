@@ -1,7 +1,7 @@
 #pragma once
 // PCM sample routines: integer samples to and from 32-bit floats in -1.0..1.0,
-// mono/stereo remixing of floats, float WAV data to 32-bit integers, and a few
-// text and identifier helpers.
+// packing and unpacking integer samples by width, mono/stereo remixing of floats,
+// float WAV data to 32-bit integers, and a few text and identifier helpers.
 //
 // Samples are little-endian; 8-bit is unsigned (silence 128), 24-bit is signed
 // and packed in three bytes, low byte first. Counts are samples (frames for the
@@ -9,6 +9,7 @@
 // the floor of the scaled value, bit for bit as extended precision computes it;
 // +/-1.0 and beyond clip, NaN goes to the lower clip value.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -25,6 +26,15 @@ void ByteToSingle(const uint8_t* Src, float* Dst, int32_t Count);
 void SmallIntToSingle(const int16_t* Src, float* Dst, int32_t Count);
 void Int24ToSingle(const void* Src, float* Dst, int32_t Count);
 void Int32ToSingle(const int32_t* Src, float* Dst, int32_t Count);
+
+// Integer PCM of Width bytes a sample (1: unsigned, silence 128; 2, 3 and 4: signed),
+// little-endian and packed, to and from signed values of the width's range.
+void UnpackPCM(const void* Src, int32_t Width, int32_t* Dst, size_t Count);
+void UnpackPCM(const void* Src, int32_t Width, int64_t* Dst, size_t Count);
+// Values outside the width's range are clamped. Dst may be Src: every sample lands
+// at or before its source.
+void PackPCM(const int32_t* Src, int32_t Width, void* Dst, size_t Count);
+void PackPCM(const int64_t* Src, int32_t Width, void* Dst, size_t Count);
 
 // In place on interleaved floats. StereoToMono leaves the second half of the
 // buffer unspecified; MonoToStereo needs room for 2 * Frames floats.

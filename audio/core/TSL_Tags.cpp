@@ -9,9 +9,13 @@
 #include <limits>
 #include <string_view>
 
+#include "platform/rtl/APEv2Format.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/FileUtils.h"
+#include "platform/rtl/ID3v2Format.h"
 #include "platform/rtl/StrUtils.h"
 #include "platform/rtl/SysUtils.h"
+#include "platform/rtl/VorbisComments.h"
 
 namespace {
 
@@ -54,8 +58,6 @@ int64_t HandleFileSize(int Handle) {
 }
 
 
-
-
 // Copies Count bytes from Src at SrcOffset to Dst at DstOffset (-1: Dst's position).
 bool CopyRange(int Src, int64_t SrcOffset, int64_t Count, int Dst, int64_t DstOffset) {
   std::vector<uint8_t> buf(1 << 20);
@@ -69,17 +71,6 @@ bool CopyRange(int Src, int64_t SrcOffset, int64_t Count, int Dst, int64_t DstOf
     Count -= static_cast<int64_t>(n);
   }
   return true;
-}
-
-uint32_t BE32(const uint8_t* P) {
-  return (uint32_t(P[0]) << 24) | (uint32_t(P[1]) << 16) | (uint32_t(P[2]) << 8) | P[3];
-}
-uint32_t LE32(const uint8_t* P) {
-  return (uint32_t(P[3]) << 24) | (uint32_t(P[2]) << 16) | (uint32_t(P[1]) << 8) | P[0];
-}
-uint32_t SyncSafe32(const uint8_t* P) {
-  return (uint32_t(P[0] & 0x7F) << 21) | (uint32_t(P[1] & 0x7F) << 14) | (uint32_t(P[2] & 0x7F) << 7) |
-         (P[3] & 0x7F);
 }
 
 }  // namespace
@@ -346,42 +337,24 @@ constexpr TId3v2Ids Id3v2Ids[Id3v2FieldCount] = {
     {"TAL", "TALB"}, {"TP1", "TPE1"}, {"TCO", "TCON"}, {"TT2", "TIT2"}, {"TRK", "TRCK"}, {"TYE", "TYER"},
     {"COM", "COMM"}, {"TCM", "TCOM"}, {"TEN", "TENC"}, {"TCR", "TCOP"}, {"TLA", "TLAN"}, {"WXX", "WXXX"}};
 
-constexpr uint32_t MaxSyncSafe = 0x0FFFFFFF;
-
-struct TId3v2Header {
-  uint8_t Version = 0;
-  uint8_t Flags = 0;
-  int64_t FramesEnd = 0;  // end of the frame area, from the start of the header
-  int64_t Size = 0;       // the whole tag with header and footer
-};
-
-bool ParseId3v2Header(const uint8_t* H, TId3v2Header& R) {
-  if (memcmp(H, "ID3", 3) != 0 || H[4] == 0xFF) return false;
+// A header of a version this reader knows (2.2 to 2.4), with no flag its version
+// leaves undefined.
+bool ParseId3v2Header(const uint8_t* H, TID3v2Header& R) {
+  if (!ReadID3v2Header(H, R)) return false;
   uint8_t mask;
-  switch (H[3]) {
+  switch (R.Version) {
     case 2: mask = 0x3F; break;
     case 3: mask = 0x1F; break;
     case 4: mask = 0x0F; break;
     default: return false;
   }
-  if (H[5] & mask) return false;
-  for (int i = 6; i < 10; ++i)
-    if (H[i] >= 0x80) return false;
-  R.Version = H[3];
-  R.Flags = H[5];
-  R.FramesEnd = 10 + int64_t(SyncSafe32(H + 6));
-  R.Size = R.FramesEnd + ((H[5] & 0x10) ? 10 : 0);
-  return true;
+  return (R.Flags & mask) == 0;
 }
 
-// Undoes unsynchronisation: every FF 00 becomes FF.
+// N bytes at P with unsynchronisation undone.
 std::vector<uint8_t> Resync(const uint8_t* P, size_t N) {
-  std::vector<uint8_t> r;
-  r.reserve(N);
-  for (size_t i = 0; i < N; ++i) {
-    r.push_back(P[i]);
-    if (P[i] == 0xFF && i + 1 < N && P[i + 1] == 0) ++i;
-  }
+  std::vector<uint8_t> r(P, P + N);
+  r.resize(RemoveUnsync(r.data(), r.size()));
   return r;
 }
 
@@ -442,7 +415,7 @@ TTagValue DecodeString(uint8_t Enc, const uint8_t* P, size_t N) {
       std::u16string w;
       w.reserve(N / 2);
       for (size_t i = 0; i + 1 < N; i += 2)
-        w.push_back(big ? char16_t((P[i] << 8) | P[i + 1]) : char16_t(P[i] | (P[i + 1] << 8)));
+        w.push_back(big ? GetBE16(P + i) : GetLE16(P + i));
       return w;
     }
     default: return TTagValue();
@@ -456,13 +429,6 @@ TTagValue FirstString(uint8_t Enc, const uint8_t* P, size_t N) {
   return DecodeString(Enc, P, len);
 }
 
-void PutBE32(std::vector<uint8_t>& V, uint32_t X) {
-  V.push_back(uint8_t(X >> 24));
-  V.push_back(uint8_t(X >> 16));
-  V.push_back(uint8_t(X >> 8));
-  V.push_back(uint8_t(X));
-}
-
 // Text as Latin-1 (encoding 0) or as UTF-16 with a byte-order mark (encoding 1).
 void PutText(std::vector<uint8_t>& V, uint8_t Enc, const std::u16string& Text) {
   if (Enc == 0) {
@@ -471,10 +437,7 @@ void PutText(std::vector<uint8_t>& V, uint8_t Enc, const std::u16string& Text) {
   }
   V.push_back(0xFF);
   V.push_back(0xFE);
-  for (char16_t c : Text) {
-    V.push_back(uint8_t(c));
-    V.push_back(uint8_t(c >> 8));
-  }
+  for (char16_t c : Text) AppendLE16(V, c);
 }
 
 // A URL goes out as plain ASCII, the form every reader accepts: other characters
@@ -516,15 +479,15 @@ void TId3v2Tags::Assign(const TPersistent& Source) {
 
 bool TId3v2Tags::ParseTag(const uint8_t* Data, size_t Size, int64_t& TagSize) {
   Clear();
-  TId3v2Header h;
-  if (Size < 10 || !ParseId3v2Header(Data, h) || h.Size > static_cast<int64_t>(Size)) return false;
-  TagSize = h.Size;
+  TID3v2Header h;
+  if (Size < 10 || !ParseId3v2Header(Data, h) || h.Size() > static_cast<int64_t>(Size)) return false;
+  TagSize = h.Size();
   FIDSet = h.Version == 2 ? 0 : 1;
   // Version 2.2 defines no scheme for its compression flag: nothing is readable.
   if (h.Version == 2 && (h.Flags & 0x40)) return true;
 
   const uint8_t* frames = Data + 10;
-  const size_t framesLen = static_cast<size_t>(h.FramesEnd - 10);
+  const size_t framesLen = h.BodySize;
   // Before 2.4 unsynchronisation covers the whole tag, frame headers included.
   std::vector<uint8_t> body = h.Version < 4 && (h.Flags & 0x80)
                                   ? Resync(frames, framesLen)
@@ -533,7 +496,7 @@ bool TId3v2Tags::ParseTag(const uint8_t* Data, size_t Size, int64_t& TagSize) {
   if (h.Version >= 3 && (h.Flags & 0x40)) {
     if (body.size() < 4) return true;
     // The extended header's size excludes its size field in 2.3 and includes it in 2.4.
-    pos = h.Version == 3 ? 4 + size_t(BE32(body.data())) : size_t(SyncSafe32(body.data()));
+    pos = h.Version == 3 ? 4 + size_t(GetBE32(body.data())) : size_t(GetSyncSafe32(body.data()));
   }
 
   const size_t headLen = h.Version == 2 ? 6 : 10;
@@ -545,13 +508,13 @@ bool TId3v2Tags::ParseTag(const uint8_t* Data, size_t Size, int64_t& TagSize) {
     const size_t room = body.size() - pos - headLen;
     size_t size;
     if (h.Version == 2) {
-      size = (size_t(fh[3]) << 16) | (size_t(fh[4]) << 8) | fh[5];
+      size = GetBE24(fh + 3);
     } else if (h.Version == 3 || (fh[4] | fh[5] | fh[6] | fh[7]) & 0x80) {
-      size = BE32(fh + 4);
+      size = GetBE32(fh + 4);
     } else {
       // Some writers put plain sizes into 2.4 tags: take the reading that lands on
       // the next frame.
-      const size_t safe = SyncSafe32(fh + 4), plain = BE32(fh + 4);
+      const size_t safe = GetSyncSafe32(fh + 4), plain = GetBE32(fh + 4);
       size = safe;
       if (safe != plain && !LandsOnFrame(body, pos + headLen + safe) &&
           LandsOnFrame(body, pos + headLen + plain))
@@ -636,7 +599,7 @@ bool TId3v2Tags::HasTag(int Handle) {
   if (!TAuTags::HasTag(Handle)) return false;
   const off_t pos = lseek(Handle, 0, SEEK_CUR);
   uint8_t head[10];
-  TId3v2Header h;
+  TID3v2Header h;
   return pos >= 0 && PReadAll(Handle, head, sizeof head, pos) && ParseId3v2Header(head, h);
 }
 
@@ -645,10 +608,10 @@ bool TId3v2Tags::ReadFromFile(int Handle) {
   const off_t pos = lseek(Handle, 0, SEEK_CUR);
   const int64_t fileSize = HandleFileSize(Handle);
   uint8_t head[10];
-  TId3v2Header h;
+  TID3v2Header h;
   if (pos < 0 || !PReadAll(Handle, head, sizeof head, pos) || !ParseId3v2Header(head, h)) return false;
-  if (fileSize < 0 || h.Size > fileSize - pos) return false;
-  std::vector<uint8_t> tag(static_cast<size_t>(h.Size));
+  if (fileSize < 0 || h.Size() > fileSize - pos) return false;
+  std::vector<uint8_t> tag(static_cast<size_t>(h.Size()));
   if (!PReadAll(Handle, tag.data(), tag.size(), pos)) return false;
   int64_t tagSize = 0;
   if (!ParseTag(tag.data(), tag.size(), tagSize)) return false;
@@ -679,7 +642,7 @@ bool TId3v2Tags::BuildTag(std::vector<uint8_t>& Tag) const {
     }
     if (body.size() > MaxSyncSafe) return false;
     frames.insert(frames.end(), Id3v2Ids[f].V23, Id3v2Ids[f].V23 + 4);
-    PutBE32(frames, static_cast<uint32_t>(body.size()));
+    AppendBE32(frames, static_cast<uint32_t>(body.size()));
     frames.push_back(0);
     frames.push_back(0);
     frames.insert(frames.end(), body.begin(), body.end());
@@ -687,8 +650,8 @@ bool TId3v2Tags::BuildTag(std::vector<uint8_t>& Tag) const {
   const size_t padding = 16 - (frames.size() + 10) % 16;
   const size_t size = frames.size() + padding;
   if (size > MaxSyncSafe) return false;
-  Tag = {'I', 'D', '3', 3, 0, 0, uint8_t((size >> 21) & 0x7F), uint8_t((size >> 14) & 0x7F),
-         uint8_t((size >> 7) & 0x7F), uint8_t(size & 0x7F)};
+  Tag = {'I', 'D', '3', 3, 0, 0};
+  AppendSyncSafe32(Tag, static_cast<uint32_t>(size));
   Tag.insert(Tag.end(), frames.begin(), frames.end());
   Tag.insert(Tag.end(), padding, 0);
   return true;
@@ -817,35 +780,25 @@ TAPEv2Tags::TAPEv2Tags() {
 bool ReadAPEv2Tags(TStream& Stream, TAPEv2Tags& Tags) {
   try {
     const int64_t size = Stream.Size();
-    if (size < 32) return false;
-    uint8_t footer[32];
-    Stream.Seek(size - 32, soBeginning);
+    if (size < APERecordSize) return false;
+    uint8_t footer[APERecordSize];
+    Stream.Seek(size - APERecordSize, soBeginning);
     if (Stream.Read(footer, sizeof footer) != sizeof footer) return false;
-    if (memcmp(footer, "APETAGEX", 8) != 0 || LE32(footer + 8) != 2000) return false;
-    const int64_t tagSize = LE32(footer + 12);
-    const uint32_t count = LE32(footer + 16);
-    if (tagSize < 32 || tagSize > size) return false;
+    TAPERecord r;
+    if (!ReadAPERecord(footer, r) || r.Version != APEVersion2) return false;
+    const int64_t tagSize = r.Size;
+    if (tagSize < APERecordSize || tagSize > size) return false;
 
-    std::vector<uint8_t> items(static_cast<size_t>(tagSize - 32));
+    std::string items(static_cast<size_t>(tagSize - APERecordSize), '\0');
     Stream.Seek(size - tagSize, soBeginning);
     if (Stream.Read(items.data(), static_cast<int64_t>(items.size())) != static_cast<int64_t>(items.size()))
       return false;
-    size_t p = 0;
-    for (uint32_t i = 0; i < count && items.size() - p >= 8; ++i) {
-      const size_t valueSize = LE32(items.data() + p);
-      const uint32_t flags = LE32(items.data() + p + 4);
-      p += 8;
-      const auto* keyStart = reinterpret_cast<const char*>(items.data() + p);
-      const size_t keyLen = strnlen(keyStart, items.size() - p);
-      if (keyLen == items.size() - p) break;  // no terminator inside the tag
-      const std::string key(keyStart, keyLen);
-      p += keyLen + 1;
-      if (valueSize > items.size() - p) break;
-      const auto* value = reinterpret_cast<const char*>(items.data() + p);
-      p += valueSize;
-      if (flags & 0x06) continue;  // binary data or an external reference
+    // Names are not held to the format's length: an overlong one does not end the list.
+    for (const TAPEItem& it : ParseAPEItems(items, r.Count, items.size())) {
+      if (it.Flags & apeItemKindMask) continue;  // binary data or an external reference
       // Item keys are case-insensitive in the format. A list value keeps its first entry.
-      const std::string_view text(value, strnlen(value, valueSize));
+      const std::string key(it.Name);
+      const std::string_view text(it.Value.data(), strnlen(it.Value.data(), it.Value.size()));
       for (const char* name : {"Artist", "Album", "Copyright", "Genre", "Year", "Track", "Title"}) {
         if (!SameText(key, name)) continue;
         if (SameText(key, "Year") || SameText(key, "Track"))
@@ -865,4 +818,9 @@ bool ReadAPEv2Tags(TStream& Stream, TAPEv2Tags& Tags) {
 
 TVorbisTags::TVorbisTags() {
   for (const char* key : {"album", "artist", "date", "genre", "title", "tracknumber"}) AddTag(key);
+}
+
+void TVorbisTags::TakeComment(std::string_view Comment) {
+  const std::string name = VorbisCommentName(Comment);
+  if (!name.empty()) SetValue(LowerCase(name), TTagValue(UTF8ToUTF16(VorbisCommentValue(Comment))));
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -233,6 +234,10 @@ bool ReadAPEv2Tags(TStream& Stream, TAPEv2Tags& Tags);
 class TVorbisTags : public TAuTags {
 public:
   TVorbisTags();
+
+  // Takes one "NAME=value" comment (UTF-8) when NAME is one of the set's keys, in any
+  // letter case; anything else is ignored.
+  void TakeComment(std::string_view Comment);
 
   TSL_TAG_WIDE(Album, "album")
   TSL_TAG_WIDE(Artist, "artist")

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/rtl/ByteOrder.h"
+
 const int16_t ImaStepTable[89] = {
     7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
     25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
@@ -18,13 +20,6 @@ const int16_t MsAdpcmAdaptationTable[16] = {230, 230, 230, 230, 307, 409, 512, 6
                                             768, 614, 512, 409, 307, 230, 230, 230};
 
 namespace {
-
-inline int16_t Get16(const uint8_t* P) { return static_cast<int16_t>(P[0] | P[1] << 8); }
-
-inline void Put16(uint8_t* P, int32_t V) {
-  P[0] = static_cast<uint8_t>(V);
-  P[1] = static_cast<uint8_t>(V >> 8);
-}
 
 // One IMA code applied to a channel's predictor and step index. The predictor
 // stays within -32767..32767, so it always negates safely.
@@ -71,7 +66,7 @@ int32_t ImaDecodeBlock(const uint8_t* Block, int32_t Bytes, int32_t Channels, in
   if ((Channels != 1 && Channels != 2) || Bytes < 4 * Channels) return -1;
   int32_t pred[2], index[2];
   for (int32_t c = 0; c < Channels; ++c) {
-    pred[c] = Get16(Block + 4 * c);
+    pred[c] = static_cast<int16_t>(GetLE16(Block + 4 * c));
     index[c] = Block[4 * c + 2];
     if (index[c] > 88) return -1;
   }
@@ -150,7 +145,7 @@ void ImaEncodeBlock(const int16_t* In, int32_t Channels, int32_t BlockSize, TIma
   for (int32_t c = 0; c < Channels; ++c) {
     pred[c] = In[c];
     index[c] = std::clamp(State[c].Index, 0, 88);
-    Put16(Block + 4 * c, pred[c]);
+    PutLE16(Block + 4 * c, static_cast<uint16_t>(pred[c]));
     Block[4 * c + 2] = static_cast<uint8_t>(index[c]);
     Block[4 * c + 3] = 0;
     pred[c] = std::max(pred[c], -32767);
@@ -201,9 +196,9 @@ int32_t MsAdpcmDecodeBlock(const uint8_t* Block, int32_t Bytes, int32_t Channels
     if (predictor >= NumCoefs) return -1;
     ch[c].Coef1 = Coefs[predictor].Coef1;
     ch[c].Coef2 = Coefs[predictor].Coef2;
-    ch[c].Delta = Get16(Block + Channels + 2 * c);
-    ch[c].Sample1 = Get16(Block + 3 * Channels + 2 * c);
-    ch[c].Sample2 = Get16(Block + 5 * Channels + 2 * c);
+    ch[c].Delta = static_cast<int16_t>(GetLE16(Block + Channels + 2 * c));
+    ch[c].Sample1 = static_cast<int16_t>(GetLE16(Block + 3 * Channels + 2 * c));
+    ch[c].Sample2 = static_cast<int16_t>(GetLE16(Block + 5 * Channels + 2 * c));
   }
   int32_t frames = 0;
   for (int32_t f = 0; f < 2 && frames < MaxFrames; ++f, ++frames)

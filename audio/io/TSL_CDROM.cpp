@@ -10,9 +10,10 @@
 #include <fstream>
 #include <functional>
 
+#include "audio/core/TSL_CodecLib.h"
 #include "audio/io/TSL_DXAudio.h"
 #include "platform/codecs/cdrip/CDRip.h"
-#include "platform/rtl/DynLib.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/Folders.h"
 #include "platform/rtl/StrUtils.h"
@@ -27,7 +28,8 @@ constexpr uint32_t FramesPerSector = CD_SECTOR_BYTES / 4;
 // ---------------------------------------------------------------------------
 // The CD ripping library
 
-#define CDRIP_FUNCTIONS(X)                                                                                    \
+// The library's entry points.
+#define CDRIP_ENTRIES(X)                                                                                      \
   X(CR_Init) X(CR_DeInit) X(CR_GetCDRipVersion) X(CR_GetNumCDROM) X(CR_GetActiveCDROM) X(CR_SetActiveCDROM) \
   X(CR_SelectCDROMType) X(CR_GetCDROMType) X(CR_GetCDROMParameters) X(CR_SetCDROMParameters)                  \
   X(CR_OpenRipper) X(CR_CloseRipper) X(CR_RipChunk) X(CR_NormalizeChunk) X(CR_GetPeakValue)                   \
@@ -38,28 +40,23 @@ constexpr uint32_t FramesPerSector = CD_SECTOR_BYTES / 4;
   X(CR_GetSubChannelTrackInfo) X(CR_ReadCDText) X(CR_GetCDStatusInfo) X(CR_GetTransportLayer)                 \
   X(CR_SetTransportLayer) X(CR_LoadSettings) X(CR_SaveSettings) X(CR_ScanForC2Errors)
 
-struct TCDRipLibrary {
-  TDynLib Lib;
-  bool Loaded = false;
-#define CDRIP_DECLARE(Name) decltype(&::Name) Name = nullptr;
-  CDRIP_FUNCTIONS(CDRIP_DECLARE)
-#undef CDRIP_DECLARE
-};
+namespace cdr {
+CDRIP_ENTRIES(CODEC_ENTRY_POINTER)
+void BindAll(TCodecLibrary& Lib) { CDRIP_ENTRIES(CODEC_BIND_ENTRY) }
+}  // namespace cdr
 
-// Never destroyed: the library is shut down by an exit handler registered after it
-// was loaded, so that it runs before the library's own static objects are gone. It
-// stays mapped until the process ends (unmapping a library that has thread-local
-// data at exit only confuses tools that inspect the threads afterwards).
-TCDRipLibrary& CDRip() {
-  static auto* Library = new TCDRipLibrary;
+// Loaded only together with its initialisation, which an exit handler undoes.
+// Never destroyed: the handler, registered after the library was loaded, runs before
+// the library's own static objects are gone, and the library stays mapped until the
+// process ends (unmapping a library that has thread-local data at exit only confuses
+// tools that inspect the threads afterwards).
+TCodecLibrary& CDRipLibrary() {
+  static auto* Library = new TCodecLibrary(CDRipLibraryName);
   return *Library;
 }
 
 void ReleaseCDRip() {
-  TCDRipLibrary& L = CDRip();
-  if (!L.Loaded) return;
-  L.Loaded = false;
-  L.CR_DeInit();
+  if (CDRipLibrary().Loaded()) cdr::CR_DeInit();
 }
 
 // The library has one active drive: selecting it and asking about it go together.
@@ -95,15 +92,7 @@ void WriteCDRipSettings(const std::string& FileName) {
   }
   std::string text;
   for (const auto& l : lines) text += l + "\n";
-  auto writeAll = [&text](int Fd) {
-    size_t done = 0;
-    while (done < text.size()) {
-      const ssize_t n = ::write(Fd, text.data() + done, text.size() - done);
-      if (n <= 0) return false;
-      done += static_cast<size_t>(n);
-    }
-    return true;
-  };
+  auto writeAll = [&text](int Fd) { return WriteAll(Fd, text.data(), text.size()); };
   if (FileExists(FileName)) {
     ReplaceFileSafely(FileName, writeAll);
     return;
@@ -115,31 +104,24 @@ void WriteCDRipSettings(const std::string& FileName) {
   if (!ok) DeleteFile(FileName);
 }
 
-// Loads and binds the library once; the caller holds LoadLock.
+// Loads, binds and initialises the library once; the caller holds LoadLock.
 bool LoadCDRip(const std::string& Folder) {
-  TCDRipLibrary& L = CDRip();
-  if (L.Loaded) return true;
-  if (!L.Lib.Load(CDRipLibraryName)) return false;
-  bool bound = true;
-#define CDRIP_BIND(Name) bound = L.Lib.Bind(#Name, L.Name) && bound;
-  CDRIP_FUNCTIONS(CDRIP_BIND)
-#undef CDRIP_BIND
-  if (!bound) {
-    L.Lib.Unload();
-    return false;
+  TCodecLibrary& L = CDRipLibrary();
+  if (L.Loaded()) return true;
+  if (!L.Load(cdr::BindAll)) return false;
+  if (L.Missing().empty()) {
+    const std::string settings = Folder + "cdr.ini";
+    WriteCDRipSettings(settings);
+    if (cdr::CR_Init(settings.c_str()) == CDEX_OK) {
+      std::atexit(ReleaseCDRip);
+      return true;
+    }
   }
-  const std::string settings = Folder + "cdr.ini";
-  WriteCDRipSettings(settings);
-  if (L.CR_Init(settings.c_str()) != CDEX_OK) {
-    L.Lib.Unload();
-    return false;
-  }
-  L.Loaded = true;
-  std::atexit(ReleaseCDRip);
-  return true;
+  L.Unload();
+  return false;
 }
 
-bool SelectDrive(int32_t Drive) { return CDRip().CR_SetActiveCDROM(Drive) == CDEX_OK; }
+bool SelectDrive(int32_t Drive) { return cdr::CR_SetActiveCDROM(Drive) == CDEX_OK; }
 
 // The sector a position stands for: its track's start (for an end position, where
 // the track before it ends) plus its time.
@@ -192,7 +174,7 @@ void TCDIn::BeforeDestruction() {
 
 int32_t TCDIn::DrivesCount() {
   if (Designing()) return 0;
-  return std::max(CDRip().CR_GetNumCDROM(), 0);
+  return std::max(cdr::CR_GetNumCDROM(), 0);
 }
 
 void TCDIn::SetCurrentDrive(int32_t Value) {
@@ -206,7 +188,7 @@ std::string TCDIn::DriveName() {
   TCriticalSectionGuard g(CDRipLock);
   if (!SelectDrive(FCurrentDrive)) return {};
   CDROMPARAMS params{};
-  if (CDRip().CR_GetCDROMParameters(&params) != CDEX_OK) return {};
+  if (cdr::CR_GetCDROMParameters(&params) != CDEX_OK) return {};
   return std::string(params.lpszCDROMID, strnlen(params.lpszCDROMID, 255));
 }
 
@@ -225,20 +207,20 @@ TCDStatus TCDIn::Status() {
   TCriticalSectionGuard g(CDRipLock);
   if (!SelectDrive(FCurrentDrive)) return cdsNotReady;
   int32_t loaded = 0;
-  if (CDRip().CR_IsMediaLoaded(&loaded) != CDEX_OK || !loaded) return cdsNotReady;
-  return CDRip().CR_IsAudioPlaying() ? cdsPlaying : cdsReady;
+  if (cdr::CR_IsMediaLoaded(&loaded) != CDEX_OK || !loaded) return cdsNotReady;
+  return cdr::CR_IsAudioPlaying() ? cdsPlaying : cdsReady;
 }
 
 bool TCDIn::ReadToc(TCDToc& Toc) {
   Toc.Entries.clear();
   if (Designing()) return false;
   TCriticalSectionGuard g(CDRipLock);
-  if (!SelectDrive(FCurrentDrive) || CDRip().CR_ReadToc() != CDEX_OK) return false;
-  const int32_t count = CDRip().CR_GetNumTocEntries();
+  if (!SelectDrive(FCurrentDrive) || cdr::CR_ReadToc() != CDEX_OK) return false;
+  const int32_t count = cdr::CR_GetNumTocEntries();
   if (count < 1) return false;
   for (int32_t i = 0; i <= count; ++i) {
     TOCENTRY e{};
-    if (CDRip().CR_GetTocEntry(i, &e) != CDEX_OK) {
+    if (cdr::CR_GetTocEntry(i, &e) != CDEX_OK) {
       Toc.Entries.clear();
       return false;
     }
@@ -276,12 +258,12 @@ void TCDIn::SetEndTrack(int32_t Track) {
 void TCDIn::Eject() {
   if (FBusy) throw EAuException("The component is busy");
   TCriticalSectionGuard g(CDRipLock);
-  if (SelectDrive(FCurrentDrive)) CDRip().CR_EjectCD(1);
+  if (SelectDrive(FCurrentDrive)) cdr::CR_EjectCD(1);
 }
 
 void TCDIn::CloseTray() {
   TCriticalSectionGuard g(CDRipLock);
-  if (SelectDrive(FCurrentDrive)) CDRip().CR_EjectCD(0);
+  if (SelectDrive(FCurrentDrive)) cdr::CR_EjectCD(0);
 }
 
 void TCDIn::UpdateIdleSize() {
@@ -319,7 +301,7 @@ void TCDIn::BeginRead() {
   {
     TCriticalSectionGuard g(CDRipLock);
     if (!SelectDrive(FCurrentDrive) ||
-        CDRip().CR_OpenRipper(&FRipBufferSize, static_cast<int32_t>(start), static_cast<int32_t>(end)) != CDEX_OK) {
+        cdr::CR_OpenRipper(&FRipBufferSize, static_cast<int32_t>(start), static_cast<int32_t>(end)) != CDEX_OK) {
       UnlockDrive();
       throw EAuException(ReadErrorMessage);
     }
@@ -335,7 +317,7 @@ void TCDIn::BeginRead() {
 
 void TCDIn::EndRead() {
   if (!FBusy) return;
-  CDRip().CR_CloseRipper();
+  cdr::CR_CloseRipper();
   UnlockDrive();
   FBusy = false;
   UpdateIdleSize();
@@ -346,7 +328,7 @@ void TCDIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
   if (FBufStart >= FBufEnd) {
     int32_t got = FRipBufferSize;
     int32_t abort = 0;
-    const CDEX_ERR r = CDRip().CR_RipChunk(FRipBuffer.data(), &got, &abort);
+    const CDEX_ERR r = cdr::CR_RipChunk(FRipBuffer.data(), &got, &abort);
     if ((r != CDEX_OK && r != CDEX_RIPPING_DONE) || got < 0 || got > FRipBufferSize)
       throw EAuException(ReadErrorMessage);
     // The ripper ending before the range did is a failure too, not the end of the track.
@@ -429,10 +411,9 @@ private:
     const uint32_t gain[2] = {FPlayer.LVolume(), FPlayer.RVolume()};
     if (gain[0] == 0xFFFF && gain[1] == 0xFFFF) return;
     for (uint32_t i = 0; i + 1 < Bytes; i += 2) {
-      const auto v = static_cast<int16_t>(P[i] | (P[i + 1] << 8));
+      const auto v = static_cast<int16_t>(GetLE16(P + i));
       const auto w = static_cast<int32_t>(std::nearbyint(v * static_cast<double>(gain[(i / 2) % 2]) / 65535.0));
-      P[i] = static_cast<uint8_t>(w);
-      P[i + 1] = static_cast<uint8_t>(w >> 8);
+      PutLE16(P + i, static_cast<uint16_t>(w));
     }
   }
 

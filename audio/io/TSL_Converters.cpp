@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "audio/core/TSL_Procs.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/Folders.h"
 
@@ -510,7 +511,7 @@ void TNormalizer::ScanPeak(const uint8_t* Data, uint32_t Bytes, int64_t& Peak) c
       int32_t l = 0, h = 0;
       for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* p = Data + 3 * i;
-        const int32_t v = static_cast<int32_t>(uint32_t{p[0]} << 8 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 24) >> 8;
+        const int32_t v = SignExtend24(GetLE24(p));
         l = std::min(l, v);
         h = std::max(h, v);
       }
@@ -567,12 +568,9 @@ void TNormalizer::Scale(uint8_t* Data, uint32_t Bytes) const {
     case 3:
       for (uint32_t i = 0; i < count; ++i) {
         uint8_t* p = Data + 3 * i;
-        const int32_t v = static_cast<int32_t>(uint32_t{p[0]} << 8 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 24) >> 8;
+        const int32_t v = SignExtend24(GetLE24(p));
         const double x = std::clamp(std::nearbyint(v * FGain), -8388608.0, 8388607.0);
-        const auto s = static_cast<uint32_t>(static_cast<int32_t>(x));
-        p[0] = static_cast<uint8_t>(s);
-        p[1] = static_cast<uint8_t>(s >> 8);
-        p[2] = static_cast<uint8_t>(s >> 16);
+        PutLE24(p, static_cast<uint32_t>(static_cast<int32_t>(x)));
       }
       break;
     default:

@@ -1,4 +1,5 @@
 #include "audio/io/TSL_DXAudio.h"
+#include "platform/rtl/ByteOrder.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -30,9 +31,8 @@ WAVEFORMATEX MakeFormat(int32_t Channels, int32_t Rate, int32_t Bits) {
       default: break;
     }
     f.Extra.resize(22);
-    f.Extra[0] = static_cast<uint8_t>(Bits);
-    f.Extra[1] = static_cast<uint8_t>(Bits >> 8);
-    for (int i = 0; i < 4; ++i) f.Extra[2 + i] = static_cast<uint8_t>(mask >> (8 * i));
+    PutLE16(&f.Extra[0], static_cast<uint16_t>(Bits));
+    PutLE32(&f.Extra[2], mask);
     std::copy(std::begin(SubFormatPcm), std::end(SubFormatPcm), f.Extra.begin() + 6);
   } else {
     f.wFormatTag = FormatPcm;
@@ -85,8 +85,7 @@ void TDXAudioOut::SetVolume(int32_t Volume) {
 void TDXAudioOut::Prepare() {
   FFinished = false;
   if (FDeviceNumber < 0 || FDeviceNumber >= FDeviceCount) throw EAuException("Invalid device number");
-  FInput->Init();
-  FInputOpened = true;
+  StartInput();
   FChan = FInput->Channels();
   FFreq = FInput->SampleRate();
   FBPS = FInput->BitsPerSample();
@@ -227,8 +226,5 @@ void TDXAudioOut::Finish() {
     FData.shrink_to_fit();
     FFinished = true;
   }
-  if (FInputOpened) {
-    FInputOpened = false;
-    FInput->Flush();
-  }
+  FlushInput();
 }

@@ -70,7 +70,6 @@ private:
   uint8_t FSilenceByte = 0;
   int32_t FLastUnderrunCount = 0;
 
-  bool FInputOpened = false;
   bool FStoppedByPause = false;
   int64_t FEndFrames = 0;  // where the input's audio ends in the buffer's frames
   std::atomic<int64_t> FPlayedShared{0};

@@ -8,6 +8,7 @@
 #include "audio/core/TSL_Procs.h"
 #include "audio/io/WaveConverter.h"
 #include "platform/rtl/FileUtils.h"
+#include "platform/rtl/Riff.h"
 
 namespace {
 
@@ -26,27 +27,6 @@ constexpr uint8_t PcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 
                                       0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 constexpr uint8_t FloatSubFormat[16] = {0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                         0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-
-uint16_t Get16(const uint8_t* P) { return static_cast<uint16_t>(P[0] | P[1] << 8); }
-uint32_t Get32(const uint8_t* P) { return Get16(P) | static_cast<uint32_t>(Get16(P + 2)) << 16; }
-void Put16(uint8_t* P, uint32_t V) {
-  P[0] = static_cast<uint8_t>(V);
-  P[1] = static_cast<uint8_t>(V >> 8);
-}
-void Put32(uint8_t* P, uint32_t V) {
-  Put16(P, V & 0xFFFF);
-  Put16(P + 2, V >> 16);
-}
-
-bool SameId(const uint8_t* P, const char* Id) {
-  for (int i = 0; i < 4; ++i) {
-    uint8_t c = P[i], d = static_cast<uint8_t>(Id[i]);
-    if (c >= 'A' && c <= 'Z') c = static_cast<uint8_t>(c - 'A' + 'a');
-    if (d >= 'A' && d <= 'Z') d = static_cast<uint8_t>(d - 'A' + 'a');
-    if (c != d) return false;
-  }
-  return true;
-}
 
 // Reads until Count bytes came or the stream ended; returns the bytes read.
 int64_t ReadUpTo(TStream& S, void* Buffer, int64_t Count) {
@@ -85,7 +65,7 @@ public:
   bool Slide(const char* Id) {
     uint8_t w[4];
     if (!Read(w, 4)) return false;
-    while (!SameId(w, Id)) {
+    while (!SameRiffId(w, Id)) {
       std::memmove(w, w + 1, 3);
       if (!Read(w + 3, 1)) return false;
     }
@@ -96,9 +76,9 @@ public:
     for (;;) {
       uint8_t h[8];
       if (!Read(h, 8)) return false;
-      Size = Get32(h + 4);
-      if (SameId(h, Id)) return true;
-      if (!Skip(static_cast<int64_t>(Size) + (Size & 1))) return false;
+      Size = RiffChunkSize(h);
+      if (SameRiffId(h, Id)) return true;
+      if (!Skip(RiffPaddedSize(Size))) return false;
     }
   }
 
@@ -150,12 +130,12 @@ bool ScanWavHeader(TStream& Stream, int64_t Base, TWavHeader& Header) {
   std::vector<uint8_t> fmt(size);
   if (!r.Read(fmt.data(), size) || !r.Skip(size & 1)) return false;
   TWavHeader h;
-  h.FormatTag = Get16(&fmt[0]);
+  h.FormatTag = GetLE16(&fmt[0]);
   h.WavType = TypeOfTag(h.FormatTag);
-  h.Channels = Get16(&fmt[2]);
-  h.SampleRate = Get32(&fmt[4]);
-  h.BlockAlign = Get16(&fmt[12]);
-  h.BitsPerSample = Get16(&fmt[14]);
+  h.Channels = GetLE16(&fmt[2]);
+  h.SampleRate = GetLE32(&fmt[4]);
+  h.BlockAlign = GetLE16(&fmt[12]);
+  h.BitsPerSample = GetLE16(&fmt[14]);
   switch (h.WavType) {
     case wtUnsupported:
       return false;
@@ -168,18 +148,18 @@ bool ScanWavHeader(TStream& Stream, int64_t Base, TWavHeader& Header) {
       break;
     case wtMSADPCM: {
       if (size < 22) return false;
-      const uint32_t count = Get16(&fmt[20]);
+      const uint32_t count = GetLE16(&fmt[20]);
       if (count == 0 || 22 + 4 * count > size) return false;
       h.Coefs.resize(count);
       for (uint32_t i = 0; i < count; ++i)
-        h.Coefs[i] = {static_cast<int16_t>(Get16(&fmt[22 + 4 * i])),
-                      static_cast<int16_t>(Get16(&fmt[24 + 4 * i]))};
-      h.SamplesPerBlock = Get16(&fmt[18]);
+        h.Coefs[i] = {static_cast<int16_t>(GetLE16(&fmt[22 + 4 * i])),
+                      static_cast<int16_t>(GetLE16(&fmt[24 + 4 * i]))};
+      h.SamplesPerBlock = GetLE16(&fmt[18]);
       break;
     }
     case wtDVIADPCM:
     case wtACM:
-      if (size >= 20) h.SamplesPerBlock = Get16(&fmt[18]);
+      if (size >= 20) h.SamplesPerBlock = GetLE16(&fmt[18]);
       break;
     default:
       break;
@@ -191,7 +171,7 @@ bool ScanWavHeader(TStream& Stream, int64_t Base, TWavHeader& Header) {
     h.FactOffset = Base + r.Pos();
     if (!r.Read(b, 4) || !r.Skip(static_cast<int64_t>(size) - 4 + (size & 1))) return false;
     h.HasFact = true;
-    h.FactSamples = Get32(b);
+    h.FactSamples = GetLE32(b);
   }
 
   if (!r.FindChunk("data", size)) return false;
@@ -560,15 +540,14 @@ void TWaveOut::Prepare() {
 
 void TWaveOut::DoPrepare() {
   FEndReached = false;
-  FAppending = FOwnStream = FInputStarted = FHeaderWritten = FFailed = FFinalized = false;
+  FAppending = FHeaderWritten = FFailed = FFinalized = false;
   FCanSeek = true;
   FDataBytes = FOldFrames = FFramesWritten = 0;
   FFactOffset = FDataSizeOffset = -1;
   FDataStart = FHeaderStart = 0;
   if (!FStreamAssigned && FWideFileName.empty()) throw EAuException("File name is not assigned.");
 
-  FInput->Init();
-  FInputStarted = true;
+  StartInput();
   FChannels = FInput->Channels();
   FBits = FInput->BitsPerSample();
   FRate = FInput->SampleRate();
@@ -582,10 +561,7 @@ void TWaveOut::DoPrepare() {
   if ((FChannels > 2 || FBits > 16) && !FCreateNonMsHeaders) FRunType = wtExtPCM;
 
   if (FFileMode == foAppend && (FStreamAssigned || FileExists(FFileName))) {
-    if (!FStreamAssigned) {
-      FStream = new TAuFileStream(FFileName, fmOpenReadWrite | fmShareExclusive);
-      FOwnStream = true;
-    }
+    if (!FStreamAssigned) OpenOwnStream();
     FAppending = FStream->Size() > 0;
   }
 
@@ -618,10 +594,7 @@ void TWaveOut::DoPrepare() {
       }
       CheckRoom(announcedData);
     }
-    if (!FStreamAssigned) {
-      FStream = CreateRunFile(FFileName);
-      FOwnStream = true;
-    }
+    if (!FStreamAssigned) CreateOwnStream();
     WriteHeader();
   }
 
@@ -675,66 +648,53 @@ void TWaveOut::ScanAppendTarget() {
 void TWaveOut::WriteHeader() {
   // Unknown sizes get placeholders; Finish writes the real ones.
   const bool known = FAnnounced >= 0;
-  const uint32_t size = known ? static_cast<uint32_t>(FAnnounced) : 0xFFFFFFFFu;
   const uint32_t blockAlign = static_cast<uint32_t>(FChannels * (FBits / 8));
-  uint8_t h[ExtHeaderSize] = {};
-  int32_t len;
-  std::memcpy(h, "RIFF", 4);
-  std::memcpy(h + 8, "WAVEfmt ", 8);
+  // The format record: PCM (16 bytes), IMA ADPCM (20) or extensible (40).
+  uint8_t fmt[40] = {};
+  uint32_t fmtSize = 16;
+  uint32_t data = known ? static_cast<uint32_t>(FAnnounced) : 0xFFFFFFFFu;
+  uint32_t samples = 0;
+  PutLE16(fmt + 2, static_cast<uint16_t>(FChannels));
+  PutLE32(fmt + 4, static_cast<uint32_t>(FRate));
   if (FRunType == wtDVIADPCM) {
     const uint32_t spb = static_cast<uint32_t>(ImaSamplesPerBlock(FBlockSize, FChannels));
-    const uint32_t samples = known ? static_cast<uint32_t>(FAnnounced / 2 / FChannels) : 0;
-    const uint32_t data = known ? (samples + spb - 1) / spb * FBlockSize : 0xFFFFFFFFu;
-    Put32(h + 4, known ? data + 52 : 0xFFFFFFFFu);
-    Put32(h + 16, 20);
-    Put16(h + 20, 0x0011);
-    Put16(h + 22, static_cast<uint32_t>(FChannels));
-    Put32(h + 24, static_cast<uint32_t>(FRate));
-    Put32(h + 28, static_cast<uint32_t>(FRate) / spb * FBlockSize);
-    Put16(h + 32, FBlockSize);
-    Put16(h + 34, 4);
-    Put16(h + 36, 2);
-    Put16(h + 38, spb);
-    std::memcpy(h + 40, "fact", 4);
-    Put32(h + 44, 4);
-    Put32(h + 48, samples);
-    std::memcpy(h + 52, "data", 4);
-    Put32(h + 56, data);
-    len = ImaHeaderSize;
-    FFactOffset = FHeaderStart + 48;
-  } else if (FRunType == wtExtPCM) {
-    Put32(h + 4, known ? size + 60 : 0xFFFFFFFFu);
-    Put32(h + 16, 40);
-    Put16(h + 20, 0xFFFE);
-    Put16(h + 22, static_cast<uint32_t>(FChannels));
-    Put32(h + 24, static_cast<uint32_t>(FRate));
-    Put32(h + 28, static_cast<uint32_t>(FRate) * blockAlign);
-    Put16(h + 32, blockAlign);
-    Put16(h + 34, static_cast<uint32_t>(FBits));
-    Put16(h + 36, 22);
-    Put16(h + 38, static_cast<uint32_t>(FBits));
-    const uint32_t mask = FChannels == 1 ? 1 : FChannels == 2 ? 3 : FChannels == 6 ? 63 : FChannels == 8 ? 255 : 0;
-    Put32(h + 40, mask);
-    std::memcpy(h + 44, PcmSubFormat, 16);
-    std::memcpy(h + 60, "data", 4);
-    Put32(h + 64, size);
-    len = ExtHeaderSize;
+    samples = known ? static_cast<uint32_t>(FAnnounced / 2 / FChannels) : 0;
+    data = known ? (samples + spb - 1) / spb * FBlockSize : 0xFFFFFFFFu;
+    fmtSize = 20;
+    PutLE16(fmt, 0x0011);
+    PutLE32(fmt + 8, static_cast<uint32_t>(FRate) / spb * FBlockSize);
+    PutLE16(fmt + 12, FBlockSize);
+    PutLE16(fmt + 14, 4);
+    PutLE16(fmt + 16, 2);
+    PutLE16(fmt + 18, static_cast<uint16_t>(spb));
   } else {
-    Put32(h + 4, known ? size + 36 : 0xFFFFFFFFu);
-    Put32(h + 16, 16);
-    Put16(h + 20, 1);
-    Put16(h + 22, static_cast<uint32_t>(FChannels));
-    Put32(h + 24, static_cast<uint32_t>(FRate));
-    Put32(h + 28, static_cast<uint32_t>(FRate) * blockAlign);
-    Put16(h + 32, blockAlign);
-    Put16(h + 34, static_cast<uint32_t>(FBits));
-    std::memcpy(h + 36, "data", 4);
-    Put32(h + 40, size);
-    len = PcmHeaderSize;
+    PutLE16(fmt, FRunType == wtExtPCM ? 0xFFFE : 1);
+    PutLE32(fmt + 8, static_cast<uint32_t>(FRate) * blockAlign);
+    PutLE16(fmt + 12, static_cast<uint16_t>(blockAlign));
+    PutLE16(fmt + 14, static_cast<uint16_t>(FBits));
+    if (FRunType == wtExtPCM) {
+      fmtSize = 40;
+      PutLE16(fmt + 16, 22);
+      PutLE16(fmt + 18, static_cast<uint16_t>(FBits));
+      const uint32_t mask = FChannels == 1 ? 1 : FChannels == 2 ? 3 : FChannels == 6 ? 63 : FChannels == 8 ? 255 : 0;
+      PutLE32(fmt + 20, mask);
+      std::memcpy(fmt + 24, PcmSubFormat, 16);
+    }
   }
-  FStream->WriteBuffer(h, len);
-  FDataSizeOffset = FHeaderStart + len - 4;
-  FDataStart = FHeaderStart + len;
+  const bool fact = FRunType == wtDVIADPCM;
+  const uint32_t len = 28 + fmtSize + (fact ? 12 : 0);
+  uint8_t h[ExtHeaderSize];
+  int64_t at = PutWavHeaderStart(h, known ? data + len - 8 : 0xFFFFFFFFu, fmt, fmtSize);
+  if (fact) {
+    at += PutRiffChunkHeader(h + at, "fact", 4);
+    FFactOffset = FHeaderStart + at;
+    PutLE32(h + at, samples);
+    at += 4;
+  }
+  at += PutRiffChunkHeader(h + at, "data", data);
+  FStream->WriteBuffer(h, at);
+  FDataSizeOffset = FHeaderStart + at - 4;
+  FDataStart = FHeaderStart + at;
   FHeaderWritten = true;
 }
 
@@ -836,15 +796,15 @@ void TWaveOut::PatchSizes() {
   WritePadByte();
   end += FDataBytes & 1;
   uint8_t b[4];
-  Put32(b, static_cast<uint32_t>(FDataBytes));
+  PutLE32(b, static_cast<uint32_t>(FDataBytes));
   FStream->Seek(FDataSizeOffset, soBeginning);
   FStream->WriteBuffer(b, 4);
   if (FRunType == wtDVIADPCM && FFactOffset >= 0) {
-    Put32(b, static_cast<uint32_t>(FOldFrames + FFramesWritten));
+    PutLE32(b, static_cast<uint32_t>(FOldFrames + FFramesWritten));
     FStream->Seek(FFactOffset, soBeginning);
     FStream->WriteBuffer(b, 4);
   }
-  Put32(b, static_cast<uint32_t>(end - FHeaderStart - 8));
+  PutLE32(b, static_cast<uint32_t>(end - FHeaderStart - 8));
   FStream->Seek(FHeaderStart + 4, soBeginning);
   FStream->WriteBuffer(b, 4);
   FStream->Seek(end, soBeginning);
@@ -860,15 +820,8 @@ void TWaveOut::Finish() {
   }
   FFinalized = false;
   FHeaderWritten = false;
-  if (FOwnStream) {
-    delete FStream;
-    FStream = nullptr;
-    FOwnStream = false;
-  }
+  ReleaseStream();
   FSamples = std::vector<int16_t>();
   FBlock = std::vector<uint8_t>();
-  if (FInputStarted) {
-    FInputStarted = false;
-    FInput->Flush();
-  }
+  FlushInput();
 }

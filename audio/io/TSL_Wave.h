@@ -154,8 +154,6 @@ private:
   // The run in progress.
   TWavType FRunType = wtPCM;
   bool FAppending = false;
-  bool FOwnStream = false;
-  bool FInputStarted = false;
   bool FHeaderWritten = false;
   bool FFailed = false;
   bool FFinalized = false;     // the sizes were completed when the input ended

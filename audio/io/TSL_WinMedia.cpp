@@ -84,10 +84,7 @@ void TWMIn::DoOpenFile() {
   } catch (...) {
     CloseWMAReader(FReader);
     FValid = false;
-    if (!FStreamAssigned) {
-      delete FStream;
-      FStream = nullptr;
-    }
+    ReleaseStream();
     throw;
   }
 }
@@ -132,7 +129,7 @@ void TWMAOut::ClientDisconnected() { PostClientEvent(false); }
 
 void TWMAOut::Prepare() {
   if (!FStreamed && FFileName.empty()) throw EAuException("File name is not assigned.");
-  FInput->Init();
+  StartInput();
   if (FStreamed)
     OpenWMAStream(
         FWriter, FPort, FMaxClients, [this] { ClientDisconnected(); }, [this] { ClientConnected(); }, this,
@@ -184,7 +181,7 @@ bool TWMAOut::WriteBlock(bool Abort) {
 }
 
 void TWMAOut::Finish() {
-  FInput->Flush();
+  FlushInput();
   if (FStreamed)
     CloseWMAStream(FWriter);
   else

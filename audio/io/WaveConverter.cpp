@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/core/TSL_Classes.h"
+#include "platform/rtl/Riff.h"
 
 namespace {
 
@@ -14,25 +15,6 @@ constexpr int32_t swWriteFailed = 1, swTooLarge = 2;
 // Source bytes per conversion step: the worker's stop request is looked at in between.
 constexpr uint32_t ConvertStep = 1 << 20;
 constexpr uint64_t MaxWavData = 0xFFFFFFFFull - 36;
-
-bool SameId(const uint8_t* P, const char* Id) {
-  for (int i = 0; i < 4; ++i) {
-    char c = static_cast<char>(P[i]);
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    char d = Id[i];
-    if (d >= 'A' && d <= 'Z') d = static_cast<char>(d - 'A' + 'a');
-    if (c != d) return false;
-  }
-  return true;
-}
-
-uint32_t Get32(const uint8_t* P) {
-  return P[0] | P[1] << 8 | P[2] << 16 | static_cast<uint32_t>(P[3]) << 24;
-}
-
-void Put32(uint8_t* P, uint32_t V) {
-  for (int i = 0; i < 4; ++i) P[i] = static_cast<uint8_t>(V >> (8 * i));
-}
 
 bool ReadFull(TStream& S, void* Buffer, int64_t Count) {
   auto* p = static_cast<uint8_t*>(Buffer);
@@ -80,25 +62,24 @@ TWaveConverter::TWaveConverter() {
 int32_t TWaveConverter::LoadWAVHeaderFromStream(TStream& Stream) {
   try {
     uint8_t h[12];
-    if (!ReadFull(Stream, h, 8) || !SameId(h, "RIFF")) return lwNoRiff;
-    if (!ReadFull(Stream, h, 4) || !SameId(h, "WAVE")) return lwNoWave;
+    if (!ReadFull(Stream, h, 8) || !SameRiffId(h, "RIFF")) return lwNoRiff;
+    if (!ReadFull(Stream, h, 4) || !SameRiffId(h, "WAVE")) return lwNoWave;
     bool haveFormat = false;
     for (;;) {
       if (!ReadFull(Stream, h, 8)) return haveFormat ? lwNoData : lwBadFormat;
-      const uint32_t size = Get32(h + 4);
-      const int64_t padded = static_cast<int64_t>(size) + (size & 1);
-      if (SameId(h, "fmt ")) {
+      const uint32_t size = RiffChunkSize(h);
+      const int64_t padded = RiffPaddedSize(size);
+      if (SameRiffId(h, "fmt ")) {
         if (size < 16) return lwBadFormat;
         std::vector<uint8_t> body(std::max<size_t>(18, std::min<uint32_t>(size, FMaxFmtSize)), 0);
         const uint32_t kept = std::min<uint32_t>(size, static_cast<uint32_t>(body.size()));
         if (!ReadFull(Stream, body.data(), kept) || !SkipBytes(Stream, padded - kept)) return lwBadFormat;
         // Extra bytes beyond what was kept are dropped from the record.
-        const uint32_t extra = std::min<uint32_t>(body[16] | body[17] << 8, kept > 18 ? kept - 18 : 0);
-        body[16] = static_cast<uint8_t>(extra);
-        body[17] = static_cast<uint8_t>(extra >> 8);
+        const uint32_t extra = std::min<uint32_t>(GetLE16(&body[16]), kept > 18 ? kept - 18 : 0);
+        PutLE16(&body[16], static_cast<uint16_t>(extra));
         if (!WAVEFORMATEX::FromBytes(body.data(), body.size(), OldFormat)) return lwBadFormat;
         haveFormat = true;
-      } else if (SameId(h, "data")) {
+      } else if (SameRiffId(h, "data")) {
         if (!haveFormat) return lwBadFormat;
         // Never trust the size beyond what the stream holds.
         const int64_t left = BytesLeft(Stream);
@@ -199,18 +180,13 @@ int32_t TWaveConverter::SaveWAVToStream(TStream& Stream) {
   const int64_t ownPos = Position();
   try {
     uint8_t h[44];
-    std::memcpy(h, "RIFF", 4);
-    Put32(h + 4, static_cast<uint32_t>(dataSize + 36));
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    Put32(h + 16, 16);
     const std::vector<uint8_t> fmt = OldFormat.ToBytes();
-    std::memcpy(h + 20, fmt.data(), 16);
-    std::memcpy(h + 36, "data", 4);
-    Put32(h + 40, static_cast<uint32_t>(dataSize));
+    const int64_t at = PutWavHeaderStart(h, static_cast<uint32_t>(dataSize + 36), fmt.data(), 16);
+    PutRiffChunkHeader(h + at, "data", static_cast<uint32_t>(dataSize));
     const int64_t start = Stream.Position();
     Stream.WriteBuffer(h, sizeof h);
     Stream.WriteBuffer(Memory(), dataSize);
-    Put32(h, static_cast<uint32_t>(Stream.Size() - start - 8));
+    PutLE32(h, static_cast<uint32_t>(Stream.Size() - start - 8));
     Stream.Seek(start + 4, soBeginning);
     Stream.WriteBuffer(h, 4);
     Stream.Seek(start, soBeginning);

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "audio/core/TSL_Classes.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/StrUtils.h"
 
 namespace {
@@ -25,18 +26,15 @@ std::string Hex8(HRESULT Hr) {
 std::vector<uint8_t> WideBytes(const std::u16string& S) {
   std::vector<uint8_t> v;
   v.reserve(2 * S.size() + 2);
-  for (char16_t c : S) {
-    v.push_back(static_cast<uint8_t>(c));
-    v.push_back(static_cast<uint8_t>(c >> 8));
-  }
-  v.push_back(0);
-  v.push_back(0);
+  for (char16_t c : S) AppendLE16(v, c);
+  AppendLE16(v, 0);
   return v;
 }
 
 std::vector<uint8_t> Dword(uint32_t V) {
-  return {static_cast<uint8_t>(V), static_cast<uint8_t>(V >> 8), static_cast<uint8_t>(V >> 16),
-          static_cast<uint8_t>(V >> 24)};
+  std::vector<uint8_t> v;
+  AppendLE32(v, V);
+  return v;
 }
 
 void SelectFormat(TWMReaderState& S, uint32_t Output, const WM_MEDIA_TYPE& T) {
@@ -286,7 +284,7 @@ void OpenWMAReader(TWMReaderState& State, TStream* Stream, bool HighPrecision, i
     uint16_t length = 8;
     if (SUCCEEDED(State.HeaderInfo->GetAttributeByName(stream, g_wszWMDuration, type, value, length)) &&
         type == WMT_TYPE_QWORD && length == 8) {
-      for (int i = 7; i >= 0; --i) State.Duration = (State.Duration << 8) | value[i];
+      State.Duration = GetLE64(value);
     }
   }
 }
@@ -319,7 +317,7 @@ std::u16string GetWMAAttribute(TWMReaderState& State, const std::string& Name) {
   if (type != WMT_TYPE_STRING) return {};
   std::u16string text;
   for (size_t i = 0; i + 1 < value.size(); i += 2) {
-    const char16_t c = static_cast<char16_t>(value[i] | value[i + 1] << 8);
+    const char16_t c = GetLE16(&value[i]);
     if (c == 0) break;
     text += c;
   }

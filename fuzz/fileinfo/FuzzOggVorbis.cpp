@@ -5,6 +5,7 @@
 #include "fileinfo/OggVorbis.h"
 #include "fileinfo/TagFileIO.h"
 #include "fuzz/fileinfo/FuzzFile.h"
+#include "platform/rtl/ByteOrder.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ size_t HeaderEnd(const std::string& B, size_t Offset) {
 }
 
 bool ChecksumOK(std::string Page) {
-  const uint32_t stored = fileinfo::GetLE32(Page.data() + 22);
+  const uint32_t stored = GetLE32(Page.data() + 22);
   Page.replace(22, 4, 4, '\0');
   return OggCRC(Page.data(), Page.size()) == stored;
 }

@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "${here%/fuzz/*}/fuzz/common.sh"
 fuzz_require clang++ python3 sox wavpack ffmpeg
 
-sources=("$root"/fileinfo/*.cpp "$root"/platform/rtl/{StrUtils,FileUtils,SysUtils,Folders,IniFiles,StringList}.cpp)
+sources=("$root"/fileinfo/*.cpp "$root"/platform/rtl/{StrUtils,FileUtils,SysUtils,Folders,IniFiles,StringList,APEv2Format,ID3v2Format,VorbisComments}.cpp)
 targets=(FuzzID3v2 FuzzID3v1 FuzzAPETag FuzzWavFile FuzzFLACfile FuzzOggVorbis FuzzWAVPackfile FuzzTTA
          FuzzCDAtrack)
 for t in "${targets[@]}"; do

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/acm/AcmStream.h"
+#include "platform/rtl/ByteOrder.h"
 
 namespace {
 

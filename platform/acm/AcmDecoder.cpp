@@ -12,6 +12,8 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 
+#include "platform/rtl/ByteOrder.h"
+
 namespace {
 
 constexpr uint32_t kMpegRates[] = {48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000};
@@ -31,8 +33,6 @@ bool IsMpegRate(uint32_t Rate) {
   return std::find(std::begin(kMpegRates), std::end(kMpegRates), Rate) != std::end(kMpegRates);
 }
 
-int16_t Get16(const uint8_t* P) { return static_cast<int16_t>(P[0] | P[1] << 8); }
-
 // Every MPEG audio frame starts with 11 set bits.
 bool StartsWithSync(const uint8_t* P, size_t Size) { return Size >= 4 && P[0] == 0xFF && (P[1] & 0xE0) == 0xE0; }
 
@@ -45,7 +45,7 @@ bool SameStream(const uint8_t* A, const uint8_t* B) {
 int MpegLayer(const WAVEFORMATEX& Format) {
   if (Format.wFormatTag == WAVE_FORMAT_MPEGLAYER3) return 3;
   if (Format.Extra.size() < 2) return 0;
-  switch (static_cast<uint16_t>(Get16(Format.Extra.data()))) {
+  switch (GetLE16(Format.Extra.data())) {
     case 1: return 1;
     case 2: return 2;
     case 4: return 3;
@@ -345,8 +345,7 @@ private:
         uint8_t* p = Out.data() + base + 2 * c;
         for (size_t i = 0; i < frames; ++i, k += stride, p += 2 * channels) {
           const int v = Sample(plane, k);
-          p[0] = static_cast<uint8_t>(v);
-          p[1] = static_cast<uint8_t>(static_cast<unsigned>(v) >> 8);
+          PutLE16(p, static_cast<uint16_t>(v));
         }
       }
     };
@@ -412,10 +411,10 @@ MMRESULT CheckDecoderFormat(const WAVEFORMATEX& Format) {
       if (ch > 2 || Format.wBitsPerSample != 4 || align < 7 * ch) return ACMERR_NOTPOSSIBLE;
       // Samples per block, the pair count, the pairs.
       const std::vector<uint8_t>& x = Format.Extra;
-      if (x.size() < 4 + sizeof kMsAdpcmCoefficients || Get16(x.data() + 2) != 7) return ACMERR_NOTPOSSIBLE;
+      if (x.size() < 4 + sizeof kMsAdpcmCoefficients || GetLE16(x.data() + 2) != 7) return ACMERR_NOTPOSSIBLE;
       for (int i = 0; i < 7; ++i)
-        if (Get16(x.data() + 4 + 4 * i) != kMsAdpcmCoefficients[i][0] ||
-            Get16(x.data() + 6 + 4 * i) != kMsAdpcmCoefficients[i][1])
+        if (static_cast<int16_t>(GetLE16(x.data() + 4 + 4 * i)) != kMsAdpcmCoefficients[i][0] ||
+            static_cast<int16_t>(GetLE16(x.data() + 6 + 4 * i)) != kMsAdpcmCoefficients[i][1])
           return ACMERR_NOTPOSSIBLE;
       return MMSYSERR_NOERROR;
     }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/acm/AcmStream.h"
+#include "platform/rtl/ByteOrder.h"
 
 namespace {
 
@@ -35,16 +36,9 @@ uint64_t CeilScaledFrames(uint64_t Frames, uint32_t In, uint32_t Out) {
 void ToDouble(const uint8_t* P, unsigned Bytes, double& V) {
   switch (Bytes) {
     case 1: V = (static_cast<int>(P[0]) - 128) * (1.0 / 128); break;
-    case 2: V = static_cast<int16_t>(P[0] | P[1] << 8) * (1.0 / 32768); break;
-    case 3:
-      V = (static_cast<int32_t>(uint32_t{P[0]} << 8 | uint32_t{P[1]} << 16 | uint32_t{P[2]} << 24) >> 8) *
-          (1.0 / 8388608);
-      break;
-    default:
-      V = static_cast<int32_t>(static_cast<uint32_t>(P[0]) | static_cast<uint32_t>(P[1]) << 8 |
-                               static_cast<uint32_t>(P[2]) << 16 | static_cast<uint32_t>(P[3]) << 24) *
-          (1.0 / 2147483648.0);
-      break;
+    case 2: V = static_cast<int16_t>(GetLE16(P)) * (1.0 / 32768); break;
+    case 3: V = SignExtend24(GetLE24(P)) * (1.0 / 8388608); break;
+    default: V = static_cast<int32_t>(GetLE32(P)) * (1.0 / 2147483648.0); break;
   }
 }
 

@@ -21,6 +21,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/rtl/ByteOrder.h"
+#include "platform/rtl/Riff.h"
+
 namespace {
 
 const char* const ImagesVariable = "SONVIX_CD_IMAGES";
@@ -71,15 +74,6 @@ thread_local int TCdioGuard::Fd = -1;
 bool IsFile(const std::string& Path) {
   struct stat st {};
   return stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-void PutLE32(uint8_t* P, uint32_t V) {
-  for (int i = 0; i < 4; ++i) P[i] = static_cast<uint8_t>(V >> (8 * i));
-}
-
-void PutLE16(uint8_t* P, uint16_t V) {
-  P[0] = static_cast<uint8_t>(V);
-  P[1] = static_cast<uint8_t>(V >> 8);
 }
 
 // Sector numbers reported by paranoia's callback are not needed: any sector it had to
@@ -336,9 +330,7 @@ int32_t TCDRipper::Read(uint8_t* Buffer, uint32_t MaxSectors) {
       std::memcpy(out, samples, CD_SECTOR_BYTES);
     } else {
       for (uint32_t i = 0; i < CD_SECTOR_BYTES / 2; ++i) {
-        const auto v = static_cast<uint16_t>(samples[i]);
-        out[2 * i] = static_cast<uint8_t>(v);
-        out[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+        PutLE16(out + 2 * i, static_cast<uint16_t>(samples[i]));
       }
     }
     ++FNext;
@@ -373,10 +365,9 @@ bool CDTrackRecord(const TCDToc& Toc, int Track, TCDTrackRecord& Record) {
   const uint32_t start = e.StartSector;
   const uint32_t length = end - start;
   uint8_t* r = Record.data();
-  std::memcpy(r, "RIFF", 4);
-  PutLE32(r + 4, 36);
-  std::memcpy(r + 8, "CDDAfmt ", 8);
-  PutLE32(r + 16, 24);
+  PutRiffChunkHeader(r, "RIFF", 36);
+  std::memcpy(r + 8, "CDDA", 4);
+  PutRiffChunkHeader(r + 12, "fmt ", 24);
   PutLE16(r + 20, 1);
   PutLE16(r + 22, static_cast<uint16_t>(e.TrackNumber));
   PutLE32(r + 24, CDDiscSerial(Toc));

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/dsound/DSBackend.h"
+#include "platform/rtl/ByteOrder.h"
 
 namespace {
 
@@ -35,38 +36,21 @@ GUID GuidOfName(const std::string& Name) {
   return g;
 }
 
+// One sample of integer PCM: 8-bit unsigned, wider ones signed little-endian.
 int32_t ReadSample(const uint8_t* p, uint32_t Bytes) {
   switch (Bytes) {
     case 1: return static_cast<int32_t>(p[0]) - 128;
-    case 2: return static_cast<int16_t>(p[0] | (p[1] << 8));
-    case 3: {
-      const uint32_t u = p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
-      return static_cast<int32_t>(u << 8) >> 8;
-    }
-    default:
-      return static_cast<int32_t>(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24));
+    case 2: return static_cast<int16_t>(GetLE16(p));
+    case 3: return SignExtend24(GetLE24(p));
+    default: return static_cast<int32_t>(GetLE32(p));
   }
 }
 
 void WriteSample(uint8_t* p, uint32_t Bytes, int32_t V) {
-  switch (Bytes) {
-    case 1: p[0] = static_cast<uint8_t>(V + 128); break;
-    case 2:
-      p[0] = static_cast<uint8_t>(V);
-      p[1] = static_cast<uint8_t>(V >> 8);
-      break;
-    case 3:
-      p[0] = static_cast<uint8_t>(V);
-      p[1] = static_cast<uint8_t>(V >> 8);
-      p[2] = static_cast<uint8_t>(V >> 16);
-      break;
-    default:
-      p[0] = static_cast<uint8_t>(V);
-      p[1] = static_cast<uint8_t>(V >> 8);
-      p[2] = static_cast<uint8_t>(V >> 16);
-      p[3] = static_cast<uint8_t>(V >> 24);
-      break;
-  }
+  if (Bytes == 1)
+    p[0] = static_cast<uint8_t>(V + 128);
+  else
+    PutLE(p, static_cast<uint32_t>(V), static_cast<int>(std::min<uint32_t>(Bytes, 4)));
 }
 
 }  // namespace

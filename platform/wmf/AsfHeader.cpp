@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/rtl/ByteOrder.h"
+
 namespace {
 
 // GUIDs as stored in the file (first three fields little-endian).
@@ -18,16 +20,6 @@ constexpr uint8_t AdvContentEncryption[16] = {0x33, 0x85, 0x05, 0x43, 0x81, 0x69
 
 constexpr size_t ObjectHeader = 24;  // GUID and 64-bit size
 
-uint64_t Le64(const uint8_t* P) {
-  uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = (v << 8) | P[i];
-  return v;
-}
-
-uint32_t Le32(const uint8_t* P) {
-  return uint32_t(P[0]) | uint32_t(P[1]) << 8 | uint32_t(P[2]) << 16 | uint32_t(P[3]) << 24;
-}
-
 bool Is(const uint8_t* P, const uint8_t (&Guid)[16]) { return std::memcmp(P, Guid, 16) == 0; }
 
 // Walks the objects in [P, P + Size); Nested looks into a header extension.
@@ -35,7 +27,7 @@ bool ObjectsHoldEncryption(const uint8_t* P, size_t Size, bool Nested) {
   size_t pos = 0;
   while (Size - pos >= ObjectHeader) {
     const uint8_t* obj = P + pos;
-    const uint64_t objSize = Le64(obj + 16);
+    const uint64_t objSize = GetLE64(obj + 16);
     if (objSize < ObjectHeader || objSize > Size - pos) {
       // A damaged size: the object's own GUID still counts, nothing after it does.
       return Is(obj, ContentEncryption) || Is(obj, ExtContentEncryption) ||
@@ -45,7 +37,7 @@ bool ObjectsHoldEncryption(const uint8_t* P, size_t Size, bool Nested) {
     if (Nested && Is(obj, AdvContentEncryption)) return true;
     if (!Nested && Is(obj, HeaderExtension) && objSize >= 46) {
       // Reserved GUID (16), reserved word (2), data size (4), then extension objects.
-      const uint32_t dataSize = Le32(obj + 42);
+      const uint32_t dataSize = GetLE32(obj + 42);
       const size_t room = static_cast<size_t>(objSize - 46);
       if (ObjectsHoldEncryption(obj + 46, dataSize < room ? dataSize : room, true)) return true;
     }
@@ -58,7 +50,7 @@ bool ObjectsHoldEncryption(const uint8_t* P, size_t Size, bool Nested) {
 
 int64_t AsfHeaderObjectSize(const uint8_t* Data, size_t Size) {
   if (!Data || Size < 30 || !Is(Data, HeaderObject)) return -1;
-  const uint64_t size = Le64(Data + 16);
+  const uint64_t size = GetLE64(Data + 16);
   if (size < 30 || size > (uint64_t(1) << 62)) return -1;
   return static_cast<int64_t>(size);
 }

@@ -13,6 +13,7 @@
 #include <list>
 #include <mutex>
 
+#include "platform/rtl/ByteOrder.h"
 #include "platform/wmf/AsfHeader.h"
 #include "platform/wmf/WMF.h"
 
@@ -161,10 +162,6 @@ private:
 TScanCache& ScanCache() {
   static TScanCache cache;
   return cache;
-}
-
-uint32_t ReadLe32(const uint8_t* P) {
-  return uint32_t(P[0]) | uint32_t(P[1]) << 8 | uint32_t(P[2]) << 16 | uint32_t(P[3]) << 24;
 }
 
 // The caller's stream, seen from Origin on, for one AVIOContext. Every read seeks
@@ -630,7 +627,7 @@ HRESULT WMSyncReaderImpl::SetOutputSetting(uint32_t Output, const std::string& N
   if (!ValidOutput(Output)) return E_INVALIDARG;
   TOutput& o = FOutputs[Output];
   if (!Value || Length < 4) return E_INVALIDARG;
-  const uint32_t v = ReadLe32(Value);
+  const uint32_t v = GetLE32(Value);
   if (Name == g_wszEnableDiscreteOutput && Type == WMT_TYPE_BOOL) {
     o.Discrete = v != 0;
   } else if (Name == g_wszSpeakerConfig && Type == WMT_TYPE_DWORD) {
@@ -762,8 +759,8 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
       size_t sdSize = 0;
       const uint8_t* sd = av_packet_get_side_data(pkt, AV_PKT_DATA_SKIP_SAMPLES, &sdSize);
       if (sd && sdSize >= 8) {
-        scan->TrimStart += ReadLe32(sd);
-        scan->TrimEnd += ReadLe32(sd + 4);
+        scan->TrimStart += GetLE32(sd);
+        scan->TrimEnd += GetLE32(sd + 4);
       }
     } else {
       av_packet_free_side_data(pkt);
@@ -1011,10 +1008,7 @@ std::vector<uint8_t> Utf16Bytes(const char* Utf8) {
   // UTF-8 to UTF-16LE with a terminating zero; bad sequences become U+FFFD.
   std::vector<uint8_t> out;
   const auto* s = reinterpret_cast<const unsigned char*>(Utf8);
-  auto put = [&out](uint32_t u) {
-    out.push_back(static_cast<uint8_t>(u));
-    out.push_back(static_cast<uint8_t>(u >> 8));
-  };
+  auto put = [&out](uint32_t u) { AppendLE16(out, static_cast<uint16_t>(u)); };
   while (*s) {
     uint32_t cp = 0xFFFD;
     int extra = 0;

@@ -11,6 +11,7 @@
 #include <map>
 
 #include "platform/wmf/WMF.h"
+#include "platform/rtl/ByteOrder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -89,7 +90,7 @@ std::u16string Ascii16(const std::string& S) { return std::u16string(S.begin(), 
 std::string Utf16BytesToUtf8(const uint8_t* P, size_t Bytes) {
   std::string out;
   size_t n = Bytes / 2;
-  auto unit = [P](size_t i) { return uint32_t(P[2 * i]) | uint32_t(P[2 * i + 1]) << 8; };
+  auto unit = [P](size_t i) { return uint32_t{GetLE16(P + 2 * i)}; };
   for (size_t i = 0; i < n; ++i) {
     uint32_t cp = unit(i);
     if (cp == 0) break;

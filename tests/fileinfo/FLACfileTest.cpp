@@ -6,6 +6,7 @@
 
 #include "fileinfo/FLACfile.h"
 #include "fileinfo/TagFileIO.h"
+#include "platform/rtl/ByteOrder.h"
 #include "tests/fileinfo/TestSupport.h"
 
 using namespace testsupport;
@@ -447,16 +448,16 @@ TEST_F(FLACfileTest, CommentLengthsAndCountsStayInsideTheBlock) {
   const std::string f = MakeFlac("a.flac", "--padding=512 --no-seektable");
   auto comments = [](const std::string& Body) {
     std::string d;
-    fileinfo::PutLE32(d, 3);
+    AppendLE32(d, 3);
     d += "ven";
     d += Body;
     return d;
   };
   std::string body;
-  fileinfo::PutLE32(body, 1000);  // far more comments than there are
-  fileinfo::PutLE32(body, 7);
+  AppendLE32(body, 1000);  // far more comments than there are
+  AppendLE32(body, 7);
   body += "TITLE=t";
-  fileinfo::PutLE32(body, 400);  // longer than the block
+  AppendLE32(body, 400);  // longer than the block
   body += "ARTIST=a";
   // The tool's own comment block goes; ours is the only one.
   Metaflac("--remove --block-type=VORBIS_COMMENT --dont-use-padding " + Quote(f));
@@ -470,7 +471,7 @@ TEST_F(FLACfileTest, CommentLengthsAndCountsStayInsideTheBlock) {
   EXPECT_TRUE(t.ExtraFields().empty());
 
   std::string bad;
-  fileinfo::PutLE32(bad, 0xFFFFFFF0u);  // vendor longer than the block
+  AppendLE32(bad, 0xFFFFFFF0u);  // vendor longer than the block
   WriteFile(f, InsertBlock(bare, 4, bad + "xx"));
   ASSERT_TRUE(t.ReadFromFile(f));
   EXPECT_EQ(t.Vendor(), "");

@@ -6,6 +6,7 @@
 #include "fileinfo/ID3v2.h"
 #include "fileinfo/OggVorbis.h"
 #include "fileinfo/TagFileIO.h"
+#include "platform/rtl/ByteOrder.h"
 #include "tests/fileinfo/TestSupport.h"
 
 using namespace testsupport;
@@ -27,7 +28,7 @@ std::vector<TPage> Pages(const std::string& B, size_t Start = 0) {
     if (p + 27 + n > B.size()) break;
     size_t size = 27 + n;
     for (size_t i = 0; i < n; ++i) size += static_cast<unsigned char>(B[p + 27 + i]);
-    pages.push_back({p, size, fileinfo::GetLE32(B.data() + p + 14)});
+    pages.push_back({p, size, GetLE32(B.data() + p + 14)});
     p += size;
   }
   return pages;
@@ -35,19 +36,14 @@ std::vector<TPage> Pages(const std::string& B, size_t Start = 0) {
 
 bool ChecksumOK(const std::string& B, const TPage& P) {
   std::string page = B.substr(P.Offset, P.Size);
-  const uint32_t stored = fileinfo::GetLE32(page.data() + 22);
+  const uint32_t stored = GetLE32(page.data() + 22);
   page.replace(22, 4, 4, '\0');
   return OggCRC(page.data(), page.size()) == stored;
 }
 
 void SetChecksum(std::string& Page) {
   Page.replace(22, 4, 4, '\0');
-  const uint32_t crc = OggCRC(Page.data(), Page.size());
-  for (int i = 0; i < 4; ++i) Page[22 + i] = static_cast<char>((crc >> (8 * i)) & 0xFF);
-}
-
-void PutLE32(std::string& B, size_t At, uint32_t V) {
-  for (int i = 0; i < 4; ++i) B[At + i] = static_cast<char>((V >> (8 * i)) & 0xFF);
+  PutLE32(&Page[22], OggCRC(Page.data(), Page.size()));
 }
 
 // Pages From on, with their sequence numbers moved by Delta.
@@ -55,7 +51,7 @@ std::string Renumbered(const std::string& B, const std::vector<TPage>& Pages, si
   std::string out;
   for (size_t i = From; i < Pages.size(); ++i) {
     std::string p = B.substr(Pages[i].Offset, Pages[i].Size);
-    PutLE32(p, 18, fileinfo::GetLE32(p.data() + 18) + Delta);
+    PutLE32(&p[18], GetLE32(p.data() + 18) + Delta);
     SetChecksum(p);
     out += p;
   }
@@ -79,7 +75,7 @@ std::string SplitSecondPage(const std::string& B) {
   std::string b = head;
   b[5] = static_cast<char>(b[5] | 1);
   b[26] = static_cast<char>(n - 1);
-  PutLE32(b, 18, fileinfo::GetLE32(b.data() + 18) + 1);
+  PutLE32(&b[18], GetLE32(b.data() + 18) + 1);
   b += segs.substr(1) + data.substr(first);
   SetChecksum(b);
   return B.substr(0, p2.Offset) + a + b + Renumbered(B, pages, 2, 1);
@@ -119,7 +115,7 @@ void ExpectAudioPagesRenumbered(const std::string& Before, const std::string& Af
   for (size_t i = 0; i + newStart < newPages.size(); ++i) {
     const TPage o = oldPages[oldStart + i], n = newPages[newStart + i];
     std::string a = Before.substr(o.Offset, o.Size), b = After.substr(n.Offset, n.Size);
-    EXPECT_EQ(fileinfo::GetLE32(b.data() + 18), newStart + i) << "sequence of audio page " << i;
+    EXPECT_EQ(GetLE32(b.data() + 18), newStart + i) << "sequence of audio page " << i;
     a.replace(18, 8, 8, '\0');
     b.replace(18, 8, 8, '\0');
     EXPECT_TRUE(a == b) << "audio page " << i << " changed";

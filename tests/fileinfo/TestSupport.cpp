@@ -6,25 +6,6 @@
 
 namespace testsupport {
 
-std::string MakeWav(const TTempDir& Dir, const std::string& Name, double Seconds) {
-  EXPECT_TRUE(ToolExists("sox")) << "missing tool: sox";
-  const std::string f = Dir / Name;
-  const auto r = RunTool("sox -n -r 44100 -c 2 -b 16 " + Quote(f) + " synth " + std::to_string(Seconds) +
-                     " sine 440");
-  EXPECT_EQ(r.ExitCode, 0) << r.Output;
-  return f;
-}
-
-std::string MakeMp3(const TTempDir& Dir, const std::string& Name) {
-  EXPECT_TRUE(ToolExists("lame")) << "missing tool: lame";
-  const std::string wav = MakeWav(Dir, Name + ".src.wav");
-  const std::string f = Dir / Name;
-  const auto r = RunTool("lame --quiet -b 128 " + Quote(wav) + " " + Quote(f));
-  EXPECT_EQ(r.ExitCode, 0) << r.Output;
-  unlink(wav.c_str());
-  return f;
-}
-
 std::string MakeWavPack(const TTempDir& Dir, const std::string& Name) {
   EXPECT_TRUE(ToolExists("wavpack")) << "missing tool: wavpack";
   const std::string wav = MakeWav(Dir, Name + ".src.wav");

@@ -12,9 +12,8 @@
 
 namespace testsupport {
 
-// Test fixtures made at test time. Each fails the test when its tool is missing.
-std::string MakeWav(const TTempDir& Dir, const std::string& Name, double Seconds = 0.3);
-std::string MakeMp3(const TTempDir& Dir, const std::string& Name);
+// A WavPack file made by wavpack of MakeWav's sine; fails the test when the tool is
+// missing.
 std::string MakeWavPack(const TTempDir& Dir, const std::string& Name);
 
 // Bytes of a little file that is neither audio nor tag.

@@ -4,6 +4,7 @@
 
 #include "fileinfo/TagFileIO.h"
 #include "fileinfo/WAVPackFile.h"
+#include "platform/rtl/ByteOrder.h"
 #include "tests/fileinfo/TestSupport.h"
 #include "tests/support/Pcm.h"
 
@@ -117,7 +118,7 @@ TEST_F(WAVPackFileTest, BlockFormatHeadersMatchWvunpack) {
 TEST_F(WAVPackFileTest, SampleRateIndexIsMaskedAndCountsAreGuarded) {
   const std::string f = MakeWv("a.wv", "", "-r 48000 -c 2 -b 16");
   const std::string good = ReadFileAsString(f);
-  const uint32_t flags = fileinfo::GetLE32(good.data() + 24);
+  const uint32_t flags = GetLE32(good.data() + 24);
   auto readWith = [&](uint32_t Flags, uint32_t Total) {
     std::string s = good;
     PatchLE32(s, 24, Flags);

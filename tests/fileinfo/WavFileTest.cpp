@@ -3,6 +3,7 @@
 
 #include "fileinfo/TagFileIO.h"
 #include "fileinfo/UWavFile.h"
+#include "platform/rtl/ByteOrder.h"
 #include "tests/fileinfo/TestSupport.h"
 
 using namespace testsupport;
@@ -11,8 +12,8 @@ namespace {
 
 std::string Trailer(const std::string& Text, uint32_t Track) {
   std::string t = Text;
-  fileinfo::PutLE32(t, Track);
-  fileinfo::PutLE32(t, static_cast<uint32_t>(Text.size() + 12));
+  AppendLE32(t, Track);
+  AppendLE32(t, static_cast<uint32_t>(Text.size() + 12));
   return t + "W3DI";
 }
 

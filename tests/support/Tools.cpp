@@ -69,6 +69,29 @@ std::string MakeSource(const TTempDir& Dir, const std::string& Name, int Bits, i
   return wav;
 }
 
+std::string MakeWav(const TTempDir& Dir, const std::string& Name, double Seconds) {
+  EXPECT_TRUE(ToolExists("sox")) << "missing tool: sox";
+  const std::string f = Dir / Name;
+  const auto r = RunTool("sox -n -r 44100 -c 2 -b 16 " + Quote(f) + " synth " + std::to_string(Seconds) +
+                     " sine 440");
+  EXPECT_EQ(r.ExitCode, 0) << r.Output;
+  return f;
+}
+
+std::string EncodeMp3(const std::string& Wav, const std::string& Mp3, const std::string& LameArgs) {
+  EXPECT_TRUE(ToolExists("lame")) << "missing tool: lame";
+  const auto r = RunTool("lame --quiet " + LameArgs + " " + Quote(Wav) + " " + Quote(Mp3));
+  EXPECT_EQ(r.ExitCode, 0) << r.Output;
+  return Mp3;
+}
+
+std::string MakeMp3(const TTempDir& Dir, const std::string& Name, const std::string& LameArgs) {
+  const std::string wav = MakeWav(Dir, Name + ".src.wav");
+  EncodeMp3(wav, Dir / Name, LameArgs);
+  std::remove(wav.c_str());
+  return Dir / Name;
+}
+
 std::vector<uint8_t> FfmpegDecode(const std::string& Path, const std::string& Format, const std::string& Extra) {
   const std::string out = Path + "." + Format + ".raw";
   Shell("ffmpeg -nostdin -v error -y -i " + Quote(Path) + " " + Extra + " -f " + Format + " -c:a pcm_" + Format +

@@ -42,6 +42,13 @@ std::string SynthRaw(const std::string& Path, int Bits, int Channels, int Rate, 
 std::string MakeSource(const TTempDir& Dir, const std::string& Name, int Bits, int Channels, int Rate,
                        double Seconds, bool Float = false);
 
+// Dir / Name: a 440 Hz sine of Seconds in a 16-bit stereo WAV file made by sox, or an
+// MP3 file lame makes of such a file with LameArgs.
+std::string MakeWav(const TTempDir& Dir, const std::string& Name, double Seconds = 0.3);
+std::string MakeMp3(const TTempDir& Dir, const std::string& Name, const std::string& LameArgs = "-b 128");
+// Wav encoded by lame with LameArgs into Mp3; returns Mp3.
+std::string EncodeMp3(const std::string& Wav, const std::string& Mp3, const std::string& LameArgs = "-b 128");
+
 // ffmpeg's decode of a file as raw samples in Format ("u8", "s16le", "s24le",
 // "s32le"); Extra goes after the input (such as "-ac 2").
 std::vector<uint8_t> FfmpegDecode(const std::string& Path, const std::string& Format = "s16le",

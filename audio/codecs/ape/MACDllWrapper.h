@@ -61,8 +61,8 @@ private:
 
 class TAPEDecompress {
 public:
-  // Raises EAPEException when the file cannot be read.
-  explicit TAPEDecompress(const std::u16string& FileName);
+  // Opens the file by its 8-bit name; raises EAPEException when it cannot be read.
+  explicit TAPEDecompress(const std::string& FileName);
   ~TAPEDecompress();
   TAPEDecompress(const TAPEDecompress&) = delete;
   TAPEDecompress& operator=(const TAPEDecompress&) = delete;
@@ -70,9 +70,9 @@ public:
   int32_t GetData(char* Buffer, int32_t Blocks, int32_t& Retrieved);
   int32_t Seek(int64_t Block);
   intptr_t GetInfo(int32_t Field, intptr_t Param1 = 0, intptr_t Param2 = 0);
-  const std::u16string& FileName() const { return FFileName; }
+  const std::string& FileName() const { return FFileName; }
 
 private:
-  std::u16string FFileName;
+  std::string FFileName;
   APE_DECOMPRESS_HANDLE FHandle = nullptr;
 };

@@ -46,8 +46,8 @@ void TMACOut::Prepare() {
   if (FStreamAssigned) throw EAuException("Monkey's Audio output writes files by name only");
   if (FFileName.empty()) throw EAuException("File name is not assigned.");
   // The library says only "invalid output file" for a file it cannot create: try first.
-  delete CreateRunFile(FFileName);
-  FInput->Init();
+  CreateRunFile(FFileName);  // closed again at once
+  StartInput();
   RefuseEmptySource("Monkey's Audio");
   FEOF = false;
   FStarted = false;
@@ -98,7 +98,7 @@ void TMACOut::Finish() {
   }
   const bool started = FStarted;
   FStarted = false;
-  if (FInput) FInput->Flush();
+  FlushInput();
   if (!started) return;
   // A file that could not be completed is gone; saying so beats a missing file.
   if (r != 0) throw EAuException("Error finishing APECompress.\r\n" + MACErrorText(r));
@@ -149,7 +149,7 @@ void TMACIn::DoOpenFile() {
     FAPEv2Tags->SetComment(RecordText(b + 97, 30));
   }
   try {
-    FAPEDecompress = std::make_unique<TAPEDecompress>(FWideFileName);
+    FAPEDecompress = std::make_unique<TAPEDecompress>(FFileName);
   } catch (...) {
     FValid = false;  // the input stays closed
     throw;

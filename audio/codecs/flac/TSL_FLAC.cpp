@@ -6,14 +6,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/core/TSL_Procs.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/StrUtils.h"
+#include "platform/rtl/VorbisComments.h"
 
 TCodecLibrary FLACLib("libFLAC.so.12");
 
 namespace {
 
-// The entry points, typed as libFLAC declares them; bound by name at load time.
-#define FLAC_ENTRY(Name) decltype(&::Name) Name = nullptr;
+// The entry points the components call.
 #define FLAC_ENTRIES(X)                                  \
   X(FLAC__stream_encoder_new)                            \
   X(FLAC__stream_encoder_delete)                         \
@@ -47,33 +49,29 @@ namespace {
   X(FLAC__stream_decoder_finish)
 
 namespace fl {
-FLAC_ENTRIES(FLAC_ENTRY)
-}
+FLAC_ENTRIES(CODEC_ENTRY_POINTER)
+void BindAll(TCodecLibrary& Lib) { FLAC_ENTRIES(CODEC_BIND_ENTRY) }
+}  // namespace fl
 
-void BindFLAC(TCodecLibrary& L) {
-#define FLAC_BIND(Name) L.Bind(#Name, fl::Name);
-  FLAC_ENTRIES(FLAC_BIND)
-#undef FLAC_BIND
-}
-
-FLAC__StreamEncoder* Enc(void* P) { return static_cast<FLAC__StreamEncoder*>(P); }
-FLAC__StreamDecoder* Dec(void* P) { return static_cast<FLAC__StreamDecoder*>(P); }
+FLAC__StreamEncoder* Enc(const TFLACEncoderHandle& P) { return static_cast<FLAC__StreamEncoder*>(P.get()); }
+FLAC__StreamDecoder* Dec(const TFLACDecoderHandle& P) { return static_cast<FLAC__StreamDecoder*>(P.get()); }
 
 constexpr uint16_t DefaultBlockSize = 4608;
 constexpr uint32_t MaxCommentBody = 0xFFFFFF;
 
-void PutLe32(std::vector<uint8_t>& B, uint32_t V) {
-  for (int i = 0; i < 4; ++i) B.push_back(static_cast<uint8_t>(V >> (8 * i)));
-}
-
 }  // namespace
 
-void RequireFLACLibrary() {
-  FLACLib.Require(BindFLAC);
-  if (!FLACLib.Missing().empty())
-    throw EAuException("Function \"" + FLACLib.Missing().front() + "\" not found in " + FLACLib.FileName() +
-                       " library.");
+void TFLACEncoderDelete::operator()(void* Encoder) const {
+  if (Encoder && fl::FLAC__stream_encoder_delete)
+    fl::FLAC__stream_encoder_delete(static_cast<FLAC__StreamEncoder*>(Encoder));
 }
+
+void TFLACDecoderDelete::operator()(void* Decoder) const {
+  if (Decoder && fl::FLAC__stream_decoder_delete)
+    fl::FLAC__stream_decoder_delete(static_cast<FLAC__StreamDecoder*>(Decoder));
+}
+
+void RequireFLACLibrary() { FLACLib.RequireAll(fl::BindAll); }
 
 // ===========================================================================
 // Callbacks: libFLAC calls them with the component as client data. Nothing may be
@@ -89,8 +87,8 @@ struct TFLACCallbacks {
       // The encoder's own comment block is dropped and ours goes in its place.
       if (!self->FCommentReplaced && Samples == 0 && n >= 4 && (p[0] & 127) == 4) {
         self->FCommentReplaced = true;
-        self->FCommentSkip = 4 + (int64_t(p[1]) << 16 | int64_t(p[2]) << 8 | p[3]);
-        const std::vector<uint8_t> block = self->BuildCommentBlock((p[0] & 128) != 0);
+        self->FCommentSkip = 4 + int64_t{GetBE24(p + 1)};
+        const std::string block = self->BuildCommentBlock((p[0] & 128) != 0);
         self->FStream->WriteBuffer(block.data(), static_cast<int64_t>(block.size()));
       }
       if (self->FCommentSkip > 0) {
@@ -206,40 +204,14 @@ struct TFLACCallbacks {
     if (!matches) {
       std::memset(d, width == 1 ? 0x80 : 0, bytes);
     } else {
-      const int shift = self->FShift;
-      switch (width) {
-        case 1:  // 8-bit PCM is unsigned
-          for (uint32_t i = 0; i < blockSize; ++i)
-            for (int32_t c = 0; c < channels; ++c) *d++ = static_cast<uint8_t>((static_cast<uint32_t>(Buffer[c][i]) << shift) + 128);
-          break;
-        case 2:
-          for (uint32_t i = 0; i < blockSize; ++i)
-            for (int32_t c = 0; c < channels; ++c) {
-              const uint32_t s = static_cast<uint32_t>(Buffer[c][i]) << shift;
-              d[0] = static_cast<uint8_t>(s);
-              d[1] = static_cast<uint8_t>(s >> 8);
-              d += 2;
-            }
-          break;
-        case 3:
-          for (uint32_t i = 0; i < blockSize; ++i)
-            for (int32_t c = 0; c < channels; ++c) {
-              const uint32_t s = static_cast<uint32_t>(Buffer[c][i]) << shift;
-              d[0] = static_cast<uint8_t>(s);
-              d[1] = static_cast<uint8_t>(s >> 8);
-              d[2] = static_cast<uint8_t>(s >> 16);
-              d += 3;
-            }
-          break;
-        default:
-          for (uint32_t i = 0; i < blockSize; ++i)
-            for (int32_t c = 0; c < channels; ++c) {
-              const uint32_t s = static_cast<uint32_t>(Buffer[c][i]) << shift;
-              std::memcpy(d, &s, 4);  // little-endian host
-              d += 4;
-            }
-          break;
-      }
+      // Interleaved and widened to whole bytes, then packed.
+      const uint32_t shift = static_cast<uint32_t>(self->FShift);
+      const size_t count = size_t(blockSize) * size_t(channels);
+      if (self->FSamples.size() < count) self->FSamples.resize(count);
+      int32_t* v = self->FSamples.data();
+      for (uint32_t i = 0; i < blockSize; ++i)
+        for (int32_t c = 0; c < channels; ++c) *v++ = static_cast<int32_t>(static_cast<uint32_t>(Buffer[c][i]) << shift);
+      PackPCM(self->FSamples.data(), width, d, count);
     }
     self->FBlockSize = blockSize;
     self->FBufStart = 0;
@@ -272,14 +244,7 @@ struct TFLACCallbacks {
       const FLAC__StreamMetadata_VorbisComment& vc = M->data.vorbis_comment;
       for (FLAC__uint32 i = 0; i < vc.num_comments; ++i) {
         const FLAC__StreamMetadata_VorbisComment_Entry& e = vc.comments[i];
-        if (!e.entry) continue;
-        const std::string entry(reinterpret_cast<const char*>(e.entry), e.length);
-        const size_t eq = entry.find('=');
-        if (eq == std::string::npos) continue;
-        const std::string name = LowerCase(entry.substr(0, eq));
-        if (name == "title" || name == "artist" || name == "album" || name == "date" || name == "genre" ||
-            name == "tracknumber")
-          self->FTags->SetValue(name, TTagValue(UTF8ToUTF16(entry.substr(eq + 1))));
+        if (e.entry) self->FTags->TakeComment(std::string_view(reinterpret_cast<const char*>(e.entry), e.length));
       }
     }
   }
@@ -308,12 +273,7 @@ struct TFLACCallbacks {
 
 TFLACOut::TFLACOut(TComponent* AOwner) : TAuFileOut(AOwner), FTags(std::make_unique<TVorbisTags>()) {}
 
-TFLACOut::~TFLACOut() {
-  // Finish releases the encoder after every run; this only guards an output that
-  // was deleted in the middle of one.
-  if (FEncoder && fl::FLAC__stream_encoder_delete) fl::FLAC__stream_encoder_delete(Enc(FEncoder));
-  if (FOwnStream) delete FStream;
-}
+TFLACOut::~TFLACOut() = default;
 
 void TFLACOut::SetEnableLooseMidSideStereo(bool Value) {
   FEnableLooseMidSideStereo = Value;
@@ -328,49 +288,37 @@ void TFLACOut::SetBestModelSearch(bool Value) {
   }
 }
 
-std::vector<uint8_t> TFLACOut::BuildCommentBlock(bool Last) const {
-  std::vector<uint8_t> body;
-  const std::string vendor = "VENDOR=Hacked";
-  PutLe32(body, static_cast<uint32_t>(vendor.size()));
-  body.insert(body.end(), vendor.begin(), vendor.end());
-  std::vector<std::string> items;
+std::string TFLACOut::BuildCommentBlock(bool Last) const {
+  std::string comments;
+  uint32_t count = 0;
   for (const char* key : {"title", "artist", "album", "date", "genre", "tracknumber"}) {
     const std::u16string v = FTags->AsWideString(key);
-    if (!v.empty()) items.push_back(std::string(key) + "=" + UTF16ToUTF8(v));
+    if (v.empty()) continue;
+    AppendVorbisComment(comments, std::string(key) + "=" + UTF16ToUTF8(v));
+    ++count;
   }
-  PutLe32(body, static_cast<uint32_t>(items.size()));
-  for (const std::string& it : items) {
-    PutLe32(body, static_cast<uint32_t>(it.size()));
-    body.insert(body.end(), it.begin(), it.end());
-  }
+  const std::string body = BuildVorbisComments("VENDOR=Hacked", count, comments);
   if (body.size() > MaxCommentBody) throw EAuException("The tags are too long for a FLAC comment block.");
-  std::vector<uint8_t> block;
-  block.reserve(body.size() + 4);
-  block.push_back(static_cast<uint8_t>(4 | (Last ? 128 : 0)));
-  block.push_back(static_cast<uint8_t>(body.size() >> 16));
-  block.push_back(static_cast<uint8_t>(body.size() >> 8));
-  block.push_back(static_cast<uint8_t>(body.size()));
-  block.insert(block.end(), body.begin(), body.end());
-  return block;
+  std::string block(1, static_cast<char>(4 | (Last ? 128 : 0)));
+  AppendBE24(block, static_cast<uint32_t>(body.size()));
+  return block + body;
 }
 
 void TFLACOut::Prepare() {
   RequireFLACLibrary();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned.");
-    FStream = CreateRunFile(FFileName);
-    FOwnStream = true;
+    CreateOwnStream();
   }
   FEndOfData = false;
   FCommentReplaced = false;
   FCommentSkip = 0;
   FEncoderFinished = false;
   FWriteError.clear();
-  FEncoder = fl::FLAC__stream_encoder_new();
+  FEncoder.reset(fl::FLAC__stream_encoder_new());
   if (!FEncoder) throw EAuException("Failed to initialize FLAC encoder.");
 
-  FInput->Init();
-  FInputStarted = true;
+  StartInput();
   FBits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
   const int32_t rate = FInput->SampleRate();
@@ -410,8 +358,7 @@ void TFLACOut::Prepare() {
       fl::FLAC__stream_encoder_init_stream(e, TFLACCallbacks::EncWrite, TFLACCallbacks::EncSeek,
                                            TFLACCallbacks::EncTell, TFLACCallbacks::EncMetadata, this);
   if (status != FLAC__STREAM_ENCODER_INIT_STATUS_OK || !FWriteError.empty()) {
-    FInputStarted = false;
-    FInput->Flush();
+    FlushInput();
     // An encoder that never started has nothing to finish.
     FEncoderFinished = true;
     throw EAuException("Failed to initialize FLAC encoder.");
@@ -445,23 +392,8 @@ bool TFLACOut::WriteBlock(bool Abort) {
   }
   const uint32_t samples = bytes * 8 / static_cast<uint32_t>(FBits);
   if (FSamples.size() < samples) FSamples.resize(samples);
-  const uint8_t* s = FBuffer.data();
   int32_t* d = FSamples.data();
-  switch (FBits) {
-    case 8:  // unsigned PCM; FLAC samples are signed
-      for (uint32_t i = 0; i < samples; ++i) d[i] = static_cast<int32_t>(s[i]) - 128;
-      break;
-    case 16:
-      for (uint32_t i = 0; i < samples; ++i, s += 2) d[i] = static_cast<int16_t>(s[0] | s[1] << 8);
-      break;
-    case 24:
-      for (uint32_t i = 0; i < samples; ++i, s += 3)
-        d[i] = static_cast<int32_t>(static_cast<uint32_t>(s[0] | s[1] << 8 | s[2] << 16) << 8) >> 8;
-      break;
-    default:
-      std::memcpy(d, s, size_t(samples) * 4);
-      break;
-  }
+  UnpackPCM(FBuffer.data(), FBits / 8, d, samples);
   if (!fl::FLAC__stream_encoder_process_interleaved(Enc(FEncoder), d, samples / static_cast<uint32_t>(FChannels)))
     throw EAuException("Failed to encode data.");
   return true;
@@ -471,21 +403,13 @@ void TFLACOut::Finish() {
   if (FEncoder) {
     // A stopped or failed run still gets a consistent file.
     if (!FEncoderFinished) fl::FLAC__stream_encoder_finish(Enc(FEncoder));
-    fl::FLAC__stream_encoder_delete(Enc(FEncoder));
-    FEncoder = nullptr;
+    FEncoder.reset();
   }
   FEncoderFinished = false;
   FBuffer = std::vector<uint8_t>();
   FSamples = std::vector<int32_t>();
-  if (FOwnStream) {
-    delete FStream;
-    FStream = nullptr;
-    FOwnStream = false;
-  }
-  if (FInputStarted) {
-    FInputStarted = false;
-    FInput->Flush();
-  }
+  ReleaseStream();
+  FlushInput();
 }
 
 // ===========================================================================
@@ -498,8 +422,7 @@ TFLACIn::~TFLACIn() { ReleaseDecoder(); }
 void TFLACIn::ReleaseDecoder() {
   if (!FDecoder) return;
   FMD5Result = fl::FLAC__stream_decoder_finish(Dec(FDecoder));
-  fl::FLAC__stream_decoder_delete(Dec(FDecoder));
-  FDecoder = nullptr;
+  FDecoder.reset();
 }
 
 void TFLACIn::DoOpenFile() {
@@ -521,7 +444,7 @@ void TFLACIn::DoOpenFile() {
   FTags->Clear();
   try {
     FStreamSize = FStream->Size();
-    FDecoder = fl::FLAC__stream_decoder_new();
+    FDecoder.reset(fl::FLAC__stream_decoder_new());
     if (!FDecoder) throw EAuException("Failed to initialize the FLAC decoder.");
     FLAC__StreamDecoder* d = Dec(FDecoder);
     if (!fl::FLAC__stream_decoder_set_md5_checking(d, FCheckMD5Signature))
@@ -555,15 +478,7 @@ void TFLACIn::DoOpenFile() {
     FOpening = false;
     ReleaseDecoder();
     // The stream is released here once; the caller finds none left.
-    if (!FStreamAssigned) {
-      delete FStream;
-      FStream = nullptr;
-    } else {
-      try {
-        FStream->Seek(0, soBeginning);
-      } catch (...) {
-      }
-    }
+    ReleaseStream();
     throw;
   }
 }
@@ -575,6 +490,7 @@ void TFLACIn::NoteDamage(const std::string& Detail) {
 void TFLACIn::DoCloseFile() {
   ReleaseDecoder();
   FBuf = std::vector<uint8_t>();
+  FSamples = std::vector<int32_t>();
   FBufStart = FBufEnd = 0;
   FSeekPending = 0;
   FAtEnd = false;

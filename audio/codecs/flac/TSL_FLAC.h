@@ -20,9 +20,22 @@ void RequireFLACLibrary();
 
 struct TFLACCallbacks;
 
+// libFLAC's stream encoder and decoder are anonymous structs that cannot be declared
+// here: the components hold them untyped, deleted with the library's own calls.
+struct TFLACEncoderDelete {
+  void operator()(void* Encoder) const;
+};
+struct TFLACDecoderDelete {
+  void operator()(void* Decoder) const;
+};
+using TFLACEncoderHandle = std::unique_ptr<void, TFLACEncoderDelete>;
+using TFLACDecoderHandle = std::unique_ptr<void, TFLACDecoderDelete>;
+
 class TFLACOut : public TAuFileOut {
 public:
   explicit TFLACOut(TComponent* AOwner);
+  // Finish releases the encoder after every run; an output deleted in the middle of
+  // one drops it with the handle.
   ~TFLACOut() override;
 
   // Negative: the detailed settings below; 0..8: the library's level (9 and above give 8).
@@ -60,7 +73,7 @@ protected:
 private:
   friend struct TFLACCallbacks;
   // The comment block that replaces the encoder's (Last: it carries the last-block flag).
-  std::vector<uint8_t> BuildCommentBlock(bool Last) const;
+  std::string BuildCommentBlock(bool Last) const;
   // Flushes the encoder at the end of the data; raises when that fails.
   void FinishEncoder();
 
@@ -78,7 +91,7 @@ private:
   std::unique_ptr<TVorbisTags> FTags;
 
   // Run state.
-  void* FEncoder = nullptr;
+  TFLACEncoderHandle FEncoder;
   bool FEncoderFinished = false;
   std::vector<uint8_t> FBuffer;
   std::vector<int32_t> FSamples;
@@ -89,8 +102,6 @@ private:
   bool FCommentReplaced = false;
   // Bytes of the encoder's own comment block still to be dropped.
   int64_t FCommentSkip = 0;
-  bool FOwnStream = false;
-  bool FInputStarted = false;
   std::string FWriteError;
 };
 
@@ -121,9 +132,10 @@ private:
   bool FCheckMD5Signature = false;
   std::unique_ptr<TVorbisTags> FTags;
 
-  void* FDecoder = nullptr;
+  TFLACDecoderHandle FDecoder;
   // Decoded audio of the current frame; [FBufStart, FBufEnd) is not delivered yet.
   std::vector<uint8_t> FBuf;
+  std::vector<int32_t> FSamples;  // the frame's samples, interleaved
   uint32_t FBlockSize = 0;
   bool FLastMetadata = false;
   bool FMD5Result = true;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <exception>
 
+#include "audio/core/TSL_Procs.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/StrUtils.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -12,25 +14,20 @@ namespace {
 TCodecLibrary LameLib("liblame_enc.so");
 int LameUsers = 0;  // live TMP3Out objects holding the library; under LoadLock
 
-struct TLameApi {
-  decltype(&beInitStream) InitStream = nullptr;
-  decltype(&beEncodeChunk) EncodeChunk = nullptr;
-  decltype(&beDeinitStream) DeinitStream = nullptr;
-  decltype(&beCloseStream) CloseStream = nullptr;
-  decltype(&beWriteVBRHeader) WriteVBRHeader = nullptr;
-  decltype(&beFlushNoGap) FlushNoGap = nullptr;
-  decltype(&beWriteInfoTag) WriteInfoTag = nullptr;
-} Lame;
+// The library's entry points.
+#define LAME_ENTRIES(X) \
+  X(beInitStream)       \
+  X(beEncodeChunk)      \
+  X(beDeinitStream)     \
+  X(beCloseStream)      \
+  X(beWriteVBRHeader)   \
+  X(beFlushNoGap)       \
+  X(beWriteInfoTag)
 
-void BindAll(TCodecLibrary& L) {
-  L.Bind("beInitStream", Lame.InitStream);
-  L.Bind("beEncodeChunk", Lame.EncodeChunk);
-  L.Bind("beDeinitStream", Lame.DeinitStream);
-  L.Bind("beCloseStream", Lame.CloseStream);
-  L.Bind("beWriteVBRHeader", Lame.WriteVBRHeader);
-  L.Bind("beFlushNoGap", Lame.FlushNoGap);
-  L.Bind("beWriteInfoTag", Lame.WriteInfoTag);
-}
+namespace lame {
+LAME_ENTRIES(CODEC_ENTRY_POINTER)
+void BindAll(TCodecLibrary& Lib) { LAME_ENTRIES(CODEC_BIND_ENTRY) }
+}  // namespace lame
 
 // The entry points the component calls; a library without one of them is unusable.
 const char* const Required[] = {"beInitStream", "beEncodeChunk", "beDeinitStream", "beCloseStream",
@@ -38,7 +35,7 @@ const char* const Required[] = {"beInitStream", "beEncodeChunk", "beDeinitStream
 
 void LoadLameLibrary() {
   TCriticalSectionGuard g(LoadLock);
-  LameLib.Require(BindAll);
+  LameLib.Require(lame::BindAll);
   for (const char* name : Required) {
     if (LameLib.IsMissing(name)) {
       if (LameUsers == 0) LameLib.Unload();
@@ -56,13 +53,6 @@ void UnloadLameLibrary() {
 }
 
 constexpr uint32_t BitRates[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320};
-
-void PutLE32(uint8_t* P, uint32_t V) {
-  P[0] = uint8_t(V);
-  P[1] = uint8_t(V >> 8);
-  P[2] = uint8_t(V >> 16);
-  P[3] = uint8_t(V >> 24);
-}
 
 // ID3v1 text is Latin-1; a field keeps at most Width bytes, unterminated when full.
 void PutText(uint8_t (&Block)[128], int At, int Width, const std::string& Utf8) {
@@ -138,7 +128,7 @@ void TMP3Out::WriteOut(const uint8_t* Data, uint32_t Count) {
 void TMP3Out::Prepare() {
   if (!FStreamAssigned && FFileName.empty()) throw EAuException("File name is not assigned.");
   // What the format cannot hold is refused before any file is made.
-  FInput->Init();
+  StartInput();
   const int32_t bits = FInput->BitsPerSample();
   if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
     throw EAuException("MP3 output cannot take " + IntToStr(bits) + "-bit samples");
@@ -146,23 +136,23 @@ void TMP3Out::Prepare() {
   if (channels < 1 || channels > 2)
     throw EAuException("An MP3 file holds one or two channels; the source has " + IntToStr(channels) + ".");
   RefuseEmptySource("MP3");
-  if (!FStreamAssigned) {
-    FStream = CreateRunFile(FFileName);
-    FOwnStream = true;
-  }
+  if (!FStreamAssigned) CreateOwnStream();
   // The encoder's header frame (VBR's "Xing", CBR's "Info") tells decoders the exact
   // length; it is filled in by file name once the stream is complete.
   FWriteVBRHeader = !FStreamAssigned;
   BE_CONFIG config;
   FillConfig(config, FInput->SampleRate(), channels);
-  const BE_ERR r = Lame.InitStream(&config, &FSamples, &FBufferSize, &FHandle);
+  const BE_ERR r = lame::beInitStream(&config, &FSamples, &FBufferSize, &FHandle);
   if (r != BE_ERR_SUCCESSFUL) throw EAuException("InitStream Error : " + IntToStr(static_cast<int64_t>(r)));
   FStreamOpen = true;
   // Other widths are brought to the encoder's 16 bits here.
   FBytesPerSample = bits / 8;
   FBlockSize = static_cast<uint32_t>(channels) * FSamples * static_cast<uint32_t>(FBytesPerSample) / 2;
   FBlock.assign(FBlockSize, 0);
-  if (FBytesPerSample != 2) FPcm.assign(FBlockSize / static_cast<uint32_t>(FBytesPerSample), 0);
+  if (FBytesPerSample != 2) {
+    FPcm.assign(FBlockSize / static_cast<uint32_t>(FBytesPerSample), 0);
+    FWide.assign(FPcm.size(), 0);
+  }
   FOutput.assign(FBufferSize, 0);
 }
 
@@ -176,22 +166,17 @@ bool TMP3Out::WriteBlock(bool Abort) {
     return false;
   }
   const uint32_t count = n / static_cast<uint32_t>(FBytesPerSample);
-  const uint8_t* p = FBlock.data();
-  int16_t* pcm = FPcm.data();
-  switch (FBytesPerSample) {
-    case 1:
-      for (uint32_t i = 0; i < count; ++i) pcm[i] = static_cast<int16_t>((int32_t(p[i]) - 128) * 256);
-      break;
-    case 2:
-      pcm = reinterpret_cast<int16_t*>(FBlock.data());  // as it is
-      break;
-    default:  // 24 and 32 bits: the top 16 bits of each little-endian sample
-      for (uint32_t i = 0, at = uint32_t(FBytesPerSample) - 2; i < count; ++i, at += uint32_t(FBytesPerSample))
-        pcm[i] = static_cast<int16_t>(uint16_t(p[at] | (p[at + 1] << 8)));
-      break;
+  int16_t* pcm = reinterpret_cast<int16_t*>(FBlock.data());  // 16-bit samples go as they are
+  if (FBytesPerSample != 2) {
+    // Other widths keep their top 16 bits.
+    UnpackPCM(FBlock.data(), FBytesPerSample, FWide.data(), count);
+    const int shift = (FBytesPerSample - 2) * 8;
+    pcm = FPcm.data();
+    for (uint32_t i = 0; i < count; ++i)
+      pcm[i] = static_cast<int16_t>(shift < 0 ? FWide[i] * 256 : FWide[i] >> shift);
   }
   uint32_t produced = 0;
-  Lame.EncodeChunk(FHandle, count, pcm, FOutput.data(), &produced);
+  lame::beEncodeChunk(FHandle, count, pcm, FOutput.data(), &produced);
   WriteOut(FOutput.data(), std::min(produced, FBufferSize));
   return !eof;
 }
@@ -211,27 +196,24 @@ void TMP3Out::Finish() {
   if (FStreamOpen) {
     step([&] {
       uint32_t produced = 0;
-      Lame.DeinitStream(FHandle, FOutput.data(), &produced);
+      lame::beDeinitStream(FHandle, FOutput.data(), &produced);
       WriteOut(FOutput.data(), std::min(produced, FBufferSize));
       uint8_t block[128];
       BuildId3v1Block(block);
       WriteOut(block, sizeof block);
     });
   }
-  if (FOwnStream) {
-    delete FStream;
-    FStream = nullptr;
-    FOwnStream = false;
-  }
+  ReleaseStream();
   if (FStreamOpen) {
-    Lame.CloseStream(FHandle);
+    lame::beCloseStream(FHandle);
     FStreamOpen = false;
     // Only a file this output created by name is rewritten.
-    if (FWriteVBRHeader && !FFileName.empty() && !FStreamAssigned) Lame.WriteVBRHeader(FFileName.c_str());
+    if (FWriteVBRHeader && !FFileName.empty() && !FStreamAssigned) lame::beWriteVBRHeader(FFileName.c_str());
   }
   FBlock = {};
   FPcm = {};
+  FWide = {};
   FOutput = {};
-  step([&] { FInput->Flush(); });
+  step([&] { FlushInput(); });
   if (error) std::rethrow_exception(error);
 }

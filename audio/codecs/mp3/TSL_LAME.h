@@ -87,7 +87,6 @@ private:
   // Run state.
   bool FLibraryHeld = false;
   bool FStreamOpen = false;
-  bool FOwnStream = false;
   bool FWriteVBRHeader = false;
   HBE_STREAM FHandle = 0;
   uint32_t FSamples = 0;     // 16-bit samples per chunk
@@ -96,5 +95,6 @@ private:
   uint32_t FBlockSize = 0;   // input bytes per chunk
   std::vector<uint8_t> FBlock;
   std::vector<int16_t> FPcm;
+  std::vector<int32_t> FWide;  // samples of other widths before they become 16-bit
   std::vector<uint8_t> FOutput;
 };

@@ -1,11 +1,11 @@
 #include "audio/codecs/mpc/TSL_MPC.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <limits>
 #include <mutex>
 
+#include "audio/core/TSL_Procs.h"
 #include "platform/codecs/mppenc/MPPEnc.h"
 
 namespace {
@@ -15,44 +15,29 @@ namespace {
 
 TCodecLibrary DecLib("libmpdec.so");
 
-decltype(&mpc_streaminfo_init) p_streaminfo_init = nullptr;
-decltype(&mpc_streaminfo_read) p_streaminfo_read = nullptr;
-decltype(&mpc_streaminfo_get_length) p_streaminfo_get_length = nullptr;
-decltype(&mpc_streaminfo_get_length_samples) p_streaminfo_get_length_samples = nullptr;
-decltype(&mpc_decoder_setup) p_decoder_setup = nullptr;
-decltype(&mpc_decoder_initialize) p_decoder_initialize = nullptr;
-decltype(&mpc_decoder_set_seeking) p_decoder_set_seeking = nullptr;
-decltype(&mpc_decoder_set_streaminfo) p_decoder_set_streaminfo = nullptr;
-decltype(&mpc_decoder_scale_output) p_decoder_scale_output = nullptr;
-decltype(&mpc_decoder_decode) p_decoder_decode = nullptr;
-decltype(&mpc_decoder_decode_frame) p_decoder_decode_frame = nullptr;
-decltype(&mpc_decoder_seek_sample) p_decoder_seek_sample = nullptr;
-decltype(&mpc_decoder_seek_seconds) p_decoder_seek_seconds = nullptr;
+// The decoder library's entry points.
+#define MPDEC_ENTRIES(X)               \
+  X(mpc_streaminfo_init)               \
+  X(mpc_streaminfo_read)               \
+  X(mpc_streaminfo_get_length)         \
+  X(mpc_streaminfo_get_length_samples) \
+  X(mpc_decoder_setup)                 \
+  X(mpc_decoder_initialize)            \
+  X(mpc_decoder_set_seeking)           \
+  X(mpc_decoder_set_streaminfo)        \
+  X(mpc_decoder_scale_output)          \
+  X(mpc_decoder_decode)                \
+  X(mpc_decoder_decode_frame)          \
+  X(mpc_decoder_seek_sample)           \
+  X(mpc_decoder_seek_seconds)
 
-void BindDecoder(TCodecLibrary& L) {
-  L.Bind("mpc_streaminfo_init", p_streaminfo_init);
-  L.Bind("mpc_streaminfo_read", p_streaminfo_read);
-  L.Bind("mpc_streaminfo_get_length", p_streaminfo_get_length);
-  L.Bind("mpc_streaminfo_get_length_samples", p_streaminfo_get_length_samples);
-  L.Bind("mpc_decoder_setup", p_decoder_setup);
-  L.Bind("mpc_decoder_initialize", p_decoder_initialize);
-  L.Bind("mpc_decoder_set_seeking", p_decoder_set_seeking);
-  L.Bind("mpc_decoder_set_streaminfo", p_decoder_set_streaminfo);
-  L.Bind("mpc_decoder_scale_output", p_decoder_scale_output);
-  L.Bind("mpc_decoder_decode", p_decoder_decode);
-  L.Bind("mpc_decoder_decode_frame", p_decoder_decode_frame);
-  L.Bind("mpc_decoder_seek_sample", p_decoder_seek_sample);
-  L.Bind("mpc_decoder_seek_seconds", p_decoder_seek_seconds);
-}
+namespace mpd {
+MPDEC_ENTRIES(CODEC_ENTRY_POINTER)
+void BindAll(TCodecLibrary& Lib) { MPDEC_ENTRIES(CODEC_BIND_ENTRY) }
+}  // namespace mpd
 
-// The entry point, once the library is known to be loaded and to have it.
-template <class F>
-F Need(F Fn, const char* Name) {
-  if (!DecLib.Loaded())
-    throw EMPCDecException("MPC decoding library \"" + DecLib.FileName() + "\" not loaded!");
-  if (!Fn) throw EMPCDecException(std::string("Function \"") + Name + "\" not found in MPC decoding library!");
-  return Fn;
-}
+// The wrapper checks each entry point before it calls it.
+#define MPD(Name) CheckedEntry<EMPCDecException>(DecLib, "MPC decoding", mpd::Name, #Name)
 
 // The reader record's callbacks over the wrapper's stream; data is the wrapper.
 TStream* StreamOf(void* Data) { return Data ? static_cast<TMPCDecoder*>(Data)->Stream() : nullptr; }
@@ -95,10 +80,9 @@ mpc_int32_t ReaderGetSize(void* Data) {
 mpc_bool_t ReaderCanSeek(void* Data) { return Data != nullptr; }
 
 // ---------------------------------------------------------------------------
-// Float samples to PCM, little-endian (stored as the host stores them). Halves round
-// to even: adding and taking away 1.5 * 2^52 rounds a double in the default rounding
+// Float samples (full scale +/-1.0) to integers of a sample width. Halves round to
+// even: adding and taking away 1.5 * 2^52 rounds a double in the default rounding
 // mode, without a library call per sample.
-static_assert(std::endian::native == std::endian::little);
 
 inline int64_t RoundEven(double V) {
   constexpr double Magic = 6755399441055744.0;
@@ -107,49 +91,24 @@ inline int64_t RoundEven(double V) {
 
 inline bool Inside(float X) { return X > -1.0f && X < 1.0f; }
 
-void ToU8(const float* Src, size_t N, uint8_t* Dst) {
-  for (size_t i = 0; i < N; ++i) {
-    const float x = Src[i];
-    int64_t v;
-    // Clamped: just below full scale, Round(x * 128) + 128 would be 256.
-    if (Inside(x))
-      v = std::clamp<int64_t>(RoundEven(double(x) * 128.0) + 128, 0, 255);
-    else
-      v = x >= 1.0f ? 255 : (x <= -1.0f ? 0 : 128);
-    Dst[i] = static_cast<uint8_t>(v);
-  }
-}
-
-void ToS16(const float* Src, size_t N, uint8_t* Dst) {
-  for (size_t i = 0; i < N; ++i) {
-    const float x = Src[i];
-    int16_t v;
-    if (Inside(x))
-      v = static_cast<int16_t>(RoundEven(double(x) * 32767.0));
-    else
-      v = x >= 1.0f ? 32767 : (x <= -1.0f ? -32768 : 0);
-    std::memcpy(Dst + 2 * i, &v, 2);
-  }
-}
+// Beyond full scale: the clip value of that side; NaN: silence.
+inline int32_t Clipped(float X, int32_t Lo, int32_t Hi) { return X >= 1.0f ? Hi : (X <= -1.0f ? Lo : 0); }
 
 inline int32_t Full32(float X) {
   if (Inside(X)) return static_cast<int32_t>(RoundEven(double(X) * 2147483647.0));
-  return X >= 1.0f ? std::numeric_limits<int32_t>::max() : (X <= -1.0f ? std::numeric_limits<int32_t>::min() : 0);
+  return Clipped(X, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
 }
 
-void ToS24(const float* Src, size_t N, uint8_t* Dst) {
+void FloatsToWidth(const float* Src, size_t N, uint32_t Width, int32_t* Dst) {
   for (size_t i = 0; i < N; ++i) {
-    const uint32_t v = static_cast<uint32_t>(Full32(Src[i])) >> 8;  // the top 24 bits
-    Dst[3 * i] = static_cast<uint8_t>(v);
-    Dst[3 * i + 1] = static_cast<uint8_t>(v >> 8);
-    Dst[3 * i + 2] = static_cast<uint8_t>(v >> 16);
-  }
-}
-
-void ToS32(const float* Src, size_t N, uint8_t* Dst) {
-  for (size_t i = 0; i < N; ++i) {
-    const int32_t v = Full32(Src[i]);
-    std::memcpy(Dst + 4 * i, &v, 4);
+    const float x = Src[i];
+    switch (Width) {
+      // Clamped: just below full scale, Round(x * 128) would be 128.
+      case 1: Dst[i] = Inside(x) ? int32_t(std::min<int64_t>(RoundEven(double(x) * 128.0), 127)) : Clipped(x, -128, 127); break;
+      case 2: Dst[i] = Inside(x) ? int32_t(RoundEven(double(x) * 32767.0)) : Clipped(x, -32768, 32767); break;
+      case 3: Dst[i] = Full32(x) >> 8; break;  // the top 24 bits
+      default: Dst[i] = Full32(x); break;
+    }
   }
 }
 
@@ -158,23 +117,20 @@ void ToS32(const float* Src, size_t N, uint8_t* Dst) {
 
 TCodecLibrary EncLib("libmppenc.so");
 
-decltype(&init_static) p_init_static = nullptr;
-decltype(&init_enc_state) p_init_enc_state = nullptr;
-decltype(&set_callbacks) p_set_callbacks = nullptr;
-decltype(&add_tag) p_add_tag = nullptr;
-decltype(&start_encoder) p_start_encoder = nullptr;
-decltype(&process_block) p_process_block = nullptr;
-decltype(&free_encoder_state) p_free_encoder_state = nullptr;
+// The encoder library's entry points.
+#define MPPENC_ENTRIES(X) \
+  X(init_static)          \
+  X(init_enc_state)       \
+  X(set_callbacks)        \
+  X(add_tag)              \
+  X(start_encoder)        \
+  X(process_block)        \
+  X(free_encoder_state)
 
-void BindEncoder(TCodecLibrary& L) {
-  L.Bind("init_static", p_init_static);
-  L.Bind("init_enc_state", p_init_enc_state);
-  L.Bind("set_callbacks", p_set_callbacks);
-  L.Bind("add_tag", p_add_tag);
-  L.Bind("start_encoder", p_start_encoder);
-  L.Bind("process_block", p_process_block);
-  L.Bind("free_encoder_state", p_free_encoder_state);
-}
+namespace mpe {
+MPPENC_ENTRIES(CODEC_ENTRY_POINTER)
+void BindAll(TCodecLibrary& Lib) { MPPENC_ENTRIES(CODEC_BIND_ENTRY) }
+}  // namespace mpe
 
 // Runs share the loaded library: it is freed when the last one lets go, so one run
 // finishing never pulls the library from under another.
@@ -184,7 +140,7 @@ int EncUsers = 0;
 void AcquireEncoder() {
   std::lock_guard<std::mutex> lk(EncUseLock);
   if (EncUsers == 0) {
-    EncLib.Require(BindEncoder);
+    EncLib.Require(mpe::BindAll);
     if (!EncLib.Missing().empty()) {
       const std::string name = EncLib.Missing().front();
       EncLib.Unload();
@@ -215,12 +171,12 @@ TMPCDecoder::TMPCDecoder(TStream* AStream) : FStream(AStream) {
   FReader.get_size = ReaderGetSize;
   FReader.canseek = ReaderCanSeek;
   FReader.data = this;
-  Need(p_streaminfo_init, "mpc_streaminfo_init")(&FInfo);
-  if (Need(p_streaminfo_read, "mpc_streaminfo_read")(&FInfo, &FReader) != 0)
+  MPD(mpc_streaminfo_init)(&FInfo);
+  if (MPD(mpc_streaminfo_read)(&FInfo, &FReader) != 0)
     throw EMPCDecException("Unable to read stream info!");
-  Need(p_decoder_setup, "mpc_decoder_setup")(&FDecoder, &FReader);
-  if (Need(p_decoder_initialize, "mpc_decoder_initialize")(&FDecoder, &FInfo) != 1) {
-    p_decoder_setup(&FDecoder, nullptr);
+  MPD(mpc_decoder_setup)(&FDecoder, &FReader);
+  if (MPD(mpc_decoder_initialize)(&FDecoder, &FInfo) != 1) {
+    mpd::mpc_decoder_setup(&FDecoder, nullptr);
     throw EMPCDecException("Unable to initialize MPC decoder!");
   }
 }
@@ -228,21 +184,21 @@ TMPCDecoder::TMPCDecoder(TStream* AStream) : FStream(AStream) {
 TMPCDecoder::~TMPCDecoder() {
   // The record holds the library's decoding state: setting it up without a reader
   // releases it.
-  if (DecLib.Loaded() && p_decoder_setup) p_decoder_setup(&FDecoder, nullptr);
+  if (DecLib.Loaded() && mpd::mpc_decoder_setup) mpd::mpc_decoder_setup(&FDecoder, nullptr);
 }
 
 int64_t TMPCDecoder::LengthSamples() {
-  return Need(p_streaminfo_get_length_samples, "mpc_streaminfo_get_length_samples")(&FInfo);
+  return MPD(mpc_streaminfo_get_length_samples)(&FInfo);
 }
 
 int32_t TMPCDecoder::Decode(float* Buffer) {
-  const mpc_uint32_t n = Need(p_decoder_decode, "mpc_decoder_decode")(&FDecoder, Buffer, nullptr, nullptr);
+  const mpc_uint32_t n = MPD(mpc_decoder_decode)(&FDecoder, Buffer, nullptr, nullptr);
   if (n == MPC_DECODE_ERROR || n > MPC_FRAME_LENGTH) return -1;
   return static_cast<int32_t>(n);
 }
 
 bool TMPCDecoder::SeekSample(int64_t Sample) {
-  return Need(p_decoder_seek_sample, "mpc_decoder_seek_sample")(&FDecoder, Sample) == 1;
+  return MPD(mpc_decoder_seek_sample)(&FDecoder, Sample) == 1;
 }
 
 // ===========================================================================
@@ -261,7 +217,7 @@ void TMPCIn::SetOutBitsPerSample(uint32_t Value) {
 }
 
 void TMPCIn::DoOpenFile() {
-  DecLib.Require(BindDecoder);
+  DecLib.Require(mpd::BindAll);
   FValid = false;
   FAPEv2Tags->Clear();
   if (!FStreamAssigned) {
@@ -275,10 +231,7 @@ void TMPCIn::DoOpenFile() {
   } catch (...) {
     // Nothing stays open after a failed opening.
     FDecoder.reset();
-    if (!FStreamAssigned) {
-      delete FStream;
-      FStream = nullptr;
-    }
+    ReleaseStream();
     throw;
   }
   FValid = true;
@@ -338,13 +291,9 @@ void TMPCIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
     }
     if (FDecoder->BlockStart()) FBlockAt = FBufEnd;  // the blocks before it passed
     const size_t n = static_cast<size_t>(frames) * static_cast<size_t>(FChannels);
-    uint8_t* dst = FBuffer.data() + FBufEnd;
-    switch (bytesPerSample) {
-      case 1: ToU8(FSamples.data(), n, dst); break;
-      case 2: ToS16(FSamples.data(), n, dst); break;
-      case 3: ToS24(FSamples.data(), n, dst); break;
-      default: ToS32(FSamples.data(), n, dst); break;
-    }
+    FInts.resize(n);
+    FloatsToWidth(FSamples.data(), n, bytesPerSample, FInts.data());
+    PackPCM(FInts.data(), static_cast<int32_t>(bytesPerSample), FBuffer.data() + FBufEnd, n);
     FBufEnd += static_cast<int32_t>(n * bytesPerSample);
     FFramesDecoded += frames;
   }
@@ -437,7 +386,7 @@ void TMPCOut::AddTags() {
     if (value.empty()) continue;
     const bool number = std::strcmp(key, "Year") == 0 || std::strcmp(key, "Track") == 0;
     if (number && value == "0") continue;
-    p_add_tag(FState, key, std::strlen(key), value.data(), value.size());
+    mpe::add_tag(FState, key, std::strlen(key), value.data(), value.size());
   }
 }
 
@@ -449,8 +398,7 @@ void TMPCOut::Prepare() {
   // The library comes first, so that a missing one leaves no empty file behind.
   AcquireEncoder();
   FLibraryHeld = true;
-  FInputStarted = true;
-  FInput->Init();
+  StartInput();
   RefuseEmptySource("Musepack");
   const int32_t rate = FInput->SampleRate();
   switch (rate / 1000) {
@@ -469,8 +417,8 @@ void TMPCOut::Prepare() {
   const int64_t frame = static_cast<int64_t>(bits / 8) * channels;
   const int64_t size = FInput->Size();
   const int64_t total = frame > 0 && size > 0 ? size / frame : 0;
-  p_init_static();
-  if (p_init_enc_state(&FState, rate, total, bits, channels, FQuality) != 0) {
+  mpe::init_static();
+  if (mpe::init_enc_state(&FState, rate, total, bits, channels, FQuality) != 0) {
     // Nothing was created: free the library now, and only once.
     FState = nullptr;
     FLibraryHeld = false;
@@ -479,11 +427,11 @@ void TMPCOut::Prepare() {
     throw EAuException("Failed to initialize encoder");
   }
   // The file is made once everything that can refuse the input has accepted it.
-  if (!FStreamAssigned) FStream = CreateRunFile(FFileName);
-  p_set_callbacks(FState, CbMessage, CbReadPcm, CbEndOfInput, CbProgress, CbEncoded, CbSeekOut, CbReadOut,
+  if (!FStreamAssigned) CreateOwnStream();
+  mpe::set_callbacks(FState, CbMessage, CbReadPcm, CbEndOfInput, CbProgress, CbEncoded, CbSeekOut, CbReadOut,
                   CbWriteOut, CbFinished, this);
   AddTags();
-  if (p_start_encoder(FState) != 0) {
+  if (mpe::start_encoder(FState) != 0) {
     FEndFlag = true;
     throw EAuException(FEncoderMessage.empty() ? "Failed to start encoder" : FEncoderMessage);
   }
@@ -492,7 +440,7 @@ void TMPCOut::Prepare() {
 bool TMPCOut::WriteBlock(bool Abort) {
   if (Abort) FEndFlag = true;
   if (FEndFlag) return false;
-  const int r = p_process_block(FState);
+  const int r = mpe::process_block(FState);
   if (!FCallbackError.empty()) {
     FEndFlag = true;
     throw EAuException(FCallbackError);
@@ -510,19 +458,13 @@ bool TMPCOut::WriteBlock(bool Abort) {
 
 void TMPCOut::Finish() {
   if (FState) {
-    p_free_encoder_state(FState);
+    mpe::free_encoder_state(FState);
     FState = nullptr;
   }
   if (FLibraryHeld) {
     FLibraryHeld = false;
     ReleaseEncoder();
   }
-  if (!FStreamAssigned) {
-    delete FStream;
-    FStream = nullptr;
-  }
-  if (FInputStarted) {
-    FInputStarted = false;
-    FInput->Flush();
-  }
+  ReleaseStream();
+  FlushInput();
 }

@@ -76,6 +76,7 @@ private:
   std::unique_ptr<TMPCDecoder> FDecoder;
   std::vector<uint8_t> FBuffer;       // decoded bytes; [FBufStart, FBufEnd) not yet delivered
   std::vector<float> FSamples;        // one decoded frame
+  std::vector<int32_t> FInts;         // the frame at the output's width
   int64_t FFramesDecoded = 0;         // since the start of the stream, for error messages
   int64_t FFileSamples = -1;          // the frames the stream announces, -1 when unknown
   bool FDecodeFailed = false;         // reported once the bytes before the damage are out
@@ -114,7 +115,6 @@ private:
   mppenc_state* FState = nullptr;
   std::atomic<bool> FEndFlag{false};
   bool FLibraryHeld = false;
-  bool FInputStarted = false;
   std::string FEncoderMessage;   // what the library said about a failure
   std::string FCallbackError;    // an exception caught inside a callback
 };

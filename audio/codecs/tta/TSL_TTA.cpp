@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "audio/core/TSL_Procs.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/FileUtils.h"
 
 namespace {
@@ -87,73 +89,38 @@ void CopyHandleToStream(int Handle, TStream& Stream) {
   if (Stream.Size() > size) Stream.SetSize(size);
 }
 
-// PCM bytes of whole frames to the library's 64-bit slots.
+// PCM bytes of whole frames to the library's 64-bit slots: integers as their signed
+// values, 32-bit samples as floats.
 void PcmToSlots(const uint8_t* Src, size_t Count, int32_t Bits, int64_t* Dst) {
-  switch (Bits) {
-    case 8:
-      // The library sign-extends the low byte.
-      for (size_t i = 0; i < Count; ++i) Dst[i] = (int64_t{Src[i]} - 128) & 0xFF;
-      break;
-    case 16:
-      for (size_t i = 0; i < Count; ++i, Src += 2)
-        Dst[i] = static_cast<int16_t>(static_cast<uint16_t>(Src[0] | (Src[1] << 8)));
-      break;
-    case 24:
-      for (size_t i = 0; i < Count; ++i, Src += 3)
-        Dst[i] = static_cast<int32_t>((uint32_t{Src[0]} << 8) | (uint32_t{Src[1]} << 16) |
-                                      (uint32_t{Src[2]} << 24)) >> 8;
-      break;
-    case 32:
-      for (size_t i = 0; i < Count; ++i, Src += 4) {
-        const auto v = static_cast<int32_t>(uint32_t{Src[0]} | (uint32_t{Src[1]} << 8) |
-                                            (uint32_t{Src[2]} << 16) | (uint32_t{Src[3]} << 24));
-        Dst[i] = TTALib::FloatToSlot(v == 0 ? 0.0f : static_cast<float>(v / 2147483648.0));
-      }
-      break;
+  if (Bits != 32) {
+    UnpackPCM(Src, Bits / 8, Dst, Count);
+    return;
+  }
+  for (size_t i = 0; i < Count; ++i) {
+    const auto v = static_cast<int32_t>(GetLE32(Src + 4 * i));
+    Dst[i] = TTALib::FloatToSlot(v == 0 ? 0.0f : static_cast<float>(v / 2147483648.0));
   }
 }
 
 // Decoded slots to PCM bytes of Bytes bytes each.
 void SlotsToPcm(const int64_t* Src, size_t Count, int32_t Bytes, uint8_t* Dst) {
-  switch (Bytes) {
-    case 1:
-      for (size_t i = 0; i < Count; ++i) Dst[i] = static_cast<uint8_t>(Src[i] + 128);
-      break;
-    case 2:
-      for (size_t i = 0; i < Count; ++i, Dst += 2) {
-        const auto v = static_cast<uint64_t>(Src[i]);
-        Dst[0] = static_cast<uint8_t>(v);
-        Dst[1] = static_cast<uint8_t>(v >> 8);
-      }
-      break;
-    case 3:
-      for (size_t i = 0; i < Count; ++i, Dst += 3) {
-        const auto v = static_cast<uint64_t>(Src[i]);
-        Dst[0] = static_cast<uint8_t>(v);
-        Dst[1] = static_cast<uint8_t>(v >> 8);
-        Dst[2] = static_cast<uint8_t>(v >> 16);
-      }
-      break;
-    case 4:
-      // The float format, to full-scale 32-bit integers.
-      for (size_t i = 0; i < Count; ++i, Dst += 4) {
-        const float x = TTALib::SlotToFloat(Src[i]);
-        int32_t v;
-        if (x < -1.0f)
-          v = std::numeric_limits<int32_t>::min();
-        else if (x >= 1.0f)
-          v = std::numeric_limits<int32_t>::max();
-        else if (x == 0.0f || std::isnan(x))
-          v = 0;
-        else
-          v = static_cast<int32_t>(Round(static_cast<double>(x) * 2147483648.0));
-        const auto u = static_cast<uint32_t>(v);
-        Dst[0] = static_cast<uint8_t>(u);
-        Dst[1] = static_cast<uint8_t>(u >> 8);
-        Dst[2] = static_cast<uint8_t>(u >> 16);
-        Dst[3] = static_cast<uint8_t>(u >> 24);
-      }
-      break;
+  if (Bytes != 4) {
+    PackPCM(Src, Bytes, Dst, Count);
+    return;
+  }
+  // The float format, to full-scale 32-bit integers.
+  for (size_t i = 0; i < Count; ++i) {
+    const float x = TTALib::SlotToFloat(Src[i]);
+    int32_t v;
+    if (x < -1.0f)
+      v = std::numeric_limits<int32_t>::min();
+    else if (x >= 1.0f)
+      v = std::numeric_limits<int32_t>::max();
+    else if (x == 0.0f || std::isnan(x))
+      v = 0;
+    else
+      v = static_cast<int32_t>(Round(static_cast<double>(x) * 2147483648.0));
+    PutLE32(Dst + 4 * i, static_cast<uint32_t>(v));
   }
 }
 
@@ -187,7 +154,7 @@ void TTTAOut::Prepare() {
     FHandle = CreateTempHandle("tta");
     if (FHandle < 0) throw EAuException("Unable to create temporary file!");
   }
-  FInput->Init();
+  StartInput();
   RefuseEmptySource("True Audio");
   FBits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
@@ -254,7 +221,7 @@ void TTTAOut::Finish() {
   FEncoder.reset();
   CloseHandle();
   FCarryBytes = 0;
-  if (FInput) FInput->Flush();
+  FlushInput();
 }
 
 // ===========================================================================

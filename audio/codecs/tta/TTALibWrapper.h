@@ -18,8 +18,6 @@ public:
 // The process-wide library object. Tests may point it at another file while it is
 // not loaded (SetFileName) or unload it.
 TCodecLibrary& TTALibrary();
-// Binds every entry point of the library's table; a missing one stays unbound.
-void BindTTALib(TCodecLibrary& Lib);
 // The components' library check: EAuException "<file> library could not be loaded."
 void RequireTTALib();
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <set>
 
+#include "audio/core/TSL_Procs.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/StrUtils.h"
 
@@ -21,8 +22,7 @@ TCodecLibrary VorbisFileLib("libvorbisfile.so.3");
 
 namespace {
 
-// The entry points, typed as the libraries declare them; bound by name at load time.
-#define VORBIS_ENTRY(Name) decltype(&::Name) Name = nullptr;
+// The entry points the components call, library by library.
 #define OGG_ENTRIES(X) \
   X(ogg_stream_init)   \
   X(ogg_stream_clear)  \
@@ -68,24 +68,15 @@ namespace {
   X(ov_clear)
 
 namespace vb {
-OGG_ENTRIES(VORBIS_ENTRY)
-VORBIS_ENTRIES(VORBIS_ENTRY)
-VORBISENC_ENTRIES(VORBIS_ENTRY)
-VORBISFILE_ENTRIES(VORBIS_ENTRY)
+OGG_ENTRIES(CODEC_ENTRY_POINTER)
+VORBIS_ENTRIES(CODEC_ENTRY_POINTER)
+VORBISENC_ENTRIES(CODEC_ENTRY_POINTER)
+VORBISFILE_ENTRIES(CODEC_ENTRY_POINTER)
+void BindOgg(TCodecLibrary& Lib) { OGG_ENTRIES(CODEC_BIND_ENTRY) }
+void BindVorbis(TCodecLibrary& Lib) { VORBIS_ENTRIES(CODEC_BIND_ENTRY) }
+void BindVorbisEnc(TCodecLibrary& Lib) { VORBISENC_ENTRIES(CODEC_BIND_ENTRY) }
+void BindVorbisFile(TCodecLibrary& Lib) { VORBISFILE_ENTRIES(CODEC_BIND_ENTRY) }
 }  // namespace vb
-
-#define VORBIS_BIND(Name) L.Bind(#Name, vb::Name);
-void BindOgg(TCodecLibrary& L) { OGG_ENTRIES(VORBIS_BIND) }
-void BindVorbis(TCodecLibrary& L) { VORBIS_ENTRIES(VORBIS_BIND) }
-void BindVorbisEnc(TCodecLibrary& L) { VORBISENC_ENTRIES(VORBIS_BIND) }
-void BindVorbisFile(TCodecLibrary& L) { VORBISFILE_ENTRIES(VORBIS_BIND) }
-#undef VORBIS_BIND
-
-void RequireLibrary(TCodecLibrary& Lib, void (*BindAll)(TCodecLibrary&)) {
-  Lib.Require(BindAll);
-  if (!Lib.Missing().empty())
-    throw EAuException("Function \"" + Lib.Missing().front() + "\" not found in " + Lib.FileName() + " library.");
-}
 
 constexpr uint32_t EncodeBlockBytes = 24576;
 constexpr uint32_t DecodeBufferBytes = 12288;
@@ -111,10 +102,10 @@ const uint8_t* VorbisChannelMap(int32_t Channels) {
 }  // namespace
 
 void RequireVorbisLibraries() {
-  RequireLibrary(OggLib, BindOgg);
-  RequireLibrary(VorbisLib, BindVorbis);
-  RequireLibrary(VorbisFileLib, BindVorbisFile);
-  RequireLibrary(VorbisEncLib, BindVorbisEnc);
+  OggLib.RequireAll(vb::BindOgg);
+  VorbisLib.RequireAll(vb::BindVorbis);
+  VorbisFileLib.RequireAll(vb::BindVorbisFile);
+  VorbisEncLib.RequireAll(vb::BindVorbisEnc);
 }
 
 int32_t VorbisBitRateValue(int32_t Ordinal) {
@@ -141,9 +132,7 @@ struct TVorbisOut::TState {
 
 TVorbisOut::TVorbisOut(TComponent* AOwner) : TAuFileOut(AOwner), FComments(std::make_unique<TVorbisTags>()) {}
 
-TVorbisOut::~TVorbisOut() {
-  if (FOwnStream) delete FStream;
-}
+TVorbisOut::~TVorbisOut() = default;
 
 void TVorbisOut::SetDesiredNominalBitrate(TVorbisBitRate Value) {
   FDesiredNominalBitrate = Value;
@@ -203,13 +192,11 @@ void TVorbisOut::Prepare() {
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned.");
     if (FFileMode == foAppend && FileExists(FFileName))
-      FStream = new TAuFileStream(FFileName, fmOpenReadWrite | fmShareExclusive);
+      OpenOwnStream();
     else
-      FStream = CreateRunFile(FFileName);
-    FOwnStream = true;
+      CreateOwnStream();
   }
-  FInput->Init();
-  FInputStarted = true;
+  StartInput();
   int32_t serial = FSerial;
   if (FFileMode == foAppend) {
     // Streams chained in one file must have serial numbers of their own.
@@ -285,39 +272,16 @@ bool TVorbisOut::WriteBlock(bool Abort) {
     FEndWritten = true;
   } else {
     float** out = vb::vorbis_analysis_buffer(&s.Vd, samples);
+    const size_t count = size_t(samples) * size_t(ch);
+    if (FSamples.size() < count) FSamples.resize(count);
+    UnpackPCM(FBuffer.data(), s.Bits / 8, FSamples.data(), count);
+    // Full scale is 2^(bits - 1): exact in single precision.
+    const float scale = 1.0f / static_cast<float>(1u << (s.Bits - 1));
     const uint8_t* map = VorbisChannelMap(ch);
     for (int32_t c = 0; c < ch; ++c) {
-      const int32_t src = map ? map[c] : c;
+      const int32_t* v = FSamples.data() + (map ? map[c] : c);
       float* d = out[c];
-      switch (s.Bits) {
-        case 8: {
-          const uint8_t* p = FBuffer.data() + src;
-          for (int32_t i = 0; i < samples; ++i, p += frame) d[i] = (static_cast<int32_t>(*p) - 128) / 128.0f;
-          break;
-        }
-        case 16: {
-          const uint8_t* p = FBuffer.data() + src * 2;
-          for (int32_t i = 0; i < samples; ++i, p += frame)
-            d[i] = static_cast<int16_t>(p[0] | p[1] << 8) / 32768.0f;
-          break;
-        }
-        case 24: {
-          const uint8_t* p = FBuffer.data() + src * 3;
-          for (int32_t i = 0; i < samples; ++i, p += frame)
-            d[i] = static_cast<float>(
-                (static_cast<int32_t>(static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) << 8) >> 8) / 8388608.0);
-          break;
-        }
-        default: {
-          const uint8_t* p = FBuffer.data() + src * 4;
-          for (int32_t i = 0; i < samples; ++i, p += frame) {
-            int32_t v;
-            std::memcpy(&v, p, 4);
-            d[i] = static_cast<float>(v / 2147483648.0);
-          }
-          break;
-        }
-      }
+      for (int32_t i = 0; i < samples; ++i, v += ch) d[i] = static_cast<float>(*v) * scale;
     }
     vb::vorbis_analysis_wrote(&s.Vd, samples);
   }
@@ -333,15 +297,8 @@ bool TVorbisOut::WriteBlock(bool Abort) {
 }
 
 void TVorbisOut::Finish() {
-  if (FOwnStream) {
-    delete FStream;
-    FStream = nullptr;
-    FOwnStream = false;
-  }
-  if (FInputStarted) {
-    FInputStarted = false;
-    FInput->Flush();
-  }
+  ReleaseStream();
+  FlushInput();
   FComments->Clear();
   if (FState) {
     TState& s = *FState;
@@ -353,6 +310,7 @@ void TVorbisOut::Finish() {
     FState.reset();
   }
   FBuffer = std::vector<uint8_t>();
+  FSamples = std::vector<int32_t>();
 }
 
 // ===========================================================================
@@ -406,18 +364,6 @@ TVorbisIn::~TVorbisIn() {
   if (FState) vb::ov_clear(&FState->Vf);
 }
 
-void TVorbisIn::ReleaseOwnStream() {
-  if (!FStreamAssigned) {
-    delete FStream;
-    FStream = nullptr;
-  } else if (FStream) {
-    try {
-      FStream->Seek(0, soBeginning);
-    } catch (...) {
-    }
-  }
-}
-
 void TVorbisIn::DoOpenFile() {
   RequireVorbisLibraries();
   FValid = true;
@@ -431,21 +377,15 @@ void TVorbisIn::DoOpenFile() {
     vb::ov_clear(&FState->Vf);
     FState.reset();
     // Released here once; the caller finds no stream left.
-    ReleaseOwnStream();
+    ReleaseStream();
     throw EAuException("Failed to open an ogg file: " + std::to_string(r));
   }
 
   FComments->Clear();
   if (const vorbis_comment* vc = vb::ov_comment(&FState->Vf, -1)) {
     for (int i = 0; i < vc->comments; ++i) {
-      if (!vc->user_comments[i] || vc->comment_lengths[i] < 0) continue;
-      const std::string entry(vc->user_comments[i], static_cast<size_t>(vc->comment_lengths[i]));
-      const size_t eq = entry.find('=');
-      if (eq == std::string::npos) continue;
-      const std::string name = LowerCase(entry.substr(0, eq));
-      if (name == "artist" || name == "album" || name == "title" || name == "date" || name == "genre" ||
-          name == "tracknumber")
-        FComments->SetValue(name, TTagValue(UTF8ToUTF16(entry.substr(eq + 1))));
+      if (vc->user_comments[i] && vc->comment_lengths[i] >= 0)
+        FComments->TakeComment(std::string_view(vc->user_comments[i], static_cast<size_t>(vc->comment_lengths[i])));
     }
   }
   const vorbis_info* vi = vb::ov_info(&FState->Vf, -1);

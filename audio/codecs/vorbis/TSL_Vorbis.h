@@ -70,10 +70,9 @@ private:
 
   std::unique_ptr<TState> FState;
   std::vector<uint8_t> FBuffer;
+  std::vector<int32_t> FSamples;
   bool FEndOfStream = false;
   bool FEndWritten = false;
-  bool FOwnStream = false;
-  bool FInputStarted = false;
 };
 
 class TVorbisIn : public TAuFileIn {
@@ -97,7 +96,6 @@ protected:
 private:
   struct TState;
   friend struct TVorbisCallbacks;
-  void ReleaseOwnStream();
   bool EndsInsideAPage() const;
 
   std::unique_ptr<TVorbisTags> FComments;

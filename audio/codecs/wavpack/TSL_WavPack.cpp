@@ -4,10 +4,22 @@
 #include <cstring>
 #include <exception>
 
+#include "audio/core/TSL_Procs.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/StrUtils.h"
 
 namespace {
+
+// A float sample (full scale +/-1.0) as an integer of Width bytes.
+int32_t FloatToWidth(float F, int32_t Width) {
+  const double x = F == F ? double(F) : 0.0;  // NaN is silence
+  switch (Width) {
+    case 1: return x >= 1.0 ? 127 : x < -1.0 ? -128 : int32_t(std::clamp<int64_t>(Round(x * 128), -128, 127));
+    case 2: return x >= 1.0 ? 32767 : x < -1.0 ? -32768 : int32_t(Round(x * 32767));
+    case 3: return x >= 1.0 ? 0x7FFFFF : x < -1.0 ? -0x800000 : int32_t(Round(x * 2147483647.0)) >> 8;
+    default: return x >= 1.0 ? INT32_MAX : x < -1.0 ? INT32_MIN : int32_t(Round(x * 2147483647.0));
+  }
+}
 
 void RequireLibrary() {
   if (!LoadWavpackLibrary()) throw EAuException(WavpackLibrary().FileName() + " library could not be loaded");
@@ -30,15 +42,10 @@ TWVOut::~TWVOut() {
 }
 
 void TWVOut::ReleaseStreams() {
-  if (FOwnStream) {
-    delete FStream;
-    FStream = nullptr;
-    FOwnStream = false;
-  }
+  ReleaseStream();
   if (FOwnCorrectionStream) {
-    delete FCorrectionStream;
     FCorrectionStream = nullptr;
-    FOwnCorrectionStream = false;
+    FOwnCorrectionStream.reset();
   }
 }
 
@@ -47,14 +54,13 @@ void TWVOut::Prepare() {
   RequireLibrary();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned");
-    FStream = CreateRunFile(FFileName);
-    FOwnStream = true;
+    CreateOwnStream();
     if (FHybridMode && !FCorrectionStreamAssigned) {
-      FCorrectionStream = CreateRunFile(ChangeFileExt(FFileName, ".wvc"));
-      FOwnCorrectionStream = true;
+      FOwnCorrectionStream = CreateRunFile(ChangeFileExt(FFileName, ".wvc"));
+      FCorrectionStream = FOwnCorrectionStream.get();
     }
   }
-  FInput->Init();
+  StartInput();
   RefuseEmptySource("WavPack");
   const int32_t bits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
@@ -121,23 +127,8 @@ bool TWVOut::PackBuffered() {
   if (frames == 0) return true;
   const uint32_t count = frames * uint32_t(FChannels);
   if (FSamples.size() < count) FSamples.resize(count);
-  const uint8_t* p = FBuffer.data();
   int32_t* s = FSamples.data();
-  switch (FBytesPerSample) {
-    case 1:
-      for (uint32_t i = 0; i < count; ++i) s[i] = int32_t(p[i]) - 128;
-      break;
-    case 2:
-      for (uint32_t i = 0; i < count; ++i, p += 2) s[i] = int16_t(uint16_t(p[0] | (p[1] << 8)));
-      break;
-    case 3:
-      for (uint32_t i = 0; i < count; ++i, p += 3)
-        s[i] = int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(int32_t(int8_t(p[2]))) << 16));
-      break;
-    default:
-      std::memcpy(s, p, size_t(count) * 4);
-      break;
-  }
+  UnpackPCM(FBuffer.data(), FBytesPerSample, s, count);
   // The bytes of an incomplete frame stay for the next read.
   const uint32_t used = frames * frame;
   FBufferCount -= used;
@@ -185,7 +176,7 @@ void TWVOut::Finish() {
   FSamples = {};
   FBufferCount = 0;
   try {
-    FInput->Flush();
+    FlushInput();
   } catch (...) {
     if (!error) error = std::current_exception();
   }
@@ -198,10 +189,7 @@ void TWVOut::Finish() {
 
 TWVIn::TWVIn(TComponent* AOwner) : TAuTaggedFileIn(AOwner) {}
 
-TWVIn::~TWVIn() {
-  FDecoder.reset();
-  if (!FCorrectionStreamAssigned) delete FCorrectionStream;
-}
+TWVIn::~TWVIn() { FDecoder.reset(); }
 
 void TWVIn::SetCorrectionStream(TStream* Value) {
   if (FBusy) throw EAuException("The component is Busy");
@@ -219,9 +207,11 @@ void TWVIn::DoOpenFile() {
   }
   if (!FCorrectionStreamAssigned && !FFileName.empty()) {
     try {
-      FCorrectionStream = new TAuFileStream(ChangeFileExt(FFileName, ".wvc"), fmOpenRead | fmShareDenyWrite);
+      FOwnCorrectionStream = std::make_unique<TAuFileStream>(ChangeFileExt(FFileName, ".wvc"),
+                                                             fmOpenRead | fmShareDenyWrite);
+      FCorrectionStream = FOwnCorrectionStream.get();
     } catch (...) {
-      FCorrectionStream = nullptr;  // no correction file: not an error
+      // No correction file: not an error.
     }
   }
   try {
@@ -245,14 +235,8 @@ void TWVIn::DoOpenFile() {
     // Nothing stays open after a failed opening, whoever calls it.
     FValid = false;
     FDecoder.reset();
-    if (!FCorrectionStreamAssigned) {
-      delete FCorrectionStream;
-      FCorrectionStream = nullptr;
-    }
-    if (!FStreamAssigned) {
-      delete FStream;
-      FStream = nullptr;
-    }
+    ReleaseCorrectionStream();
+    ReleaseStream();
     throw;
   }
 }
@@ -277,17 +261,21 @@ void TWVIn::ReadTags() {
   }
 }
 
-void TWVIn::DoCloseFile() {
-  FDecoder.reset();
+void TWVIn::ReleaseCorrectionStream() {
   if (!FCorrectionStreamAssigned) {
-    delete FCorrectionStream;
     FCorrectionStream = nullptr;
+    FOwnCorrectionStream.reset();
   } else if (FCorrectionStream) {
     try {
       FCorrectionStream->Seek(0, soBeginning);
     } catch (...) {
     }
   }
+}
+
+void TWVIn::DoCloseFile() {
+  FDecoder.reset();
+  ReleaseCorrectionStream();
   FBuffer = {};
 }
 
@@ -324,65 +312,16 @@ void TWVIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
   }
   const size_t n = size_t(got) * size_t(FChannels);
   int32_t* in = FBuffer.data();
-  auto* out = reinterpret_cast<uint8_t*>(in);
-  // Packed in place: sample i lands at byte i * width, never past its source.
-  if (!(FMode & MODE_FLOAT)) {
-    switch (FBytesPerSample) {
-      case 1:
-        for (size_t i = 0; i < n; ++i) out[i] = uint8_t(std::clamp(in[i], -128, 127) + 128);
-        break;
-      case 2:
-        for (size_t i = 0; i < n; ++i) {
-          const int32_t v = std::clamp(in[i], -32768, 32767);
-          out[2 * i] = uint8_t(v);
-          out[2 * i + 1] = uint8_t(v >> 8);
-        }
-        break;
-      case 3:
-        for (size_t i = 0; i < n; ++i) {
-          const int32_t v = std::clamp(in[i], -0x800000, 0x7FFFFF);
-          out[3 * i] = uint8_t(v);
-          out[3 * i + 1] = uint8_t(v >> 8);
-          out[3 * i + 2] = uint8_t(v >> 16);
-        }
-        break;
-      default:
-        break;  // already 32-bit
-    }
-  } else {
-    for (size_t i = 0; i < n; ++i) {
+  if (FMode & MODE_FLOAT) {
+    for (size_t k = 0; k < n; ++k) {
       float f;
-      std::memcpy(&f, &in[i], 4);
-      const double x = f == f ? double(f) : 0.0;  // NaN is silence
-      switch (FBytesPerSample) {
-        case 1: {
-          const int64_t v = x >= 1.0 ? 255 : x < -1.0 ? 0 : std::clamp<int64_t>(Round(x * 128) + 128, 0, 255);
-          out[i] = uint8_t(v);
-          break;
-        }
-        case 2: {
-          const int32_t v = x >= 1.0 ? 32767 : x < -1.0 ? -32768 : int32_t(Round(x * 32767));
-          out[2 * i] = uint8_t(v);
-          out[2 * i + 1] = uint8_t(v >> 8);
-          break;
-        }
-        case 3: {
-          const int32_t v = x >= 1.0    ? 0x7FFFFF
-                            : x < -1.0 ? -0x800000
-                                       : int32_t(Round(x * 2147483647.0)) >> 8;
-          out[3 * i] = uint8_t(v);
-          out[3 * i + 1] = uint8_t(v >> 8);
-          out[3 * i + 2] = uint8_t(v >> 16);
-          break;
-        }
-        default: {
-          const int32_t v = x >= 1.0 ? INT32_MAX : x < -1.0 ? INT32_MIN : int32_t(Round(x * 2147483647.0));
-          std::memcpy(out + 4 * i, &v, 4);
-          break;
-        }
-      }
+      std::memcpy(&f, &in[k], 4);
+      in[k] = FloatToWidth(f, FBytesPerSample);
     }
   }
+  // Packed in place: sample k lands at byte k * width, never past its source.
+  auto* out = reinterpret_cast<uint8_t*>(in);
+  PackPCM(in, FBytesPerSample, out, n);
   Buffer = out;
   Bytes = got * frame;
 }

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "audio/codecs/wavpack/TSL_WavpackLib.h"
+#include "audio/codecs/wavpack/WavpackWrapper.h"
 #include "audio/core/TSL_Classes.h"
 
 enum TWVCompressionLevel : uint8_t { wvclFast, wvclHigh, wvclVeryHigh };
@@ -54,10 +54,10 @@ private:
 
   // Run state.
   std::unique_ptr<TWavpackEncoder> FEncoder;
+  // The correction stream in use: the one supplied, or the run's own file.
   TStream* FCorrectionStream = nullptr;
   bool FCorrectionStreamAssigned = false;
-  bool FOwnStream = false;
-  bool FOwnCorrectionStream = false;
+  std::unique_ptr<TStream> FOwnCorrectionStream;
   bool FEncoderReady = false;  // configured and initialised
   bool FFlushed = false;
   int64_t FDeclaredSamples = -1;  // the count given to the library at the start
@@ -86,12 +86,16 @@ protected:
 
 private:
   void ReadTags();
+  // Closes the ".wvc" file, or rewinds a supplied correction stream.
+  void ReleaseCorrectionStream();
   // Of Count frames unpacked from From, how many came before the block found damaged.
   uint32_t FramesBeforeDamage(int64_t From, uint32_t Count);
 
   std::unique_ptr<TWavpackDecoder> FDecoder;
+  // The correction stream in use: the one supplied, or the ".wvc" file's.
   TStream* FCorrectionStream = nullptr;
   bool FCorrectionStreamAssigned = false;
+  std::unique_ptr<TStream> FOwnCorrectionStream;
   int32_t FMode = 0;
   int64_t FFileSamples = -1;  // the file's frame count, -1 when it does not tell
   int32_t FBytesPerSample = 0;

@@ -6,7 +6,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "${here%/fuzz/*}/fuzz/common.sh"
 fuzz_require clang++ sox eyeD3 wavpack
 
-sources=("$root/audio/core/TSL_Tags.cpp" "$root"/platform/rtl/{Classes,FileUtils,Streams,StrUtils,SysUtils}.cpp)
+sources=("$root/audio/core/TSL_Tags.cpp" "$root"/platform/rtl/{Classes,FileUtils,Streams,StrUtils,SysUtils,APEv2Format,ID3v2Format,VorbisComments}.cpp)
 fuzz_build FuzzId3v2Tags "${sources[@]}"
 fuzz_build FuzzAPEv2Tags "${sources[@]}"
 

@@ -237,7 +237,7 @@ MACDLL_API int32_t c_APECompress_Kill(APE_COMPRESS_HANDLE Handle) {
 // ---------------------------------------------------------------------------
 // Decompression
 
-MACDLL_API APE_DECOMPRESS_HANDLE c_APEDecompress_CreateW(const char16_t* Filename, int32_t* ErrorCode) {
+MACDLL_API APE_DECOMPRESS_HANDLE c_APEDecompress_Create(const char* Filename, int32_t* ErrorCode) {
   int32_t error = ERROR_SUCCESS;
   APE_DECOMPRESS_HANDLE h = nullptr;
   if (!Filename) {
@@ -245,7 +245,7 @@ MACDLL_API APE_DECOMPRESS_HANDLE c_APEDecompress_CreateW(const char16_t* Filenam
   } else {
     error = Guard([&] {
       h = new APEDecompressObject;
-      return h->Decompressor.Open(FromUTF16(Filename));
+      return h->Decompressor.Open(Filename);
     });
     if (error != ERROR_SUCCESS) {
       delete h;
@@ -254,6 +254,20 @@ MACDLL_API APE_DECOMPRESS_HANDLE c_APEDecompress_CreateW(const char16_t* Filenam
   }
   if (ErrorCode) *ErrorCode = error;
   return h;
+}
+
+MACDLL_API APE_DECOMPRESS_HANDLE c_APEDecompress_CreateW(const char16_t* Filename, int32_t* ErrorCode) {
+  if (!Filename) return c_APEDecompress_Create(nullptr, ErrorCode);
+  std::string name;
+  const int32_t error = Guard([&] {
+    name = FromUTF16(Filename);
+    return ERROR_SUCCESS;
+  });
+  if (error != ERROR_SUCCESS) {
+    if (ErrorCode) *ErrorCode = error;
+    return nullptr;
+  }
+  return c_APEDecompress_Create(name.c_str(), ErrorCode);
 }
 
 MACDLL_API void c_APEDecompress_Destroy(APE_DECOMPRESS_HANDLE Handle) { delete Handle; }

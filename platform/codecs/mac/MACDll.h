@@ -9,7 +9,8 @@
 //   1000 to 5000; 8, 16 or 24 bits; mono or stereo).
 // - Decompression reads .ape files through FFmpeg's decoder and delivers WAV-layout
 //   PCM: 8-bit unsigned, 16 and 24-bit signed little-endian, channels interleaved.
-// - File names are UTF-8 (8-bit entry points) or UTF-16 (the "W" constructor).
+// - File names are 8-bit, handed to the system as they are (Linux names are bytes),
+//   or UTF-16 (the "W" constructor, which opens the name's UTF-8 form).
 
 #include <cstddef>
 #include <cstdint>
@@ -198,6 +199,7 @@ MACDLL_API int32_t c_APECompress_Kill(APE_COMPRESS_HANDLE Handle);
 // ---------------------------------------------------------------------------
 // Decompression
 
+MACDLL_API APE_DECOMPRESS_HANDLE c_APEDecompress_Create(const char* Filename, int32_t* ErrorCode);
 MACDLL_API APE_DECOMPRESS_HANDLE c_APEDecompress_CreateW(const char16_t* Filename, int32_t* ErrorCode);
 MACDLL_API void c_APEDecompress_Destroy(APE_DECOMPRESS_HANDLE Handle);
 // Up to Blocks blocks of PCM into Buffer; fewer only at the end of the file.

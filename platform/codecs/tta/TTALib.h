@@ -227,6 +227,13 @@ inline const char* TTALibSymbol(const char* Label) {
   return nullptr;
 }
 
+// The label of an exported name, nullptr when the name is not one of the table's.
+inline const char* TTALibLabel(const char* Symbol) {
+  for (const TTALibEntry& E : TTALibEntryPoints)
+    if (std::strcmp(E.Symbol, Symbol) == 0) return E.Label;
+  return nullptr;
+}
+
 // Reading and writing the float format's slots.
 inline float SlotToFloat(int64_t Slot) {
   float F;

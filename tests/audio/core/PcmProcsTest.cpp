@@ -14,33 +14,28 @@ const float Inf = std::numeric_limits<float>::infinity();
 const float NaN = std::numeric_limits<float>::quiet_NaN();
 const float BelowOne = std::nextafter(1.0f, 0.0f);
 
-int32_t ToSmallInt(float X)
-{
+int32_t ToSmallInt(float X) {
   int16_t R = 0;
   SingleToSmallInt(&X, &R, 1);
   return R;
 }
-int32_t ToByte(float X)
-{
+int32_t ToByte(float X) {
   uint8_t R = 0;
   SingleToByte(&X, &R, 1);
   return R;
 }
-int32_t ToInt24(float X)
-{
+int32_t ToInt24(float X) {
   uint8_t B[3] = {};
   SingleToInt24(&X, B, 1);
   return static_cast<int32_t>(B[0] | B[1] << 8 | B[2] << 16) << 8 >> 8;
 }
-int32_t ToInt32(float X)
-{
+int32_t ToInt32(float X) {
   int32_t R = 0;
   SingleToInt32(&X, &R, 1);
   return R;
 }
 template <typename T>
-int32_t InPlace(T X, void (*Fn)(void*, int32_t))
-{
+int32_t InPlace(T X, void (*Fn)(void*, int32_t)) {
   unsigned char B[sizeof(T)];
   std::memcpy(B, &X, sizeof X);
   Fn(B, sizeof B);
@@ -50,31 +45,31 @@ int32_t InPlace(T X, void (*Fn)(void*, int32_t))
 }
 
 // The rules computed literally in extended precision.
-int64_t Ref(long double V, int64_t Lo, int64_t Hi, bool Above, bool Inside)
-{
+int64_t Ref(long double V, int64_t Lo, int64_t Hi, bool Above, bool Inside) {
   return Above ? Hi : Inside ? static_cast<int64_t>(std::floor(V)) : Lo;
 }
 
 // A spread of floats over every exponent in (-1, 1), both signs, plus edges.
-std::vector<float> SweepFloats()
-{
+std::vector<float> SweepFloats() {
   std::vector<float> V;
   for (uint32_t Bits = 0; Bits < 0x3F800000u; Bits += 4093) {
     V.push_back(std::bit_cast<float>(Bits));
     V.push_back(-std::bit_cast<float>(Bits));
   }
-  for (float X : {-0x1p-65f, std::nextafter(-0x1p-65f, -1.0f), -0x1p-64f, 0x1p-66f, BelowOne,
-                  -BelowOne, -0.0f, 1.0f / 128, std::nextafter(-1.0f / 128, 0.0f)})
+  for (float X : {-0x1p-65f, std::nextafter(-0x1p-65f, -1.0f), -0x1p-64f, 0x1p-66f, BelowOne, -BelowOne, -0.0f,
+                  1.0f / 128, std::nextafter(-1.0f / 128, 0.0f)})
     V.push_back(X);
   return V;
 }
 
 }  // namespace
 
-TEST(PcmFloatToInt, ClipsAndFloorsAtTheBoundaries)
-{
+TEST(PcmFloatToInt, ClipsAndFloorsAtTheBoundaries) {
   // InPlace is SinglesToInt32 and DoublesToInt32 (scale 2147483647).
-  struct Case { float X; int32_t Byte, Small, I24, I32, InPlace; };
+  struct Case {
+    float X;
+    int32_t Byte, Small, I24, I32, InPlace;
+  };
   const Case Cases[] = {
       {1.0f, 255, 32767, 8388607, INT32_MAX, INT32_MAX},
       {1.5f, 255, 32767, 8388607, INT32_MAX, INT32_MAX},
@@ -108,8 +103,7 @@ TEST(PcmFloatToInt, ClipsAndFloorsAtTheBoundaries)
   EXPECT_EQ(InPlace(-0x1.fffff7fffffffp-1, DoublesToInt32), -2147483135);
 }
 
-TEST(PcmFloatToInt, MatchesExtendedPrecisionEverywhere)
-{
+TEST(PcmFloatToInt, MatchesExtendedPrecisionEverywhere) {
   for (float X : SweepFloats()) {
     const long double L = X;
     const bool Above = X >= 1.0f, Inside = X > -1.0f && !Above;
@@ -123,8 +117,7 @@ TEST(PcmFloatToInt, MatchesExtendedPrecisionEverywhere)
   }
 }
 
-TEST(PcmFloatToInt, CountOfZeroOrLessWritesNothing)
-{
+TEST(PcmFloatToInt, CountOfZeroOrLessWritesNothing) {
   float F = 0.5f;
   uint8_t Bytes[4] = {7, 7, 7, 7};
   int16_t Small = 7;
@@ -142,11 +135,9 @@ TEST(PcmFloatToInt, CountOfZeroOrLessWritesNothing)
   EXPECT_TRUE(Bytes[0] == 7 && Small == 7 && Int == 7 && F == 0.5f);
 }
 
-TEST(PcmIntToFloat, EveryByteAndSmallIntRoundTripsExactly)
-{
+TEST(PcmIntToFloat, EveryByteAndSmallIntRoundTripsExactly) {
   std::vector<uint8_t> B(256), BackB(256);
-  for (int I = 0; I < 256; ++I)
-    B[I] = static_cast<uint8_t>(I);
+  for (int I = 0; I < 256; ++I) B[I] = static_cast<uint8_t>(I);
   std::vector<float> F(65536);
   ByteToSingle(B.data(), F.data(), 256);
   EXPECT_EQ(F[0], -1.0f);
@@ -155,8 +146,7 @@ TEST(PcmIntToFloat, EveryByteAndSmallIntRoundTripsExactly)
   EXPECT_EQ(BackB, B);
 
   std::vector<int16_t> S(65536), BackS(65536);
-  for (int I = 0; I < 65536; ++I)
-    S[I] = static_cast<int16_t>(I - 32768);
+  for (int I = 0; I < 65536; ++I) S[I] = static_cast<int16_t>(I - 32768);
   SmallIntToSingle(S.data(), F.data(), 65536);
   EXPECT_EQ(F[0], -1.0f);
   EXPECT_EQ(F[32769], 1.0f / 32768);
@@ -164,8 +154,7 @@ TEST(PcmIntToFloat, EveryByteAndSmallIntRoundTripsExactly)
   EXPECT_EQ(BackS, S);
 }
 
-TEST(PcmIntToFloat, Int24ReadsSignedPackedValuesAndRoundTrips)
-{
+TEST(PcmIntToFloat, Int24ReadsSignedPackedValuesAndRoundTrips) {
   const uint8_t Packed[] = {0x80, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F, 0x34, 0x12, 0xF0};
   float F[5];
   Int24ToSingle(Packed, F, 5);
@@ -196,8 +185,7 @@ TEST(PcmIntToFloat, Int24ReadsSignedPackedValuesAndRoundTrips)
   }
 }
 
-TEST(PcmIntToFloat, Int32Extremes)
-{
+TEST(PcmIntToFloat, Int32Extremes) {
   const int32_t Src[] = {INT32_MIN, INT32_MAX, 0, -256, 0x7FFFFF00};
   float F[5];
   int32_t Back[5];
@@ -212,8 +200,7 @@ TEST(PcmIntToFloat, Int32Extremes)
   EXPECT_EQ(Back[4], 0x7FFFFF00);
 }
 
-TEST(PcmChannels, MonoToStereoExpandsInPlace)
-{
+TEST(PcmChannels, MonoToStereoExpandsInPlace) {
   float Buf[6] = {0.25f, -0.5f, 0.75f, 9, 9, 9};
   MonoToStereo(Buf, 3);
   const float Expected[6] = {0.25f, 0.25f, -0.5f, -0.5f, 0.75f, 0.75f};
@@ -223,8 +210,7 @@ TEST(PcmChannels, MonoToStereoExpandsInPlace)
   EXPECT_EQ(0, std::memcmp(Buf, Expected, sizeof Buf));
 }
 
-TEST(PcmChannels, StereoToMonoAveragesInPlace)
-{
+TEST(PcmChannels, StereoToMonoAveragesInPlace) {
   const float Max = std::numeric_limits<float>::max();
   float Buf[8] = {0.25f, 0.75f, -1.0f, 0.5f, Max, Max, Max, -Max};
   StereoToMono(Buf, 4);
@@ -234,8 +220,7 @@ TEST(PcmChannels, StereoToMonoAveragesInPlace)
   EXPECT_EQ(Buf[3], 0.0f);
 }
 
-TEST(PcmInPlace, SinglesToInt32ConvertsWholeValuesOnly)
-{
+TEST(PcmInPlace, SinglesToInt32ConvertsWholeValuesOnly) {
   // Unaligned, and 7 bytes hold one whole float.
   alignas(4) unsigned char Raw[12] = {};
   unsigned char* Buf = Raw + 1;
@@ -254,8 +239,7 @@ TEST(PcmInPlace, SinglesToInt32ConvertsWholeValuesOnly)
   EXPECT_EQ(Buf[4], 0xAB);
 }
 
-TEST(PcmInPlace, DoublesToInt32ShrinksToTheStart)
-{
+TEST(PcmInPlace, DoublesToInt32ShrinksToTheStart) {
   const double In[2] = {0.5, -0.5};
   unsigned char Buf[16];
   std::memcpy(Buf, In, 16);
@@ -268,9 +252,48 @@ TEST(PcmInPlace, DoublesToInt32ShrinksToTheStart)
   EXPECT_EQ(Out[1], -1073741824);
 }
 
-TEST(PcmText, CopyBeforeAndAfterFirstChar)
-{
-  struct Case { const char* S; const char* Before; const char* After; };
+TEST(PcmPacking, EveryWidthKeepsItsRangeAndLayout) {
+  // The extremes, silence and -1 of each width, packed little-endian (8-bit offset by
+  // 128), then one value beyond each end, which packs clamped.
+  struct Case {
+    int32_t Width;
+    std::vector<int32_t> Values;
+    std::vector<uint8_t> Bytes;
+  };
+  const Case Cases[] = {
+      {1, {-128, 0, -1, 127}, {0x00, 0x80, 0x7F, 0xFF}},
+      {2, {-32768, 0, -1, 32767}, {0x00, 0x80, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x7F}},
+      {3, {-8388608, 0, -1, 8388607}, {0x00, 0x00, 0x80, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}},
+      {4, {INT32_MIN, 0, -1, INT32_MAX}, {0, 0, 0, 0x80, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}},
+  };
+  for (const Case& C : Cases) {
+    const size_t N = C.Values.size();
+    std::vector<uint8_t> Packed(N * C.Width);
+    PackPCM(C.Values.data(), C.Width, Packed.data(), N);
+    EXPECT_EQ(Packed, C.Bytes) << C.Width;
+    std::vector<int32_t> Back(N);
+    UnpackPCM(Packed.data(), C.Width, Back.data(), N);
+    EXPECT_EQ(Back, C.Values) << C.Width;
+    std::vector<int64_t> Wide(N);
+    UnpackPCM(Packed.data(), C.Width, Wide.data(), N);
+    EXPECT_EQ(std::vector<int64_t>(C.Values.begin(), C.Values.end()), Wide) << C.Width;
+
+    // In place, as decoders pack their own buffers; beyond the range it clamps.
+    std::vector<int64_t> Over = {Wide[0] - 1, Wide[1], Wide[2], Wide[3] + 1};
+    std::vector<int32_t> InPlace = C.Values;
+    PackPCM(InPlace.data(), C.Width, InPlace.data(), N);
+    EXPECT_EQ(0, std::memcmp(InPlace.data(), C.Bytes.data(), C.Bytes.size())) << C.Width;
+    PackPCM(Over.data(), C.Width, Packed.data(), N);
+    EXPECT_EQ(Packed, C.Bytes) << C.Width;
+  }
+}
+
+TEST(PcmText, CopyBeforeAndAfterFirstChar) {
+  struct Case {
+    const char* S;
+    const char* Before;
+    const char* After;
+  };
   const Case Cases[] = {
       {"ARTIST=Björk", "ARTIST", "Björk"},
       {"a=b=c", "a", "b=c"},
@@ -294,8 +317,7 @@ TEST(PcmText, CopyBeforeAndAfterFirstChar)
   EXPECT_EQ(S, "TITLE");
 }
 
-TEST(PcmGuid, SameGUIDComparesAllSixteenBytes)
-{
+TEST(PcmGuid, SameGUIDComparesAllSixteenBytes) {
   const TGUID A = {0x12345678, 0x9ABC, 0xDEF0, {1, 2, 3, 4, 5, 6, 7, 8}};
   TGUID B = A;
   EXPECT_TRUE(SameGUID(A, B));

@@ -383,19 +383,20 @@ TEST(WorkerTest, FailureWhileFinishingIsReportedNotSwallowed) {
 }
 
 namespace {
-// An output that makes its file and then refuses its set-up.
+// An output that makes its file and then refuses its set-up; the run flushes the
+// input it started and Finish closes the file.
 class TRefusingOut : public TAuFileOut {
 public:
   using TAuFileOut::TAuFileOut;
 
 protected:
   void Prepare() override {
-    FInput->Init();
-    delete CreateRunFile(FFileName);
+    StartInput();
+    CreateOwnStream();
     throw EAuException("refused");
   }
   bool WriteBlock(bool) override { return false; }
-  void Finish() override { FInput->Flush(); }
+  void Finish() override { ReleaseStream(); }
 };
 }  // namespace
 
@@ -411,6 +412,7 @@ TEST(WorkerTest, ASetUpThatFailsRemovesTheFileItMadeButNothingThatWasThere) {
   out->SetFileName(made);
   EXPECT_EQ(testsupport::RunOutput(*out), "refused");
   EXPECT_FALSE(FileExists(made));
+  EXPECT_FALSE(in->Busy());
   const std::string there = testsupport::TempPath("refused-old.out");
   testsupport::WriteFile(there, std::string("old"));
   out->SetFileName(there);

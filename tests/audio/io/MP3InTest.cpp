@@ -8,16 +8,14 @@
 #include "tests/support/TestComponents.h"
 #include "tests/audio/io/WinMediaTestUtil.h"
 #include "tests/support/Tags.h"
+#include "tests/support/Tools.h"
 
 using namespace wmtest;
 
 namespace {
 
 std::string MakeMp3(const std::string& Name, const std::string& LameArgs, int Rate = 44100, int Channels = 2) {
-  const std::string src = MakeSource(Name + ".wav", Rate, Channels, 3.1);
-  const std::string path = TempPath(Name + ".mp3");
-  Shell("lame --quiet " + LameArgs + " '" + src + "' '" + path + "'");
-  return path;
+  return testsupport::EncodeMp3(MakeSource(Name + ".wav", Rate, Channels, 3.1), TempPath(Name + ".mp3"), LameArgs);
 }
 
 }  // namespace
@@ -117,8 +115,9 @@ TEST(MP3InTest, ASecondOpenOfTheSameFileGivesTheSameLength) {
   in->SetFileName("");
   const std::string other = MakeMp3("remeasure2", "-b 128");
   // Same name, other content (shorter), newer time stamp.
-  Shell("sox -n -r 44100 -c 2 -b 16 '" + TempPath("short.wav") + "' synth 1.0 sine 500 && lame --quiet -b 128 '" +
-        TempPath("short.wav") + "' '" + path + ".new' && mv '" + path + ".new' '" + path + "'");
+  Shell("sox -n -r 44100 -c 2 -b 16 '" + TempPath("short.wav") + "' synth 1.0 sine 500");
+  testsupport::EncodeMp3(TempPath("short.wav"), path + ".new");
+  Shell("mv '" + path + ".new' '" + path + "'");
   in->SetFileName(path);
   EXPECT_EQ(in->TotalSamples() * 4, static_cast<int64_t>(FfmpegDecode(path).size()));
   EXPECT_LT(in->TotalSamples(), first);

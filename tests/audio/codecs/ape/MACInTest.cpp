@@ -49,6 +49,21 @@ TEST(MACInTest, ReadsFilesExactlyAsFfmpegDoes) {
   }
 }
 
+TEST(MACInTest, FilesAreOpenedByTheirBytesEvenWhenTheNameIsNoUTF8) {
+  RequireTools({"sox"});
+  TempDir dir;
+  const std::string raw = MakeRaw(dir, 16, 2, 44100, 0.5);
+  const std::string ape = dir.Path("caf\xE9.ape");  // Latin-1: not valid UTF-8
+  ASSERT_EQ(EncodeRaw(raw, 16, 2, 44100, ape, 2000, [](TMACOut& Out, TRawIn&) { Out.APEv2Tags()->SetTitle(u"Caf\u00E9"); }),
+            "");
+  ASSERT_TRUE(Exists(ape));
+  TComponentPtr<TMACIn> in(new TMACIn(nullptr));
+  in->SetFileName(ape);
+  ASSERT_TRUE(in->Valid());
+  EXPECT_EQ(in->APEv2Tags()->Title(), u"Caf\u00E9");
+  EXPECT_TRUE(Collect(*in) == ReadFile(raw));
+}
+
 TEST(MACInTest, SampleRangesAreExactAcrossFrames) {
   RequireTools({"sox"});
   TempDir dir;

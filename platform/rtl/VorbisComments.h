@@ -8,8 +8,6 @@
 #include <string_view>
 #include <vector>
 
-namespace fileinfo {
-
 struct TVorbisComments {
   std::string Vendor;              // as stored
   std::vector<std::string> Items;  // the comments as stored, in order
@@ -20,12 +18,11 @@ struct TVorbisComments {
 // checked against the data; what fits before the first overrun is kept.
 TVorbisComments ParseVorbisComments(std::string_view Data, size_t Offset);
 // The name of a comment in upper case; empty when it has no "=".
-std::string CommentName(std::string_view Item);
+std::string VorbisCommentName(std::string_view Item);
 // The text after the first "=" (the whole comment when there is none).
-std::string_view CommentValue(std::string_view Item);
+std::string_view VorbisCommentValue(std::string_view Item);
 // Appends one comment with its length.
-void AppendComment(std::string& List, std::string_view Item);
-// The whole list: vendor length, vendor, count, then Comments as AppendComment made them.
+void AppendVorbisComment(std::string& List, std::string_view Item);
+// The whole list: vendor length, vendor, count, then Comments as AppendVorbisComment
+// made them.
 std::string BuildVorbisComments(std::string_view Vendor, uint32_t Count, std::string_view Comments);
-
-}  // namespace fileinfo

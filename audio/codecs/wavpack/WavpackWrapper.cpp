@@ -1,4 +1,4 @@
-#include "audio/codecs/wavpack/TSL_WavpackLib.h"
+#include "audio/codecs/wavpack/WavpackWrapper.h"
 
 #include <cstdio>
 #include <cstring>
@@ -7,68 +7,38 @@ namespace {
 
 TCodecLibrary WavpackLib("libwavpack.so.1");
 
-struct TWavpackApi {
-  decltype(&WavpackOpenFileInputEx64) OpenFileInputEx64 = nullptr;
-  decltype(&WavpackGetMode) GetMode = nullptr;
-  decltype(&WavpackGetNumChannels) GetNumChannels = nullptr;
-  decltype(&WavpackGetSampleRate) GetSampleRate = nullptr;
-  decltype(&WavpackGetBitsPerSample) GetBitsPerSample = nullptr;
-  decltype(&WavpackGetBytesPerSample) GetBytesPerSample = nullptr;
-  decltype(&WavpackGetNumSamples64) GetNumSamples64 = nullptr;
-  decltype(&WavpackGetTagItem) GetTagItem = nullptr;
-  decltype(&WavpackUnpackSamples) UnpackSamples = nullptr;
-  decltype(&WavpackSeekSample64) SeekSample64 = nullptr;
-  decltype(&WavpackCloseFile) CloseFile = nullptr;
-  decltype(&WavpackOpenFileOutput) OpenFileOutput = nullptr;
-  decltype(&WavpackSetConfiguration64) SetConfiguration64 = nullptr;
-  decltype(&WavpackPackInit) PackInit = nullptr;
-  decltype(&WavpackPackSamples) PackSamples = nullptr;
-  decltype(&WavpackFlushSamples) FlushSamples = nullptr;
-  decltype(&WavpackGetSampleIndex64) GetSampleIndex64 = nullptr;
-  decltype(&WavpackUpdateNumSamples) UpdateNumSamples = nullptr;
-  decltype(&WavpackAppendTagItem) AppendTagItem = nullptr;
-  decltype(&WavpackWriteTag) WriteTag = nullptr;
-  decltype(&WavpackGetErrorMessage) GetErrorMessage = nullptr;
-  decltype(&WavpackGetNumErrors) GetNumErrors = nullptr;
-} Api;
+// The entry points the wrapper calls.
+#define WAVPACK_ENTRIES(X)     \
+  X(WavpackOpenFileInputEx64)  \
+  X(WavpackGetMode)            \
+  X(WavpackGetNumChannels)     \
+  X(WavpackGetSampleRate)      \
+  X(WavpackGetBitsPerSample)   \
+  X(WavpackGetBytesPerSample)  \
+  X(WavpackGetNumSamples64)    \
+  X(WavpackGetTagItem)         \
+  X(WavpackUnpackSamples)      \
+  X(WavpackSeekSample64)       \
+  X(WavpackCloseFile)          \
+  X(WavpackOpenFileOutput)     \
+  X(WavpackSetConfiguration64) \
+  X(WavpackPackInit)           \
+  X(WavpackPackSamples)        \
+  X(WavpackFlushSamples)       \
+  X(WavpackGetSampleIndex64)   \
+  X(WavpackUpdateNumSamples)   \
+  X(WavpackAppendTagItem)      \
+  X(WavpackWriteTag)           \
+  X(WavpackGetErrorMessage)    \
+  X(WavpackGetNumErrors)
 
-#define WV_BIND(Name) L.Bind("Wavpack" #Name, Api.Name)
+namespace wv {
+WAVPACK_ENTRIES(CODEC_ENTRY_POINTER)
+void BindAll(TCodecLibrary& Lib) { WAVPACK_ENTRIES(CODEC_BIND_ENTRY) }
+}  // namespace wv
 
-void BindAll(TCodecLibrary& L) {
-  WV_BIND(OpenFileInputEx64);
-  WV_BIND(GetMode);
-  WV_BIND(GetNumChannels);
-  WV_BIND(GetSampleRate);
-  WV_BIND(GetBitsPerSample);
-  WV_BIND(GetBytesPerSample);
-  WV_BIND(GetNumSamples64);
-  WV_BIND(GetTagItem);
-  WV_BIND(UnpackSamples);
-  WV_BIND(SeekSample64);
-  WV_BIND(CloseFile);
-  WV_BIND(OpenFileOutput);
-  WV_BIND(SetConfiguration64);
-  WV_BIND(PackInit);
-  WV_BIND(PackSamples);
-  WV_BIND(FlushSamples);
-  WV_BIND(GetSampleIndex64);
-  WV_BIND(UpdateNumSamples);
-  WV_BIND(AppendTagItem);
-  WV_BIND(WriteTag);
-  WV_BIND(GetErrorMessage);
-  WV_BIND(GetNumErrors);
-}
-#undef WV_BIND
-
-// The entry point, once the library and it are known to be there.
-template <class F>
-F Need(F Fn, const char* Name) {
-  if (!WavpackLib.Loaded())
-    throw EWavpackException("WavPack library \"" + WavpackLib.FileName() + "\" not loaded!");
-  if (!Fn) throw EWavpackException(std::string("Function \"") + Name + "\" not found in WavPack library!");
-  return Fn;
-}
-#define WV(Name) Need(Api.Name, "Wavpack" #Name)
+// Each entry point is checked before it is called.
+#define WV(Name) CheckedEntry<EWavpackException>(WavpackLib, "WavPack", wv::Wavpack##Name, "Wavpack" #Name)
 
 // Stream callbacks: the identifier is the TStream. They never let an exception into
 // the library.
@@ -196,7 +166,7 @@ int BlockOut(void* Id, void* Data, int32_t Count) {
 
 TCodecLibrary& WavpackLibrary() { return WavpackLib; }
 
-bool LoadWavpackLibrary() { return WavpackLib.Load(BindAll); }
+bool LoadWavpackLibrary() { return WavpackLib.Load(wv::BindAll); }
 
 // ---------------------------------------------------------------------------
 // TWavpackDecoder
@@ -210,7 +180,7 @@ TWavpackDecoder::TWavpackDecoder(TStream* AStream, TStream* ACorrectionStream, i
 }
 
 TWavpackDecoder::~TWavpackDecoder() {
-  if (FContext && Api.CloseFile) Api.CloseFile(FContext);
+  if (FContext && wv::WavpackCloseFile) wv::WavpackCloseFile(FContext);
 }
 
 int TWavpackDecoder::Mode() { return WV(GetMode)(FContext); }
@@ -253,7 +223,7 @@ TWavpackEncoder::TWavpackEncoder(TStream* AStream, TStream* ACorrectionStream) {
 }
 
 TWavpackEncoder::~TWavpackEncoder() {
-  if (FContext && Api.CloseFile) Api.CloseFile(FContext);
+  if (FContext && wv::WavpackCloseFile) wv::WavpackCloseFile(FContext);
 }
 
 bool TWavpackEncoder::Init(int64_t TotalSamples) {

@@ -1,9 +1,7 @@
-#include "fileinfo/VorbisComments.h"
+#include "platform/rtl/VorbisComments.h"
 
-#include "fileinfo/TagFileIO.h"
+#include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/StrUtils.h"
-
-namespace fileinfo {
 
 TVorbisComments ParseVorbisComments(std::string_view Data, size_t Offset) {
   TVorbisComments c;
@@ -32,27 +30,25 @@ TVorbisComments ParseVorbisComments(std::string_view Data, size_t Offset) {
   return c;
 }
 
-std::string CommentName(std::string_view Item) {
+std::string VorbisCommentName(std::string_view Item) {
   const size_t eq = Item.find('=');
   return eq == std::string_view::npos ? std::string() : UpperCase(Item.substr(0, eq));
 }
 
-std::string_view CommentValue(std::string_view Item) {
+std::string_view VorbisCommentValue(std::string_view Item) {
   const size_t eq = Item.find('=');
   return eq == std::string_view::npos ? Item : Item.substr(eq + 1);
 }
 
-void AppendComment(std::string& List, std::string_view Item) {
-  PutLE32(List, static_cast<uint32_t>(Item.size()));
+void AppendVorbisComment(std::string& List, std::string_view Item) {
+  AppendLE32(List, static_cast<uint32_t>(Item.size()));
   List += Item;
 }
 
 std::string BuildVorbisComments(std::string_view Vendor, uint32_t Count, std::string_view Comments) {
   std::string r;
-  AppendComment(r, Vendor);
-  PutLE32(r, Count);
+  AppendVorbisComment(r, Vendor);
+  AppendLE32(r, Count);
   r += Comments;
   return r;
 }
-
-}  // namespace fileinfo
