@@ -25,7 +25,8 @@ void Line(TCanvas* C, TColor Color, std::initializer_list<TPoint> Points) {
 // A lens with its handle towards the bottom right (Dx 1) or the bottom left (Dx -1).
 void Magnifier(TCanvas* C, TColor Color, int32_t Dx) {
   const int32_t X0 = Dx > 0 ? 0 : 3;
-  Line(C, Color, {{X0 + 1, 0}, {X0 + 4, 0}, {X0 + 5, 1}, {X0 + 5, 4}, {X0 + 4, 5}, {X0 + 1, 5}, {X0, 4}, {X0, 1}, {X0 + 1, 0}});
+  Line(C, Color,
+       {{X0 + 1, 0}, {X0 + 4, 0}, {X0 + 5, 1}, {X0 + 5, 4}, {X0 + 4, 5}, {X0 + 1, 5}, {X0, 4}, {X0, 1}, {X0 + 1, 0}});
   const int32_t Hx = Dx > 0 ? X0 + 5 : X0;
   Line(C, Color, {{Hx, 5}, {Hx + 3 * Dx, 8}});
   Line(C, Color, {{Hx + Dx, 5}, {Hx + 3 * Dx, 7}});
@@ -104,7 +105,8 @@ void TKvButtonPair::ButtonClick(TKvControlButton* Sender) {
 // ---------------------------------------------------------------------------
 // TKvCustomButtonEdit
 
-TKvCustomButtonEdit::TKvCustomButtonEdit(TComponent* AOwner) : TKvCustomEdit(AOwner), FButtons(new TKvButtonPair(this)) {
+TKvCustomButtonEdit::TKvCustomButtonEdit(TComponent* AOwner)
+    : TKvCustomEdit(AOwner), FButtons(new TKvButtonPair(this)) {
   FButtons->SetParent(this);
   FButtons->SetBounds(0, 0, 17, 10);
   FButtons->SetFocusControl(this);
@@ -208,7 +210,8 @@ void TKvCustomButtonEdit::PlaceButtons() {
   const int32_t PairWidth = MainWidth + (AltBtn->Visible() ? AltBtn->Width() : 0);
   const bool RightToLeft = UseRightToLeftAlignment();
   TPoint At{0, 0};
-  if (!RightToLeft) At = FrameVisible() || Ctl3D() ? TPoint{Width() - PairWidth - 4, 0} : TPoint{Width() - PairWidth - 1, 1};
+  if (!RightToLeft)
+    At = FrameVisible() || Ctl3D() ? TPoint{Width() - PairWidth - 4, 0} : TPoint{Width() - PairWidth - 1, 1};
   // Buttons four pixels lower than the edit, the pair one more where the client area
   // has room for it.
   const int32_t ButtonHeight = Height() - 4;
@@ -293,7 +296,8 @@ void TKvCustomButtonEdit::KeyDown(uint16_t& Key, TShiftState Shift) {
   // A hidden button has no shortcut.
   const TShortCut Pressed = ShortCut(Key, Shift);
   const auto Clickable = [this](TWhich Which) {
-    return FButtons && FButtons->Visible() && Button(Which)->Visible() && Button(Which)->Enabled() && FShortCuts[Which] != 0;
+    return FButtons && FButtons->Visible() && Button(Which)->Visible() && Button(Which)->Enabled() &&
+           FShortCuts[Which] != 0;
   };
   if (Clickable(Main) && Pressed == FShortCuts[Main]) {
     Key = 0;

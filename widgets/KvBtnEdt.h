@@ -18,7 +18,17 @@
 namespace KvBtnEdt {
 // bkCustom also names the bitmap button's custom kind, so it keeps its unit's name:
 // KvBtnEdt::bkCustom.
-enum TButtonKind : uint8_t { bkCustom, bkLookup, bkDropDown, bkCalendar, bkAccept, bkReject, bkFolder, bkFind, bkSearch };
+enum TButtonKind : uint8_t {
+  bkCustom,
+  bkLookup,
+  bkDropDown,
+  bkCalendar,
+  bkAccept,
+  bkReject,
+  bkFolder,
+  bkFind,
+  bkSearch
+};
 }  // namespace KvBtnEdt
 using KvBtnEdt::TButtonKind;
 using KvBtnEdt::bkAccept;
@@ -135,7 +145,9 @@ protected:
 private:
   // Which button a shared accessor works on.
   enum TWhich : uint8_t { Alt, Main };
-  TKvControlButton* Button(TWhich Which) const { return Which == Main ? FButtons->MainButton() : FButtons->AltButton(); }
+  TKvControlButton* Button(TWhich Which) const {
+    return Which == Main ? FButtons->MainButton() : FButtons->AltButton();
+  }
   TButtonKind Kind(TWhich Which) const { return FKinds[Which]; }
   void SetBtnKind(TWhich Which, TButtonKind Value);
   void ApplyKind(TWhich Which);

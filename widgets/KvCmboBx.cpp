@@ -20,8 +20,7 @@ bool Printable(char32_t Key) { return Key >= U' ' && Key != 0x7F; }
 // ---------------------------------------------------------------------------
 // Life and properties
 
-TKvCustomComboBox::TKvCustomComboBox(TComponent* AOwner)
-    : TKvFramed(AOwner), FSearchTimer(new TTimer(nullptr)) {
+TKvCustomComboBox::TKvCustomComboBox(TComponent* AOwner) : TKvFramed(AOwner), FSearchTimer(new TTimer(nullptr)) {
   TCustomComboBox::SetAutoComplete(false);
   FSearchTimer->SetEnabled(false);
   FSearchTimer->SetInterval(SearchInterval);
@@ -108,10 +107,10 @@ void TKvCustomComboBox::PaintButton(TCanvas* Canvas) {
   }
   const bool Dropped = DroppedDown();
   Canvas->Pen()->SetWidth(1);
-  const TRect Inner =
-      FFlatButtonColor == clBtnFace
-          ? PaintRectSides(Canvas, R, Dropped ? clBtnShadow : clBtnHighlight, sdsAll, Dropped ? clBtnHighlight : clBtnShadow)
-          : PaintColoredStyledFrameRect(Canvas, R, FFlatButtonColor, Dropped ? fsStatus : fsPopup);
+  const TRect Inner = FFlatButtonColor == clBtnFace
+                          ? PaintRectSides(Canvas, R, Dropped ? clBtnShadow : clBtnHighlight, sdsAll,
+                                           Dropped ? clBtnHighlight : clBtnShadow)
+                          : PaintColoredStyledFrameRect(Canvas, R, FFlatButtonColor, Dropped ? fsStatus : fsPopup);
   FillSolidRect(Canvas, Inner, FFlatButtonColor);
   PaintDropDownArrow(Canvas, Inner, false, Enabled(), Dropped);
 }

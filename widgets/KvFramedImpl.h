@@ -92,15 +92,25 @@ void TKvFramed<Base>::ChangeFrame(T& Field, T Value) {
 }
 
 template <class Base>
-void TKvFramed<Base>::SetFrameColor(TColor Value) { ChangeFrame(FFrameColor, Value); }
+void TKvFramed<Base>::SetFrameColor(TColor Value) {
+  ChangeFrame(FFrameColor, Value);
+}
 template <class Base>
-void TKvFramed<Base>::SetFrameHotColor(TColor Value) { ChangeFrame(FFrameHotColor, Value); }
+void TKvFramed<Base>::SetFrameHotColor(TColor Value) {
+  ChangeFrame(FFrameHotColor, Value);
+}
 template <class Base>
-void TKvFramed<Base>::SetFrameHotStyle(TFrameStyle Value) { ChangeFrame(FFrameHotStyle, Value); }
+void TKvFramed<Base>::SetFrameHotStyle(TFrameStyle Value) {
+  ChangeFrame(FFrameHotStyle, Value);
+}
 template <class Base>
-void TKvFramed<Base>::SetFrameSides(TSides Value) { ChangeFrame(FFrameSides, TSides(Value & sdsAll)); }
+void TKvFramed<Base>::SetFrameSides(TSides Value) {
+  ChangeFrame(FFrameSides, TSides(Value & sdsAll));
+}
 template <class Base>
-void TKvFramed<Base>::SetFrameStyle(TFrameStyle Value) { ChangeFrame(FFrameStyle, Value); }
+void TKvFramed<Base>::SetFrameStyle(TFrameStyle Value) {
+  ChangeFrame(FFrameStyle, Value);
+}
 
 template <class Base>
 void TKvFramed<Base>::SetFrameHotTrack(bool Value) {

@@ -21,8 +21,7 @@ enum TKvLVHeaderSortDisplayMode : uint8_t { hsdmNone, hsdmLeftAlign, hsdmRightOf
 enum TKvLVSortDirection : uint8_t { sdAscending, sdDescending };
 
 // Checked is the state the item is about to get; clearing Allow keeps the old one.
-using TKvLVCheckStateChanging =
-    std::function<void(TComponent* Sender, TListItem* Item, bool Checked, bool& Allow)>;
+using TKvLVCheckStateChanging = std::function<void(TComponent* Sender, TListItem* Item, bool Checked, bool& Allow)>;
 // Item is the item clicked, or the selected one when asked from the keyboard. Position
 // (client coordinates) and Menu start as where and what would pop up; the handler may
 // change both, and clear Menu to show none.

@@ -17,7 +17,9 @@ TKvControlButton* TKvButtonHolder::CreateButton() {
   B->OnClick = [this, B](TComponent*) {
     if (!FAbandoned) ButtonClick(B);
   };
-  B->OnMouseDown = [this](TComponent*, TMouseButton Button, TShiftState, int32_t, int32_t) { ButtonMouseDown(Button); };
+  B->OnMouseDown = [this](TComponent*, TMouseButton Button, TShiftState, int32_t, int32_t) {
+    ButtonMouseDown(Button);
+  };
   FButtons.push_back(B);
   return B;
 }

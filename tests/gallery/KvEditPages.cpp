@@ -172,9 +172,9 @@ TGalleryPage ListViewPage("kv-listview", [](TForm* Form) {
               {"02 - Long Title of a Song That Goes On.flac", "4:31", "", false},
               {"03 - Outro.ogg", "0:48", "0.90", true}};
   const auto Fill = [&](TKvListView* List, bool Headers) {
-    for (const auto& [Caption, Width, Alignment] : {std::tuple("File", 250, taLeftJustify),
-                                                    std::tuple("Duration", 70, taRightJustify),
-                                                    std::tuple("Size MB", 62, taRightJustify)}) {
+    for (const auto& [Caption, Width, Alignment] :
+         {std::tuple("File", 250, taLeftJustify), std::tuple("Duration", 70, taRightJustify),
+          std::tuple("Size MB", 62, taRightJustify)}) {
       TListColumn* C = List->Columns()->Add();
       C->SetCaption(Caption);
       C->SetWidth(Width);

@@ -58,17 +58,23 @@ TEST(KvComboBox, KeyboardSearchSelectsByPrefixUntilThePause) {
     int32_t Index;
     int Beeps;
   } Steps[] = {
-      {'h', 0, 2, 0},     {'i', 1000, 2, 0},  // "hi": still High, chosen again
-      {'x', 0, None, 1},                      // "hix": nothing; the search stays "hi"
-      {'g', 0, 2, 1},     {'h', 0, 2, 1},     {'e', 0, 3, 1},  // "highe": Highest
-      {Qt::Key_Backspace, 0, 2, 1},           // "high"
-      {'l', Pause, 0, 1},                     // after the pause a new search: Low
-      {'m', Pause - 1, None, 2},              // "lm": nothing
-      {'m', Pause, 1, 2},                     // "m": Medium
-      {Qt::Key_Backspace, 0, 0, 2},           // nothing left: item 0
-      {Qt::Key_Backspace, 0, None, 3},        // nothing to take back
-      {'h', 0, 2, 3},     {Qt::Key_Down, 0, 3, 3},  // a navigation key forgets "h"
-      {'l', 0, 0, 3},     {'h', Pause, 2, 3}, {Qt::Key_Escape, 0, 0, 3},
+      {'h', 0, 2, 0},
+      {'i', 1000, 2, 0},  // "hi": still High, chosen again
+      {'x', 0, None, 1},  // "hix": nothing; the search stays "hi"
+      {'g', 0, 2, 1},
+      {'h', 0, 2, 1},
+      {'e', 0, 3, 1},                   // "highe": Highest
+      {Qt::Key_Backspace, 0, 2, 1},     // "high"
+      {'l', Pause, 0, 1},               // after the pause a new search: Low
+      {'m', Pause - 1, None, 2},        // "lm": nothing
+      {'m', Pause, 1, 2},               // "m": Medium
+      {Qt::Key_Backspace, 0, 0, 2},     // nothing left: item 0
+      {Qt::Key_Backspace, 0, None, 3},  // nothing to take back
+      {'h', 0, 2, 3},
+      {Qt::Key_Down, 0, 3, 3},  // a navigation key forgets "h"
+      {'l', 0, 0, 3},
+      {'h', Pause, 2, 3},
+      {Qt::Key_Escape, 0, 0, 3},
   };
   for (const auto& S : Steps) {
     TTimer::Advance(S.PauseBefore);
@@ -124,7 +130,9 @@ TEST(KvComboBox, AutoCompleteCompletesTypedTextAndSelectsTheTail) {
   TBeepCounter Beeps;
   int Matches = 0;
   F.Box->OnMatch = [&](TComponent*) { ++Matches; };
-  const auto State = [&] { return std::tuple(F.Box->Text(), F.Box->SelStart(), F.Box->SelLength(), F.Box->ItemIndex()); };
+  const auto State = [&] {
+    return std::tuple(F.Box->Text(), F.Box->SelStart(), F.Box->SelLength(), F.Box->ItemIndex());
+  };
   KeyClick('h');
   EXPECT_EQ(State(), std::tuple("High", 1, 3, 2));
   EXPECT_EQ(F.Taken(), (TEvents{"click 2", "change High"}));

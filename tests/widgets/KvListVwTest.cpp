@@ -21,9 +21,9 @@ struct TListForm : TInputForm {
   TListForm() : TInputForm(520, 320) {
     List = Add<TKvListView>(Bounds(10, 10, 480, 200));
     // The conversion list's columns.
-    for (const auto& [Caption, Width, Alignment] : {std::tuple("File", 280, taLeftJustify),
-                                                    std::tuple("Duration", 70, taRightJustify),
-                                                    std::tuple("Size MB", 62, taRightJustify)}) {
+    for (const auto& [Caption, Width, Alignment] :
+         {std::tuple("File", 280, taLeftJustify), std::tuple("Duration", 70, taRightJustify),
+          std::tuple("Size MB", 62, taRightJustify)}) {
       TListColumn* C = List->Columns()->Add();
       C->SetCaption(Caption);
       C->SetWidth(Width);
@@ -165,8 +165,7 @@ TEST(KvListView, HeaderClicksSortOnlyWithAlphaSortAllAndDrawTheArrow) {
   const auto TopRow = [&](int Section) {
     const TRect R = Arrow(Section);
     const TPoint Item{Band + H->sectionViewportPosition(Section), Band};
-    return testsupport::CountColor(Render(F.List), clBtnShadow,
-                                   Bounds(Item.X + R.Left, Item.Y + R.Top, R.Width(), 1));
+    return testsupport::CountColor(Render(F.List), clBtnShadow, Bounds(Item.X + R.Left, Item.Y + R.Top, R.Width(), 1));
   };
   ClickHeader(0);
   EXPECT_EQ(F.List->HeaderSortDirection(), sdAscending);

@@ -35,9 +35,7 @@ struct TSpinForm : TInputForm {
 TEST(KvSpinButtons, ButtonsShareTheControlByOrientationAndShowTheDirectionsArrows) {
   TSpinForm F;
   TKvSpinButtons* S = F.Spin;
-  const auto Layout = [S] {
-    return std::pair(S->UpRightButton()->BoundsRect(), S->DownLeftButton()->BoundsRect());
-  };
+  const auto Layout = [S] { return std::pair(S->UpRightButton()->BoundsRect(), S->DownLeftButton()->BoundsRect()); };
   EXPECT_EQ(Layout(), std::pair(Rect(0, 0, 16, 12), Rect(0, 12, 16, 25)));
   EXPECT_EQ(std::pair(S->UpRightButton()->Style(), S->DownLeftButton()->Style()), std::pair(cbsUp, cbsDown));
   // Side by side the control doubles its width; down/left takes the left half.
