@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "widgets/KvButton.h"
+#include "widgets/KvGrafx.h"
 
 namespace {
 
@@ -130,17 +131,10 @@ std::unique_ptr<TBitmap> MakeStockGlyph(const TPixelMap& Map) {
   TCanvas* C = Glyph->Canvas();
   C->Brush()->SetColor(GlyphTransparent);
   C->FillRect(Rect(0, 0, 2 * CellSize, CellSize));
-  const TColor Light = ColorToRGB(clBtnHighlight), Shade = ColorToRGB(clBtnShadow);
   for (int32_t Y = 0; Y < CellSize; ++Y)
-    for (int32_t X = 0; X < CellSize; ++X) {
-      if (Drawn(Map, X, Y)) {
-        C->SetPixel(X, Y, PaletteColor(Map[static_cast<size_t>(Y)][X]));
-        C->SetPixel(CellSize + X, Y, Shade);
-      } else if (Drawn(Map, X - 1, Y - 1)) {
-        // The embossed edge below and right of the picture.
-        C->SetPixel(CellSize + X, Y, Light);
-      }
-    }
+    for (int32_t X = 0; X < CellSize; ++X)
+      if (Drawn(Map, X, Y)) C->SetPixel(X, Y, PaletteColor(Map[static_cast<size_t>(Y)][X]));
+  EmbossDisabledCell(Glyph.get(), CellSize);
   return Glyph;
 }
 

@@ -2,10 +2,12 @@
 // The frame painters are in KvCommonFrames.cpp, the glyphs in KvCommonGlyphs.cpp.
 #include "widgets/KvCommon.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/Themes.h"
@@ -230,6 +232,25 @@ std::optional<TMonitor> MonitorAtPoint(const TPoint& P) {
   }
   return std::nullopt;
 }
+
+// ---------------------------------------------------------------------------
+// Beeps
+
+namespace {
+TKvBeepHook& BeepHook() {
+  static TKvBeepHook Hook;
+  return Hook;
+}
+}  // namespace
+
+void KvMessageBeep() {
+  if (BeepHook())
+    BeepHook()();
+  else
+    QApplication::beep();
+}
+
+TKvBeepHook SetKvBeepHook(TKvBeepHook Hook) { return std::exchange(BeepHook(), std::move(Hook)); }
 
 // ---------------------------------------------------------------------------
 // Blinking

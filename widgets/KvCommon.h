@@ -9,6 +9,7 @@
 // "Office" colour sets fall back to the system colours.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -255,6 +256,13 @@ TRect MonitorWorkArea(const TMonitor& Monitor);
 TRect MonitorBoundsRect(const TMonitor& Monitor);
 // The first monitor whose full rectangle holds P; none for a point outside every monitor.
 std::optional<TMonitor> MonitorAtPoint(const TPoint& P);
+
+// Beeps of the controls (an invalid key, a search that finds nothing). All of them go
+// through one hook, the system's beep unless a test counts them instead.
+using TKvBeepHook = std::function<void()>;
+void KvMessageBeep();
+// Returns the hook it replaces; an empty hook restores the system's beep.
+TKvBeepHook SetKvBeepHook(TKvBeepHook Hook);
 
 // ---------------------------------------------------------------------------
 // Blinking. One list for the process, made on first use: its timer alternates the

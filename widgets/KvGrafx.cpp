@@ -250,3 +250,18 @@ void PaintParentBackground(TControl* Control, TCanvas* Canvas, bool InvalidatePa
   if (InvalidateParent && !dynamic_cast<TCustomControl*>(Parent) && !dynamic_cast<TCustomForm*>(Parent))
     Parent->Invalidate();
 }
+
+void EmbossDisabledCell(TBitmap* Strip, int32_t CellWidth) {
+  TCanvas* C = Strip->Canvas();
+  const TColor Transparent = ColorToRGB(Strip->TransparentColor());
+  const int32_t Height = Strip->Height();
+  const auto Drawn = [&](int32_t X, int32_t Y) {
+    return X >= 0 && Y >= 0 && X < CellWidth && Y < Height && C->Pixels(X, Y) != Transparent;
+  };
+  for (int32_t Y = 0; Y < Height; ++Y)
+    for (int32_t X = 0; X < CellWidth; ++X)
+      if (Drawn(X, Y))
+        C->SetPixel(CellWidth + X, Y, clBtnShadow);
+      else if (Drawn(X - 1, Y - 1))
+        C->SetPixel(CellWidth + X, Y, clBtnHighlight);
+}

@@ -56,6 +56,10 @@ void StretchDrawMasked(TCanvas* Canvas, const TBitmap* Bitmap, const TRect& Dest
                        const TRect& Src);
 // Turns Bitmap upside down: row y goes to row height - 1 - y.
 void FlipBitmapVertically(TBitmap* Bitmap);
+// The disabled cell of a two-cell glyph strip: cell 0 holds the picture on the strip's
+// transparent colour; cell 1 (transparent) gets the picture's shape in clBtnShadow,
+// lit in clBtnHighlight below and right of it.
+void EmbossDisabledCell(TBitmap* Strip, int32_t CellWidth);
 // Paints what Control's parent (and the controls below it) show under Control into
 // Canvas, in Control's client coordinates. With InvalidateParent, a parent that is
 // neither a custom control nor a form is also asked to repaint.

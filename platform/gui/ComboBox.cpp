@@ -529,9 +529,13 @@ void TCustomComboBox::PaintItem(QPainter& Painter, int32_t Index, const QRect& R
   if (State & odSelected) C->Font()->SetColor(clHighlightText);
   const TRect Item = Rect(0, 0, R.width(), R.height());
   DrawItem(Index, Item, State);
-  if (State & odFocused) C->DrawFocusRect(Item);
+  DrawItemFocus(Item, State);
   C->ReleasePainter();
   Painter.drawImage(R.topLeft(), Image);
+}
+
+void TCustomComboBox::DrawItemFocus(const TRect& Rect, TOwnerDrawState State) {
+  if (State & odFocused) FCanvas->DrawFocusRect(Rect);
 }
 
 void TCustomComboBox::DrawItem(int32_t Index, const TRect& Rect, TOwnerDrawState State) {

@@ -110,6 +110,10 @@ protected:
   virtual void DrawItem(int32_t Index, const TRect& Rect, TOwnerDrawState State);
   // csOwnerDrawVariable: OnMeasureItem may change Height (ItemHeight to start with).
   virtual void MeasureItem(int32_t Index, int32_t& Height);
+  // After DrawItem: the focus rectangle of a focused item.
+  virtual void DrawItemFocus(const TRect& Rect, TOwnerDrawState State);
+  // The user chose item Index: Click, then Select.
+  void UserSelected(int32_t Index);
 
   std::string GetText() const override;
   void DoSetText(const std::string& Value) override;
@@ -133,7 +137,6 @@ private:
   friend class TComboHost;
   class TComboStrings;
   class TItemDelegate;
-  void UserSelected(int32_t Index);
   void ApplyStyle();
   void ApplyEditOptions();
   void EditPartMouse(QMouseEvent* Event);

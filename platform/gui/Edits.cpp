@@ -262,7 +262,11 @@ void TCustomEdit::SetMaxLength(int32_t Value) {
 
 bool TCustomEdit::ReadOnly() const { return FText->ReadOnly(); }
 
-void TCustomEdit::SetReadOnly(bool Value) { FText->SetReadOnly(Value); }
+void TCustomEdit::SetReadOnly(bool Value) {
+  if (Value == FText->ReadOnly()) return;
+  FText->SetReadOnly(Value);
+  ReadOnlyChanged();
+}
 
 void TCustomEdit::SetPasswordChar(char32_t Value) {
   if (Value == FPasswordChar) return;

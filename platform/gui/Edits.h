@@ -94,6 +94,8 @@ protected:
 
   // After every change of the text: sets Modified and raises OnChange.
   virtual void Change();
+  // After ReadOnly changed.
+  virtual void ReadOnlyChanged() {}
   std::string GetText() const override;
   void DoSetText(const std::string& Value) override;
   bool HostEvent(QEvent* Event) override;

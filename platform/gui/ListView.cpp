@@ -155,6 +155,8 @@ void TCustomListView::SetHeaderView(QHeaderView* Header) {
   QTreeWidget* T = Tree();
   if (Header != T->header()) T->setHeader(Header);
   Header->setStretchLastSection(false);
+  // Columns take any width, down to none.
+  Header->setMinimumSectionSize(0);
   Header->setSectionsMovable(false);
   Header->setSectionsClickable(true);
   Header->setVisible(FShowColumnHeaders);
@@ -564,54 +566,19 @@ TRect TListItem::DisplayRect(TDisplayCode Code) const {
 void TListItem::Delete() { FListView->Items()->Delete(Index()); }
 
 // Sub-items: kept by the item and shown in the columns after the first.
-class TListItem::TSubItems : public TStrings {
+class TListItem::TSubItems : public TStringVector {
 public:
   explicit TSubItems(TListItem* Item) : FItem(Item) {}
-  int32_t Count() const override { return static_cast<int32_t>(FStrings.size()); }
-  std::string Strings(int32_t Index) const override {
-    CheckIndex(Index, Count());
-    return FStrings[static_cast<size_t>(Index)];
-  }
-  void SetString(int32_t Index, const std::string& S) override {
-    CheckIndex(Index, Count());
-    FStrings[static_cast<size_t>(Index)] = S;
-    Show(Index);
-  }
-  void Insert(int32_t Index, const std::string& S) override {
-    CheckIndex(Index, Count() + 1);
-    FStrings.insert(FStrings.begin() + Index, S);
-    FObjects.insert(FObjects.begin() + Index, nullptr);
-    Show(Index);
-  }
-  void Delete(int32_t Index) override {
-    CheckIndex(Index, Count());
-    FStrings.erase(FStrings.begin() + Index);
-    FObjects.erase(FObjects.begin() + Index);
-    Show(Index);
-    FItem->FRow->setText(Count() + 1, QString());
-  }
-  void Clear() override {
-    for (int32_t I = 0; I < Count(); ++I) FItem->FRow->setText(I + 1, QString());
-    FStrings.clear();
-    FObjects.clear();
-  }
-  void* Objects(int32_t Index) const override {
-    CheckIndex(Index, Count());
-    return FObjects[static_cast<size_t>(Index)];
-  }
-  void SetObject(int32_t Index, void* Object) override {
-    CheckIndex(Index, Count());
-    FObjects[static_cast<size_t>(Index)] = Object;
+
+protected:
+  // Shows the texts from From on (they moved), and empties the columns left over.
+  void Changed(int32_t From, int32_t OldCount) override {
+    for (int32_t I = From; I < std::max(Count(), OldCount); ++I)
+      FItem->FRow->setText(I + 1, I < Count() ? ToQString(Strings(I)) : QString());
   }
 
 private:
-  // Shows the texts from From on (they moved).
-  void Show(int32_t From) {
-    for (int32_t I = From; I < Count(); ++I) FItem->FRow->setText(I + 1, ToQString(FStrings[static_cast<size_t>(I)]));
-  }
   TListItem* FItem;
-  std::vector<std::string> FStrings;
-  std::vector<void*> FObjects;
 };
 
 TListItem::TListItem(TCustomListView* AListView)

@@ -110,3 +110,48 @@ void TStrings::BeginUpdate() {
 void TStrings::EndUpdate() {
   if (FUpdateCount > 0 && --FUpdateCount == 0) SetUpdateState(false);
 }
+
+// ---------------------------------------------------------------------------
+// TStringVector
+
+std::string TStringVector::Strings(int32_t Index) const {
+  CheckIndex(Index, Count());
+  return FStrings[static_cast<size_t>(Index)];
+}
+
+void TStringVector::SetString(int32_t Index, const std::string& S) {
+  CheckIndex(Index, Count());
+  FStrings[static_cast<size_t>(Index)] = S;
+  Changed(Index, Count());
+}
+
+void TStringVector::Insert(int32_t Index, const std::string& S) {
+  CheckIndex(Index, Count() + 1);
+  FStrings.insert(FStrings.begin() + Index, S);
+  FObjects.insert(FObjects.begin() + Index, nullptr);
+  Changed(Index, Count() - 1);
+}
+
+void TStringVector::Delete(int32_t Index) {
+  CheckIndex(Index, Count());
+  FStrings.erase(FStrings.begin() + Index);
+  FObjects.erase(FObjects.begin() + Index);
+  Changed(Index, Count() + 1);
+}
+
+void TStringVector::Clear() {
+  const int32_t Old = Count();
+  FStrings.clear();
+  FObjects.clear();
+  Changed(0, Old);
+}
+
+void* TStringVector::Objects(int32_t Index) const {
+  CheckIndex(Index, Count());
+  return FObjects[static_cast<size_t>(Index)];
+}
+
+void TStringVector::SetObject(int32_t Index, void* Object) {
+  CheckIndex(Index, Count());
+  FObjects[static_cast<size_t>(Index)] = Object;
+}

@@ -58,3 +58,28 @@ protected:
 private:
   int32_t FUpdateCount = 0;
 };
+
+// Strings kept in memory with their objects. After each change Changed says from which
+// index on the strings may differ and how many there were before, so a derived list can
+// show them.
+class TStringVector : public TStrings {
+public:
+  int32_t Count() const override { return static_cast<int32_t>(FStrings.size()); }
+  std::string Strings(int32_t Index) const override;
+  void SetString(int32_t Index, const std::string& S) override;
+  void Insert(int32_t Index, const std::string& S) override;
+  void Delete(int32_t Index) override;
+  void Clear() override;
+  void* Objects(int32_t Index) const override;
+  void SetObject(int32_t Index, void* Object) override;
+
+protected:
+  virtual void Changed(int32_t From, int32_t OldCount) {
+    (void)From;
+    (void)OldCount;
+  }
+
+private:
+  std::vector<std::string> FStrings;
+  std::vector<void*> FObjects;
+};

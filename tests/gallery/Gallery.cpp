@@ -14,6 +14,7 @@
 
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/StdCtrls.h"
 
 namespace {
 
@@ -58,6 +59,10 @@ bool RenderPage(const TGalleryPage& Page, const QDir& Folder) {
 }
 
 }  // namespace
+
+void gallery::Note(TForm* Form, int32_t X, int32_t Y, const std::string& Text) {
+  Place<TLabel>(Form, "", Bounds(X, Y, 10, 10))->SetCaption(Text);
+}
 
 TGalleryPage::TGalleryPage(std::string AName, TBuild ABuild) : Name(std::move(AName)), Build(std::move(ABuild)) {
   Pages().push_back(this);

@@ -22,3 +22,20 @@ struct TGalleryPage {
   std::string Name;
   TBuild Build;
 };
+
+namespace gallery {
+
+// A control of class T on Form at Bounds, named Name (when not empty).
+template <class T>
+T* Place(TForm* Form, const std::string& Name, TRect Bounds) {
+  auto* C = new T(Form);
+  if (!Name.empty()) C->SetName(Name);
+  C->SetParent(Form);
+  C->SetBoundsRect(Bounds);
+  return C;
+}
+
+// A label with Text at (X, Y).
+void Note(TForm* Form, int32_t X, int32_t Y, const std::string& Text);
+
+}  // namespace gallery

@@ -11,18 +11,8 @@
 
 namespace {
 
-template <class T>
-T* Place(TForm* Form, const std::string& Name, TRect Bounds) {
-  auto* C = new T(Form);
-  C->SetName(Name);
-  C->SetParent(Form);
-  C->SetBoundsRect(Bounds);
-  return C;
-}
-
-void Note(TForm* Form, int32_t X, int32_t Y, const std::string& Text) {
-  Place<TLabel>(Form, "", Bounds(X, Y, 10, 10))->SetCaption(Text);
-}
+using gallery::Note;
+using gallery::Place;
 
 TGalleryPage EditsPage("edits", [](TForm* Form) {
   Form->SetColor(clBtnFace);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QWheelEvent>
 #include <QWidget>
 
 namespace testsupport {
@@ -37,6 +38,17 @@ void MouseRelease(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Butto
 }
 void MouseDoubleClick(TControl* Control, int32_t X, int32_t Y) {
   QTest::mouseDClick(Control->Host(), Qt::LeftButton, Qt::NoModifier, At(Control, X, Y));
+}
+
+void MouseWheel(TControl* Control, int32_t X, int32_t Y, int32_t Delta) {
+  QWidget* Host = Control->Host();
+  const QPoint Pos = At(Control, X, Y);
+  QWidget* Target = Host->childAt(Pos);
+  if (!Target) Target = Host;
+  const QPointF Local = Target->mapFrom(Host, Pos);
+  QWheelEvent E(Local, Target->mapToGlobal(Local), QPoint(), QPoint(0, Delta), Qt::NoButton, Qt::NoModifier,
+                Qt::NoScrollPhase, false);
+  QApplication::sendEvent(Target, &E);
 }
 
 namespace {

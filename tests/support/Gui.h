@@ -31,6 +31,9 @@ void MousePress(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button 
 void MouseMove(TControl* Control, int32_t X, int32_t Y);
 void MouseRelease(TControl* Control, int32_t X, int32_t Y, Qt::MouseButton Button = Qt::LeftButton);
 void MouseDoubleClick(TControl* Control, int32_t X, int32_t Y);
+// Wheel steps (Delta in eighths of a degree, 120 a notch; positive away from the user)
+// at a client point, delivered to the widget under it as the window system would.
+void MouseWheel(TControl* Control, int32_t X, int32_t Y, int32_t Delta);
 // A key press and release sent to the focused widget, as the keyboard would.
 void KeyClick(Qt::Key Key, Qt::KeyboardModifiers Modifiers = Qt::NoModifier);
 void KeyClick(char Char, Qt::KeyboardModifiers Modifiers = Qt::NoModifier);

@@ -6,10 +6,12 @@
 
 #include <QImage>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gui/Forms.h"
 #include "platform/gui/Graphics.h"
+#include "widgets/KvCommon.h"
 
 namespace widgettest {
 
@@ -65,6 +67,16 @@ struct TInputForm {
     return C;
   }
   TForm* Form;
+};
+
+// Counts the widgets' beeps while it lives.
+struct TBeepCounter {
+  TBeepCounter() : Previous(SetKvBeepHook([this] { ++Count; })) {}
+  ~TBeepCounter() { SetKvBeepHook(std::move(Previous)); }
+  TBeepCounter(const TBeepCounter&) = delete;
+  TBeepCounter& operator=(const TBeepCounter&) = delete;
+  int Count = 0;
+  TKvBeepHook Previous;
 };
 
 }  // namespace widgettest
