@@ -341,6 +341,7 @@ void TCustomListView::ChangeSelection(const std::function<void()>& Apply) {
 }
 
 bool TCustomListView::CheckChanging(TListItem* Item, bool NewChecked) {
+  if (FChecksLocked) return false;
   return ItemStateChanging(Item, NewChecked ? LVIS_CHECKED : LVIS_UNCHECKED, NewChecked ? LVIS_UNCHECKED : LVIS_CHECKED);
 }
 

@@ -68,6 +68,11 @@ void WriteFile(const std::string& Path, const std::string& Bytes) {
   f.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
 }
 
+void AppendFile(const std::string& Path, const std::string& Bytes) {
+  std::ofstream f(Path, std::ios::binary | std::ios::app);
+  f.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+}
+
 void CutFile(const std::string& From, const std::string& To, double Fraction) {
   std::vector<uint8_t> b = ReadFile(From);
   b.resize(static_cast<size_t>(static_cast<double>(b.size()) * Fraction));
