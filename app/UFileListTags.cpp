@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "audio/io/TSL_Wave.h"
 #include "audio/io/TSL_WinMedia.h"
 #include "fileinfo/APETag.h"
 #include "fileinfo/CDAtrack.h"
@@ -16,6 +17,7 @@
 #include "fileinfo/TTA.h"
 #include "fileinfo/UWavFile.h"
 #include "fileinfo/WAVPackFile.h"
+#include "platform/rtl/Streams.h"
 #include "platform/rtl/StrUtils.h"
 
 namespace {
@@ -90,6 +92,17 @@ void PutID3v2(TID3v2& Tag, const TTagSet& T) {
   Tag.SetCopyright(T.Copyright);
   Tag.SetLanguage(T.Language);
   Tag.SetLink(T.Link);
+}
+
+// Whether a WAV file's data chunk holds anything.
+bool HasWaveAudio(const std::string& FileName) {
+  try {
+    TFileStream f(FileName, fmOpenRead);
+    TWavHeader h;
+    return ScanWavHeader(f, 0, h) && h.DataSize > 0;
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 void SaveAPE(const TTagSet& T, const std::string& FileName) {
@@ -246,6 +259,12 @@ void TFileList::WriteFileTags(int32_t N, TInputFormatCode OutputCode, const std:
       break;
     }
     case fcWave: {
+      // A trailer of empty fields says nothing, and after a data chunk of size 0 (which
+      // readers take as "to the end of the file") it would read as sound.
+      if ((t.Artist.empty() && t.Album.empty() && t.Genre.empty() && t.Year.empty() &&
+           TrackNumber(t.Track, 0x7FFFFFFF) == 0 && t.Title.empty() && t.Comment.empty()) ||
+          !HasWaveAudio(OutputFile))
+        break;
       TWavFile wav;
       wav.SetArtist(UTF8ToUTF16(t.Artist));
       wav.SetAlbum(UTF8ToUTF16(t.Album));

@@ -511,7 +511,12 @@ void TListItem::SetChecked(bool Value) {
   if (FListView->FCheckboxes) FRow->setCheckState(0, Value ? Qt::Checked : Qt::Unchecked);
 }
 
-bool TListItem::Selected() const { return FRow->isSelected(); }
+// The view's own selection model decides: QTreeWidgetItem's flag follows only the
+// model the tree was made with, not the list's.
+bool TListItem::Selected() const {
+  QTreeWidget* T = FListView->Tree();
+  return T->selectionModel()->isRowSelected(Index(), QModelIndex());
+}
 
 void TListItem::SetSelected(bool Value) {
   QTreeWidget* T = FListView->Tree();

@@ -132,4 +132,37 @@ std::vector<TSource> MakeSourceFolder(const std::string& Dir, double S) {
   return sources;
 }
 
+TCdImage MakeCdImage(const std::string& Dir, const std::vector<TCdTrackSpec>& Tracks) {
+  TCdImage image;
+  image.Cue = Dir + "/disc.cue";
+  std::string cue = "FILE \"disc.bin\" BINARY\n", bin;
+  uint32_t start = 0;
+  uint32_t seed = 12345;
+  for (size_t t = 0; t < Tracks.size(); ++t) {
+    const uint32_t sectors = Tracks[t].Sectors;
+    std::vector<uint8_t> bytes;
+    if (Tracks[t].Audio) {
+      // Tones that differ from track to track, exactly that many sectors long.
+      const std::string raw = Dir + "/track" + std::to_string(t + 1) + ".raw";
+      Shell("sox -D -r 44100 -c 2 -n " + SoxRawFormat(16, 2, 44100) + " " + Quote(raw) + " synth " + std::to_string(sectors * 588) +
+            "s sine " + std::to_string(300 + 200 * t) + " square " + std::to_string(700 + 50 * t) + " gain -6");
+      bytes = ReadFile(raw);
+      std::remove(raw.c_str());
+    } else {
+      bytes.resize(sectors * 2352);
+      for (uint8_t& b : bytes) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    }
+    EXPECT_EQ(bytes.size(), sectors * 2352u);
+    auto two = [](uint32_t V) { return std::string(V < 10 ? "0" : "") + std::to_string(V); };
+    cue += "  TRACK " + two(static_cast<uint32_t>(t + 1)) + (Tracks[t].Audio ? " AUDIO" : " MODE1/2352") +
+           "\n    INDEX 01 " + two(start / 75 / 60) + ":" + two(start / 75 % 60) + ":" + two(start % 75) + "\n";
+    bin.append(bytes.begin(), bytes.end());
+    image.Bytes.push_back(std::move(bytes));
+    start += sectors;
+  }
+  WriteFile(Dir + "/disc.bin", bin);
+  WriteFile(image.Cue, cue);
+  return image;
+}
+
 }  // namespace testsupport

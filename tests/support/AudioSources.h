@@ -4,6 +4,7 @@
 // Audio, by our own encoder; tags with non-Latin text written by the formats' own
 // tools or by mutagen.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,5 +28,17 @@ std::vector<TSource> MakeSourceFolder(const std::string& Dir, double Seconds);
 
 // A 16-bit WAV file of tones made by sox; returns Path.
 std::string MakeWave(const std::string& Path, int Rate, int Channels, double Seconds);
+
+// A CD image (cue and bin) whose drive SONVIX_CD_IMAGES can list; Bytes holds each
+// track's bytes (16-bit stereo PCM at 44.1 kHz for audio tracks), track 1 first.
+struct TCdTrackSpec {
+  bool Audio = true;
+  uint32_t Sectors = 75;
+};
+struct TCdImage {
+  std::string Cue;
+  std::vector<std::vector<uint8_t>> Bytes;
+};
+TCdImage MakeCdImage(const std::string& Dir, const std::vector<TCdTrackSpec>& Tracks);
 
 }  // namespace testsupport
