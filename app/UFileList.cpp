@@ -332,6 +332,7 @@ void TFileList::SetCDTrack(int32_t Track) {
 }
 
 void TFileList::FillDriveList(TStrings* Items) {
+  CheckUnlocked();
   Items->Add("***");
   for (int32_t d = 0; d < FCDIn->DrivesCount(); ++d) {
     FCDIn->SetCurrentDrive(d);

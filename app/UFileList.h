@@ -16,8 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "audio/core/TSL_Classes.h"
+#include "platform/rtl/Classes.h"
+#include "platform/rtl/SysUtils.h"
 
+class TAuFileIn;
 class TCDIn;
 class TListItems;
 class TCustomListView;
@@ -119,7 +121,8 @@ public:
   void SetInputFileName(int32_t N);
   // The CD input reads exactly track Track.
   void SetCDTrack(int32_t Track);
-  // "***", then the name of every drive.
+  // "***", then the name of every drive (it selects each drive in turn: not while a
+  // run is active).
   void FillDriveList(TStrings* Items);
   void OpenCDTray();
   void CloseCDTray();

@@ -230,6 +230,8 @@ void TFileList::ReadFileTags(TInputFormatCode Code, int32_t N) {
 
 void TFileList::WriteFileTags(int32_t N, TInputFormatCode OutputCode, const std::string& OutputFile) {
   const TTagSet& t = Entries(N).CurrentTags;
+  // Nothing to write: the output stays as the encoder made it.
+  if (t == TTagSet{}) return;
   switch (OutputCode) {
     case fcMP3: {
       TID3v1 v1;

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -28,16 +27,8 @@ class RunControlTest : public testing::Test {
 protected:
   RunControlTest() : W(Out.Root()) {}
 
-  std::string Source(const std::string& Name, double Seconds, int Rate = 44100, int Channels = 2) {
-    return MakeWave(In.Path(Name), Rate, Channels, Seconds);
-  }
-  // Files in the output folder, below it, as relative paths.
-  std::vector<std::string> Made() const {
-    std::vector<std::string> r;
-    for (const auto& f : fs::recursive_directory_iterator(Out.Root())) r.push_back(fs::relative(f.path(), Out.Root()));
-    std::sort(r.begin(), r.end());
-    return r;
-  }
+  std::string Source(const std::string& Name, double Seconds) { return MakeWave(In.Path(Name), 44100, 2, Seconds); }
+  std::vector<std::string> Made() const { return FilesBelow(Out.Root()); }
   std::vector<bool> Ticks() const {
     std::vector<bool> r;
     for (int32_t i = 0; i < W.Files->Count(); ++i) r.push_back(W.View->Items()->Item(i)->Checked());

@@ -68,6 +68,15 @@ void WriteFile(const std::string& Path, const std::string& Bytes) {
   f.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
 }
 
+std::vector<std::string> FilesBelow(const std::string& Root) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> r;
+  for (const auto& f : fs::recursive_directory_iterator(Root))
+    if (f.is_regular_file()) r.push_back(fs::relative(f.path(), Root).string());
+  std::sort(r.begin(), r.end());
+  return r;
+}
+
 void AppendFile(const std::string& Path, const std::string& Bytes) {
   std::ofstream f(Path, std::ios::binary | std::ios::app);
   f.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
