@@ -6,6 +6,7 @@
 #include <cstring>
 #include <deque>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include <sys/stat.h>
@@ -687,6 +688,7 @@ void TAuOutput::Stop(bool Async) {
   t->NotifyHandshake();
   if (Async) return;
   // Nothing of this run reaches the application any more, then wait for its end.
+  TEventHandler::Mute(this, true);
   TEventHandler::RemoveEvents(this);
   auto ended = [t] { return t->FRunsEnded.load() == t->FRunsRequested.load(); };
   while (!ended()) {
@@ -698,6 +700,7 @@ void TAuOutput::Stop(bool Async) {
     }
   }
   TEventHandler::RemoveEvents(this);
+  TEventHandler::Mute(this, false);
   t->FSendDone = true;
 }
 
@@ -823,6 +826,7 @@ std::mutex QueueLock;  // guards everything below
 std::deque<TEventRecord> Queue;
 // Senders that may still receive notifications, with the epoch their records must carry.
 std::unordered_map<TComponent*, uint64_t> Senders;
+std::unordered_set<TComponent*> Muted;
 TEventHandler* Instance = nullptr;
 int RefCount = 0;
 std::mutex RefLock;
@@ -833,7 +837,7 @@ void PostEvent(TEventHandler::TEventKind Kind, TComponent* Sender,
   {
     std::lock_guard<std::mutex> lk(QueueLock);
     auto it = Senders.find(Sender);
-    if (it == Senders.end()) return;
+    if (it == Senders.end() || Muted.count(Sender)) return;
     Queue.push_back(TEventRecord{Kind, Sender, Handler, it->second});
   }
   MainEvent.SetEvent();
@@ -897,6 +901,14 @@ void TEventHandler::RemoveEvents(TComponent* Sender) {
   if (it != Senders.end()) ++it->second;
 }
 
+void TEventHandler::Mute(TComponent* Sender, bool Value) {
+  std::lock_guard<std::mutex> lk(QueueLock);
+  if (Value)
+    Muted.insert(Sender);
+  else
+    Muted.erase(Sender);
+}
+
 void TEventHandler::RegisterSender(TComponent* Sender) {
   std::lock_guard<std::mutex> lk(QueueLock);
   Senders.emplace(Sender, 0);
@@ -905,6 +917,7 @@ void TEventHandler::RegisterSender(TComponent* Sender) {
 void TEventHandler::UnregisterSender(TComponent* Sender) {
   std::lock_guard<std::mutex> lk(QueueLock);
   Senders.erase(Sender);
+  Muted.erase(Sender);
   Queue.erase(std::remove_if(Queue.begin(), Queue.end(),
                              [Sender](const TEventRecord& R) { return R.Sender == Sender; }),
               Queue.end());
@@ -920,7 +933,7 @@ void TEventHandler::Execute() {
         {
           std::lock_guard<std::mutex> lk(QueueLock);
           auto it = Senders.find(rec.Sender);
-          if (it == Senders.end() || it->second != rec.Epoch) return;
+          if (it == Senders.end() || it->second != rec.Epoch || Muted.count(rec.Sender)) return;
         }
         if (rec.Handler) rec.Handler(rec.Sender);
       });

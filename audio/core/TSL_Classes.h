@@ -421,6 +421,9 @@ public:
   // Sender takes part in delivery only while registered (from creation to destruction).
   static void RegisterSender(TComponent* Sender);
   static void UnregisterSender(TComponent* Sender);
+  // While Sender is muted (an output stopping and waiting for its run to end), nothing
+  // it posts is queued or delivered, also not by the synchronised calls run meanwhile.
+  static void Mute(TComponent* Sender, bool Muted);
 
 protected:
   void Execute() override;
