@@ -132,7 +132,7 @@ std::vector<TSource> MakeSourceFolder(const std::string& Dir, double S) {
   return sources;
 }
 
-TCdImage MakeCdImage(const std::string& Dir, const std::vector<TCdTrackSpec>& Tracks) {
+TCdImage MakeCdImage(const std::string& Dir, const std::vector<TCdImageTrack>& Tracks) {
   TCdImage image;
   image.Cue = Dir + "/disc.cue";
   std::string cue = "FILE \"disc.bin\" BINARY\n", bin;

@@ -31,7 +31,7 @@ std::string MakeWave(const std::string& Path, int Rate, int Channels, double Sec
 
 // A CD image (cue and bin) whose drive SONVIX_CD_IMAGES can list; Bytes holds each
 // track's bytes (16-bit stereo PCM at 44.1 kHz for audio tracks), track 1 first.
-struct TCdTrackSpec {
+struct TCdImageTrack {
   bool Audio = true;
   uint32_t Sectors = 75;
 };
@@ -39,6 +39,6 @@ struct TCdImage {
   std::string Cue;
   std::vector<std::vector<uint8_t>> Bytes;
 };
-TCdImage MakeCdImage(const std::string& Dir, const std::vector<TCdTrackSpec>& Tracks);
+TCdImage MakeCdImage(const std::string& Dir, const std::vector<TCdImageTrack>& Tracks);
 
 }  // namespace testsupport
