@@ -343,6 +343,7 @@ void TCustomListView::ChangeSelection(const std::function<void()>& Apply) {
 }
 
 bool TCustomListView::CheckChanging(TListItem* Item, bool NewChecked) {
+  if (FChecksLocked) return false;
   return ItemStateChanging(Item, NewChecked ? LVIS_CHECKED : LVIS_UNCHECKED, NewChecked ? LVIS_UNCHECKED : LVIS_CHECKED);
 }
 
@@ -512,7 +513,12 @@ void TListItem::SetChecked(bool Value) {
   if (FListView->FCheckboxes) FRow->setCheckState(0, Value ? Qt::Checked : Qt::Unchecked);
 }
 
-bool TListItem::Selected() const { return FRow->isSelected(); }
+// The view's own selection model decides: QTreeWidgetItem's flag follows only the
+// model the tree was made with, not the list's.
+bool TListItem::Selected() const {
+  QTreeWidget* T = FListView->Tree();
+  return T->selectionModel()->isRowSelected(Index(), QModelIndex());
+}
 
 void TListItem::SetSelected(bool Value) {
   QTreeWidget* T = FListView->Tree();

@@ -214,6 +214,10 @@ public:
   void SetGridLines(bool Value);
   TSortType SortType() const { return FSortType; }
   void SetSortType(TSortType Value);
+  // While set, ticking or unticking an item, by the user or by code, is refused (before
+  // ItemStateChanging is asked), whatever the handlers of the view say.
+  bool ChecksLocked() const { return FChecksLocked; }
+  void SetChecksLocked(bool Value) { FChecksLocked = Value; }
 
   // The first selected item, or -1; setting it selects that item (-1: none).
   int32_t ItemIndex() const;
@@ -295,6 +299,7 @@ private:
   bool FHideSelection = true;
   bool FGridLines = false;
   TSortType FSortType = stNone;
+  bool FChecksLocked = false;
   // Set while the control changes states itself (no notifications).
   int32_t FQuiet = 0;
   const TLVCompare* FSorting = nullptr;

@@ -476,7 +476,8 @@ HRESULT WMWriterImpl::BeginWriting() {
     if (!FStream || avcodec_parameters_from_context(FStream->codecpar, FEnc) < 0) break;
     FStream->time_base = FEnc->time_base;
     for (const auto& [name, value] : FAttributes) {
-      const std::string key = WMAttributeToMetadataKey(name);
+      // FFmpeg's muxer has no attribute for "date": the year keeps its own name.
+      const std::string key = name == "WM/Year" ? name : WMAttributeToMetadataKey(name);
       const std::string text = Utf16BytesToUtf8(value.data(), value.size());
       if (!text.empty()) av_dict_set(&FMux->metadata, key.empty() ? name.c_str() : key.c_str(), text.c_str(), 0);
     }

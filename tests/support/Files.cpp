@@ -68,6 +68,20 @@ void WriteFile(const std::string& Path, const std::string& Bytes) {
   f.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
 }
 
+std::vector<std::string> FilesBelow(const std::string& Root) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> r;
+  for (const auto& f : fs::recursive_directory_iterator(Root))
+    if (f.is_regular_file()) r.push_back(fs::relative(f.path(), Root).string());
+  std::sort(r.begin(), r.end());
+  return r;
+}
+
+void AppendFile(const std::string& Path, const std::string& Bytes) {
+  std::ofstream f(Path, std::ios::binary | std::ios::app);
+  f.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+}
+
 void CutFile(const std::string& From, const std::string& To, double Fraction) {
   std::vector<uint8_t> b = ReadFile(From);
   b.resize(static_cast<size_t>(static_cast<double>(b.size()) * Fraction));

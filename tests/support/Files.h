@@ -39,6 +39,10 @@ std::string ReadFileAsString(const std::string& Path);
 // Creates or replaces a file.
 void WriteFile(const std::string& Path, const std::vector<uint8_t>& Bytes);
 void WriteFile(const std::string& Path, const std::string& Bytes);
+void AppendFile(const std::string& Path, const std::string& Bytes);
+
+// The regular files below Root at any depth, as sorted paths relative to it.
+std::vector<std::string> FilesBelow(const std::string& Root);
 
 // Damaged copies of a file, written as To: cut to Fraction of its length, or with
 // Count bytes from Fraction of its length on overwritten by Fill.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QImage>
 #include <QPainter>
 #include <QWheelEvent>
@@ -201,6 +203,18 @@ void InstallUnexpectedDialogGuard() {
     ADD_FAILURE() << "Unexpected dialog \"" << R.Caption << "\": " << R.Text;
     return TDialogAnswer{R.Kind == dkMessageBox ? int32_t(IDCANCEL) : int32_t(mrCancel), {}, {}, 0};
   });
+}
+
+bool ProcessEventsUntil(const std::function<bool()>& Done, int TimeoutMs) {
+  QElapsedTimer Clock;
+  Clock.start();
+  QTimer Wake;
+  Wake.start(10);
+  while (!Done()) {
+    if (Clock.elapsed() > TimeoutMs) return Done();
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return true;
 }
 
 }  // namespace testsupport

@@ -107,4 +107,9 @@ void FromInsideTheDialog(std::function<bool()> Fn, int Tries = 50);
 // The responder of the GUI test main: any dialog no script expects fails the test.
 void InstallUnexpectedDialogGuard();
 
+// Handles events (the workers' notifications included) until Done says so or TimeoutMs
+// have passed; returns Done(). The loop also wakes on its own now and then, for
+// conditions that no event announces.
+bool ProcessEventsUntil(const std::function<bool()>& Done, int TimeoutMs = 120000);
+
 }  // namespace testsupport

@@ -130,6 +130,128 @@ TTagItems MutagenTags(const std::string& Kind, const std::string& Path) {
   return items;
 }
 
+namespace {
+
+// Arguments "key=hex of the UTF-8 value", so that no locale touches the text.
+const char* const MutagenWriteScript = R"(
+import sys
+kind, path = sys.argv[1], sys.argv[2]
+items = [(k, bytes.fromhex(v).decode("utf-8")) for k, v in (a.split("=", 1) for a in sys.argv[3:])]
+if kind == "id3":
+    from mutagen import id3
+    t = id3.ID3()
+    for k, v in items:
+        if k == "COMM":
+            t.add(id3.COMM(encoding=3, lang="eng", desc="", text=[v]))
+        else:
+            t.add(getattr(id3, k)(encoding=3, text=[v]))
+    t.save(path, v2_version=3, v1=0)
+else:
+    from mutagen.apev2 import APEv2
+    t = APEv2()
+    for k, v in items:
+        t[k] = v
+    t.save(path)
+)";
+
+// "#" before each file, then "field<TAB>hex of the UTF-8 value" lines.
+const char* const MutagenCommonScript = R"(
+import sys, mutagen
+from mutagen.id3 import ID3
+from mutagen.apev2 import APEv2
+from mutagen.asf import ASFTags
+ID3MAP = {"TPE1": "artist", "TALB": "album", "TIT2": "title", "TRCK": "track", "TDRC": "year", "TCON": "genre"}
+NAMES = {"artist": "artist", "album": "album", "title": "title", "track": "track", "tracknumber": "track",
+         "year": "year", "date": "year", "genre": "genre", "comment": "comment"}
+ASFMAP = {"Author": "artist", "WM/AlbumTitle": "album", "Title": "title", "WM/TrackNumber": "track",
+          "WM/Year": "year", "WM/Genre": "genre", "Copyright": "comment"}
+for path in sys.argv[1:]:
+    out = {}
+    f = mutagen.File(path)
+    tags = f.tags if f is not None else None
+    if tags is None:
+        try:
+            tags = APEv2(path)
+        except Exception:
+            tags = None
+    if isinstance(tags, ID3):
+        for k, n in ID3MAP.items():
+            fr = tags.get(k)
+            if fr is not None and fr.text and str(fr.text[0]):
+                out[n] = str(fr.text[0])
+        c = tags.getall("COMM")
+        if c and c[0].text and c[0].text[0]:
+            out["comment"] = c[0].text[0]
+    elif isinstance(tags, APEv2):
+        for k, v in tags.items():
+            n = NAMES.get(k.lower())
+            if n and v.kind == 0 and str(v):
+                out[n] = str(v)
+    elif isinstance(tags, ASFTags):
+        for k, n in ASFMAP.items():
+            if k in tags and str(tags[k][0]):
+                out[n] = str(tags[k][0])
+    elif tags is not None:
+        for k, v in tags:
+            n = NAMES.get(k.lower())
+            if n and v and n not in out:
+                out[n] = v
+    print("#")
+    for k, v in sorted(out.items()):
+        print(k + "\t" + v.encode("utf-8").hex())
+)";
+
+std::string ScriptFile(const char* Name, const char* Text) {
+  const std::string p = TempPath(Name);
+  WriteFile(p, std::string(Text));
+  return p;
+}
+
+std::string Hex(const std::string& S) {
+  static const char Digits[] = "0123456789abcdef";
+  std::string r;
+  for (unsigned char c : S) r += {Digits[c >> 4], Digits[c & 15]};
+  return r;
+}
+
+std::string Unhex(const std::string& S) {
+  std::string r;
+  for (size_t i = 0; i + 1 < S.size(); i += 2) r += static_cast<char>(std::stoi(S.substr(i, 2), nullptr, 16));
+  return r;
+}
+
+}  // namespace
+
+void MutagenWriteTags(const std::string& Kind, const std::string& Path, const TTagItems& Items) {
+  static const std::string script = ScriptFile("mutagen_write.py", MutagenWriteScript);
+  std::string args;
+  for (const auto& [key, value] : Items) args += " " + Quote(key + "=" + Hex(value));
+  Shell("/usr/bin/python3 " + Quote(script) + " " + Kind + " " + Quote(Path) + args);
+}
+
+std::vector<TTagItems> MutagenCommonTags(const std::vector<std::string>& Paths) {
+  static const std::string script = ScriptFile("mutagen_common.py", MutagenCommonScript);
+  std::string args;
+  for (const std::string& p : Paths) args += " " + Quote(p);
+  const std::string out = Shell("/usr/bin/python3 " + Quote(script) + args);
+  std::vector<TTagItems> result;
+  size_t pos = 0;
+  while (pos < out.size()) {
+    size_t end = out.find('\n', pos);
+    if (end == std::string::npos) end = out.size();
+    const std::string line = out.substr(pos, end - pos);
+    pos = end + 1;
+    if (line == "#") {
+      result.emplace_back();
+    } else if (const size_t tab = line.find('\t'); tab != std::string::npos && !result.empty()) {
+      result.back().emplace_back(line.substr(0, tab), Unhex(line.substr(tab + 1)));
+    }
+  }
+  EXPECT_EQ(result.size(), Paths.size()) << out;
+  result.resize(Paths.size());
+  return result;
+}
+
 TTagItems Without(const TTagItems& Items, const std::vector<std::string>& Keys) {
   TTagItems r;
   for (const auto& kv : Items)

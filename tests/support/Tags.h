@@ -53,4 +53,16 @@ TTagItems Without(const TTagItems& Items, const std::vector<std::string>& Keys);
 // The value of the first item with Key; empty when there is none.
 std::string ValueOf(const TTagItems& Items, const std::string& Key);
 
+// Writes tags with mutagen: Kind "id3" (a version 2.3 tag; keys are frame IDs, "COMM"
+// an English comment) or "ape" (an APEv2 tag; keys are item names). Replaces the tag
+// the file had.
+void MutagenWriteTags(const std::string& Kind, const std::string& Path, const TTagItems& Items);
+
+// The common fields of each file's tags as mutagen reads them, whatever the format:
+// "artist", "album", "title", "track", "year", "genre", "comment" (only those present).
+// A file with an ID3v2 tag is read by it (as mutagen's readers of MP3 and True Audio
+// files do); a Windows Media file's comment is its Copyright attribute, where this
+// system keeps it.
+std::vector<TTagItems> MutagenCommonTags(const std::vector<std::string>& Paths);
+
 }  // namespace testsupport

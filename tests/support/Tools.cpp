@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 namespace testsupport {
@@ -99,6 +100,31 @@ std::vector<uint8_t> FfmpegDecode(const std::string& Path, const std::string& Fo
   std::vector<uint8_t> data = ReadFile(out);
   std::remove(out.c_str());
   return data;
+}
+
+TAudioFacts ProbeAudio(const std::string& Path) {
+  TAudioFacts facts;
+  const std::string info = Shell("ffprobe -v error -select_streams a:0 -show_entries stream=codec_name,sample_rate,channels,bit_rate "
+                                 "-of default=noprint_wrappers=1 " + Quote(Path));
+  auto value = [&info](const std::string& Key) {
+    const size_t at = info.find(Key + "=");
+    if (at == std::string::npos) return std::string();
+    const size_t start = at + Key.size() + 1;
+    return info.substr(start, info.find('\n', start) - start);
+  };
+  facts.Codec = value("codec_name");
+  facts.Rate = std::atoi(value("sample_rate").c_str());
+  facts.Channels = std::atoi(value("channels").c_str());
+  facts.BitRate = std::atoll(value("bit_rate").c_str());
+  // The decoded bytes come last, after anything ffmpeg said on the way.
+  const TRunResult r = RunTool("ffmpeg -nostdin -v error -i " + Quote(Path) + " -map 0:a:0 -f s16le -c:a pcm_s16le - | wc -c");
+  const size_t last = r.Output.find_last_not_of("\n");
+  const size_t lineStart = last == std::string::npos ? 0 : r.Output.rfind('\n', last);
+  const size_t from = lineStart == std::string::npos ? 0 : lineStart + 1;
+  facts.DecodeErrors = r.Output.substr(0, from);
+  if (r.ExitCode == 0 && facts.Channels > 0)
+    facts.Frames = std::atoll(r.Output.substr(from).c_str()) / (2 * facts.Channels);
+  return facts;
 }
 
 std::string CaseName(std::string Text) {

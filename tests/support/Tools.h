@@ -54,6 +54,19 @@ std::string EncodeMp3(const std::string& Wav, const std::string& Mp3, const std:
 std::vector<uint8_t> FfmpegDecode(const std::string& Path, const std::string& Format = "s16le",
                                   const std::string& Extra = "");
 
+// What ffprobe and ffmpeg say of a file's first audio stream: the codec, rate and
+// channels, and the sample frames ffmpeg decodes (-1 when it cannot decode the file).
+// DecodeErrors holds what ffmpeg reported while decoding.
+struct TAudioFacts {
+  std::string Codec;
+  int Rate = 0;
+  int Channels = 0;
+  int64_t BitRate = 0;  // bits per second, 0 when ffprobe tells none
+  int64_t Frames = -1;
+  std::string DecodeErrors;
+};
+TAudioFacts ProbeAudio(const std::string& Path);
+
 }  // namespace testsupport
 
 namespace testsupport {

@@ -109,7 +109,7 @@ TEST(WinMediaWriteTest, TagsBecomeAttributesAndEmptyOnesAreLeftOut) {
   EXPECT_EQ(Probe(w.Path, "format_tags=title"), "Title ☃");
   EXPECT_EQ(Probe(w.Path, "format_tags=album"), "Album");
   EXPECT_EQ(Probe(w.Path, "format_tags=genre"), "Blues");
-  EXPECT_EQ(Probe(w.Path, "format_tags=date"), "1987");
+  EXPECT_EQ(Probe(w.Path, "format_tags=WM/Year"), "1987");
   EXPECT_EQ(Probe(w.Path, "format_tags=track"), "4");
   EXPECT_EQ(Probe(w.Path, "format_tags=copyright"), "(c) 1987");
 
@@ -118,6 +118,7 @@ TEST(WinMediaWriteTest, TagsBecomeAttributesAndEmptyOnesAreLeftOut) {
   in->SetFileName(w.Path);
   EXPECT_EQ(in->Id3v2Tags()->Artist(), u"Ärtist");
   EXPECT_EQ(in->Id3v2Tags()->Comment(), u"(c) 1987");
+  EXPECT_EQ(in->Id3v2Tags()->Year(), "1987");
   in->SetFileName("");
 
   const TWrite bare = Encode("untagged", 44100, 2, 1.0, [](TWMAOut& o) {
@@ -125,7 +126,7 @@ TEST(WinMediaWriteTest, TagsBecomeAttributesAndEmptyOnesAreLeftOut) {
     o.Id3v2Tags()->SetTrack("0");
   });
   ASSERT_EQ(bare.Error, "");
-  for (const char* tag : {"artist", "title", "album", "genre", "date", "track", "copyright"})
+  for (const char* tag : {"artist", "title", "album", "genre", "WM/Year", "track", "copyright"})
     EXPECT_EQ(Probe(bare.Path, std::string("format_tags=") + tag), "") << tag;
 }
 

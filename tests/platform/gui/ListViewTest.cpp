@@ -143,6 +143,13 @@ TEST(ListView, CheckChangesCanBeVetoedWhetherMadeInCodeOrByTheUser) {
   const TRect Box = F.List->Items()->Item(1)->DisplayRect(drIcon);
   MouseClick(F.List, (Box.Left + Box.Right) / 2, (Box.Top + Box.Bottom) / 2);
   EXPECT_TRUE(F.List->Items()->Item(1)->Checked());
+  // Locked ticks: neither code nor the user changes one, and nobody is asked.
+  F.List->SetChecksLocked(true);
+  F.List->Items()->Item(2)->SetChecked(false);
+  F.List->Items()->Item(2)->SetFocused(true);
+  KeyClick(Qt::Key_Space);
+  EXPECT_TRUE(F.List->Items()->Item(2)->Checked());
+  F.List->SetChecksLocked(false);
   // Every check change is asked about, and only accepted ones are told, with the
   // state-image bits of the change alone.
   using TStates = std::vector<std::tuple<int32_t, uint32_t, uint32_t>>;
@@ -170,6 +177,8 @@ TEST(ListView, SelectionAndFocusRaiseTheirEventsAndCanBeRefused) {
   for (const char* C : {"a", "b", "c", "d"}) F.Add(C);
   F.List->SetItemIndex(1);
   F.List->Items()->Item(2)->SetSelected(true);  // single selection: b goes
+  EXPECT_TRUE(F.List->Items()->Item(2)->Selected());
+  EXPECT_FALSE(F.List->Items()->Item(1)->Selected());
   EXPECT_EQ(F.Journal, (std::vector<std::string>{"insert 0", "insert 1", "insert 2", "insert 3", "select b",
                                                  "unselect b", "select c"}));
   EXPECT_EQ(F.List->SelCount(), 1);
