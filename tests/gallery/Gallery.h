@@ -9,6 +9,9 @@
 //
 // The form is built between BeginLoading and EndLoading, shown, and saved as
 // "<name>.png". Pages are saved in name order.
+//
+// A window of the program makes itself: a TGalleryWindow function builds and drives it
+// and calls Save for every state that is to be kept ("<name>.png" each).
 
 #include <functional>
 #include <string>
@@ -21,6 +24,15 @@ struct TGalleryPage {
 
   std::string Name;
   TBuild Build;
+};
+
+struct TGalleryWindow {
+  using TSave = std::function<void(const std::string& Name, TControl* Window)>;
+  using TShoot = std::function<void(const TSave& Save)>;
+  TGalleryWindow(std::string AName, TShoot AShoot);
+
+  std::string Name;
+  TShoot Shoot;
 };
 
 namespace gallery {
