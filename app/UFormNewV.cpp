@@ -67,16 +67,15 @@ TVersionCheckResult ReadVersionAnswer(const THttpResult& Answer, const TProgramV
 
 std::string VersionCheckText(const TVersionCheckResult& Result) {
   switch (Result.Check) {
-    case vcNotNewer:
-      return "The new version of Lumo Audio Converter was not found.";
+    case vcNotNewer: return "The new version of Lumo Audio Converter was not found.";
     case vcNewer: {
       const TProgramVersion& V = Result.Newest;
       return "The new version " + std::to_string(V.Major) + "." + std::to_string(V.Minor) + "." +
              std::to_string(V.Release) +
-             " of Lumo Audio Converter is available on the home page. Press 'Download' button to download it right now.";
+             " of Lumo Audio Converter is available on the home page. "
+             "Press 'Download' button to download it right now.";
     }
-    case vcFailed:
-      break;
+    case vcFailed: break;
   }
   return "Server connection failed. Please check your internet connection and try again!";
 }

@@ -21,7 +21,7 @@ enum TEditorKind : uint8_t { ekEdit, ekMemo, ekCombo };
 
 // The fields in the order the two groups show them: "Musik" the first six.
 struct TFieldSpec {
-  std::string TTagSet::* Tag;
+  std::string TTagSet::*Tag;
   TEditorKind Kind;
   const char* Editor;  // design name; its label is "Lbl" and the name after the prefix
   const char* Caption;
@@ -240,9 +240,7 @@ int32_t TFrmTag::SelectedEntry() const {
   return FList && N >= 0 && N < FList->Count() ? N : -1;
 }
 
-std::string TFrmTag::FieldText(const TField& F) const {
-  return F.Trimmed ? Trim(F.Editor->Text()) : F.Editor->Text();
-}
+std::string TFrmTag::FieldText(const TField& F) const { return F.Trimmed ? Trim(F.Editor->Text()) : F.Editor->Text(); }
 
 void TFrmTag::ShowEntry(int32_t N) {
   {

@@ -58,7 +58,7 @@ private:
   // One tag field: its editor (edit, memo or the genre box) and its "Apply for all
   // tracks" button (nullptr for Track, Title and Composer).
   struct TField {
-    std::string TTagSet::* Tag = nullptr;
+    std::string TTagSet::*Tag = nullptr;
     TWinControl* Editor = nullptr;
     TKvToolButton* ApplyButton = nullptr;
     bool Trimmed = false;

@@ -22,13 +22,11 @@ TKvBackground* AddBackground(TCustomForm* Form, const std::string& Name) {
 bool ShowHelpContents(TControl* Owner) {
   const std::string Page = HelpFolder() + HelpContentsPage;
   switch (OpenHelp(HelpContentsPage)) {
-    case hoOpened:
-      return true;
+    case hoOpened: return true;
     case hoMissing:
       MessageBox(Owner, "The help file \"" + Page + "\" was not found.", "Help", MB_OK | MB_ICONWARNING);
       return false;
-    case hoFailed:
-      break;
+    case hoFailed: break;
   }
   MessageBox(Owner, "The help cannot be shown: \"xdg-open\", which opens it in the web browser, could not be started.",
              "Help", MB_OK | MB_ICONWARNING);

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <map>
 
 #include "app/UFormNewV.h"
 #include "tests/support/HttpServer.h"
@@ -31,14 +32,13 @@ class FormNewVTest : public testing::Test {
 protected:
   // The loopback never goes through a proxy of the environment.
   static void SetUpTestSuite() { setenv("no_proxy", "*", 1); }
-  void SetUp() override { Frm = NewForm<TFormNewV>(nullptr); }
   void TearDown() override { Frm->Free(); }
 
   // Shows the dialog checking Url and, once the check has ended, runs Work (which may
   // end the dialog; otherwise it is closed); the dialog's result. Message boxes on the
   // way get the answers in Then; they are kept in Messages.
-  TModalResult Check(const std::string& Url, const std::function<void()>& Work = [] {},
-                     const std::vector<int32_t>& Then = {}) {
+  TModalResult Check(
+      const std::string& Url, const std::function<void()>& Work = [] {}, const std::vector<int32_t>& Then = {}) {
     Frm->SetVersionFileUrl(Url);
     TDialogScript Script;
     Script.Answer([&](const TDialogRequest&) {
@@ -53,7 +53,7 @@ protected:
     return Result;
   }
 
-  TFormNewV* Frm = nullptr;
+  TFormNewV* Frm = NewForm<TFormNewV>(nullptr);
   std::vector<TDialogRequest> Messages;
 };
 
@@ -62,38 +62,33 @@ TEST_F(FormNewVTest, OnlyAnOkAnswerOfThreeDecimalBytesIsAVersion) {
   // would see 09 09 09 here).
   std::string Long40k(40 * 1024, '\x09');
   Long40k.replace(0, 3, "\x02\x00\x02", 3);
-  TTestHttpServer Server({
-      {"/newer", {.Body = Bytes("\x02\x00\x02")}},
-      {"/same", {.Body = Bytes("\x02\x00\x01")}},
-      {"/older", {.Body = Bytes("\x01\x09\x09")}},
-      {"/two-digit", {.Body = Bytes("\x02\x10\x00")}},
-      {"/empty", {.Body = ""}},
-      {"/short", {.Body = Bytes("\x02\x01")}},
-      {"/html", {.Body = "<html>"}},
-      {"/hex", {.Body = Bytes("\x02\x0A\x01")}},
-      {"/not-found", {.Status = 404, .Body = "404"}},
-      {"/error", {.Status = 500, .Body = Bytes("\x02\x00\x02")}},
-      {"/long", {.Body = Long40k}},
-      {"/too-long", {.Body = std::string(Frm->CheckOptions().MaxBodySize + 1, '\x09')}},
-  });
-  const TLoopbackPort Refusing(false);
   const struct {
-    std::string Url;
+    std::string Path;
+    TRoute Answer;
     std::string Text;
   } Cases[] = {
-      {Server.Url("/newer"), Newer("2.0.2")},     {Server.Url("/same"), NotFound},
-      {Server.Url("/older"), NotFound},          {Server.Url("/two-digit"), Newer("2.10.0")},
-      {Server.Url("/empty"), Failed},            {Server.Url("/short"), Failed},
-      {Server.Url("/html"), Failed},             {Server.Url("/hex"), Failed},
-      {Server.Url("/not-found"), Failed},        {Server.Url("/error"), Failed},
-      {Server.Url("/long"), Newer("2.0.2")},     {Server.Url("/too-long"), Failed},
-      {Refusing.Url(), Failed},
+      {"/newer", {.Body = Bytes("\x02\x00\x02")}, Newer("2.0.2")},
+      {"/same", {.Body = Bytes("\x02\x00\x01")}, NotFound},
+      {"/older", {.Body = Bytes("\x01\x09\x09")}, NotFound},
+      {"/two-digit", {.Body = Bytes("\x02\x10\x00")}, Newer("2.10.0")},
+      {"/empty", {.Body = ""}, Failed},
+      {"/short", {.Body = Bytes("\x02\x01")}, Failed},
+      {"/html", {.Body = "<html>"}, Failed},
+      {"/hex", {.Body = Bytes("\x02\x0A\x01")}, Failed},
+      {"/not-found", {.Status = 404, .Body = "404"}, Failed},
+      {"/error", {.Status = 500, .Body = Bytes("\x02\x00\x02")}, Failed},
+      {"/long", {.Body = Long40k}, Newer("2.0.2")},
+      {"/refused", {}, Failed},  // a port where nothing listens
   };
+  std::map<std::string, TRoute> Routes;
+  for (const auto& C : Cases) Routes[C.Path] = C.Answer;
+  TTestHttpServer Server(Routes);
+  const TLoopbackPort Refusing(false);
   // One dialog for every check, as the program keeps it.
   for (const auto& C : Cases) {
-    Check(C.Url, [&] {
-      EXPECT_EQ(Frm->Label1->Caption(), C.Text) << C.Url;
-      EXPECT_EQ(Frm->BtnOK->Visible(), C.Text != NotFound && C.Text != Failed) << C.Url;
+    Check(C.Path == "/refused" ? Refusing.Url() : Server.Url(C.Path), [&] {
+      EXPECT_EQ(Frm->Label1->Caption(), C.Text) << C.Path;
+      EXPECT_EQ(Frm->BtnOK->Visible(), C.Text != NotFound && C.Text != Failed) << C.Path;
     });
   }
 }
@@ -127,8 +122,6 @@ TEST_F(FormNewVTest, TheDialogStaysResponsiveWhileCheckingAndClosingCancels) {
 }
 
 TEST_F(FormNewVTest, DownloadHandsThePageToTheShellOrSaysWhereItIs) {
-  EXPECT_TRUE(Frm->VersionFileUrl().ends_with("/quillfern/acmost.tdk"));
-  EXPECT_TRUE(Frm->DownloadPageUrl().ends_with("/downloads.php"));
   TTestHttpServer Server({{"/newer", {.Body = Bytes("\x02\x00\x02")}}});
   const std::string Page = "https://downloads.example/sonvix/downloads.php";
   Frm->SetDownloadPageUrl(Page);
@@ -138,14 +131,13 @@ TEST_F(FormNewVTest, DownloadHandsThePageToTheShellOrSaysWhereItIs) {
 
   // Without a browser the dialog stays and tells the address.
   Shell.Result = false;
-  EXPECT_EQ(Check(
-                Server.Url("/newer"),
-                [&] {
-                  KeyClick(Qt::Key_Return);  // the default button
-                  EXPECT_TRUE(Frm->Visible());
-                  MouseClick(Frm->BtnClr, 10, 10);
-                },
-                {IDOK}),
+  EXPECT_EQ(Check(Server.Url("/newer"),
+                  [&] {
+                    KeyClick(Qt::Key_Return);  // the default button
+                    EXPECT_TRUE(Frm->Visible());
+                    MouseClick(Frm->BtnClr, 10, 10);
+                  },
+                  {IDOK}),
             mrCancel);
   ASSERT_EQ(Messages.size(), 1u);
   EXPECT_EQ(Messages[0].Text, "The web browser could not be started. The download page is " + Page + ".");

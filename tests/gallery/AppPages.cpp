@@ -45,18 +45,28 @@ TGalleryWindow TagEditor("tag-editor", [](const TGalleryWindow::TShot& Shot) {
     List.AddFiles(Names);
     for (int32_t I = 0; I < List.Count(); ++I) {
       TTagSet& T = List.Entries(I).CurrentTags;
-      T = {"Ensemble Ærø", "Nocturnes", "Classical", "2021", std::to_string(I + 1), Titles[I],
-           "Recorded live\nin the old church", "A. Composer", "Sonvix", "© 2021 Ensemble Ærø", "eng",
-           "https://ensemble.example/"};
+      T = {.Artist = "Ensemble Ærø",
+           .Album = "Nocturnes",
+           .Genre = "Classical",
+           .Year = "2021",
+           .Track = std::to_string(I + 1),
+           .Title = Titles[I],
+           .Comment = "Recorded live\nin the old church",
+           .Composer = "A. Composer",
+           .Encoder = "Sonvix",
+           .Copyright = "© 2021 Ensemble Ærø",
+           .Language = "eng",
+           .Link = "https://ensemble.example/"};
     }
-    WhileShown(Frm, [&] { Frm->LoadFileList(&List); },
-               [&] {
-                 Shot(Frm, "first-entry");
-                 Frm->LstFiles->Items()->Item(1)->SetSelected(true);
-                 Shot(Frm, "second-entry");
-                 Frm->LstFiles->ClearSelection();
-                 Shot(Frm, "no-selection");
-               });
+    WhileShown(
+        Frm, [&] { Frm->LoadFileList(&List); },
+        [&] {
+          Shot(Frm, "first-entry");
+          Frm->LstFiles->Items()->Item(1)->SetSelected(true);
+          Shot(Frm, "second-entry");
+          Frm->LstFiles->ClearSelection();
+          Shot(Frm, "no-selection");
+        });
   }
   Frm->Free();
   Main->Free();
@@ -75,12 +85,13 @@ TGalleryWindow UpdateDialog("update", [](const TGalleryWindow::TShot& Shot) {
   } States[] = {{"checking", "/silent"}, {"newer", "/newer"}, {"not-found", "/same"}, {"failed", "/broken"}};
   for (const auto& S : States) {
     Frm->SetVersionFileUrl(Server.Url(S.Path));
-    WhileShown(Frm, [&] { Frm->ShowModal(); },
-               [&] {
-                 if (S.Path != std::string("/silent"))
-                   testsupport::ProcessEventsUntil([Frm] { return !Frm->Checking(); }, 10000);
-                 Shot(Frm, S.State);
-               });
+    WhileShown(
+        Frm, [&] { Frm->ShowModal(); },
+        [&] {
+          if (S.Path != std::string("/silent"))
+            testsupport::ProcessEventsUntil([Frm] { return !Frm->Checking(); }, 10000);
+          Shot(Frm, S.State);
+        });
   }
   Frm->Free();
 });

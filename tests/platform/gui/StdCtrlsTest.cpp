@@ -152,35 +152,34 @@ TEST(ImageList, CutsMasksDrawsAndGreys) {
   EXPECT_EQ(Changes, 3);
 }
 
-TEST(Image, DrawsItsPictureAtTheCornerCentredOrStretchedOverTheParent) {
+TEST(Image, DrawsItsPictureAtTheCornerCentredOrStretchedOverWhatLiesUnder) {
   TForm Form(nullptr);
   auto* I = new TImage(&Form);
   I->SetParent(&Form);
   I->SetBounds(0, 0, 20, 10);
-  EXPECT_TRUE(OnlyColorOutside(Render(I, clYellow), TRect{}, clYellow));  // no picture: the parent
   TBitmap Picture(4, 2);
   Picture.Canvas()->Brush()->SetColor(clRed);
   Picture.Canvas()->FillRect(Rect(0, 0, 4, 2));
   Picture.Canvas()->SetPixel(0, 1, clBlue);  // the transparent colour (bottom left)
   I->Picture()->SetGraphic(&Picture);
   const struct {
-    bool Center, Stretch;
+    bool Center, Stretch, Transparent;
     TRect Red;
-  } Cases[] = {{false, false, Rect(0, 0, 4, 2)}, {true, false, Rect(8, 4, 12, 6)}, {false, true, Rect(0, 0, 20, 10)}};
+    int32_t RedPixels;
+  } Cases[] = {{false, false, false, Rect(0, 0, 4, 2), 7},
+               {true, false, false, Rect(8, 4, 12, 6), 7},
+               {false, true, false, Rect(0, 0, 20, 10), 175},
+               {false, false, true, Rect(0, 0, 4, 2), 7}};
   for (const auto& C : Cases) {
     I->SetCenter(C.Center);
     I->SetStretch(C.Stretch);
+    I->Picture()->Bitmap()->SetTransparent(C.Transparent);
     const QImage Image = Render(I, clYellow);
     EXPECT_EQ(ColorBounds(Image, clRed), C.Red) << C.Center << C.Stretch;
+    EXPECT_EQ(CountColor(Image, clRed), C.RedPixels) << C.Center << C.Stretch;
     EXPECT_TRUE(OnlyColorOutside(Image, C.Red, clYellow)) << C.Center << C.Stretch;
+    EXPECT_EQ(PixelAt(Image, C.Red.Left, C.Red.Bottom - 1), C.Transparent ? clYellow : clBlue);
   }
-  // A transparent picture lets the parent through its transparent colour; a change of
-  // the picture shows at once.
-  I->Picture()->Bitmap()->SetTransparent(true);
-  I->SetStretch(false);
-  QImage Image = Render(I, clYellow);
-  EXPECT_EQ(PixelAt(Image, 0, 1), clYellow);
-  EXPECT_EQ(CountColor(Image, clRed), 7);
   I->Picture()->SetGraphic(nullptr);
   EXPECT_TRUE(OnlyColorOutside(Render(I, clYellow), TRect{}, clYellow));
 }
