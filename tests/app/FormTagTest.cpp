@@ -104,14 +104,12 @@ TEST_F(FormTagTest, EditsAndApplyForAllReachTheEntriesAndOkGivesThemToTheConvers
   W.Out->SetFormat(outFLAC);
   std::vector<TTagSet> Expected;
   for (int32_t I = 0; I < 3; ++I) Expected.push_back(Entry(I).FileTags);
-  ASSERT_EQ(Expected[1].Artist, "Bob");
   const std::string Artist = "Ærøskøbing Группа 楽団";
   EXPECT_EQ(Edit([&] {
               // The first entry shows at opening.
               EXPECT_EQ(Text("EdtArtist"), "Ann");
               EXPECT_EQ(Text("CmbGenre"), Expected[0].Genre);
               Select(1);
-              EXPECT_EQ(Text("EdtTtl"), "Beta");
               Retype("EdtArtist", "  " + Artist + "  ");  // stored without the blanks
               Retype("EdtTtl", " Spaced title ");         // stored as typed
               Retype("EdtTrack", "0");
@@ -147,15 +145,12 @@ TEST_F(FormTagTest, EditsAndApplyForAllReachTheEntriesAndOkGivesThemToTheConvers
   const std::vector<std::string> Outputs = {
       "Ann/Collected/1 - Alpha.flac", Artist + "/Collected/05 - Spaced title.flac", "Cy/Collected/3 - Gamma.flac"};
   ASSERT_EQ(FilesBelow(Out.Root()), (std::vector<std::string>{Outputs[0], Outputs[2], Outputs[1]}));
-  std::vector<std::string> Paths;
-  for (const std::string& O : Outputs) Paths.push_back(Out / O);
-  const std::vector<TTagItems> Read = MutagenCommonTags(Paths);
-  EXPECT_EQ(Read[1], (TTagItems{{"album", "Collected"},
-                                {"artist", Artist},
-                                {"genre", "Synthwave"},
-                                {"title", " Spaced title "},
-                                {"track", "05"},
-                                {"year", "2002"}}));
+  EXPECT_EQ(MutagenCommonTags({Out / Outputs[1]})[0], (TTagItems{{"album", "Collected"},
+                                                                 {"artist", Artist},
+                                                                 {"genre", "Synthwave"},
+                                                                 {"title", " Spaced title "},
+                                                                 {"track", "05"},
+                                                                 {"year", "2002"}}));
 }
 
 TEST_F(FormTagTest, CancelKeepsTheTagsAndEveryOpeningStartsAfresh) {
