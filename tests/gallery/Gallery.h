@@ -9,6 +9,10 @@
 //
 // The form is built between BeginLoading and EndLoading, shown, and saved as
 // "<name>.png". Pages are saved in name order.
+//
+// A window of the program is a TGalleryWindow: its function makes the window, puts it
+// through its states and calls Shot in each (also from inside ShowModal, through a
+// dialog responder), which saves "<name>-<state>.png".
 
 #include <functional>
 #include <string>
@@ -21,6 +25,15 @@ struct TGalleryPage {
 
   std::string Name;
   TBuild Build;
+};
+
+struct TGalleryWindow {
+  using TShot = std::function<void(TCustomForm* Form, const std::string& State)>;
+  using TShow = std::function<void(const TShot& Shot)>;
+  TGalleryWindow(std::string AName, TShow AShow);
+
+  std::string Name;
+  TShow Show;
 };
 
 namespace gallery {

@@ -63,6 +63,13 @@ QWidget* KeyTarget() {
 void KeyClick(Qt::Key Key, Qt::KeyboardModifiers Modifiers) { QTest::keyClick(KeyTarget(), Key, Modifiers); }
 void KeyClick(char Char, Qt::KeyboardModifiers Modifiers) { QTest::keyClick(KeyTarget(), Char, Modifiers); }
 
+void TypeText(const std::string& Text) {
+  for (const char32_t C : QString::fromStdString(Text).toUcs4()) {
+    const QString Typed = QString::fromUcs4(&C, 1);
+    QTest::sendKeyEvent(QTest::Click, KeyTarget(), Qt::Key(Typed.toUpper().at(0).unicode()), Typed, Qt::NoModifier);
+  }
+}
+
 QImage Render(TControl* Control, TColor Background) {
   QImage Image = MakeImage(Control->Width(), Control->Height(), Background);
   Control->PaintTo(Image, 0, 0);

@@ -37,6 +37,9 @@ void MouseWheel(TControl* Control, int32_t X, int32_t Y, int32_t Delta);
 // A key press and release sent to the focused widget, as the keyboard would.
 void KeyClick(Qt::Key Key, Qt::KeyboardModifiers Modifiers = Qt::NoModifier);
 void KeyClick(char Char, Qt::KeyboardModifiers Modifiers = Qt::NoModifier);
+// Text (UTF-8, any script) typed into the focused widget, a key press and release per
+// character; QTest's own typing knows Latin-1 only.
+void TypeText(const std::string& Text);
 
 // Pixels. Images are what TControl::PaintTo or a canvas produced.
 // Control painted with PaintTo over an image of its size filled with Background.
