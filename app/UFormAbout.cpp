@@ -1,24 +1,13 @@
 #include "app/UFormAbout.h"
 
 #include "app/ProgramInfo.h"
-#include "widgets/KvBckgnd.h"
+#include "app/UFormNewV.h"
+#include "app/UForms.h"
+#include "platform/rtl/StrUtils.h"
 #include "widgets/KvButton.h"
 #include "widgets/KvLabel.h"
 
 TFrmAbout* FrmAbout = nullptr;
-
-namespace {
-
-template <class T>
-T* Make(TForm* Form, const char* Name, TRect Bounds) {
-  auto* C = new T(Form);
-  C->SetName(Name);
-  C->SetParent(Form);
-  C->SetBoundsRect(Bounds);
-  return C;
-}
-
-}  // namespace
 
 TFrmAbout::TFrmAbout(TComponent* AOwner) : TForm(AOwner) {
   BeginLoading(this);
@@ -30,36 +19,33 @@ TFrmAbout::TFrmAbout(TComponent* AOwner) : TForm(AOwner) {
   SetClientWidth(340);
   SetClientHeight(180);
 
-  auto* background = Make<TKvBackground>(this, "BgrAbout", Bounds(0, 0, 340, 180));
-  background->SetAlign(alClient);
-  background->SetGradientColorStart(static_cast<TColor>(16766640));
-  background->SetGradientColorStop(static_cast<TColor>(16775924));
-  background->SetGradientDirection(gdDiagonalDown);
+  AddBackground(this, "BgrAbout");
 
-  auto* name = Make<TKvLabel>(this, "LblName", Bounds(16, 14, 300, 20));
+  auto* name = AddControl<TKvLabel>(this, this, "LblName", Bounds(16, 14, 300, 20));
   name->SetTransparent(true);
   name->Font()->SetHeight(-16);
   name->Font()->SetStyle(fsBold);
   name->SetCaption("Lumo Audio Converter");
 
-  auto* what = Make<TKvLabel>(this, "LblWhat", Bounds(16, 42, 308, 48));
+  auto* what = AddControl<TKvLabel>(this, this, "LblWhat", Bounds(16, 42, 308, 48));
   what->SetTransparent(true);
   what->SetAutoSize(false);
   what->SetWordWrap(true);
   what->SetCaption(
-      "Converts audio files and audio CD tracks to MP3, Windows Media Audio, WAV, WavPack, "
-      "Monkey's Audio, Ogg Vorbis, FLAC, True Audio and Musepack, with their tags.");
+      "Converts audio files and audio CD tracks to MP3, WMA, WAV, WavPack, Monkey's Audio, Ogg "
+      "Vorbis, FLAC, True Audio and Musepack, with their tags.");
 
-  auto* version = Make<TKvLabel>(this, "LblVersion", Bounds(16, 98, 300, 14));
+  auto* version = AddControl<TKvLabel>(this, this, "LblVersion", Bounds(16, 98, 300, 14));
   version->SetTransparent(true);
-  version->SetCaption(std::string("Version ") + ProgramVersion);
+  version->SetCaption("Version " + IntToStr(ProgramVersion.Major) + "." + IntToStr(ProgramVersion.Minor) + "." +
+                      IntToStr(ProgramVersion.Release));
 
-  auto* home = Make<TKvURLLabel>(this, "LblHome", Bounds(16, 118, 300, 14));
+  auto* home = AddControl<TKvURLLabel>(this, this, "LblHome", Bounds(16, 118, 300, 14));
   home->SetTransparent(true);
   home->SetURL(HomePageURL);
   home->SetCaption(HomePageURL);
 
-  auto* ok = Make<TKvBitBtn>(this, "BtnOK", Bounds(248, 144, 80, 26));
+  auto* ok = AddControl<TKvBitBtn>(this, this, "BtnOK", Bounds(248, 144, 80, 26));
   ok->SetKind(bkOK);
   ok->SetThemeAware(false);
   EndLoading(this);

@@ -6,6 +6,9 @@
 #include "app/UDlgDir.h"
 #include "app/UFileList.h"
 #include "app/UFormAbout.h"
+#include "app/UFormNewV.h"
+#include "app/UFormTag.h"
+#include "app/UForms.h"
 #include "app/UHintWnd.h"
 #include "app/UOutput.h"
 #include "audio/io/TSL_CDROM.h"
@@ -30,11 +33,20 @@
 #include "widgets/KvToolBtn.h"
 
 TFrmMain* FrmMain = nullptr;
+TFrmTag* FrmTag = nullptr;
+TFormNewV* FormNewV = nullptr;
 
 namespace {
 
 const char* const SettingsErrorCaption = "Settings error";
-const char* const HelpPage = "index.html";
+
+// The application's form in Form, made (owned by the application) when the program's
+// start-up did not make it.
+template <class T>
+T* Made(T*& Form) {
+  if (!Form) Form = NewForm<T>(Application);
+  return Form;
+}
 
 }  // namespace
 
@@ -55,11 +67,9 @@ void StartProgram() {
   Application->Initialize();
   Application->SetTitle("Lumo Audio Converter");
   Application->CreateForm(FrmMain);
-  // The tag editor (TFrmTag) is created here, after the main window, once it is part of
-  // the program.
+  Application->CreateForm(FrmTag);
   Application->CreateForm(FrmAbout);
-  // The update dialog (TFormNewV) is created here, after the about window, once it is
-  // part of the program.
+  Application->CreateForm(FormNewV);
 }
 
 // ---------------------------------------------------------------------------
@@ -73,7 +83,7 @@ TFrmMain::TFrmMain(TComponent* AOwner) : TForm(AOwner) {
   OnShow = [this](TComponent*) { FormShow(); };
   OnActivate = [this](TComponent*) { FormActivate(); };
   OnClose = [this](TComponent*, TCloseAction&) { FormClose(); };
-  OnKeyUp = [this](TComponent*, uint16_t& Key, TShiftState Shift) { FormKeyUp(Key, Shift); };
+  OpenHelpOnF1(this);
 }
 
 TFrmMain::~TFrmMain() = default;
@@ -92,18 +102,16 @@ void TFrmMain::BeforeDestruction() {
   FOutput.reset();
   FFileList.reset();
   FCDList.reset();
-  if (Application && FrmMain == this) Application->OnHelp = nullptr;
+  if (FrmTag) FrmTag->OnTagsChanged = nullptr;
   if (FrmMain == this) FrmMain = nullptr;
   TForm::BeforeDestruction();
 }
 
 void TFrmMain::FormCreate() {
   FAppDir = ProgramDir();
-  Application->SetHelpFile(HelpFolder() + HelpPage);
-  Application->OnHelp = [this](uint16_t, intptr_t) {
-    ShowHelp();
-    return true;
-  };
+  Application->SetHelpFile(HelpFolder() + "index.html");
+  // Every help context shows the contents (a message belongs to the active window).
+  Application->OnHelp = [](uint16_t, intptr_t) { return ShowHelpContents(nullptr); };
   FFileList = std::make_unique<TFileList>(LstConv->Items());
   FCDList = std::make_unique<TFileList>(LstRip->Items());
   FOutput = std::make_unique<TOutput>(this, PrgCurrent, PrgTotal, LblInfo, LblElapT, LblRemT);
@@ -129,18 +137,19 @@ void TFrmMain::FormShow() {
 
 void TFrmMain::FormActivate() {
   PageSourcePageChange();
-  // The tag editor's tags-changed notification is set to CmbCaptClick here, once the
-  // tag editor is part of the program.
+  TagEditor();
+}
+
+TFrmTag* TFrmMain::TagEditor() {
+  // Edited tags make the output names again.
+  Made(FrmTag)->OnTagsChanged = [this](TComponent*) { CmbCaptClick(); };
+  return FrmTag;
 }
 
 void TFrmMain::FormClose() {
   StopPlayers();
   if (RunActive()) FOutput->Stop();
   SaveSettings();
-}
-
-void TFrmMain::FormKeyUp(uint16_t& Key, TShiftState) {
-  if (Key == VK_F1) Application->HelpContext(0);
 }
 
 // ---------------------------------------------------------------------------
@@ -462,25 +471,11 @@ void TFrmMain::OutputAllDone() {
 // ---------------------------------------------------------------------------
 // Tool menu and help
 
-void TFrmMain::ShowHelp() {
-  const std::string page = HelpFolder() + HelpPage;
-  switch (OpenHelp(HelpPage)) {
-    case hoOpened:
-      break;
-    case hoMissing:
-      MessageBox(this, "The help file \"" + page + "\" was not found.", "Error", MB_OK | MB_ICONERROR);
-      break;
-    case hoFailed:
-      MessageBox(this, "The help file \"" + page + "\" could not be opened: no program to show it was found.",
-                 "Error", MB_OK | MB_ICONERROR);
-      break;
-  }
-}
+void TFrmMain::BtnMAboutClick() { Made(FrmAbout)->ShowModal(); }
 
-void TFrmMain::BtnMAboutClick() {
-  if (!FrmAbout) FrmAbout = NewForm<TFrmAbout>(Application);
-  FrmAbout->ShowModal();
-}
+void TFrmMain::BtnMNewClick() { Made(FormNewV)->ShowModal(); }
+
+void TFrmMain::BtnTagClick() { TagEditor()->LoadFileList(ActiveList()); }
 
 void TFrmMain::BtnMHomeClick() {
   if (!OpenURL(HomePageURL))

@@ -25,6 +25,8 @@ class TCDPlayer;
 class TDXAudioOut;
 class TDropFileTarget;
 class TFileList;
+class TFormNewV;
+class TFrmTag;
 class TImageList;
 class TKvBitBtn;
 class TKvButtonEdit;
@@ -91,7 +93,8 @@ private:
   void FormShow();
   void FormActivate();
   void FormClose();
-  void FormKeyUp(uint16_t& Key, TShiftState Shift);
+  // The tag editor, its OnTagsChanged wired to the names.
+  TFrmTag* TagEditor();
 
   // Run state and the lists.
   void SetRunState(bool Running);
@@ -137,10 +140,11 @@ private:
   void OutputFileDone();
   void OutputAllDone();
 
-  // Tool menu and help.
-  void ShowHelp();
+  // Tool menu and the dialogs.
   void BtnMAboutClick();
+  void BtnMNewClick();
   void BtnMHomeClick();
+  void BtnTagClick();
 
   // Drops on the list of files (UFormMainDrop.cpp: the drop layer's names clash with the
   // widgets').
@@ -296,10 +300,14 @@ private:
   TImageList* ImageList1 = nullptr;
 };
 
+// The program's forms, made by StartProgram (the dialogs also on first use).
 extern TFrmMain* FrmMain;
+extern TFrmTag* FrmTag;
+extern TFormNewV* FormNewV;
 
 // The main window unit's start-up: the application's hint windows become THintWnd.
 void InstallHintWindow();
 // The program's start-up before the event loop: the hint window class, the title and
-// the forms in their order (the main window first, so it is the main form).
+// the forms in their order: the main window (so it is the main form), the tag editor,
+// the about window, the update dialog.
 void StartProgram();

@@ -7,6 +7,7 @@
 
 #include "app/UFileList.h"
 #include "app/UFormMain.h"
+#include "app/UForms.h"
 #include "app/UOutput.h"
 #include "audio/io/TSL_CDROM.h"
 #include "audio/io/TSL_DXAudio.h"
@@ -14,7 +15,6 @@
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/ImgList.h"
-#include "widgets/KvBckgnd.h"
 #include "widgets/KvBtnEdt.h"
 #include "widgets/KvButton.h"
 #include "widgets/KvCmboBx.h"
@@ -32,24 +32,12 @@ namespace {
 
 constexpr int32_t FormWidth = 594;
 constexpr int32_t FormHeight = 668;
-// The gradient of the windows' backgrounds.
-constexpr TColor BackgroundStart = 16766640;
-constexpr TColor BackgroundStop = 16775924;
 
 using TItems = std::initializer_list<const char*>;
 
-template <class T>
-T* Make(TComponent* Owner, TWinControl* Parent, const char* Name, TRect Bounds) {
-  auto* C = new T(Owner);
-  C->SetName(Name);
-  C->SetParent(Parent);
-  C->SetBoundsRect(Bounds);
-  return C;
-}
-
-TKvLabel* MakeLabel(TComponent* Owner, TWinControl* Parent, const char* Name, int32_t X, int32_t Y,
+TKvLabel* MakeLabel(TCustomForm* Owner, TWinControl* Parent, const char* Name, int32_t X, int32_t Y,
                     const std::string& Caption) {
-  auto* L = Make<TKvLabel>(Owner, Parent, Name, Bounds(X, Y, 10, 13));
+  auto* L = AddControl<TKvLabel>(Owner, Parent, Name, Bounds(X, Y, 10, 13));
   L->SetTransparent(true);
   L->SetCaption(Caption);
   return L;
@@ -64,8 +52,8 @@ void FlatFrame(T* Control) {
   Control->SetFramingPreference(fpCustomFraming);
 }
 
-TKvComboBox* MakeCombo(TComponent* Owner, TWinControl* Parent, const char* Name, TRect Bounds, TItems Items) {
-  auto* C = Make<TKvComboBox>(Owner, Parent, Name, Bounds);
+TKvComboBox* MakeCombo(TCustomForm* Owner, TWinControl* Parent, const char* Name, TRect Bounds, TItems Items) {
+  auto* C = AddControl<TKvComboBox>(Owner, Parent, Name, Bounds);
   C->SetStyle(csDropDownList);
   FlatFrame(C);
   for (const char* Item : Items) C->Items()->Add(Item);
@@ -74,9 +62,9 @@ TKvComboBox* MakeCombo(TComponent* Owner, TWinControl* Parent, const char* Name,
 }
 
 // A folder's edit with its browse button.
-TKvButtonEdit* MakeFolderEdit(TComponent* Owner, TWinControl* Parent, const char* Name, TRect Bounds,
+TKvButtonEdit* MakeFolderEdit(TCustomForm* Owner, TWinControl* Parent, const char* Name, TRect Bounds,
                               const char* Hint) {
-  auto* E = Make<TKvButtonEdit>(Owner, Parent, Name, Bounds);
+  auto* E = AddControl<TKvButtonEdit>(Owner, Parent, Name, Bounds);
   FlatFrame(E);
   E->SetButtonKind(bkFolder);
   E->SetHint(Hint);
@@ -84,45 +72,45 @@ TKvButtonEdit* MakeFolderEdit(TComponent* Owner, TWinControl* Parent, const char
   return E;
 }
 
-TKvBitBtn* MakeButton(TComponent* Owner, TWinControl* Parent, const char* Name, TRect Bounds, const char* Caption) {
-  auto* B = Make<TKvBitBtn>(Owner, Parent, Name, Bounds);
+TKvBitBtn* MakeButton(TCustomForm* Owner, TWinControl* Parent, const char* Name, TRect Bounds, const char* Caption) {
+  auto* B = AddControl<TKvBitBtn>(Owner, Parent, Name, Bounds);
   B->SetThemeAware(false);
   B->SetCaption(Caption);
   return B;
 }
 
 template <class T>
-T* MakeGlyphButton(TComponent* Owner, TWinControl* Parent, const char* Name, TRect Bounds, const char* Caption) {
-  auto* B = Make<T>(Owner, Parent, Name, Bounds);
+T* MakeGlyphButton(TCustomForm* Owner, TWinControl* Parent, const char* Name, TRect Bounds, const char* Caption) {
+  auto* B = AddControl<T>(Owner, Parent, Name, Bounds);
   B->SetTransparent(true);
   B->SetCaption(Caption);
   return B;
 }
 
 // A check box whose caption stands left of its box ("Variable bitrate (VBR): [x]").
-TKvCheckBox* MakeCheck(TComponent* Owner, TWinControl* Parent, const char* Name, TRect Bounds, const char* Caption) {
+TKvCheckBox* MakeCheck(TCustomForm* Owner, TWinControl* Parent, const char* Name, TRect Bounds, const char* Caption) {
   auto* C = MakeGlyphButton<TKvCheckBox>(Owner, Parent, Name, Bounds, Caption);
   C->SetAlignment(taLeftJustify);
   return C;
 }
 
-TKvPanel* MakeClearPanel(TComponent* Owner, TWinControl* Parent, const char* Name, TRect Bounds) {
-  auto* P = Make<TKvPanel>(Owner, Parent, Name, Bounds);
+TKvPanel* MakeClearPanel(TCustomForm* Owner, TWinControl* Parent, const char* Name, TRect Bounds) {
+  auto* P = AddControl<TKvPanel>(Owner, Parent, Name, Bounds);
   P->SetBorderOuter(fsNone);
   P->SetTransparent(true);
   P->SetCaption("");
   return P;
 }
 
-TKvGroupBox* MakeGroup(TComponent* Owner, TWinControl* Parent, const char* Name, TRect Bounds, const char* Caption) {
-  auto* G = Make<TKvGroupBox>(Owner, Parent, Name, Bounds);
+TKvGroupBox* MakeGroup(TCustomForm* Owner, TWinControl* Parent, const char* Name, TRect Bounds, const char* Caption) {
+  auto* G = AddControl<TKvGroupBox>(Owner, Parent, Name, Bounds);
   G->SetTransparent(true);
   G->SetCaption(Caption);
   return G;
 }
 
-TKvListView* MakeList(TComponent* Owner, TWinControl* Parent, const char* Name, TRect Bounds) {
-  auto* L = Make<TKvListView>(Owner, Parent, Name, Bounds);
+TKvListView* MakeList(TCustomForm* Owner, TWinControl* Parent, const char* Name, TRect Bounds) {
+  auto* L = AddControl<TKvListView>(Owner, Parent, Name, Bounds);
   FlatFrame(L);
   L->SetCheckboxes(true);
   L->SetShowColumnHeaders(false);
@@ -130,22 +118,12 @@ TKvListView* MakeList(TComponent* Owner, TWinControl* Parent, const char* Name, 
   L->SetRowSelect(true);
   L->SetMultiSelect(true);
   L->SetHideSelection(false);
-  const struct {
-    const char* Caption;
-    int32_t Width;
-    TAlignment Alignment;
-  } Columns[] = {{"File", 280, taLeftJustify}, {"Duration", 70, taRightJustify}, {"Size MB", 62, taRightJustify}};
-  for (const auto& C : Columns) {
-    TListColumn* Column = L->Columns()->Add();
-    Column->SetCaption(C.Caption);
-    Column->SetWidth(C.Width);
-    Column->SetAlignment(C.Alignment);
-  }
+  AddEntryColumns(L);
   return L;
 }
 
-TKvToolbar* MakeToolbar(TComponent* Owner, TWinControl* Parent, const char* Name, TRect Bounds) {
-  auto* T = Make<TKvToolbar>(Owner, Parent, Name, Bounds);
+TKvToolbar* MakeToolbar(TCustomForm* Owner, TWinControl* Parent, const char* Name, TRect Bounds) {
+  auto* T = AddControl<TKvToolbar>(Owner, Parent, Name, Bounds);
   T->SetAlign(alNone);
   T->SetBoundsRect(Bounds);
   T->SetVisualStyle(vsGradient);
@@ -167,11 +145,7 @@ void TFrmMain::BuildWindow() {
   SetPosition(poScreenCenter);
   SetKeyPreview(true);
   SetShowHint(true);
-  auto* background = Make<TKvBackground>(this, this, "BgrMain", Bounds(0, 0, FormWidth, FormHeight));
-  background->SetAlign(alClient);
-  background->SetGradientColorStart(BackgroundStart);
-  background->SetGradientColorStop(BackgroundStop);
-  background->SetGradientDirection(gdDiagonalDown);
+  AddBackground(this, "BgrMain");
 
   BuildSource();
   BuildLists();
@@ -184,7 +158,7 @@ void TFrmMain::BuildWindow() {
 
 void TFrmMain::BuildSource() {
   GrpSource = MakeGroup(this, this, "GrpSource", Bounds(6, 4, 460, 100), "Source");
-  PageSource = Make<TKvPageControl>(this, GrpSource, "PageSource", Bounds(8, 18, 444, 74));
+  PageSource = AddControl<TKvPageControl>(this, GrpSource, "PageSource", Bounds(8, 18, 444, 74));
   PageSource->SetBoldCurrentTab(true);
   PageSource->SetShowFocusRect(false);
   PageSource->SetShowShadow(false);
@@ -260,7 +234,7 @@ void TFrmMain::BuildLists() {
   BtnDel->OnClick = [this](TComponent*) { BtnDelClick(); };
   BtnClr = MakeButton(this, this, "BtnClr", Bounds(472, 250, 116, 25), "Clear list");
   BtnClr->OnClick = [this](TComponent*) { BtnClrClick(); };
-  SpnMove = Make<TKvSpinButtons>(this, this, "SpnMove", Bounds(472, 282, 18, 32));
+  SpnMove = AddControl<TKvSpinButtons>(this, this, "SpnMove", Bounds(472, 282, 18, 32));
   SpnMove->OnUpRightClick = [this](TComponent*) { SpnMoveClick(false); };
   SpnMove->OnDownLeftClick = [this](TComponent*) { SpnMoveClick(true); };
   ChkUnc = MakeGlyphButton<TKvCheckBox>(this, this, "ChkUnc", Bounds(474, 322, 114, 17), "Auto uncheck");
@@ -284,7 +258,7 @@ void TFrmMain::BuildLists() {
                 {&BtnPPrew, "BtnPPrew", piPrevious},
                 {&BtnPNext, "BtnPNext", piNext}};
   for (const auto& P : Player) {
-    auto* B = Make<TKvToolButton>(this, ToolPlay, P.Name, Bounds(0, 0, 30, 28));
+    auto* B = AddControl<TKvToolButton>(this, ToolPlay, P.Name, Bounds(0, 0, 30, 28));
     B->SetImageIndex(P.Image);
     *P.Button = B;
   }
@@ -311,8 +285,8 @@ void TFrmMain::BuildOutput() {
   CmbCapt->SetItemIndex(0);
   CmbCapt->SetDroppedWidth(280);
   CmbCapt->OnClick = [this](TComponent*) { CmbCaptClick(); };
-  // Opens the tag editor (TFrmTag on the active list) once that unit is part of the program.
   BtnTag = MakeButton(this, GrpOut, "BtnTag", Bounds(190, 94, 76, 25), "Tag editor");
+  BtnTag->OnClick = [this](TComponent*) { BtnTagClick(); };
 
   MakeLabel(this, GrpOut, "LblOutDir", 8, 124, "Output directory:");
   EdtOutDir = MakeFolderEdit(this, GrpOut, "EdtOutDir", Bounds(8, 140, 258, 21), "Directory for\noutput files");
@@ -470,8 +444,8 @@ void TFrmMain::BuildBottom() {
   LblRemT = FRunLabels[5];
   LblInfo = FRunLabels[6];
   for (TKvLabel* L : FRunLabels) L->SetEnabled(false);
-  PrgCurrent = Make<TKvProgressBar>(this, bottom, "PrgCurrent", Bounds(70, 6, 300, 18));
-  PrgTotal = Make<TKvProgressBar>(this, bottom, "PrgTotal", Bounds(70, 28, 300, 18));
+  PrgCurrent = AddControl<TKvProgressBar>(this, bottom, "PrgCurrent", Bounds(70, 6, 300, 18));
+  PrgTotal = AddControl<TKvProgressBar>(this, bottom, "PrgTotal", Bounds(70, 28, 300, 18));
   for (TKvProgressBar* Bar : {PrgCurrent, PrgTotal}) {
     Bar->SetBarStyle(bsGradient);
     Bar->SetTotalParts(100);
@@ -496,13 +470,12 @@ void TFrmMain::BuildMenu() {
     std::function<void()> Click;
   } Entries[] = {{"BtnMAbout", "About ", [this] { BtnMAboutClick(); }},
                  {"BtnMHelp", "Help ", [] { Application->HelpContext(0); }},
-                 // Opens the update dialog (TFormNewV) once that unit is part of the program.
-                 {"BtnMNew", "New version ", nullptr},
+                 {"BtnMNew", "New version ", [this] { BtnMNewClick(); }},
                  {"BtnMHome", "Homepage ", [this] { BtnMHomeClick(); }}};
   for (const auto& E : Entries) {
-    auto* B = Make<TKvToolButton>(this, ToolMenu, E.Name, Bounds(0, 0, 112, 22));
+    auto* B = AddControl<TKvToolButton>(this, ToolMenu, E.Name, Bounds(0, 0, 112, 22));
     B->SetCaption(E.Caption);
-    if (E.Click) B->OnClick = [Click = E.Click](TComponent*) { Click(); };
+    B->OnClick = [Click = E.Click](TComponent*) { Click(); };
   }
 }
 

@@ -209,3 +209,36 @@ void TCustomPanel::Paint() {
   R.Bottom = R.Top + FontHeight;
   C->DrawText(Caption(), R, DrawTextBiDiModeFlags(DT_EXPANDTABS | DT_VCENTER | Alignments[FAlignment]));
 }
+
+// ---------------------------------------------------------------------------
+// TImage
+
+TImage::TImage(TComponent* AOwner) : TGraphicControl(AOwner), FPicture(std::make_unique<TPicture>()) {
+  SetBounds(0, 0, 105, 105);
+  FPicture->OnChange = [this](TComponent*) { Invalidate(); };
+}
+
+TImage::~TImage() { FPicture->OnChange = nullptr; }
+
+void TImage::SetCenter(bool Value) {
+  if (FCenter == Value) return;
+  FCenter = Value;
+  Invalidate();
+}
+
+void TImage::SetStretch(bool Value) {
+  if (FStretch == Value) return;
+  FStretch = Value;
+  Invalidate();
+}
+
+void TImage::Paint() {
+  const TGraphic* G = FPicture->Graphic();
+  if (!G || G->Empty()) return;
+  if (FStretch)
+    Canvas()->StretchDraw(ClientRect(), G);
+  else if (FCenter)
+    Canvas()->Draw((Width() - G->Width()) / 2, (Height() - G->Height()) / 2, G);
+  else
+    Canvas()->Draw(0, 0, G);
+}

@@ -1,5 +1,5 @@
 #pragma once
-// Timers and panels.
+// Timers, panels and images.
 
 #include <cstdint>
 #include <memory>
@@ -96,4 +96,27 @@ private:
 class TPanel : public TCustomPanel {
 public:
   using TCustomPanel::TCustomPanel;
+};
+
+// A picture on a form: drawn at the control's top left, centred in it, or stretched
+// over it. Where the picture is transparent (or does not reach) the parent shows.
+class TImage : public TGraphicControl {
+public:
+  explicit TImage(TComponent* AOwner);
+  ~TImage() override;
+
+  TPicture* Picture() const { return FPicture.get(); }
+  void SetPicture(const TPicture* Value) { FPicture->Assign(*Value); }
+  bool Center() const { return FCenter; }
+  void SetCenter(bool Value);
+  bool Stretch() const { return FStretch; }
+  void SetStretch(bool Value);
+
+protected:
+  void Paint() override;
+
+private:
+  std::unique_ptr<TPicture> FPicture;
+  bool FCenter = false;
+  bool FStretch = false;
 };

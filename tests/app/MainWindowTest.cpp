@@ -9,14 +9,16 @@
 
 #include "app/ProgramInfo.h"
 #include "app/UFileList.h"
+#include "app/UFormNewV.h"
+#include "app/UFormTag.h"
 #include "app/UOutput.h"
 #include "audio/io/TSL_DXAudio.h"
 #include "platform/rtl/FileUtils.h"
-#include "platform/shell/Shell.h"
 #include "tests/app/MainWindow.h"
 #include "tests/app/RunWindow.h"
 #include "tests/dragdrop/Drags.h"
 #include "tests/support/AudioSources.h"
+#include "tests/support/ShellHook.h"
 #include "tests/support/Tools.h"
 #include "widgets/KvBtnEdt.h"
 #include "widgets/KvButton.h"
@@ -256,26 +258,39 @@ TEST_F(MainWindowTest, DropsAddFilesButNotCdTracksAndReportUnreadableOnes) {
   EXPECT_TRUE(w.Enabled("BtnConv"));
 }
 
-TEST_F(MainWindowTest, TheToolMenuOpensHelpAboutAndTheHomePage) {
+TEST_F(MainWindowTest, TheButtonsOpenTheHelpTheHomePageAndTheirDialogs) {
   TMainWindow w;
-  std::vector<std::string> opened;
-  const TShellOpenHook saved = SetShellOpenHook([&](const std::string& Target) {
-    opened.push_back(Target);
-    return true;
-  });
-  w.Click("BtnMHelp");
-  KeyClick(Qt::Key_F1);
-  w.Click("BtnMHome");
-  SetShellOpenHook(saved);
-  EXPECT_EQ(opened, (std::vector<std::string>{HelpFolder() + "index.html", HelpFolder() + "index.html", HomePageURL}));
-  ASSERT_TRUE(fs::exists(HelpFolder() + "index.html"));
-
+  w.AddFiles({MakeWave(In.Path("a.wav"), 44100, 2, 0.2)});
+  {
+    TShellRecorder shell;
+    w.Click("BtnMHelp");
+    KeyClick(Qt::Key_F1);
+    w.Click("BtnMHome");
+    EXPECT_EQ(shell.Opened, (std::vector<std::string>{HelpContentsPage(), HelpContentsPage(), HomePageURL}));
+  }
+  // The tag editor works on the list shown; its OK makes the output names again.
+  w.Choose("CmbCapt", 5);  // <Artist>\<Title>
+  FormNewV = NewForm<TFormNewV>(Application);
+  FormNewV->SetVersionFileUrl("http://127.0.0.1:9/version");
   TDialogScript script;
+  script.Answer([](const TDialogRequest& R) {
+    EXPECT_EQ(R.Form, FrmTag);
+    FindControl(R.Form, "EdtArtist")->SetText("New Artist");
+    return TDialogAnswer{mrOk, {}, {}, 0};
+  });
   script.Answer(mrOk);
+  script.Answer(mrCancel);
+  w.Click("BtnTag");
   w.Click("BtnMAbout");
-  ASSERT_EQ(script.Requests().size(), 1u);
-  EXPECT_EQ(script.Requests()[0].Kind, dkForm);
-  EXPECT_EQ(script.Requests()[0].Form->Caption(), "About");
+  w.Click("BtnMNew");
+  ASSERT_EQ(script.Requests().size(), 3u);
+  EXPECT_EQ(script.Requests()[1].Form->Caption(), "About");
+  EXPECT_EQ(script.Requests()[2].Form, FormNewV);
+  const TFileListEntry& e = w.Form->FileList()->Entries(0);
+  EXPECT_EQ(e.CurrentTags.Artist, "New Artist");
+  EXPECT_EQ(e.OutputDir, "New Artist/");
+  FormNewV->Free();
+  FormNewV = nullptr;
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "app/UFormAbout.h"
+#include "app/UFormNewV.h"
+#include "app/UFormTag.h"
 #include "app/UHintWnd.h"
 #include "app/UOutput.h"
 #include "platform/shell/Shell.h"
@@ -23,9 +25,11 @@ TEST(StartupTest, TheWindowsComeInOrderTheSettingsAreReadOnceShownAndSavedOnClos
   const int32_t before = Screen->FormCount();
   const bool first = Application->MainForm() == nullptr;
   StartProgram();
-  ASSERT_EQ(Screen->FormCount(), before + 2);
+  ASSERT_EQ(Screen->FormCount(), before + 4);
   EXPECT_EQ(Screen->Forms(before), FrmMain);
-  EXPECT_EQ(Screen->Forms(before + 1), FrmAbout);
+  EXPECT_EQ(Screen->Forms(before + 1), FrmTag);
+  EXPECT_EQ(Screen->Forms(before + 2), FrmAbout);
+  EXPECT_EQ(Screen->Forms(before + 3), FormNewV);
   if (first) {
     EXPECT_EQ(Application->MainForm(), FrmMain);
   }
@@ -56,9 +60,13 @@ TEST(StartupTest, TheWindowsComeInOrderTheSettingsAreReadOnceShownAndSavedOnClos
   main->OnClose(main, action);
   EXPECT_NE(ReadFileAsString(folders.SettingsFile()).find("Format=7"), std::string::npos);
   main->Free();
+  EXPECT_EQ(FrmMain, nullptr);
+  FrmTag->Free();
+  FrmTag = nullptr;
   FrmAbout->Free();
   FrmAbout = nullptr;
-  EXPECT_EQ(FrmMain, nullptr);
+  FormNewV->Free();
+  FormNewV = nullptr;
 }
 
 TEST(HintWindowTest, IsASpaceWiderAndTwoTallerThanTheStandardHintWithNavyTextInARoundedMaroonFrame) {

@@ -1,156 +1,99 @@
-// The program's windows: the main window empty, with files, with each format's settings
-// panel, on the CD page and in its run state; the about window; the hint window.
-#include <QElapsedTimer>
+// Gallery pictures of the program's dialogs in their states: the tag editor on a list
+// of tagged files, and the update dialog checking and with each kind of answer.
+#include "tests/support/Gui.h"
+
 #include <cstdlib>
-#include <filesystem>
+#include <functional>
 
 #include "app/UFileList.h"
-#include "app/UFormAbout.h"
-#include "app/UFormMain.h"
-#include "app/UHintWnd.h"
-#include "app/UOutput.h"
-#include "audio/core/TSL_Classes.h"
-#include "platform/dsound/DSFake.h"
-#include "platform/gui/Dialogs.h"
+#include "app/UFormNewV.h"
+#include "app/UFormTag.h"
 #include "platform/gui/ListView.h"
-#include "platform/rtl/FileUtils.h"
 #include "tests/gallery/Gallery.h"
-#include "widgets/KvBtnEdt.h"
-#include "widgets/KvButton.h"
-#include "widgets/KvCmboBx.h"
-#include "widgets/KvRadChk.h"
-#include "widgets/KvTabs.h"
+#include "tests/support/Files.h"
+#include "tests/support/HttpServer.h"
+#include "tests/support/Tools.h"
+#include "widgets/KvListVw.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// A folder for the window's settings, sources and outputs, removed afterwards.
-class TScratch {
-public:
-  TScratch() {
-    char Name[] = "/tmp/sonvix-gallery-XXXXXX";
-    if (!mkdtemp(Name)) throw std::runtime_error("cannot make a scratch folder");
-    FRoot = Name;
-    setenv("XDG_CONFIG_HOME", (FRoot + "/config").c_str(), 1);
-  }
-  ~TScratch() {
-    std::error_code Ignored;
-    fs::remove_all(FRoot, Ignored);
-  }
-  std::string Path(const std::string& Name) const { return FRoot + "/" + Name; }
-
-private:
-  std::string FRoot;
-};
-
-template <class T>
-T* Find(TComponent* Form, const char* Name) {
-  auto* C = dynamic_cast<T*>(FindControl(Form, Name));
-  if (!C) throw std::runtime_error(std::string("no control ") + Name);
-  return C;
+// Runs Open (which shows Form modally) with Work done while Form is up; every dialog
+// is then cancelled.
+void WhileShown(TCustomForm* Form, const std::function<void()>& Open, const std::function<void()>& Work) {
+  struct TRestore {
+    TDialogResponder Previous;
+    ~TRestore() { SetDialogResponder(std::move(Previous)); }
+  } Restore{SetDialogResponder([&](const TDialogRequest& R) {
+    if (R.Form == Form) Work();
+    return TDialogAnswer{mrCancel, {}, {}, 0};
+  })};
+  Open();
 }
 
-// Chooses item Index of a combo box as the user would.
-void Choose(TComponent* Form, const char* Combo, int32_t Index) {
-  auto* C = Find<TKvComboBox>(Form, Combo);
-  C->SetItemIndex(Index);
-  if (C->OnClick) C->OnClick(C);
-  if (C->OnChange) C->OnChange(C);
-}
-
-void Click(TComponent* Form, const char* Button) { Find<TKvButton>(Form, Button)->Click(); }
-
-// Handles events until Done says so; false after 20 s.
-template <class F>
-bool Until(F Done) {
-  QElapsedTimer Clock;
-  Clock.start();
-  while (!Done()) {
-    if (Clock.elapsed() > 20000) return false;
-    Application->ProcessMessages();
-  }
-  return true;
-}
-
-TGalleryWindow MainWindow("main-window", [](const TGalleryWindow::TSave& Save) {
-  TScratch Scratch;
-  DirectSoundSetBackend(std::make_shared<TDSFakeBackend>());
-  auto* W = NewForm<TFrmMain>(nullptr);
-  try {
-    W->Show();
-    W->SetFocus();
-    Save("main-window-empty", W);
-
-    // The program's own sounds serve as sources.
-    std::vector<std::string> Sources;
-    for (const char* Name : {"01 Opening.wav", "02 Second song.wav", "03 The last one.wav"}) {
-      fs::copy_file(ProgramDir() + "ding.wav", Scratch.Path(Name));
-      Sources.push_back(Scratch.Path(Name));
+TGalleryWindow TagEditor("tag-editor", [](const TGalleryWindow::TShot& Shot) {
+  const testsupport::TTempDir Dir;
+  TForm* Main = NewForm<TForm>(nullptr);
+  auto* View = new TListView(Main);
+  View->SetParent(Main);
+  for (const char* Caption : {"File", "Duration", "Size MB"}) View->Columns()->Add()->SetCaption(Caption);
+  TFrmTag* Frm = NewForm<TFrmTag>(nullptr);
+  {
+    TFileList List(View->Items());
+    const char* Titles[] = {"Overture", "Сюита для оркестра", "Νυχτερινό"};
+    std::vector<std::string> Names;
+    for (const char* Title : Titles) Names.push_back(testsupport::MakeWav(Dir, std::string(Title) + ".wav", 0.2));
+    List.AddFiles(Names);
+    for (int32_t I = 0; I < List.Count(); ++I) {
+      TTagSet& T = List.Entries(I).CurrentTags;
+      T = {.Artist = "Ensemble Ærø",
+           .Album = "Nocturnes",
+           .Genre = "Classical",
+           .Year = "2021",
+           .Track = std::to_string(I + 1),
+           .Title = Titles[I],
+           .Comment = "Recorded live\nin the old church",
+           .Composer = "A. Composer",
+           .Encoder = "Sonvix",
+           .Copyright = "© 2021 Ensemble Ærø",
+           .Language = "eng",
+           .Link = "https://ensemble.example/"};
     }
-    // Added through "Add files to the list", the open dialog answered with them.
-    Find<TKvPageControl>(W, "PageSource")->SetActivePageIndex(2);
-    TDialogResponder Gallery = SetDialogResponder([&Sources](const TDialogRequest&) {
-      return TDialogAnswer{mrOk, Sources, {}, 0};
-    });
-    Click(W, "BtnAdd");
-    SetDialogResponder(std::move(Gallery));
-    W->FileList()->Items()->Item(1)->SetChecked(false);
-    Find<TKvComboBox>(W, "CmbWMA2Cod");  // the panels exist before any is shown
-    Choose(W, "CmbFormat", outMP3);
-    Save("main-window", W);
-
-    const char* const Formats[] = {"mp3", "wma", "wma-system", "wav", "wavpack", "ape", "ogg", "flac", "tta", "mpc"};
-    for (int32_t F = 0; F < OutputFormatCount; ++F) {
-      Choose(W, "CmbFormat", F);
-      Save(std::string("main-format-") + (F < 10 ? "0" : "") + std::to_string(F) + "-" + Formats[F], W);
-    }
-    Choose(W, "CmbFormat", outMP3);
-    Find<TKvCheckBox>(W, "ChkBit")->SetChecked(true);
-    Choose(W, "CmbComp", 4);
-    Save("main-format-mp3-vbr-custom", W);
-    Choose(W, "CmbFormat", outWave);
-    Choose(W, "CmbWavEnc", 1);
-    Save("main-format-wav-adpcm", W);
-    Choose(W, "CmbFormat", outWMA);
-    Find<TKvCheckBox>(W, "ChkWMALL")->SetChecked(true);
-    Save("main-format-wma-lossless", W);
-    Find<TKvCheckBox>(W, "ChkWMALL")->SetChecked(false);
-
-    Choose(W, "CmbFormat", outFLAC);
-    Find<TKvButtonEdit>(W, "EdtOutDir")->SetText(Scratch.Path("out"));
-    Click(W, "BtnConv");
-    Click(W, "BtnPause");
-    if (!Until([W] { return !W->Output()->Running() || W->Output()->Output()->Status() == asPaused; }))
-      throw std::runtime_error("the run did not pause");
-    Save("main-window-run", W);
-    Click(W, "BtnAbort");
-
-    Find<TKvPageControl>(W, "PageSource")->SetActivePageIndex(0);
-    Save("main-window-cd-page", W);
-  } catch (...) {
-    W->Free();
-    DirectSoundSetBackend(nullptr);
-    throw;
+    WhileShown(
+        Frm, [&] { Frm->LoadFileList(&List); },
+        [&] {
+          Shot(Frm, "first-entry");
+          Frm->LstFiles->Items()->Item(1)->SetSelected(true);
+          Shot(Frm, "second-entry");
+          Frm->LstFiles->ClearSelection();
+          Shot(Frm, "no-selection");
+        });
   }
-  W->Free();
-  DirectSoundSetBackend(nullptr);
+  Frm->Free();
+  Main->Free();
 });
 
-TGalleryWindow AboutWindow("about", [](const TGalleryWindow::TSave& Save) {
-  auto* About = NewForm<TFrmAbout>(nullptr);
-  About->Show();
-  Save("about", About);
-  About->Free();
-});
-
-TGalleryWindow HintWindow("hint-window", [](const TGalleryWindow::TSave& Save) {
-  auto* Hint = new THintWnd(nullptr);
-  const std::string Text = "Full path to folder\nwith audio files";
-  const TRect R = Hint->CalcHintRect(300, Text, nullptr);
-  Hint->ActivateHint(Bounds(40, 40, R.Width(), R.Height()), Text);
-  Save("hint-window", Hint);
-  Hint->Free();
+TGalleryWindow UpdateDialog("update", [](const TGalleryWindow::TShot& Shot) {
+  setenv("no_proxy", "*", 1);
+  testsupport::TTestHttpServer Server({{"/newer", {.Body = std::string("\x02\x01\x05", 3)}},
+                                       {"/same", {.Body = std::string("\x02\x00\x01", 3)}},
+                                       {"/broken", {.Status = 500}},
+                                       {"/silent", {.Silent = true}}});
+  TFormNewV* Frm = NewForm<TFormNewV>(nullptr);
+  const struct {
+    const char* State;
+    const char* Path;
+  } States[] = {{"checking", "/silent"}, {"newer", "/newer"}, {"not-found", "/same"}, {"failed", "/broken"}};
+  for (const auto& S : States) {
+    Frm->SetVersionFileUrl(Server.Url(S.Path));
+    WhileShown(
+        Frm, [&] { Frm->ShowModal(); },
+        [&] {
+          if (S.Path != std::string("/silent"))
+            testsupport::ProcessEventsUntil([Frm] { return !Frm->Checking(); }, 10000);
+          Shot(Frm, S.State);
+        });
+  }
+  Frm->Free();
 });
 
 }  // namespace

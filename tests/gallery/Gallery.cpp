@@ -36,9 +36,11 @@ size_t ColorCount(const QImage& Image, size_t Limit) {
   return Seen.size();
 }
 
-// Saves Picture as Name.png in Folder; false (with a message) when it cannot be written
-// or is blank.
-bool SavePicture(const QImage& Picture, const std::string& Name, const QDir& Folder) {
+// Saves the shown Form as "<Name>.png"; false (with a message) when that fails or
+// the picture is blank.
+bool SavePicture(TCustomForm* Form, const std::string& Name, const QDir& Folder) {
+  Application->ProcessMessages();
+  const QImage Picture = Form->Host()->grab().toImage();
   const QString File = Folder.filePath(QString::fromStdString(Name) + ".png");
   if (!Picture.save(File)) {
     std::fprintf(stderr, "%s: cannot write %s\n", Name.c_str(), File.toUtf8().constData());
@@ -49,24 +51,6 @@ bool SavePicture(const QImage& Picture, const std::string& Name, const QDir& Fol
     return false;
   }
   return true;
-}
-
-bool RenderWindow(const TGalleryWindow& Window, const QDir& Folder) {
-  bool Ok = true;
-  int Saved = 0;
-  try {
-    Window.Shoot([&](const std::string& Name, TControl* Shown) {
-      Application->ProcessMessages();
-      const bool PictureOk = SavePicture(Shown->Host()->grab().toImage(), Name, Folder);
-      std::printf("%-24s %s\n", Name.c_str(), PictureOk ? "ok" : "FAILED");
-      Ok = Ok && PictureOk;
-      ++Saved;
-    });
-  } catch (const std::exception& E) {
-    std::fprintf(stderr, "%s: %s\n", Window.Name.c_str(), E.what());
-    Ok = false;
-  }
-  return Ok && Saved > 0;
 }
 
 bool RenderPage(const TGalleryPage& Page, const QDir& Folder) {
@@ -80,13 +64,28 @@ bool RenderPage(const TGalleryPage& Page, const QDir& Folder) {
     Page.Build(Form);
     EndLoading(Form);
     Form->Show();
-    Application->ProcessMessages();
-    Ok = SavePicture(Form->Host()->grab().toImage(), Page.Name, Folder);
+    Ok = SavePicture(Form, Page.Name, Folder);
   } catch (const std::exception& E) {
     std::fprintf(stderr, "%s: %s\n", Page.Name.c_str(), E.what());
   }
   Form->Free();
   return Ok;
+}
+
+// Every state of the window saved; false when one failed or none was shot.
+bool RenderWindow(const TGalleryWindow& Window, const QDir& Folder) {
+  int Shots = 0;
+  bool Ok = true;
+  try {
+    Window.Show([&](TCustomForm* Form, const std::string& State) {
+      ++Shots;
+      Ok = SavePicture(Form, Window.Name + "-" + State, Folder) && Ok;
+    });
+  } catch (const std::exception& E) {
+    std::fprintf(stderr, "%s: %s\n", Window.Name.c_str(), E.what());
+    Ok = false;
+  }
+  return Ok && Shots > 0;
 }
 
 }  // namespace
@@ -99,7 +98,7 @@ TGalleryPage::TGalleryPage(std::string AName, TBuild ABuild) : Name(std::move(AN
   Pages().push_back(this);
 }
 
-TGalleryWindow::TGalleryWindow(std::string AName, TShoot AShoot) : Name(std::move(AName)), Shoot(std::move(AShoot)) {
+TGalleryWindow::TGalleryWindow(std::string AName, TShow AShow) : Name(std::move(AName)), Show(std::move(AShow)) {
   Windows().push_back(this);
 }
 
@@ -134,7 +133,7 @@ int main(int argc, char** argv) {
   std::sort(SortedWindows.begin(), SortedWindows.end(), [](auto* A, auto* B) { return A->Name < B->Name; });
   for (const TGalleryWindow* Window : SortedWindows) {
     const bool WindowOk = RenderWindow(*Window, Folder);
-    if (!WindowOk) std::printf("%-24s FAILED\n", Window->Name.c_str());
+    std::printf("%-24s %s\n", Window->Name.c_str(), WindowOk ? "ok" : "FAILED");
     Ok = Ok && WindowOk;
   }
   return Ok ? 0 : 1;

@@ -10,8 +10,9 @@
 // The form is built between BeginLoading and EndLoading, shown, and saved as
 // "<name>.png". Pages are saved in name order.
 //
-// A window of the program makes itself: a TGalleryWindow function builds and drives it
-// and calls Save for every state that is to be kept ("<name>.png" each).
+// A window of the program is a TGalleryWindow: its function makes the window, puts it
+// through its states and calls Shot in each (also from inside ShowModal, through a
+// dialog responder), which saves "<name>-<state>.png".
 
 #include <functional>
 #include <string>
@@ -27,12 +28,12 @@ struct TGalleryPage {
 };
 
 struct TGalleryWindow {
-  using TSave = std::function<void(const std::string& Name, TControl* Window)>;
-  using TShoot = std::function<void(const TSave& Save)>;
-  TGalleryWindow(std::string AName, TShoot AShoot);
+  using TShot = std::function<void(TCustomForm* Form, const std::string& State)>;
+  using TShow = std::function<void(const TShot& Shot)>;
+  TGalleryWindow(std::string AName, TShow AShow);
 
   std::string Name;
-  TShoot Shoot;
+  TShow Show;
 };
 
 namespace gallery {

@@ -73,6 +73,13 @@ void ChooseItem(TCustomComboBox* Box, int32_t Index) {
   ASSERT_EQ(Box->ItemIndex(), Index);
 }
 
+void TypeText(const std::string& Text) {
+  for (const char32_t C : QString::fromStdString(Text).toUcs4()) {
+    const QString Typed = QString::fromUcs4(&C, 1);
+    QTest::sendKeyEvent(QTest::Click, KeyTarget(), Qt::Key(Typed.toUpper().at(0).unicode()), Typed, Qt::NoModifier);
+  }
+}
+
 QImage Render(TControl* Control, TColor Background) {
   QImage Image = MakeImage(Control->Width(), Control->Height(), Background);
   Control->PaintTo(Image, 0, 0);

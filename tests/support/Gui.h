@@ -42,6 +42,9 @@ void KeyClick(char Char, Qt::KeyboardModifiers Modifiers = Qt::NoModifier);
 // Chooses item Index of Box as the user does with the arrow keys (every step is a choice
 // with its events); Box's form must be active.
 void ChooseItem(TCustomComboBox* Box, int32_t Index);
+// Text (UTF-8, any script) typed into the focused widget, a key press and release per
+// character; QTest's own typing knows Latin-1 only.
+void TypeText(const std::string& Text);
 
 // Pixels. Images are what TControl::PaintTo or a canvas produced.
 // Control painted with PaintTo over an image of its size filled with Background.

@@ -1,4 +1,4 @@
-// Labels, panels and image lists.
+// Labels, panels, images and image lists.
 #include "tests/support/Gui.h"
 
 #include <gtest/gtest.h>
@@ -150,4 +150,36 @@ TEST(ImageList, CutsMasksDrawsAndGreys) {
   List.SetWidth(8);  // a new size empties the list
   EXPECT_EQ(List.Count(), 0);
   EXPECT_EQ(Changes, 3);
+}
+
+TEST(Image, DrawsItsPictureAtTheCornerCentredOrStretchedOverWhatLiesUnder) {
+  TForm Form(nullptr);
+  auto* I = new TImage(&Form);
+  I->SetParent(&Form);
+  I->SetBounds(0, 0, 20, 10);
+  TBitmap Picture(4, 2);
+  Picture.Canvas()->Brush()->SetColor(clRed);
+  Picture.Canvas()->FillRect(Rect(0, 0, 4, 2));
+  Picture.Canvas()->SetPixel(0, 1, clBlue);  // the transparent colour (bottom left)
+  I->Picture()->SetGraphic(&Picture);
+  const struct {
+    bool Center, Stretch, Transparent;
+    TRect Red;
+    int32_t RedPixels;
+  } Cases[] = {{false, false, false, Rect(0, 0, 4, 2), 7},
+               {true, false, false, Rect(8, 4, 12, 6), 7},
+               {false, true, false, Rect(0, 0, 20, 10), 175},
+               {false, false, true, Rect(0, 0, 4, 2), 7}};
+  for (const auto& C : Cases) {
+    I->SetCenter(C.Center);
+    I->SetStretch(C.Stretch);
+    I->Picture()->Bitmap()->SetTransparent(C.Transparent);
+    const QImage Image = Render(I, clYellow);
+    EXPECT_EQ(ColorBounds(Image, clRed), C.Red) << C.Center << C.Stretch;
+    EXPECT_EQ(CountColor(Image, clRed), C.RedPixels) << C.Center << C.Stretch;
+    EXPECT_TRUE(OnlyColorOutside(Image, C.Red, clYellow)) << C.Center << C.Stretch;
+    EXPECT_EQ(PixelAt(Image, C.Red.Left, C.Red.Bottom - 1), C.Transparent ? clYellow : clBlue);
+  }
+  I->Picture()->SetGraphic(nullptr);
+  EXPECT_TRUE(OnlyColorOutside(Render(I, clYellow), TRect{}, clYellow));
 }

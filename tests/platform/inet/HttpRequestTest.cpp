@@ -12,7 +12,7 @@
 #include <mutex>
 
 #include "platform/rtl/Threads.h"
-#include "tests/platform/inet/TestHttpServer.h"
+#include "tests/support/HttpServer.h"
 
 using namespace testsupport;
 

@@ -1,4 +1,4 @@
-#include "tests/platform/inet/TestHttpServer.h"
+#include "tests/support/HttpServer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,0 +1,36 @@
+#pragma once
+// What the program's dialogs share: controls placed under their design names, the
+// gradient behind the controls, and the help.
+//
+// The help is our own HTML pages in the "Help" folder beside the program, shown by
+// the desktop's browser; every help context opens the contents page.
+
+#include <string>
+
+#include "platform/gui/Forms.h"
+
+class TCustomListView;
+class TKvBackground;
+
+// A control of class T owned by Form, on Parent at Bounds, named Name.
+template <class T>
+T* AddControl(TCustomForm* Form, TWinControl* Parent, const std::string& Name, const TRect& Bounds) {
+  auto* Control = new T(Form);
+  Control->SetName(Name);
+  Control->SetParent(Parent);
+  Control->SetBoundsRect(Bounds);
+  return Control;
+}
+
+// The dialogs' light blue gradient, diagonal down, filling Form behind its controls.
+TKvBackground* AddBackground(TCustomForm* Form, const std::string& Name);
+
+// The columns of a list of entries as the program shows them: "File" (280 pixels),
+// "Duration" (70) and "Size MB" (62), the last two right-aligned.
+void AddEntryColumns(TCustomListView* View);
+
+// The help's contents page, opened with the desktop's browser. When it is missing or
+// cannot be shown, a message box owned by Owner's window says so and the result is false.
+bool ShowHelpContents(TControl* Owner);
+// F1 in Form (which then sees its controls' keys first) opens the help's contents.
+void OpenHelpOnF1(TCustomForm* Form);
