@@ -441,6 +441,10 @@ void TKvTabMenuButton::ItemClick(TComponent* Sender) {
 void TKvTabMenuButton::Action() {
   FillMenu();
   FMenu->SetPopupComponent(this);
+  // The menu opens towards the card and the strip's start.
+  const bool Standard = FTabControl->TabSequence() == tsStandard;
+  const TKvTabOrientation Strip = FTabControl->TabOrientation();
+  FMenu->SetAlignment((Standard && (Strip == toTop || Strip == toBottom)) || Strip == toRight ? paRight : paLeft);
   const TPoint P = ClientToScreen(PopupCorner());
   FMenu->Popup(P.X, P.Y);
 }

@@ -260,12 +260,17 @@ TEST(KvTabsLayout, TheMenuButtonSitsBeforeTheCloseButtonAndOpensTowardsTheCard) 
     TKvTabOrientation Strip;
     TKvTabSequence Sequence;
     TPoint Alone, AfterClose, Corner;
+    TPopupAlignment Side;
   };
   const TCase Cases[] = {
-      {toTop, tsStandard, {283, 0}, {264, 0}, {17, 17}},       {toTop, tsReverse, {0, 0}, {19, 0}, {0, 17}},
-      {toLeft, tsStandard, {0, 0}, {0, 19}, {17, 0}},          {toLeft, tsReverse, {0, 183}, {0, 164}, {17, 0}},
-      {toBottom, tsStandard, {283, 182}, {264, 182}, {17, 0}}, {toBottom, tsReverse, {0, 182}, {19, 182}, {0, 0}},
-      {toRight, tsStandard, {282, 183}, {282, 164}, {0, 0}},   {toRight, tsReverse, {282, 0}, {282, 19}, {0, 0}},
+      {toTop, tsStandard, {283, 0}, {264, 0}, {17, 17}, paRight},
+      {toTop, tsReverse, {0, 0}, {19, 0}, {0, 17}, paLeft},
+      {toLeft, tsStandard, {0, 0}, {0, 19}, {17, 0}, paLeft},
+      {toLeft, tsReverse, {0, 183}, {0, 164}, {17, 0}, paLeft},
+      {toBottom, tsStandard, {283, 182}, {264, 182}, {17, 0}, paRight},
+      {toBottom, tsReverse, {0, 182}, {19, 182}, {0, 0}, paLeft},
+      {toRight, tsStandard, {282, 183}, {282, 164}, {0, 0}, paRight},
+      {toRight, tsReverse, {282, 0}, {282, 19}, {0, 0}, paRight},
   };
   for (const TCase& C : Cases) {
     TTabForm F({"One", "Two"});
@@ -281,6 +286,7 @@ TEST(KvTabsLayout, TheMenuButtonSitsBeforeTheCloseButtonAndOpensTowardsTheCard) 
     testsupport::MouseClick(Menu, 5, 5);
     ASSERT_EQ(Script.Requests().size(), 1u) << What;
     EXPECT_EQ(Point(Script.Requests()[0].X, Script.Requests()[0].Y), Menu->ClientToScreen(C.Corner)) << What;
+    EXPECT_EQ(Script.Requests()[0].MenuAlignment, C.Side) << What;
   }
   // Four tabs end at 296: they fit the 299-pixel strip until the button takes 19 of it;
   // then the scroller comes before the button.
