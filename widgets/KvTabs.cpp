@@ -207,10 +207,15 @@ void TKvCustomTabControl::SetFlatColorAdjustment(int32_t Value) {
   Invalidate();
 }
 
+std::vector<TKvTabButtonBase*> TKvCustomTabControl::SmallControls() const {
+  std::vector<TKvTabButtonBase*> Made{FScroller, FCloseButton, FMenuButton};
+  std::erase(Made, nullptr);
+  return Made;
+}
+
 void TKvCustomTabControl::UpdateSmallControlColors() {
   const TColor Frame = AdjustLuminance(FFlatColor, FFlatColorAdjustment);
-  if (FScroller) FScroller->SetFrameColor(Frame);
-  if (FCloseButton) FCloseButton->SetFrameColor(Frame);
+  for (TKvTabButtonBase* C : SmallControls()) C->SetFrameColor(Frame);
 }
 
 void TKvCustomTabControl::SetHotTrack(bool Value) {
@@ -275,6 +280,7 @@ void TKvCustomTabControl::SetTabWidth(int32_t Value) {
 }
 
 void TKvCustomTabControl::SetShowCloseButton(bool Value) { Change(FShowCloseButton, Value, true); }
+void TKvCustomTabControl::SetShowMenuButton(bool Value) { Change(FShowMenuButton, Value, true); }
 
 void TKvCustomTabControl::SetShowFullFrame(bool Value) {
   if (Value == FShowFullFrame) return;
@@ -358,8 +364,7 @@ void TKvCustomTabControl::CMParentColorChanged() {
 
 void TKvCustomTabControl::CMEnabledChanged() {
   TCustomControl::CMEnabledChanged();
-  if (FScroller) FScroller->Invalidate();
-  if (FCloseButton) FCloseButton->Invalidate();
+  for (TKvTabButtonBase* C : SmallControls()) C->Invalidate();
 }
 
 void TKvCustomTabControl::WMSize() {

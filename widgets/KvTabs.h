@@ -55,6 +55,7 @@ public:
 
 class TKvCustomTabControl;
 class TKvPageControl;
+class TPopupMenu;
 
 // A caption's lines (split at CR LF), and a line as shown: its first '&' marks the
 // accelerator and goes ("&&" leaves one '&').
@@ -79,6 +80,9 @@ public:
   TRect TabRect;
   bool Visible = true;
   int32_t Row = 0;
+
+  // The image shown: a disabled tab's own image when it has one.
+  int32_t ShownImageIndex() const { return !Enabled && DisabledIndex != -1 ? DisabledIndex : ImageIndex; }
 };
 
 class TKvTabDataList : public TPersistent {
@@ -163,7 +167,7 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// The small controls on the strip: scroller and close button
+// The small controls on the strip: scroller, close button and menu button
 
 // Press, capture and release of a small strip button: the action fires at a release
 // over the pressed part.
@@ -236,6 +240,25 @@ public:
 protected:
   void Paint() override;
   void Action() override;
+};
+
+// Lists the visible tabs in a popup menu, opened from the button's corner towards the
+// card; choosing an entry selects its tab (OnChanging may refuse).
+class TKvTabMenuButton : public TKvTabButtonBase {
+public:
+  TKvTabMenuButton(TComponent* AOwner, TKvCustomTabControl* ATabControl);
+
+protected:
+  void Paint() override;
+  void Action() override;
+
+private:
+  // Where the menu opens, in the button's client coordinates.
+  TPoint PopupCorner() const;
+  void FillMenu();
+  void ItemClick(TComponent* Sender);
+
+  TPopupMenu* FMenu;
 };
 
 // ---------------------------------------------------------------------------
@@ -312,6 +335,8 @@ public:
   void SetShowCardFrame(bool Value);
   bool ShowCloseButton() const { return FShowCloseButton; }
   void SetShowCloseButton(bool Value);
+  bool ShowMenuButton() const { return FShowMenuButton; }
+  void SetShowMenuButton(bool Value);
   bool ShowFocusRect() const { return FShowFocusRect; }
   void SetShowFocusRect(bool Value);
   // False also clears ShowShadow.
@@ -395,6 +420,7 @@ public:
   bool Dragging() const { return FDragging; }
   TKvTabScroller* Scroller() const { return FScroller; }
   TKvTabCloseButton* CloseButton() const { return FCloseButton; }
+  TKvTabMenuButton* MenuButton() const { return FMenuButton; }
   // Lays out now when something changed since the last layout.
   void EnsureLayout();
 
@@ -459,6 +485,8 @@ private:
   void Change(T& Field, T Value, bool Layout);
   void ImageListChange(TComponent* Sender);
   void UpdateSmallControlColors();
+  // The scroller and the buttons made so far.
+  std::vector<TKvTabButtonBase*> SmallControls() const;
 
   // Layout (KvTabsLayout.cpp).
   bool HorizontalStrip() const { return FTabOrientation == toTop || FTabOrientation == toBottom; }
@@ -483,8 +511,10 @@ private:
   TPoint MapPoint(int32_t X, int32_t Y) const;
   TRect LayoutTabRect(int32_t Index) const;
   TRegion TabRegion(int32_t Index);
-  int32_t ButtonReserve() const;
-  // The size of the close button and the scroller's arrows, measured at each layout.
+  // Room at the end of the strip for a shown button (its size + 2), for both buttons.
+  int32_t ButtonReserve(bool Shown) const;
+  int32_t ButtonReserve() const { return ButtonReserve(FShowCloseButton) + ButtonReserve(FShowMenuButton); }
+  // The size of the buttons and the scroller's arrows, measured at each layout.
   int32_t SmallControlSize() const { return FSmallSize; }
   int32_t MeasureSmallControlSize() const;
   int32_t FirstVisible() const;
@@ -531,6 +561,7 @@ private:
   TCustomImageList* FImages = nullptr;
   TKvTabScroller* FScroller = nullptr;
   TKvTabCloseButton* FCloseButton = nullptr;
+  TKvTabMenuButton* FMenuButton = nullptr;
 
   bool FAlignTabs = false;
   bool FAllowTabDragging = false;
@@ -554,6 +585,7 @@ private:
   int32_t FRowOverlap = 5;
   bool FShowCardFrame = true;
   bool FShowCloseButton = false;
+  bool FShowMenuButton = false;
   bool FShowFocusRect = true;
   bool FShowFullFrame = true;
   bool FShowShadow = true;

@@ -52,6 +52,7 @@ void TKvCustomTabControl::SetTabIndex(int32_t Value) {
   }
   if (Changed) Change();
   if (FCloseButton) FCloseButton->Invalidate();
+  if (FMenuButton) FMenuButton->Invalidate();
 }
 
 void TKvCustomTabControl::SelectTab(int32_t Index) {

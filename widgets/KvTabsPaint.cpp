@@ -253,9 +253,7 @@ void TKvCustomTabControl::PaintTabContents(TCanvas* C, int32_t Index, const TRec
   const TKvTabData* Tab = FTabs.Items(Index);
   const TRect Content = ContentRect(R);
   TRect TextArea = Content, ImageArea = Content;
-  // A disabled tab shows its own image when it has one, else the normal one greyed.
-  const bool OwnDisabled = !Tab->Enabled && Tab->DisabledIndex != -1;
-  const int32_t Image = OwnDisabled ? Tab->DisabledIndex : Tab->ImageIndex;
+  const int32_t Image = Tab->ShownImageIndex();
   if (FImages && Image != -1) {
     const int32_t IW = FImages->Width(), IH = FImages->Height();
     switch (FImagePosition) {
@@ -284,7 +282,8 @@ void TKvCustomTabControl::PaintTabContents(TCanvas* C, int32_t Index, const TRec
       if (FImageAlignmentVertical == vaCenter) At.Y += (ImageArea.Height() - IH) / 2;
       if (FImageAlignmentVertical == vaBottom) At.Y = ImageArea.Bottom - IH;
     }
-    FImages->Draw(C, At.X, At.Y, Image, OwnDisabled || Tab->Enabled);
+    // A disabled tab without an image of its own shows the normal one greyed.
+    FImages->Draw(C, At.X, At.Y, Image, Tab->Enabled || Tab->DisabledIndex != -1);
   }
 
   const bool Selected = Index == FTabIndex;

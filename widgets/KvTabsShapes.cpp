@@ -1,9 +1,10 @@
 // The tab control's shapes: layout coordinates mapped onto the control, tab polygons and
-// their regions, the tab under a point, single-row scrolling, and the scroller and close
-// button on the strip.
+// their regions, the tab under a point, single-row scrolling, and the scroller, close
+// button and menu button on the strip.
 #include <algorithm>
 
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Menus.h"
 #include "widgets/KvGrafx.h"
 #include "widgets/KvTabs.h"
 
@@ -14,6 +15,14 @@ constexpr int32_t RoundGrowth = 2;
 
 TRect Normalized(TPoint A, TPoint B) {
   return Rect(std::min(A.X, B.X), std::min(A.Y, B.Y), std::max(A.X, B.X), std::max(A.Y, B.Y));
+}
+
+template <class T>
+T* NewSmallControl(TKvCustomTabControl* TabControl, TColor Frame) {
+  auto* C = new T(TabControl, TabControl);
+  C->SetFrameColor(Frame);
+  C->SetParent(TabControl);
+  return C;
 }
 
 }  // namespace
@@ -117,8 +126,8 @@ int32_t TKvCustomTabControl::TabAtPos(const TPoint& P) {
 // ---------------------------------------------------------------------------
 // Scrolling
 
-int32_t TKvCustomTabControl::ButtonReserve() const {
-  return FShowCloseButton && TabCount() > 0 ? SmallControlSize() + 2 : 0;
+int32_t TKvCustomTabControl::ButtonReserve(bool Shown) const {
+  return Shown && TabCount() > 0 ? SmallControlSize() + 2 : 0;
 }
 
 int32_t TKvCustomTabControl::MeasureSmallControlSize() const {
@@ -184,8 +193,8 @@ void TKvCustomTabControl::CloseButtonClose(TComponent*) {
   if (AllowClose) CloseSelectedTab();
 }
 
-// The close button nearest the end of the strip, then the scroller; a scroller not
-// needed waits out of sight.
+// The close button nearest the end of the strip, then the menu button, then the
+// scroller; a scroller not needed waits out of sight.
 void TKvCustomTabControl::PlaceSmallControls() {
   if (Loading() || Destroying()) return;
   const TRect S = StripRect();
@@ -215,30 +224,33 @@ void TKvCustomTabControl::PlaceSmallControls() {
     C->Show();
   };
   const TColor Frame = AdjustLuminance(FFlatColor, FFlatColorAdjustment);
-  const int32_t Close = ButtonReserve();
+  const int32_t Close = ButtonReserve(FShowCloseButton), Menu = ButtonReserve(FShowMenuButton);
   if (Close > 0) {
     if (!FCloseButton) {
-      FCloseButton = new TKvTabCloseButton(this, this);
-      FCloseButton->SetFrameColor(Frame);
+      FCloseButton = NewSmallControl<TKvTabCloseButton>(this, Frame);
       FCloseButton->OnClose = [this](TComponent* Sender) { CloseButtonClose(Sender); };
-      FCloseButton->SetParent(this);
     }
     Place(FCloseButton, Size, Size, 0);
   } else if (FCloseButton) {
     FCloseButton->Hide();
   }
+  if (Menu > 0) {
+    if (!FMenuButton) FMenuButton = NewSmallControl<TKvTabMenuButton>(this, Frame);
+    Place(FMenuButton, Size, Size, Close);
+    FMenuButton->Invalidate();  // its arrow follows the strip
+  } else if (FMenuButton) {
+    FMenuButton->Hide();
+  }
   const bool Horizontal = HorizontalStrip();
   const int32_t W = Horizontal ? 2 * Size - 1 : Size, H = Horizontal ? Size : 2 * Size - 1;
   if (FScrollNeeded) {
     if (!FScroller) {
-      FScroller = new TKvTabScroller(this, this);
-      FScroller->SetFrameColor(Frame);
+      FScroller = NewSmallControl<TKvTabScroller>(this, Frame);
       FScroller->OnUpRightClick = [this](TComponent* Sender) { ScrollerUpRight(Sender); };
       FScroller->OnDownLeftClick = [this](TComponent* Sender) { ScrollerDownLeft(Sender); };
-      FScroller->SetParent(this);
     }
     FScroller->SetOrientation(Horizontal ? orHorizontal : orVertical);
-    Place(FScroller, W, H, Close);
+    Place(FScroller, W, H, Close + Menu);
   } else if (FScroller) {
     FScroller->SetBounds(-FScroller->Width() - 1, -FScroller->Height() - 1, FScroller->Width(), FScroller->Height());
   }
@@ -382,4 +394,67 @@ void TKvTabCloseButton::Paint() {
 
 void TKvTabCloseButton::Action() {
   if (OnClose) OnClose(this);
+}
+
+TKvTabMenuButton::TKvTabMenuButton(TComponent* AOwner, TKvCustomTabControl* ATabControl)
+    : TKvTabButtonBase(AOwner, ATabControl), FMenu(new TPopupMenu(this)) {}
+
+// Always on the card's side of the button.
+TPoint TKvTabMenuButton::PopupCorner() const {
+  const int32_t W = Width(), H = Height();
+  const bool Standard = FTabControl->TabSequence() == tsStandard;
+  switch (FTabControl->TabOrientation()) {
+    case toTop: return Standard ? Point(W, H) : Point(0, H);
+    case toLeft: return Point(W, 0);
+    case toBottom: return Standard ? Point(W, 0) : Point(0, 0);
+    case toRight: return Point(0, 0);
+  }
+  return {};
+}
+
+// One entry per visible tab, in tab order; a caption's lines make one line.
+void TKvTabMenuButton::FillMenu() {
+  FMenu->Items()->Clear();
+  FMenu->SetImages(FTabControl->Images());
+  for (int32_t I = 0; I < FTabControl->TabCount(); ++I) {
+    const TKvTabData* Tab = FTabControl->Tab(I);
+    if (!Tab->Visible) continue;
+    std::string Caption;
+    for (const std::string& Line : TabCaptionLines(Tab->Caption)) Caption += (Caption.empty() ? "" : " ") + Line;
+    auto* Item = new TMenuItem(FMenu);
+    Item->SetCaption(Caption);
+    Item->SetEnabled(Tab->Enabled);
+    Item->SetChecked(I == FTabControl->TabIndex());
+    Item->SetImageIndex(Tab->ShownImageIndex());
+    Item->SetTag(I);
+    Item->OnClick = [this](TComponent* Sender) { ItemClick(Sender); };
+    FMenu->Items()->Add(Item);
+  }
+}
+
+// The tabs may have changed while the menu was open: an index past them selects nothing.
+void TKvTabMenuButton::ItemClick(TComponent* Sender) {
+  const int32_t Index = static_cast<TMenuItem*>(Sender)->Tag();
+  if (Index < FTabControl->TabCount()) FTabControl->SetTabIndex(Index);
+}
+
+void TKvTabMenuButton::Action() {
+  FillMenu();
+  FMenu->SetPopupComponent(this);
+  // The menu opens towards the card and the strip's start.
+  const bool Standard = FTabControl->TabSequence() == tsStandard;
+  const TKvTabOrientation Strip = FTabControl->TabOrientation();
+  FMenu->SetAlignment((Standard && (Strip == toTop || Strip == toBottom)) || Strip == toRight ? paRight : paLeft);
+  const TPoint P = ClientToScreen(PopupCorner());
+  FMenu->Popup(P.X, P.Y);
+}
+
+void TKvTabMenuButton::Paint() {
+  // The arrow points at the card: down from the top strip, right from the left one, up
+  // from the bottom one, left from the right one.
+  static constexpr int32_t TowardsCard[] = {1, 3, 0, 2};
+  TCanvas* C = Canvas();
+  const bool Down = Pressed() && MouseInside();
+  PaintFace(C, ClientRect(), Down);
+  PaintArrowButton(C, ClientRect(), false, FTabControl->Enabled(), Down, TowardsCard[FTabControl->TabOrientation()]);
 }

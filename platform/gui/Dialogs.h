@@ -59,6 +59,8 @@ struct TDialogRequest {
   TPopupMenu* Menu = nullptr;
   int32_t X = 0;
   int32_t Y = 0;
+  // dkPopupMenu: the side of the menu that X gives (a TPopupAlignment).
+  uint8_t MenuAlignment = 0;
 
   uint32_t Buttons() const { return Flags & MB_TYPEMASK; }
   uint32_t Icon() const { return Flags & MB_ICONMASK; }

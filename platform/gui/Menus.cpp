@@ -178,12 +178,15 @@ void TPopupMenu::Popup(int32_t X, int32_t Y) {
   Request.Menu = this;
   Request.X = X;
   Request.Y = Y;
+  Request.MenuAlignment = FAlignment;
   const TDialogAnswer Answer = ExecuteDialog(Request, [this, X, Y] {
     QMenu Menu;
     std::map<const QAction*, TMenuItem*> Items;
     BuildMenu(Menu, FItems, FImages, Items);
     TDialogAnswer Result;
-    if (const QAction* Chosen = Menu.exec(QPoint(X, Y))) {
+    const int32_t Width = Menu.sizeHint().width();
+    const int32_t Left = FAlignment == paRight ? X - Width : FAlignment == paCenter ? X - Width / 2 : X;
+    if (const QAction* Chosen = Menu.exec(QPoint(Left, Y))) {
       const auto It = Items.find(Chosen);
       if (It != Items.end()) Result.MenuItem = It->second;
     }

@@ -86,6 +86,9 @@ private:
   std::vector<TMenuItem*> FItems;
 };
 
+// Which side of the menu the popup point is: its left edge, its right edge or its middle.
+enum TPopupAlignment : uint8_t { paLeft, paRight, paCenter };
+
 class TPopupMenu : public TComponent {
 public:
   explicit TPopupMenu(TComponent* AOwner);
@@ -105,7 +108,11 @@ public:
   // Where the menu last popped up, in screen coordinates.
   TPoint PopupPoint() const { return FPopupPoint; }
 
-  // Raises OnPopup and shows the menu with its top-left corner at (X, Y) on the screen.
+  TPopupAlignment Alignment() const { return FAlignment; }
+  void SetAlignment(TPopupAlignment Value) { FAlignment = Value; }
+
+  // Raises OnPopup and shows the menu with its top edge at Y and, by Alignment, its
+  // left edge, right edge or middle at X (screen coordinates).
   virtual void Popup(int32_t X, int32_t Y);
   TNotifyEvent OnPopup;
 
@@ -117,6 +124,7 @@ private:
   TMenuItem* FItems;
   TCustomImageList* FImages = nullptr;
   bool FAutoPopup = true;
+  TPopupAlignment FAlignment = paLeft;
   TComponent* FPopupComponent = nullptr;
   TPoint FPopupPoint;
 };

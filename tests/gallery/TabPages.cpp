@@ -63,9 +63,11 @@ TGalleryPage SettingsPage("kv-tabs-settings", [](TForm* Form) {
   Rows->SetMultiLine(true);
   Rows->SetAlignTabs(true);
   Rows->SetShowShadow(false);
-  // A row too long for the strip scrolls; the close button sits at the end.
+  // A row too long for the strip scrolls; the close button sits at the end, the menu
+  // button before it.
   TKvTabControl* Scroll = MakeTabs(Form, Bounds(244, 84, 230, 60), {"One", "Two", "Three", "Four", "Five", "Six"}, 0);
   Scroll->SetShowCloseButton(true);
+  Scroll->SetShowMenuButton(true);
   Scroll->SetShowShadow(false);
   Scroll->SetTabStyle(tsRoundCorners);
   // Turned captions on both vertical strips, colours of their own.
@@ -79,14 +81,17 @@ TGalleryPage SettingsPage("kv-tabs-settings", [](TForm* Form) {
   Right->Tabs().Items(1)->Color = clSkyBlue;
   Right->TabsChanged();
   Right->SetUseColoredTabs(true);
-  // Two-line captions, bottom strip, cut corners, hot tracking in the text colour.
+  // Two-line captions, bottom strip, cut corners, hot tracking in the text colour, the
+  // menu button's arrow pointing up at the card.
   TKvTabControl* Lines = MakeTabs(Form, Bounds(6, 202, 230, 70), {"Two\r\nlines", "One"}, 0);
   Lines->SetTabOrientation(toBottom);
   Lines->SetTabStyle(tsCutCorner);
   Lines->SetHotTrackStyle(htsText);
   Lines->SetUseGradients(false);
-  Note(Form, Bounds(6, 280, 468, 16), "reverse, shadow; disabled tab, accelerators; rows; scrolling, close; vertical");
-  Note(Form, Bounds(6, 298, 468, 16), "text on left and right strips; two-line captions on a bottom strip");
+  Lines->SetShowMenuButton(true);
+  Note(Form, Bounds(6, 280, 468, 16), "reverse, shadow; disabled tab, accelerators; rows; scrolling, close, menu;");
+  Note(Form, Bounds(6, 298, 468, 16),
+       "vertical text on left and right strips; two-line captions on a bottom strip, menu");
 });
 
 // The main window's source pages: sky blue sheets on the window's gradient.

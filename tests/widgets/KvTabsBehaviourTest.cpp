@@ -1,11 +1,14 @@
 // Tab control behaviour under real events: clicks through the veto, arrow keys, Home
 // and End, accelerators, the selection kept on a selectable tab, hot tracking and tab
-// hints on the test clock.
+// hints on the test clock, the menu button's list of tabs.
 #include "tests/widgets/TabTest.h"
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/ImgList.h"
 
 using namespace tabtest;
 using Events = std::vector<std::string>;
@@ -195,5 +198,51 @@ TEST(KvTabsBehaviour, DraggingPastTheStripsEndScrollsTheRow) {
   testsupport::MouseRelease(F.Tabs, Over.X, Over.Y);
   EXPECT_FALSE(F.Tabs->Dragging());
   EXPECT_EQ(F.Tabs->DropTarget(), -1);
+  EXPECT_EQ(F.Tabs->TabIndex(), 0);
+}
+
+TEST(KvTabsBehaviour, TheMenuButtonListsTheVisibleTabsAndSelectsThroughTheVeto) {
+  TTabForm F({"&One", "Two\r\nlines", "Hidden", "Off", "Four"});
+  TComponentPtr<TImageList> Images(new TImageList(nullptr));
+  F.Tabs->SetImages(Images.get());
+  TKvTabDataList& Tabs = F.Tabs->Tabs();
+  Tabs.Items(2)->Visible = false;
+  Tabs.Items(3)->Enabled = false;
+  Tabs.Items(3)->DisabledIndex = 1;
+  Tabs.Items(4)->ImageIndex = 2;
+  F.Tabs->SetShowMenuButton(true);
+  F.Tabs->TabsChanged();
+  F.Log.Take();
+  F.Log.Refused = {1};
+  testsupport::TDialogScript Script;
+  auto Open = [&] {
+    testsupport::MouseClick(F.Tabs->MenuButton(), 5, 5);
+    return F.Log.Take();
+  };
+  Script.Choose("Four");
+  EXPECT_EQ(Open(), (Events{"changing 4", "change", "page"}));
+  Script.Choose("Two lines");
+  EXPECT_EQ(Open(), Events{"changing 1"});
+  // The menu is filled afresh each time: caption, enabled, checked, image and tag.
+  const TPopupMenu* Menu = Script.Requests().at(1).Menu;
+  std::vector<std::tuple<std::string, bool, bool, int32_t, int32_t>> Entries;
+  for (int32_t I = 0; I < Menu->Items()->Count(); ++I) {
+    const TMenuItem* M = Menu->Items()->Items(I);
+    Entries.emplace_back(M->Caption(), M->Enabled(), M->Checked(), M->ImageIndex(), M->Tag());
+  }
+  EXPECT_EQ(Entries, (decltype(Entries){{"&One", true, false, -1, 0},
+                                        {"Two lines", true, false, -1, 1},
+                                        {"Off", false, false, 1, 3},
+                                        {"Four", true, true, 2, 4}}));
+  EXPECT_EQ(Menu->Images(), Images.get());
+  // A tab gone while the menu was open: its entry selects nothing.
+  F.Tabs->SetTabIndex(0);
+  F.Log.Take();
+  Script.Answer([&](const TDialogRequest& R) {
+    Tabs.Delete(4);
+    F.Tabs->TabsChanged();
+    return TDialogAnswer{0, {}, {}, 0, R.Menu->Items()->Items(3)};
+  });
+  EXPECT_EQ(Open(), Events{});
   EXPECT_EQ(F.Tabs->TabIndex(), 0);
 }

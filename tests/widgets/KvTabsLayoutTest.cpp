@@ -28,11 +28,8 @@ TEST(KvTabsLayout, StripCardAndTabsOnEveryStripInBothSequences) {
   };
   for (const TCase& C : Cases) {
     TTabForm F({"One", "Two"}, false);
-    F.Tabs->SetShowShadow(false);
-    F.Tabs->SetTabOrientation(C.Strip);
-    F.Tabs->SetTabSequence(C.Sequence);
-    FixTabSize(F.Tabs);
-    const std::string What = "strip " + std::to_string(C.Strip) + " sequence " + std::to_string(C.Sequence);
+    FixStrip(F.Tabs, C.Strip, C.Sequence);
+    const std::string What = StripName(C.Strip, C.Sequence);
     EXPECT_EQ(F.Tabs->FixedDimension(), 19) << What;
     EXPECT_EQ(F.Tabs->StripRect(), C.StripRect) << What;
     EXPECT_EQ(F.Tabs->DisplayRect(), C.Card) << What;
@@ -254,4 +251,51 @@ TEST(KvTabsLayout, ASingleRowScrollsWithTheScroller) {
   EXPECT_EQ(F.Tabs->FirstShownTab(), 0);
   EXPECT_EQ(S->BoundsRect(), Bounds(-34, -18, 33, 17));
   EXPECT_EQ(InView().size(), 10u);
+}
+
+TEST(KvTabsLayout, TheMenuButtonSitsBeforeTheCloseButtonAndOpensTowardsTheCard) {
+  // 17-pixel buttons on a 300 x 200 control: where the menu button sits alone and after
+  // the close button, and the corner of it that the menu opens from.
+  struct TCase {
+    TKvTabOrientation Strip;
+    TKvTabSequence Sequence;
+    TPoint Alone, AfterClose, Corner;
+    TPopupAlignment Side;
+  };
+  const TCase Cases[] = {
+      {toTop, tsStandard, {283, 0}, {264, 0}, {17, 17}, paRight},
+      {toTop, tsReverse, {0, 0}, {19, 0}, {0, 17}, paLeft},
+      {toLeft, tsStandard, {0, 0}, {0, 19}, {17, 0}, paLeft},
+      {toLeft, tsReverse, {0, 183}, {0, 164}, {17, 0}, paLeft},
+      {toBottom, tsStandard, {283, 182}, {264, 182}, {17, 0}, paRight},
+      {toBottom, tsReverse, {0, 182}, {19, 182}, {0, 0}, paLeft},
+      {toRight, tsStandard, {282, 183}, {282, 164}, {0, 0}, paRight},
+      {toRight, tsReverse, {282, 0}, {282, 19}, {0, 0}, paRight},
+  };
+  for (const TCase& C : Cases) {
+    TTabForm F({"One", "Two"});
+    FixStrip(F.Tabs, C.Strip, C.Sequence);
+    F.Tabs->SetShowMenuButton(true);
+    TKvTabMenuButton* Menu = F.Tabs->MenuButton();
+    const std::string What = StripName(C.Strip, C.Sequence);
+    EXPECT_EQ(Menu->BoundsRect(), Bounds(C.Alone.X, C.Alone.Y, 17, 17)) << What;
+    F.Tabs->SetShowCloseButton(true);
+    EXPECT_EQ(Menu->BoundsRect().TopLeft(), C.AfterClose) << What;
+    testsupport::TDialogScript Script;
+    Script.Dismiss();
+    testsupport::MouseClick(Menu, 5, 5);
+    ASSERT_EQ(Script.Requests().size(), 1u) << What;
+    EXPECT_EQ(Point(Script.Requests()[0].X, Script.Requests()[0].Y), Menu->ClientToScreen(C.Corner)) << What;
+    EXPECT_EQ(Script.Requests()[0].MenuAlignment, C.Side) << What;
+  }
+  // Four tabs end at 296: they fit the 299-pixel strip until the button takes 19 of it;
+  // then the scroller comes before the button.
+  TTabForm F({"0", "1", "2", "3"}, false);
+  FixStrip(F.Tabs, toTop, tsStandard);
+  EXPECT_FALSE(F.Tabs->ScrollNeeded());
+  F.Tabs->SetShowMenuButton(true);
+  ASSERT_TRUE(F.Tabs->ScrollNeeded());
+  EXPECT_EQ(F.Tabs->Scroller()->BoundsRect(), Bounds(248, 0, 33, 17));
+  EXPECT_TRUE(F.Tabs->TabInView(2));
+  EXPECT_FALSE(F.Tabs->TabInView(3));
 }

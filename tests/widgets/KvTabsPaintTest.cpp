@@ -244,3 +244,37 @@ TEST(KvTabsPaint, ImagesSitBesideTheirCaptions) {
   EXPECT_EQ(F.Tabs->Images(), nullptr);
   EXPECT_EQ(F.Tabs->TabControlRect(0).Width(), Plain);
 }
+
+TEST(KvTabsPaint, TheMenuButtonsArrowPointsAtTheCard) {
+  // The black glyph is broad at the end away from the card: its first row or column
+  // against its last.
+  struct TCase {
+    TKvTabOrientation Strip;
+    bool UpDown, BroadFirst;
+  };
+  for (const TCase& C : {TCase{toTop, true, true}, TCase{toBottom, true, false}, TCase{toLeft, false, true},
+                         TCase{toRight, false, false}}) {
+    TTabForm F({"One", "Two"});
+    F.Tabs->SetTabOrientation(C.Strip);
+    Colour(F.Tabs);
+    F.Tabs->SetShowMenuButton(true);
+    TKvTabMenuButton* Button = F.Tabs->MenuButton();
+    const QImage I = Render(Button);
+    const TRect G = ColorBounds(I, clBlack);
+    auto Line = [&](int32_t At) {
+      return testsupport::CountColor(I, clBlack,
+                                     C.UpDown ? Rect(G.Left, At, G.Right, At + 1) : Rect(At, G.Top, At + 1, G.Bottom));
+    };
+    const int32_t First = Line(C.UpDown ? G.Top : G.Left), Last = Line(C.UpDown ? G.Bottom - 1 : G.Right - 1);
+    const std::string What = StripName(C.Strip);
+    EXPECT_TRUE(C.BroadFirst ? First > Last : First < Last) << What << ": " << First << " " << Last;
+    EXPECT_EQ(PixelAt(I, 0, 0), TColor(clRed)) << What;  // the frame in the flat colour around the face
+    EXPECT_EQ(PixelAt(I, 2, 2), TColor(clAqua)) << What;
+    // Held down with the mouse over it, the glyph moves one pixel right and down.
+    testsupport::MousePress(Button, 5, 5);
+    EXPECT_EQ(ColorBounds(Render(Button), clBlack), Rect(G.Left + 1, G.Top + 1, G.Right + 1, G.Bottom + 1)) << What;
+    testsupport::TDialogScript Script;
+    Script.Dismiss();
+    testsupport::MouseRelease(Button, 5, 5);
+  }
+}

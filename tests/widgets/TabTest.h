@@ -21,6 +21,18 @@ inline void FixTabSize(TKvCustomTabControl* T) {
   T->SetTabHeight(Vertical ? 80 : 19);
 }
 
+// Tabs of that size on Strip in Sequence, without the card's shadow.
+inline void FixStrip(TKvCustomTabControl* T, TKvTabOrientation Strip, TKvTabSequence Sequence) {
+  T->SetShowShadow(false);
+  T->SetTabOrientation(Strip);
+  T->SetTabSequence(Sequence);
+  FixTabSize(T);
+}
+
+inline std::string StripName(TKvTabOrientation Strip, TKvTabSequence Sequence = tsStandard) {
+  return "strip " + std::to_string(Strip) + " sequence " + std::to_string(Sequence);
+}
+
 // The selection events of a control in the order they came.
 struct TEventLog {
   void Attach(TKvCustomTabControl* T) {
