@@ -89,17 +89,7 @@ void TFrmTag::CreateControls() {
   LstFiles->SetRowSelect(true);
   LstFiles->SetGridLines(true);
   LstFiles->SetHideSelection(false);
-  const struct {
-    const char* Caption;
-    int32_t Width;
-    TAlignment Alignment;
-  } Columns[] = {{"File", 280, taLeftJustify}, {"Duration", 70, taRightJustify}, {"Size MB", 62, taRightJustify}};
-  for (const auto& C : Columns) {
-    TListColumn* Column = LstFiles->Columns()->Add();
-    Column->SetCaption(C.Caption);
-    Column->SetWidth(C.Width);
-    Column->SetAlignment(C.Alignment);
-  }
+  AddEntryColumns(LstFiles);
   LstFiles->OnSelectItem = [this](TComponent*, TListItem*, bool) { LstFilesSelectItem(); };
   LstFiles->OnClick = [this](TComponent*) { LstFilesClick(); };
 

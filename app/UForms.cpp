@@ -1,6 +1,7 @@
 #include "app/UForms.h"
 
 #include "platform/gui/Dialogs.h"
+#include "platform/gui/ListView.h"
 #include "platform/shell/Shell.h"
 #include "widgets/KvBckgnd.h"
 
@@ -17,6 +18,20 @@ TKvBackground* AddBackground(TCustomForm* Form, const std::string& Name) {
   Background->SetGradientColorStop(16775924);
   Background->SetGradientDirection(gdDiagonalDown);
   return Background;
+}
+
+void AddEntryColumns(TCustomListView* View) {
+  const struct {
+    const char* Caption;
+    int32_t Width;
+    TAlignment Alignment;
+  } Columns[] = {{"File", 280, taLeftJustify}, {"Duration", 70, taRightJustify}, {"Size MB", 62, taRightJustify}};
+  for (const auto& C : Columns) {
+    TListColumn* Column = View->Columns()->Add();
+    Column->SetCaption(C.Caption);
+    Column->SetWidth(C.Width);
+    Column->SetAlignment(C.Alignment);
+  }
 }
 
 bool ShowHelpContents(TControl* Owner) {

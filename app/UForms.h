@@ -9,6 +9,7 @@
 
 #include "platform/gui/Forms.h"
 
+class TCustomListView;
 class TKvBackground;
 
 // A control of class T owned by Form, on Parent at Bounds, named Name.
@@ -23,6 +24,10 @@ T* AddControl(TCustomForm* Form, TWinControl* Parent, const std::string& Name, c
 
 // The dialogs' light blue gradient, diagonal down, filling Form behind its controls.
 TKvBackground* AddBackground(TCustomForm* Form, const std::string& Name);
+
+// The columns of a list of entries as the program shows them: "File" (280 pixels),
+// "Duration" (70) and "Size MB" (62), the last two right-aligned.
+void AddEntryColumns(TCustomListView* View);
 
 // The help's contents page, opened with the desktop's browser. When it is missing or
 // cannot be shown, a message box owned by Owner's window says so and the result is false.

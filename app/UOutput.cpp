@@ -27,11 +27,13 @@
 namespace {
 
 // The construction defaults: Stereo, BitRate, Samplerate, Samplesize, Qual and preset.
+// Each format's settings are those of its preset (WMA's VBR quality and WAV's sample
+// size are Medium's too).
 const struct {
   TFormatSettings Settings;
   TQualityPreset Preset;
 } Defaults[OutputFormatCount] = {
-    {{2, 0, 0, 4, 0, 0, 5}, 2}, {{2, 0, 0, 4, 0, 0, 0}, 2}, {{0, 0, 0, 0, 0, 0, 0}, 2}, {{2, 0, 0, 0, 1, 0, 0}, 2},
+    {{2, 0, 0, 4, 0, 0, 5}, 2}, {{2, 0, 0, 4, 0, 0, 5}, 2}, {{0, 0, 0, 0, 0, 0, 0}, 2}, {{2, 0, 0, 0, 1, 2, 0}, 2},
     {{2, 0, 0, 0, 0, 0, 1}, 2}, {{2, 0, 0, 0, 0, 0, 1}, 2}, {{2, 0, 0, 0, 0, 0, 5}, 2}, {{0, 0, 0, 0, 0, 0, 4}, 2},
     {{0, 0, 0, 0, 0, 0, 0}, 2}, {{0, 0, 0, 0, 0, 0, 0}, 0},
 };
@@ -107,6 +109,61 @@ TAuFileOut* CreateOutput(TOutputFormat Format) {
 
 const char* OutputExtension(TOutputFormat Format) { return Extensions[std::min<int>(Format, OutputFormatCount - 1)]; }
 
+void ApplyPreset(TOutputFormat Format, TQualityPreset Preset, TFormatSettings& s) {
+  if (Preset > 4) return;
+  static const uint8_t Steps[5] = {0, 3, 5, 7, 9};
+  switch (Format) {
+    case outMP3: {
+      static const uint8_t Rates[5] = {0, 2, 4, 5, 7};
+      s.Stereo = 2, s.BitRate = Rates[Preset], s.Qual = Steps[Preset];
+      break;
+    }
+    case outWMA: {
+      static const uint8_t Rates[5] = {0, 2, 4, 6, 8};
+      s.Stereo = 2, s.BitRate = Rates[Preset], s.Qual = Steps[Preset];
+      break;
+    }
+    case outWave: {
+      static const uint8_t Rates[5] = {0, 1, 1, 4, 7}, Sizes[5] = {3, 3, 2, 2, 1};
+      s.Stereo = 2, s.Samplerate = Rates[Preset], s.Samplesize = Sizes[Preset], s.Qual = 0;
+      break;
+    }
+    case outOggVorbis:
+      s.Stereo = 2, s.Qual = Steps[Preset];
+      break;
+    case outMusepack: {
+      static const uint8_t Rates[5] = {0, 1, 1, 2, 3}, Quals[5] = {0, 2, 4, 6, 9};
+      s.Samplerate = Rates[Preset], s.Qual = Quals[Preset];
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+const TFormatSettings& SettingCounts(TOutputFormat Format) {
+  // Stereo, Lossless, VarBitrate, BitRate, Samplerate, Samplesize, Qual.
+  static const TFormatSettings Counts[OutputFormatCount] = {
+      {3, 1, 2, std::size(MP3BitRates), 1, 1, 10},
+      {3, 2, 2, std::size(WMABitRates), 1, 1, 10},
+      {1, 1, 2, 255, 1, 1, 255},
+      {3, 1, 1, 1, std::size(WaveSampleRates), std::size(WaveSampleSizes), 2},
+      {3, 1, 1, 1, 1, 1, std::size(WVLevels)},
+      {3, 1, 1, 1, 1, 1, 4},
+      {3, 1, 1, 1, 1, 1, 10},
+      {1, 1, 1, 1, 1, 1, 9},
+      {1, 1, 1, 1, 1, 1, 1},
+      {1, 1, 1, 1, std::size(MPCSampleRates), 1, 10},
+  };
+  return Counts[std::min<int>(Format, OutputFormatCount - 1)];
+}
+
+const TFormatSettings& DefaultSettings(TOutputFormat Format) {
+  return Defaults[std::min<int>(Format, OutputFormatCount - 1)].Settings;
+}
+
+TQualityPreset DefaultPreset(TOutputFormat Format) { return Defaults[std::min<int>(Format, OutputFormatCount - 1)].Preset; }
+
 TOutput::TOutput(TControl* OwnerWnd, TKvCustomProgressBar* APrgCurrent, TKvCustomProgressBar* APrgTotal,
                  TControl* ALblInfo, TControl* ALblElapT, TControl* ALblRemT)
     : FOwnerWnd(OwnerWnd),
@@ -171,35 +228,7 @@ void TOutput::SetQuality(uint8_t Preset) {
     return;
   }
   FPresets[FFormat] = Preset;
-  static const uint8_t Steps[5] = {0, 3, 5, 7, 9};
-  TFormatSettings& s = FSettings[FFormat];
-  switch (FFormat) {
-    case outMP3: {
-      static const uint8_t Rates[5] = {0, 2, 4, 5, 7};
-      s.Stereo = 2, s.BitRate = Rates[Preset], s.Qual = Steps[Preset];
-      break;
-    }
-    case outWMA: {
-      static const uint8_t Rates[5] = {0, 2, 4, 6, 8};
-      s.Stereo = 2, s.BitRate = Rates[Preset], s.Qual = Steps[Preset];
-      break;
-    }
-    case outWave: {
-      static const uint8_t Rates[5] = {0, 1, 1, 4, 7}, Sizes[5] = {3, 3, 2, 2, 1};
-      s.Stereo = 2, s.Samplerate = Rates[Preset], s.Samplesize = Sizes[Preset], s.Qual = 0;
-      break;
-    }
-    case outOggVorbis:
-      s.Stereo = 2, s.Qual = Steps[Preset];
-      break;
-    case outMusepack: {
-      static const uint8_t Rates[5] = {0, 1, 1, 2, 3}, Quals[5] = {0, 2, 4, 6, 9};
-      s.Samplerate = Rates[Preset], s.Qual = Quals[Preset];
-      break;
-    }
-    default:
-      break;
-  }
+  ApplyPreset(FFormat, Preset, FSettings[FFormat]);
 }
 
 void TOutput::SetNormalize(bool Value) {

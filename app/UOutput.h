@@ -54,6 +54,18 @@ constexpr TQualityPreset qpCustom = 255;
 // The extension of an output format's files.
 const char* OutputExtension(TOutputFormat Format);
 
+// Sets the fields that preset Preset (0 "High" .. 4 "Low") decides for Format; the other
+// fields, and formats without presets, stay.
+void ApplyPreset(TOutputFormat Format, TQualityPreset Preset, TFormatSettings& Settings);
+// How many values each field of Format's settings can take: the items of the window's
+// control for it, 2 for a flag, 1 for a field the format does not use. The system-codec
+// format's codec and format indices (Qual, BitRate) follow the machine's codec lists,
+// which the caller asks; they count 255 here.
+const TFormatSettings& SettingCounts(TOutputFormat Format);
+// The settings and preset a TOutput starts with.
+const TFormatSettings& DefaultSettings(TOutputFormat Format);
+TQualityPreset DefaultPreset(TOutputFormat Format);
+
 class TOutput {
 public:
   // Message boxes belong to OwnerWnd's window; the bars and labels show the run.

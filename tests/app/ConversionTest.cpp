@@ -59,14 +59,6 @@ protected:
   }
 };
 
-// The common fields of a tag set, as MutagenCommonTags names them.
-TTagItems CommonFields(const TTagSet& T) {
-  TTagItems r = {{"album", T.Album}, {"artist", T.Artist}, {"comment", T.Comment}, {"genre", T.Genre},
-                 {"title", T.Title}, {"track", T.Track},   {"year", T.Year}};
-  std::erase_if(r, [](const auto& KV) { return KV.second.empty(); });
-  return r;
-}
-
 const TSource& SourceNamed(const std::string& Name) {
   for (const TSource& s : Sources)
     if (s.Name == Name) return s;

@@ -2,6 +2,13 @@
 
 #include "tests/support/Gui.h"
 
+testsupport::TTagItems CommonFields(const TTagSet& T) {
+  testsupport::TTagItems r = {{"album", T.Album}, {"artist", T.Artist}, {"comment", T.Comment}, {"genre", T.Genre},
+                              {"title", T.Title}, {"track", T.Track},   {"year", T.Year}};
+  std::erase_if(r, [](const auto& KV) { return KV.second.empty(); });
+  return r;
+}
+
 TRunWindow::TRunWindow(const std::string& OutputDir) : Form(NewForm<TForm>(nullptr)) {
   Form->SetBounds(0, 0, 600, 400);
   View = new TListView(Form);

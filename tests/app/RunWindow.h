@@ -12,8 +12,12 @@
 #include "app/UOutput.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/ListView.h"
+#include "tests/support/Tags.h"
 #include "widgets/KvLabel.h"
 #include "widgets/KvPrgres.h"
+
+// The common fields of a tag set, as MutagenCommonTags names them.
+testsupport::TTagItems CommonFields(const TTagSet& T);
 
 class TRunWindow {
 public:

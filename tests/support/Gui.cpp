@@ -10,6 +10,8 @@
 #include <QWheelEvent>
 #include <QWidget>
 
+#include "platform/gui/ComboBox.h"
+
 namespace testsupport {
 
 void ShowActive(TCustomForm* Form) {
@@ -62,6 +64,14 @@ QWidget* KeyTarget() {
 
 void KeyClick(Qt::Key Key, Qt::KeyboardModifiers Modifiers) { QTest::keyClick(KeyTarget(), Key, Modifiers); }
 void KeyClick(char Char, Qt::KeyboardModifiers Modifiers) { QTest::keyClick(KeyTarget(), Char, Modifiers); }
+
+void ChooseItem(TCustomComboBox* Box, int32_t Index) {
+  ASSERT_TRUE(Index >= 0 && Index < Box->Items()->Count()) << Index;
+  Box->SetFocus();
+  for (int32_t Steps = Box->Items()->Count(); Box->ItemIndex() != Index && Steps >= 0; --Steps)
+    KeyClick(Box->ItemIndex() < Index ? Qt::Key_Down : Qt::Key_Up);
+  ASSERT_EQ(Box->ItemIndex(), Index);
+}
 
 void TypeText(const std::string& Text) {
   for (const char32_t C : QString::fromStdString(Text).toUcs4()) {

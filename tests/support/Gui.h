@@ -20,6 +20,8 @@
 #include "platform/gui/Forms.h"
 #include "platform/gui/Menus.h"
 
+class TCustomComboBox;
+
 namespace testsupport {
 
 // Shows Form and makes it the active window, with the resulting events handled.
@@ -37,6 +39,9 @@ void MouseWheel(TControl* Control, int32_t X, int32_t Y, int32_t Delta);
 // A key press and release sent to the focused widget, as the keyboard would.
 void KeyClick(Qt::Key Key, Qt::KeyboardModifiers Modifiers = Qt::NoModifier);
 void KeyClick(char Char, Qt::KeyboardModifiers Modifiers = Qt::NoModifier);
+// Chooses item Index of Box as the user does with the arrow keys (every step is a choice
+// with its events); Box's form must be active.
+void ChooseItem(TCustomComboBox* Box, int32_t Index);
 // Text (UTF-8, any script) typed into the focused widget, a key press and release per
 // character; QTest's own typing knows Latin-1 only.
 void TypeText(const std::string& Text);

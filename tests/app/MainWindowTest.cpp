@@ -1,0 +1,296 @@
+// The main window driven by its controls: the main road from the dialogs to checked
+// output files and the sounds, the run state that nothing may disturb, aborting and
+// closing during a run, what "Convert" checks first, drops, and the tool menu.
+#include "tests/support/Gui.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/ProgramInfo.h"
+#include "app/UFileList.h"
+#include "app/UFormNewV.h"
+#include "app/UFormTag.h"
+#include "app/UOutput.h"
+#include "audio/io/TSL_DXAudio.h"
+#include "platform/rtl/FileUtils.h"
+#include "tests/app/MainWindow.h"
+#include "tests/app/RunWindow.h"
+#include "tests/dragdrop/Drags.h"
+#include "tests/support/AudioSources.h"
+#include "tests/support/ShellHook.h"
+#include "tests/support/Tools.h"
+#include "widgets/KvBtnEdt.h"
+#include "widgets/KvButton.h"
+#include "widgets/KvListVw.h"
+#include "widgets/KvTabs.h"
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+class MainWindowTest : public testing::Test {
+protected:
+  // The PCM of a WAV file as ffmpeg decodes it, without the silence at its end.
+  static std::vector<uint8_t> Heard(std::vector<uint8_t> Pcm) {
+    while (!Pcm.empty() && Pcm.back() == 0) Pcm.pop_back();
+    return Pcm;
+  }
+  TDialogAnswer Folder(const std::string& Path) { return TDialogAnswer{mrOk, {}, Path, 0}; }
+  // A short and a long source, added through the open dialog, and FLAC into Out.
+  void PrepareLongRun(TMainWindow& W) {
+    W.AddFiles({MakeWave(In.Path("a.wav"), 44100, 2, 0.3), MakeWave(In.Path("b.wav"), 44100, 2, 30)});
+    W.Choose("CmbFormat", outFLAC);
+    W.Find<TKvButtonEdit>("EdtOutDir")->SetText(Out.Root());
+  }
+
+  TAppFolders Folders;
+  TTempDir In, Out;
+};
+
+TEST_F(MainWindowTest, ConvertsWhatTheDialogsAddWithTheChosenSettingsAndSoundsAfterEachFile) {
+  const std::string sources = In.Path("album");
+  fs::create_directory(sources);
+  MakeSourceFolder(sources, 1.0);
+  TMainWindow w;
+  w.AddFiles({MakeWav(In, "plain one.wav", 1.0), EncodeMp3(MakeWav(In, "two.wav", 1.0), In.Path("plain two.mp3"))});
+  w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(1);
+  {
+    TDialogScript script;
+    script.Answer([&](const TDialogRequest&) { return Folder(sources); });
+    script.Answer([&](const TDialogRequest&) { return Folder(Out.Root()); });
+    w.ClickBrowse("EdtDir");
+    w.Choose("CmbQual", 4);  // "Low": 96 kbit/s
+    w.Choose("CmbCapt", 9);  // <Artist>\<Album>\<Track number>-<Title>
+    w.ClickBrowse("EdtOutDir");
+    ASSERT_EQ(script.Requests().size(), 2u);
+    EXPECT_EQ(script.Requests()[0].Caption,
+              "Select directory with audio files.\nAll supported files from selected folder will be added to the "
+              "conversion list.");
+    EXPECT_EQ(script.Requests()[0].Options, 0u);
+    EXPECT_EQ(script.Requests()[1].Caption, "Select output directory.");
+    EXPECT_EQ(script.Requests()[1].InitialDir, Folders.Music());
+    EXPECT_EQ(script.Requests()[1].Options, uint32_t(sdNewFolder));
+  }
+  TFileList* list = w.Form->FileList();
+  ASSERT_EQ(list->Count(), 12);
+  EXPECT_EQ(w.Find("LblAllC")->Caption(), "12");
+  EXPECT_EQ(w.Find("EdtDir")->Text(), sources);
+
+  ASSERT_TRUE(w.ConvertAndWait());
+  std::vector<std::string> expected, outputs;
+  for (int32_t i = 0; i < list->Count(); ++i) {
+    const TFileListEntry& e = list->Entries(i);
+    expected.push_back(e.OutputDir + e.OutputName + ".mp3");
+    outputs.push_back(Out.Path(expected.back()));
+  }
+  std::sort(expected.begin(), expected.end());
+  ASSERT_EQ(FilesBelow(Out.Root()), expected);
+  EXPECT_EQ(list->CheckedCount(), 0);
+  EXPECT_EQ(w.Find("LblChkC")->Caption(), "0");
+  const std::vector<TTagItems> tags = MutagenCommonTags(outputs);
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    SCOPED_TRACE(outputs[i]);
+    const TAudioFacts facts = ProbeAudio(outputs[i]);
+    EXPECT_EQ(facts.Codec, "mp3");
+    EXPECT_EQ(facts.Channels, ProbeAudio(list->Entries(static_cast<int32_t>(i)).FileName).Channels);
+    EXPECT_NEAR(facts.BitRate, 96000, 1000);
+    EXPECT_GT(facts.Frames, facts.Rate * 9 / 10);
+    EXPECT_EQ(tags[i], CommonFields(list->Entries(static_cast<int32_t>(i)).CurrentTags));
+  }
+
+  // A sound after each file but the last, the other one after the run: the last to be
+  // heard, whole.
+  ASSERT_TRUE(ProcessEventsUntil([&] { return w.Form->AudioOut()->Status() == asIdle; }));
+  EXPECT_EQ(Folders.Sound->StreamsOpened(), 12);
+  const std::vector<uint8_t> notify = Heard(FfmpegDecode(ProgramDir() + "notify.wav"));
+  const std::vector<uint8_t> played = Heard(Folders.Sound->Played());
+  ASSERT_GT(notify.size(), 10000u);
+  ASSERT_GE(played.size(), notify.size());
+  EXPECT_TRUE(std::equal(notify.begin(), notify.end(), played.end() - static_cast<std::ptrdiff_t>(notify.size())));
+}
+
+TEST_F(MainWindowTest, NothingCanChangeTheListDuringARunAndAbortDeletesOnlyTheUnfinishedFile) {
+  TMainWindow w;
+  PrepareLongRun(w);
+  w.Click("BtnConv");
+  ASSERT_TRUE(w.PauseAt(2));
+  ASSERT_TRUE(fs::exists(Out.Path("b.flac")));
+  EXPECT_EQ(w.Find("BtnPause")->Caption(), "Resume");
+
+  const char* const locked[] = {"BtnConv", "BtnCheck", "BtnUncheck", "BtnDel", "BtnClr", "SpnMove", "GrpSource",
+                                "GrpOut", "BtnPPlay", "BtnPNext"};
+  for (const char* name : locked) EXPECT_FALSE(w.Enabled(name)) << name;
+  for (const char* name : {"BtnPause", "BtnAbort", "LblElap", "LblInfo"}) EXPECT_TRUE(w.Enabled(name)) << name;
+  // The user tries anyway: a tick, Delete, a drop.
+  auto* view = w.Find<TKvListView>("LstConv");
+  const TRect box = view->Items()->Item(1)->DisplayRect(drIcon);
+  MouseClick(view, (box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2);
+  EXPECT_TRUE(view->Items()->Item(1)->Checked());
+  w.Click("BtnDel");
+  dragtest::TForeignDrag drag(view, dragtest::UriList({dragtest::FileUri(MakeWave(In.Path("c.wav"), 44100, 2, 0.2))}));
+  EXPECT_FALSE(drag.Enter().Accepted);
+  drag.Drop({5, 5});
+  EXPECT_EQ(w.Form->FileList()->Count(), 2);
+
+  w.Click("BtnAbort");
+  EXPECT_FALSE(w.Form->Output()->Running());
+  EXPECT_EQ(FilesBelow(Out.Root()), std::vector<std::string>{"a.flac"});
+  Shell("flac -t -s " + Quote(Out.Path("a.flac")));
+  for (const char* name : {"BtnConv", "BtnDel", "GrpSource", "GrpOut", "BtnPPlay"}) EXPECT_TRUE(w.Enabled(name)) << name;
+  for (const char* name : {"BtnPause", "BtnAbort", "LblElap"}) EXPECT_FALSE(w.Enabled(name)) << name;
+  EXPECT_EQ(w.Find("BtnPause")->Caption(), "Pause");
+  // Unlocked: the second entry is still ticked and a drop adds.
+  EXPECT_TRUE(drag.Enter().Accepted);
+  drag.Drop({5, 5});
+  EXPECT_EQ(w.Form->FileList()->Count(), 3);
+}
+
+TEST_F(MainWindowTest, ClosingDuringARunDeletesTheUnfinishedFileAndStillSavesTheSettings) {
+  TMainWindow w;
+  PrepareLongRun(w);
+  w.Click("BtnConv");
+  ASSERT_TRUE(w.PauseAt(2));
+  ASSERT_FALSE(fs::exists(Folders.SettingsFile()));
+  w.Close();
+  EXPECT_EQ(FilesBelow(Out.Root()), std::vector<std::string>{"a.flac"});
+  const std::string settings = ReadFileAsString(Folders.SettingsFile());
+  EXPECT_NE(settings.find("Format=7"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("OutputDir=" + Out.Root()), std::string::npos) << settings;
+}
+
+TEST_F(MainWindowTest, ConvertRefusesAnOutputFolderThatCannotBeUsed) {
+  TMainWindow w;
+  w.AddFiles({MakeWave(In.Path("a.wav"), 44100, 2, 0.2)});
+  WriteFile(In.Path("file"), std::string("x"));
+  const std::string start = "Incorrect output directory settings. The folder \"";
+  const struct {
+    std::string Dir;
+    std::string Message;
+  } cases[] = {{"  ", "Please select an output directory"},
+               {"Music", start + "Music\" is not a full path."},
+               {"C:\\Music", start + "C:\\Music\" is not a full path."},
+               {In.Path("file/sub"), start + In.Path("file/sub") + "\" cannot be created."},
+               {"/proc", start + "/proc\" cannot be written to."}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Dir);
+    w.Find<TKvButtonEdit>("EdtOutDir")->SetText(c.Dir);
+    TDialogScript script;
+    script.Answer(IDOK);
+    w.Click("BtnConv");
+    ASSERT_EQ(script.Requests().size(), 1u);
+    EXPECT_EQ(script.Requests()[0].Text, c.Message);
+    EXPECT_EQ(script.Requests()[0].Caption, "Settings error");
+    EXPECT_EQ(script.Requests()[0].Icon(), uint32_t(MB_ICONWARNING));
+    EXPECT_TRUE(w.Enabled("BtnConv"));
+    EXPECT_FALSE(w.Form->Output()->Running());
+  }
+  // The system codecs have no variable-bitrate formats here: nothing to encode with.
+  w.Find<TKvButtonEdit>("EdtOutDir")->SetText(Out.Path("new/folder"));
+  w.Choose("CmbFormat", outWMASystem);
+  w.Click("ChkWMA2Bit");
+  TDialogScript script;
+  script.Answer(IDOK);
+  w.Click("BtnConv");
+  ASSERT_EQ(script.Requests().size(), 1u);
+  EXPECT_EQ(script.Requests()[0].Text,
+            "Not selected any format for encoding.\nPlease select a format for encoding from Supported formats list "
+            "or change the current codec.");
+  EXPECT_TRUE(FilesBelow(Out.Root()).empty());
+}
+
+TEST_F(MainWindowTest, AddingTellsWhatCouldNotBeAdded) {
+  TMainWindow w;
+  const std::string good = MakeWave(In.Path("good.wav"), 44100, 2, 0.2);
+  WriteFile(In.Path("bad.ogg"), std::string(4096, 'x'));
+  fs::create_directory(In.Path("empty"));
+  const struct {
+    std::function<void()> Add;
+    std::string Caption, Text;
+  } cases[] = {
+      {[&] { w.AddFiles({In.Path("bad.ogg")}); }, "Error", std::string(FileReadErrorText) + " Files were not added."},
+      {[&] { w.AddFiles({In.Path("bad.ogg"), good}); }, "Error",
+       std::string(FileReadErrorText) + " Not all files were added."},
+      {[&] {
+         w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(1);
+         w.Find<TKvButtonEdit>("EdtDir")->SetText(In.Path("empty"));
+         w.Find<TKvButtonEdit>("EdtDir")->SetFocus();
+         KeyClick(Qt::Key_Return);
+       },
+       "No result", "Selected directory don't contain any supported audio file."},
+  };
+  for (const auto& c : cases) {
+    TDialogScript script;
+    script.Answer(IDOK);
+    c.Add();
+    ASSERT_EQ(script.Requests().size(), 1u);
+    const TDialogRequest& r = script.Requests().back();
+    EXPECT_EQ(r.Caption, c.Caption);
+    EXPECT_EQ(r.Text, c.Text);
+  }
+  EXPECT_EQ(w.Form->FileList()->Count(), 1);
+  EXPECT_EQ(w.Find("LblAllC")->Caption(), "1");
+}
+
+TEST_F(MainWindowTest, DropsAddFilesButNotCdTracksAndReportUnreadableOnes) {
+  TMainWindow w;
+  auto* view = w.Find<TKvListView>("LstConv");
+  const std::string a = MakeWave(In.Path("a.wav"), 44100, 2, 0.2);
+  WriteFile(In.Path("Track01.cda"), std::string(44, '\0'));
+  WriteFile(In.Path("bad.ogg"), std::string(4096, 'x'));
+  const auto drag = [&](std::vector<std::string> Files) {
+    for (std::string& f : Files) f = dragtest::FileUri(In.Path(f));
+    return dragtest::TForeignDrag(view, dragtest::UriList(Files));
+  };
+  auto cd = drag({"Track01.cda", "a.wav"});
+  EXPECT_FALSE(cd.Enter().Accepted);
+  cd.Leave();
+  auto files = drag({"a.wav", "bad.ogg"});
+  EXPECT_TRUE(files.Enter().Accepted);
+  TDialogScript script;
+  script.Answer(IDOK);
+  EXPECT_EQ(files.Drop({5, 5}).Action, Qt::CopyAction);
+  ASSERT_EQ(script.Requests().size(), 1u);
+  EXPECT_EQ(script.Requests()[0].Text, FileReadErrorText);
+  EXPECT_EQ(script.Requests()[0].Icon(), uint32_t(MB_ICONERROR));
+  EXPECT_EQ(w.Form->FileList()->Count(), 1);
+  EXPECT_TRUE(w.Enabled("BtnConv"));
+}
+
+TEST_F(MainWindowTest, TheButtonsOpenTheHelpTheHomePageAndTheirDialogs) {
+  TMainWindow w;
+  w.AddFiles({MakeWave(In.Path("a.wav"), 44100, 2, 0.2)});
+  {
+    TShellRecorder shell;
+    w.Click("BtnMHelp");
+    KeyClick(Qt::Key_F1);
+    w.Click("BtnMHome");
+    EXPECT_EQ(shell.Opened, (std::vector<std::string>{HelpContentsPage(), HelpContentsPage(), HomePageURL}));
+  }
+  // The tag editor works on the list shown; its OK makes the output names again.
+  w.Choose("CmbCapt", 5);  // <Artist>\<Title>
+  FormNewV = NewForm<TFormNewV>(Application);
+  FormNewV->SetVersionFileUrl("http://127.0.0.1:9/version");
+  TDialogScript script;
+  script.Answer([](const TDialogRequest& R) {
+    EXPECT_EQ(R.Form, FrmTag);
+    FindControl(R.Form, "EdtArtist")->SetText("New Artist");
+    return TDialogAnswer{mrOk, {}, {}, 0};
+  });
+  script.Answer(mrOk);
+  script.Answer(mrCancel);
+  w.Click("BtnTag");
+  w.Click("BtnMAbout");
+  w.Click("BtnMNew");
+  ASSERT_EQ(script.Requests().size(), 3u);
+  EXPECT_EQ(script.Requests()[1].Form->Caption(), "About");
+  EXPECT_EQ(script.Requests()[2].Form, FormNewV);
+  const TFileListEntry& e = w.Form->FileList()->Entries(0);
+  EXPECT_EQ(e.CurrentTags.Artist, "New Artist");
+  EXPECT_EQ(e.OutputDir, "New Artist/");
+  FormNewV->Free();
+  FormNewV = nullptr;
+}
+
+}  // namespace
