@@ -363,6 +363,16 @@ void TFrmMain::BuildFormatPanels() {
   bitClick(CmbWMA2Form);
   ChkWMA2Bit = MakeCheck(this, P, "ChkWMA2Bit", Bounds(4, 106, 172, 17), "Variable bitrate (VBR):");
   ChkWMA2Bit->OnClick = [this](TComponent*) { ChkWMA2BitClick(); };
+  // What the encoder here cannot do is shown off, with the reason as its hint.
+  const auto unavailable = [](TKvCheckBox* C, bool Available, const char* Why) {
+    if (Available) return;
+    C->SetEnabled(false);
+    C->SetHint(Why);
+  };
+  unavailable(ChkWMALL, WMALosslessAvailable, "Not available: this WMA encoder has no lossless mode");
+  for (TKvCheckBox* C : {ChkWMABit, ChkWMA2Bit})
+    unavailable(C, WMAVariableBitrateAvailable,
+                "Not available: this WMA encoder has constant bitrates only");
 
   P = FPanels[3];
   MakeLabel(this, P, "LblWavSR", 8, 12, "Samplerate:");

@@ -114,7 +114,7 @@ void TFrmMain::ApplyPanelStates() {
   CmbComp->SetEnabled(vbr);
 
   const bool wmaVbr = ChkWMABit->Checked();
-  ChkWMABit->SetEnabled(!lossless);
+  ChkWMABit->SetEnabled(WMAVariableBitrateAvailable && !lossless);
   for (TControl* C : std::initializer_list<TControl*>{LblWMAComp, CmbWMAComp}) C->SetEnabled(!lossless && wmaVbr);
   for (TControl* C : std::initializer_list<TControl*>{LblWMABR, CmbWMABR, LblWMAKb})
     C->SetEnabled(!lossless && !wmaVbr);

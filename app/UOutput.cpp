@@ -145,8 +145,8 @@ const TFormatSettings& SettingCounts(TOutputFormat Format) {
   // Stereo, Lossless, VarBitrate, BitRate, Samplerate, Samplesize, Qual.
   static const TFormatSettings Counts[OutputFormatCount] = {
       {3, 1, 2, std::size(MP3BitRates), 1, 1, 10},
-      {3, 2, 2, std::size(WMABitRates), 1, 1, 10},
-      {1, 1, 2, 255, 1, 1, 255},
+      {3, WMALosslessAvailable ? 2 : 1, WMAVariableBitrateAvailable ? 2 : 1, std::size(WMABitRates), 1, 1, 10},
+      {1, 1, WMAVariableBitrateAvailable ? 2 : 1, 255, 1, 1, 255},
       {3, 1, 1, 1, std::size(WaveSampleRates), std::size(WaveSampleSizes), 2},
       {3, 1, 1, 1, 1, 1, std::size(WVLevels)},
       {3, 1, 1, 1, 1, 1, 4},

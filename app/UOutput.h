@@ -62,6 +62,11 @@ void ApplyPreset(TOutputFormat Format, TQualityPreset Preset, TFormatSettings& S
 // format's codec and format indices (Qual, BitRate) follow the machine's codec lists,
 // which the caller asks; they count 255 here.
 const TFormatSettings& SettingCounts(TOutputFormat Format);
+
+// The Windows Media encoder here (WMA versions 1 and 2) has constant bitrates only:
+// its lossless and variable-bitrate settings have one value, off.
+inline constexpr bool WMALosslessAvailable = false;
+inline constexpr bool WMAVariableBitrateAvailable = false;
 // The settings and preset a TOutput starts with.
 const TFormatSettings& DefaultSettings(TOutputFormat Format);
 TQualityPreset DefaultPreset(TOutputFormat Format);

@@ -181,8 +181,12 @@ struct THintManager::TImpl : public QObject {
         return Object->isWidgetType() && IControlHost::ControlOf(static_cast<QWidget*>(Object));
       case QEvent::MouseMove:
         if (Object->isWidgetType()) {
+          auto* W = static_cast<QWidget*>(Object);
           const QPoint At = static_cast<QMouseEvent*>(Event)->globalPosition().toPoint();
-          RunGuarded([&] { MouseMoved(static_cast<QWidget*>(Object), FromQPoint(At)); }, nullptr);
+          // A disabled control does not take the move, and Qt hands a copy to each of its
+          // parents in turn: the hint stays with the control under the pointer.
+          if (QWidget* Under = W->childAt(W->mapFromGlobal(At)); Under && !Under->isWindow()) return false;
+          RunGuarded([&] { MouseMoved(W, FromQPoint(At)); }, nullptr);
         }
         return false;
       case QEvent::MouseButtonPress:

@@ -186,17 +186,6 @@ TEST_F(MainWindowTest, ConvertRefusesAnOutputFolderThatCannotBeUsed) {
     EXPECT_TRUE(w.Enabled("BtnConv"));
     EXPECT_FALSE(w.Form->Output()->Running());
   }
-  // The system codecs have no variable-bitrate formats here: nothing to encode with.
-  w.Find<TKvButtonEdit>("EdtOutDir")->SetText(Out.Path("new/folder"));
-  w.Choose("CmbFormat", outWMASystem);
-  w.Click("ChkWMA2Bit");
-  TDialogScript script;
-  script.Answer(IDOK);
-  w.Click("BtnConv");
-  ASSERT_EQ(script.Requests().size(), 1u);
-  EXPECT_EQ(script.Requests()[0].Text,
-            "Not selected any format for encoding.\nPlease select a format for encoding from Supported formats list "
-            "or change the current codec.");
   EXPECT_TRUE(FilesBelow(Out.Root()).empty());
 }
 

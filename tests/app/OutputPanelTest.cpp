@@ -81,16 +81,16 @@ const TPanelCase PanelCases[] = {
        EXPECT_EQ(S.BitRate, 7);
        EXPECT_TRUE(Get<TKvRadioButton>(W, "RdoWMAStereo")->Checked());
      }},
-    {"WmaLosslessHasNoQualityNorBitrate", outWMA, Click("ChkWMALL"), 5, 0, false,
+    {"WmaLosslessAndVariableBitrateAreOffWithTheReason", outWMA, Then(Click("ChkWMALL"), Click("ChkWMABit")), 5, 2,
+     true,
      [](TMainWindow& W, const TFormatSettings& S) {
-       EXPECT_EQ(S.Lossless, 1);
-       for (const char* name : {"CmbWMABR", "ChkWMABit", "CmbWMAComp"}) EXPECT_FALSE(W.Enabled(name)) << name;
-     }},
-    {"WmaVariableBitrateTakesTheQualityInsteadOfTheBitrate", outWMA, Click("ChkWMABit"), 5, 2, true,
-     [](TMainWindow& W, const TFormatSettings& S) {
-       EXPECT_EQ(S.VarBitrate, 1);
-       EXPECT_TRUE(W.Enabled("CmbWMAComp"));
-       EXPECT_FALSE(W.Enabled("CmbWMABR"));
+       EXPECT_EQ(S.Lossless, 0);
+       EXPECT_EQ(S.VarBitrate, 0);
+       for (const char* name : {"ChkWMALL", "ChkWMABit", "ChkWMA2Bit"}) {
+         EXPECT_FALSE(W.Enabled(name)) << name;
+         EXPECT_NE(W.Find(name)->Hint().find("Not available"), std::string::npos) << name;
+       }
+       EXPECT_TRUE(W.Enabled("CmbWMABR"));
      }},
     {"WavAdpcmHasFourBitSamples", outWave, Choose("CmbWavEnc", 1), 6, 5, true,
      [](TMainWindow& W, const TFormatSettings& S) {

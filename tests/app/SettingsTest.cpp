@@ -127,7 +127,7 @@ const TDamagedCase DamagedCases[] = {
      }},
     {"ValuesOutsideTheirLists",
      "[Source]\nTab=7\n[Output]\nFormat=12\nFileName=14\nPrior=5\nBitRate0=99\nStereo4=3\nQual2=50\nQuality3=9\n"
-     "Samplerate9=-3\nVarBitrate1=banana\n",
+     "Samplerate9=-3\nVarBitrate1=banana\nLossless1=1\nVarBitrate2=1\n",
      [](TMainWindow& W, const TAppFolders&) {
        // Missing or bad values take their key's default: Quality 2, so Musepack's
        // settings are no longer its preset's.

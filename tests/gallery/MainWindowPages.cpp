@@ -113,10 +113,6 @@ TGalleryWindow MainWindow("main-window", [](const TGalleryWindow::TShot& Shot) {
     Choose(W, "CmbFormat", outWave);
     Choose(W, "CmbWavEnc", 1);
     Shot(W, "format-wav-adpcm");
-    Choose(W, "CmbFormat", outWMA);
-    Find<TKvCheckBox>(W, "ChkWMALL")->SetChecked(true);
-    Shot(W, "format-wma-lossless");
-    Find<TKvCheckBox>(W, "ChkWMALL")->SetChecked(false);
 
     Choose(W, "CmbFormat", outFLAC);
     Find<TKvButtonEdit>(W, "EdtOutDir")->SetText(Scratch.Path("out"));

@@ -82,6 +82,19 @@ TEST(Hints, ShowAfterThePauseAndHideAfterTheHidePause) {
   EXPECT_FALSE(QToolTip::isVisible());
 }
 
+TEST(Hints, ADisabledControlShowsItsOwnHintNotItsParents) {
+  // Qt hands the move that a disabled control does not take to each of its parents.
+  THintForm F;
+  auto* Inner = new TPanel(F.Form);
+  Inner->SetParent(F.B);
+  Inner->SetBounds(10, 10, 40, 40);
+  Inner->SetHint("Not available");
+  Inner->SetEnabled(false);
+  MouseMove(Inner, 5, 5);
+  TTimer::Advance(500);
+  EXPECT_EQ(THintForm::Shown(), "Not available");
+}
+
 TEST(Hints, AreReadAfreshAndCancelledByCodeClicksAndTheApplication) {
   THintForm F;
   MouseMove(F.A, 10, 10);
