@@ -703,6 +703,23 @@ Qt::FocusReason ToQtFocusReason(TFocusReason Reason) {
   }
 }
 
+namespace {
+
+// A press in a window that is not active activates it before the press is handled, as a
+// click does on Windows. The window manager's activation comes after the press here, so
+// a control that takes the focus on its press would otherwise find itself unfocused and
+// drop the click (the first click after a drop from another program).
+void ActivateFormOf(const TControl* Control) {
+  TCustomForm* Form = GetParentForm(Control);
+  if (!Form || Form->Active() || !Form->Visible() || !Form->Enabled()) return;
+  QWidget* Window = Form->Host();
+  if (!Window->isWindow() || QApplication::activePopupWidget()) return;
+  Window->activateWindow();
+  QApplication::setActiveWindow(Window);
+}
+
+}  // namespace
+
 bool TControl::HandleMouseEvent(QEvent* Event) {
   auto* E = static_cast<QMouseEvent*>(Event);
   const QPoint Pos = E->position().toPoint() - ToQPoint(ClientOffset());
@@ -716,6 +733,7 @@ bool TControl::HandleMouseEvent(QEvent* Event) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
       if (!HasButton) return true;
+      ActivateFormOf(this);
       if (Button == mbLeft && (FControlStyle & csCaptureMouse)) CaptureControl = this;
       // Focus taken while the press is handled counts as taken by the mouse.
       TFocusReasonScope Reason(frMouse);

@@ -57,6 +57,21 @@ TEST(KvButton, ReleasingOutsideDoesNotClickAndComingBackShowsThePressAgain) {
   EXPECT_EQ(Clicks, 1);
 }
 
+TEST(KvButton, TheFirstClickInAWindowThatIsNotActiveClicks) {
+  // The window manager activates the window after the press has been handled.
+  TInputForm F, Other;
+  auto* B = F.Add<TKvButton>(Bounds(10, 10, 75, 25), "Convert");
+  int Clicks = 0;
+  B->OnClick = [&](TComponent*) { ++Clicks; };
+  F.Show();
+  Other.Show();
+  ASSERT_FALSE(F.Form->Active());
+  MouseClick(B, 10, 10);
+  EXPECT_EQ(Clicks, 1);
+  EXPECT_TRUE(F.Form->Active());
+  EXPECT_TRUE(B->Focused());
+}
+
 TEST(KvButton, SpaceBarPressesAndClicksOnReleaseOnTheSameButton) {
   TInputForm F;
   auto* A = F.Add<TKvButton>(Bounds(10, 10, 75, 25), "A");
