@@ -196,7 +196,6 @@ void TFrmMain::ListDriveTracks(int32_t DriveItem) {
 
 void TFrmMain::CmbDriveSelect() {
   if (FCDList->Locked()) return;
-  StopCDPlayer();
   ClearCDList();
   // By the item, not its text: two drives may bear the same name.
   const int32_t item = CmbDrive->ItemIndex();

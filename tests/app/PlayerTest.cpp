@@ -34,18 +34,20 @@ constexpr TButtons Paused{true, false, true, true, true};
 constexpr TButtons Stopped{true, false, false, false, false};
 constexpr TButtons NoneEnabled{false, false, false, false, false};
 
-// Sets an environment variable for the life of the object.
-class TEnvVar {
-public:
-  TEnvVar(const char* Name, const std::string& Value) : FName(Name) { setenv(Name, Value.c_str(), 1); }
-  ~TEnvVar() { unsetenv(FName); }
-
-private:
-  const char* FName;
-};
-
+// Two image drives: B holds a data track and two audio tracks, A no disc yet. B comes
+// first, so a drive taken by no index at all would be B.
 class PlayerTest : public testing::Test {
 protected:
+  void SetUp() override {
+    WriteFile(DiscA.Path("disc.cue"), std::string("no disc yet\n"));
+    ImageB = MakeCdImage(DiscB.Root(), {{false, 75}, {true, 150}, {true, 120}});
+    setenv("SONVIX_CD_IMAGES", (ImageB.Cue + ":" + DiscA.Path("disc.cue")).c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("SONVIX_CD_IMAGES");
+    unsetenv("SONVIX_CD_TRAY_LOG");
+  }
+
   TButtons Buttons(TMainWindow& W) const {
     TButtons b;
     const char* const names[] = {"BtnPPlay", "BtnPPause", "BtnPStop", "BtnPPrew", "BtnPNext"};
@@ -54,60 +56,42 @@ protected:
   }
   TKvListView* View(TMainWindow& W, bool CD) { return W.Find<TKvListView>(CD ? "LstRip" : "LstConv"); }
   void ClickItem(TMainWindow& W, bool CD, int32_t Index, bool Double = false) {
-    TKvListView* view = View(W, CD);
-    const TRect r = view->Items()->Item(Index)->DisplayRect(drLabel);
+    const TRect r = View(W, CD)->Items()->Item(Index)->DisplayRect(drLabel);
     const int32_t x = (r.Left + r.Right) / 2, y = (r.Top + r.Bottom) / 2;
     if (Double)
-      MouseDoubleClick(view, x, y);
+      MouseDoubleClick(View(W, CD), x, y);
     else
-      MouseClick(view, x, y);
+      MouseClick(View(W, CD), x, y);
   }
-  std::vector<std::string> Captions(TMainWindow& W, bool CD) {
+  std::vector<std::string> Captions(TMainWindow& W) {
     std::vector<std::string> r;
-    TListItems* items = View(W, CD)->Items();
-    for (int32_t i = 0; i < items->Count(); ++i) r.push_back(items->Item(i)->Caption());
+    for (int32_t i = 0; i < View(W, true)->Items()->Count(); ++i) r.push_back(View(W, true)->Items()->Item(i)->Caption());
     return r;
   }
-  std::vector<std::string> DriveItems(TMainWindow& W) {
-    TStrings* items = W.Find<TKvComboBox>("CmbDrive")->Items();
-    std::vector<std::string> r;
-    for (int32_t i = 0; i < items->Count(); ++i) r.push_back(items->Strings(i));
-    return r;
-  }
+  void ShowCdPage(TMainWindow& W) { W.Find<TKvPageControl>("PageSource")->SetActivePageIndex(0); }
   // The seconds the position label shows.
   int32_t LabelSeconds(TMainWindow& W) {
     const std::string text = W.Find("LblPos")->Caption();
     const size_t colon = text.find(':');
     return colon == std::string::npos ? -1 : std::stoi(text.substr(0, colon)) * 60 + std::stoi(text.substr(colon + 1));
   }
-  // The sample rate of the stream the fake device opened last.
   uint32_t HeardRate() const { return Folders.Sound->LastFormat().nSamplesPerSec; }
-  // Seconds the fake device has played since it had played Since bytes, at BytesPerSecond.
+  // Seconds the fake device has played at BytesPerSecond since it had played Since bytes.
   double HeardSeconds(size_t Since, int BytesPerSecond) const {
     return static_cast<double>(Folders.Sound->PlayedBytes() - Since) / BytesPerSecond;
   }
-  // Handles events until the fake has played Seconds more at BytesPerSecond.
   bool HearFor(double Seconds, int BytesPerSecond) {
     const size_t start = Folders.Sound->PlayedBytes();
     return ProcessEventsUntil([&] { return HeardSeconds(start, BytesPerSecond) >= Seconds; });
   }
-  // Files long enough that no step of a test reaches their end, each at its own rate.
+  // 16-bit mono files long enough that no step reaches their end, each at its own rate.
   std::vector<std::string> LongFiles(int Count) {
     std::vector<std::string> r;
-    for (int i = 0; i < Count; ++i)
-      r.push_back(MakeWave(In.Path("long" + std::to_string(i) + ".wav"), Rates[i], 1, 120));
+    for (int i = 0; i < Count; ++i) r.push_back(MakeWave(In.Path(std::to_string(i) + ".wav"), Rates[i], 1, 120));
     return r;
   }
-  // Two image drives: B holds a data track and two audio tracks, A is empty (no disc
-  // yet). B comes first: a drive chosen by no index at all would be B.
-  void MakeDrives() {
-    WriteFile(DiscA.Path("disc.cue"), std::string("no disc yet\n"));
-    ImageB = MakeCdImage(DiscB.Root(), {{false, 75}, {true, 150}, {true, 120}});
-  }
-  std::string Drives() const { return ImageB.Cue + ":" + DiscA.Path("disc.cue"); }
-  static constexpr int32_t DriveB = 1, DriveA = 2;  // their items in the drive list
 
-  // The long files are 16-bit mono.
+  static constexpr int32_t DriveB = 1, DriveA = 2;  // their items in the drive list
   static constexpr int Rates[] = {8000, 11025, 16000};
   static constexpr int CDBytesPerSecond = 44100 * 4;
   TAppFolders Folders;
@@ -116,19 +100,17 @@ protected:
 };
 
 TEST_F(PlayerTest, TheButtonsFollowPlayPauseResumeAndStopOnBothPages) {
-  MakeDrives();
-  TEnvVar images("SONVIX_CD_IMAGES", Drives());
   TMainWindow w;
   EXPECT_EQ(Buttons(w), NoneEnabled);
   EXPECT_FALSE(w.Enabled("SpnMove"));
   w.AddFiles(LongFiles(1));
   // The CD page: drive B, whose long track is made here.
   auto* pages = w.Find<TKvPageControl>("PageSource");
-  pages->SetActivePageIndex(0);
+  ShowCdPage(w);
   EXPECT_EQ(Buttons(w), NoneEnabled);
   ImageB = MakeCdImage(DiscB.Root(), {{true, 75 * 60}, {true, 75}});
   w.Choose("CmbDrive", DriveB);
-  ASSERT_EQ(Captions(w, true), (std::vector<std::string>{"Track 1", "Track 2"}));
+  ASSERT_EQ(Captions(w), (std::vector<std::string>{"Track 1", "Track 2"}));
   EXPECT_TRUE(w.Enabled("SpnMove"));
 
   const auto state = [&](bool CD) -> int {
@@ -210,8 +192,6 @@ TEST_F(PlayerTest, PreviousAndNextWrapFromThePlayingEntryWhichTheLabelFollows) {
 }
 
 TEST_F(PlayerTest, APreviewIsHeardToItsEndAndThenStops) {
-  MakeDrives();
-  TEnvVar images("SONVIX_CD_IMAGES", Drives());
   TMainWindow w;
   const std::string wave = MakeWave(In.Path("short.wav"), 8000, 1, 30);
   w.AddFiles({wave});
@@ -224,9 +204,9 @@ TEST_F(PlayerTest, APreviewIsHeardToItsEndAndThenStops) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.CD ? "CD" : "file");
     if (c.CD) {
-      w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(0);
+      ShowCdPage(w);
       w.Choose("CmbDrive", DriveB);
-      ASSERT_EQ(Captions(w, true), (std::vector<std::string>{"Track 2", "Track 3"}));
+      ASSERT_EQ(Captions(w), (std::vector<std::string>{"Track 2", "Track 3"}));
     }
     const size_t before = Folders.Sound->PlayedBytes();
     w.Click("BtnPPlay");
@@ -246,12 +226,15 @@ TEST_F(PlayerTest, APreviewIsHeardToItsEndAndThenStops) {
   }
 }
 
-TEST_F(PlayerTest, TheCdPageListsTheChosenDriveAndADiscInsertedLater) {
-  MakeDrives();
-  TEnvVar images("SONVIX_CD_IMAGES", Drives());
+TEST_F(PlayerTest, TheCdPageListsTheChosenDriveOrALaterDiscAndEjectsEachDriveOnItsOwn) {
+  const std::string log = Out.Path("tray.log"), a = DiscA.Path("disc.cue"), b = ImageB.Cue;
+  setenv("SONVIX_CD_TRAY_LOG", log.c_str(), 1);
   TMainWindow w;
-  w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(0);
-  ASSERT_EQ(DriveItems(w), (std::vector<std::string>{"***", ImageB.Cue, DiscA.Path("disc.cue")}));
+  ShowCdPage(w);
+  std::vector<std::string> drives;
+  for (int32_t i = 0; i < w.Find<TKvComboBox>("CmbDrive")->Items()->Count(); ++i)
+    drives.push_back(w.Find<TKvComboBox>("CmbDrive")->Items()->Strings(i));
+  EXPECT_EQ(drives, (std::vector<std::string>{"***", b, a}));
   EXPECT_FALSE(w.Enabled("BtnEject"));
   const struct {
     int32_t Item;
@@ -260,60 +243,42 @@ TEST_F(PlayerTest, TheCdPageListsTheChosenDriveAndADiscInsertedLater) {
   for (const auto& c : choices) {
     SCOPED_TRACE(c.Item);
     w.Choose("CmbDrive", c.Item);
-    EXPECT_EQ(Captions(w, true), c.Tracks);
+    EXPECT_EQ(Captions(w), c.Tracks);
     EXPECT_EQ(w.Find("LblAllC")->Caption(), std::to_string(c.Tracks.size()));
     EXPECT_EQ(w.Enabled("BtnEject"), c.Item > 0);
     TTimer::Advance(3000);
-    EXPECT_EQ(Captions(w, true), c.Tracks);
+    EXPECT_EQ(Captions(w), c.Tracks);
   }
   // A disc comes into drive A: listed by the CD timer within three seconds.
   MakeCdImage(DiscA.Root(), {{true, 75}, {true, 75}, {true, 75}});
   TTimer::Advance(2999);
-  EXPECT_TRUE(Captions(w, true).empty());
+  EXPECT_TRUE(Captions(w).empty());
   TTimer::Advance(1);
-  EXPECT_EQ(Captions(w, true), (std::vector<std::string>{"Track 1", "Track 2", "Track 3"}));
-  EXPECT_EQ(w.Find("LblAllC")->Caption(), "3");
+  EXPECT_EQ(Captions(w), (std::vector<std::string>{"Track 1", "Track 2", "Track 3"}));
   EXPECT_EQ(Buttons(w), Stopped);
-}
 
-TEST_F(PlayerTest, EjectOpensAndClosesTheTrayOfEachDriveOnItsOwn) {
-  MakeDrives();
-  MakeCdImage(DiscA.Root(), {{true, 75}});
-  TEnvVar images("SONVIX_CD_IMAGES", Drives());
-  const std::string log = Out.Path("tray.log");
-  TEnvVar tray("SONVIX_CD_TRAY_LOG", log);
-  TMainWindow w;
-  w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(0);
-  const std::string a = DiscA.Path("disc.cue"), b = ImageB.Cue;
-  // An image cannot close its tray: the disc stays, closing asks nothing, and the next
-  // press opens again. Each drive keeps its own state.
+  // Eject clears the list. An image cannot close its tray, so closing asks nothing and
+  // the disc stays (the timer lists it again); each drive keeps its own tray state.
   const struct {
     int32_t Item;
     std::string Log;
-  } presses[] = {{DriveA, "eject " + a + "\n"},
-                 {DriveB, "eject " + b + "\n"},
-                 {DriveA, ""},
-                 {DriveA, "eject " + a + "\n"},
-                 {DriveB, ""}};
+  } presses[] = {{DriveA, "eject " + a + "\n"}, {DriveB, "eject " + b + "\n"}, {DriveA, ""},
+                 {DriveA, "eject " + a + "\n"}, {DriveB, ""}};
   std::string expected;
   for (const auto& p : presses) {
     SCOPED_TRACE(p.Item);
     w.Choose("CmbDrive", p.Item);
-    ASSERT_FALSE(Captions(w, true).empty());
+    ASSERT_FALSE(Captions(w).empty());
     w.Click("BtnEject");
-    expected += p.Log;
-    EXPECT_EQ(ReadFileAsString(log), expected);
-    EXPECT_TRUE(Captions(w, true).empty());
+    EXPECT_EQ(ReadFileAsString(log), expected += p.Log);
+    EXPECT_TRUE(Captions(w).empty());
     EXPECT_EQ(w.Find("LblAllC")->Caption(), "0");
-    // The disc is still there: the timer lists it again.
     TTimer::Advance(3000);
-    EXPECT_FALSE(Captions(w, true).empty());
+    EXPECT_FALSE(Captions(w).empty());
   }
 }
 
 TEST_F(PlayerTest, NothingPlaysFromTheListThatIsBeingConverted) {
-  MakeDrives();
-  TEnvVar images("SONVIX_CD_IMAGES", Drives());
   TMainWindow w;
   ImageB = MakeCdImage(DiscB.Root(), {{true, 75 * 30}, {true, 75 * 30}});
   w.AddFiles({MakeWave(In.Path("a.wav"), 44100, 2, 0.3), MakeWave(In.Path("b.wav"), 44100, 2, 30)});
@@ -322,7 +287,7 @@ TEST_F(PlayerTest, NothingPlaysFromTheListThatIsBeingConverted) {
   for (bool cd : {false, true}) {
     SCOPED_TRACE(cd ? "CD" : "files");
     if (cd) {
-      w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(0);
+      ShowCdPage(w);
       w.Choose("CmbDrive", DriveB);
     }
     w.Click("BtnConv");
