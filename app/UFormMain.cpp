@@ -91,7 +91,10 @@ TFrmMain::~TFrmMain() = default;
 void TFrmMain::BeforeDestruction() {
   // The controls going one by one must not reach the window's handlers.
   PageSource->OnPageChange = nullptr;
+  TmrPos->SetEnabled(false);
+  TmrCD->SetEnabled(false);
   for (TKvListView* view : {LstConv, LstRip}) {
+    view->OnDblClick = nullptr;
     view->OnCheckStateChange = nullptr;
     view->OnInsert = nullptr;
     view->OnSelectItem = nullptr;

@@ -70,6 +70,8 @@ public:
   TFileList* CDList() const { return FCDList.get(); }
   TOutput* Output() const { return FOutput.get(); }
   TDXAudioOut* AudioOut() const { return FAudioOut; }
+  // The player of CD tracks.
+  TCDPlayer* CDPreview() const { return CDPlayer; }
   // The list the buttons act on: the CD tracks while the "Audio CD" page is active.
   TFileList* ActiveList() const;
   // Where the settings are kept (see SettingsFileName).
@@ -140,6 +142,36 @@ private:
   void OutputFileDone();
   void OutputAllDone();
 
+  // The preview player (UFormMainPlayer.cpp). Playing is refused while a run is
+  // active: the run uses the lists' inputs.
+  bool CDPage() const;
+  bool PlayRefused() const;
+  void BtnPPlayClick();
+  // Play from a stopped player; false when the entry cannot be played.
+  bool PlayFile();
+  bool PlayCDTrack();
+  void BtnPPauseClick();
+  void BtnPStopClick();
+  // Plays the entry Step (+1, -1) away from the list's current one, round the ends.
+  void PlayNeighbour(int32_t Step);
+  void ListDblClick(bool CD);
+  void TmrPosTimer();
+  // Seconds of the file heard so far: from the frames played and the sample rate.
+  int32_t FilePlayedSeconds() const;
+  void ClearPosition();
+  void StopCDPlayer();
+  void ResumeFileMuted();
+  // The selected item of View (item 0 selected when none is); -1 for an empty view.
+  static int32_t SelectedOrFirst(TKvListView* View);
+
+  // The "Audio CD" page.
+  void CmbDriveSelect();
+  void TmrCDTimer();
+  void BtnEjectClick();
+  void ClearCDList();
+  // Lists the tracks of the disc in the drive of CmbDrive item DriveItem (none for "***").
+  void ListDriveTracks(int32_t DriveItem);
+
   // Tool menu and the dialogs.
   void BtnMAboutClick();
   void BtnMNewClick();
@@ -187,7 +219,9 @@ private:
   void ApplyWindowPosition(int32_t Left, int32_t Top);
 
   std::string FAppDir;
+  // The CD player: 0 playing, 1 paused, 2 stopped.
   int32_t FCDState = 2;
+  // Per CmbDrive item: 1 after the window opened that drive's tray.
   std::vector<uint8_t> FTrayFlags;
   bool FSettingsLoaded = false;
   // The window is in its run state (from "Convert" until the run has ended).

@@ -183,7 +183,10 @@ void TFrmMain::BuildSource() {
 
   MakeLabel(this, TabDrv, "LblDrive", 8, 14, "Select drive from the list:");
   CmbDrive = MakeCombo(this, TabDrv, "CmbDrive", Bounds(160, 10, 182, 21), {"***"});
+  CmbDrive->OnSelect = [this](TComponent*) { CmbDriveSelect(); };
   BtnEject = MakeButton(this, TabDrv, "BtnEject", Bounds(350, 8, 80, 25), "Eject");
+  BtnEject->OnClick = [this](TComponent*) { BtnEjectClick(); };
+  BtnEject->SetEnabled(false);  // "***" is selected
 
   MakeLabel(this, TabFld, "LblDir", 8, 14, "Select directory:");
   EdtDir = MakeFolderEdit(this, TabFld, "EdtDir", Bounds(114, 10, 316, 21), "Full path to folder\nwith audio files");
@@ -218,6 +221,7 @@ void TFrmMain::BuildLists() {
     View->OnSelectItem = [this, List](TComponent*, TListItem* Item, bool Selected) {
       ListSelectItem(List(), Item, Selected);
     };
+    View->OnDblClick = [this, View](TComponent*) { ListDblClick(View == LstRip); };
   }
 
   auto* count = MakeGroup(this, this, "GrpCount", Bounds(472, 106, 116, 54), "Count of files");
@@ -241,7 +245,7 @@ void TFrmMain::BuildLists() {
   ChkUnc->SetChecked(true);
   ChkUnc->OnClick = [this](TComponent*) { FOutput->SetAutoUncheck(ChkUnc->Checked()); };
 
-  // The player: its handlers belong to the preview player.
+  // The player.
   ImageList1 = new TImageList(this);
   ImageList1->SetName("ImageList1");
   AddPlayerImages(ImageList1);
@@ -252,14 +256,16 @@ void TFrmMain::BuildLists() {
     TKvToolButton** Button;
     const char* Name;
     TPlayerImage Image;
-  } Player[] = {{&BtnPPlay, "BtnPPlay", piPlay},
-                {&BtnPPause, "BtnPPause", piPause},
-                {&BtnPStop, "BtnPStop", piStop},
-                {&BtnPPrew, "BtnPPrew", piPrevious},
-                {&BtnPNext, "BtnPNext", piNext}};
+    std::function<void()> Click;
+  } Player[] = {{&BtnPPlay, "BtnPPlay", piPlay, [this] { BtnPPlayClick(); }},
+                {&BtnPPause, "BtnPPause", piPause, [this] { BtnPPauseClick(); }},
+                {&BtnPStop, "BtnPStop", piStop, [this] { BtnPStopClick(); }},
+                {&BtnPPrew, "BtnPPrew", piPrevious, [this] { PlayNeighbour(-1); }},
+                {&BtnPNext, "BtnPNext", piNext, [this] { PlayNeighbour(1); }}};
   for (const auto& P : Player) {
     auto* B = AddControl<TKvToolButton>(this, ToolPlay, P.Name, Bounds(0, 0, 30, 28));
     B->SetImageIndex(P.Image);
+    B->OnClick = [Click = P.Click](TComponent*) { Click(); };
     *P.Button = B;
   }
   LblPos = MakeLabel(this, this, "LblPos", 176, 332, "");
@@ -507,12 +513,14 @@ void TFrmMain::BuildHelpers() {
   CDPlayer->SetName("CDPlayer");
   WaveIn = new TWaveIn(this);
   WaveIn->SetName("WaveIn");
-  // The position and CD timers belong to the preview player and the CD page.
   TmrPos = new TTimer(this);
   TmrPos->SetName("TmrPos");
   TmrPos->SetEnabled(false);
+  TmrPos->OnTimer = [this](TComponent*) { TmrPosTimer(); };
+  // Lists the tracks of a disc inserted after the drive was chosen.
   TmrCD = new TTimer(this);
   TmrCD->SetName("TmrCD");
   TmrCD->SetInterval(3000);
   TmrCD->SetEnabled(false);
+  TmrCD->OnTimer = [this](TComponent*) { TmrCDTimer(); };
 }

@@ -37,15 +37,16 @@ public:
   int32_t DeviceNumber() const { return FDeviceNumber; }
   void SetDeviceNumber(int32_t Value) { FDeviceNumber = Value; }
 
+  // Frames of the current (or last) run heard so far, as of the worker's last look;
+  // the silence played out after the input's end counts too.
+  int64_t PlayedFrames() const { return FPlayedShared; }
+
   TUnderrunEvent OnUnderrun;
 
 protected:
   void Prepare() override;
   bool WriteBlock(bool Abort) override;
   void Finish() override;
-
-  // Frames of the current run heard so far (as of the worker's last look).
-  int64_t PlayedFrames() const { return FPlayedShared; }
 
 private:
   // Waits for free space; 0 when the run has to stop.

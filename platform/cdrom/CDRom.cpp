@@ -76,6 +76,22 @@ bool IsFile(const std::string& Path) {
   return stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+const char* const TrayLogVariable = "SONVIX_CD_TRAY_LOG";
+
+// An image has no tray: the request fails. It is noted in the tray log when there is
+// one (a line of the request and the image), appended in one write so that every copy
+// of this layer can share the file.
+bool ImageTrayRequest(const std::string& Image, const char* Request) {
+  const char* log = std::getenv(TrayLogVariable);
+  if (!log || !*log) return false;
+  const int fd = ::open(log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const std::string line = std::string(Request) + " " + Image + "\n";
+  [[maybe_unused]] const ssize_t written = ::write(fd, line.data(), line.size());
+  ::close(fd);
+  return false;
+}
+
 // Sector numbers reported by paranoia's callback are not needed: any sector it had to
 // give up on makes the read fail, so a bad rip is never passed off as audio.
 thread_local bool ParanoiaGaveUp = false;
@@ -245,12 +261,14 @@ std::string TCDDrive::Name() {
 }
 
 bool TCDDrive::Eject() {
+  if (IsFile(FDevice)) return ImageTrayRequest(FDevice, "eject");
   TCdioGuard guard;
   Close();
   return cdio_eject_media_drive(FDevice.c_str()) == DRIVER_OP_SUCCESS;
 }
 
 bool TCDDrive::CloseTray() {
+  if (IsFile(FDevice)) return ImageTrayRequest(FDevice, "close");
   TCdioGuard guard;
   Close();
   driver_id_t driver = DRIVER_DEVICE;

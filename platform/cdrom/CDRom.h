@@ -80,6 +80,8 @@ public:
   bool AudioPlaying();
   // Vendor, model and revision of a drive; the file of an image.
   std::string Name();
+  // False when the tray cannot move. An image has none; when $SONVIX_CD_TRAY_LOG
+  // names a file, the request is appended to it as "eject IMAGE" or "close IMAGE".
   bool Eject();
   bool CloseTray();
 

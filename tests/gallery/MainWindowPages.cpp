@@ -2,8 +2,10 @@
 // panel, in its run state and on the CD page), the about window and the hint window.
 #include <QElapsedTimer>
 #include <QImage>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "app/UFileList.h"
 #include "app/UFormAbout.h"
@@ -57,7 +59,10 @@ void Choose(TComponent* Form, const char* Combo, int32_t Index) {
   auto* C = Find<TKvComboBox>(Form, Combo);
   C->SetItemIndex(Index);
   if (C->OnClick) C->OnClick(C);
-  if (C->OnChange) C->OnChange(C);
+  if (C->OnSelect)
+    C->OnSelect(C);
+  else if (C->OnChange)
+    C->OnChange(C);
 }
 
 void Click(TComponent* Form, const char* Button) { Find<TKvButton>(Form, Button)->Click(); }
@@ -74,8 +79,29 @@ bool Until(F Done) {
   return true;
 }
 
+// A CD image of audio tracks of Seconds each, silent (its data file is sparse), as the
+// one drive of the program.
+std::string MakeSilentDisc(const std::string& Folder, std::initializer_list<int32_t> Seconds) {
+  constexpr uint32_t SectorsPerSecond = 75, SectorBytes = 2352;
+  std::string Cue = "FILE \"disc.bin\" BINARY\n";
+  uint32_t Start = 0, Track = 0;
+  char Line[64];
+  for (int32_t S : Seconds) {
+    std::snprintf(Line, sizeof Line, "  TRACK %02u AUDIO\n    INDEX 01 %02u:%02u:%02u\n", ++Track,
+                  Start / SectorsPerSecond / 60, Start / SectorsPerSecond % 60, Start % SectorsPerSecond);
+    Cue += Line;
+    Start += static_cast<uint32_t>(S) * SectorsPerSecond;
+  }
+  std::ofstream(Folder + "/disc.bin").close();
+  fs::resize_file(Folder + "/disc.bin", uint64_t(Start) * SectorBytes);
+  std::ofstream(Folder + "/disc.cue") << Cue;
+  return Folder + "/disc.cue";
+}
+
 TGalleryWindow MainWindow("main-window", [](const TGalleryWindow::TShot& Shot) {
   TScratch Scratch;
+  fs::create_directory(Scratch.Path("cd"));
+  setenv("SONVIX_CD_IMAGES", MakeSilentDisc(Scratch.Path("cd"), {205, 242, 168, 297, 61}).c_str(), 1);
   DirectSoundSetBackend(std::make_shared<TDSFakeBackend>());
   auto* W = NewForm<TFrmMain>(nullptr);
   try {
@@ -125,13 +151,17 @@ TGalleryWindow MainWindow("main-window", [](const TGalleryWindow::TShot& Shot) {
 
     Find<TKvPageControl>(W, "PageSource")->SetActivePageIndex(0);
     Shot(W, "cd-page");
+    Choose(W, "CmbDrive", 1);
+    Shot(W, "cd-tracks");
   } catch (...) {
     W->Free();
     DirectSoundSetBackend(nullptr);
+    unsetenv("SONVIX_CD_IMAGES");
     throw;
   }
   W->Free();
   DirectSoundSetBackend(nullptr);
+  unsetenv("SONVIX_CD_IMAGES");
 });
 
 TGalleryWindow AboutWindow("about", [](const TGalleryWindow::TShot& Shot) {

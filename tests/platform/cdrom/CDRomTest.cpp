@@ -82,8 +82,14 @@ TEST_F(CDRomTest, TableOfContents) {
   EXPECT_TRUE(drive.MediaLoaded());
   EXPECT_FALSE(drive.AudioPlaying());
   EXPECT_EQ(drive.Name(), Disc.Cue);
-  // An image has no tray.
+  // An image has no tray; the requests are noted in the tray log when there is one.
   EXPECT_FALSE(drive.Eject());
+  const std::string log = (Dir / "tray.log").string();
+  setenv("SONVIX_CD_TRAY_LOG", log.c_str(), 1);
+  EXPECT_FALSE(drive.Eject());
+  EXPECT_FALSE(drive.CloseTray());
+  unsetenv("SONVIX_CD_TRAY_LOG");
+  EXPECT_EQ(testsupport::ReadFileAsString(log), "eject " + Disc.Cue + "\nclose " + Disc.Cue + "\n");
   EXPECT_TRUE(drive.MediaLoaded());
 
   std::ofstream(Dir / "junk.cue") << "this is no disc\n";
