@@ -76,6 +76,10 @@ protected:
     return colon == std::string::npos ? -1 : std::stoi(text.substr(0, colon)) * 60 + std::stoi(text.substr(colon + 1));
   }
   uint32_t HeardRate() const { return Folders.Sound->LastFormat().nSamplesPerSec; }
+  // The players open their streams on their own threads.
+  bool StreamOpenedSince(int Before) {
+    return ProcessEventsUntil([&] { return Folders.Sound->StreamsOpened() > Before; });
+  }
   // Seconds the fake device has played at BytesPerSecond since it had played Since bytes.
   double HeardSeconds(size_t Since, int BytesPerSecond) const {
     return static_cast<double>(Folders.Sound->PlayedBytes() - Since) / BytesPerSecond;
@@ -137,6 +141,7 @@ TEST_F(PlayerTest, TheButtonsFollowPlayPauseResumeAndStopOnBothPages) {
       w.Click(s.Button);
       EXPECT_EQ(Buttons(w), s.Expected);
       EXPECT_EQ(state(cd), s.Status);
+      if (s.NewStream) ASSERT_TRUE(StreamOpenedSince(streams));
       EXPECT_EQ(Folders.Sound->StreamsOpened(), streams + (s.NewStream ? 1 : 0));
       EXPECT_EQ(HeardRate(), cd ? 44100u : uint32_t(Rates[0]));
       if (s.Status == 0) {
@@ -160,6 +165,7 @@ TEST_F(PlayerTest, PreviousAndNextWrapFromThePlayingEntryWhichTheLabelFollows) {
   ClickItem(w, false, 2);
   const size_t start = Folders.Sound->PlayedBytes();
   w.Click("BtnPPlay");
+  ASSERT_TRUE(StreamOpenedSince(0));
   ASSERT_EQ(HeardRate(), uint32_t(Rates[2]));
   ASSERT_TRUE(HearFor(3, 2 * Rates[2]));
   // Another item selected while it plays: the label still tells the playing file's time.
@@ -182,9 +188,11 @@ TEST_F(PlayerTest, PreviousAndNextWrapFromThePlayingEntryWhichTheLabelFollows) {
                {[&] { w.Click("BtnPNext"); }, 0}};
   for (const auto& s : steps) {
     SCOPED_TRACE(s.Index);
+    const int streams = Folders.Sound->StreamsOpened();
     s.Act();
     EXPECT_EQ(w.Form->FileList()->CurrentIndex(), s.Index);
     EXPECT_EQ(View(w, false)->ItemIndex(), s.Index);
+    ASSERT_TRUE(StreamOpenedSince(streams));
     EXPECT_EQ(HeardRate(), uint32_t(Rates[s.Index]));
     EXPECT_EQ(w.Form->AudioOut()->Status(), asWorking);
     EXPECT_EQ(Buttons(w), Playing);

@@ -94,12 +94,12 @@ std::string MakeMp3(const TTempDir& Dir, const std::string& Name, const std::str
 }
 
 std::vector<uint8_t> FfmpegDecode(const std::string& Path, const std::string& Format, const std::string& Extra) {
-  const std::string out = Path + "." + Format + ".raw";
+  // In a folder of its own, not beside the source: two tests may decode one file at once.
+  const TTempDir scratch;
+  const std::string out = scratch.Path("decoded." + Format + ".raw");
   Shell("ffmpeg -nostdin -v error -y -i " + Quote(Path) + " " + Extra + " -f " + Format + " -c:a pcm_" + Format +
         " " + Quote(out));
-  std::vector<uint8_t> data = ReadFile(out);
-  std::remove(out.c_str());
-  return data;
+  return ReadFile(out);
 }
 
 TAudioFacts ProbeAudio(const std::string& Path) {
