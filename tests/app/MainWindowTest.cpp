@@ -193,6 +193,8 @@ TEST_F(MainWindowTest, AddingTellsWhatCouldNotBeAdded) {
   TMainWindow w;
   const std::string good = MakeWave(In.Path("good.wav"), 44100, 2, 0.2);
   WriteFile(In.Path("bad.ogg"), std::string(4096, 'x'));
+  // A RIFF WAVE file without a format chunk: no WAV kind can be read from it.
+  WriteFile(In.Path("bad.wav"), std::string("RIFF\x04\x10\0\0WAVE", 12) + std::string(4096, 'x'));
   fs::create_directory(In.Path("empty"));
   const struct {
     std::function<void()> Add;
@@ -201,6 +203,7 @@ TEST_F(MainWindowTest, AddingTellsWhatCouldNotBeAdded) {
       {[&] { w.AddFiles({In.Path("bad.ogg")}); }, "Error", std::string(FileReadErrorText) + " Files were not added."},
       {[&] { w.AddFiles({In.Path("bad.ogg"), good}); }, "Error",
        std::string(FileReadErrorText) + " Not all files were added."},
+      {[&] { w.AddFiles({In.Path("bad.wav")}); }, "Error", std::string(FileReadErrorText) + " Files were not added."},
       {[&] {
          w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(1);
          w.Find<TKvButtonEdit>("EdtDir")->SetText(In.Path("empty"));
