@@ -128,7 +128,8 @@ bool TFileList::AddOneFile(const std::string& FileName, const std::string& Capti
     }
   } emptyProbe{probe};
   probe->SetFileName(FileName);
-  if (code == fcWave && static_cast<TWaveIn*>(probe)->WavType() == wtUnsupported) return false;
+  // A WAV file of a kind that cannot be read (damaged, or a compression without a
+  // decoder) is a file that failed, so the user is told it was not added.
   if (!probe->Valid()) throw EAuException("The file \"" + FileName + "\" is not a valid audio file");
 
   TFileListEntry entry;

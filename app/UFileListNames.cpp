@@ -67,26 +67,35 @@ std::string SafeComponent(const std::string& Text, size_t Max) {
   return s;
 }
 
-// The name clean-up of the patterns: no dash left over at either end from an empty
-// field, no doubled blanks.
-std::string CleanName(std::string s) {
+// No blank, and no dash left over from an empty field, at either end.
+std::string TrimDashes(std::string s) {
   s = Trim(s);
   while (!s.empty() && s.front() == '-') s = Trim(s.substr(1));
   while (!s.empty() && s.back() == '-') s = Trim(s.substr(0, s.size() - 1));
+  return s;
+}
+
+// The name clean-up of the patterns: TrimDashes, and no doubled blanks.
+std::string CleanName(std::string s) {
+  s = TrimDashes(s);
   for (size_t p; (p = s.find("-  -")) != std::string::npos;) s = Trim(s.erase(p, 1));
   for (size_t p; (p = s.find("  ")) != std::string::npos;) s = Trim(s.erase(p, 1));
   return Trim(s);
 }
 
-// The folder clean-up: empty fields leave no empty folder and no dangling " - ".
-std::string CleanFolder(std::string s) {
-  s = Trim(s);
-  while (!s.empty() && s.front() == '/') s.erase(0, 1);
-  while (!s.empty() && s.back() == '/') s.pop_back();
-  for (size_t p; (p = s.find("//")) != std::string::npos;) s.erase(p, 1);
-  const size_t dash = s.find('-');
-  if (dash != std::string::npos && (dash == 0 || dash + 1 == s.size())) s.erase(dash, 1);
-  return Trim(s);
+// The folder clean-up: empty fields leave no empty folder and no dangling " - " in
+// any folder (a dash inside a tag, as in "Jay-Z", is not the joiner's).
+std::string CleanFolder(const std::string& s) {
+  std::string r;
+  size_t start = 0;
+  while (start <= s.size()) {
+    size_t end = s.find('/', start);
+    if (end == std::string::npos) end = s.size();
+    const std::string part = TrimDashes(s.substr(start, end - start));
+    if (!part.empty()) r += (r.empty() ? "" : "/") + part;
+    start = end + 1;
+  }
+  return r;
 }
 
 }  // namespace

@@ -420,7 +420,6 @@ void TFrmMain::BtnConvClick() {
 
   StopPlayers();
   CmbFormatChange();
-  SetRunState(true);
   bool started = false;
   try {
     started = FOutput->Start(ActiveList());
@@ -428,7 +427,12 @@ void TFrmMain::BtnConvClick() {
     BtnAbortClick();
     throw;
   }
-  if (!started) BtnAbortClick();
+  // The run state comes once the run is under way, so that what Start refuses is said
+  // by an idle window; a run whose entries all failed to start has ended already.
+  if (!started)
+    BtnAbortClick();
+  else if (RunActive())
+    SetRunState(true);
 }
 
 void TFrmMain::BtnPauseClick() {

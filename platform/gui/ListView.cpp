@@ -110,6 +110,17 @@ protected:
     Painter->drawRect(R.adjusted(0, 0, -1, -1));
     Painter->restore();
   }
+
+  // Qt repaints only the current cell when the focus moves, but the rectangle spans the
+  // row: the old and the new row are painted again whole, or the old one keeps a trace.
+  void currentChanged(const QModelIndex& Current, const QModelIndex& Previous) override {
+    TScrollAreaHost::currentChanged(Current, Previous);
+    for (const QModelIndex& Index : {Previous, Current}) {
+      if (!Index.isValid()) continue;
+      const QRect Cell = visualRect(Index);
+      viewport()->update(QRect(0, Cell.top(), viewport()->width(), Cell.height()));
+    }
+  }
 };
 
 // ---------------------------------------------------------------------------

@@ -165,23 +165,35 @@ TEST_F(MainWindowTest, ConvertRefusesAnOutputFolderThatCannotBeUsed) {
   w.AddFiles({MakeWave(In.Path("a.wav"), 44100, 2, 0.2)});
   WriteFile(In.Path("file"), std::string("x"));
   const std::string start = "Incorrect output directory settings. The folder \"";
+  const std::string settings = "Settings error";
   const struct {
     std::string Dir;
     std::string Message;
-  } cases[] = {{"  ", "Please select an output directory"},
-               {"Music", start + "Music\" is not a full path."},
-               {"C:\\Music", start + "C:\\Music\" is not a full path."},
-               {In.Path("file/sub"), start + In.Path("file/sub") + "\" cannot be created."},
-               {"/proc", start + "/proc\" cannot be written to."}};
+    std::string Caption;
+    bool Ticked;
+  } cases[] = {{"  ", "Please select an output directory", settings, true},
+               {"Music", start + "Music\" is not a full path.", settings, true},
+               {"C:\\Music", start + "C:\\Music\" is not a full path.", settings, true},
+               {In.Path("file/sub"), start + In.Path("file/sub") + "\" cannot be created.", settings, true},
+               {"/proc", start + "/proc\" cannot be written to.", settings, true},
+               {Out.Root(), "Only checked list items can be converted. Please check any file in the list above",
+                "Nothing is checked for conversion", false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Dir);
     w.Find<TKvButtonEdit>("EdtOutDir")->SetText(c.Dir);
+    w.Form->FileList()->SetChecked(0, c.Ticked);
     TDialogScript script;
-    script.Answer(IDOK);
+    // While the window says why it does not convert, it shows no run.
+    script.Answer([&](const TDialogRequest&) {
+      EXPECT_TRUE(w.Enabled("BtnConv"));
+      EXPECT_FALSE(w.Enabled("BtnAbort"));
+      EXPECT_TRUE(w.Enabled("GrpSource"));
+      return TDialogAnswer{IDOK, {}, {}, 0};
+    });
     w.Click("BtnConv");
     ASSERT_EQ(script.Requests().size(), 1u);
     EXPECT_EQ(script.Requests()[0].Text, c.Message);
-    EXPECT_EQ(script.Requests()[0].Caption, "Settings error");
+    EXPECT_EQ(script.Requests()[0].Caption, c.Caption);
     EXPECT_EQ(script.Requests()[0].Icon(), uint32_t(MB_ICONWARNING));
     EXPECT_TRUE(w.Enabled("BtnConv"));
     EXPECT_FALSE(w.Form->Output()->Running());
@@ -193,6 +205,8 @@ TEST_F(MainWindowTest, AddingTellsWhatCouldNotBeAdded) {
   TMainWindow w;
   const std::string good = MakeWave(In.Path("good.wav"), 44100, 2, 0.2);
   WriteFile(In.Path("bad.ogg"), std::string(4096, 'x'));
+  // A RIFF WAVE file without a format chunk: no WAV kind can be read from it.
+  WriteFile(In.Path("bad.wav"), std::string("RIFF\x04\x10\0\0WAVE", 12) + std::string(4096, 'x'));
   fs::create_directory(In.Path("empty"));
   const struct {
     std::function<void()> Add;
@@ -201,6 +215,7 @@ TEST_F(MainWindowTest, AddingTellsWhatCouldNotBeAdded) {
       {[&] { w.AddFiles({In.Path("bad.ogg")}); }, "Error", std::string(FileReadErrorText) + " Files were not added."},
       {[&] { w.AddFiles({In.Path("bad.ogg"), good}); }, "Error",
        std::string(FileReadErrorText) + " Not all files were added."},
+      {[&] { w.AddFiles({In.Path("bad.wav")}); }, "Error", std::string(FileReadErrorText) + " Files were not added."},
       {[&] {
          w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(1);
          w.Find<TKvButtonEdit>("EdtDir")->SetText(In.Path("empty"));

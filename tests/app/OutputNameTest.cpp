@@ -66,6 +66,10 @@ const TNameCase Cases[] = {
     {7, "p.wav", Tags("", "Hits", "", "", "Q"), "Hits/Q.wav"},
     {12, "q.wav", Tags("A", "", "", "", "R"), "A/R.wav"},
     {12, "r.wav", Tags("", "B", "2001", "", "S"), "B - 2001/S.wav"},
+    // A dash inside a tag is no joiner: the joiner of an empty field still goes.
+    {12, "s.wav", Tags("Jay-Z", "Hits", "", "", "T"), "Jay-Z/Hits/T.wav"},
+    {12, "t.wav", Tags("C", "", "1999", "", "U"), "C/1999/U.wav"},
+    {11, "u.wav", Tags("", "Hi-Fi", "", "", "V"), "Hi-Fi/V.wav"},
 };
 
 TEST(OutputNameTest, EveryOutputLiesInsideTheOutputFolderUnderTheExpectedName) {

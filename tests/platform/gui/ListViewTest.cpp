@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QPaintEvent>
 #include <QTreeWidget>
 
 #include "platform/gui/ListView.h"
@@ -315,4 +316,37 @@ TEST(ListView, PaintsColumnsGridLinesAndTheUnfocusedSelection) {
   // The band: a sunken edge round the rows.
   EXPECT_EQ(PixelAt(Image, 0, 50), ColorToRGB(clBtnShadow));
   EXPECT_EQ(PixelAt(Image, F.List->Width() - 1, 50), ColorToRGB(clBtnHighlight));
+}
+
+TEST(ListView, MovingTheFocusPaintsBothRowsAgainAcrossTheirWholeWidth) {
+  TListForm F;
+  F.List->SetRowSelect(true);
+  F.List->SetMultiSelect(true);
+  F.Add("first", {"0:30", "1.00 MB"});
+  F.Add("second", {"0:40", "2.00 MB"});
+  ShowActive(F.Form);
+  F.List->SetFocus();
+  MouseClick(F.List, F.At(0).X, F.At(0).Y);
+  // What the viewport paints from here on.
+  struct TPainted : QObject {
+    QRegion Region;
+    bool eventFilter(QObject*, QEvent* E) override {
+      if (E->type() == QEvent::Paint) Region += static_cast<QPaintEvent*>(E)->region();
+      return false;
+    }
+  } Painted;
+  QWidget* Viewport = F.Tree()->viewport();
+  ProcessEventsUntil([] { return true; });
+  Viewport->installEventFilter(&Painted);
+  // Shift+Down: the first row stays selected, so only the focus leaves it.
+  KeyClick(Qt::Key_Down, Qt::ShiftModifier);
+  ASSERT_TRUE(F.List->Items()->Item(1)->Focused());
+  ASSERT_TRUE(F.List->Items()->Item(0)->Selected());
+  // The focus rectangle of the row left must go from every pixel it covered.
+  for (int Row : {0, 1}) {
+    const QRect Cell = F.Tree()->visualItemRect(F.Tree()->topLevelItem(Row));
+    const QRegion Whole(0, Cell.top(), Viewport->width(), Cell.height());
+    EXPECT_TRUE(ProcessEventsUntil([&] { return (Whole - Painted.Region).isEmpty(); }, 2000)) << Row;
+  }
+  Viewport->removeEventFilter(&Painted);
 }
