@@ -107,6 +107,9 @@ TAuFileOut* CreateOutput(TOutputFormat Format) {
 
 }  // namespace
 
+// The widest samples a Monkey's Audio file holds.
+constexpr int32_t MACMaxBits = 24;
+
 const char* OutputExtension(TOutputFormat Format) { return Extensions[std::min<int>(Format, OutputFormatCount - 1)]; }
 
 void ApplyPreset(TOutputFormat Format, TQualityPreset Preset, TFormatSettings& s) {
@@ -423,6 +426,9 @@ void TOutput::SetUpEntry() {
       FNormalizer->SetInput(source);
       break;
   }
+  // Monkey's Audio holds samples of at most 24 bits: wider ones (32-bit and floating-point
+  // sources) are stored in 24 bits rather than refused.
+  if (FFormat == outMonkeysAudio) FConverter->SetOutBitsPerSample(source->BitsPerSample() > MACMaxBits ? MACMaxBits : 0);
   FOutput->SetInput(FNormalizer.get());
 
   if (FFormat == outWMA || FFormat == outWMASystem) {
