@@ -7,6 +7,7 @@
 #include "app/UFormMain.h"
 #include "audio/io/TSL_CDROM.h"
 #include "audio/io/TSL_DXAudio.h"
+#include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/ListView.h"
 #include "platform/rtl/SysUtils.h"
@@ -172,9 +173,20 @@ void TFrmMain::TmrPosTimer() {
     const TCDTMSF at = CDPlayer->Position();
     LblPos->SetCaption(TFileList::FormatTime(at.Minute * 60 + at.Second));
   } else {
-    if (FilePlayerStatus() == asIdle) return BtnPStopClick();
+    if (FilePlayerStatus() == asIdle) return FilePreviewEnded();
     LblPos->SetCaption(TFileList::FormatTime(FilePlayedSeconds()));
   }
+}
+
+void TFrmMain::FilePreviewEnded() {
+  // A preview that failed (no sound device, a file damaged half-way) says why, rather
+  // than stopping as if it had been heard to the end.
+  const std::string error = FAudioOut->ExceptionMessage();
+  const int32_t index = FFileList->CurrentIndex();
+  BtnPStopClick();
+  if (error.empty() || index < 0 || index >= FFileList->Count()) return;
+  MessageBox(this, "\"" + FFileList->Entries(index).FileName + "\" could not be played (" + error + ").", "Error",
+             MB_OK | MB_ICONERROR);
 }
 
 // ---------------------------------------------------------------------------
