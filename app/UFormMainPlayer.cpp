@@ -169,23 +169,26 @@ void TFrmMain::TmrPosTimer() {
   // The preview ends when the player has played it all out (or the disc went away).
   if (CDPage()) {
     const TCDStatus status = CDPlayer->Status();
-    if (status != cdsPlaying && status != cdsPaused) return BtnPStopClick();
+    if (status != cdsPlaying && status != cdsPaused) return PreviewEnded();
     const TCDTMSF at = CDPlayer->Position();
     LblPos->SetCaption(TFileList::FormatTime(at.Minute * 60 + at.Second));
   } else {
-    if (FilePlayerStatus() == asIdle) return FilePreviewEnded();
+    if (FilePlayerStatus() == asIdle) return PreviewEnded();
     LblPos->SetCaption(TFileList::FormatTime(FilePlayedSeconds()));
   }
 }
 
-void TFrmMain::FilePreviewEnded() {
-  // A preview that failed (no sound device, a file damaged half-way) says why, rather
+void TFrmMain::PreviewEnded() {
+  // A preview that failed (no sound device, a damaged file or disc) says why, rather
   // than stopping as if it had been heard to the end.
-  const std::string error = FAudioOut->ExceptionMessage();
-  const int32_t index = FFileList->CurrentIndex();
+  const bool cd = CDPage();
+  const std::string error = cd ? CDPlayer->PlayError() : FAudioOut->ExceptionMessage();
+  TFileList* list = ActiveList();
+  const int32_t index = list->CurrentIndex();
   BtnPStopClick();
-  if (error.empty() || index < 0 || index >= FFileList->Count()) return;
-  MessageBox(this, "\"" + FFileList->Entries(index).FileName + "\" could not be played (" + error + ").", "Error",
+  if (error.empty() || index < 0 || index >= list->Count()) return;
+  const TFileListEntry& entry = list->Entries(index);
+  MessageBox(this, "\"" + (cd ? entry.Caption : entry.FileName) + "\" could not be played (" + error + ").", "Error",
              MB_OK | MB_ICONERROR);
 }
 

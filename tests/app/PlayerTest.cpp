@@ -245,17 +245,26 @@ TEST_F(PlayerTest, APreviewThatCannotBeHeardSaysWhy) {
   TMainWindow w;
   const std::string wave = MakeWave(In.Path("tone.wav"), 8000, 1, 30);
   w.AddFiles({wave});
-  TDialogScript script;
-  script.Answer(IDOK);
-  w.Click("BtnPPlay");
-  ASSERT_TRUE(ProcessEventsUntil([&] { return !w.Form->AudioOut()->Busy(); }));
-  TTimer::Advance(1000);
-  EXPECT_EQ(Buttons(w), Stopped);
-  EXPECT_EQ(w.Find("LblPos")->Caption(), "");
-  ASSERT_EQ(script.Requests().size(), 1u);
-  EXPECT_EQ(script.Requests()[0].Caption, "Error");
-  EXPECT_EQ(script.Requests()[0].Text,
-            "\"" + wave + "\" could not be played (Failed to create DirectSound buffer88780078).");
+  for (bool cd : {false, true}) {
+    SCOPED_TRACE(cd ? "CD" : "file");
+    if (cd) {
+      ShowCdPage(w);
+      w.Choose("CmbDrive", DriveB);
+    }
+    TDialogScript script;
+    script.Answer(IDOK);
+    w.Click("BtnPPlay");
+    ASSERT_TRUE(ProcessEventsUntil([&] {
+      return cd ? w.Form->CDPreview()->Status() == cdsReady : !w.Form->AudioOut()->Busy();
+    }));
+    TTimer::Advance(1000);
+    EXPECT_EQ(Buttons(w), Stopped);
+    EXPECT_EQ(w.Find("LblPos")->Caption(), "");
+    ASSERT_EQ(script.Requests().size(), 1u);
+    EXPECT_EQ(script.Requests()[0].Caption, "Error");
+    EXPECT_EQ(script.Requests()[0].Text, "\"" + (cd ? std::string("Track 2") : wave) +
+                                             "\" could not be played (Failed to create DirectSound buffer88780078).");
+  }
 }
 
 TEST_F(PlayerTest, TheCdPageListsTheChosenDriveOrALaterDiscAndEjectsEachDriveOnItsOwn) {
