@@ -110,6 +110,17 @@ protected:
     Painter->drawRect(R.adjusted(0, 0, -1, -1));
     Painter->restore();
   }
+
+  // Qt repaints the cells of the rows the focus moves between; the rectangle round a
+  // whole row also covers the space right of the last column.
+  void currentChanged(const QModelIndex& Current, const QModelIndex& Previous) override {
+    TScrollAreaHost::currentChanged(Current, Previous);
+    for (const QModelIndex& Index : {Current, Previous}) {
+      if (!Index.isValid()) continue;
+      const QRect Row = visualRect(Index);
+      viewport()->update(0, Row.top(), viewport()->width(), Row.height());
+    }
+  }
 };
 
 // ---------------------------------------------------------------------------

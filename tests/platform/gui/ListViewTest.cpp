@@ -316,3 +316,37 @@ TEST(ListView, PaintsColumnsGridLinesAndTheUnfocusedSelection) {
   EXPECT_EQ(PixelAt(Image, 0, 50), ColorToRGB(clBtnShadow));
   EXPECT_EQ(PixelAt(Image, F.List->Width() - 1, 50), ColorToRGB(clBtnHighlight));
 }
+
+TEST(ListView, TheFocusRectangleOfARowGoesWithTheFocus) {
+  // The regions repainted in the rows' viewport.
+  struct TPaintLog : QObject {
+    QRegion Painted;
+    bool eventFilter(QObject*, QEvent* E) override {
+      if (E->type() == QEvent::Paint) Painted += static_cast<QPaintEvent*>(E)->region();
+      return false;
+    }
+  } Log;
+  TListForm F;
+  F.List->SetRowSelect(true);  // the rectangle spans the row, past the last column too
+  F.List->SetMultiSelect(true);
+  F.List->SetCheckboxes(true);
+  for (const char* Caption : {"one", "two", "three"}) F.Add(Caption);
+  ShowActive(F.Form);
+  MouseClick(F.List, F.At(0).X, F.At(0).Y);
+  QWidget* Viewport = F.Tree()->viewport();
+  Viewport->installEventFilter(&Log);
+  for (int32_t To : {2, 1}) {
+    const int32_t From = F.List->ItemFocused()->Index();
+    // The mouse comes from outside (a player button, say): no row repaints as it is left.
+    MouseMove(F.Form, 5, 250);
+    QCoreApplication::processEvents();
+    Log.Painted = QRegion();
+    MouseClick(F.List, F.At(To).X, F.At(To).Y);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !Log.Painted.isEmpty(); }));
+    QCoreApplication::processEvents();
+    for (int32_t Row : {From, To}) {
+      const QRect Cells = F.Tree()->visualItemRect(F.Tree()->topLevelItem(Row));
+      EXPECT_TRUE((QRegion(0, Cells.top(), Viewport->width(), Cells.height()) - Log.Painted).isEmpty()) << Row;
+    }
+  }
+}
