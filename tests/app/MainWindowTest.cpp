@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/ProgramInfo.h"
+#include "app/UFormAbout.h"
 #include "app/UFileList.h"
 #include "app/UFormNewV.h"
 #include "app/UFormTag.h"
@@ -298,6 +299,16 @@ TEST_F(MainWindowTest, TheButtonsOpenTheHelpTheHomePageAndTheirDialogs) {
   EXPECT_EQ(e.OutputDir, "New Artist/");
   FormNewV->Free();
   FormNewV = nullptr;
+}
+
+TEST_F(MainWindowTest, TheAboutBoxClosesWithEnterAndWithEscape) {
+  for (Qt::Key Key : {Qt::Key_Return, Qt::Key_Escape}) {
+    TFrmAbout* About = NewForm<TFrmAbout>(nullptr);
+    ShowActive(About);
+    KeyClick(Key);
+    EXPECT_EQ(About->ModalResult(), mrOk) << Key;
+    About->Free();
+  }
 }
 
 }  // namespace
