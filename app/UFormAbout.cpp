@@ -47,6 +47,7 @@ TFrmAbout::TFrmAbout(TComponent* AOwner) : TForm(AOwner) {
 
   auto* ok = AddControl<TKvBitBtn>(this, this, "BtnOK", Bounds(248, 144, 80, 26));
   ok->SetKind(bkOK);
+  ok->SetCancel(true);  // its one button: Escape closes the box as Enter does
   ok->SetThemeAware(false);
   EndLoading(this);
 }

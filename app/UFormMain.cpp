@@ -115,6 +115,7 @@ void TFrmMain::FormCreate() {
   Application->SetHelpFile(HelpFolder() + "index.html");
   // Every help context shows the contents (a message belongs to the active window).
   Application->OnHelp = [](uint16_t, intptr_t) { return ShowHelpContents(nullptr); };
+  SetShellFailedHandler(ShowOpenFailure);
   FFileList = std::make_unique<TFileList>(LstConv->Items());
   FCDList = std::make_unique<TFileList>(LstRip->Items());
   FOutput = std::make_unique<TOutput>(this, PrgCurrent, PrgTotal, LblInfo, LblElapT, LblRemT);

@@ -156,6 +156,8 @@ private:
   void PlayNeighbour(int32_t Step);
   void ListDblClick(bool CD);
   void TmrPosTimer();
+  // The player has stopped by itself: heard to the end, or failed.
+  void PreviewEnded();
   // Seconds of the file heard so far: from the frames played and the sample rate.
   int32_t FilePlayedSeconds() const;
   void ClearPosition();

@@ -7,6 +7,7 @@
 #include "app/UFormMain.h"
 #include "audio/io/TSL_CDROM.h"
 #include "audio/io/TSL_DXAudio.h"
+#include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/gui/ListView.h"
 #include "platform/rtl/SysUtils.h"
@@ -168,13 +169,27 @@ void TFrmMain::TmrPosTimer() {
   // The preview ends when the player has played it all out (or the disc went away).
   if (CDPage()) {
     const TCDStatus status = CDPlayer->Status();
-    if (status != cdsPlaying && status != cdsPaused) return BtnPStopClick();
+    if (status != cdsPlaying && status != cdsPaused) return PreviewEnded();
     const TCDTMSF at = CDPlayer->Position();
     LblPos->SetCaption(TFileList::FormatTime(at.Minute * 60 + at.Second));
   } else {
-    if (FilePlayerStatus() == asIdle) return BtnPStopClick();
+    if (FilePlayerStatus() == asIdle) return PreviewEnded();
     LblPos->SetCaption(TFileList::FormatTime(FilePlayedSeconds()));
   }
+}
+
+void TFrmMain::PreviewEnded() {
+  // A preview that failed (no sound device, a damaged file or disc) says why, rather
+  // than stopping as if it had been heard to the end.
+  const bool cd = CDPage();
+  const std::string error = cd ? CDPlayer->PlayError() : FAudioOut->ExceptionMessage();
+  TFileList* list = ActiveList();
+  const int32_t index = list->CurrentIndex();
+  BtnPStopClick();
+  if (error.empty() || index < 0 || index >= list->Count()) return;
+  const TFileListEntry& entry = list->Entries(index);
+  MessageBox(this, "\"" + (cd ? entry.Caption : entry.FileName) + "\" could not be played (" + error + ").", "Error",
+             MB_OK | MB_ICONERROR);
 }
 
 // ---------------------------------------------------------------------------

@@ -48,6 +48,13 @@ bool ShowHelpContents(TControl* Owner) {
   return false;
 }
 
+void ShowOpenFailure(const std::string& Target, int ExitStatus) {
+  MessageBox(nullptr,
+             "\"" + Target + "\" could not be opened: the desktop has no program that opens it, or that program " +
+                 "failed (xdg-open ended with exit status " + std::to_string(ExitStatus) + ").",
+             "Error", MB_OK | MB_ICONWARNING);
+}
+
 void OpenHelpOnF1(TCustomForm* Form) {
   Form->SetKeyPreview(true);
   Form->OnKeyUp = [Form](TComponent*, uint16_t& Key, TShiftState) {

@@ -32,5 +32,8 @@ void AddEntryColumns(TCustomListView* View);
 // The help's contents page, opened with the desktop's browser. When it is missing or
 // cannot be shown, a message box owned by Owner's window says so and the result is false.
 bool ShowHelpContents(TControl* Owner);
+// A link, page or the help handed to the desktop's handler that it could not open (no
+// web browser, say): a message box over the active window tells which and why.
+void ShowOpenFailure(const std::string& Target, int ExitStatus);
 // F1 in Form (which then sees its controls' keys first) opens the help's contents.
 void OpenHelpOnF1(TCustomForm* Form);

@@ -561,6 +561,8 @@ TCDTMSF TCDPlayer::Position() {
   return TCDTMSF{FPlayTrack, t.Minute, t.Second, t.Frame};
 }
 
+std::string TCDPlayer::PlayError() const { return FOut ? FOut->ExceptionMessage() : std::string(); }
+
 TCDStatus TCDPlayer::Status() {
   TCDToc toc;
   if (!ReadToc(toc)) return cdsNotReady;

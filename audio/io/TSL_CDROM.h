@@ -77,6 +77,9 @@ public:
   TCDTMSF Position();
   TCDTrackInfo GetTrackInfo(int32_t Track);
   TCDStatus Status();
+  // Why the last Play ended early (the sound output could not be opened, the disc
+  // could not be read); empty when it did not.
+  std::string PlayError() const;
 
 private:
   void OpenDevice();

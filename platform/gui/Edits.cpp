@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -61,6 +63,27 @@ protected:
 };
 
 using TLineEditHost = TTextHost<QLineEdit>;
+
+// Qt shows a line edit's caret whenever its selection changes while text is selected,
+// focused or not; the selection kept on leaving would bring the caret back into an
+// edit that has lost the focus. Only the focused edit shows a caret.
+class TCaretStyle : public QProxyStyle {
+public:
+  int styleHint(StyleHint Hint, const QStyleOption* Option, const QWidget* Widget,
+                QStyleHintReturn* Return) const override {
+    if (Hint == SH_BlinkCursorWhenTextSelected && Widget && !Widget->hasFocus()) return 0;
+    return QProxyStyle::styleHint(Hint, Option, Widget, Return);
+  }
+};
+
+QStyle* CaretStyle() {
+  static QPointer<QStyle> Style;
+  if (!Style) {
+    Style = new TCaretStyle;
+    Style->setParent(qApp);  // goes with the application
+  }
+  return Style;
+}
 using TMemoHost = TScrollAreaHost<TTextHost<QPlainTextEdit>>;
 
 QString CaseOf(const QString& S, TEditCharCase Case) {
@@ -110,6 +133,7 @@ public:
   explicit TLineText(QLineEdit* E) : FEdit(E) {
     FEdit->setFrame(false);
     FEdit->setDragEnabled(false);
+    FEdit->setStyle(CaretStyle());
     QObject::connect(FEdit, &QLineEdit::textChanged, [this] {
       if (OnChanged) OnChanged();
     });

@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
 
 #include "platform/rtl/FileUtils.h"
+#include "platform/rtl/Threads.h"
 
 extern char** environ;
 
@@ -21,6 +23,25 @@ constexpr char Handler[] = "xdg-open";
 
 std::mutex HookMutex;
 TShellOpenHook Hook;
+TShellFailedHandler FailedHandler;
+
+// A handler that ran longer than this opened something (a browser started in the
+// foreground, closed by the user later): how it ends then is no failure to open.
+constexpr auto FailureWindow = std::chrono::seconds(30);
+
+void ReportFailure(const std::string& Target, int ExitStatus) {
+  TShellFailedHandler handler;
+  {
+    std::lock_guard<std::mutex> lk(HookMutex);
+    handler = FailedHandler;
+  }
+  if (!handler) return;
+  try {
+    TThread::Synchronize(nullptr, [&] { handler(Target, ExitStatus); });
+  } catch (...) {
+    // The handler's own trouble; the reaper has nobody to tell.
+  }
+}
 
 // Starts the handler on Target, detached: in a session of its own, with no input,
 // signals at their defaults. A thread of ours reaps it whenever it ends.
@@ -43,10 +64,14 @@ bool StartHandler(const std::string& Target) {
   posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&files);
   if (rc != 0) return false;
-  std::thread([pid] {
-    int status;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  std::thread([pid, Target, started = std::chrono::steady_clock::now()] {
+    int status = 0;
+    pid_t ended;
+    while ((ended = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
+    if (ended == pid && WIFEXITED(status) && WEXITSTATUS(status) != 0 &&
+        std::chrono::steady_clock::now() - started < FailureWindow)
+      ReportFailure(Target, WEXITSTATUS(status));
   }).detach();
   return true;
 }
@@ -75,6 +100,13 @@ TShellOpenHook SetShellOpenHook(TShellOpenHook NewHook) {
   std::lock_guard<std::mutex> lk(HookMutex);
   TShellOpenHook old = std::move(Hook);
   Hook = std::move(NewHook);
+  return old;
+}
+
+TShellFailedHandler SetShellFailedHandler(TShellFailedHandler Handler) {
+  std::lock_guard<std::mutex> lk(HookMutex);
+  TShellFailedHandler old = std::move(FailedHandler);
+  FailedHandler = std::move(Handler);
   return old;
 }
 

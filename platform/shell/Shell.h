@@ -3,7 +3,9 @@
 //
 // The handler runs as a process of its own in a new session and is not waited for:
 // the caller never blocks, and the handler may outlive the program. The result says
-// whether the handler could be started; what the desktop then does is its affair.
+// whether the handler could be started. A handler that then soon ends in failure (the
+// desktop has no program for the target: xdg-open's "no method available") is
+// reported later, on the main thread, to the handler of failures when one is set.
 // Tests install a hook that receives what would be opened instead. The special
 // folders are those of platform/rtl/Folders.h.
 
@@ -16,6 +18,13 @@ using TShellOpenHook = std::function<bool(const std::string& Target)>;
 // Installs Hook for the whole process (an empty one restores the desktop's handler)
 // and returns the one it replaces. Safe from any thread.
 TShellOpenHook SetShellOpenHook(TShellOpenHook Hook);
+
+// Target as it was given to the handler; ExitStatus is the handler's, never 0.
+using TShellFailedHandler = std::function<void(const std::string& Target, int ExitStatus)>;
+// Installs Handler for the whole process (an empty one reports nothing) and returns
+// the one it replaces. It runs through TThread::Synchronize, so a main thread that
+// handles no synchronised calls never sees it.
+TShellFailedHandler SetShellFailedHandler(TShellFailedHandler Handler);
 
 // False for an empty URL or one starting with '-' (the handler would read it as an
 // option), or when the handler cannot be started.

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/ProgramInfo.h"
+#include "app/UFormAbout.h"
 #include "app/UFileList.h"
 #include "app/UFormNewV.h"
 #include "app/UFormTag.h"
@@ -272,6 +273,24 @@ TEST_F(MainWindowTest, TheButtonsOpenTheHelpTheHomePageAndTheirDialogs) {
     w.Click("BtnMHome");
     EXPECT_EQ(shell.Opened, (std::vector<std::string>{HelpContentsPage(), HelpContentsPage(), HomePageURL}));
   }
+  {
+    // A desktop without a web browser: xdg-open starts, finds nothing to open the page
+    // with and ends with status 3. The window says so once it has.
+    std::filesystem::create_directories(In.Path("bin"));
+    WriteFile(In.Path("bin/xdg-open"), std::string("#!/bin/sh\nexit 3\n"));
+    std::filesystem::permissions(In.Path("bin/xdg-open"), std::filesystem::perms::owner_all);
+    const std::string path = getenv("PATH");
+    setenv("PATH", In.Path("bin").c_str(), 1);
+    TDialogScript script;
+    script.Answer(IDOK);
+    w.Click("BtnMHome");
+    setenv("PATH", path.c_str(), 1);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return script.Finished(); }));
+    EXPECT_EQ(script.Requests()[0].Caption, "Error");
+    EXPECT_EQ(script.Requests()[0].Text, "\"" + std::string(HomePageURL) +
+                                             "\" could not be opened: the desktop has no program that opens it, or "
+                                             "that program failed (xdg-open ended with exit status 3).");
+  }
   // The tag editor works on the list shown; its OK makes the output names again.
   w.Choose("CmbCapt", 5);  // <Artist>\<Title>
   FormNewV = NewForm<TFormNewV>(Application);
@@ -295,6 +314,16 @@ TEST_F(MainWindowTest, TheButtonsOpenTheHelpTheHomePageAndTheirDialogs) {
   EXPECT_EQ(e.OutputDir, "New Artist/");
   FormNewV->Free();
   FormNewV = nullptr;
+}
+
+TEST_F(MainWindowTest, TheAboutBoxClosesWithEnterAndWithEscape) {
+  for (Qt::Key Key : {Qt::Key_Return, Qt::Key_Escape}) {
+    TFrmAbout* About = NewForm<TFrmAbout>(nullptr);
+    ShowActive(About);
+    KeyClick(Key);
+    EXPECT_EQ(About->ModalResult(), mrOk) << Key;
+    About->Free();
+  }
 }
 
 }  // namespace

@@ -234,6 +234,39 @@ TEST_F(PlayerTest, APreviewIsHeardToItsEndAndThenStops) {
   }
 }
 
+TEST_F(PlayerTest, APreviewThatCannotBeHeardSaysWhy) {
+  // A device that is listed but cannot be opened (another program holds it).
+  struct TBusyDevice : TDSFakeBackend {
+    HRESULT OpenStream(const std::string&, const WAVEFORMATEX&, std::unique_ptr<TDSStream>&) override {
+      return DSERR_NODRIVER;
+    }
+  };
+  DirectSoundSetBackend(std::make_shared<TBusyDevice>());
+  TMainWindow w;
+  const std::string wave = MakeWave(In.Path("tone.wav"), 8000, 1, 30);
+  w.AddFiles({wave});
+  for (bool cd : {false, true}) {
+    SCOPED_TRACE(cd ? "CD" : "file");
+    if (cd) {
+      ShowCdPage(w);
+      w.Choose("CmbDrive", DriveB);
+    }
+    TDialogScript script;
+    script.Answer(IDOK);
+    w.Click("BtnPPlay");
+    ASSERT_TRUE(ProcessEventsUntil([&] {
+      return cd ? w.Form->CDPreview()->Status() == cdsReady : !w.Form->AudioOut()->Busy();
+    }));
+    TTimer::Advance(1000);
+    EXPECT_EQ(Buttons(w), Stopped);
+    EXPECT_EQ(w.Find("LblPos")->Caption(), "");
+    ASSERT_EQ(script.Requests().size(), 1u);
+    EXPECT_EQ(script.Requests()[0].Caption, "Error");
+    EXPECT_EQ(script.Requests()[0].Text, "\"" + (cd ? std::string("Track 2") : wave) +
+                                             "\" could not be played (Failed to create DirectSound buffer88780078).");
+  }
+}
+
 TEST_F(PlayerTest, TheCdPageListsTheChosenDriveOrALaterDiscAndEjectsEachDriveOnItsOwn) {
   const std::string log = Out.Path("tray.log"), a = DiscA.Path("disc.cue"), b = ImageB.Cue;
   setenv("SONVIX_CD_TRAY_LOG", log.c_str(), 1);

@@ -139,8 +139,16 @@ TEST(Edit, AutoSelectOnEnteringAndTheSelectionOutlivesTheFocus) {
   F.Other->SetSelStart(1);
   F.Other->SetSelLength(2);
   F.Other->SetAutoSelect(false);
+  const QImage Focused = Render(F.Other);
   KeyClick(Qt::Key_Tab);
   EXPECT_EQ(F.Other->SelText(), "or");  // kept while another control has the focus
+  // ...and shown neither as a selection nor with a caret: the edit looks as it does
+  // with no selection at all.
+  const QImage Kept = Render(F.Other);
+  EXPECT_NE(Kept, Focused);
+  F.Other->SetSelLength(0);
+  EXPECT_EQ(Kept, Render(F.Other));
+  F.Other->SetSelLength(2);
   F.Edit->SetAutoSelect(false);
   F.Edit->SetSelStart(2);
   KeyClick(Qt::Key_Tab);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/rtl/FileUtils.h"
+#include "platform/rtl/Threads.h"
 #include "tests/support/Files.h"
 
 namespace {
@@ -31,13 +32,24 @@ protected:
   }
   void TearDown() override {
     SetShellOpenHook(nullptr);
+    SetShellFailedHandler(nullptr);
+    setenv("PATH", FOldPath.c_str(), 1);
     EXPECT_EQ(chdir("/"), 0);
+  }
+  // The real handler, with a shell script of our own as xdg-open, the only program on
+  // the search path.
+  void UseStandIn(const std::string& Script) {
+    SetShellOpenHook(nullptr);
+    std::ofstream(Dir + "xdg-open") << "#!/bin/sh\n" << Script;
+    ASSERT_EQ(chmod((Dir + "xdg-open").c_str(), 0700), 0);
+    setenv("PATH", Dir.c_str(), 1);
   }
 
   const testsupport::TTempDir Temp;
   const std::string Dir = Temp.Root() + "/";
   std::vector<std::string> Opened;
   bool HookResult = true;
+  const std::string FOldPath = getenv("PATH") ? getenv("PATH") : "";
 };
 
 TEST_F(ShellTest, LinksDocumentsAndHelpReachTheHandlerAsAbsoluteTargets) {
@@ -81,16 +93,12 @@ TEST_F(ShellTest, LinksDocumentsAndHelpReachTheHandlerAsAbsoluteTargets) {
 }
 
 TEST_F(ShellTest, TheHandlerStartsDetachedWithItsArgumentUntouched) {
-  SetShellOpenHook(nullptr);
   // A stand-in for xdg-open that reports its arguments through a FIFO. Opening the
   // FIFO blocks it until the test reads, which happens only after OpenURL returned.
   const std::string fifo = Dir + "args";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  std::ofstream(Dir + "xdg-open") << "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > \"$SHELL_TEST_FIFO\"\n";
-  ASSERT_EQ(chmod((Dir + "xdg-open").c_str(), 0700), 0);
-  const std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
+  UseStandIn("printf '%s|' \"$#\" \"$@\" > \"$SHELL_TEST_FIFO\"\n");
   setenv("SHELL_TEST_FIFO", fifo.c_str(), 1);
-  setenv("PATH", Dir.c_str(), 1);
 
   const std::string url = "https://example.org/a b?q=$(touch x)&y='z';`id`";
   const bool started = OpenURL(url);
@@ -105,12 +113,29 @@ TEST_F(ShellTest, TheHandlerStartsDetachedWithItsArgumentUntouched) {
 
   setenv("PATH", (Dir + "empty").c_str(), 1);  // no handler on the search path
   const bool startedWithout = OpenURL(url);
-  setenv("PATH", oldPath.c_str(), 1);
 
   EXPECT_TRUE(started);
   EXPECT_EQ(got, "1|" + url + "|");
   EXPECT_FALSE(FileExists(Dir + "x"));
   EXPECT_FALSE(startedWithout);
+}
+
+TEST_F(ShellTest, AHandlerThatEndsInFailureIsReportedOnTheMainThread) {
+  // As xdg-open without a browser: "no method available", exit status 3.
+  UseStandIn("case \"$1\" in *nothing*) exit 3;; esac\n");
+  std::vector<std::pair<std::string, int>> reported;
+  bool onMainThread = true;
+  SetShellFailedHandler([&](const std::string& Target, int Status) {
+    reported.emplace_back(Target, Status);
+    onMainThread = onMainThread && IsMainThread();
+  });
+  EXPECT_TRUE(OpenURL("https://example.org/opened"));
+  EXPECT_TRUE(OpenDocument(Dir));
+  EXPECT_TRUE(OpenURL("https://example.org/nothing"));
+  while (reported.empty() && CheckSynchronize(30000)) {
+  }
+  EXPECT_EQ(reported, (std::vector<std::pair<std::string, int>>{{"https://example.org/nothing", 3}}));
+  EXPECT_TRUE(onMainThread);
 }
 
 }  // namespace
