@@ -474,12 +474,16 @@ bool TID3v2::SaveToFile(const std::string& FileName) {
     if (!Data.empty()) {
       f.ID = ids[Slot];
       f.Data = std::move(Data);
+      f.Readable = true;
+      f.Content = f.Data;
     }
     return f;
   };
   auto text = [&](int Slot, const std::string& Now, const std::string& Was) {
     if (Now != Was) edits.push_back({framesWith({Slot}), newFrame(Slot, Now.empty() ? "" : EncodeText(Now))});
   };
+  size_t commentEdit = SIZE_MAX, linkEdit = SIZE_MAX;
+  TFrame clearedComment, clearedLink;
   text(slTitle, FTitle, was.FTitle);
   text(slArtist, FArtist, was.FArtist);
   text(slAlbum, FAlbum, was.FAlbum);
@@ -503,6 +507,8 @@ bool TID3v2::SaveToFile(const std::string& FileName) {
       language = old.Frames[i].Content.substr(1, 3);
     }
     e.New = newFrame(slComment, FComment.empty() ? "" : EncodeText(FComment, language));
+    clearedComment = FComment.empty() ? newFrame(slComment, std::string(1, '\0') + language + '\0') : TFrame();
+    commentEdit = edits.size();
     edits.push_back(std::move(e));
   }
   text(slComposer, FComposer, was.FComposer);
@@ -523,9 +529,24 @@ bool TID3v2::SaveToFile(const std::string& FileName) {
       if (rest.size() == c.size() - 1) head += (c[0] == 1 || c[0] == 2) ? std::string(2, '\0') : std::string(1, '\0');
     }
     e.New = newFrame(slLink, FLink.empty() ? "" : head + UTF8ToLatin1(FLink));
+    clearedLink = FLink.empty() ? newFrame(slLink, head) : TFrame();
+    linkEdit = edits.size();
     edits.push_back(std::move(e));
   }
-  const std::vector<TFrame> frames = ApplyEdits(old.Frames, edits);
+  std::vector<TFrame> frames = ApplyEdits(old.Frames, edits);
+  // A comment or link cleared while another frame would still be read as it (a second
+  // one without a description) leaves an empty frame in its place, so that the tag
+  // reads back as saved and saving it again changes nothing.
+  TFrameList now;
+  now.Version = version;
+  now.Frames = frames;
+  TID3v2 back;
+  back.TakeFields(now);
+  const bool keepComment = commentEdit < edits.size() && back.FComment != FComment;
+  const bool keepLink = linkEdit < edits.size() && back.FLink != FLink;
+  if (keepComment) edits[commentEdit].New = clearedComment;
+  if (keepLink) edits[linkEdit].New = clearedLink;
+  if (keepComment || keepLink) frames = ApplyEdits(old.Frames, edits);
 
   std::string tag("ID3", 3);
   tag += static_cast<char>(version);

@@ -378,6 +378,34 @@ TEST_F(ID3v2Test, SaveRewritesOnlyTheFramesOfChangedFields) {
   }
 }
 
+TEST_F(ID3v2Test, AClearedCommentOrLinkStaysClearedWhenAnotherFrameCouldStandForIt) {
+  // Two comments without a description and two links: clearing the one that is read
+  // keeps the other and leaves an empty frame in its place, so the tag reads back as
+  // saved and saving again changes nothing.
+  auto comm = [](const std::string& Lang, const std::string& Text) {
+    return Frame23("COMM", L1(Lang + std::string(1, '\0') + Text));
+  };
+  auto link = [](const std::string& Url) { return Frame23("WXXX", L1(std::string(1, '\0') + Url)); };
+  const std::string f = Dir / "c.mp3";
+  WriteFile(f, Tag(3, 0, comm("eng", "One") + comm("deu", "Zwei") + link("http://a/") + link("http://b/"), 200) + Audio);
+  TID3v2 t;
+  ASSERT_TRUE(t.ReadFromFile(f));
+  ASSERT_EQ(t.Comment(), "One");
+  ASSERT_EQ(t.Link(), "http://b/");
+  t.SetComment("");
+  t.SetLink("");
+  ASSERT_TRUE(t.SaveToFile(f));
+  const std::string saved = ReadFileAsString(f);
+  TID3v2 back;
+  ASSERT_TRUE(back.ReadFromFile(f));
+  EXPECT_EQ(back.Comment(), "");
+  EXPECT_EQ(back.Link(), "");
+  const std::string frames = comm("eng", "") + comm("deu", "Zwei") + link("http://a/") + link("");
+  EXPECT_TRUE(saved.substr(10, frames.size()) == frames);
+  ASSERT_TRUE(t.SaveToFile(f));
+  EXPECT_TRUE(ReadFileAsString(f) == saved);
+}
+
 // A valid tag of up to 4096 bytes with room enough is overwritten in place;
 // any other layout is rebuilt with a 4096-byte tag, or a bigger one when needed.
 TEST_F(ID3v2Test, WriterKeepsOrRebuildsTheTagBySize) {
