@@ -94,7 +94,11 @@ protected:
   }
   void paintEvent(QPaintEvent* E) override {
     TCustomComboBox* C = Box();
-    if (!C || (!C->OwnerDraw() && C->FStyle != csSimple)) return QComboBox::paintEvent(E);
+    // A focused drop-down list shows its item in the selection colours with the focus
+    // rectangle, as the owner-drawn styles do: Qt's own focus frame would lie under the
+    // frame the widgets paint round the box, leaving the focus unseen.
+    const bool FocusedList = C && C->FStyle == csDropDownList && hasFocus();
+    if (!C || (!C->OwnerDraw() && C->FStyle != csSimple && !FocusedList)) return QComboBox::paintEvent(E);
     QStylePainter P(this);
     if (C->FStyle == csSimple) {
       P.fillRect(rect(), palette().base());

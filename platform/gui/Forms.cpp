@@ -51,11 +51,31 @@ public:
         break;
     }
     try {
-      return QApplication::notify(Receiver, Event);
+      const bool Handled = QApplication::notify(Receiver, Event);
+      if (Event->type() == QEvent::WindowStateChange) KeepModalShown(Receiver);
+      return Handled;
     } catch (...) {
       if (Application) Application->HandleException(nullptr);
       return false;
     }
+  }
+
+private:
+  // A modal window has no minimise button, yet a window manager may minimise it all
+  // the same: the windows it blocks would then ignore every click with nothing in
+  // sight to answer, so it is shown again.
+  static void KeepModalShown(QObject* Receiver) {
+    auto* W = qobject_cast<QWidget*>(Receiver);
+    if (!W || !W->isWindow() || !W->isMinimized() || W->windowModality() == Qt::NonModal) return;
+    QMetaObject::invokeMethod(
+        W,
+        [W] {
+          if (!W->isMinimized() || W->windowModality() == Qt::NonModal) return;
+          W->showNormal();
+          W->raise();
+          W->activateWindow();
+        },
+        Qt::QueuedConnection);
   }
 };
 

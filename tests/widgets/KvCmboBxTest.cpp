@@ -201,6 +201,16 @@ TEST(KvComboBox, OwnerDrawnItemsGetTheSelectionColoursAndADottedFocus) {
   EXPECT_EQ(CountColor(Empty, clBlack, Field), Dots);
 }
 
+TEST(KvComboBox, AFocusedDropDownListShowsItsItemInTheSelectionColours) {
+  TComboForm F(csDropDownList);
+  F.Box->SetItemIndex(1);
+  const TRect Field = Rect(2, 2, F.Box->Width() - 2 - 17, F.Box->Height() - 2);
+  // The frame round the box would hide any focus drawn at its edge.
+  EXPECT_GT(CountColor(Render(F.Box), clHighlight, Field), Field.Width() * Field.Height() / 2);
+  F.Other->SetFocus();
+  EXPECT_EQ(CountColor(Render(F.Box), clHighlight, Field), 0);
+}
+
 TEST(KvComboBox, FlatAndReadOnlyButtonsAreDrawnByTheControl) {
   TComboForm F(csDropDownList);
   F.Other->SetFocus();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QCoreApplication>
 #include <QEvent>
 
@@ -256,6 +257,32 @@ TEST(FormModal, ShowModalGoesThroughTheResponder) {
   }
   Form->Show();
   EXPECT_THROW(Form->ShowModal(), EInvalidOperation);
+  Form->Free();
+}
+
+TEST(FormModal, AModalWindowThatIsMinimisedComesBack) {
+  TNoResponder Real;
+  TForm* Form = new TForm(nullptr);
+  Form->SetBorderStyle(bsDialog);
+  // The real modal loops: a form, then a message box.
+  const std::function<int32_t()> Modals[] = {[Form] { return Form->ShowModal(); },
+                                             [] { return Application->MessageBox("Text", "Caption", MB_OK); }};
+  for (const auto& Run : Modals) {
+    bool Restored = false;
+    FromInsideTheDialog([&] {
+      QWidget* Modal = QApplication::activeModalWidget();
+      if (!Modal || !Modal->isVisible()) return false;
+      Modal->showMinimized();
+      Restored = ProcessEventsUntil([Modal] { return !Modal->isMinimized(); }, 5000);
+      if (Modal == Form->Host())
+        Form->SetModalResult(mrOk);
+      else
+        static_cast<QDialog*>(Modal)->accept();
+      return true;
+    });
+    Run();
+    EXPECT_TRUE(Restored);
+  }
   Form->Free();
 }
 
