@@ -258,7 +258,7 @@ void TOutput::ApplySettings() {
     }
     case outWMA: {
       auto* out = static_cast<TWMAOut*>(FOutput.get());
-      out->SetDesiredBitrate(Pick(WMABitRates, s.BitRate));
+      out->SetDesiredBitrate(Pick(WMABitRates, s.BitRate) * 1000);  // the list is in kbit/s
       out->SetVBR(s.VarBitrate != 0);
       out->SetLossless(s.Lossless != 0);
       out->SetVBRQuality(static_cast<uint8_t>(99 - 10 * std::min<uint8_t>(s.Qual, 9)));
