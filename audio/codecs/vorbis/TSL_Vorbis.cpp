@@ -439,6 +439,12 @@ void TVorbisIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
         break;
       }
       if (r == 0) {
+        // Pages whose checksum fails are dropped unseen: a stream that ends short of the
+        // length its last page announces lost them.
+        if (FSize >= 0 && FFramesDecoded * frame < FSize) {
+          SetDamage(DecodingErrorMessage("Ogg Vorbis", FFileName, FFramesDecoded, "data is missing"));
+          break;
+        }
         FEndOfStream = true;
         break;
       }

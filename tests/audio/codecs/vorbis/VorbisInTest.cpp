@@ -171,6 +171,28 @@ TEST(VorbisIn, AHoleInTheDataFailsTheRunAfterTheAudioBeforeIt) {
   EXPECT_TRUE(std::equal(r.Data.begin(), r.Data.end(), ref.begin())) << r.Data.size() << " bytes";
 }
 
+TEST(VorbisIn, AStreamThatDecodesShortOfItsAnnouncedLengthFailsTheRun) {
+  // Tones fill few pages: a damaged first audio page leaves libvorbisfile nothing to
+  // decode and no hole to report, though the last page announces the whole length.
+  const std::string raw = MakeRaw("fewpages.raw", 16, 2, 44100, 2.0);
+  const std::string ogg = OggEncode(raw, 16, 2, 44100, TempPath("fewpages.ogg"));
+  std::vector<uint8_t> bytes = ReadFile(ogg);
+  const std::vector<TOggPage> pages = OggPages(bytes);
+  ASSERT_GE(pages.size(), 4u);
+  ASSERT_LE(pages.size(), 6u);
+  const TOggPage& first = pages[2];
+  for (size_t i = first.Offset + first.Length / 2; i < first.Offset + first.Length / 2 + 16; ++i) bytes[i] ^= 0x5A;
+  const std::string damaged = TempPath("fewpages-damaged.ogg");
+  WriteFile(damaged, bytes);
+  const TReadResult r = ReadOgg(damaged);
+  ASSERT_TRUE(r.Valid);
+  EXPECT_EQ(r.Error, "Ogg Vorbis decoding error in \"" + damaged + "\" after sample frame " +
+                         std::to_string(r.Data.size() / 4) + ": data is missing.");
+  const std::vector<uint8_t> ref = OggDecode(ogg);
+  EXPECT_LT(r.Data.size(), ref.size());
+  EXPECT_TRUE(std::equal(r.Data.begin(), r.Data.end(), ref.begin())) << r.Data.size() << " bytes";
+}
+
 TEST(VorbisIn, AStreamEndingAtAPageBoundaryWithoutItsEndMarkIsNotDamaged) {
   const std::string raw = MakeNoise("open.raw", 2, 44100, 2.0);
   const std::string ogg = OggEncode(raw, 16, 2, 44100, TempPath("open.ogg"));
