@@ -107,8 +107,8 @@ TAuFileOut* CreateOutput(TOutputFormat Format) {
 
 }  // namespace
 
-// The widest samples a Monkey's Audio file holds.
-constexpr int32_t MACMaxBits = 24;
+// The widest integer samples Monkey's Audio and True Audio files hold.
+constexpr int32_t LosslessMaxBits = 24;
 
 const char* OutputExtension(TOutputFormat Format) { return Extensions[std::min<int>(Format, OutputFormatCount - 1)]; }
 
@@ -258,7 +258,7 @@ void TOutput::ApplySettings() {
     }
     case outWMA: {
       auto* out = static_cast<TWMAOut*>(FOutput.get());
-      out->SetDesiredBitrate(Pick(WMABitRates, s.BitRate));
+      out->SetDesiredBitrate(Pick(WMABitRates, s.BitRate) * 1000);  // the list is in kbit/s
       out->SetVBR(s.VarBitrate != 0);
       out->SetLossless(s.Lossless != 0);
       out->SetVBRQuality(static_cast<uint8_t>(99 - 10 * std::min<uint8_t>(s.Qual, 9)));
@@ -292,6 +292,8 @@ void TOutput::ApplySettings() {
       static_cast<TFLACOut*>(FOutput.get())->SetCompressionLevel(std::min<uint8_t>(s.Qual, 8));
       break;
     case outTrueAudio:
+      // The converter only narrows wide samples here; the channels stay the source's.
+      FConverter->SetOutChannels(0);
       break;
     case outMusepack:
       FACMConverter->SetOutSampleRate(Pick(MPCSampleRates, s.Samplerate));
@@ -410,6 +412,7 @@ void TOutput::SetUpEntry() {
     case outWavPack:
     case outMonkeysAudio:
     case outOggVorbis:
+    case outTrueAudio:
       FConverter->SetInput(source);
       FNormalizer->SetInput(FConverter.get());
       break;
@@ -426,9 +429,11 @@ void TOutput::SetUpEntry() {
       FNormalizer->SetInput(source);
       break;
   }
-  // Monkey's Audio holds samples of at most 24 bits: wider ones (32-bit and floating-point
-  // sources) are stored in 24 bits rather than refused.
-  if (FFormat == outMonkeysAudio) FConverter->SetOutBitsPerSample(source->BitsPerSample() > MACMaxBits ? MACMaxBits : 0);
+  // Monkey's Audio holds integer samples of at most 24 bits, and True Audio's wider format
+  // (floats) loses bits of 32-bit integers and is read by few decoders: wider sources
+  // (32-bit and floating-point) are stored in 24 bits.
+  if (FFormat == outMonkeysAudio || FFormat == outTrueAudio)
+    FConverter->SetOutBitsPerSample(source->BitsPerSample() > LosslessMaxBits ? LosslessMaxBits : 0);
   FOutput->SetInput(FNormalizer.get());
 
   if (FFormat == outWMA || FFormat == outWMASystem) {

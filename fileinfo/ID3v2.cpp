@@ -437,6 +437,18 @@ bool TID3v2::ReadFromFile(const std::string& FileName) {
   return true;
 }
 
+namespace {
+
+// The year frame of versions 2.2 and 2.3 holds four digits: readers drop a full date
+// ("2005-06-07") there, so a date keeps its year. Other texts are written as they are.
+std::string YearOfDate(const std::string& Date) {
+  auto digit = [](char C) { return C >= '0' && C <= '9'; };
+  const bool dated = Date.size() > 4 && std::all_of(Date.begin(), Date.begin() + 4, digit) && !digit(Date[4]);
+  return dated ? Date.substr(0, 4) : Date;
+}
+
+}  // namespace
+
 bool TID3v2::SaveToFile(const std::string& FileName) {
   THeader h;
   TFrameList old;
@@ -493,7 +505,7 @@ bool TID3v2::SaveToFile(const std::string& FileName) {
     // The recording time of later versions holds the year too; version 2.4 has no other place for it.
     const int primary = version == 4 ? slRecordingTime : slYear;
     edits.push_back({version == 2 ? framesWith({slYear}) : framesWith({slYear, slRecordingTime}),
-                     newFrame(primary, FYear.empty() ? "" : EncodeText(FYear))});
+                     newFrame(primary, FYear.empty() ? "" : EncodeText(version == 4 ? FYear : YearOfDate(FYear)))});
   }
   text(slGenre, FGenre, was.FGenre);
   if (FComment != was.FComment) {

@@ -141,6 +141,10 @@ void TWMAOut::Prepare() {
   if (!FWriter.Created)
     throw Exception(FStreamed ? std::string("Cannot create file") : CannotCreateMessage(FFileName, FWriter.OpenError));
   const int32_t ch = FInput->Channels(), bits = FInput->BitsPerSample(), rate = FInput->SampleRate();
+  // The formats chosen by bitrate or quality match the source's channels, and none has
+  // more than two: say so rather than that no format was found.
+  if (FCodecIndex < 0 && ch > 2)
+    throw EAuException("A Windows Media file holds one or two channels; the source has " + IntToStr(ch) + ".");
   if (FCodecIndex >= 0)
     SetWMAFormatByIndex(FWriter, ch, bits, FFormatIndex, FCodecIndex, FVBR || FLossless, rate);
   else if (FVBR)

@@ -194,9 +194,9 @@ TEST_P(ConvertEveryFormat, EverySourceIsConvertedTaggedAndNamedByItsTags) {
       EXPECT_EQ(facts.Channels, c.Channels ? c.Channels : s.Channels);
     }
     EXPECT_EQ(facts.DecodeErrors, "");
-    if (c.Format == outMP3) {
-      EXPECT_EQ(facts.BitRate, 160000);  // "Medium"
-    }
+    // "Medium"
+    if (c.Format == outMP3) EXPECT_EQ(facts.BitRate, 160000);
+    if (c.Format == outWMA) EXPECT_EQ(facts.BitRate, 128000);
 
     // The length, where the format records it exactly.
     const int64_t sourceFrames = e.DataSize / (2 * s.Channels);
@@ -246,29 +246,42 @@ INSTANTIATE_TEST_SUITE_P(Formats, ConvertEveryFormat, testing::ValuesIn(FormatCa
 
 }  // namespace
 
-TEST(ConvertWideSamples, MonkeysAudioStoresThemIn24Bits) {
-  // Monkey's Audio holds at most 24 bits a sample; the other formats take these as they are.
-  TTempDir in, out;
+TEST(ConvertWideSamples, MonkeysAudioAndTrueAudioStoreThemIn24Bits) {
+  // Their integer formats hold at most 24 bits a sample; the other formats take these as
+  // they are.
+  TTempDir in;
   std::vector<std::string> sources;
   for (const char* kind : {"signed-integer", "floating-point"}) {
     sources.push_back(in.Path(std::string(kind) + ".wav"));
     Shell(std::string("sox -n -r 44100 -c 2 -b 32 -e ") + kind + " " + Quote(sources.back()) +
           " synth 0.5 sine 440 vol 0.5");
   }
-  TRunWindow w(out.Root());
-  ASSERT_TRUE(w.Files->AddFiles(sources));
-  w.Out->SetFormat(outMonkeysAudio);
-  TDialogScript script;
-  ASSERT_TRUE(w.Convert());
-  EXPECT_TRUE(script.Requests().empty());
-  ASSERT_EQ(FilesBelow(out.Root()), (std::vector<std::string>{"floating-point.ape", "signed-integer.ape"}));
-  for (const std::string& name : FilesBelow(out.Root())) {
-    SCOPED_TRACE(name);
-    const TAudioFacts facts = ProbeAudio(out.Path(name));
-    EXPECT_EQ(facts.Codec, "ape");
-    EXPECT_EQ(facts.Frames, 22050);
-    EXPECT_EQ(facts.DecodeErrors, "");
-    EXPECT_EQ(Shell("ffprobe -v error -show_entries stream=bits_per_raw_sample -of csv=p=0 " + Quote(out.Path(name))),
-              "24\n");
+  const struct {
+    TOutputFormat Format;
+    const char* Ext;
+    const char* Codec;
+  } formats[] = {{outMonkeysAudio, ".ape", "ape"}, {outTrueAudio, ".tta", "tta"}};
+  for (const auto& f : formats) {
+    SCOPED_TRACE(f.Codec);
+    TTempDir out;
+    TRunWindow w(out.Root());
+    ASSERT_TRUE(w.Files->AddFiles(sources));
+    w.Out->SetFormat(f.Format);
+    TDialogScript script;
+    ASSERT_TRUE(w.Convert());
+    EXPECT_TRUE(script.Requests().empty());
+    const std::vector<std::string> expected = {std::string("floating-point") + f.Ext,
+                                               std::string("signed-integer") + f.Ext};
+    ASSERT_EQ(FilesBelow(out.Root()), expected);
+    for (const std::string& name : expected) {
+      SCOPED_TRACE(name);
+      const TAudioFacts facts = ProbeAudio(out.Path(name));
+      EXPECT_EQ(facts.Codec, f.Codec);
+      EXPECT_EQ(facts.Channels, 2);
+      EXPECT_EQ(facts.Frames, 22050);
+      EXPECT_EQ(facts.DecodeErrors, "");
+      EXPECT_EQ(Shell("ffprobe -v error -show_entries stream=bits_per_raw_sample -of csv=p=0 " + Quote(out.Path(name))),
+                "24\n");
+    }
   }
 }

@@ -358,6 +358,8 @@ TEST_F(ID3v2Test, SaveRewritesOnlyTheFramesOfChangedFields) {
       {"nothing", [](TID3v2&) {}, old},
       {"title cleared, year changed", [](TID3v2& T) { T.SetTitle(""); T.SetYear("2005"); },
        track + Frame23("TYER", L1("2005")) + pic + described + plain + link},
+      {"a full date keeps its year in the year frame", [](TID3v2& T) { T.SetYear("2005-06-07"); },
+       title + track + Frame23("TYER", L1("2005")) + pic + described + plain + link},
       {"comment and link", [](TID3v2& T) { T.SetComment("Neu"); T.SetLink("http://b/"); },
        title + track + year + pic + described + comm("fra", "", "Neu") + date +
            Frame23("WXXX", L1(Bytes("home\0http://b/")))},

@@ -439,15 +439,23 @@ void TVorbisIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
         break;
       }
       if (r == 0) {
+        // Pages whose checksum fails are dropped unseen: a stream that ends short of the
+        // length its last page announces lost them.
+        if (FSize >= 0 && FFramesDecoded * frame < FSize) {
+          SetDamage(DecodingErrorMessage("Ogg Vorbis", FFileName, FFramesDecoded, "data is missing"));
+          break;
+        }
         FEndOfStream = true;
         break;
       }
       if (section != FCurrentSection) {
         FCurrentSection = section;
-        // A chained stream with another channel count cannot go on in this format.
+        // A chained stream in another format cannot go on in this one: the audio before
+        // it goes out, then the run fails rather than end early or at the wrong speed.
         const vorbis_info* vi = vb::ov_info(&FState->Vf, section);
-        if (!vi || vi->channels != FChannels) {
-          FEndOfStream = true;
+        if (!vi || vi->channels != FChannels || vi->rate != FSampleRate) {
+          SetDamage(DecodingErrorMessage("Ogg Vorbis", FFileName, FFramesDecoded,
+                                         "a chained stream changes to another channel count or sample rate"));
           break;
         }
       }

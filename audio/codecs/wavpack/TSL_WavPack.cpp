@@ -85,7 +85,9 @@ void TWVOut::Prepare() {
   }
   c.flags = flags;
   c.bytes_per_sample = FBytesPerSample;
-  c.channel_mask = FChannels == 1 ? 4 : FChannels == 2 ? 3 : 0;
+  // The input tells no speaker layout: take the first positions in WAV order (mono is the
+  // centre), as WavPack's own tools do; without a mask other decoders refuse over two channels.
+  c.channel_mask = FChannels == 1 ? 4 : FChannels <= 18 ? (1 << FChannels) - 1 : 0x3FFFF;
 
   const int64_t size = FInput->Size();
   const int64_t frame = int64_t(FChannels) * FBytesPerSample;

@@ -224,7 +224,7 @@ TEST(WinMediaWriteTest, VbrAndLosslessFindNoFormat) {
             "fff");
   // More channels than any format has.
   EXPECT_EQ(Encode("six", 44100, 6, 0.5, [](TWMAOut& x) { x.SetDesiredBitrate(128000); }).Error,
-            "Failed to init codec");
+            "A Windows Media file holds one or two channels; the source has 6.");
 }
 
 TEST(WinMediaWriteTest, OutputFailuresAreReported) {

@@ -56,7 +56,7 @@ bool Verifies(const std::string& Wv, std::string* Log = nullptr) { return RunOk(
 }  // namespace
 
 TEST(WavPackOutTest, LosslessAtEveryWidthAndLevelDecodesBitExact) {
-  RequireTools({"sox", "wvunpack"});
+  RequireTools({"sox", "wvunpack", "ffprobe"});
   TTempDir dir;
   struct TCase {
     int Bits, Channels;
@@ -83,6 +83,8 @@ TEST(WavPackOutTest, LosslessAtEveryWidthAndLevelDecodesBitExact) {
     const char* modes[] = {"lossless, fast", "lossless, high", "lossless, very high"};
     EXPECT_NE(info.find(modes[c.Level]), std::string::npos) << info;
     EXPECT_FALSE(FileExists(dir.Path("out.wvc")));
+    // Other decoders need the speaker mask to open files of more than two channels.
+    EXPECT_EQ(ProbeAudio(wv).Channels, c.Channels);
   }
 }
 
