@@ -2,8 +2,8 @@
 # Drags files from another process onto the running program's file list under a real
 # X server (Xvfb) and saves a picture of the window after the drop. Run by hand after
 # scripts/build:  tests/dragdrop/realdrag/real-drag.sh [picture.png] [file...]
-# Needs xvfb-run, xdotool, xwd and ffmpeg. With no files named it makes
-# two short WAV files with sox. The program runs with a settings folder of its own.
+# Needs xvfb-run, xdotool and ffmpeg (its x11grab takes the picture). With no files
+# named it makes two short WAV files with sox. The program runs with a settings folder of its own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 bin=${SONVIX_BUILD_DIR:-$root/build}/bin
@@ -40,8 +40,7 @@ for step in 1 2 3 4 5 6 7 8; do
 done
 xdotool mouseup 1
 sleep 2
-xwd -root -silent > "$work/screen.xwd"
-ffmpeg -nostdin -loglevel error -y -i "$work/screen.xwd" "$picture"
+ffmpeg -nostdin -loglevel error -y -f x11grab -video_size 1280x1024 -i "$DISPLAY" -frames:v 1 "$picture"
 cat "$work/source.log"
 kill "$source" "$program" 2>/dev/null || true
 INNER
