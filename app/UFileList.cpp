@@ -228,6 +228,7 @@ void TFileList::AddCdTrack(const std::string& Caption, const std::string& Name, 
   entry.Duration = length.Minute * 60 + length.Second;
   entry.DataSize = std::max<int64_t>(static_cast<int64_t>(MSFToSectors(length)) * CD_SECTOR_BYTES, 1);
   entry.Position = Track;
+  CDReadTrackFile(entry.FileName, entry.CDRecord);
   AppendEntry(std::move(entry), {LengthText});
 }
 
@@ -327,9 +328,18 @@ void TFileList::SetInputFileName(int32_t N) {
   if (TAuFileIn* probe = GetInput(entry.FormatCode)) probe->SetFileName(entry.FileName);
 }
 
-void TFileList::SetCDTrack(int32_t Track) {
-  FCDIn->SetStartTrack(Track);
-  FCDIn->SetEndTrack(Track);
+void TFileList::SetCDTrack(int32_t N) {
+  const TFileListEntry& entry = Entries(N);
+  TCDTrackRecord now;
+  if (!CDReadTrackFile(entry.FileName, now) || now != entry.CDRecord)
+    throw Exception("The disc in the drive is not the one this track was listed from");
+  // The drive the track was listed from, wherever the input pointed meanwhile.
+  const std::string device = ExtractFileDir(entry.FileName);
+  const std::vector<std::string> drives = CDGetDrives();
+  const auto drive = std::find(drives.begin(), drives.end(), device);
+  if (drive != drives.end()) FCDIn->SetCurrentDrive(static_cast<int32_t>(drive - drives.begin()));
+  FCDIn->SetStartTrack(entry.Position);
+  FCDIn->SetEndTrack(entry.Position);
 }
 
 void TFileList::FillDriveList(TStrings* Items) {

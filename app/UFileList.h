@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cdrom/CDRom.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -58,8 +59,10 @@ struct TFileListEntry {
   // else the duration times the bytes of one second; else 1.
   int64_t DataSize = 1;
   TInputFormatCode FormatCode = fcUnsupported;
-  // CD tracks: the track number on the disc.
+  // CD tracks: the track number on the disc, and the track's record (disc serial,
+  // start and length) as the disc in the drive had it when the track was listed.
   int32_t Position = 0;
+  TCDTrackRecord CDRecord{};
   bool Checked = false;
   TTagSet FileTags;     // as read from the source
   TTagSet CurrentTags;  // written into the output
@@ -119,8 +122,10 @@ public:
   TCDIn* GetCDInput() const { return FCDIn.get(); }
   // Gives entry N's path to the probe of its kind.
   void SetInputFileName(int32_t N);
-  // The CD input reads exactly track Track.
-  void SetCDTrack(int32_t Track);
+  // The CD input reads exactly entry N's track from its drive. Raises when that drive
+  // no longer holds the disc the track was listed from, so that another disc's audio
+  // is never saved under this track's name and tags.
+  void SetCDTrack(int32_t N);
   // "***", then the name of every drive (it selects each drive in turn: not while a
   // run is active).
   void FillDriveList(TStrings* Items);

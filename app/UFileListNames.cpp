@@ -49,7 +49,8 @@ void CutToBytes(std::string& S, size_t Max) {
 }
 
 // One path component made safe: no control characters or separators, no blanks at
-// either end, no dots at the end, at most Max bytes. Empty when nothing is left.
+// either end, no dots at either end (a leading dot would hide the file or folder),
+// at most Max bytes. Empty when nothing is left.
 std::string SafeComponent(const std::string& Text, size_t Max) {
   std::string s;
   for (char c : Text) {
@@ -60,6 +61,7 @@ std::string SafeComponent(const std::string& Text, size_t Max) {
   for (;;) {
     s = Trim(s);
     while (!s.empty() && s.back() == '.') s.pop_back();
+    s.erase(0, std::min(s.find_first_not_of('.'), s.size()));
     const size_t before = s.size();
     CutToBytes(s, Max);
     if (s.size() == before && Trim(s) == s) break;

@@ -400,7 +400,7 @@ void TOutput::SetUpEntry() {
 
   TAuInput* source;
   if (e.FormatCode == fcCDTrack) {
-    FFileList->SetCDTrack(e.Position);
+    FFileList->SetCDTrack(FPosition - 1);
     source = FFileList->GetCDInput();
   } else {
     source = FFileList->GetInput(e.FormatCode);

@@ -11,12 +11,21 @@
 #include "tests/app/RunWindow.h"
 #include "tests/support/AudioSources.h"
 #include "tests/support/Files.h"
+#include "tests/support/Gui.h"
 #include "tests/support/Tools.h"
 
 using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
+
+int32_t DriveOf(TCDIn* Cd, const std::string& Cue) {
+  for (int32_t d = 0; d < Cd->DrivesCount(); ++d) {
+    Cd->SetCurrentDrive(d);
+    if (Cd->DriveName() == Cue) return d;
+  }
+  return -1;
+}
 
 TEST(CdTrackTest, TracksAfterADataTrackKeepTheirNumbersThroughAMove) {
   TTempDir disc, config, out;
@@ -26,12 +35,7 @@ TEST(CdTrackTest, TracksAfterADataTrackKeepTheirNumbersThroughAMove) {
   setenv("XDG_CONFIG_HOME", config.Root().c_str(), 1);
   {
     TRunWindow w(out.Root());
-    TCDIn* cd = w.Files->GetCDInput();
-    int32_t drive = -1;
-    for (int32_t d = 0; d < cd->DrivesCount() && drive < 0; ++d) {
-      cd->SetCurrentDrive(d);
-      if (cd->DriveName() == image.Cue) drive = d;
-    }
+    const int32_t drive = DriveOf(w.Files->GetCDInput(), image.Cue);
     ASSERT_GE(drive, 0);
     w.Files->AddCdTracks(drive);
 
@@ -69,6 +73,51 @@ TEST(CdTrackTest, TracksAfterADataTrackKeepTheirNumbersThroughAMove) {
     const std::vector<TTagItems> tags = MutagenCommonTags({out.Path("3.wma"), out.Path("2.wma")});
     EXPECT_EQ(tags[0], (TTagItems{{"track", "3"}}));
     EXPECT_EQ(tags[1], (TTagItems{{"track", "2"}}));
+  }
+  unsetenv("SONVIX_CD_IMAGES");
+  unsetenv("XDG_CONFIG_HOME");
+}
+
+// A disc swapped after listing is not ripped under the listed tracks' names and tags;
+// with the listed disc back, its tracks are ripped from their own drive even after
+// the CD input was pointed at another one.
+TEST(CdTrackTest, ATrackIsRippedOnlyFromTheDiscItWasListedFrom) {
+  TTempDir a, b, config, out;
+  // As different discs are: as many tracks, other lengths.
+  const TCdImage listed = MakeCdImage(a.Root(), {{true, 120}, {true, 90}, {true, 60}});
+  const TCdImage other = MakeCdImage(b.Root(), {{true, 100}, {true, 90}, {true, 80}});
+  const std::string listedBin = a.Path("disc.bin"), otherBin = b.Path("disc.bin");
+  const std::vector<uint8_t> keptBin = ReadFile(listedBin), keptCue = ReadFile(listed.Cue);
+  setenv("SONVIX_CD_IMAGES", (other.Cue + ":" + listed.Cue).c_str(), 1);
+  setenv("XDG_CONFIG_HOME", config.Root().c_str(), 1);
+  {
+    TRunWindow w(out.Root());
+    const int32_t drive = DriveOf(w.Files->GetCDInput(), listed.Cue);
+    ASSERT_GE(drive, 0);
+    w.Files->AddCdTracks(drive);
+    w.Files->Delete(1);
+    w.Out->SetFormat(outWave);
+    w.Out->SetNormalize(false);
+    w.Out->SetFileNamePattern(0);
+
+    // Another disc in the drive: nothing is made, the user is told.
+    WriteFile(listedBin, ReadFile(otherBin));
+    WriteFile(listed.Cue, ReadFile(other.Cue));
+    {
+      TDialogScript script;
+      script.Answer(IDOK);
+      ASSERT_TRUE(w.Convert());
+      ASSERT_EQ(script.Requests().size(), 1u);
+      EXPECT_NE(script.Requests()[0].Text.find("Track 3: The disc in the drive is not the one"), std::string::npos);
+    }
+    EXPECT_TRUE(FilesBelow(out.Root()).empty());
+
+    WriteFile(listedBin, keptBin);
+    WriteFile(listed.Cue, keptCue);
+    w.Files->GetCDInput()->SetCurrentDrive(1 - drive);
+    ASSERT_TRUE(w.Convert());
+    EXPECT_EQ(FilesBelow(out.Root()), (std::vector<std::string>{"Track 1.wav", "Track 3.wav"}));
+    for (int t : {1, 3}) EXPECT_TRUE(FfmpegDecode(out.Path("Track " + std::to_string(t) + ".wav")) == listed.Bytes[t - 1]) << t;
   }
   unsetenv("SONVIX_CD_IMAGES");
   unsetenv("XDG_CONFIG_HOME");

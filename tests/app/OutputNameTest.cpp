@@ -46,7 +46,7 @@ const TNameCase Cases[] = {
     {1, "a.b.c.wav", {}, "02 - a.b.c.wav"},
     {0, "x.y.wav", {}, "x.y.wav"},
     // Tags never name folders outside, nor separators, nor control characters.
-    {5, "a.wav", Tags("../../x", "", "", "", "t"), ".._.._x/t.wav"},
+    {5, "a.wav", Tags("../../x", "", "", "", "t"), "_.._x/t.wav"},
     {5, "b.wav", Tags("..", "", "", "", "u"), "_/u.wav"},
     {5, "c.wav", Tags("AC/DC", "", "", "", "Back in Black"), "AC_DC/Back in Black.wav"},
     {5, "d.wav", Tags("x\x01y\nz\x7f", "", "", "", "Tab\there."), "xyz/Tabhere.wav"},
@@ -56,6 +56,9 @@ const TNameCase Cases[] = {
     {2, "g.wav", Tags("", "", "", "", "Vol. 1"), "Vol. 1.wav"},
     {2, "h.wav", Tags("", "", "", "", "Vol. 2"), "Vol. 2.wav"},
     {2, "i.wav", Tags("", "", "", "", "..."), "i.wav"},
+    // No hidden files or folders: leading dots go too.
+    {2, "i2.wav", Tags("", "", "", "", " .hidden "), "hidden.wav"},
+    {7, "i3.wav", Tags("...And You", ". .Album", "", "", "W"), "And You/Album/W.wav"},
     {2, "j.wav", Tags("", "", "", "", "Same"), "Same.wav"},
     {2, "k.wav", Tags("", "", "", "", "Same"), "Same(1).wav"},
     {2, "l.wav", Tags("", "", "", "", Long), Repeat("é", 121) + ".wav"},
