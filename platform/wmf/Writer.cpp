@@ -26,6 +26,19 @@ namespace {
 
 constexpr int64_t HundredNs = 10000000;
 constexpr int AsfPacketSize = 3200;
+// What the muxer adds to a packet and to each payload in it, with some slack.
+constexpr int AsfPacketOverhead = 32;
+constexpr int AsfPayloadOverhead = 17;
+
+// The muxer never splits an audio frame across packets and pads each packet to its
+// size: a packet that holds whole frames exactly wastes nothing, where a fixed 3200
+// bytes padded most of a packet at high rates (320 kbit/s took 550).
+int PacketSizeFor(int BlockAlign) {
+  if (BlockAlign <= 0) return AsfPacketSize;
+  const int frame = BlockAlign + AsfPayloadOverhead;
+  const int frames = std::max(1, (AsfPacketSize - AsfPacketOverhead) / frame);
+  return AsfPacketOverhead + frames * frame;
+}
 constexpr int AvioBufferSize = 32 * 1024;
 
 struct TCodecEntry {
@@ -277,6 +290,7 @@ private:
   bool FWriting = false;
   bool FFirstSample = true;
   bool FSinkFailed = false;
+  int FPacketSize = AsfPacketSize;
   int64_t FSinkPos = 0;
   AVFormatContext* FMux = nullptr;
   AVIOContext* FAvio = nullptr;
@@ -481,8 +495,9 @@ HRESULT WMWriterImpl::BeginWriting() {
       const std::string text = Utf16BytesToUtf8(value.data(), value.size());
       if (!text.empty()) av_dict_set(&FMux->metadata, key.empty() ? name.c_str() : key.c_str(), text.c_str(), 0);
     }
+    FPacketSize = PacketSizeFor(FEnc->block_align);
     AVDictionary* opts = nullptr;
-    av_dict_set_int(&opts, "packet_size", AsfPacketSize, 0);
+    av_dict_set_int(&opts, "packet_size", FPacketSize, 0);
     const int r = avformat_write_header(FMux, &opts);
     av_dict_free(&opts);
     if (r < 0) {
@@ -494,7 +509,7 @@ HRESULT WMWriterImpl::BeginWriting() {
       hr = NS_E_FILE_WRITE;
       break;
     }
-    for (IWMWriterSink* s : FSinks) s->OnHeaderDone(AsfPacketSize);
+    for (IWMWriterSink* s : FSinks) s->OnHeaderDone(FPacketSize);
     FFifo = av_audio_fifo_alloc(FEnc->sample_fmt, FFormat.Channels, FEnc->frame_size > 0 ? FEnc->frame_size : 4096);
     if (!FFifo) break;
     FWriting = true;

@@ -19,6 +19,7 @@ public:
 
   TWVCompressionLevel CompressionLevel() const { return FCompressionLevel; }
   void SetCompressionLevel(TWVCompressionLevel V) { FCompressionLevel = V; }
+  // Joint stereo when set; plain left and right channels otherwise.
   bool JointStereo() const { return FJointStereo; }
   void SetJointStereo(bool V) { FJointStereo = V; }
   bool HybridMode() const { return FHybridMode; }

@@ -180,10 +180,17 @@ TEST(NetworkSinkTest, EarlyAndLateListenersGetHeaderAndWholePackets) {
   const size_t headerEnd = static_cast<size_t>(headerSize) + 50;  // the header object and the data object's start
   ASSERT_LT(headerEnd, b.size());
   EXPECT_EQ(a.substr(0, headerEnd), b.substr(0, headerEnd));
+  // The packet size: the file properties object's minimum packet size, 92 bytes in.
+  const std::string fileProperties("\xA1\xDC\xAB\x8C\x47\xA9\xCF\x11\x8E\xE4\x00\xC0\x0C\x20\x53\x65", 16);
+  const size_t props = a.find(fileProperties);
+  ASSERT_LT(props + 96, headerEnd);
+  uint32_t packet = 0;
+  for (int i = 3; i >= 0; --i) packet = (packet << 8) | static_cast<uint8_t>(a[props + 92 + i]);
+  ASSERT_GT(packet, 0u);
   const std::string lateData = b.substr(headerEnd);
-  const size_t at = a.find(lateData.substr(0, 3200), headerEnd);
+  const size_t at = a.find(lateData.substr(0, packet), headerEnd);
   ASSERT_NE(at, std::string::npos);
-  EXPECT_EQ((at - headerEnd) % 3200, 0u);
+  EXPECT_EQ((at - headerEnd) % packet, 0u);
   EXPECT_GT(at, headerEnd);  // it did join late
   EXPECT_EQ(a.substr(at, lateData.size()), lateData);
   // ffmpeg decodes both.

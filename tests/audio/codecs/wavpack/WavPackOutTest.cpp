@@ -88,6 +88,30 @@ TEST(WavPackOutTest, LosslessAtEveryWidthAndLevelDecodesBitExact) {
   }
 }
 
+TEST(WavPackOutTest, JointStereoIsUsedExactlyWhenAsked) {
+  // Left alone the library picks joint stereo itself, so plain stereo must be asked for.
+  RequireTools({"sox", "wvunpack"});
+  TTempDir dir;
+  MakeSource(dir, "src", 16, 2, 44100, 1.0);
+  for (bool joint : {false, true}) {
+    SCOPED_TRACE(joint);
+    const std::string wv = dir.Path("j.wv");
+    TEncodeOptions o;
+    o.Joint = joint;
+    ASSERT_EQ(Encode(dir.Path("src.raw"), wv, 16, 2, 44100, o), "");
+    EXPECT_EQ(Unpack(dir, wv), ReadFile(dir.Path("src.raw")));
+    // The flags of every block (bytes 24..27 of its header; 0x10 is joint stereo).
+    const std::vector<uint8_t> file = ReadFile(wv);
+    int blocks = 0, jointBlocks = 0;
+    for (size_t at = 0; at + 32 <= file.size(); at += 8 + Le32(file, at + 4), ++blocks) {
+      ASSERT_EQ(std::string(file.begin() + at, file.begin() + at + 4), "wvpk") << at;
+      if (Le32(file, at + 24) & 0x10) ++jointBlocks;
+    }
+    ASSERT_GT(blocks, 1);
+    EXPECT_EQ(jointBlocks, joint ? blocks : 0);
+  }
+}
+
 TEST(WavPackOutTest, HybridWritesACorrectionFileThatRestoresEveryBit) {
   RequireTools({"sox", "wvunpack"});
   TTempDir dir;
