@@ -25,6 +25,17 @@ namespace {
 // Readers give 0 for "no track": that is an empty Track, never a made-up number.
 std::string TrackText(int64_t Number) { return Number > 0 ? IntToStr(Number) : std::string(); }
 
+// A track as the number the number-only writers take: the leading decimal of "3" or
+// "3/12"; 0 ("no track") for anything else or above Max.
+int64_t TrackNumber(const std::string& Track, int64_t Max) {
+  const std::string t = Trim(Track);
+  size_t digits = 0;
+  while (digits < t.size() && std::isdigit(static_cast<unsigned char>(t[digits]))) ++digits;
+  if (digits == 0 || digits > 9 || (digits < t.size() && t[digits] != '/')) return 0;
+  const int64_t n = StrToIntDef(t.substr(0, digits), 0);
+  return n <= Max ? n : 0;
+}
+
 // Set: assigns. Fill: assigns only while the field is empty.
 void Put(std::string& Field, const std::string& Value, bool Fill) {
   if (!Fill || Field.empty()) Field = Value;
@@ -66,17 +77,6 @@ void ReadID3Tags(TTagSet& T, const std::string& FileName) {
   if (v2.ReadFromFile(FileName) && v2.Exists()) TakeID3v2(T, v2);
   TID3v1 v1;
   if (v1.ReadFromFile(FileName) && v1.Exists()) FillID3v1(T, v1);
-}
-
-// A track as the number the number-only writers take: the leading decimal of "3" or
-// "3/12"; 0 ("no track") for anything else or above Max.
-int64_t TrackNumber(const std::string& Track, int64_t Max) {
-  const std::string t = Trim(Track);
-  size_t digits = 0;
-  while (digits < t.size() && std::isdigit(static_cast<unsigned char>(t[digits]))) ++digits;
-  if (digits == 0 || digits > 9 || (digits < t.size() && t[digits] != '/')) return 0;
-  const int64_t n = StrToIntDef(t.substr(0, digits), 0);
-  return n <= Max ? n : 0;
 }
 
 void PutID3v2(TID3v2& Tag, const TTagSet& T) {
@@ -210,7 +210,7 @@ void TFileList::ReadFileTags(TInputFormatCode Code, int32_t N) {
         t.Album = UTF16ToUTF8(v.Album());
         t.Genre = UTF16ToUTF8(v.Genre());
         t.Year = v.Year();
-        t.Track = TrackText(StrToIntDef(v.Track(), 0));
+        t.Track = TrackText(TrackNumber(v.Track(), 0x7FFFFFFF));
         t.Title = UTF16ToUTF8(v.Title());
         t.Comment = UTF16ToUTF8(v.Comment());
         t.Composer = UTF16ToUTF8(v.Composer());

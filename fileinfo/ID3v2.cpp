@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fileinfo/ID3v1.h"
 #include "fileinfo/TagFileIO.h"
 #include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/ID3v2Format.h"
@@ -138,9 +139,25 @@ void SplitDescription(uint8_t Enc, std::string_view B, std::string_view& Desc, s
   }
 }
 
+bool AllDigits(const std::string& T) {
+  return !T.empty() && std::all_of(T.begin(), T.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The name a genre reference stands for: an ID3v1 genre number, "RX" or "CR";
+// empty when it names nothing.
+std::string GenreRefName(const std::string& Ref) {
+  if (Ref == "RX") return "Remix";
+  if (Ref == "CR") return "Cover";
+  if (!AllDigits(Ref) || Ref.size() > 3) return {};
+  const int n = std::stoi(Ref);
+  return n < ID3v1GenreCount ? ID3v1Genres[n] : std::string();
+}
+
 // Removes leading genre references such as "(17)" or "(RX)"; "((" starts a
-// text that begins with a parenthesis.
+// text that begins with a parenthesis. A genre given only by reference ("(17)",
+// or "17" as later versions write it) is named, so that it is not lost.
 std::string StripGenreRefs(std::string T) {
+  std::string lastRef;
   while (!T.empty() && T[0] == '(') {
     if (T.size() > 1 && T[1] == '(') {
       T.erase(0, 1);
@@ -149,12 +166,14 @@ std::string StripGenreRefs(std::string T) {
     const size_t close = T.find(')');
     if (close == std::string::npos) break;
     const std::string ref = T.substr(1, close - 1);
-    bool digits = !ref.empty();
-    for (char c : ref) digits = digits && c >= '0' && c <= '9';
-    if (!digits && ref != "RX" && ref != "CR") break;
+    if (!AllDigits(ref) && ref != "RX" && ref != "CR") break;
+    lastRef = ref;
     T.erase(0, close + 1);
   }
-  return Trim(T);
+  T = Trim(T);
+  if (T.empty() && !lastRef.empty()) return GenreRefName(lastRef);
+  if (AllDigits(T) && !GenreRefName(T).empty()) return GenreRefName(T);
+  return T;
 }
 
 

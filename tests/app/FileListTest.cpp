@@ -7,6 +7,8 @@
 #include "tests/app/RunWindow.h"
 #include "tests/support/AudioSources.h"
 #include "tests/support/Files.h"
+#include "tests/support/Tags.h"
+#include "tests/support/Tools.h"
 
 using namespace testsupport;
 
@@ -41,6 +43,23 @@ TEST(FileListTest, MovesAndDeletesTakeItemTickAndCurrentEntryAlong) {
   EXPECT_EQ(state(), "one.wav+ two.wav+* 1/2");
   w.Files->Delete(1);
   EXPECT_EQ(state(), "one.wav+ -1/1");
+}
+
+// Forms other tools write: a genre given only by its number, a track with the count
+// of tracks; the list shows the genre's name and the track's number.
+TEST(FileListTest, GenresByNumberAndTracksWithTotalsAreRead) {
+  TTempDir in, out;
+  const std::string mp3 = MakeMp3(in, "numbered.mp3", "-b 96 --id3v2-only");
+  MutagenWriteTags("id3", mp3, {{"TPE1", "A"}, {"TCON", "(17)"}, {"TRCK", "3/12"}});
+  const std::string wma = in.Path("counted.wma");
+  Shell("ffmpeg -nostdin -v error -y -f lavfi -i sine=d=0.3 -c:a wmav2 -metadata artist=A -metadata track=3/12" +
+        std::string(" -metadata genre=Rock ") + Quote(wma));
+  TRunWindow w(out.Root());
+  ASSERT_TRUE(w.Files->AddFiles({mp3, wma}));
+  for (int32_t i = 0; i < w.Files->Count(); ++i) {
+    const TTagSet& t = w.Files->Entries(i).CurrentTags;
+    EXPECT_EQ(t.Genre + " " + t.Track, "Rock 3") << w.Files->Entries(i).FileName;
+  }
 }
 
 TEST(FileListTest, TimesAndSizesAsTheListShowsThem) {

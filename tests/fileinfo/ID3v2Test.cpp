@@ -109,7 +109,10 @@ TEST_F(ID3v2Test, TrackAndGenreTexts) {
     const char* Genre;
   } cases[] = {
       {"7/12", 7, "(17)Rock", "Rock"},
-      {"x", 0, "(17)", ""},
+      {"x", 0, "(17)", "Rock"},
+      {"2", 2, "24", "Soundtrack"},
+      {"4", 4, "(148)", ""},
+      {"5", 5, "1990", "1990"},
       {"12", 12, "Rock (Live)", "Rock (Live)"},
       {"70000", 0, "(17)(6)Rock (Live)", "Rock (Live)"},
       {"-3", 0, "((Foo) Bar", "(Foo) Bar"},
