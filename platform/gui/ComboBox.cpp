@@ -109,7 +109,11 @@ protected:
     Opt.currentText.clear();
     Opt.currentIcon = QIcon();
     P.drawComplexControl(QStyle::CC_ComboBox, Opt);
-    const QRect Field = style()->subControlRect(QStyle::CC_ComboBox, &Opt, QStyle::SC_ComboBoxEditField, this);
+    // The item is drawn in a rectangle of its own height in the middle of the field, as
+    // the edit field of an owner-drawn combo box is as tall as an item.
+    QRect Field = style()->subControlRect(QStyle::CC_ComboBox, &Opt, QStyle::SC_ComboBoxEditField, this);
+    if (const int Item = C->ItemHeight(); Item > 0 && Item < Field.height())
+      Field = QRect(Field.left(), Field.top() + (Field.height() - Item) / 2, Field.width(), Item);
     const TOwnerDrawState State = odComboBoxEdit | (hasFocus() ? odSelected | odFocused : 0) | (isEnabled() ? 0 : odDisabled);
     RunGuarded([&] { C->PaintItem(P, currentIndex(), Field, State); }, C);
   }
