@@ -51,6 +51,11 @@ public:
     // After the list's own handling, which fits the column to its contents.
     connect(this, &QHeaderView::sectionHandleDoubleClicked, this, [this] { Refit(); });
   }
+  // Qt may free the header (as the list's child) before or after the list object: each
+  // side clears the other's link when it goes.
+  ~THeader() override {
+    if (FView) FView->FHeader = nullptr;
+  }
   TKvCustomListView* FView;
 
 protected:
@@ -99,7 +104,7 @@ TKvCustomListView::TKvCustomListView(TComponent* AOwner) : TKvFramed(AOwner), FH
 
 TKvCustomListView::~TKvCustomListView() {
   // The header goes with the widget; it must not reach back meanwhile.
-  FHeader->FView = nullptr;
+  if (FHeader) FHeader->FView = nullptr;
 }
 
 void TKvCustomListView::Loaded() {
