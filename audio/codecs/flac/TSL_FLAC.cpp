@@ -191,28 +191,28 @@ struct TFLACCallbacks {
     }
     // A damaged frame reaches us as silence: none of it is audio.
     if (self->Damaged()) return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
-    self->FNextSample = first + blockSize;
     const int32_t channels = self->FChannels;
+    // A frame in another format than the stream header's: the header or the frames
+    // are damaged, and what they hold cannot be told.
+    if (static_cast<int32_t>(Frame->header.channels) != channels ||
+        static_cast<int32_t>(Frame->header.bits_per_sample) != self->FStreamBits ||
+        static_cast<int32_t>(Frame->header.sample_rate) != self->FSampleRate) {
+      self->NoteDamage("a frame does not match the stream's format");
+      return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+    }
+    self->FNextSample = first + blockSize;
     const int32_t width = self->FBitsPerSample / 8;
     const size_t bytes = size_t(blockSize) * size_t(channels) * size_t(width);
     if (self->FBuf.size() < bytes) self->FBuf.resize(bytes);
     uint8_t* d = self->FBuf.data();
-    // A frame that does not match the stream's format is only possible in a damaged
-    // file; it becomes silence of its length so the timing stays right.
-    const bool matches = static_cast<int32_t>(Frame->header.channels) == channels &&
-                         static_cast<int32_t>(Frame->header.bits_per_sample) == self->FStreamBits;
-    if (!matches) {
-      std::memset(d, width == 1 ? 0x80 : 0, bytes);
-    } else {
-      // Interleaved and widened to whole bytes, then packed.
-      const uint32_t shift = static_cast<uint32_t>(self->FShift);
-      const size_t count = size_t(blockSize) * size_t(channels);
-      if (self->FSamples.size() < count) self->FSamples.resize(count);
-      int32_t* v = self->FSamples.data();
-      for (uint32_t i = 0; i < blockSize; ++i)
-        for (int32_t c = 0; c < channels; ++c) *v++ = static_cast<int32_t>(static_cast<uint32_t>(Buffer[c][i]) << shift);
-      PackPCM(self->FSamples.data(), width, d, count);
-    }
+    // Interleaved and widened to whole bytes, then packed.
+    const uint32_t shift = static_cast<uint32_t>(self->FShift);
+    const size_t count = size_t(blockSize) * size_t(channels);
+    if (self->FSamples.size() < count) self->FSamples.resize(count);
+    int32_t* v = self->FSamples.data();
+    for (uint32_t i = 0; i < blockSize; ++i)
+      for (int32_t c = 0; c < channels; ++c) *v++ = static_cast<int32_t>(static_cast<uint32_t>(Buffer[c][i]) << shift);
+    PackPCM(self->FSamples.data(), width, d, count);
     self->FBlockSize = blockSize;
     self->FBufStart = 0;
     self->FBufEnd = static_cast<int32_t>(bytes);

@@ -30,6 +30,9 @@ using namespace testsupport;
 
 namespace {
 
+// A file edited in place.
+using TEdit = std::function<void(std::vector<uint8_t>& Bytes)>;
+
 struct TInputCase {
   const char* Format;
   const char* Ext;
@@ -45,6 +48,8 @@ struct TInputCase {
   bool DamageShows = true;
   // Long enough for frames before the damage (Monkey's Audio frames last 6.7 s).
   double Seconds = 4.0;
+  // Damage at the start that leaves no audio before it.
+  std::vector<std::pair<const char*, TEdit>> StartDamage = {};
 };
 
 void Run(const std::string& Command) { Shell(Command); }
@@ -75,8 +80,12 @@ const std::vector<TInputCase>& Cases() {
       // Compressed payloads are converted whole when the file is opened.
       {"WAV (A-law)", "wav", {"sox"}, [](auto& W, auto& O) { Run("sox " + Quote(W) + " -e a-law " + Quote(O)); },
        [] { return new TWaveIn(nullptr); }, SoxRaw, 0, false},
+      // STREAMINFO sits at byte 8: sample rate, channels, bits per sample and total
+      // samples from its byte 10 on.
       {"FLAC", "flac", {"flac"}, [](auto& W, auto& O) { Run("flac -s -f -5 " + Quote(W) + " -o " + Quote(O)); },
-       [] { return new TFLACIn(nullptr); }, nullptr},
+       [] { return new TFLACIn(nullptr); }, nullptr, 0, true, 4.0,
+       {{"frames of 16 bits in a stream of 32", [](auto& B) { B[20] |= 0x01, B[21] |= 0xF0; }},
+        {"frames of 2 channels in a stream of 8", [](auto& B) { B[20] |= 0x0E; }}}},
       {"Ogg Vorbis", "ogg", {"oggenc", "oggdec"}, [](auto& W, auto& O) { Run("oggenc -Q " + Quote(W) + " -o " + Quote(O)); },
        [] { return new TVorbisIn(nullptr); },
        [](const std::string& P) {
@@ -119,6 +128,12 @@ int64_t ReportedFrame(const std::string& Message) {
   return -1;
 }
 
+std::vector<uint8_t> Edited(const std::string& Path, const TEdit& Edit) {
+  std::vector<uint8_t> b = ReadFile(Path);
+  Edit(b);
+  return b;
+}
+
 bool SamePrefix(const std::vector<uint8_t>& Got, const std::vector<uint8_t>& Ref, int Tolerance) {
   if (Got.size() > Ref.size()) return false;
   const std::vector<int16_t> a = AsInt16(Got), b = AsInt16(Ref);
@@ -154,26 +169,37 @@ std::string RunDamaged(const TInputCase& C, const std::string& Path) {
   return error;
 }
 
+// The case's file, made in Dir from generated audio, and the reference decoder's audio
+// of it.
+void MakeIntact(const TInputCase& C, const TTempDir& Dir, std::string& Path, std::vector<uint8_t>& Ref) {
+  for (const std::string& tool : C.Tools) REQUIRE_TOOL(tool);
+  const std::string wav = MakeSource(Dir, "src", 16, 2, 44100, C.Seconds);
+  Path = Dir.Path(std::string("intact.") + C.Ext);
+  C.Make(wav, Path);
+  Ref = C.Reference ? C.Reference(Path) : ReadFile(Dir.Path("src.raw"));
+}
+
 class DamagedInput : public testing::TestWithParam<size_t> {};
 
 TEST_P(DamagedInput, FailsTheRunAfterDeliveringTheAudioBeforeTheDamage) {
   const TInputCase& c = Cases()[GetParam()];
   SCOPED_TRACE(c.Format);
-  for (const std::string& tool : c.Tools) REQUIRE_TOOL(tool);
   TTempDir dir;
-  const std::string wav = MakeSource(dir, "src", 16, 2, 44100, c.Seconds);
-  const std::string intact = dir.Path(std::string("intact.") + c.Ext);
-  c.Make(wav, intact);
-  const std::vector<uint8_t> ref = c.Reference ? c.Reference(intact) : ReadFile(dir.Path("src.raw"));
+  std::string intact;
+  std::vector<uint8_t> ref;
+  ASSERT_NO_FATAL_FAILURE(MakeIntact(c, dir, intact, ref));
   ASSERT_GT(ref.size(), 4u * 44100 * 3);
 
   struct TDamage {
     const char* What;
     std::function<void(const std::string& To)> Make;
+    bool AudioBefore = true;  // sound audio comes before the damage
   };
   std::vector<TDamage> damages = {{"cut short", [&](const std::string& To) { CutFile(intact, To, 0.6); }}};
   if (c.DamageShows)
     damages.push_back({"damaged in the middle", [&](const std::string& To) { DamageFile(intact, To, 0.5, 8192, 0xFF); }});
+  for (const auto& [what, edit] : c.StartDamage)
+    damages.push_back({what, [&](const std::string& To) { WriteFile(To, Edited(intact, edit)); }, false});
   for (const TDamage& d : damages) {
     SCOPED_TRACE(d.What);
     const std::string path = dir.Path(std::string("damaged.") + c.Ext);
@@ -182,7 +208,10 @@ TEST_P(DamagedInput, FailsTheRunAfterDeliveringTheAudioBeforeTheDamage) {
     ASSERT_NE(r.Error, "") << "the damage passed for the end of the audio";
     EXPECT_NE(r.Error.find("\"" + path + "\""), std::string::npos) << r.Error;
     EXPECT_EQ(ReportedFrame(r.Error), static_cast<int64_t>(r.Data.size() / 4)) << r.Error;
-    EXPECT_GT(r.Data.size(), ref.size() / 4);
+    if (d.AudioBefore)
+      EXPECT_GT(r.Data.size(), ref.size() / 4);
+    else
+      EXPECT_EQ(r.Data.size(), 0u);
     EXPECT_TRUE(SamePrefix(r.Data, ref, c.Tolerance)) << r.Data.size() << " bytes";
     EXPECT_EQ(RunDamaged(c, path), r.Error);
   }
