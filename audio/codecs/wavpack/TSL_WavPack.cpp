@@ -231,6 +231,9 @@ void TWVIn::DoOpenFile() {
     // Samples come in whole bytes; a 12- or 20-bit file is delivered as 16 or 24 bits.
     FBytesPerSample = (FDecoder->BitsPerSample() + 7) / 8;
     FBitsPerSample = FBytesPerSample * 8;
+    // The library skips a first block it finds damaged while it opens the file, and
+    // counts it: the audio it then gives starts after the damage.
+    FDamagedAtOpen = FDecoder->NumErrors() > 0;
     const int64_t total = FDecoder->NumSamples();
     FFileSamples = total;
     FSize = total < 0 ? -1 : total * FBytesPerSample * FChannels;
@@ -298,6 +301,7 @@ void TWVIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
   }
   const size_t count = size_t(frames) * size_t(FChannels);
   if (FBuffer.size() < count) FBuffer.resize(count);
+  if (FDamagedAtOpen) SetDamage(DecodingErrorMessage("WavPack", FFileName, 0, "a block is damaged"));
   RaiseDamage();
   const int64_t at = FDecoder->SampleIndex();
   const int errors = FDecoder->NumErrors();

@@ -93,7 +93,8 @@ const std::vector<TInputCase>& Cases() {
          return ReadFile(P + ".raw");
        }},
       {"WavPack", "wv", {"wavpack"}, [](auto& W, auto& O) { Run("wavpack -q -y " + Quote(W) + " -o " + Quote(O)); },
-       [] { return new TWVIn(nullptr); }, nullptr},
+       [] { return new TWVIn(nullptr); }, nullptr, 0, true, 4.0,
+       {{"a byte of the first block changed", [](auto& B) { B[600] ^= 0xFF; }}}},
       {"Monkey's Audio", "ape", {}, EncodeApe, [] { return new TMACIn(nullptr); }, nullptr, 0, true, 16.0},
       {"True Audio", "tta", {"ffmpeg"},
        [](auto& W, auto& O) { Run("ffmpeg -nostdin -v error -y -i " + Quote(W) + " -c:a tta " + Quote(O)); },
