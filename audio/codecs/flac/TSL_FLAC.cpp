@@ -58,6 +58,10 @@ FLAC__StreamDecoder* Dec(const TFLACDecoderHandle& P) { return static_cast<FLAC_
 
 constexpr uint16_t DefaultBlockSize = 4608;
 constexpr uint32_t MaxCommentBody = 0xFFFFFF;
+// The largest block a frame can hold, and the fewest bytes a frame takes: a 6-byte
+// header, one byte and a half per channel for a constant subframe, a 2-byte checksum.
+constexpr int64_t MaxBlockSize = 65535;
+constexpr int64_t MinFrameBytes = 10;
 
 }  // namespace
 
@@ -238,7 +242,12 @@ struct TFLACCallbacks {
       self->FBitsPerSample = width * 8;
       self->FChannels = static_cast<int32_t>(si.channels);
       self->FSampleRate = static_cast<int32_t>(si.sample_rate);
-      self->FStreamTotal = static_cast<int64_t>(si.total_samples);
+      // 0 is "not told"; a total the file cannot hold is not believed either: a frame
+      // holds at most the stream's largest block and takes at least MinFrameBytes (a
+      // file cut short can still hold what its header tells, and is found out).
+      const int64_t maxBlock = si.max_blocksize >= 16 ? si.max_blocksize : MaxBlockSize;
+      const int64_t total = si.total_samples > 0 ? static_cast<int64_t>(si.total_samples) : -1;
+      self->FStreamTotal = std::max<int64_t>(BelievedLength(total, self->FStreamSize, MinFrameBytes, maxBlock), 0);
       self->FSize = self->FStreamTotal > 0 ? self->FStreamTotal * width * self->FChannels : -1;
     } else if (M->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
       const FLAC__StreamMetadata_VorbisComment& vc = M->data.vorbis_comment;

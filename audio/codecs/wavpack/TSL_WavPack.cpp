@@ -27,6 +27,11 @@ void RequireLibrary() {
 
 constexpr int LevelFlags[] = {CONFIG_FAST_FLAG, CONFIG_HIGH_FLAG, CONFIG_VERY_HIGH_FLAG};
 
+// Every block starts with a 32-byte header and holds at most 131072 sample frames
+// (the library makes none larger).
+constexpr int64_t BlockHeaderBytes = 32;
+constexpr int64_t MaxBlockSamples = 131072;
+
 }  // namespace
 
 // ===========================================================================
@@ -234,7 +239,7 @@ void TWVIn::DoOpenFile() {
     // The library skips a first block it finds damaged while it opens the file, and
     // counts it: the audio it then gives starts after the damage.
     FDamagedAtOpen = FDecoder->NumErrors() > 0;
-    const int64_t total = FDecoder->NumSamples();
+    const int64_t total = BelievedLength(FDecoder->NumSamples(), FStream->Size(), BlockHeaderBytes, MaxBlockSamples);
     FFileSamples = total;
     FSize = total < 0 ? -1 : total * FBytesPerSample * FChannels;
     FPosition = 0;
