@@ -37,6 +37,14 @@ std::string DecodingErrorMessage(const std::string& Format, const std::string& F
   return m + (Detail.empty() ? "." : ": " + Detail + ".");
 }
 
+int64_t BelievedLength(int64_t Announced, int64_t FileBytes, int64_t UnitBytes, int64_t FramesPerUnit) {
+  if (Announced < 0 || FileBytes < 0 || UnitBytes <= 0 || FramesPerUnit <= 0) return -1;
+  // Compared in units, so that no product overflows.
+  const int64_t units = FileBytes / UnitBytes + (FileBytes % UnitBytes != 0 ? 1 : 0);
+  const int64_t needed = Announced / FramesPerUnit + (Announced % FramesPerUnit != 0 ? 1 : 0);
+  return needed <= units ? Announced : -1;
+}
+
 std::string CannotCreateMessage(const std::string& FileName, int ErrorCode) {
   return "Cannot create \"" + FileName + "\": " + SysErrorMessage(ErrorCode);
 }

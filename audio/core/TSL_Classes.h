@@ -36,6 +36,10 @@ extern TCriticalSection LoadLock;
 // was found.
 std::string DecodingErrorMessage(const std::string& Format, const std::string& FileName, int64_t Frame,
                                  const std::string& Detail = "");
+// The sample frames a header announces, believed only as far as a file of FileBytes
+// bytes can hold them, at most FramesPerUnit frames in every UnitBytes bytes begun;
+// beyond that (or when Announced is negative) the length is unknown: -1.
+int64_t BelievedLength(int64_t Announced, int64_t FileBytes, int64_t UnitBytes, int64_t FramesPerUnit);
 // The message of an output file that cannot be created: "Cannot create "name": reason".
 std::string CannotCreateMessage(const std::string& FileName, int ErrorCode);
 

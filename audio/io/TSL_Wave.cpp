@@ -297,6 +297,9 @@ bool TWaveIn::OpenPayload(const TWavHeader& H, int64_t Available) {
     data -= data % FSourceFrame;
     size = doubles ? data / 2 : data;
   }
+  // More than the file holds is a file cut short or a header in error: the run fails
+  // where the data ends, and its length is not known.
+  if (Available >= 0 && data > Available) size = -1;
   FSampleRate = static_cast<int32_t>(H.SampleRate);
   FBitsPerSample = bits;
   FSize = size;
@@ -376,7 +379,7 @@ void TWaveIn::NoteCutPayload(const TWavHeader& H, int64_t Available) {
   if (announced <= held)
     announced = Available > 0 ? static_cast<int64_t>(std::ceil(double(held) * H.DataSize / double(Available))) : 0;
   FAcmAnnounced = std::max(announced, held + 1);
-  FSize = FAcmAnnounced * frame;
+  FSize = -1;  // more than the file holds: not known
 }
 
 void TWaveIn::DoCloseFile() {

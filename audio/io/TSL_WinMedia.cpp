@@ -80,7 +80,16 @@ void TWMIn::DoOpenFile() {
     t.SetGenre(GetWMAAttribute(FReader, "WM/Genre"));
     t.SetTrack(UTF16ToUTF8(GetWMAAttribute(FReader, "WM/Track")));
     t.SetYear(UTF16ToUTF8(GetWMAAttribute(FReader, "WM/Year")));
-    t.SetComment(GetWMAAttribute(FReader, "Copyright"));
+    // The comment is the file's description. Files that hold none but a copyright
+    // were written when the comment went there: their copyright is their comment.
+    const std::u16string description = GetWMAAttribute(FReader, "Description");
+    const std::u16string copyright = GetWMAAttribute(FReader, "Copyright");
+    if (!description.empty()) {
+      t.SetComment(description);
+      t.SetCopyright(copyright);
+    } else {
+      t.SetComment(copyright);
+    }
   } catch (...) {
     CloseWMAReader(FReader);
     FValid = false;
@@ -167,7 +176,8 @@ void TWMAOut::Prepare() {
   number("WM/Year", t.Year());
   number("WM/Track", t.Track());
   text("Title", t.Title());
-  text("Copyright", t.Comment());
+  text("Description", t.Comment());
+  text("Copyright", t.Copyright());
   BeginWMAWriting(FWriter);
   FEndOfData = false;
 }

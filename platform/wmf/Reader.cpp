@@ -31,6 +31,9 @@ constexpr int AvioBufferSize = 64 * 1024;
 constexpr int64_t HundredNs = 10000000;
 // Consecutive demuxer errors after which the rest of the stream is taken as lost.
 constexpr int MaxReadErrors = 64;
+// The most samples an MPEG audio frame of a listed bit rate holds per byte: Layer III
+// at 8 kbit/s and 24 kHz, 576 samples in 24 bytes.
+constexpr int64_t MaxMpegSamplesPerByte = 24;
 // The largest header looked at for encryption objects.
 constexpr size_t MaxHeaderScan = 1 << 20;
 
@@ -778,9 +781,12 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
     drain();
     scan->FlushOut = total - scan->Offset.back();
   }
-  // MPEG's frame count (from the encoder's header frame) tells a file cut short.
+  // MPEG's frame count (from the encoder's header frame) tells a file cut short, when
+  // the file could have held that much.
   if (ok && mpeg && demux.Ctx()->duration_estimation_method == AVFMT_DURATION_FROM_STREAM && st->duration > 0) {
-    scan->Announced = av_rescale_q(st->duration, st->time_base, AVRational{1, st->codecpar->sample_rate});
+    const int64_t announced = av_rescale_q(st->duration, st->time_base, AVRational{1, st->codecpar->sample_rate});
+    const int64_t bytes = avio_size(demux.Ctx()->pb);
+    if (bytes < 0 || announced / MaxMpegSamplesPerByte <= bytes) scan->Announced = announced;
     if (scan->Announced > scan->Total()) scan->Damage(scan->Total());
   }
   av_packet_free(&pkt);

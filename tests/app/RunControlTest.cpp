@@ -217,19 +217,26 @@ TEST_F(RunControlTest, StartRefusesWhatCannotRunAndLeavesNoRunBehind) {
 }
 
 TEST_F(RunControlTest, SourcesOfUnknownOrNoLengthKeepTheBarsInRange) {
-  // A FLAC stream that does not tell its length, and a WAV file without audio.
+  // A FLAC stream that does not tell its length, one that tells far more than its file
+  // can hold (2^36 - 1 samples), and a WAV file without audio.
   const std::string flac = In.Path("unknown.flac");
   Shell("flac -s -o " + Quote(flac) + " " + Quote(Source("unknown.wav", 3)));
   std::vector<uint8_t> b = ReadFile(flac);
+  b[21] |= 0x0F;
+  std::fill(b.begin() + 22, b.begin() + 26, 0xFF);
+  WriteFile(In.Path("absurd.flac"), b);
   b[21] &= 0xF0;
   std::fill(b.begin() + 22, b.begin() + 26, 0);
   WriteFile(flac, b);
   Shell("sox -n -r 44100 -c 2 -b 16 " + Quote(In.Path("empty.wav")) + " trim 0 0");
-  W.Files->AddFiles({flac, In.Path("empty.wav")});
-  ASSERT_EQ(W.Files->Count(), 2);
-  for (int32_t i = 0; i < 2; ++i) EXPECT_GT(W.Files->Entries(i).DataSize, 0);
+  W.Files->AddFiles({flac, In.Path("absurd.flac"), In.Path("empty.wav")});
+  ASSERT_EQ(W.Files->Count(), 3);
+  for (int32_t i = 0; i < 3; ++i) EXPECT_GT(W.Files->Entries(i).DataSize, 0);
+  // The absurd length is taken for what it is: none.
+  EXPECT_EQ(W.Files->Entries(1).DataSize, W.Files->Entries(0).DataSize);
+  EXPECT_EQ(W.View->Items()->Item(1)->SubItems()->Strings(0), W.View->Items()->Item(0)->SubItems()->Strings(0));
   // A tag trailer after an empty data chunk would read as sound: none is written.
-  W.Files->Entries(1).CurrentTags.Title = "Silence";
+  W.Files->Entries(2).CurrentTags.Title = "Silence";
 
   W.Out->SetFormat(outWave);
   ASSERT_TRUE(W.Convert());
@@ -237,6 +244,7 @@ TEST_F(RunControlTest, SourcesOfUnknownOrNoLengthKeepTheBarsInRange) {
   for (int p : W.Percents) EXPECT_TRUE(p >= 0 && p <= 100) << p;
   EXPECT_EQ(W.LblRemT->Caption(), "0:00:00");
   EXPECT_EQ(ProbeAudio(Out.Path("unknown.wav")).Frames, 3 * 44100);
+  EXPECT_EQ(ProbeAudio(Out.Path("absurd.wav")).Frames, 3 * 44100);
   EXPECT_EQ(ProbeAudio(Out.Path("empty.wav")).Frames, 0);
 }
 

@@ -115,7 +115,8 @@ std::vector<TSource> MakeSourceFolder(const std::string& Dir, double S) {
   MutagenWriteTags("ape", path("muse.mpc"), ApeNames(mpc));
   sources.push_back({"muse.mpc", 44100, 2, mpc});
 
-  // The Windows Media reader takes the comment from the Copyright attribute.
+  // A copyright and no description: read as the comment, as files were written when
+  // the comment went into the copyright.
   const TTagItems wma = Common("محمد عبده", "ألبوم", "أغنية", "11", "2002", "Arabic", "تعليق");
   Shell("ffmpeg -nostdin -v error -y -i " + Quote(stereo) + " -map_metadata -1 -c:a wmav2 -b:a 128k" +
         " -metadata artist=" + Quote(ValueOf(wma, "artist")) + " -metadata album=" + Quote(ValueOf(wma, "album")) +

@@ -164,7 +164,7 @@ ID3MAP = {"TPE1": "artist", "TALB": "album", "TIT2": "title", "TRCK": "track", "
 NAMES = {"artist": "artist", "album": "album", "title": "title", "track": "track", "tracknumber": "track",
          "year": "year", "date": "year", "genre": "genre", "comment": "comment"}
 ASFMAP = {"Author": "artist", "WM/AlbumTitle": "album", "Title": "title", "WM/TrackNumber": "track",
-          "WM/Year": "year", "WM/Genre": "genre", "Copyright": "comment"}
+          "WM/Year": "year", "WM/Genre": "genre", "Description": "comment"}
 for path in sys.argv[1:]:
     out = {}
     f = mutagen.File(path)

@@ -154,7 +154,11 @@ void TMACIn::DoOpenFile() {
     FValid = false;  // the input stays closed
     throw;
   }
-  FSize = FAPEDecompress->GetInfo(MACDll::APE_INFO_WAV_TOTAL_BYTES);
+  // A length the file cannot hold is not believed: a frame takes at least four bytes
+  // and holds at most 294912 blocks, the most any encoder puts in one.
+  const int64_t blocks = BelievedLength(FAPEDecompress->GetInfo(MACDll::APE_INFO_TOTAL_BLOCKS),
+                                        FAPEDecompress->GetInfo(MACDll::APE_INFO_APE_TOTAL_BYTES), 4, 73728 * 4);
+  FSize = blocks < 0 ? -1 : FAPEDecompress->GetInfo(MACDll::APE_INFO_WAV_TOTAL_BYTES);
   FSampleRate = static_cast<int32_t>(FAPEDecompress->GetInfo(MACDll::APE_INFO_SAMPLE_RATE));
   FBitsPerSample = static_cast<int32_t>(FAPEDecompress->GetInfo(MACDll::APE_INFO_BITS_PER_SAMPLE));
   FChannels = static_cast<int32_t>(FAPEDecompress->GetInfo(MACDll::APE_INFO_CHANNELS));
@@ -171,7 +175,7 @@ void TMACIn::DoCloseFile() {
 
 int32_t TMACIn::GetTotalTime() {
   OpenFile();
-  if (!FAPEDecompress) return 0;
+  if (!FAPEDecompress || FSize < 0) return 0;
   return static_cast<int32_t>(FAPEDecompress->GetInfo(MACDll::APE_DECOMPRESS_LENGTH_MS) / 1000);
 }
 

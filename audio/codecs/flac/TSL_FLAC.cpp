@@ -58,6 +58,10 @@ FLAC__StreamDecoder* Dec(const TFLACDecoderHandle& P) { return static_cast<FLAC_
 
 constexpr uint16_t DefaultBlockSize = 4608;
 constexpr uint32_t MaxCommentBody = 0xFFFFFF;
+// The largest block a frame can hold, and the fewest bytes a frame takes: a 6-byte
+// header, one byte and a half per channel for a constant subframe, a 2-byte checksum.
+constexpr int64_t MaxBlockSize = 65535;
+constexpr int64_t MinFrameBytes = 10;
 
 }  // namespace
 
@@ -191,28 +195,28 @@ struct TFLACCallbacks {
     }
     // A damaged frame reaches us as silence: none of it is audio.
     if (self->Damaged()) return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
-    self->FNextSample = first + blockSize;
     const int32_t channels = self->FChannels;
+    // A frame in another format than the stream header's: the header or the frames
+    // are damaged, and what they hold cannot be told.
+    if (static_cast<int32_t>(Frame->header.channels) != channels ||
+        static_cast<int32_t>(Frame->header.bits_per_sample) != self->FStreamBits ||
+        static_cast<int32_t>(Frame->header.sample_rate) != self->FSampleRate) {
+      self->NoteDamage("a frame does not match the stream's format");
+      return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+    }
+    self->FNextSample = first + blockSize;
     const int32_t width = self->FBitsPerSample / 8;
     const size_t bytes = size_t(blockSize) * size_t(channels) * size_t(width);
     if (self->FBuf.size() < bytes) self->FBuf.resize(bytes);
     uint8_t* d = self->FBuf.data();
-    // A frame that does not match the stream's format is only possible in a damaged
-    // file; it becomes silence of its length so the timing stays right.
-    const bool matches = static_cast<int32_t>(Frame->header.channels) == channels &&
-                         static_cast<int32_t>(Frame->header.bits_per_sample) == self->FStreamBits;
-    if (!matches) {
-      std::memset(d, width == 1 ? 0x80 : 0, bytes);
-    } else {
-      // Interleaved and widened to whole bytes, then packed.
-      const uint32_t shift = static_cast<uint32_t>(self->FShift);
-      const size_t count = size_t(blockSize) * size_t(channels);
-      if (self->FSamples.size() < count) self->FSamples.resize(count);
-      int32_t* v = self->FSamples.data();
-      for (uint32_t i = 0; i < blockSize; ++i)
-        for (int32_t c = 0; c < channels; ++c) *v++ = static_cast<int32_t>(static_cast<uint32_t>(Buffer[c][i]) << shift);
-      PackPCM(self->FSamples.data(), width, d, count);
-    }
+    // Interleaved and widened to whole bytes, then packed.
+    const uint32_t shift = static_cast<uint32_t>(self->FShift);
+    const size_t count = size_t(blockSize) * size_t(channels);
+    if (self->FSamples.size() < count) self->FSamples.resize(count);
+    int32_t* v = self->FSamples.data();
+    for (uint32_t i = 0; i < blockSize; ++i)
+      for (int32_t c = 0; c < channels; ++c) *v++ = static_cast<int32_t>(static_cast<uint32_t>(Buffer[c][i]) << shift);
+    PackPCM(self->FSamples.data(), width, d, count);
     self->FBlockSize = blockSize;
     self->FBufStart = 0;
     self->FBufEnd = static_cast<int32_t>(bytes);
@@ -238,7 +242,12 @@ struct TFLACCallbacks {
       self->FBitsPerSample = width * 8;
       self->FChannels = static_cast<int32_t>(si.channels);
       self->FSampleRate = static_cast<int32_t>(si.sample_rate);
-      self->FStreamTotal = static_cast<int64_t>(si.total_samples);
+      // 0 is "not told"; a total the file cannot hold is not believed either: a frame
+      // holds at most the stream's largest block and takes at least MinFrameBytes (a
+      // file cut short can still hold what its header tells, and is found out).
+      const int64_t maxBlock = si.max_blocksize >= 16 ? si.max_blocksize : MaxBlockSize;
+      const int64_t total = si.total_samples > 0 ? static_cast<int64_t>(si.total_samples) : -1;
+      self->FStreamTotal = std::max<int64_t>(BelievedLength(total, self->FStreamSize, MinFrameBytes, maxBlock), 0);
       self->FSize = self->FStreamTotal > 0 ? self->FStreamTotal * width * self->FChannels : -1;
     } else if (M->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
       const FLAC__StreamMetadata_VorbisComment& vc = M->data.vorbis_comment;

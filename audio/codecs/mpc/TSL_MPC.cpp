@@ -239,7 +239,12 @@ void TMPCIn::DoOpenFile() {
   FSampleRate = FDecoder->SampleRate();
   FChannels = FDecoder->Channels();
   FBitsPerSample = static_cast<int32_t>(FOutBitsPerSample);
-  const int64_t total = FDecoder->LengthSamples();
+  // A length the file cannot hold is not believed. Before version 8 every frame takes
+  // at least two bytes; later an audio packet takes three and holds up to 4^7 frames
+  // (that header has a checksum, so only an encoder can get its length wrong).
+  const int64_t blockSamples = int64_t{MPC_FRAME_LENGTH} << (FDecoder->StreamVersion() >= 8 ? 14 : 0);
+  const int64_t total =
+      BelievedLength(FDecoder->LengthSamples(), FStream->Size(), FDecoder->StreamVersion() >= 8 ? 3 : 2, blockSamples);
   FTotalSamples = total;
   FFileSamples = total;
   FSize = total < 0 ? -1 : total * ((FOutBitsPerSample + 7) / 8) * FChannels;

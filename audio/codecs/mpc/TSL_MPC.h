@@ -40,6 +40,7 @@ public:
   int32_t SampleRate() const { return static_cast<int32_t>(FInfo.sample_freq); }
   int32_t Channels() const { return static_cast<int32_t>(FInfo.channels); }
   int64_t LengthSamples();
+  int32_t StreamVersion() const { return static_cast<int32_t>(FInfo.stream_version); }
   // Decodes the next frame into Buffer (MPC_DECODER_BUFFER_LENGTH floats): the
   // number of sample frames, 0 at the end, -1 on an error.
   int32_t Decode(float* Buffer);

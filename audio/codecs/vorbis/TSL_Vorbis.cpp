@@ -399,7 +399,10 @@ void TVorbisIn::DoOpenFile() {
   FNominalBitrate = static_cast<int32_t>(vi->bitrate_nominal);
   FMinBitrate = static_cast<int32_t>(vi->bitrate_lower);
   FBitsPerSample = 16;
-  const int64_t total = vb::ov_pcm_total(&FState->Vf, -1);
+  // The last page's position, believed only as far as the file can hold it: an audio
+  // packet takes at least a byte and its lacing value and gives at most 4096 frames.
+  int64_t total = vb::ov_pcm_total(&FState->Vf, -1);
+  if (total >= 0) total = BelievedLength(total, FStream->Size(), 2, 4096);
   FSize = total >= 0 ? total * 2 * FChannels : -1;
   FCurrentSection = -1;
   FEndOfStream = false;

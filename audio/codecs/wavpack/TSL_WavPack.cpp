@@ -27,6 +27,11 @@ void RequireLibrary() {
 
 constexpr int LevelFlags[] = {CONFIG_FAST_FLAG, CONFIG_HIGH_FLAG, CONFIG_VERY_HIGH_FLAG};
 
+// Every block starts with a 32-byte header and holds at most 131072 sample frames
+// (the library makes none larger).
+constexpr int64_t BlockHeaderBytes = 32;
+constexpr int64_t MaxBlockSamples = 131072;
+
 }  // namespace
 
 // ===========================================================================
@@ -231,7 +236,10 @@ void TWVIn::DoOpenFile() {
     // Samples come in whole bytes; a 12- or 20-bit file is delivered as 16 or 24 bits.
     FBytesPerSample = (FDecoder->BitsPerSample() + 7) / 8;
     FBitsPerSample = FBytesPerSample * 8;
-    const int64_t total = FDecoder->NumSamples();
+    // The library skips a first block it finds damaged while it opens the file, and
+    // counts it: the audio it then gives starts after the damage.
+    FDamagedAtOpen = FDecoder->NumErrors() > 0;
+    const int64_t total = BelievedLength(FDecoder->NumSamples(), FStream->Size(), BlockHeaderBytes, MaxBlockSamples);
     FFileSamples = total;
     FSize = total < 0 ? -1 : total * FBytesPerSample * FChannels;
     FPosition = 0;
@@ -298,6 +306,7 @@ void TWVIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
   }
   const size_t count = size_t(frames) * size_t(FChannels);
   if (FBuffer.size() < count) FBuffer.resize(count);
+  if (FDamagedAtOpen) SetDamage(DecodingErrorMessage("WavPack", FFileName, 0, "a block is damaged"));
   RaiseDamage();
   const int64_t at = FDecoder->SampleIndex();
   const int errors = FDecoder->NumErrors();

@@ -99,6 +99,7 @@ private:
   std::unique_ptr<TStream> FOwnCorrectionStream;
   int32_t FMode = 0;
   int64_t FFileSamples = -1;  // the file's frame count, -1 when it does not tell
+  bool FDamagedAtOpen = false;  // the library passed over a damaged first block
   int32_t FBytesPerSample = 0;
   std::vector<int32_t> FBuffer;
 };

@@ -30,6 +30,9 @@ using namespace testsupport;
 
 namespace {
 
+// A file edited in place.
+using TEdit = std::function<void(std::vector<uint8_t>& Bytes)>;
+
 struct TInputCase {
   const char* Format;
   const char* Ext;
@@ -45,6 +48,10 @@ struct TInputCase {
   bool DamageShows = true;
   // Long enough for frames before the damage (Monkey's Audio frames last 6.7 s).
   double Seconds = 4.0;
+  // Damage at the start that leaves no audio before it.
+  std::vector<std::pair<const char*, TEdit>> StartDamage = {};
+  // Makes the header announce far more audio than the file can hold.
+  TEdit AbsurdLength = nullptr;
 };
 
 void Run(const std::string& Command) { Shell(Command); }
@@ -66,6 +73,28 @@ void EncodeApe(const std::string& Wav, const std::string& Out) {
   ASSERT_EQ(RunOutput(*out), "");
 }
 
+// Sets the granule position of an Ogg file's last page, and the page's checksum.
+void SetLastGranule(std::vector<uint8_t>& B, int64_t Granule) {
+  const char tag[] = "OggS";
+  const size_t at = static_cast<size_t>(std::find_end(B.begin(), B.end(), tag, tag + 4) - B.begin());
+  for (int i = 0; i < 8; ++i) B[at + 6 + i] = static_cast<uint8_t>(Granule >> (8 * i));
+  std::fill(B.begin() + at + 22, B.begin() + at + 26, 0);
+  uint32_t crc = 0;
+  for (size_t i = at; i < B.size(); ++i) {
+    crc ^= uint32_t{B[i]} << 24;
+    for (int k = 0; k < 8; ++k) crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+  }
+  for (int i = 0; i < 4; ++i) B[at + 22 + i] = static_cast<uint8_t>(crc >> (8 * i));
+}
+
+// A WavPack block ends in a checksum of all of it: a sum over its 16-bit words.
+void RenewFirstBlockChecksum(std::vector<uint8_t>& B) {
+  const size_t end = 8 + (B[4] | B[5] << 8 | B[6] << 16 | size_t{B[7]} << 24);
+  uint32_t sum = 0xFFFFFFFF;
+  for (size_t i = 0; i < end - 6; i += 2) sum = sum * 3 + (B[i] | B[i + 1] << 8);
+  for (int i = 0; i < 4; ++i) B[end - 4 + i] = static_cast<uint8_t>(sum >> (8 * i));
+}
+
 const std::vector<TInputCase>& Cases() {
   static const std::vector<TInputCase> cases = {
       {"WAV (PCM)", "wav", {"sox"}, [](auto& W, auto& O) { Run("cp " + Quote(W) + " " + Quote(O)); },
@@ -75,16 +104,28 @@ const std::vector<TInputCase>& Cases() {
       // Compressed payloads are converted whole when the file is opened.
       {"WAV (A-law)", "wav", {"sox"}, [](auto& W, auto& O) { Run("sox " + Quote(W) + " -e a-law " + Quote(O)); },
        [] { return new TWaveIn(nullptr); }, SoxRaw, 0, false},
+      // STREAMINFO sits at byte 8: sample rate, channels, bits per sample and total
+      // samples from its byte 10 on.
       {"FLAC", "flac", {"flac"}, [](auto& W, auto& O) { Run("flac -s -f -5 " + Quote(W) + " -o " + Quote(O)); },
-       [] { return new TFLACIn(nullptr); }, nullptr},
+       [] { return new TFLACIn(nullptr); }, nullptr, 0, true, 4.0,
+       {{"frames of 16 bits in a stream of 32", [](auto& B) { B[20] |= 0x01, B[21] |= 0xF0; }},
+        {"frames of 2 channels in a stream of 8", [](auto& B) { B[20] |= 0x0E; }}},
+       [](auto& B) { B[21] |= 0x0F, std::fill(B.begin() + 22, B.begin() + 26, 0xFF); }},
       {"Ogg Vorbis", "ogg", {"oggenc", "oggdec"}, [](auto& W, auto& O) { Run("oggenc -Q " + Quote(W) + " -o " + Quote(O)); },
        [] { return new TVorbisIn(nullptr); },
        [](const std::string& P) {
          Shell("oggdec -Q -R -o " + Quote(P + ".raw") + " " + Quote(P));
          return ReadFile(P + ".raw");
-       }},
+       },
+       0, true, 4.0, {}, [](auto& B) { SetLastGranule(B, int64_t{1} << 50); }},
+      // The first block's header gives the total samples at byte 11 (high byte) and 12.
       {"WavPack", "wv", {"wavpack"}, [](auto& W, auto& O) { Run("wavpack -q -y " + Quote(W) + " -o " + Quote(O)); },
-       [] { return new TWVIn(nullptr); }, nullptr},
+       [] { return new TWVIn(nullptr); }, nullptr, 0, true, 4.0,
+       {{"a byte of the first block changed", [](auto& B) { B[600] ^= 0xFF; }}},
+       [](auto& B) {
+         B[11] = 0x7F, std::fill(B.begin() + 12, B.begin() + 16, 0xFE);
+         RenewFirstBlockChecksum(B);
+       }},
       {"Monkey's Audio", "ape", {}, EncodeApe, [] { return new TMACIn(nullptr); }, nullptr, 0, true, 16.0},
       {"True Audio", "tta", {"ffmpeg"},
        [](auto& W, auto& O) { Run("ffmpeg -nostdin -v error -y -i " + Quote(W) + " -c:a tta " + Quote(O)); },
@@ -98,8 +139,13 @@ const std::vector<TInputCase>& Cases() {
          return ReadFile(P + ".raw");
        },
        1},
+      // The encoder's header frame gives the frame count after "Info" and the flags.
       {"MP3", "mp3", {"lame", "ffmpeg"}, [](auto& W, auto& O) { Run("lame --quiet -b 128 " + Quote(W) + " " + Quote(O)); },
-       [] { return new TMP3In(nullptr); }, Ffmpeg},
+       [] { return new TMP3In(nullptr); }, Ffmpeg, 0, true, 4.0, {},
+       [](auto& B) {
+         const auto at = std::search(B.begin(), B.end(), std::begin("Info"), std::end("Info") - 1) + 8;
+         std::fill(at, at + 4, 0x7F);
+       }},
       {"Windows Media", "wma", {"ffmpeg"},
        [](auto& W, auto& O) { Run("ffmpeg -nostdin -v error -y -i " + Quote(W) + " -c:a wmav2 -b:a 128k " + Quote(O)); },
        [] { return new TWMIn(nullptr); }, Ffmpeg},
@@ -117,6 +163,12 @@ int64_t ReportedFrame(const std::string& Message) {
     if (at != std::string::npos) return std::atoll(Message.c_str() + at + std::string(lead).size());
   }
   return -1;
+}
+
+std::vector<uint8_t> Edited(const std::string& Path, const TEdit& Edit) {
+  std::vector<uint8_t> b = ReadFile(Path);
+  Edit(b);
+  return b;
 }
 
 bool SamePrefix(const std::vector<uint8_t>& Got, const std::vector<uint8_t>& Ref, int Tolerance) {
@@ -154,26 +206,37 @@ std::string RunDamaged(const TInputCase& C, const std::string& Path) {
   return error;
 }
 
+// The case's file, made in Dir from generated audio, and the reference decoder's audio
+// of it.
+void MakeIntact(const TInputCase& C, const TTempDir& Dir, std::string& Path, std::vector<uint8_t>& Ref) {
+  for (const std::string& tool : C.Tools) REQUIRE_TOOL(tool);
+  const std::string wav = MakeSource(Dir, "src", 16, 2, 44100, C.Seconds);
+  Path = Dir.Path(std::string("intact.") + C.Ext);
+  C.Make(wav, Path);
+  Ref = C.Reference ? C.Reference(Path) : ReadFile(Dir.Path("src.raw"));
+}
+
 class DamagedInput : public testing::TestWithParam<size_t> {};
 
 TEST_P(DamagedInput, FailsTheRunAfterDeliveringTheAudioBeforeTheDamage) {
   const TInputCase& c = Cases()[GetParam()];
   SCOPED_TRACE(c.Format);
-  for (const std::string& tool : c.Tools) REQUIRE_TOOL(tool);
   TTempDir dir;
-  const std::string wav = MakeSource(dir, "src", 16, 2, 44100, c.Seconds);
-  const std::string intact = dir.Path(std::string("intact.") + c.Ext);
-  c.Make(wav, intact);
-  const std::vector<uint8_t> ref = c.Reference ? c.Reference(intact) : ReadFile(dir.Path("src.raw"));
+  std::string intact;
+  std::vector<uint8_t> ref;
+  ASSERT_NO_FATAL_FAILURE(MakeIntact(c, dir, intact, ref));
   ASSERT_GT(ref.size(), 4u * 44100 * 3);
 
   struct TDamage {
     const char* What;
     std::function<void(const std::string& To)> Make;
+    bool AudioBefore = true;  // sound audio comes before the damage
   };
   std::vector<TDamage> damages = {{"cut short", [&](const std::string& To) { CutFile(intact, To, 0.6); }}};
   if (c.DamageShows)
     damages.push_back({"damaged in the middle", [&](const std::string& To) { DamageFile(intact, To, 0.5, 8192, 0xFF); }});
+  for (const auto& [what, edit] : c.StartDamage)
+    damages.push_back({what, [&](const std::string& To) { WriteFile(To, Edited(intact, edit)); }, false});
   for (const TDamage& d : damages) {
     SCOPED_TRACE(d.What);
     const std::string path = dir.Path(std::string("damaged.") + c.Ext);
@@ -182,9 +245,39 @@ TEST_P(DamagedInput, FailsTheRunAfterDeliveringTheAudioBeforeTheDamage) {
     ASSERT_NE(r.Error, "") << "the damage passed for the end of the audio";
     EXPECT_NE(r.Error.find("\"" + path + "\""), std::string::npos) << r.Error;
     EXPECT_EQ(ReportedFrame(r.Error), static_cast<int64_t>(r.Data.size() / 4)) << r.Error;
-    EXPECT_GT(r.Data.size(), ref.size() / 4);
+    if (d.AudioBefore)
+      EXPECT_GT(r.Data.size(), ref.size() / 4);
+    else
+      EXPECT_EQ(r.Data.size(), 0u);
     EXPECT_TRUE(SamePrefix(r.Data, ref, c.Tolerance)) << r.Data.size() << " bytes";
     EXPECT_EQ(RunDamaged(c, path), r.Error);
+  }
+}
+
+// A header that announces more audio than its file could ever hold is not believed:
+// the length is unknown (or what the file really holds), and the audio is all there.
+TEST(DamagedInputLength, AHeaderLengthTheFileCannotHoldIsNotBelieved) {
+  for (const TInputCase& c : Cases()) {
+    if (!c.AbsurdLength) continue;
+    SCOPED_TRACE(c.Format);
+    TTempDir dir;
+    std::string intact;
+    std::vector<uint8_t> ref;
+    ASSERT_NO_FATAL_FAILURE(MakeIntact(c, dir, intact, ref));
+    const std::string path = dir.Path(std::string("absurd.") + c.Ext);
+    WriteFile(path, Edited(intact, c.AbsurdLength));
+    TComponentPtr<TAuFileIn> in(c.NewInput());
+    in->SetFileName(path);
+    ASSERT_TRUE(in->Valid());
+    const int64_t told = in->Size();
+    EXPECT_LE(in->TotalTime(), c.Seconds);
+    std::string error;
+    const std::vector<uint8_t> got = Collect(*in, &error);
+    EXPECT_TRUE(told == -1 || told == static_cast<int64_t>(got.size())) << told;
+    // All of it, and the encoder's padding at the end where the header no longer tells
+    // where the audio ends.
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(SamePrefix(ref, got, c.Tolerance)) << got.size() << " bytes against " << ref.size();
   }
 }
 

@@ -107,7 +107,8 @@ TEST(WinMediaWriteTest, TagsBecomeAttributesAndEmptyOnesAreLeftOut) {
     t->SetGenre(u"Blues");
     t->SetYear("1987");
     t->SetTrack("4");
-    t->SetComment(u"(c) 1987");
+    t->SetComment(u"Live, 1987");
+    t->SetCopyright(u"(c) 1987 Someone");
   });
   ASSERT_EQ(w.Error, "");
   EXPECT_EQ(Probe(w.Path, "format_tags=artist"), "Ärtist");
@@ -116,14 +117,27 @@ TEST(WinMediaWriteTest, TagsBecomeAttributesAndEmptyOnesAreLeftOut) {
   EXPECT_EQ(Probe(w.Path, "format_tags=genre"), "Blues");
   EXPECT_EQ(Probe(w.Path, "format_tags=WM/Year"), "1987");
   EXPECT_EQ(Probe(w.Path, "format_tags=track"), "4");
-  EXPECT_EQ(Probe(w.Path, "format_tags=copyright"), "(c) 1987");
+  EXPECT_EQ(Probe(w.Path, "format_tags=comment"), "Live, 1987");
+  EXPECT_EQ(Probe(w.Path, "format_tags=copyright"), "(c) 1987 Someone");
 
   // Our own reader gives them back.
   TComponentPtr<TWMIn> in(new TWMIn(nullptr));
   in->SetFileName(w.Path);
   EXPECT_EQ(in->Id3v2Tags()->Artist(), u"Ärtist");
-  EXPECT_EQ(in->Id3v2Tags()->Comment(), u"(c) 1987");
+  EXPECT_EQ(in->Id3v2Tags()->Comment(), u"Live, 1987");
+  EXPECT_EQ(in->Id3v2Tags()->Copyright(), u"(c) 1987 Someone");
   EXPECT_EQ(in->Id3v2Tags()->Year(), "1987");
+
+  // Files written when the comment went into the copyright attribute hold a copyright
+  // and no description: they read back as they were written.
+  const TWrite old = Encode("oldcomment", 44100, 2, 1.0, [](TWMAOut& o) {
+    o.SetDesiredBitrate(128000);
+    o.Id3v2Tags()->SetCopyright(u"An old comment");
+  });
+  ASSERT_EQ(old.Error, "");
+  in->SetFileName(old.Path);
+  EXPECT_EQ(in->Id3v2Tags()->Comment(), u"An old comment");
+  EXPECT_EQ(in->Id3v2Tags()->Copyright(), u"");
   in->SetFileName("");
 
   const TWrite bare = Encode("untagged", 44100, 2, 1.0, [](TWMAOut& o) {
@@ -131,7 +145,7 @@ TEST(WinMediaWriteTest, TagsBecomeAttributesAndEmptyOnesAreLeftOut) {
     o.Id3v2Tags()->SetTrack("0");
   });
   ASSERT_EQ(bare.Error, "");
-  for (const char* tag : {"artist", "title", "album", "genre", "WM/Year", "track", "copyright"})
+  for (const char* tag : {"artist", "title", "album", "genre", "WM/Year", "track", "comment", "copyright"})
     EXPECT_EQ(Probe(bare.Path, std::string("format_tags=") + tag), "") << tag;
 }
 
