@@ -787,7 +787,7 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
     const int64_t announced = av_rescale_q(st->duration, st->time_base, AVRational{1, st->codecpar->sample_rate});
     const int64_t bytes = avio_size(demux.Ctx()->pb);
     if (bytes < 0 || announced / MaxMpegSamplesPerByte <= bytes) scan->Announced = announced;
-    if (scan->Announced > scan->Total()) scan->Damage(scan->Total());
+    if (announced > scan->Total()) scan->Damage(scan->Total());
   }
   av_packet_free(&pkt);
   av_frame_free(&frame);

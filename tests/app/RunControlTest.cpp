@@ -239,12 +239,17 @@ TEST_F(RunControlTest, SourcesOfUnknownOrNoLengthKeepTheBarsInRange) {
   W.Files->Entries(2).CurrentTags.Title = "Silence";
 
   W.Out->SetFormat(outWave);
+  TDialogScript script;
+  script.Answer(IDOK);
   ASSERT_TRUE(W.Convert());
+  ASSERT_EQ(script.Requests().size(), 1u);
+  EXPECT_NE(script.Requests()[0].Text.find("absurd.flac"), std::string::npos) << script.Requests()[0].Text;
   EXPECT_FALSE(W.Percents.empty());
   for (int p : W.Percents) EXPECT_TRUE(p >= 0 && p <= 100) << p;
   EXPECT_EQ(W.LblRemT->Caption(), "0:00:00");
   EXPECT_EQ(ProbeAudio(Out.Path("unknown.wav")).Frames, 3 * 44100);
-  EXPECT_EQ(ProbeAudio(Out.Path("absurd.wav")).Frames, 3 * 44100);
+  // Its header is damaged: the audio that is there does not pass for the whole.
+  EXPECT_FALSE(fs::exists(Out.Path("absurd.wav")));
   EXPECT_EQ(ProbeAudio(Out.Path("empty.wav")).Frames, 0);
 }
 

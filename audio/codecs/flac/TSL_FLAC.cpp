@@ -247,6 +247,7 @@ struct TFLACCallbacks {
       // file cut short can still hold what its header tells, and is found out).
       const int64_t maxBlock = si.max_blocksize >= 16 ? si.max_blocksize : MaxBlockSize;
       const int64_t total = si.total_samples > 0 ? static_cast<int64_t>(si.total_samples) : -1;
+      self->FAnnouncedTotal = std::max<int64_t>(total, 0);
       self->FStreamTotal = std::max<int64_t>(BelievedLength(total, self->FStreamSize, MinFrameBytes, maxBlock), 0);
       self->FSize = self->FStreamTotal > 0 ? self->FStreamTotal * width * self->FChannels : -1;
     } else if (M->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
@@ -447,6 +448,7 @@ void TFLACIn::DoOpenFile() {
   FHaveStreamInfo = false;
   FLastMetadata = false;
   FStreamTotal = 0;
+  FAnnouncedTotal = 0;
   FSize = -1;
   FNextSample = 0;
   FLostSync = false;
@@ -529,8 +531,9 @@ void TFLACIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
     if (FFrameDelivered) break;
     if (state == FLAC__STREAM_DECODER_END_OF_STREAM) {
       FAtEnd = true;
-      // Fewer frames than the stream announces: the file was cut short.
-      if (FStreamTotal > 0 && FNextSample >= 0 && FNextSample < FStreamTotal) NoteDamage("the file ends early");
+      // Fewer frames than the stream announces, believed or not: the file was cut
+      // short, or its header is damaged.
+      if (FAnnouncedTotal > 0 && FNextSample >= 0 && FNextSample < FAnnouncedTotal) NoteDamage("the file ends early");
       continue;
     }
     if (!ok || state > FLAC__STREAM_DECODER_END_OF_STREAM) throw EAuException("Error reading FLAC file");

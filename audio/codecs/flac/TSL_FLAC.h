@@ -150,6 +150,7 @@ private:
   int32_t FStreamBits = 0;
   int32_t FShift = 0;
   int64_t FStreamTotal = 0;
+  int64_t FAnnouncedTotal = 0;  // the header's total, believed or not (0: not told)
   int64_t FStreamSize = 0;
   // The sample number the next frame starts at (-1: not known after a seek), and
   // whether the decoder skipped bytes to find a frame since the last one.

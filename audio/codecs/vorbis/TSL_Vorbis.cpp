@@ -399,10 +399,11 @@ void TVorbisIn::DoOpenFile() {
   FNominalBitrate = static_cast<int32_t>(vi->bitrate_nominal);
   FMinBitrate = static_cast<int32_t>(vi->bitrate_lower);
   FBitsPerSample = 16;
-  // The last page's position, believed only as far as the file can hold it: an audio
-  // packet takes at least a byte and its lacing value and gives at most 4096 frames.
-  int64_t total = vb::ov_pcm_total(&FState->Vf, -1);
-  if (total >= 0) total = BelievedLength(total, FStream->Size(), 2, 4096);
+  // The length is the last page's position, believed only as far as the file can hold
+  // it: an audio packet takes at least a byte and its lacing value and gives at most
+  // 4096 frames. Believed or not, a stream that decodes short of it lost pages.
+  FAnnouncedFrames = vb::ov_pcm_total(&FState->Vf, -1);
+  const int64_t total = BelievedLength(FAnnouncedFrames, FStream->Size(), 2, 4096);
   FSize = total >= 0 ? total * 2 * FChannels : -1;
   FCurrentSection = -1;
   FEndOfStream = false;
@@ -444,7 +445,7 @@ void TVorbisIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
       if (r == 0) {
         // Pages whose checksum fails are dropped unseen: a stream that ends short of the
         // length its last page announces lost them.
-        if (FSize >= 0 && FFramesDecoded * frame < FSize) {
+        if (FAnnouncedFrames >= 0 && FFramesDecoded < FAnnouncedFrames) {
           SetDamage(DecodingErrorMessage("Ogg Vorbis", FFileName, FFramesDecoded, "data is missing"));
           break;
         }

@@ -103,6 +103,7 @@ private:
   std::vector<uint8_t> FBuf;
   bool FEndOfStream = false;
   int64_t FFramesDecoded = 0;  // from the start of the file
+  int64_t FAnnouncedFrames = -1;  // the last page's position, believed or not; -1 unknown
   int32_t FCurrentSection = -1;
   int32_t FMaxBitrate = 0;
   int32_t FNominalBitrate = 0;

@@ -239,8 +239,10 @@ void TWVIn::DoOpenFile() {
     // The library skips a first block it finds damaged while it opens the file, and
     // counts it: the audio it then gives starts after the damage.
     FDamagedAtOpen = FDecoder->NumErrors() > 0;
-    const int64_t total = BelievedLength(FDecoder->NumSamples(), FStream->Size(), BlockHeaderBytes, MaxBlockSamples);
-    FFileSamples = total;
+    // The header's length tells a file cut short even when it is not believed as the
+    // length to show.
+    FFileSamples = FDecoder->NumSamples();
+    const int64_t total = BelievedLength(FFileSamples, FStream->Size(), BlockHeaderBytes, MaxBlockSamples);
     FSize = total < 0 ? -1 : total * FBytesPerSample * FChannels;
     FPosition = 0;
     ReadTags();
