@@ -391,13 +391,6 @@ void TOutput::SetUpEntry() {
     FTimer->SetEnabled(true);
   }
 
-  if (!StaysInside(e.OutputDir + e.OutputName)) throw Exception("The output name \"" + e.OutputName + "\" is not valid");
-  const std::string dir = FRunDir + e.OutputDir;
-  if (!ForceDirectories(dir)) throw Exception("Cannot create directory " + dir);
-  std::string name = dir + e.OutputName + FExt;
-  for (int n = 1; NameTaken(name); ++n) name = dir + e.OutputName + "(" + IntToStr(n) + ")" + FExt;
-  FOutput->SetFileName(name);
-
   TAuInput* source;
   if (e.FormatCode == fcCDTrack) {
     FFileList->SetCDTrack(FPosition - 1);
@@ -435,6 +428,17 @@ void TOutput::SetUpEntry() {
   if (FFormat == outMonkeysAudio || FFormat == outTrueAudio)
     FConverter->SetOutBitsPerSample(source->BitsPerSample() > LosslessMaxBits ? LosslessMaxBits : 0);
   FOutput->SetInput(FNormalizer.get());
+  // What the encoder cannot take from the chain is refused before any folder or file is made.
+  const std::string refusal =
+      FOutput->FormatRefusal(FNormalizer->BitsPerSample(), FNormalizer->Channels(), FNormalizer->SampleRate());
+  if (!refusal.empty()) throw Exception(refusal);
+
+  if (!StaysInside(e.OutputDir + e.OutputName)) throw Exception("The output name \"" + e.OutputName + "\" is not valid");
+  const std::string dir = FRunDir + e.OutputDir;
+  if (!ForceDirectories(dir)) throw Exception("Cannot create directory " + dir);
+  std::string name = dir + e.OutputName + FExt;
+  for (int n = 1; NameTaken(name); ++n) name = dir + e.OutputName + "(" + IntToStr(n) + ")" + FExt;
+  FOutput->SetFileName(name);
 
   if (FFormat == outWMA || FFormat == outWMASystem) {
     TId3v2Tags& tags = *static_cast<TWMAOut*>(FOutput.get())->Id3v2Tags();

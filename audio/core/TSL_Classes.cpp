@@ -49,6 +49,44 @@ std::string CannotCreateMessage(const std::string& FileName, int ErrorCode) {
   return "Cannot create \"" + FileName + "\": " + SysErrorMessage(ErrorCode);
 }
 
+namespace {
+
+// "a, b or c".
+std::string OneOf(const std::vector<std::string>& Items) {
+  std::string s;
+  for (size_t i = 0; i < Items.size(); ++i) s += (i == 0 ? "" : i + 1 == Items.size() ? " or " : ", ") + Items[i];
+  return s;
+}
+
+}  // namespace
+
+std::string FormatRefusalText(const TAuFormatLimits& L, int32_t Bits, int32_t Channels, int32_t Rate) {
+  const std::string file = std::string(L.Article) + " " + L.Name + " file ";
+  if (Channels < 1 || Channels > L.MaxChannels) {
+    const std::string held = L.MaxChannels == 2 ? "one or two" : "1 to " + std::to_string(L.MaxChannels);
+    return file + "holds " + held + " channels; the source has " + std::to_string(Channels) + ".";
+  }
+  if (Bits < 8 || Bits > 32 || Bits % 8 != 0 || !(L.Bits & (1u << (Bits / 8 - 1)))) {
+    std::vector<std::string> sizes;
+    for (int32_t b = 8; b <= 32; b += 8)
+      if (L.Bits & (1u << (b / 8 - 1))) sizes.push_back(std::to_string(b));
+    return file + "holds " + OneOf(sizes) + "-bit samples; the source has " + std::to_string(Bits) + "-bit samples.";
+  }
+  std::string rates;
+  if (L.OnlyRates.empty()) {
+    if (Rate >= L.MinRate && Rate <= L.MaxRate) return {};
+    rates = std::to_string(L.MinRate) + " to " + std::to_string(L.MaxRate);
+  } else {
+    std::vector<std::string> list;
+    for (const int32_t r : L.OnlyRates) {
+      if (r == Rate) return {};
+      list.push_back(std::to_string(r));
+    }
+    rates = OneOf(list);
+  }
+  return file + "takes sample rates of " + rates + " Hz; the source has " + std::to_string(Rate) + " Hz.";
+}
+
 // ===========================================================================
 // TAuInput
 
@@ -750,6 +788,13 @@ int32_t TAuOutput::Progress() const {
 
 void TAuOutput::SetThreadPriority(TThreadPriority Priority) {
   if (FThread) FThread->SetPriority(Priority);
+}
+
+std::string TAuOutput::FormatRefusal(int32_t, int32_t, int32_t) const { return {}; }
+
+void TAuOutput::RefuseInputFormat() {
+  const std::string refusal = FormatRefusal(FInput->BitsPerSample(), FInput->Channels(), FInput->SampleRate());
+  if (!refusal.empty()) throw EAuException(refusal);
 }
 
 void TAuOutput::StartInput() {

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <exception>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,24 @@ std::string DecodingErrorMessage(const std::string& Format, const std::string& F
 int64_t BelievedLength(int64_t Announced, int64_t FileBytes, int64_t UnitBytes, int64_t FramesPerUnit);
 // The message of an output file that cannot be created: "Cannot create "name": reason".
 std::string CannotCreateMessage(const std::string& FileName, int ErrorCode);
+
+// Sample sizes, for TAuFormatLimits::Bits.
+enum : uint32_t { AuBits8 = 1, AuBits16 = 2, AuBits24 = 4, AuBits32 = 8, AuBitsAll = 15 };
+
+// What an output format takes: the outputs and the run refuse anything else with the
+// same texts.
+struct TAuFormatLimits {
+  const char* Article;  // "A" or "An", before the name
+  const char* Name;     // the format's usual name: "MP3", "Monkey's Audio"
+  int32_t MaxChannels;
+  uint32_t Bits;  // AuBits8 | AuBits16 ...
+  int32_t MinRate;
+  int32_t MaxRate;
+  std::span<const int32_t> OnlyRates = {};  // when not empty, the only rates taken
+};
+// Why audio of this format cannot go into a file of that kind, such as "A Musepack file
+// holds one or two channels; the source has 6."; empty when it can.
+std::string FormatRefusalText(const TAuFormatLimits& Limits, int32_t Bits, int32_t Channels, int32_t Rate);
 
 enum TFileOutputMode : uint8_t { foRewrite, foAppend };
 enum TAuOutputStatus : uint8_t { asWorking, asPaused, asIdle };
@@ -333,6 +352,9 @@ public:
   bool Stopping() const { return FStopping; }
   bool Prepared() const { return FPrepared; }
   std::string ExceptionMessage() const;
+  // Why this output cannot encode audio of this format; empty when it can. The run
+  // asks with the format its chain will deliver before it makes anything for an entry.
+  virtual std::string FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const;
 
   // Starts a run on the worker thread.
   void Run();
@@ -367,6 +389,8 @@ protected:
   void StartInput();
   // Flushes the input when the run started it, once.
   void FlushInput();
+  // Raises FormatRefusal of the input's format; Prepare calls it before anything is made.
+  void RefuseInputFormat();
 
   std::atomic<bool> FStopping{false};
   std::atomic<bool> FPrepared{false};

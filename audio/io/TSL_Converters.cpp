@@ -14,6 +14,44 @@ namespace {
 
 bool ValidSampleBits(int32_t Bits) { return Bits == 8 || Bits == 16 || Bits == 24 || Bits == 32; }
 
+// "Cannot <Doing> 12-bit samples[ to 16 bits]: ..."; empty when both sizes are taken.
+std::string BitsRefusal(const std::string& Doing, int32_t From, int32_t To) {
+  if (ValidSampleBits(From) && ValidSampleBits(To)) return {};
+  return "Cannot " + Doing + " " + std::to_string(From) + "-bit samples" +
+         (From == To ? std::string() : " to " + std::to_string(To) + " bits") +
+         ": only 8, 16, 24 and 32-bit samples are supported.";
+}
+
+// Every converter refuses a source whose rate no audio has, even when it only passes
+// the data on.
+void RefuseSourceRate(const std::string& Doing, int32_t Rate) {
+  if (Rate < 1)
+    throw EAuException("Cannot " + Doing + " " + std::to_string(Rate) + " Hz audio: a sample rate is at least 1 Hz.");
+}
+
+std::string ChannelsText(int32_t Channels) {
+  return std::to_string(Channels) + (Channels == 1 ? " channel" : " channels");
+}
+
+// Why the compression manager cannot convert the one PCM format into the other; empty
+// when it can.
+std::string PcmConversionRefusal(int32_t InBits, int32_t InChannels, int32_t InRate, int32_t OutBits,
+                                 int32_t OutChannels, int32_t OutRate) {
+  std::string refusal = BitsRefusal("convert", InBits, OutBits);
+  if (!refusal.empty()) return refusal;
+  if (InChannels < 1 || OutChannels < 1 || (InChannels != OutChannels && InChannels + OutChannels != 3))
+    return "Cannot convert " + ChannelsText(InChannels) + " to " + std::to_string(OutChannels) +
+           ": only mono and stereo convert into each other.";
+  if (InRate == OutRate) return {};
+  const std::string asked =
+      "Cannot convert " + std::to_string(InRate) + " Hz audio to " + std::to_string(OutRate) + " Hz: sample rates ";
+  if (std::min(InRate, OutRate) < static_cast<int64_t>(ACM_PCM_MIN_RATE))
+    return asked + "below " + std::to_string(ACM_PCM_MIN_RATE) + " Hz are not supported.";
+  if (std::max(InRate, OutRate) > static_cast<int64_t>(ACM_PCM_MAX_RATE))
+    return asked + "above " + std::to_string(ACM_PCM_MAX_RATE) + " Hz are not supported.";
+  return {};
+}
+
 // round(Value * Num / Den) with halves to even, for non-negative values.
 int64_t ScaleRounded(int64_t Value, int64_t Num, int64_t Den) {
   using u128 = unsigned __int128;
@@ -63,6 +101,7 @@ int32_t TAudioConverter::GetChannels() {
 
 void TAudioConverter::BeginRead() {
   if (!FInput) throw EAuException("Input is not assigned");
+  RefuseSourceRate("convert", FInput->SampleRate());
   FInput->Init();
   try {
     // The run's format, from the properties and the input's format of this run.
@@ -76,11 +115,9 @@ void TAudioConverter::BeginRead() {
     // through floats would lose the low bits).
     FPassThrough = FCurBits == inBits && FCurChannels == FInChannels;
     if (!FPassThrough) {
-      if (!ValidSampleBits(inBits))
-        throw EAuException("Cannot convert " + std::to_string(inBits) + "-bit samples");
-      if (!ValidSampleBits(FCurBits))
-        throw EAuException("Cannot convert to " + std::to_string(FCurBits) + "-bit samples");
-      if (FInChannels <= 0) throw EAuException("The input has no channels");
+      const std::string refusal = BitsRefusal("convert", inBits, FCurBits);
+      if (!refusal.empty()) throw EAuException(refusal);
+      if (FInChannels <= 0) throw EAuException("Cannot convert audio of " + ChannelsText(FInChannels) + ".");
     }
     FInSampleBytes = inBits / 8;
     FOutSampleBytes = FCurBits / 8;
@@ -234,6 +271,7 @@ void TACMConverter::ReleaseStream() {
 
 void TACMConverter::BeginRead() {
   if (!FInput) throw EAuException("Input not assigned");
+  RefuseSourceRate("convert", FInput->SampleRate());
   FInput->Init();
   try {
     FCurBits = GetBitsPerSample();
@@ -258,6 +296,14 @@ void TACMConverter::BeginRead() {
       FSize = FInput->Size();
       return;
     }
+    const std::string refusal = PcmConversionRefusal(FInBits, FInChannels, FInRate, FCurBits, FCurChannels, FCurRate);
+    if (!refusal.empty()) throw EAuException(refusal);
+    // Raising the rate or widening the samples multiplies the bytes: the chunk is cut so
+    // that what it converts into stays about InBufferSize bytes.
+    const double growth =
+        std::max(1.0, static_cast<double>(FCurRate) * outFrame / (static_cast<double>(FInRate) * inFrame));
+    FChunkSize = static_cast<uint32_t>(
+        std::max<int64_t>(inFrame, static_cast<int64_t>(FInBufferSize / growth) / inFrame * inFrame));
 
     auto pcm = [](int32_t Channels, int32_t Rate, int32_t Bits) {
       WAVEFORMATEX f;
@@ -272,15 +318,19 @@ void TACMConverter::BeginRead() {
     const WAVEFORMATEX src = pcm(FInChannels, FInRate, FInBits);
     const WAVEFORMATEX dst = pcm(FCurChannels, FCurRate, FCurBits);
     MMRESULT r = acmStreamOpen(FStream, src, dst, ACM_STREAMOPENF_NONREALTIME);
-    if (r == MMSYSERR_NOERROR) r = acmStreamSize(FStream, FInBufferSize, FOutBufferSize, ACM_STREAMSIZEF_SOURCE);
-    if (r != MMSYSERR_NOERROR) throw EAuException("Failed to set up converter " + std::to_string(r));
+    if (r == MMSYSERR_NOERROR) r = acmStreamSize(FStream, FChunkSize, FOutBufferSize, ACM_STREAMSIZEF_SOURCE);
+    if (r != MMSYSERR_NOERROR)
+      throw EAuException("Cannot convert " + std::to_string(FInRate) + " Hz " + std::to_string(FInBits) +
+                         "-bit audio in " + ChannelsText(FInChannels) + " to " + std::to_string(FCurRate) + " Hz " +
+                         std::to_string(FCurBits) + "-bit audio in " + ChannelsText(FCurChannels) +
+                         ": the converter failed (error " + std::to_string(r) + ").");
 
     // The stream yields round(frames * out rate / in rate) whole frames; an unknown
     // input size stays unknown.
     const int64_t inSize = FInput->Size();
     FSize = inSize < 0 ? -1 : ScaleRounded(inSize / inFrame, FCurRate, FInRate) * outFrame;
 
-    FInBuffer.assign(FInBufferSize, 0);
+    FInBuffer.assign(FChunkSize, 0);
     FOutBuffer.assign(FOutBufferSize, 0);
   } catch (...) {
     ReleaseStream();
@@ -312,7 +362,7 @@ void TACMConverter::Refill() {
   uint32_t got = 0;
   if (!FInputEnded) {
     bool eof = false;
-    got = FInput ? FInput->FillBuffer(FInBuffer.data() + left, FInBufferSize - left, eof) : 0;
+    got = FInput ? FInput->FillBuffer(FInBuffer.data() + left, FChunkSize - left, eof) : 0;
     FInputEnded = eof || !FInput;
   }
   FHeader = ACMSTREAMHEADER{};
@@ -412,6 +462,7 @@ void TNormalizer::CreateStoreFile() {
 
 void TNormalizer::BeginRead() {
   if (!FInput) throw EAuException("Input not assigned");
+  RefuseSourceRate("normalize", FInput->SampleRate());
   FBusy = true;
   try {
     FInput->Init();
@@ -432,7 +483,8 @@ void TNormalizer::BeginRead() {
     FBufEnd = 0;
     if (!FActive) return;
     const int32_t bits = FInput->BitsPerSample();
-    if (!ValidSampleBits(bits)) throw EAuException("Cannot normalize " + std::to_string(bits) + "-bit samples");
+    const std::string refusal = BitsRefusal("normalize", bits, bits);
+    if (!refusal.empty()) throw EAuException(refusal);
     FSampleBytes = bits / 8;
     if (FFrameSize == 0) FFrameSize = static_cast<uint16_t>(FSampleBytes * std::max(FInput->Channels(), 1));
     FirstPass();

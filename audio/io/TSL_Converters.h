@@ -102,6 +102,7 @@ private:
   int32_t FCurRate = 0;
   HACMSTREAM FStream;
   uint32_t FInBufferSize = 0x300000;
+  uint32_t FChunkSize = 0;  // input bytes converted at a time in this run
   uint32_t FOutBufferSize = 0;
   std::vector<uint8_t> FInBuffer;
   std::vector<uint8_t> FOutBuffer;

@@ -532,6 +532,16 @@ void TWaveOut::CheckRoom(int64_t MoreBytes) const {
     throw EAuException("The .wav file would be larger than 4 GB, which the format cannot hold.");
 }
 
+// The header's fields: a frame of at most 65535 bytes, and a second's bytes in 32 bits.
+std::string TWaveOut::FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const {
+  const int64_t bytes = Bits >= 8 ? Bits / 8 : 1;
+  const auto maxChannels = static_cast<int32_t>(0xFFFF / bytes);
+  const auto maxRate =
+      static_cast<int32_t>(std::min<int64_t>(0xFFFFFFFFLL / (bytes * std::max(Channels, 1)), INT32_MAX));
+  const TAuFormatLimits limits{"A", "WAV", maxChannels, AuBitsAll, 1, maxRate};
+  return FormatRefusalText(limits, Bits, Channels, Rate);
+}
+
 void TWaveOut::Prepare() {
   try {
     DoPrepare();
@@ -550,14 +560,12 @@ void TWaveOut::DoPrepare() {
   FDataStart = FHeaderStart = 0;
   if (!FStreamAssigned && FWideFileName.empty()) throw EAuException("File name is not assigned.");
 
+  RefuseInputFormat();
   StartInput();
   FChannels = FInput->Channels();
   FBits = FInput->BitsPerSample();
   FRate = FInput->SampleRate();
   FAnnounced = FInput->Size();
-  if (FChannels < 1 || FChannels > 0xFFFF || !IsIntegerBits(FBits) || FRate <= 0 ||
-      FChannels * (FBits / 8) > 0xFFFF)
-    throw EAuException("This audio format cannot be written to a .wav file.");
 
   // The type of this run; the published WavType stays as the caller set it.
   FRunType = FWavType;

@@ -121,6 +121,7 @@ public:
   bool CreateNonMsHeaders() const { return FCreateNonMsHeaders; }
   void SetCreateNonMsHeaders(bool Value) { FCreateNonMsHeaders = Value; }
   void SetFileMode(TFileOutputMode Value) override;
+  std::string FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const override;
 
 protected:
   void Prepare() override;

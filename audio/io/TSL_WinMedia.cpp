@@ -136,8 +136,18 @@ const TStringList& TWMAOut::GetFormats(uint16_t CodecIndex) {
 void TWMAOut::ClientConnected() { PostClientEvent(true); }
 void TWMAOut::ClientDisconnected() { PostClientEvent(false); }
 
+// The writer brings the input to its codec's rate and, for a format chosen by index, to
+// its channels; the formats chosen by bitrate or quality match the source's channels,
+// and none has more than two.
+std::string TWMAOut::FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const {
+  const int32_t maxChannels = FCodecIndex < 0 ? 2 : WMF_MAX_INPUT_CHANNELS;
+  const TAuFormatLimits limits{"A", "Windows Media", maxChannels, AuBitsAll, WMF_MIN_INPUT_RATE, WMF_MAX_INPUT_RATE};
+  return FormatRefusalText(limits, Bits, Channels, Rate);
+}
+
 void TWMAOut::Prepare() {
   if (!FStreamed && FFileName.empty()) throw EAuException("File name is not assigned.");
+  RefuseInputFormat();
   StartInput();
   if (FStreamed)
     OpenWMAStream(
@@ -150,10 +160,6 @@ void TWMAOut::Prepare() {
   if (!FWriter.Created)
     throw Exception(FStreamed ? std::string("Cannot create file") : CannotCreateMessage(FFileName, FWriter.OpenError));
   const int32_t ch = FInput->Channels(), bits = FInput->BitsPerSample(), rate = FInput->SampleRate();
-  // The formats chosen by bitrate or quality match the source's channels, and none has
-  // more than two: say so rather than that no format was found.
-  if (FCodecIndex < 0 && ch > 2)
-    throw EAuException("A Windows Media file holds one or two channels; the source has " + IntToStr(ch) + ".");
   if (FCodecIndex >= 0)
     SetWMAFormatByIndex(FWriter, ch, bits, FFormatIndex, FCodecIndex, FVBR || FLossless, rate);
   else if (FVBR)

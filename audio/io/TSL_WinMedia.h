@@ -61,6 +61,7 @@ public:
   void SetCodecIndex(int32_t V) { FCodecIndex = V; }
   int32_t FormatIndex() const { return FFormatIndex; }
   void SetFormatIndex(int32_t V) { FFormatIndex = V; }
+  std::string FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const override;
 
   // The audio codecs the writer offers.
   const TStringList& Codecs() const { return FCodecs; }

@@ -61,7 +61,10 @@ void SetPcmInput(TWMWriterState& S, int32_t Channels, int32_t Bits, int32_t Rate
     t.nBlockAlign = static_cast<uint16_t>(Channels * (Bits / 8));
     t.nAvgBytesPerSec = t.nBlockAlign * t.nSamplesPerSec;
     S.AvgBytesPerSec = t.nAvgBytesPerSec;
-    S.Writer->SetInputProps(i, t);
+    // A refused format would leave the profile's own in place, and the audio read wrongly.
+    if (FAILED(S.Writer->SetInputProps(i, t)))
+      throw EAuException("The Windows Media writer cannot take " + std::to_string(Channels) + " channels of " +
+                         std::to_string(Bits) + "-bit samples at " + std::to_string(Rate) + " Hz.");
     S.InputNumber = i;
     break;
   }

@@ -1,5 +1,6 @@
 #include "platform/acm/Acm.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 
@@ -35,6 +36,11 @@ MMRESULT Suggestion(const WAVEFORMATEX& Src, WAVEFORMATEX& Dst) {
 
 bool SameChannelsOrMonoStereo(uint16_t In, uint16_t Out) {
   return In == Out || (In == 1 && Out == 2) || (In == 2 && Out == 1);
+}
+
+// A rate far below audio's would make the resampler's output, and its delay, huge.
+bool RatesConvertible(uint32_t In, uint32_t Out) {
+  return In == Out || (std::min(In, Out) >= ACM_PCM_MIN_RATE && std::max(In, Out) <= ACM_PCM_MAX_RATE);
 }
 
 // The library code below reports failure by code; only allocation can throw.
@@ -83,6 +89,7 @@ MMRESULT acmStreamOpen(HACMSTREAM& phas, const WAVEFORMATEX& pwfxSrc, const WAVE
       if (pwfxDst.wFormatTag != WAVE_FORMAT_PCM) return ACMERR_NOTPOSSIBLE;
       if (const MMRESULT r = CheckPcmFormat(pwfxDst)) return r;
       if (!SameChannelsOrMonoStereo(pwfxSrc.nChannels, pwfxDst.nChannels)) return ACMERR_NOTPOSSIBLE;
+      if (!RatesConvertible(pwfxSrc.nSamplesPerSec, pwfxDst.nSamplesPerSec)) return ACMERR_NOTPOSSIBLE;
       return OpenPcmStream(pwfxSrc, pwfxDst, (fdwOpen & ACM_STREAMOPENF_NONREALTIME) != 0, phas);
     }
     WAVEFORMATEX suggestion;

@@ -39,6 +39,10 @@ inline constexpr uint16_t WAVE_FORMAT_GSM610 = 0x0031;
 inline constexpr uint16_t WAVE_FORMAT_MPEG = 0x0050;  // MPEG-1/2 audio, layer named in the extra bytes
 inline constexpr uint16_t WAVE_FORMAT_MPEGLAYER3 = 0x0055;
 
+// The sample rates a PCM stream that changes the rate takes on either side.
+inline constexpr uint32_t ACM_PCM_MIN_RATE = 1000;
+inline constexpr uint32_t ACM_PCM_MAX_RATE = 768000;
+
 inline constexpr uint32_t ACM_METRIC_MAX_SIZE_FORMAT = 50;
 inline constexpr uint32_t ACM_FORMATSUGGESTF_WFORMATTAG = 0x00010000;
 inline constexpr uint32_t ACM_STREAMOPENF_NONREALTIME = 0x00000004;
@@ -91,9 +95,9 @@ MMRESULT acmMetrics(uint32_t uMetric, uint32_t& pMetric);
 // room the caller has for the record; a PCM record needs 18 bytes.
 MMRESULT acmFormatSuggest(const WAVEFORMATEX& pwfxSrc, WAVEFORMATEX& pwfxDst, uint32_t cbwfxDst, uint32_t fdwSuggest);
 
-// Opens a stream from pwfxSrc to pwfxDst. Possible: PCM to PCM with any rates,
-// 8/16/24/32 bits each side, the same channel count or mono <-> stereo; a
-// compressed source to the PCM format acmFormatSuggest gives. With
+// Opens a stream from pwfxSrc to pwfxDst. Possible: PCM to PCM with the same rate or
+// rates within the limits above, 8/16/24/32 bits each side, the same channel count or
+// mono <-> stereo; a compressed source to the PCM format acmFormatSuggest gives. With
 // ACM_STREAMOPENF_NONREALTIME rate conversion uses the resampler's very high
 // quality, otherwise its high quality.
 MMRESULT acmStreamOpen(HACMSTREAM& phas, const WAVEFORMATEX& pwfxSrc, const WAVEFORMATEX& pwfxDst, uint32_t fdwOpen);

@@ -58,6 +58,11 @@ inline constexpr uint16_t WMMEDIASUBTYPE_WMAudioV9 = 0x0162;  // WMA Professiona
 inline constexpr uint16_t WMMEDIASUBTYPE_WMAudio_Lossless = 0x0163;
 inline constexpr uint16_t WMMEDIASUBTYPE_WMSP1 = 0x000A;      // WMA Voice
 
+// The PCM IWMWriter takes as input and converts to its codec's format.
+inline constexpr uint16_t WMF_MAX_INPUT_CHANNELS = 8;
+inline constexpr uint32_t WMF_MIN_INPUT_RATE = 1000;
+inline constexpr uint32_t WMF_MAX_INPUT_RATE = 768000;
+
 struct WM_MEDIA_TYPE {
   WMMediaMajorType majortype = WMMEDIATYPE_Other;
   uint16_t subtype = 0;
@@ -366,7 +371,7 @@ public:
   HRESULT SetProfile(const IWMProfile& Profile);
   HRESULT GetInputCount(uint32_t& Inputs);
   HRESULT GetInputProps(uint32_t Input, WM_MEDIA_TYPE& Type);
-  // PCM of 8, 16, 24 or 32 bits, any rate, 1 to 8 channels: converted to the codec's format.
+  // PCM of 8, 16, 24 or 32 bits within the limits above: converted to the codec's format.
   HRESULT SetInputProps(uint32_t Input, const WM_MEDIA_TYPE& Type);
   HRESULT BeginWriting();
   HRESULT AllocateSample(uint32_t Size, std::unique_ptr<INSSBuffer>& Sample);

@@ -402,8 +402,9 @@ HRESULT WMWriterImpl::SetInputProps(uint32_t Input, const WM_MEDIA_TYPE& Type) {
   if (FWriting) return NS_E_INVALID_REQUEST;
   const int bits = Type.wBitsPerSample;
   if (Type.majortype != WMMEDIATYPE_Audio || Type.subtype != WMMEDIASUBTYPE_PCM ||
-      (bits != 8 && bits != 16 && bits != 24 && bits != 32) || Type.nChannels < 1 || Type.nChannels > 8 ||
-      Type.nSamplesPerSec < 1000 || Type.nSamplesPerSec > 768000)
+      (bits != 8 && bits != 16 && bits != 24 && bits != 32) || Type.nChannels < 1 ||
+      Type.nChannels > WMF_MAX_INPUT_CHANNELS || Type.nSamplesPerSec < WMF_MIN_INPUT_RATE ||
+      Type.nSamplesPerSec > WMF_MAX_INPUT_RATE)
     return NS_E_INVALID_INPUT_FORMAT;
   FInput = Type;
   FInput.nBlockAlign = static_cast<uint16_t>(Type.nChannels * bits / 8);

@@ -178,6 +178,28 @@ TEST_F(RunControlTest, FailedEntriesAreReportedStayTickedLeaveNoFileAndTheRunGoe
   }
 }
 
+TEST_F(RunControlTest, ASourceTheFormatCannotHoldFailsItsEntryBeforeAnyFolderOrFileIsMade) {
+  W.Files->AddFiles({MakeWave(In.Path("six.wav"), 44100, 6, 0.3), Source("two.wav", 0.3)});
+  ASSERT_EQ(W.Files->Count(), 2);
+  // Each entry gets a folder of its own.
+  W.Files->Entries(0).CurrentTags.Artist = "Six";
+  W.Files->Entries(1).CurrentTags.Artist = "Two";
+  W.Out->SetFormat(outMusepack);
+  W.Out->SetFileNamePattern(5);
+  TDialogScript script;
+  script.Answer(IDOK);
+  ASSERT_TRUE(W.Convert());
+  ASSERT_EQ(script.Requests().size(), 1u);
+  EXPECT_EQ(
+      script.Requests()[0].Text,
+      "1 file(s) could not be converted:\nsix.wav: A Musepack file holds one or two channels; the source has 6.");
+  EXPECT_EQ(Made(), std::vector<std::string>{"Two/two.mpc"});
+  EXPECT_FALSE(fs::exists(Out.Path("Six")));
+  const TAudioFacts facts = ProbeAudio(Out.Path("Two/two.mpc"));
+  EXPECT_EQ(facts.Channels, 2);
+  EXPECT_GT(facts.Frames, 0);
+}
+
 TEST_F(RunControlTest, StartRefusesWhatCannotRunAndLeavesNoRunBehind) {
   W.Files->AddFiles({Source("a.wav", 0.2)});
   WriteFile(Out.Path("file"), std::string("x"));

@@ -40,11 +40,18 @@ void TMACOut::SetCompressionLevel(int32_t Value) {
 
 void TMACOut::SetFileMode(TFileOutputMode) { FFileMode = foRewrite; }
 
+// The library's own range: integer samples of up to 24 bits in one or two channels.
+std::string TMACOut::FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const {
+  static const TAuFormatLimits limits{"A", "Monkey's Audio", 2, AuBits8 | AuBits16 | AuBits24, 1, INT32_MAX};
+  return FormatRefusalText(limits, Bits, Channels, Rate);
+}
+
 void TMACOut::Prepare() {
   RequireMACDll();
   // The library writes files by name; a stream given instead would stay empty.
   if (FStreamAssigned) throw EAuException("Monkey's Audio output writes files by name only");
   if (FFileName.empty()) throw EAuException("File name is not assigned.");
+  RefuseInputFormat();
   // The library says only "invalid output file" for a file it cannot create: try first.
   CreateRunFile(FFileName);  // closed again at once
   StartInput();

@@ -26,6 +26,7 @@ public:
   void SetMaxAudioBytes(int32_t Value) { FMaxAudioBytes = Value; }
   // The library writes new files only.
   void SetFileMode(TFileOutputMode Value) override;
+  std::string FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const override;
 
 protected:
   void Prepare() override;

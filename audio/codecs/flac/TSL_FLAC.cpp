@@ -314,8 +314,20 @@ std::string TFLACOut::BuildCommentBlock(bool Last) const {
   return block + body;
 }
 
+// The format's streamable subset, which the encoder keeps to and every decoder plays:
+// frame headers code rates above 65535 Hz in steps of 10 Hz, up to 655350 Hz.
+std::string TFLACOut::FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const {
+  static const TAuFormatLimits limits{"A", "FLAC", static_cast<int32_t>(FLAC__MAX_CHANNELS), AuBitsAll, 1, 655350};
+  std::string refusal = FormatRefusalText(limits, Bits, Channels, Rate);
+  if (refusal.empty() && Rate > 65535 && Rate % 10 != 0)
+    refusal = "A FLAC file takes sample rates above 65535 Hz in steps of 10 Hz only; the source has " +
+              std::to_string(Rate) + " Hz.";
+  return refusal;
+}
+
 void TFLACOut::Prepare() {
   RequireFLACLibrary();
+  RefuseInputFormat();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned.");
     CreateOwnStream();
@@ -332,9 +344,6 @@ void TFLACOut::Prepare() {
   FBits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
   const int32_t rate = FInput->SampleRate();
-  // Only whole-byte integer PCM has a conversion below.
-  if ((FBits != 8 && FBits != 16 && FBits != 24 && FBits != 32) || FChannels < 1 || rate <= 0)
-    throw EAuException("Failed to initialize FLAC encoder.");
 
   FLAC__StreamEncoder* e = Enc(FEncoder);
   fl::FLAC__stream_encoder_set_verify(e, FVerify);

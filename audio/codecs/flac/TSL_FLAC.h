@@ -41,6 +41,7 @@ public:
   // Negative: the detailed settings below; 0..8: the library's level (9 and above give 8).
   int32_t CompressionLevel() const { return FCompressionLevel; }
   void SetCompressionLevel(int32_t Value) { FCompressionLevel = Value > 8 ? 8 : Value; }
+  std::string FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const override;
   uint16_t BlockSize() const { return FBlockSize; }
   void SetBlockSize(uint16_t Value) { FBlockSize = Value; }
   bool Verify() const { return FVerify; }

@@ -121,6 +121,15 @@ void TMP3Out::BuildId3v1Block(uint8_t (&Block)[128]) const {
   Block[127] = genreSet ? t.GenreId() : 255;
 }
 
+// MPEG audio has rates of 8000 to 48000 Hz. LAME brings any other rate to one of them,
+// but its resampler overruns its buffers when it raises a rate many times (from a few
+// hundred hertz): nothing below MPEG's lowest rate is taken, nor anything above the
+// highest rate audio is recorded at.
+std::string TMP3Out::FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const {
+  static const TAuFormatLimits limits{"An", "MP3", 2, AuBitsAll, 8000, 768000};
+  return FormatRefusalText(limits, Bits, Channels, Rate);
+}
+
 void TMP3Out::WriteOut(const uint8_t* Data, uint32_t Count) {
   if (Count > 0) FStream->WriteBuffer(Data, Count);
 }
@@ -128,13 +137,10 @@ void TMP3Out::WriteOut(const uint8_t* Data, uint32_t Count) {
 void TMP3Out::Prepare() {
   if (!FStreamAssigned && FFileName.empty()) throw EAuException("File name is not assigned.");
   // What the format cannot hold is refused before any file is made.
+  RefuseInputFormat();
   StartInput();
   const int32_t bits = FInput->BitsPerSample();
-  if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
-    throw EAuException("MP3 output cannot take " + IntToStr(bits) + "-bit samples");
   const int32_t channels = FInput->Channels();
-  if (channels < 1 || channels > 2)
-    throw EAuException("An MP3 file holds one or two channels; the source has " + IntToStr(channels) + ".");
   RefuseEmptySource("MP3");
   if (!FStreamAssigned) CreateOwnStream();
   // The encoder's header frame (VBR's "Xing", CBR's "Info") tells decoders the exact

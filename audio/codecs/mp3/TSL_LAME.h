@@ -64,6 +64,8 @@ public:
   // The ID3v1 block Finish appends for the present tag values.
   void BuildId3v1Block(uint8_t (&Block)[128]) const;
 
+  std::string FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const override;
+
 protected:
   void Prepare() override;
   bool WriteBlock(bool Abort) override;

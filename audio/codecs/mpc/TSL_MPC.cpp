@@ -395,29 +395,26 @@ void TMPCOut::AddTags() {
   }
 }
 
+// mpcenc's rates; it would keep the first two channels only and lose the others silently.
+std::string TMPCOut::FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const {
+  static const int32_t rates[] = {32000, 37800, 44100, 48000};
+  static const TAuFormatLimits limits{"A", "Musepack", 2, AuBitsAll, rates[0], rates[3], rates};
+  return FormatRefusalText(limits, Bits, Channels, Rate);
+}
+
 void TMPCOut::Prepare() {
   FEndFlag = false;
   FEncoderMessage.clear();
   FCallbackError.clear();
   if (!FStreamAssigned && FFileName.empty()) throw EAuException("File name is not assigned.");
+  RefuseInputFormat();
   // The library comes first, so that a missing one leaves no empty file behind.
   AcquireEncoder();
   FLibraryHeld = true;
   StartInput();
   RefuseEmptySource("Musepack");
   const int32_t rate = FInput->SampleRate();
-  switch (rate / 1000) {
-    case 32: case 37: case 44: case 48: break;
-    default:
-      FEndFlag = true;
-      throw EAuException("Unsupported sample rate.");
-  }
-  // The encoder keeps the first two channels only; more would be lost silently.
   const int32_t channels = FInput->Channels();
-  if (channels < 1 || channels > 2) {
-    FEndFlag = true;
-    throw EAuException("Unsupported number of channels.");
-  }
   const int32_t bits = FInput->BitsPerSample();
   const int64_t frame = static_cast<int64_t>(bits / 8) * channels;
   const int64_t size = FInput->Size();

@@ -95,6 +95,8 @@ public:
   float Quality() const { return FQuality; }
   void SetQuality(float Value) { FQuality = Value; }
 
+  std::string FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const override;
+
 protected:
   void Prepare() override;
   bool WriteBlock(bool Abort) override;

@@ -141,10 +141,18 @@ void TTTAOut::CloseHandle() {
   FHandle = -1;
 }
 
+// Integer samples of up to 24 bits, and 32-bit ones in the float format.
+std::string TTTAOut::FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const {
+  static const TAuFormatLimits limits{
+      "A", "True Audio", TTALib::TTA_MAX_CHANNELS, AuBitsAll, 1, TTALib::TTA_MAX_SAMPLE_RATE};
+  return FormatRefusalText(limits, Bits, Channels, Rate);
+}
+
 void TTTAOut::Prepare() {
   RequireTTALib();
   FCompleted = false;
   FCarryBytes = 0;
+  RefuseInputFormat();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not defined!");
     NoteRunFile(FFileName);
@@ -158,10 +166,7 @@ void TTTAOut::Prepare() {
   RefuseEmptySource("True Audio");
   FBits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
-  if (FBits != 8 && FBits != 16 && FBits != 24 && FBits != 32)
-    throw EAuException("True Audio output does not support " + std::to_string(FBits) + "-bit samples");
   FFrame = FChannels * ((FBits + 7) / 8);
-  if (FFrame <= 0) throw EAuException("True Audio output needs at least one channel");
   const int32_t format = FBits == 32 ? TTALib::TTA_FORMAT_FLOAT : TTALib::TTA_FORMAT_PCM;
   FEncoder = std::make_unique<TTTAEncoder>(FHandle, FInput->Size() / FFrame, FInput->SampleRate(), FBits,
                                            FChannels, format, false);

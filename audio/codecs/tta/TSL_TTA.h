@@ -20,6 +20,8 @@ public:
   explicit TTTAOut(TComponent* AOwner);
   ~TTTAOut() override;
 
+  std::string FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const override;
+
 protected:
   void Prepare() override;
   bool WriteBlock(bool Abort) override;

@@ -187,8 +187,15 @@ void TVorbisOut::WritePages(bool Flush) {
   }
 }
 
+// libvorbisenc has modes for rates up to 200 kHz and for up to 255 channels.
+std::string TVorbisOut::FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const {
+  static const TAuFormatLimits limits{"An", "Ogg Vorbis", 255, AuBitsAll, 1, 200000};
+  return FormatRefusalText(limits, Bits, Channels, Rate);
+}
+
 void TVorbisOut::Prepare() {
   RequireVorbisLibraries();
+  RefuseInputFormat();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned.");
     if (FFileMode == foAppend && FileExists(FFileName))
@@ -212,9 +219,6 @@ void TVorbisOut::Prepare() {
   s.Channels = FInput->Channels();
   s.Bits = FInput->BitsPerSample();
   const int32_t rate = FInput->SampleRate();
-  if ((s.Bits != 8 && s.Bits != 16 && s.Bits != 24 && s.Bits != 32) || s.Channels < 1 || s.Channels > 255 ||
-      rate <= 0)
-    throw EAuException("This audio format cannot be encoded to Ogg Vorbis.");
 
   vb::vorbis_info_init(&s.Vi);
   s.InfoInit = true;

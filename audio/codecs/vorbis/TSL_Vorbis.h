@@ -51,6 +51,7 @@ public:
   void SetFileMode(TFileOutputMode Value) override { FFileMode = Value; }
   int32_t Serial() const { return FSerial; }
   void SetSerial(int32_t Value) { FSerial = Value; }
+  std::string FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const override;
 
 protected:
   void Prepare() override;

@@ -54,9 +54,16 @@ void TWVOut::ReleaseStreams() {
   }
 }
 
+// The library's range: up to 4096 channels and every positive rate, which its own tools read.
+std::string TWVOut::FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const {
+  static const TAuFormatLimits limits{"A", "WavPack", WAVPACK_MAX_CHANS, AuBitsAll, 1, INT32_MAX};
+  return FormatRefusalText(limits, Bits, Channels, Rate);
+}
+
 void TWVOut::Prepare() {
   FEncoderReady = false;
   RequireLibrary();
+  RefuseInputFormat();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not assigned");
     CreateOwnStream();
@@ -70,9 +77,6 @@ void TWVOut::Prepare() {
   const int32_t bits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
   FBytesPerSample = (bits + 7) / 8;
-  if (FBytesPerSample < 1 || FBytesPerSample > 4 || FChannels < 1)
-    throw EAuException("WavPack output cannot take " + IntToStr(bits) + "-bit samples in " + IntToStr(FChannels) +
-                       " channels");
   TStream* correction = FHybridMode ? FCorrectionStream : nullptr;
   FEncoder = std::make_unique<TWavpackEncoder>(FStream, correction);
 

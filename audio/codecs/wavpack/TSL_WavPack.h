@@ -34,6 +34,7 @@ public:
     FCorrectionStream = Value;
     FCorrectionStreamAssigned = Value != nullptr;
   }
+  std::string FormatRefusal(int32_t Bits, int32_t Channels, int32_t Rate) const override;
 
 protected:
   void Prepare() override;

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "TTALib.h"
+
 namespace TTALib::Codec {
 
 namespace {
@@ -182,9 +184,8 @@ uint64_t Id3v2Size(const uint8_t* In, size_t Size) {
 }
 
 bool ValidFormat(uint32_t Format, uint32_t Bits, uint32_t Channels, uint32_t SampleRate) {
-  if (Channels < 1 || Channels > 8) return false;
-  // Up to 768 kHz, which bounds a frame's memory.
-  if (SampleRate < 1 || SampleRate > 768000) return false;
+  if (Channels < 1 || Channels > TTA_MAX_CHANNELS) return false;
+  if (SampleRate < 1 || SampleRate > TTA_MAX_SAMPLE_RATE) return false;
   if (Format == 1) return Bits >= 1 && Bits <= 24;
   if (Format == 3) return Bits == 32;
   return false;

@@ -53,6 +53,8 @@ inline constexpr int32_t TTA_FORMAT_PCM = 1;   // integer samples, 1 to 24 bits
 inline constexpr int32_t TTA_FORMAT_FLOAT = 3; // 32-bit IEEE-754 floats
 
 inline constexpr int32_t TTA_MAX_CHANNELS = 8;
+// Up to 768 kHz, which bounds a frame's memory.
+inline constexpr int32_t TTA_MAX_SAMPLE_RATE = 768000;
 
 class __attribute__((visibility("default"))) TTAException : public std::runtime_error {
 public:

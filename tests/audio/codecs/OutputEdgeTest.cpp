@@ -1,9 +1,12 @@
 // What every output does at the edges: a source without audio gives a valid empty
 // file (its reference tool reads it, with no samples) or a clear failure and no file;
-// a file that cannot be created is named, with the reason, and nothing is left.
+// a file that cannot be created is named, with the reason, and nothing is left; a
+// source whose format the output cannot hold is refused with the reason, and nothing
+// is made.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -145,6 +148,61 @@ TEST_P(OutputEdge, AFileThatCannotBeCreatedIsNamedWithTheReason) {
   const std::string path = dir.Path(std::string("plain/out.") + c.Ext);
   EXPECT_EQ(RunInto(c, source, path), "Cannot create \"" + path + "\": Not a directory");
   EXPECT_EQ(dir.Entries(), (std::set<std::string>{"plain", "src.raw", "src.wav"}));
+}
+
+TEST(OutputRefusals, ASourceTheFormatCannotHoldIsRefusedWithTheReasonBeforeAnyFileIsMade) {
+  TTempDir dir;
+  const std::string mp3 = "An MP3 file takes sample rates of 8000 to 768000 Hz; the source has ";
+  const std::string wma = "A Windows Media file takes sample rates of 1000 to 768000 Hz; the source has ";
+  const std::string mpc = "A Musepack file takes sample rates of 32000, 37800, 44100 or 48000 Hz; the source has ";
+  const std::string six = " file holds one or two channels; the source has 6.";
+  const struct {
+    const char* Format;  // of Cases()
+    int Bits, Channels, Rate;
+    std::string Reason;
+  } cases[] = {
+      // Far below audio's rates LAME crashed and the Windows Media writer made files of
+      // the wrong length.
+      {"MP3", 16, 2, 1, mp3 + "1 Hz."},
+      {"MP3", 16, 2, 5, mp3 + "5 Hz."},
+      {"MP3", 16, 2, 50, mp3 + "50 Hz."},
+      {"MP3", 16, 2, 1000000, mp3 + "1000000 Hz."},
+      {"MP3", 16, 6, 44100, "An MP3" + six},
+      {"Windows Media", 16, 2, 1, wma + "1 Hz."},
+      {"Windows Media", 16, 2, 5, wma + "5 Hz."},
+      {"Windows Media", 16, 2, 50, wma + "50 Hz."},
+      {"Windows Media", 16, 2, 1000000, wma + "1000000 Hz."},
+      {"Windows Media", 16, 6, 44100, "A Windows Media" + six},
+      {"Musepack", 16, 2, 1, mpc + "1 Hz."},
+      {"Musepack", 16, 2, 5, mpc + "5 Hz."},
+      {"Musepack", 16, 2, 50, mpc + "50 Hz."},
+      {"Musepack", 16, 2, 96000, mpc + "96000 Hz."},
+      {"Musepack", 16, 6, 44100, "A Musepack" + six},
+      {"Monkey's Audio", 16, 6, 44100, "A Monkey's Audio" + six},
+      {"Monkey's Audio", 32, 2, 44100,
+       "A Monkey's Audio file holds 8, 16 or 24-bit samples; the source has 32-bit samples."},
+      {"WAV", 16, 2, 2000000000, "A WAV file takes sample rates of 1 to 1073741823 Hz; the source has 2000000000 Hz."},
+      {"Ogg Vorbis", 16, 2, 200001,
+       "An Ogg Vorbis file takes sample rates of 1 to 200000 Hz; the source has 200001 Hz."},
+      {"FLAC", 16, 2, 655360, "A FLAC file takes sample rates of 1 to 655350 Hz; the source has 655360 Hz."},
+      {"FLAC", 16, 2, 65537,
+       "A FLAC file takes sample rates above 65535 Hz in steps of 10 Hz only; the source has 65537 Hz."},
+      {"True Audio", 16, 2, 768001,
+       "A True Audio file takes sample rates of 1 to 768000 Hz; the source has 768001 Hz."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Format) + ", " + std::to_string(c.Channels) + " channels at " + std::to_string(c.Rate));
+    const TOutputCase& format = *std::find_if(
+        Cases().begin(), Cases().end(), [&c](const TOutputCase& F) { return F.Format == std::string(c.Format); });
+    // Enough frames for LAME to have run into its fault.
+    std::vector<uint8_t> pcm(size_t{30000} * c.Channels * (c.Bits / 8));
+    for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<uint8_t>(i * 37);
+    WriteFile(dir.Path("src.raw"), pcm);
+    TComponentPtr<TRawIn> in(new TRawIn(nullptr, c.Bits, c.Channels, c.Rate));
+    in->SetFileName(dir.Path("src.raw"));
+    EXPECT_EQ(RunInto(format, *in, dir.Path(std::string("out.") + format.Ext)), c.Reason);
+    EXPECT_EQ(dir.Entries(), std::set<std::string>{"src.raw"});
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryOutput, OutputEdge, testing::Range<size_t>(0, Cases().size()),

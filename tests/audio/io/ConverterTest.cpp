@@ -224,7 +224,7 @@ TEST_F(AudioConverter, SameAsInputAppliesToOneRunOnlyAndBadSetUpFailsCleanly) {
   ac->SetOutBitsPerSample(12);
   std::string error;
   Collect(*ac, &error);
-  EXPECT_EQ(error, "Cannot convert to 12-bit samples");
+  EXPECT_EQ(error, "Cannot convert 24-bit samples to 12 bits: only 8, 16, 24 and 32-bit samples are supported.");
   EXPECT_FALSE(ac->Busy());
   EXPECT_FALSE(inB->Busy());
   ac->Flush();  // harmless after a failed start
@@ -327,6 +327,13 @@ TEST_F(ACMConverter, ChangesSizeChannelsAndRateTogether) {
   ASSERT_EQ(out.size(), 48000u * 2);
   for (size_t i = 0; i < out.size(); i += 2) ASSERT_EQ(out[i], out[i + 1]);
   EXPECT_GT(Snr(Samples(SoxConvert(src, 8, 1, 44100, 16, 2, 48000, "rate -v"), 16), out), 90.0);
+
+  // The most the bytes can grow: the lowest rate to a high one, 8-bit mono to 32-bit stereo.
+  auto slow = RawIn(MakeRaw("acm-slow.raw", 8, 1, 1000, "2 sine 100"), 8, 1, 1000);
+  acm->SetInput(slow.get());
+  acm->SetOutSampleRate(192000);
+  acm->SetOutBitsPerSample(32);
+  EXPECT_EQ(Collect(*acm).size(), 2000u * 192 * 8);
 }
 
 TEST_F(ACMConverter, SameAsInputAppliesToOneRunOnlyAndImpossibleConversionsFail) {
@@ -355,9 +362,23 @@ TEST_F(ACMConverter, SameAsInputAppliesToOneRunOnlyAndImpossibleConversionsFail)
   acm->SetOutChannels(1);
   std::string error;
   EXPECT_TRUE(Collect(*acm, &error).empty());
-  EXPECT_EQ(error, "Failed to set up converter 512");
+  EXPECT_EQ(error, "Cannot convert 6 channels to 1: only mono and stereo convert into each other.");
   EXPECT_FALSE(acm->Busy());
   EXPECT_FALSE(six->Busy());
+
+  // Rates far below audio's are not converted, and a source without a rate is not even
+  // passed on.
+  auto slow = MemIn(mem, data, 16, 2, 5);
+  acm->SetInput(slow.get());
+  acm->SetOutChannels(0);
+  acm->SetOutSampleRate(44100);
+  Collect(*acm, &error);
+  EXPECT_EQ(error, "Cannot convert 5 Hz audio to 44100 Hz: sample rates below 1000 Hz are not supported.");
+  auto none = MemIn(mem, data, 16, 2, 0);
+  acm->SetInput(none.get());
+  acm->SetOutSampleRate(0);
+  Collect(*acm, &error);
+  EXPECT_EQ(error, "Cannot convert 0 Hz audio: a sample rate is at least 1 Hz.");
   acm->SetInput(nullptr);
   EXPECT_THROW(acm->Init(), EAuException);
 }

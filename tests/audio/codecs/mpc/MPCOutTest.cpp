@@ -178,12 +178,13 @@ TEST(MPCOutTest, RefusesFormatsTheEncoderCannotTakeWithoutLeavingAFile) {
   struct Refused {
     int Bits, Channels, Rate;
     float Quality;
-    const char* Message;
+    std::string Message;
   };
-  const Refused cases[] = {{16, 2, 22050, 5.0f, "Unsupported sample rate."},
-                           {16, 2, 96000, 5.0f, "Unsupported sample rate."},
-                           {16, 3, 44100, 5.0f, "Unsupported number of channels."},
-                           {16, 2, 44000, 5.0f, "Failed to initialize encoder"},
+  const std::string rates = "A Musepack file takes sample rates of 32000, 37800, 44100 or 48000 Hz; the source has ";
+  const Refused cases[] = {{16, 2, 22050, 5.0f, rates + "22050 Hz."},
+                           {16, 2, 96000, 5.0f, rates + "96000 Hz."},
+                           {16, 3, 44100, 5.0f, "A Musepack file holds one or two channels; the source has 3."},
+                           {16, 2, 44000, 5.0f, rates + "44000 Hz."},
                            {16, 2, 44100, 10.5f, "Failed to initialize encoder"}};
   int n = 0;
   for (const Refused& c : cases) {
@@ -293,7 +294,7 @@ TEST(MPCOutTest, RunsShareTheLibrary) {
   TTempDir dir;
   const std::string longRaw = MakeRaw(dir, "long.raw", 16, 2, 44100, 30.0);
   const std::string shortRaw = MakeRaw(dir, "short.raw", 16, 1, 48000, 0.5);
-  const std::string badRaw = MakeRaw(dir, "bad.raw", 16, 2, 44000, 0.5);
+  const std::string badRaw = MakeRaw(dir, "bad.raw", 16, 2, 44100, 0.5);
   TComponentPtr<TComponent> owner(new TComponent(nullptr));
   auto* longIn = new TRawIn(owner.get(), 16, 2, 44100);
   longIn->SetFileName(longRaw);
@@ -308,7 +309,7 @@ TEST(MPCOutTest, RunsShareTheLibrary) {
 
   // Meanwhile others start and end: one whose initialisation fails and frees its hold
   // on the library, and one that completes.
-  EXPECT_EQ(EncodeWithOurs(badRaw, dir.Path("bad.mpc"), 16, 2, 44000, 5.0f), "Failed to initialize encoder");
+  EXPECT_EQ(EncodeWithOurs(badRaw, dir.Path("bad.mpc"), 16, 2, 44100, 10.5f), "Failed to initialize encoder");
   EXPECT_EQ(EncodeWithOurs(shortRaw, dir.Path("short.mpc"), 16, 1, 48000, 5.0f), "");
   EXPECT_FALSE(longDone);
   EXPECT_TRUE(MPCEncLibrary().Loaded());
