@@ -165,6 +165,13 @@ const TDamagedCase DamagedCases[] = {
        ApplyPreset(outMP3, 0, mp3);
        ExpectDefaultsBut(W.Form->Output(), {{outMP3, {mp3, 0}}, {outOggVorbis, {DefaultSettings(outOggVorbis), qpCustom}}});
      }},
+    // Shown from the first show, while the empty list keeps the output group disabled.
+    {"PresetAndVbrShownWithAnEmptyList", "[Output]\nFormat=6\nQual6=7\nQuality6=3\nVarBitrate0=1\n",
+     [](TMainWindow& W, const TAppFolders&) {
+       EXPECT_FALSE(W.Enabled("GrpOut"));
+       EXPECT_EQ(W.Find<TKvComboBox>("CmbQual")->ItemIndex(), 3);
+       EXPECT_EQ(W.Find("LblBit")->Caption(), "Average bitrate:");
+     }},
 };
 
 class DamagedSettings : public testing::TestWithParam<TDamagedCase> {
