@@ -76,6 +76,16 @@ bool NameTaken(const std::string& Path) {
   return ::lstat(Path.c_str(), &st) == 0;
 }
 
+// The folders on the way to Dir that do not exist, deepest first.
+std::vector<std::string> MissingFolders(const std::string& Dir) {
+  std::vector<std::string> r;
+  struct stat st;
+  for (std::string d = ExcludeTrailingPathDelimiter(Dir); !d.empty() && d != "/" && ::lstat(d.c_str(), &st) != 0;
+       d = ExtractFileDir(d))
+    r.push_back(d);
+  return r;
+}
+
 // Whether Relative names a place inside its folder: no empty, "." or ".." part.
 bool StaysInside(const std::string& Relative) {
   size_t start = 0;
@@ -381,6 +391,7 @@ void TOutput::StartNextFile() {
 
 void TOutput::SetUpEntry() {
   TFileListEntry& e = Entry();
+  FEntryFolders.clear();
   FPrgCurrent->SetPercent(0);
   const bool normalize = FNormalize && FFormat != outFLAC;
   FNormalizer->SetEnabled(normalize);
@@ -393,6 +404,7 @@ void TOutput::SetUpEntry() {
 
   if (!StaysInside(e.OutputDir + e.OutputName)) throw Exception("The output name \"" + e.OutputName + "\" is not valid");
   const std::string dir = FRunDir + e.OutputDir;
+  FEntryFolders = MissingFolders(dir);
   if (!ForceDirectories(dir)) throw Exception("Cannot create directory " + dir);
   std::string name = dir + e.OutputName + FExt;
   for (int n = 1; NameTaken(name); ++n) name = dir + e.OutputName + "(" + IntToStr(n) + ")" + FExt;
@@ -463,6 +475,7 @@ void TOutput::EntryFailed(const std::string& Message) {
   const std::string name = FOutput->FileName();
   FOutput->SetFileName("");
   if (!name.empty() && FileExists(name)) DeleteFile(name);
+  RemoveEntryFolders();
   FDoneBytes += e.DataSize;
   FFileList->Items()->Item(FPosition - 1)->SetSelected(false);
 }
@@ -481,8 +494,9 @@ void TOutput::OutputDone() {
   } else {
     TFileListEntry& e = Entry();
     const std::string name = FOutput->FileName();
-    // A finished file is no longer the run's to delete.
+    // A finished file is no longer the run's to delete, nor its folders.
     FOutput->SetFileName("");
+    FEntryFolders.clear();
     FFileList->Items()->Item(FPosition - 1)->SetSelected(false);
     if (FAutoUncheck) FFileList->SetChecked(FPosition - 1, false);
     FDoneBytes += e.DataSize;
@@ -556,6 +570,13 @@ void TOutput::Stop() {
   if (FOutput) FOutput->SetFileName("");
   ResetRunState();
   if (!name.empty() && FileExists(name)) DeleteFile(name);
+  RemoveEntryFolders();
+}
+
+void TOutput::RemoveEntryFolders() {
+  // rmdir takes only empty folders: whatever another entry or anyone else put there stays.
+  for (const std::string& d : FEntryFolders) ::rmdir(d.c_str());
+  FEntryFolders.clear();
 }
 
 // ---------------------------------------------------------------------------

@@ -140,6 +140,8 @@ private:
   // Input chain, output file and tags of entry Position; raises on failure.
   void SetUpEntry();
   void EntryFailed(const std::string& Message);
+  // Removes the folders made for the entry in work that are empty, deepest first.
+  void RemoveEntryFolders();
   // Position moves on; false when the entry just handled was the last one.
   bool MoveOn();
   void EndRun();
@@ -179,6 +181,9 @@ private:
   TComponentPtr<TAuFileOut> FOutput;
   std::string FExt;
   std::string FRunDir;  // the output folder, ending in "/"
+  // The folders the run made for the entry in work, deepest first: a failed or aborted
+  // entry leaves none of them behind empty. The output folder is never among them.
+  std::vector<std::string> FEntryFolders;
   int32_t FPosition = 0;
   int32_t FLastChecked = 0;
   int64_t FDoneBytes = 0;

@@ -144,11 +144,15 @@ TEST_F(RunControlTest, FailedEntriesAreReportedStayTickedLeaveNoFileAndTheRunGoe
   W.Files->AddFiles({Source("1 good.wav", 0.3), In.Path("2 cut.flac"), Source("3 blocked.wav", 0.3),
                      Source("4 good.wav", 0.3)});
   ASSERT_EQ(W.Files->Count(), 4);
-  // The third entry's folder cannot be made: a file has its name.
+  // The second entry fails in a folder the run makes inside one that was there
+  // before; the third entry's folder cannot be made: a file has its name.
+  W.Files->Entries(1).CurrentTags.Artist = "Before";
+  W.Files->Entries(1).CurrentTags.Album = "Made";
+  fs::create_directory(Out.Path("Before"));
   W.Files->Entries(2).CurrentTags.Artist = "Blocked";
   WriteFile(Out.Path("Blocked"), std::string("in the way"));
   W.Out->SetFormat(outWave);
-  W.Out->SetFileNamePattern(5);
+  W.Out->SetFileNamePattern(7);
 
   for (int run = 1; run <= 2; ++run) {
     SCOPED_TRACE(run);
@@ -171,6 +175,7 @@ TEST_F(RunControlTest, FailedEntriesAreReportedStayTickedLeaveNoFileAndTheRunGoe
     EXPECT_EQ(lines[2], "3 blocked.wav: Cannot create directory " + Out.Path("Blocked/"));
     EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true, false}));
     EXPECT_EQ(Made(), (std::vector<std::string>{"1 good.wav", "4 good.wav", "Blocked"}));
+    EXPECT_TRUE(fs::is_directory(Out.Path("Before")) && fs::is_empty(Out.Path("Before")));
     // One ding for the first entry; the second run, in which everything fails, still ends.
     EXPECT_EQ(W.FilesDone, 1);
     EXPECT_EQ(W.AllDone, run);
@@ -244,8 +249,12 @@ TEST_F(RunControlTest, TimesRunOnTheMonotonicClockAndAbortWhileNormalisingLeaves
   TTempDir data;
   setenv("XDG_DATA_HOME", data.Root().c_str(), 1);
   W.Files->AddFiles({Source("long.wav", 60)});
+  // The run makes the entry's folder; aborted, the entry leaves it behind no more.
+  W.Files->Entries(0).CurrentTags.Artist = "LongArtist";
+  W.Out->SetFileNamePattern(5);
   W.Out->SetFormat(outWave);
   ASSERT_TRUE(W.Out->Start(W.Files.get()));
+  EXPECT_TRUE(fs::is_directory(Out.Path("LongArtist")));
   // No event is handled from here on: the worker's notifications wait, and only the
   // test clock moves the timer.
   EXPECT_EQ(W.LblInfo->Caption(), "Normalizing - \"long.wav\"");
@@ -271,7 +280,7 @@ TEST_F(RunControlTest, TimesRunOnTheMonotonicClockAndAbortWhileNormalisingLeaves
   EXPECT_FALSE(W.Out->Timer()->Enabled());
   EXPECT_EQ(W.LblInfo->Caption(), "");
   EXPECT_EQ(W.PrgTotal->Percent(), 0);
-  EXPECT_TRUE(Made().empty());
+  EXPECT_TRUE(fs::is_empty(Out.Root()));
   TTimer::Advance(2000);
   Application->ProcessMessages();
   EXPECT_EQ(W.LblElapT->Caption(), "1:02:05");
