@@ -365,6 +365,11 @@ bool TOutput::Start(TFileList* List) {
   FPausedMs = 0;
   FPaused = false;
   FStartTick = GetTickCount();
+  // The last run's times and bars go before this run shows its first.
+  FPrgCurrent->SetPercent(0);
+  FPrgTotal->SetPercent(0);
+  FLblElapT->SetCaption("0:00:00");
+  FLblRemT->SetCaption("0:00:00");
   FOutput->OnProgress = [this](TComponent*) { OutputProgress(); };
   FOutput->OnDone = [this](TComponent*) { OutputDone(); };
   List->Lock();

@@ -286,6 +286,11 @@ TEST_F(RunControlTest, TimesRunOnTheMonotonicClockAndAbortWhileNormalisingLeaves
   EXPECT_EQ(W.LblElapT->Caption(), "1:02:05");
   EXPECT_EQ(W.LblInfo->Caption(), "");
   EXPECT_EQ(W.AllDone, 0);
+  // The next run starts from nothing, not from the last one's times.
+  ASSERT_TRUE(W.Out->Start(W.Files.get()));
+  EXPECT_EQ(W.LblElapT->Caption(), "0:00:00");
+  EXPECT_EQ(W.LblRemT->Caption(), "0:00:00");
+  W.Out->Stop();
   // The normaliser's store went with the run.
   for (const auto& f : fs::recursive_directory_iterator(data.Root())) EXPECT_FALSE(f.is_regular_file()) << f.path();
   unsetenv("XDG_DATA_HOME");
