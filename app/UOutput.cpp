@@ -549,8 +549,12 @@ void TOutput::EndRun() {
   ResetRunState();
   if (OnAllDone) OnAllDone(nullptr);
   if (failures.empty()) return;
+  // The first names, and how many more: a box of every name would not fit the screen.
+  constexpr size_t MaxNamed = 20;
   std::string text = IntToStr(static_cast<int64_t>(failures.size())) + " file(s) could not be converted:";
-  for (const auto& [caption, message] : failures) text += "\n" + caption + ": " + message;
+  for (size_t i = 0; i < std::min(failures.size(), MaxNamed); ++i)
+    text += "\n" + failures[i].first + ": " + failures[i].second;
+  if (failures.size() > MaxNamed) text += "\nand " + IntToStr(static_cast<int64_t>(failures.size() - MaxNamed)) + " more";
   Message(text, MB_ICONWARNING);
 }
 

@@ -56,6 +56,15 @@ std::vector<int> ThreadNices() {
   return r;
 }
 
+std::vector<std::string> Lines(const std::string& Text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; start <= Text.size(); start = end + 1) {
+    end = std::min(Text.find('\n', start), Text.size());
+    lines.push_back(Text.substr(start, end - start));
+  }
+  return lines;
+}
+
 bool Contains(const std::vector<int>& V, int X) { return std::find(V.begin(), V.end(), X) != V.end(); }
 
 TEST_F(RunControlTest, AbortDeletesOnlyTheUnfinishedFileAndTheListStaysLockedUntilThen) {
@@ -163,11 +172,7 @@ TEST_F(RunControlTest, FailedEntriesAreReportedStayTickedLeaveNoFileAndTheRunGoe
     const TDialogRequest& r = script.Requests()[0];
     EXPECT_EQ(r.Caption, "Error");
     EXPECT_EQ(r.Icon(), uint32_t(MB_ICONWARNING));
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; start <= r.Text.size(); start = end + 1) {
-      end = std::min(r.Text.find('\n', start), r.Text.size());
-      lines.push_back(r.Text.substr(start, end - start));
-    }
+    const std::vector<std::string> lines = Lines(r.Text);
     ASSERT_EQ(lines.size(), 3u) << r.Text;
     EXPECT_EQ(lines[0], "2 file(s) could not be converted:");
     // The engine's own message for the cut file.
@@ -181,6 +186,29 @@ TEST_F(RunControlTest, FailedEntriesAreReportedStayTickedLeaveNoFileAndTheRunGoe
     EXPECT_EQ(W.AllDone, run);
     EXPECT_FALSE(W.Files->Locked());
   }
+}
+
+TEST_F(RunControlTest, TheFailureSummaryNamesTheFirstTwentyAndCountsTheRest) {
+  std::vector<std::string> sources{Source("00.wav", 0.05)};
+  for (int i = 1; i < 69; ++i) {
+    sources.push_back(In.Path((i < 10 ? "0" : "") + std::to_string(i) + ".wav"));
+    fs::copy_file(sources[0], sources.back());
+  }
+  W.Files->AddFiles(sources);
+  ASSERT_EQ(W.Files->Count(), 69);
+  for (int32_t i = 0; i < 69; ++i) W.Files->Entries(i).CurrentTags.Artist = "Blocked";
+  WriteFile(Out.Path("Blocked"), std::string("in the way"));
+  W.Out->SetFormat(outWave);
+  W.Out->SetFileNamePattern(5);
+  TDialogScript script;
+  script.Answer(IDOK);
+  ASSERT_TRUE(W.Convert());
+  ASSERT_EQ(script.Requests().size(), 1u);
+  const std::vector<std::string> lines = Lines(script.Requests()[0].Text);
+  ASSERT_EQ(lines.size(), 22u);
+  EXPECT_EQ(lines[0], "69 file(s) could not be converted:");
+  EXPECT_EQ(lines[20], "19.wav: Cannot create directory " + Out.Path("Blocked/"));
+  EXPECT_EQ(lines[21], "and 49 more");
 }
 
 TEST_F(RunControlTest, StartRefusesWhatCannotRunAndLeavesNoRunBehind) {
