@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -142,6 +143,17 @@ const TDamagedCase DamagedCases[] = {
        EXPECT_EQ(W.Find("EdtDir")->Text(), "");
        EXPECT_EQ(W.Find("EdtOutDir")->Text(), F.Music());
        EXPECT_EQ(W.Form->Output()->OutputDir(), F.Music());
+     }},
+    // Longer than any path: defaults, and not saved back; the other keys still load.
+    {"FoldersLongerThanAnyPath",
+     "[Source]\nDir=/" + std::string(PATH_MAX, 'd') + "\n[Output]\nFormat=7\nOutputDir=/" + std::string(PATH_MAX, 'o') +
+         "\n",
+     [](TMainWindow& W, const TAppFolders& F) {
+       EXPECT_EQ(W.Find("EdtDir")->Text(), "");
+       EXPECT_EQ(W.Form->Output()->OutputDir(), F.Music());
+       EXPECT_EQ(W.Form->Output()->Format(), outFLAC);
+       W.Close();
+       EXPECT_LT(ReadFileAsString(F.SettingsFile()).size(), 4096u);
      }},
     {"WindowOffTheScreen", "[Position]\nLeft=-5000\nTop=9000\n",
      [](TMainWindow& W, const TAppFolders&) {
