@@ -119,7 +119,11 @@ private:
   bool Fits() const {
     const QRect area = screen()->availableGeometry();
     const QRect frame = frameGeometry();
-    return frame.width() <= area.width() && frame.height() <= area.height();
+    // Before the window system has framed the box, its frame is unknown: room is kept
+    // for one as large as QDialog reckons when it places a dialog.
+    const int frameWidth = frame.width() > width() ? frame.width() - width() : 10;
+    const int frameHeight = frame.height() > height() ? frame.height() - height() : 40;
+    return width() + frameWidth <= area.width() && height() + frameHeight <= area.height();
   }
 
   QString FText;
