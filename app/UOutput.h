@@ -6,10 +6,11 @@
 //
 // A run never stalls and never reports a failure as success: an entry that cannot be
 // set up or whose conversion fails leaves no output file, stays ticked and gets no
-// tags; the run goes on with the next entry, and at its end one message lists the
-// files that failed. While a run is active its file list is locked (see TFileList).
-// Elapsed and remaining times come from the monotonic tick count (the timers' test
-// clock in tests).
+// tags; the run goes on with the next entry, and at its end one message names the
+// files that failed (the first twenty, and how many more). Folders the run made for an
+// entry that failed or was aborted do not stay behind empty. While a run is active its
+// file list is locked (see TFileList). Elapsed and remaining times come from the
+// monotonic tick count (the timers' test clock in tests).
 
 #include <array>
 #include <cstdint>

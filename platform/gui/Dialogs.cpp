@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 #include <utility>
 
 #include "platform/gui/Forms.h"
@@ -113,7 +114,7 @@ private:
   // when they have one, and "…".
   QString Cut(qsizetype Length) const {
     const QChar ellipsis(0x2026);
-    const qsizetype lineEnd = FText.lastIndexOf('\n', Length);
+    const qsizetype lineEnd = FText.lastIndexOf('\n', std::min(Length, FText.size() - 1));
     return lineEnd > 0 ? FText.left(lineEnd) + '\n' + ellipsis : FText.left(Length) + ellipsis;
   }
   bool Fits() const {
