@@ -272,7 +272,7 @@ void TFileList::WriteFileTags(int32_t N, TInputFormatCode OutputCode, const std:
       wav.SetAlbum(UTF8ToUTF16(t.Album));
       wav.SetGenre(UTF8ToUTF16(t.Genre));
       wav.SetYear(UTF8ToUTF16(t.Year));
-      wav.SetTrack(UTF8ToUTF16(IntToStr(TrackNumber(t.Track, 0x7FFFFFFF))));
+      wav.SetTrack(UTF8ToUTF16(TrackText(TrackNumber(t.Track, 0x7FFFFFFF))));
       wav.SetTitle(UTF8ToUTF16(t.Title));
       wav.SetComment(UTF8ToUTF16(t.Comment));
       wav.SaveToFile(OutputFile);

@@ -130,6 +130,9 @@ void TFrmMain::FormCreate() {
   FTrayFlags.assign(static_cast<size_t>(CmbDrive->Items()->Count()), 0);
   EdtOutDir->SetText(ExcludeTrailingPathDelimiter(MusicFolder()));
   CmbFormatChange();
+  // The controls are built enabled; what the empty list allows is the refresh's to say,
+  // whether or not a settings file follows and before any activation.
+  RefreshLists();
 }
 
 void TFrmMain::FormShow() {

@@ -191,12 +191,14 @@ private:
   // The output settings panel.
   void CmbFormatChange();
   void RefreshFormatPanel();
-  // The enabled states and texts that follow the settings: the quality list, the MP3
-  // and WMA bitrate controls, the WAV sample size. Only while the output group is
-  // enabled (the group's memory of its children would undo them otherwise); the group
-  // calls it again when it is enabled.
+  // The texts and enabled states that follow the settings: the quality list, the MP3
+  // and WMA bitrate controls, the WAV sample size. The texts always; the enabled states
+  // only while the output group is enabled (the group's memory of its children would
+  // undo them otherwise); the group calls it again when it is enabled.
   void ApplyPanelStates();
-  void ShowPreset(bool Enabled);
+  // The quality list's items and choice: the format's preset, or "High" for a format
+  // without presets.
+  void ShowPreset(bool Presets);
   void SetOutputGroupEnabled(bool Value);
   void CmbQualChange();
   void CmbBitClick(TKvComboBox* Sender);

@@ -88,9 +88,8 @@ void TFrmMain::RefreshFormatPanel() {
   ApplyPanelStates();
 }
 
-void TFrmMain::ShowPreset(bool Enabled) {
-  CmbQual->SetEnabled(Enabled);
-  const TQualityPreset preset = Enabled ? FOutput->Presets(FOutput->Format()) : 0;
+void TFrmMain::ShowPreset(bool Presets) {
+  const TQualityPreset preset = Presets ? FOutput->Presets(FOutput->Format()) : 0;
   TStrings* items = CmbQual->Items();
   if (preset == qpCustom || preset >= PresetCount) {
     if (items->Count() <= PresetCount) items->Add(CustomItem);
@@ -102,33 +101,35 @@ void TFrmMain::ShowPreset(bool Enabled) {
 }
 
 void TFrmMain::ApplyPanelStates() {
-  if (!GrpOut->Enabled()) return;
   const TOutputFormat format = FOutput->Format();
   const bool lossless = ChkWMALL->Checked();
-  ShowPreset(format == outMP3 || format == outWave || format == outOggVorbis || format == outMusepack ||
-             (format == outWMA && !lossless));
-
+  const bool presets = format == outMP3 || format == outWave || format == outOggVorbis || format == outMusepack ||
+                       (format == outWMA && !lossless);
   const bool vbr = ChkBit->Checked();
+  const bool wmaVbr = ChkWMABit->Checked();
+  // ADPCM stores 4 bits per sample: the size list shows that and cannot be changed.
+  const bool adpcm = CmbWavEnc->ItemIndex() == WavADPCM;
+  // What the controls show follows the settings at once, also while the group is
+  // disabled (an empty list at start-up).
+  ShowPreset(presets);
   LblBit->SetCaption(vbr ? "Average bitrate:" : "Bitrate:");
+  if (adpcm) {
+    CmbWavSS->SetStyle(csDropDown);
+    CmbWavSS->SetText("4");
+  } else {
+    CmbWavSS->SetStyle(csDropDownList);
+    CmbWavSS->SetItemIndex(FOutput->Settings(outWave).Samplesize);
+  }
+
+  if (!GrpOut->Enabled()) return;
+  CmbQual->SetEnabled(presets);
   LblComp->SetEnabled(vbr);
   CmbComp->SetEnabled(vbr);
-
-  const bool wmaVbr = ChkWMABit->Checked();
   ChkWMABit->SetEnabled(WMAVariableBitrateAvailable && !lossless);
   for (TControl* C : std::initializer_list<TControl*>{LblWMAComp, CmbWMAComp}) C->SetEnabled(!lossless && wmaVbr);
   for (TControl* C : std::initializer_list<TControl*>{LblWMABR, CmbWMABR, LblWMAKb})
     C->SetEnabled(!lossless && !wmaVbr);
-
-  // ADPCM stores 4 bits per sample: the size list shows that and cannot be changed.
-  if (CmbWavEnc->ItemIndex() == WavADPCM) {
-    CmbWavSS->SetStyle(csDropDown);
-    CmbWavSS->SetText("4");
-    CmbWavSS->SetEnabled(false);
-  } else {
-    CmbWavSS->SetStyle(csDropDownList);
-    CmbWavSS->SetItemIndex(FOutput->Settings(outWave).Samplesize);
-    CmbWavSS->SetEnabled(true);
-  }
+  CmbWavSS->SetEnabled(!adpcm);
 }
 
 void TFrmMain::SetOutputGroupEnabled(bool Value) {

@@ -76,6 +76,16 @@ bool NameTaken(const std::string& Path) {
   return ::lstat(Path.c_str(), &st) == 0;
 }
 
+// The folders on the way to Dir that do not exist, deepest first.
+std::vector<std::string> MissingFolders(const std::string& Dir) {
+  std::vector<std::string> r;
+  struct stat st;
+  for (std::string d = ExcludeTrailingPathDelimiter(Dir); !d.empty() && d != "/" && ::lstat(d.c_str(), &st) != 0;
+       d = ExtractFileDir(d))
+    r.push_back(d);
+  return r;
+}
+
 // Whether Relative names a place inside its folder: no empty, "." or ".." part.
 bool StaysInside(const std::string& Relative) {
   size_t start = 0;
@@ -355,6 +365,11 @@ bool TOutput::Start(TFileList* List) {
   FPausedMs = 0;
   FPaused = false;
   FStartTick = GetTickCount();
+  // The last run's times and bars go before this run shows its first.
+  FPrgCurrent->SetPercent(0);
+  FPrgTotal->SetPercent(0);
+  FLblElapT->SetCaption("0:00:00");
+  FLblRemT->SetCaption("0:00:00");
   FOutput->OnProgress = [this](TComponent*) { OutputProgress(); };
   FOutput->OnDone = [this](TComponent*) { OutputDone(); };
   List->Lock();
@@ -381,6 +396,7 @@ void TOutput::StartNextFile() {
 
 void TOutput::SetUpEntry() {
   TFileListEntry& e = Entry();
+  FEntryFolders.clear();
   FPrgCurrent->SetPercent(0);
   const bool normalize = FNormalize && FFormat != outFLAC;
   FNormalizer->SetEnabled(normalize);
@@ -435,6 +451,7 @@ void TOutput::SetUpEntry() {
 
   if (!StaysInside(e.OutputDir + e.OutputName)) throw Exception("The output name \"" + e.OutputName + "\" is not valid");
   const std::string dir = FRunDir + e.OutputDir;
+  FEntryFolders = MissingFolders(dir);
   if (!ForceDirectories(dir)) throw Exception("Cannot create directory " + dir);
   std::string name = dir + e.OutputName + FExt;
   for (int n = 1; NameTaken(name); ++n) name = dir + e.OutputName + "(" + IntToStr(n) + ")" + FExt;
@@ -467,6 +484,7 @@ void TOutput::EntryFailed(const std::string& Message) {
   const std::string name = FOutput->FileName();
   FOutput->SetFileName("");
   if (!name.empty() && FileExists(name)) DeleteFile(name);
+  RemoveEntryFolders();
   FDoneBytes += e.DataSize;
   FFileList->Items()->Item(FPosition - 1)->SetSelected(false);
 }
@@ -485,8 +503,9 @@ void TOutput::OutputDone() {
   } else {
     TFileListEntry& e = Entry();
     const std::string name = FOutput->FileName();
-    // A finished file is no longer the run's to delete.
+    // A finished file is no longer the run's to delete, nor its folders.
     FOutput->SetFileName("");
+    FEntryFolders.clear();
     FFileList->Items()->Item(FPosition - 1)->SetSelected(false);
     if (FAutoUncheck) FFileList->SetChecked(FPosition - 1, false);
     FDoneBytes += e.DataSize;
@@ -534,8 +553,12 @@ void TOutput::EndRun() {
   ResetRunState();
   if (OnAllDone) OnAllDone(nullptr);
   if (failures.empty()) return;
+  // The first names, and how many more: a box of every name would not fit the screen.
+  constexpr size_t MaxNamed = 20;
   std::string text = IntToStr(static_cast<int64_t>(failures.size())) + " file(s) could not be converted:";
-  for (const auto& [caption, message] : failures) text += "\n" + caption + ": " + message;
+  for (size_t i = 0; i < std::min(failures.size(), MaxNamed); ++i)
+    text += "\n" + failures[i].first + ": " + failures[i].second;
+  if (failures.size() > MaxNamed) text += "\nand " + IntToStr(static_cast<int64_t>(failures.size() - MaxNamed)) + " more";
   Message(text, MB_ICONWARNING);
 }
 
@@ -560,6 +583,13 @@ void TOutput::Stop() {
   if (FOutput) FOutput->SetFileName("");
   ResetRunState();
   if (!name.empty() && FileExists(name)) DeleteFile(name);
+  RemoveEntryFolders();
+}
+
+void TOutput::RemoveEntryFolders() {
+  // rmdir takes only empty folders: whatever another entry or anyone else put there stays.
+  for (const std::string& d : FEntryFolders) ::rmdir(d.c_str());
+  FEntryFolders.clear();
 }
 
 // ---------------------------------------------------------------------------

@@ -6,10 +6,11 @@
 //
 // A run never stalls and never reports a failure as success: an entry that cannot be
 // set up or whose conversion fails leaves no output file, stays ticked and gets no
-// tags; the run goes on with the next entry, and at its end one message lists the
-// files that failed. While a run is active its file list is locked (see TFileList).
-// Elapsed and remaining times come from the monotonic tick count (the timers' test
-// clock in tests).
+// tags; the run goes on with the next entry, and at its end one message names the
+// files that failed (the first twenty, and how many more). Folders the run made for an
+// entry that failed or was aborted do not stay behind empty. While a run is active its
+// file list is locked (see TFileList). Elapsed and remaining times come from the
+// monotonic tick count (the timers' test clock in tests).
 
 #include <array>
 #include <cstdint>
@@ -140,6 +141,8 @@ private:
   // Input chain, output file and tags of entry Position; raises on failure.
   void SetUpEntry();
   void EntryFailed(const std::string& Message);
+  // Removes the folders made for the entry in work that are empty, deepest first.
+  void RemoveEntryFolders();
   // Position moves on; false when the entry just handled was the last one.
   bool MoveOn();
   void EndRun();
@@ -179,6 +182,9 @@ private:
   TComponentPtr<TAuFileOut> FOutput;
   std::string FExt;
   std::string FRunDir;  // the output folder, ending in "/"
+  // The folders the run made for the entry in work, deepest first: a failed or aborted
+  // entry leaves none of them behind empty. The output folder is never among them.
+  std::vector<std::string> FEntryFolders;
   int32_t FPosition = 0;
   int32_t FLastChecked = 0;
   int64_t FDoneBytes = 0;

@@ -2,6 +2,7 @@
 // or list can show; a value that is missing, unreadable or out of range takes its key's
 // default, so a damaged or foreign file (a Windows path, a window position on a screen
 // that is gone) gives a window that works.
+#include <climits>
 #include <unistd.h>
 
 #include "app/UFileList.h"
@@ -44,10 +45,10 @@ int32_t ReadIndex(const TIniFile& Ini, const char* Section, const std::string& I
   return v >= 0 && v < Count ? v : Default;
 }
 
-// An absolute folder as the file holds it, or empty.
+// An absolute folder that a path can name, as the file holds it, or empty.
 std::string AbsoluteFolder(const std::string& Value) {
   const std::string v = Trim(Value);
-  return !v.empty() && v[0] == '/' ? v : std::string();
+  return !v.empty() && v[0] == '/' && v.size() < PATH_MAX ? v : std::string();
 }
 
 }  // namespace
@@ -146,7 +147,8 @@ void TFrmMain::SaveSettings() {
     TIniFile ini(file);
     ini.WriteInteger(SecPosition, "Left", Left());
     ini.WriteInteger(SecPosition, "Top", Top());
-    ini.WriteString(SecSource, "Dir", EdtDir->Text());
+    // Folders are saved as they load: no value that loading would refuse.
+    ini.WriteString(SecSource, "Dir", AbsoluteFolder(EdtDir->Text()));
     ini.WriteInteger(SecSource, "Tab", PageSource->ActivePageIndex());
     ini.WriteBool(SecSource, "Uncheck", ChkUnc->Checked());
     for (int32_t f = 0; f < OutputFormatCount; ++f) {
@@ -164,7 +166,7 @@ void TFrmMain::SaveSettings() {
     ini.WriteInteger(SecOutput, "FileName", CmbCapt->ItemIndex());
     ini.WriteBool(SecOutput, "Normalize", ChkNorm->Checked());
     ini.WriteInteger(SecOutput, "Prior", CmbPrior->ItemIndex());
-    ini.WriteString(SecOutput, "OutputDir", EdtOutDir->Text());
+    ini.WriteString(SecOutput, "OutputDir", AbsoluteFolder(EdtOutDir->Text()));
     ini.UpdateFile();
   } catch (const std::exception& E) {
     MessageBox(this, std::string("The settings could not be saved: ") + E.what(), "Error", MB_OK | MB_ICONERROR);

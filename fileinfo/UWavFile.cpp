@@ -82,7 +82,7 @@ bool TWavFile::ReadFromFile(const std::string& FileName) {
     *field = Latin1ToUTF16(std::string_view(l.Text).substr(start, end - start));
     start = end + 1;
   }
-  FTrack = UTF8ToUTF16(IntToStr(l.Track));
+  if (l.Track != 0) FTrack = UTF8ToUTF16(IntToStr(l.Track));
   FExists = true;
   return true;
 }
@@ -97,7 +97,8 @@ bool TWavFile::SaveToFile(const std::string& FileName) {
     text += '\0';
   }
   if (static_cast<int64_t>(text.size()) > MaxTextSize) return false;
-  int64_t track = StrToIntDef(UTF16ToUTF8(FTrack), 1);
+  // No track is stored as 0, and 0 reads back as no track: never a made-up number.
+  int64_t track = FTrack.empty() ? 0 : StrToIntDef(UTF16ToUTF8(FTrack), 1);
   if (track < std::numeric_limits<int32_t>::min() || track > std::numeric_limits<int32_t>::max())
     track = 1;
   const auto n = static_cast<uint32_t>(text.size() + FooterSize);

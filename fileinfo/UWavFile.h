@@ -1,7 +1,9 @@
 #pragma once
 // Seven tag fields kept in a trailer after the RIFF data of a WAV file:
 // the texts (one byte per character, each ended by a zero byte), the track
-// number, the trailer's length and "W3DI", all little-endian.
+// number, the trailer's length and "W3DI", all little-endian. An empty Track is
+// stored as track 0, which reads back as an empty Track; any other Track that is no
+// number is stored as 1.
 
 #include <cstdint>
 #include <string>

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <algorithm>
 #include <utility>
 
 #include "platform/gui/Forms.h"
@@ -76,8 +78,60 @@ QWidget* OwnerWindow(TControl* Owner) {
   return nullptr;
 }
 
+// A message box that always fits the screen it is shown on. Qt limits its width and
+// wraps the text, but lets it grow as tall as the text: a text too long is cut after
+// the last whole line that fits (within the first line when not even that fits) and
+// ends in "…", so that the box and its buttons stay on the screen.
+class TFittingMessageBox : public QMessageBox {
+public:
+  TFittingMessageBox(Icon AIcon, const QString& Caption, const QString& Text, QWidget* Parent)
+      : QMessageBox(AIcon, Caption, Text, NoButton, Parent), FText(Text) {
+    // Messages are plain text: a file name such as "<b>.wav" is shown as it is.
+    setTextFormat(Qt::PlainText);
+  }
+
+protected:
+  void showEvent(QShowEvent* Event) override {
+    QMessageBox::showEvent(Event);
+    if (Fits()) return;
+    // The longest beginning of the text that fits, found by halving.
+    qsizetype low = 0, high = FText.size();
+    while (low < high) {
+      const qsizetype mid = (low + high + 1) / 2;
+      setText(Cut(mid));
+      if (Fits())
+        low = mid;
+      else
+        high = mid - 1;
+    }
+    setText(Cut(low));
+    // Placed again for its new size.
+    adjustPosition(parentWidget());
+  }
+
+private:
+  // The text's first Length characters, back to the end of their last whole line
+  // when they have one, and "…".
+  QString Cut(qsizetype Length) const {
+    const QChar ellipsis(0x2026);
+    const qsizetype lineEnd = FText.lastIndexOf('\n', std::min(Length, FText.size() - 1));
+    return lineEnd > 0 ? FText.left(lineEnd) + '\n' + ellipsis : FText.left(Length) + ellipsis;
+  }
+  bool Fits() const {
+    const QRect area = screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    // Before the window system has framed the box, its frame is unknown: room is kept
+    // for one as large as QDialog reckons when it places a dialog.
+    const int frameWidth = frame.width() > width() ? frame.width() - width() : 10;
+    const int frameHeight = frame.height() > height() ? frame.height() - height() : 40;
+    return width() + frameWidth <= area.width() && height() + frameHeight <= area.height();
+  }
+
+  QString FText;
+};
+
 TDialogAnswer ShowMessageBox(const TDialogRequest& R) {
-  QMessageBox Box(IconOf(R.Icon()), ToQString(R.Caption), ToQString(R.Text), QMessageBox::NoButton, OwnerWindow(R.Owner));
+  TFittingMessageBox Box(IconOf(R.Icon()), ToQString(R.Caption), ToQString(R.Text), OwnerWindow(R.Owner));
   const std::vector<TButtonChoice> Buttons = ButtonsOf(R.Buttons());
   for (const TButtonChoice& B : Buttons) Box.addButton(B.Button);
   const size_t Default = std::min<size_t>((R.Flags & MB_DEFMASK) >> 8, Buttons.size() - 1);

@@ -113,7 +113,8 @@ void TIniFile::Load() {
   bool firstBreak = true;
   while (!rest.empty()) {
     const size_t end = rest.find_first_of("\r\n");
-    AddLine(rest.substr(0, end));
+    const std::string_view line = rest.substr(0, end);
+    if (line.size() <= MaxIniLineLength) AddLine(line);
     if (end == rest.npos) break;
     const bool crlf = rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n';
     if (firstBreak) FCrLf = crlf;
@@ -188,6 +189,9 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
   if (HasLineBreakOrNul(Value))
     throw EIniFileException("The value of \"" + Ident + "\" holds a line break and cannot be stored in \"" +
                             FFileName + "\".");
+  const std::string text = Ident + "=" + EncodeValue(Value);
+  if (text.size() > MaxIniLineLength || Section.size() + 2 > MaxIniLineLength)
+    throw EIniFileException("The value of \"" + Ident + "\" is too long to be stored in \"" + FFileName + "\".");
 
   size_t s = FindSection(Section);
   if (s == 0) {
@@ -213,8 +217,7 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
     }
     insertAt = i + 1;
   }
-  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
-               TLine{Ident + "=" + EncodeValue(Value), Ident, Value});
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), TLine{text, Ident, Value});
   FModified = true;
 }
 

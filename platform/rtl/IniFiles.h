@@ -10,7 +10,8 @@
 //   double quotes loses one pair of them. Values written are stored so that they read
 //   back byte for byte (quoted when they would otherwise be changed by that).
 // - A missing, unreadable or binary file (one holding a NUL byte) or one larger than
-//   MaxIniFileSize reads as empty, without raising.
+//   MaxIniFileSize reads as empty, without raising. A line longer than
+//   MaxIniLineLength is no setting anyone wrote: it is skipped, and not written back.
 // - Writing keeps the order of sections and keys, the comments and the untouched lines
 //   of the file that was read, its line ends and its byte-order mark.
 // - UpdateFile replaces the whole file atomically (ReplaceFileSafely; a missing file is
@@ -31,7 +32,10 @@ class EIniFileException : public Exception { using Exception::Exception; };
 
 class TIniFile {
 public:
-  static constexpr int64_t MaxIniFileSize = 16 * 1024 * 1024;
+  // Settings files are a few kilobytes; the limits keep a damaged or hostile one from
+  // costing memory (a line holds a value of the longest path with room to spare).
+  static constexpr int64_t MaxIniFileSize = 1024 * 1024;
+  static constexpr size_t MaxIniLineLength = 8192;
 
   explicit TIniFile(std::string FileName);
   ~TIniFile();
@@ -54,8 +58,9 @@ public:
 
   // A new key goes after the last key of its section, a new section at the end of the
   // file. Names that a line cannot hold (empty, surrounded by blanks, with a line
-  // break, a key with '=' or starting with ';' or '[', a section name with ']') and
-  // values with a line break or NUL raise EIniFileException and change nothing.
+  // break, a key with '=' or starting with ';' or '[', a section name with ']'),
+  // values with a line break or NUL, and lines longer than MaxIniLineLength raise
+  // EIniFileException and change nothing.
   void WriteString(const std::string& Section, const std::string& Ident, const std::string& Value);
   void WriteInteger(const std::string& Section, const std::string& Ident, int32_t Value);
   void WriteBool(const std::string& Section, const std::string& Ident, bool Value);  // "1" / "0"

@@ -56,6 +56,15 @@ std::vector<int> ThreadNices() {
   return r;
 }
 
+std::vector<std::string> Lines(const std::string& Text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; start <= Text.size(); start = end + 1) {
+    end = std::min(Text.find('\n', start), Text.size());
+    lines.push_back(Text.substr(start, end - start));
+  }
+  return lines;
+}
+
 bool Contains(const std::vector<int>& V, int X) { return std::find(V.begin(), V.end(), X) != V.end(); }
 
 TEST_F(RunControlTest, AbortDeletesOnlyTheUnfinishedFileAndTheListStaysLockedUntilThen) {
@@ -144,11 +153,15 @@ TEST_F(RunControlTest, FailedEntriesAreReportedStayTickedLeaveNoFileAndTheRunGoe
   W.Files->AddFiles({Source("1 good.wav", 0.3), In.Path("2 cut.flac"), Source("3 blocked.wav", 0.3),
                      Source("4 good.wav", 0.3)});
   ASSERT_EQ(W.Files->Count(), 4);
-  // The third entry's folder cannot be made: a file has its name.
+  // The second entry fails in a folder the run makes inside one that was there
+  // before; the third entry's folder cannot be made: a file has its name.
+  W.Files->Entries(1).CurrentTags.Artist = "Before";
+  W.Files->Entries(1).CurrentTags.Album = "Made";
+  fs::create_directory(Out.Path("Before"));
   W.Files->Entries(2).CurrentTags.Artist = "Blocked";
   WriteFile(Out.Path("Blocked"), std::string("in the way"));
   W.Out->SetFormat(outWave);
-  W.Out->SetFileNamePattern(5);
+  W.Out->SetFileNamePattern(7);
 
   for (int run = 1; run <= 2; ++run) {
     SCOPED_TRACE(run);
@@ -159,11 +172,7 @@ TEST_F(RunControlTest, FailedEntriesAreReportedStayTickedLeaveNoFileAndTheRunGoe
     const TDialogRequest& r = script.Requests()[0];
     EXPECT_EQ(r.Caption, "Error");
     EXPECT_EQ(r.Icon(), uint32_t(MB_ICONWARNING));
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; start <= r.Text.size(); start = end + 1) {
-      end = std::min(r.Text.find('\n', start), r.Text.size());
-      lines.push_back(r.Text.substr(start, end - start));
-    }
+    const std::vector<std::string> lines = Lines(r.Text);
     ASSERT_EQ(lines.size(), 3u) << r.Text;
     EXPECT_EQ(lines[0], "2 file(s) could not be converted:");
     // The engine's own message for the cut file.
@@ -171,6 +180,7 @@ TEST_F(RunControlTest, FailedEntriesAreReportedStayTickedLeaveNoFileAndTheRunGoe
     EXPECT_EQ(lines[2], "3 blocked.wav: Cannot create directory " + Out.Path("Blocked/"));
     EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true, false}));
     EXPECT_EQ(Made(), (std::vector<std::string>{"1 good.wav", "4 good.wav", "Blocked"}));
+    EXPECT_TRUE(fs::is_directory(Out.Path("Before")) && fs::is_empty(Out.Path("Before")));
     // One ding for the first entry; the second run, in which everything fails, still ends.
     EXPECT_EQ(W.FilesDone, 1);
     EXPECT_EQ(W.AllDone, run);
@@ -198,6 +208,29 @@ TEST_F(RunControlTest, ASourceTheFormatCannotHoldFailsItsEntryBeforeAnyFolderOrF
   const TAudioFacts facts = ProbeAudio(Out.Path("Two/two.mpc"));
   EXPECT_EQ(facts.Channels, 2);
   EXPECT_GT(facts.Frames, 0);
+}
+
+TEST_F(RunControlTest, TheFailureSummaryNamesTheFirstTwentyAndCountsTheRest) {
+  std::vector<std::string> sources{Source("00.wav", 0.05)};
+  for (int i = 1; i < 69; ++i) {
+    sources.push_back(In.Path((i < 10 ? "0" : "") + std::to_string(i) + ".wav"));
+    fs::copy_file(sources[0], sources.back());
+  }
+  W.Files->AddFiles(sources);
+  ASSERT_EQ(W.Files->Count(), 69);
+  for (int32_t i = 0; i < 69; ++i) W.Files->Entries(i).CurrentTags.Artist = "Blocked";
+  WriteFile(Out.Path("Blocked"), std::string("in the way"));
+  W.Out->SetFormat(outWave);
+  W.Out->SetFileNamePattern(5);
+  TDialogScript script;
+  script.Answer(IDOK);
+  ASSERT_TRUE(W.Convert());
+  ASSERT_EQ(script.Requests().size(), 1u);
+  const std::vector<std::string> lines = Lines(script.Requests()[0].Text);
+  ASSERT_EQ(lines.size(), 22u);
+  EXPECT_EQ(lines[0], "69 file(s) could not be converted:");
+  EXPECT_EQ(lines[20], "19.wav: Cannot create directory " + Out.Path("Blocked/"));
+  EXPECT_EQ(lines[21], "and 49 more");
 }
 
 TEST_F(RunControlTest, StartRefusesWhatCannotRunAndLeavesNoRunBehind) {
@@ -279,8 +312,12 @@ TEST_F(RunControlTest, TimesRunOnTheMonotonicClockAndAbortWhileNormalisingLeaves
   TTempDir data;
   setenv("XDG_DATA_HOME", data.Root().c_str(), 1);
   W.Files->AddFiles({Source("long.wav", 60)});
+  // The run makes the entry's folder; aborted, the entry leaves it behind no more.
+  W.Files->Entries(0).CurrentTags.Artist = "LongArtist";
+  W.Out->SetFileNamePattern(5);
   W.Out->SetFormat(outWave);
   ASSERT_TRUE(W.Out->Start(W.Files.get()));
+  EXPECT_TRUE(fs::is_directory(Out.Path("LongArtist")));
   // No event is handled from here on: the worker's notifications wait, and only the
   // test clock moves the timer.
   EXPECT_EQ(W.LblInfo->Caption(), "Normalizing - \"long.wav\"");
@@ -306,12 +343,17 @@ TEST_F(RunControlTest, TimesRunOnTheMonotonicClockAndAbortWhileNormalisingLeaves
   EXPECT_FALSE(W.Out->Timer()->Enabled());
   EXPECT_EQ(W.LblInfo->Caption(), "");
   EXPECT_EQ(W.PrgTotal->Percent(), 0);
-  EXPECT_TRUE(Made().empty());
+  EXPECT_TRUE(fs::is_empty(Out.Root()));
   TTimer::Advance(2000);
   Application->ProcessMessages();
   EXPECT_EQ(W.LblElapT->Caption(), "1:02:05");
   EXPECT_EQ(W.LblInfo->Caption(), "");
   EXPECT_EQ(W.AllDone, 0);
+  // The next run starts from nothing, not from the last one's times.
+  ASSERT_TRUE(W.Out->Start(W.Files.get()));
+  EXPECT_EQ(W.LblElapT->Caption(), "0:00:00");
+  EXPECT_EQ(W.LblRemT->Caption(), "0:00:00");
+  W.Out->Stop();
   // The normaliser's store went with the run.
   for (const auto& f : fs::recursive_directory_iterator(data.Root())) EXPECT_FALSE(f.is_regular_file()) << f.path();
   unsetenv("XDG_DATA_HOME");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -143,6 +144,17 @@ const TDamagedCase DamagedCases[] = {
        EXPECT_EQ(W.Find("EdtOutDir")->Text(), F.Music());
        EXPECT_EQ(W.Form->Output()->OutputDir(), F.Music());
      }},
+    // Longer than any path: defaults, and not saved back; the other keys still load.
+    {"FoldersLongerThanAnyPath",
+     "[Source]\nDir=/" + std::string(PATH_MAX, 'd') + "\n[Output]\nFormat=7\nOutputDir=/" + std::string(PATH_MAX, 'o') +
+         "\n",
+     [](TMainWindow& W, const TAppFolders& F) {
+       EXPECT_EQ(W.Find("EdtDir")->Text(), "");
+       EXPECT_EQ(W.Form->Output()->OutputDir(), F.Music());
+       EXPECT_EQ(W.Form->Output()->Format(), outFLAC);
+       W.Close();
+       EXPECT_LT(ReadFileAsString(F.SettingsFile()).size(), 4096u);
+     }},
     {"WindowOffTheScreen", "[Position]\nLeft=-5000\nTop=9000\n",
      [](TMainWindow& W, const TAppFolders&) {
        const TRect area = Screen->MonitorFromWindow(W.Form).WorkareaRect;
@@ -164,6 +176,13 @@ const TDamagedCase DamagedCases[] = {
        TFormatSettings mp3 = DefaultSettings(outMP3);
        ApplyPreset(outMP3, 0, mp3);
        ExpectDefaultsBut(W.Form->Output(), {{outMP3, {mp3, 0}}, {outOggVorbis, {DefaultSettings(outOggVorbis), qpCustom}}});
+     }},
+    // Shown from the first show, while the empty list keeps the output group disabled.
+    {"PresetAndVbrShownWithAnEmptyList", "[Output]\nFormat=6\nQual6=7\nQuality6=3\nVarBitrate0=1\n",
+     [](TMainWindow& W, const TAppFolders&) {
+       EXPECT_FALSE(W.Enabled("GrpOut"));
+       EXPECT_EQ(W.Find<TKvComboBox>("CmbQual")->ItemIndex(), 3);
+       EXPECT_EQ(W.Find("LblBit")->Caption(), "Average bitrate:");
      }},
 };
 

@@ -69,6 +69,34 @@ TEST(StartupTest, TheWindowsComeInOrderTheSettingsAreReadOnceShownAndSavedOnClos
   FormNewV = nullptr;
 }
 
+// Whatever the settings hold, the window comes up as its list makes it, before any
+// activation (a window manager may not give it the focus): an empty list offers
+// nothing to convert, tick, delete or play.
+TEST(StartupTest, AnEmptyListDisablesWhatNeedsEntriesFromTheFirstShow) {
+  const struct {
+    const char* Case;
+    const char* Settings;  // nullptr: no file
+  } cases[] = {{"no file", nullptr},
+               {"no source folder", "[Source]\nTab=1\nDir=\n"},
+               {"a missing source folder", "[Source]\nTab=1\nDir=/nonexistent/sonvix\n"},
+               {"the CD page", "[Source]\nTab=0\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Case);
+    TAppFolders folders;
+    if (c.Settings) {
+      fs::create_directories(fs::path(folders.SettingsFile()).parent_path());
+      WriteFile(folders.SettingsFile(), std::string(c.Settings));
+    }
+    TFrmMain* main = NewForm<TFrmMain>(nullptr);
+    main->Show();
+    for (const char* name : {"BtnConv", "BtnCheck", "BtnUncheck", "BtnDel", "BtnClr", "SpnMove", "ChkUnc", "GrpOut",
+                             "BtnPPlay", "BtnPPause", "BtnPStop", "BtnPPrew", "BtnPNext", "BtnPause", "BtnAbort"})
+      EXPECT_FALSE(FindControl(main, name)->Enabled()) << name;
+    for (const char* name : {"GrpSource", "BtnAdd"}) EXPECT_TRUE(FindControl(main, name)->Enabled()) << name;
+    main->Free();
+  }
+}
+
 TEST(HintWindowTest, IsASpaceWiderAndTwoTallerThanTheStandardHintWithNavyTextInARoundedMaroonFrame) {
   auto* standard = new THintWindow(nullptr);
   auto* ours = new THintWnd(nullptr);

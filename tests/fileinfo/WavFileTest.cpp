@@ -76,10 +76,14 @@ TEST_F(WavFileTest, RoundTripsEveryFieldAndKeepsOneTrailer) {
   EXPECT_EQ(now.size(), audio.size() + std::string("Second Artist Album 1999 Rock A comment ").size() + 12);
   EXPECT_TRUE(now.compare(0, audio.size(), audio) == 0);
   ExpectValidWav(f);
-  // A shorter trailer replaces a longer one too.
+  // A shorter trailer replaces a longer one too; no track is stored as 0 and reads
+  // back as none.
   TWavFile s;
   ASSERT_TRUE(s.SaveToFile(f));
-  EXPECT_EQ(ReadFileAsString(f).size(), audio.size() + 18);
+  EXPECT_EQ(ReadFileAsString(f).substr(audio.size()), Trailer(std::string(6, '\0'), 0));
+  ASSERT_TRUE(r.ReadFromFile(f));
+  EXPECT_TRUE(r.Exists());
+  EXPECT_EQ(r.Track(), u"");
 }
 
 TEST_F(WavFileTest, TrackThatIsNoNumberBecomesOneAndWideCharactersBecomeQuestionMarks) {
@@ -198,16 +202,16 @@ TEST_F(WavFileTest, FailureAtEachStepLeavesTheOriginal) {
   const std::string audio = ReadFileAsString(f);
   TWavFile w;
   w.SetTitle(u"T");
-  const std::string withT = audio + Trailer(std::string("T\0\0\0\0\0\0", 7), 1);
+  const std::string withT = audio + Trailer(std::string("T\0\0\0\0\0\0", 7), 0);
   // Append in place.
   EXPECT_GE(FaultSweep(Dir, f, audio, withT, [&] { return w.SaveToFile(f); }), 4);
   // Replace with a trailer of another length: a complete new file.
   w.SetTitle(u"Longer");
-  const std::string withLonger = audio + Trailer(std::string("Longer\0\0\0\0\0\0", 12), 1);
+  const std::string withLonger = audio + Trailer(std::string("Longer\0\0\0\0\0\0", 12), 0);
   EXPECT_GE(FaultSweep(Dir, f, withT, withLonger, [&] { return w.SaveToFile(f); }), 10);
   // Replace with one of the same length: in place.
   w.SetTitle(u"U");
-  FaultSweep(Dir, f, withT, audio + Trailer(std::string("U\0\0\0\0\0\0", 7), 1),
+  FaultSweep(Dir, f, withT, audio + Trailer(std::string("U\0\0\0\0\0\0", 7), 0),
              [&] { return w.SaveToFile(f); });
 }
 

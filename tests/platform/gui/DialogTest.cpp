@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include "platform/gui/Dialogs.h"
@@ -28,7 +31,40 @@ QFileDialog* ShownFileDialog() {
   return nullptr;
 }
 
+QMessageBox* ShownMessageBox() {
+  for (QWidget* W : QApplication::topLevelWidgets())
+    if (auto* B = qobject_cast<QMessageBox*>(W); B && B->isVisible()) return B;
+  return nullptr;
+}
+
 }  // namespace
+
+TEST(MessageBox, AnyTextFitsTheScreenWithItsButton) {
+  TNoResponder Real;
+  std::string lines = "300 lines:", words;
+  for (int i = 1; i <= 300; ++i) lines += "\nLine " + std::to_string(i) + " of a message that has many of them";
+  for (int i = 0; i < 3000; ++i) words += "word" + std::to_string(i) + " ";
+  const struct {
+    std::string Text, Start;
+  } cases[] = {{lines, "300 lines:\nLine 1 of a message"}, {words, "word0 word1 "}, {"Short", "Short"}};
+  for (const auto& c : cases) {
+    FromInsideTheDialog([&] {
+      QMessageBox* box = ShownMessageBox();
+      if (!box) return false;
+      const QRect area = box->screen()->availableGeometry();
+      EXPECT_TRUE(area.contains(box->frameGeometry())) << c.Start;
+      QAbstractButton* ok = box->button(QMessageBox::Ok);
+      EXPECT_TRUE(area.contains(QRect(ok->mapToGlobal(QPoint(0, 0)), ok->size()))) << c.Start;
+      const std::string shown = box->text().toStdString();
+      EXPECT_EQ(shown.rfind(c.Start, 0), 0u) << c.Start;
+      EXPECT_EQ(shown.size() < c.Text.size(), c.Text != "Short") << c.Start;
+      if (c.Text == lines) EXPECT_EQ(shown.substr(shown.size() - 4), "\n\u2026");
+      ok->click();
+      return true;
+    });
+    EXPECT_EQ(MessageBox(nullptr, c.Text, "Error", MB_OK | MB_ICONWARNING), IDOK);
+  }
+}
 
 TEST(FileFilter, SplitsDescriptionsAndMasks) {
   const std::vector<TFileFilter> Filters = ParseFilter(AudioFilter);

@@ -98,9 +98,13 @@ TEST_F(IniFileTest, NumbersReadAsTheClassLibraryReadsThem) {
 }
 
 TEST_F(IniFileTest, WritesKeepTheFileAndChangeOnlyWhatWasWritten) {
+  // A line too long to be a setting is neither read nor written back.
   Write("\xEF\xBB\xBF; settings\r\n[Position]\r\nLeft = 10\r\n; the top edge\r\nTop=20\r\n\r\n"
-        "; output follows\r\n[Output]\r\nFormat=3\r\njunk line\r\n[Gone]\r\nx=1\r\n"
+        "; output follows\r\n[Output]\r\nFormat=3\r\nOutputDir=/" +
+        std::string(TIniFile::MaxIniLineLength, 'a') +
+        "\r\njunk line\r\n[Gone]\r\nx=1\r\n"
         "[Keys]\r\nx=1\r\n; about y\r\ny=2\r\nX=3\r\n[gone]\r\ny=2\r\n");
+  EXPECT_EQ(TIniFile(Name).ReadString("Output", "OutputDir", "none"), "none");
   {
     TIniFile ini(Name);
     ini.WriteInteger("position", "LEFT", 10);  // same value: the line stays as it was
@@ -130,7 +134,8 @@ TEST_F(IniFileTest, NamesAndValuesThatALineCannotHoldAreRefused) {
   const std::tuple<std::string, std::string, std::string> bad[] = {
       {"", "k", "v"},   {" S", "k", "v"},  {"S]", "k", "v"},  {"a\nb", "k", "v"},
       {"S", "", "v"},   {"S", "k ", "v"},  {"S", "a=b", "v"}, {"S", ";k", "v"},
-      {"S", "[k", "v"}, {"S", "k", "a\nb"}, {"S", "k", "a\r"}, {"S", "k", std::string("a\0b", 3)}};
+      {"S", "[k", "v"}, {"S", "k", "a\nb"}, {"S", "k", "a\r"}, {"S", "k", std::string("a\0b", 3)},
+      {"S", "k", std::string(TIniFile::MaxIniLineLength - 1, 'v')}};
   for (const auto& [section, key, value] : bad)
     EXPECT_THROW(ini.WriteString(section, key, value), EIniFileException) << section << "/" << key;
   ini.UpdateFile();
@@ -140,7 +145,8 @@ TEST_F(IniFileTest, NamesAndValuesThatALineCannotHoldAreRefused) {
 TEST_F(IniFileTest, UnreadableFilesReadAsEmptyWithoutBlocking) {
   ASSERT_EQ(mkfifo((Dir + "fifo").c_str(), 0600), 0);
   std::ofstream(Dir + "binary", std::ios::binary) << std::string("[S]\nk=v\n\0", 9);
-  for (const std::string& name : {Dir + "missing", Dir, Dir + "fifo", Dir + "binary"}) {
+  std::ofstream(Dir + "huge", std::ios::binary) << "[S]\nk=v\n" << std::string(TIniFile::MaxIniFileSize, '\n');
+  for (const std::string& name : {Dir + "missing", Dir, Dir + "fifo", Dir + "binary", Dir + "huge"}) {
     const TIniFile ini(name);
     EXPECT_FALSE(ini.SectionExists("S")) << name;
   }
