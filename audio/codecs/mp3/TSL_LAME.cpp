@@ -136,10 +136,10 @@ void TMP3Out::Prepare() {
   if (channels < 1 || channels > 2)
     throw EAuException("An MP3 file holds one or two channels; the source has " + IntToStr(channels) + ".");
   RefuseEmptySource("MP3");
-  if (!FStreamAssigned) CreateOwnStream();
   // The encoder's header frame (VBR's "Xing", CBR's "Info") tells decoders the exact
   // length; it is filled in by file name once the stream is complete.
   FWriteVBRHeader = !FStreamAssigned;
+  if (!FStreamAssigned) FRunFileName = CreateOwnStream();
   BE_CONFIG config;
   FillConfig(config, FInput->SampleRate(), channels);
   const BE_ERR r = lame::beInitStream(&config, &FSamples, &FBufferSize, &FHandle);
@@ -208,8 +208,9 @@ void TMP3Out::Finish() {
     lame::beCloseStream(FHandle);
     FStreamOpen = false;
     // Only a file this output created by name is rewritten.
-    if (FWriteVBRHeader && !FFileName.empty() && !FStreamAssigned) lame::beWriteVBRHeader(FFileName.c_str());
+    if (FWriteVBRHeader && !FRunFileName.empty()) lame::beWriteVBRHeader(FRunFileName.c_str());
   }
+  FRunFileName.clear();
   FBlock = {};
   FPcm = {};
   FWide = {};
