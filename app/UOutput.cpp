@@ -480,10 +480,8 @@ void TOutput::SetUpEntry() {
 void TOutput::EntryFailed(const std::string& Message) {
   TFileListEntry& e = Entry();
   FFailures.emplace_back(e.Caption, Message);
-  // The name was free when the entry started: whatever is there now is the entry's.
-  const std::string name = FOutput->FileName();
+  // A failed run leaves nothing under the entry's name: whatever is there is not its own.
   FOutput->SetFileName("");
-  if (!name.empty() && FileExists(name)) DeleteFile(name);
   RemoveEntryFolders();
   FDoneBytes += e.DataSize;
   FFileList->Items()->Item(FPosition - 1)->SetSelected(false);
@@ -578,7 +576,10 @@ void TOutput::Resume() {
 
 void TOutput::Stop() {
   if (FOutput && FOutput->Status() != asIdle) FOutput->Stop(false);
-  const std::string name = FOutput ? FOutput->FileName() : std::string();
+  // The file of the entry in work, when its run completed it before it stopped; an
+  // unfinished one never had its name.
+  const std::string name =
+      FOutput && FOutput->CompletedFileName() == FOutput->FileName() ? FOutput->FileName() : std::string();
   FFailures.clear();
   if (FOutput) FOutput->SetFileName("");
   ResetRunState();

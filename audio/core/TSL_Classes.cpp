@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfenv>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <unordered_map>
@@ -85,6 +86,32 @@ std::string FormatRefusalText(const TAuFormatLimits& L, int32_t Bits, int32_t Ch
     rates = OneOf(list);
   }
   return file + "takes sample rates of " + rates + " Hz; the source has " + std::to_string(Rate) + " Hz.";
+}
+
+namespace {
+
+std::string Quoted(const std::string& FileName) { return "\"" + FileName + "\""; }
+
+std::string WriteFailure(const std::string& What, int ErrorCode) {
+  return "Cannot write " + What + ": " + SysErrorMessage(ErrorCode);
+}
+
+std::string TempFileIn(const std::string& Dir) { return "a temporary file in " + Quoted(Dir); }
+
+}  // namespace
+
+std::string CannotWriteMessage(const std::string& FileName, int ErrorCode) {
+  return WriteFailure(Quoted(FileName), ErrorCode);
+}
+
+std::string CannotWriteTempMessage(const std::string& Dir, int ErrorCode) {
+  return WriteFailure(TempFileIn(Dir), ErrorCode);
+}
+
+std::unique_ptr<TStream> CreateTempStream(const std::string& Dir) {
+  const int fd = CreateUnnamedFile(Dir);
+  if (fd < 0) throw EAuException("Cannot create " + TempFileIn(Dir) + ": " + SysErrorMessage(errno));
+  return std::make_unique<TAuFileStream>(fd, TempFileIn(Dir));
 }
 
 // ===========================================================================
@@ -706,6 +733,7 @@ void TAuOutput::Run() {
   if (FBusy) throw EAuException("Component is Busy");
   if (!FInput) throw EAuException("Input is not assigned");
   if (!FThread) return;
+  RunStarting();
   // Everything a run starts from is set here, before the worker wakes, so a Run that
   // follows a Stop at once, or comes from an OnDone handler, is never lost.
   FBusy = true;
@@ -824,7 +852,11 @@ void TAuOutput::EndRun() {
   } catch (...) {
     if (!failure) failure = std::current_exception();
   }
-  RunEnded(!setUp);
+  try {
+    RunEnded(!setUp || failure || !ExceptionMessage().empty());
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
+  }
   FStopping = false;
   FBusy = false;
   if (failure) std::rethrow_exception(failure);
@@ -853,14 +885,46 @@ void TAuFileOut::SetFileName(const std::string& Value) {
 
 void TAuFileOut::SetFileMode(TFileOutputMode) { FFileMode = foRewrite; }
 
-void TAuFileOut::NoteRunFile(const std::string& Name) {
+int TAuFileOut::CreateRunHandle(const std::string& Name) {
+  TRunFile f{Name, Name, std::string(), false, 0, 0};
   struct stat st;
-  if (::lstat(Name.c_str(), &st) != 0 && errno == ENOENT) FRunFiles.push_back(Name);
+  if (::stat(Name.c_str(), &st) == 0) {
+    // A folder cannot be replaced by the file; say so before the work is done.
+    if (S_ISDIR(st.st_mode)) throw EAuException(CannotCreateMessage(Name, EISDIR));
+    if (!S_ISREG(st.st_mode)) {
+      // A device or a pipe is written as it is.
+      const int fd = FileOpenMode(Name, fmCreate);
+      if (fd < 0) throw EAuException(CannotCreateMessage(Name, errno));
+      FRunFiles.push_back(std::move(f));
+      return fd;
+    }
+    // Through a link, the file it points at is the one replaced.
+    if (char* real = ::realpath(Name.c_str(), nullptr)) {
+      f.Path = real;
+      std::free(real);
+    }
+    f.Existed = true;
+    f.Device = st.st_dev;
+    f.Inode = st.st_ino;
+  }
+  const int fd = CreateSiblingFile(f.Path, ".part", 0666, f.TempName);
+  if (fd < 0) throw EAuException(CannotCreateMessage(Name, errno));
+  FRunFiles.push_back(std::move(f));
+  return fd;
+}
+
+std::string TAuFileOut::CreateRunFileName(const std::string& Name) {
+  ::close(CreateRunHandle(Name));
+  return FRunFiles.back().WrittenName();
 }
 
 std::unique_ptr<TStream> TAuFileOut::CreateRunFile(const std::string& Name) {
-  NoteRunFile(Name);
-  return std::make_unique<TAuFileStream>(Name, fmCreate);
+  return std::make_unique<TAuFileStream>(CreateRunHandle(Name), Quoted(Name));
+}
+
+std::string TAuFileOut::CreateOwnStream() {
+  TakeOwnStream(CreateRunFile(FFileName));
+  return FRunFiles.back().WrittenName();
 }
 
 void TAuFileOut::OpenOwnStream() {
@@ -869,25 +933,68 @@ void TAuFileOut::OpenOwnStream() {
 
 void TAuFileOut::RefuseEmptySource(const std::string& Format) {
   if (!FInput || (FInput->Size() != 0 && (FInput->Position() > 0 || !FInput->EndOfData()))) return;
-  FDiscardRunFiles = true;
   throw EAuException("The source holds no audio; an empty " + Format + " file cannot be made.");
 }
 
-void TAuFileOut::RunEnded(bool SetUpFailed) {
-  if (SetUpFailed || FDiscardRunFiles)
-    for (const std::string& name : FRunFiles) DeleteFile(name);
-  FRunFiles.clear();
-  FDiscardRunFiles = false;
+void TAuFileOut::GiveFinalNames(const std::vector<TRunFile>& Files) {
+  // The main file last: once it has its name, everything of the run has.
+  std::vector<const TRunFile*> placed;
+  for (auto f = Files.rbegin(); f != Files.rend(); ++f) {
+    if (f->TempName.empty()) continue;  // written in place
+    struct stat st;
+    const bool same = f->Existed && ::lstat(f->Path.c_str(), &st) == 0 && st.st_dev == f->Device &&
+                      st.st_ino == f->Inode;
+    const bool ok = same ? ::rename(f->TempName.c_str(), f->Path.c_str()) == 0 : RenameFile(f->TempName, f->Path);
+    if (!ok) {
+      const int err = errno;
+      // What this run put in place goes too, unless it replaced a file of the same name.
+      for (const TRunFile* p : placed)
+        if (!p->Existed) DeleteFile(p->Path);
+      throw EAuException("Cannot save \"" + f->Name + "\": " +
+                         (err == EEXIST ? std::string("another file took that name during the conversion")
+                                        : SysErrorMessage(err)));
+    }
+    placed.push_back(&*f);
+  }
 }
 
-TAuFileStream::TAuFileStream(const std::string& FileName, uint16_t Mode) : THandleStream(-1) {
+void TAuFileOut::RunEnded(bool Failed) {
+  const std::vector<TRunFile> files = std::move(FRunFiles);
+  FRunFiles.clear();
+  auto removeTemporaries = [&files] {
+    for (const TRunFile& f : files)
+      if (!f.TempName.empty()) DeleteFile(f.TempName);
+  };
+  if (Failed) return removeTemporaries();
+  try {
+    GiveFinalNames(files);
+  } catch (...) {
+    removeTemporaries();
+    throw;
+  }
+  if (!files.empty() && !files.front().TempName.empty()) FCompletedFileName = files.front().Name;
+}
+
+TAuFileStream::TAuFileStream(const std::string& FileName, uint16_t Mode) : THandleStream(-1), FWhat(Quoted(FileName)) {
   FHandle = FileOpenMode(FileName, Mode);
   if (FHandle < 0)
     throw EAuException(Mode == fmCreate ? CannotCreateMessage(FileName, errno) : SysErrorMessage(errno));
 }
 
+TAuFileStream::TAuFileStream(int Handle, std::string What) : THandleStream(Handle), FWhat(std::move(What)) {}
+
 TAuFileStream::~TAuFileStream() {
   if (FHandle >= 0) ::close(FHandle);
+}
+
+int64_t TAuFileStream::Write(const void* Buffer, int64_t Count) {
+  if (Count <= 0) return 0;
+  for (;;) {
+    const ssize_t n = ::write(FHandle, Buffer, static_cast<size_t>(Count));
+    if (n > 0) return n;
+    if (n < 0 && errno == EINTR) continue;
+    throw EAuException(WriteFailure(FWhat, n < 0 ? errno : EIO));
+  }
 }
 
 // ===========================================================================

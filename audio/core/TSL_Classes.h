@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/types.h>
+
 #include "audio/core/TSL_Tags.h"
 #include "platform/rtl/Classes.h"
 #include "platform/rtl/Streams.h"
@@ -43,6 +45,14 @@ std::string DecodingErrorMessage(const std::string& Format, const std::string& F
 int64_t BelievedLength(int64_t Announced, int64_t FileBytes, int64_t UnitBytes, int64_t FramesPerUnit);
 // The message of an output file that cannot be created: "Cannot create "name": reason".
 std::string CannotCreateMessage(const std::string& FileName, int ErrorCode);
+// The message of a write that failed: "Cannot write "name": reason".
+std::string CannotWriteMessage(const std::string& FileName, int ErrorCode);
+// The same for a temporary file without a name: "Cannot write a temporary file in "folder": reason".
+std::string CannotWriteTempMessage(const std::string& Dir, int ErrorCode);
+// A new temporary file without a name in Dir (see CreateUnnamedFile) as a stream
+// whose failed writes say so with CannotWriteTempMessage. Raises EAuException when it
+// cannot be made.
+std::unique_ptr<TStream> CreateTempStream(const std::string& Dir);
 
 // Sample sizes, for TAuFormatLimits::Bits.
 enum : uint32_t { AuBits8 = 1, AuBits16 = 2, AuBits24 = 4, AuBits32 = 8, AuBitsAll = 15 };
@@ -382,8 +392,11 @@ protected:
   virtual void Finish() = 0;
   // Init the input and open the destination.
   virtual void Prepare() = 0;
-  // After Finish of every run; SetUpFailed: Prepare did not complete.
-  virtual void RunEnded(bool /*SetUpFailed*/) {}
+  // On the thread that calls Run, as it starts a run.
+  virtual void RunStarting() {}
+  // After Finish of every run. Failed: the run did not complete (Prepare or a step
+  // failed); a failure raised here fails the run.
+  virtual void RunEnded(bool /*Failed*/) {}
   // Starts the run's input (Init). The run flushes it once: at FlushInput, or after
   // Finish when that did not.
   void StartInput();
@@ -442,41 +455,70 @@ public:
   TFileOutputMode FileMode() const { return FFileMode; }
   // Outputs that cannot append keep foRewrite whatever is asked.
   virtual void SetFileMode(TFileOutputMode Value);
+  // The name the last run gave the file it made, once the run completed; empty while a
+  // run is in progress, after a run that failed, and after one that made no file of
+  // its own (it wrote a stream or a device, or appended to a file).
+  const std::string& CompletedFileName() const { return FCompletedFileName; }
 
 protected:
-  // Call just before the run creates Name: when there is nothing of that name yet and
-  // the set-up fails after this, the file is removed once Finish has closed it, so a
-  // refused set-up leaves no file behind. What was there before is never removed.
-  void NoteRunFile(const std::string& Name);
-  // Creates (or truncates) Name for the run, noted as above.
+  // The run makes the file Name under a temporary name in the same folder (hidden,
+  // ending in ".part", created here and never an existing file's), which the file
+  // keeps until the run has completed: after Finish it is renamed to Name, so nothing
+  // incomplete ever carries Name. A run that fails removes it. A file that was at Name
+  // when the run began is replaced; one that appeared there meanwhile is not, and the
+  // run fails. Returns the temporary name, for libraries that write files by name
+  // (their failed writes are reported with CannotWriteMessage and Name).
+  std::string CreateRunFileName(const std::string& Name);
+  // The same, as a descriptor open for reading and writing that the caller closes.
+  int CreateRunHandle(const std::string& Name);
+  // The same, as a stream whose failed writes are reported with Name.
   std::unique_ptr<TStream> CreateRunFile(const std::string& Name);
-  // The run's own stream: FFileName created (or truncated) as above, or opened for
-  // reading and writing as it is (to append to it).
-  void CreateOwnStream() { TakeOwnStream(CreateRunFile(FFileName)); }
+  // The run's own stream: FFileName made as above (returns the temporary name), or
+  // opened for reading and writing as it is, to append to it in place.
+  std::string CreateOwnStream();
   void OpenOwnStream();
   // For formats that cannot hold an empty stream: raises when the run's source holds
-  // no audio (announced as empty, or ended before its first byte); the files made for
-  // the run are removed when it ends.
+  // no audio (announced as empty, or ended before its first byte).
   void RefuseEmptySource(const std::string& Format);
-  void RunEnded(bool SetUpFailed) override;
+  void RunStarting() override { FCompletedFileName.clear(); }
+  void RunEnded(bool Failed) override;
 
   std::string FFileName;
   std::u16string FWideFileName;
   TFileOutputMode FFileMode = foRewrite;
 
 private:
-  std::vector<std::string> FRunFiles;
-  bool FDiscardRunFiles = false;
+  struct TRunFile {
+    std::string Name;      // as asked for
+    std::string Path;      // where it goes: Name, or the file a link there points at
+    std::string TempName;  // empty: written in place (a device or a pipe)
+    bool Existed;          // Path was there when the run began
+    dev_t Device;          // and was this file
+    ino_t Inode;
+    const std::string& WrittenName() const { return TempName.empty() ? Path : TempName; }
+  };
+  static void GiveFinalNames(const std::vector<TRunFile>& Files);
+
+  std::vector<TRunFile> FRunFiles;
+  std::string FCompletedFileName;
 };
 
 // A file opened by name. Mode fmCreate (0xFFFF) creates or truncates for reading and
 // writing; any other mode opens an existing file with access Mode & 3 (0 read, 1 write,
 // 2 both). Share bits are accepted and have no effect. A failure raises EAuException
-// with the system's text (a file that cannot be created: CannotCreateMessage).
+// with the system's text (a file that cannot be created: CannotCreateMessage). A write
+// that fails raises EAuException with CannotWriteMessage; one that stores only part of
+// its bytes returns that count, and the next one says why.
 class TAuFileStream : public THandleStream {
 public:
   TAuFileStream(const std::string& FileName, uint16_t Mode);
+  // Takes over the open Handle; failed writes say "Cannot write " + What + ": reason".
+  TAuFileStream(int Handle, std::string What);
   ~TAuFileStream() override;
+  int64_t Write(const void* Buffer, int64_t Count) override;
+
+private:
+  std::string FWhat;
 };
 
 // ---------------------------------------------------------------------------

@@ -421,7 +421,7 @@ void TACMConverter::ReadRaw(void*& Buffer, uint32_t& Bytes) {
 
 TNormalizer::TNormalizer(TComponent* AOwner) : TAuConverter(AOwner) {}
 
-// A normaliser freed in the middle of a run still removes its file.
+// A normaliser freed in the middle of a run still releases its file.
 TNormalizer::~TNormalizer() { ReleaseStore(); }
 
 void TNormalizer::SetStoreMode(TNormalizerStoreMode Value) {
@@ -430,10 +430,6 @@ void TNormalizer::SetStoreMode(TNormalizerStoreMode Value) {
 
 void TNormalizer::ReleaseStore() {
   FStore.reset();
-  if (!FStoreFileName.empty()) {
-    DeleteFile(FStoreFileName);
-    FStoreFileName.clear();
-  }
   std::vector<uint8_t>().swap(FReadBuffer);
   std::vector<uint8_t>().swap(FTable8);
   std::vector<int16_t>().swap(FTable16);
@@ -451,13 +447,9 @@ void TNormalizer::CreateStoreFile() {
     if (dir.empty()) dir = GetTempDirectory();
     dir += ExtractFilePath(name);
   }
-  const std::string base = ExtractFileName(name);
-  const std::string ext = ExtractFileExt(base);
-  const std::string stem = base.substr(0, base.size() - ext.size());
-  // Created exclusively under a name of its own, so that two normalisers never share
-  // a file.
-  FStoreFileName = CreateUniqueFile(dir, stem + "-", ext);
-  FStore = std::make_unique<TAuFileStream>(FStoreFileName, fmOpenReadWrite);
+  // A file without a name, of this run alone, gone with its descriptor whatever
+  // happens to the process.
+  FStore = CreateTempStream(dir);
 }
 
 void TNormalizer::BeginRead() {

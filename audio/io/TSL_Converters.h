@@ -129,9 +129,9 @@ public:
   TNormalizerStoreMode StoreMode() const { return FStoreMode; }
   // Ignored while Busy.
   void SetStoreMode(TNormalizerStoreMode Value);
-  // Name of the temporary file; a relative name lives in the application-data
-  // folder. Each run makes a unique file from it (name-XXXXXX.ext) and deletes it
-  // at the end of the run.
+  // Where the temporary file goes: the folder of this name, which for a relative
+  // name is below the application-data folder. Each run keeps its data in a file of
+  // its own there that has no name, so nothing is left behind whatever happens.
   const std::string& TmpFileName() const { return FTmpFileName; }
   void SetTmpFileName(const std::string& Value) { FTmpFileName = Value; }
   // Off: the data passes unchanged. Read at the start of each run.
@@ -159,9 +159,8 @@ private:
   std::string FTmpFileName = "norm.tmp";
   bool FEnabled = true;
   bool FActive = false;
-  // The run's own: its store mode, the file it created, whether Stop cut the first pass.
+  // The run's own: its store mode, whether Stop cut the first pass.
   TNormalizerStoreMode FRunStoreMode = nsmFile;
-  std::string FStoreFileName;
   bool FStopped = false;
   int64_t FStoreLeft = 0;
   // Scaled value of every 8- or 16-bit sample.

@@ -822,11 +822,14 @@ void TWaveOut::PatchSizes() {
 }
 
 void TWaveOut::Finish() {
-  // A run that was stopped or failed keeps what it wrote, with sizes that tell the truth.
+  // A run that was stopped or failed keeps what it wrote, with sizes that tell the
+  // truth; a stopped one whose sizes cannot be written is not passed off as complete.
+  std::exception_ptr error;
   if (FStream && FHeaderWritten && !FFinalized && FCanSeek) {
     try {
       PatchSizes();
     } catch (const std::exception&) {
+      if (!FFailed) error = std::current_exception();
     }
   }
   FFinalized = false;
@@ -835,4 +838,5 @@ void TWaveOut::Finish() {
   FSamples = std::vector<int16_t>();
   FBlock = std::vector<uint8_t>();
   FlushInput();
+  if (error) std::rethrow_exception(error);
 }

@@ -1,6 +1,7 @@
 #include "audio/io/TSL_WinMedia.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "platform/rtl/StrUtils.h"
 
@@ -153,10 +154,8 @@ void TWMAOut::Prepare() {
     OpenWMAStream(
         FWriter, FPort, FMaxClients, [this] { ClientDisconnected(); }, [this] { ClientConnected(); }, this,
         FLoopbackOnly);
-  else {
-    NoteRunFile(FFileName);
-    OpenWMAFile(FWriter, FFileName);
-  }
+  else
+    OpenWMAFile(FWriter, CreateRunFileName(FFileName));
   if (!FWriter.Created)
     throw Exception(FStreamed ? std::string("Cannot create file") : CannotCreateMessage(FFileName, FWriter.OpenError));
   const int32_t ch = FInput->Channels(), bits = FInput->BitsPerSample(), rate = FInput->SampleRate();
@@ -184,8 +183,18 @@ void TWMAOut::Prepare() {
   text("Title", t.Title());
   text("Description", t.Comment());
   text("Copyright", t.Copyright());
-  BeginWMAWriting(FWriter);
+  try {
+    BeginWMAWriting(FWriter);
+  } catch (...) {
+    RaiseWriteFailure();
+  }
   FEndOfData = false;
+}
+
+void TWMAOut::RaiseWriteFailure() const {
+  const int err = FWriter.FileSink ? FWriter.FileSink->Error() : 0;
+  if (err != 0) throw EAuException(CannotWriteMessage(FFileName, err));
+  throw;
 }
 
 bool TWMAOut::WriteBlock(bool Abort) {
@@ -194,20 +203,38 @@ bool TWMAOut::WriteBlock(bool Abort) {
   bool eof = false;
   const uint32_t n = FInput->FillBuffer(FBuffer.data(), static_cast<uint32_t>(FBuffer.size()), eof);
   FEndOfData = eof;
-  WriteWMAData(FWriter, FBuffer.data(), n);
-  // Complete the file while the run can still report a failure.
-  if (eof) EndWMAWriting(FWriter);
+  try {
+    WriteWMAData(FWriter, FBuffer.data(), n);
+    // Complete the file while the run can still report a failure.
+    if (eof) EndWMAWriting(FWriter);
+  } catch (...) {
+    RaiseWriteFailure();
+  }
   return true;
 }
 
 void TWMAOut::Finish() {
   FlushInput();
+  // A stopped run completes its file too, or says why it could not.
+  std::exception_ptr error;
+  if (!FStreamed) {
+    try {
+      try {
+        EndWMAWriting(FWriter);
+      } catch (...) {
+        RaiseWriteFailure();
+      }
+    } catch (...) {
+      error = std::current_exception();
+    }
+  }
   if (FStreamed)
     CloseWMAStream(FWriter);
   else
     CloseWMAFile(FWriter);
   FBuffer.clear();
   FBuffer.shrink_to_fit();
+  if (error) std::rethrow_exception(error);
 }
 
 // ===========================================================================

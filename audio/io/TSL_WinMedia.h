@@ -83,6 +83,9 @@ private:
   void ClientConnected();
   void ClientDisconnected();
   virtual void PostClientEvent(bool Connected) { (void)Connected; }
+  // In a handler: raises the failure being handled, or, when the file under the
+  // writer failed, which file and why.
+  [[noreturn]] void RaiseWriteFailure() const;
 
   uint32_t FDesiredBitrate = 0;
   bool FVBR = false;

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -50,11 +51,11 @@ std::string RandomPart() {
 // Creates Dir/Prefix<random>Suffix with O_EXCL and returns its descriptor, or -1
 // with errno set. Name receives the file's name.
 int CreateExclusive(const std::string& Dir, const std::string& Prefix, const std::string& Suffix,
-                    std::string& Name) {
+                    std::string& Name, mode_t Mode = 0600) {
   const std::string dir = IncludeTrailingPathDelimiter(Dir);
   for (int attempt = 0; attempt < 1000; ++attempt) {
     Name = dir + Prefix + RandomPart() + Suffix;
-    const int fd = open(Name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd = open(Name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, Mode);
     if (fd >= 0) return fd;
     if (errno != EEXIST) return -1;
   }
@@ -83,7 +84,10 @@ bool RenameFile(const std::string& OldName, const std::string& NewName) {
   if (errno != EINVAL && errno != ENOSYS) return false;
   // File systems without RENAME_NOREPLACE: check first, accepting the small race.
   struct stat st;
-  if (lstat(NewName.c_str(), &st) == 0) return false;
+  if (lstat(NewName.c_str(), &st) == 0) {
+    errno = EEXIST;
+    return false;
+  }
   return rename(OldName.c_str(), NewName.c_str()) == 0;
 }
 
@@ -163,6 +167,31 @@ std::string CreateUniqueFile(const std::string& Dir, const std::string& Prefix,
   return name;
 }
 
+int CreateSiblingFile(const std::string& FileName, const std::string& Suffix, mode_t Mode, std::string& TempName) {
+  // "." + name + "." + six random letters + Suffix within NAME_MAX, cut at a
+  // character boundary.
+  std::string base = ExtractFileName(FileName);
+  const size_t room = NAME_MAX - 8 - std::min<size_t>(Suffix.size(), NAME_MAX - 8);
+  if (base.size() > room) {
+    size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+    base.resize(cut);
+  }
+  const std::string dir = ExtractFilePath(FileName);
+  return CreateExclusive(dir.empty() ? "./" : dir, "." + base + ".", Suffix, TempName, Mode);
+}
+
+int CreateUnnamedFile(const std::string& Dir) {
+  const std::string dir = Dir.empty() ? std::string(".") : Dir;
+  const int fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+  // A file system without unnamed files: a named one, removed at once.
+  std::string name;
+  const int named = CreateExclusive(dir, ".sonvix-", ".tmp", name);
+  if (named >= 0) unlink(name.c_str());
+  return named;
+}
+
 std::string ProgramFileName() {
   char buf[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
@@ -193,12 +222,9 @@ bool ReplaceFileSafely(const std::string& FileName, const std::function<bool(int
   if (access(target.c_str(), W_OK) != 0) return false;
   if (access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0) return false;
 
-  // The leading dot and the random part keep the name clear of the user's own files;
-  // the base is cut so the name stays within NAME_MAX.
-  std::string base = ExtractFileName(target);
-  if (base.size() > 200) base.resize(200);
+  // The leading dot and the random part keep the name clear of the user's own files.
   std::string tmpName;
-  const int fd = CreateExclusive(dir, "." + base + ".", ".tmp", tmpName);
+  const int fd = CreateSiblingFile(target, ".tmp", 0600, tmpName);
   if (fd < 0) return false;
 
   bool ok = false;

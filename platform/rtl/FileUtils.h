@@ -6,10 +6,12 @@
 #include <functional>
 #include <string>
 
+#include <sys/types.h>
+
 bool FileExists(const std::string& FileName);       // an existing entry that is not a folder
 bool DirectoryExists(const std::string& Dir);
 bool DeleteFile(const std::string& FileName);
-bool RenameFile(const std::string& OldName, const std::string& NewName);  // false when NewName exists
+bool RenameFile(const std::string& OldName, const std::string& NewName);  // false (EEXIST) when NewName exists
 int64_t FileSize(const std::string& FileName);       // -1 when it cannot be told
 
 std::string ExtractFilePath(const std::string& FileName);  // folder with its trailing '/'
@@ -27,6 +29,15 @@ std::string GetTempDirectory();
 // name) and returns its name; throws EOSError when that fails.
 std::string CreateUniqueFile(const std::string& Dir, const std::string& Prefix,
                              const std::string& Suffix = "");
+
+// Creates a new empty file beside FileName, in its folder, hidden and named after
+// it: ".<name>.<random><Suffix>" (the name cut to stay within the length a name may
+// have); never an existing file. Returns its descriptor and sets TempName, or -1 with
+// errno set.
+int CreateSiblingFile(const std::string& FileName, const std::string& Suffix, mode_t Mode, std::string& TempName);
+// Opens a new file without a name in Dir: it vanishes when its last descriptor closes,
+// whatever happens to the process. Returns the descriptor, or -1 with errno set.
+int CreateUnnamedFile(const std::string& Dir);
 
 // The running program's file and folder (with a trailing '/').
 std::string ProgramFileName();

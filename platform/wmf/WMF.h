@@ -314,6 +314,8 @@ public:
   // Creates (or empties) the file.
   HRESULT Open(const std::string& FileName);
   HRESULT Close();
+  // The system's error number of the first write, seek or flush that failed; 0 when none did.
+  int Error() const { return FError; }
 
   bool Seekable() const override { return true; }
   HRESULT OnBeginWriting() override;
@@ -323,7 +325,10 @@ public:
   HRESULT OnEndWriting() override;
 
 private:
+  HRESULT Failed();
+
   int FFd = -1;
+  int FError = 0;
 };
 
 class WMNetworkSinkImpl;

@@ -224,8 +224,14 @@ HRESULT WMCreateWriterFileSink(std::unique_ptr<IWMWriterFileSink>& Sink) {
 
 HRESULT IWMWriterFileSink::Open(const std::string& FileName) {
   Close();
+  FError = 0;
   FFd = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   return FFd < 0 ? NS_E_FILE_OPEN_FAILED : S_OK;
+}
+
+HRESULT IWMWriterFileSink::Failed() {
+  if (FError == 0) FError = errno != 0 ? errno : EIO;
+  return NS_E_FILE_WRITE;
 }
 
 HRESULT IWMWriterFileSink::Close() {
@@ -240,7 +246,11 @@ HRESULT IWMWriterFileSink::OnData(const uint8_t* Data, size_t Size) {
   while (Size > 0) {
     const ssize_t n = ::write(FFd, Data, Size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return NS_E_FILE_WRITE;
+    if (n < 0) return Failed();
+    if (n == 0) {
+      errno = EIO;
+      return Failed();
+    }
     Data += n;
     Size -= static_cast<size_t>(n);
   }
@@ -248,13 +258,15 @@ HRESULT IWMWriterFileSink::OnData(const uint8_t* Data, size_t Size) {
 }
 
 HRESULT IWMWriterFileSink::OnSeek(int64_t Position) {
-  return ::lseek(FFd, Position, SEEK_SET) == Position ? S_OK : NS_E_FILE_WRITE;
+  return ::lseek(FFd, Position, SEEK_SET) == Position ? S_OK : Failed();
 }
 
 HRESULT IWMWriterFileSink::OnEndWriting() {
   if (FFd < 0) return S_OK;
   const bool ok = ::fsync(FFd) == 0 || errno == EINVAL;
+  if (!ok) Failed();
   const bool closed = ::close(FFd) == 0;
+  if (!closed) Failed();
   FFd = -1;
   return ok && closed ? S_OK : NS_E_FILE_WRITE;
 }

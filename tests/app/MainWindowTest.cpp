@@ -117,7 +117,7 @@ TEST_F(MainWindowTest, NothingCanChangeTheListDuringARunAndAbortDeletesOnlyTheUn
   PrepareLongRun(w);
   w.Click("BtnConv");
   ASSERT_TRUE(w.PauseAt(2));
-  ASSERT_TRUE(fs::exists(Out.Path("b.flac")));
+  ASSERT_EQ(RunTemporaries(Out.Path("b.flac")).size(), 1u);
   EXPECT_EQ(w.Find("BtnPause")->Caption(), "Resume");
 
   const char* const locked[] = {"BtnConv", "BtnCheck", "BtnUncheck", "BtnDel", "BtnClr", "SpnMove", "GrpSource",

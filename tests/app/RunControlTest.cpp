@@ -76,7 +76,9 @@ TEST_F(RunControlTest, AbortDeletesOnlyTheUnfinishedFileAndTheListStaysLockedUnt
   ASSERT_TRUE(W.StartAndWait([this] { return W.Out->Position() == 2; }));
   W.Out->Pause();
   ASSERT_TRUE(WaitPaused());
-  ASSERT_TRUE(fs::exists(Out.Path("b(1).flac")));
+  // The unfinished file has no name the user could take for a finished one.
+  EXPECT_FALSE(fs::exists(Out.Path("b(1).flac")));
+  ASSERT_EQ(RunTemporaries(Out.Path("b(1).flac")).size(), 1u);
   EXPECT_TRUE(Contains(ThreadNices(), 10));  // "Low"
 
   // Nothing can move an entry under the run.
@@ -103,6 +105,24 @@ TEST_F(RunControlTest, AbortDeletesOnlyTheUnfinishedFileAndTheListStaysLockedUnt
   // Unlocked again.
   EXPECT_TRUE(W.Files->AddFiles({extra}));
   EXPECT_EQ(W.Files->Count(), 3);
+}
+
+TEST_F(RunControlTest, AFileThatTakesTheNameDuringTheRunIsKeptAndTheEntryFails) {
+  W.Files->AddFiles({Source("a.wav", 30)});
+  W.Out->SetFormat(outFLAC);
+  ASSERT_TRUE(W.StartAndWait([this] { return W.Out->Position() == 1; }));
+  W.Out->Pause();
+  ASSERT_TRUE(WaitPaused());
+  WriteFile(Out.Path("a.flac"), std::string("not ours"));
+  TDialogScript script;
+  script.Answer(IDOK);
+  W.Out->Resume();
+  ASSERT_TRUE(ProcessEventsUntil([this] { return !W.Out->Running(); }, 120000));
+  ASSERT_EQ(script.Requests().size(), 1u);
+  EXPECT_EQ(script.Requests()[0].Text, "1 file(s) could not be converted:\na.wav: Cannot save \"" + Out.Path("a.flac") +
+                                           "\": another file took that name during the conversion");
+  EXPECT_EQ(Made(), std::vector<std::string>{"a.flac"});
+  EXPECT_EQ(ReadFileAsString(Out.Path("a.flac")), "not ours");
 }
 
 TEST_F(RunControlTest, PausedAndResumedRunsGiveTheSameAudioAndNeverOverwrite) {

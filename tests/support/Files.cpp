@@ -1,6 +1,8 @@
 #include "tests/support/Files.h"
 
 #include <errno.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -75,6 +77,36 @@ std::vector<std::string> FilesBelow(const std::string& Root) {
     if (f.is_regular_file()) r.push_back(fs::relative(f.path(), Root).string());
   std::sort(r.begin(), r.end());
   return r;
+}
+
+std::vector<std::string> RunTemporaries(const std::string& Path) {
+  namespace fs = std::filesystem;
+  const fs::path p(Path);
+  const std::string prefix = "." + p.filename().string() + ".";
+  std::vector<std::string> r;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(p.parent_path(), ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.size() == prefix.size() + 6 + 5 && name.rfind(prefix, 0) == 0 && name.ends_with(".part"))
+      r.push_back(name);
+  }
+  return r;
+}
+
+TFileSizeLimit::TFileSizeLimit(uint64_t Bytes) : FOldHandler(signal(SIGXFSZ, SIG_IGN)) {
+  rlimit r{};
+  getrlimit(RLIMIT_FSIZE, &r);
+  FOldLimit = r.rlim_cur;
+  r.rlim_cur = Bytes;
+  if (setrlimit(RLIMIT_FSIZE, &r) != 0) throw std::runtime_error("cannot limit the file size");
+}
+
+TFileSizeLimit::~TFileSizeLimit() {
+  rlimit r{};
+  getrlimit(RLIMIT_FSIZE, &r);
+  r.rlim_cur = FOldLimit;
+  setrlimit(RLIMIT_FSIZE, &r);
+  signal(SIGXFSZ, FOldHandler);
 }
 
 void AppendFile(const std::string& Path, const std::string& Bytes) {

@@ -41,6 +41,24 @@ void WriteFile(const std::string& Path, const std::vector<uint8_t>& Bytes);
 void WriteFile(const std::string& Path, const std::string& Bytes);
 void AppendFile(const std::string& Path, const std::string& Bytes);
 
+// The files an output run writes before they get the name Path (".<name>.XXXXXX.part"
+// beside it), as names in Path's folder.
+std::vector<std::string> RunTemporaries(const std::string& Path);
+
+// While it lives, no file this process or a program it starts writes may grow beyond
+// Bytes: a write past that fails with EFBIG (SIGXFSZ is ignored), as on a full disk.
+class TFileSizeLimit {
+public:
+  explicit TFileSizeLimit(uint64_t Bytes);
+  ~TFileSizeLimit();
+  TFileSizeLimit(const TFileSizeLimit&) = delete;
+  TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+private:
+  uint64_t FOldLimit;
+  void (*FOldHandler)(int);
+};
+
 // The regular files below Root at any depth, as sorted paths relative to it.
 std::vector<std::string> FilesBelow(const std::string& Root);
 

@@ -1,6 +1,7 @@
 #include "audio/codecs/ape/TSL_MAC.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -23,6 +24,12 @@ std::string NumberText(const std::string& Value) {
   const std::string t = Trim(Value);
   const int64_t v = StrToIntDef(t, INT64_MIN);
   return v == INT64_MIN ? t : IntToStr(v);
+}
+
+// The library's failure; one to write the file says which file and why.
+std::string Failure(const std::string& Context, int32_t Code, int Err, const std::string& FileName) {
+  if (Code == MACDll::ERROR_IO_WRITE && Err != 0) return CannotWriteMessage(FileName, Err);
+  return Context + MACErrorText(Code);
 }
 
 }  // namespace
@@ -52,16 +59,17 @@ void TMACOut::Prepare() {
   if (FStreamAssigned) throw EAuException("Monkey's Audio output writes files by name only");
   if (FFileName.empty()) throw EAuException("File name is not assigned.");
   RefuseInputFormat();
-  // The library says only "invalid output file" for a file it cannot create: try first.
-  CreateRunFile(FFileName);  // closed again at once
+  // The library says only "invalid output file" for a file it cannot create: make it first.
+  FRunFileName = CreateRunFileName(FFileName);
   StartInput();
   RefuseEmptySource("Monkey's Audio");
   FEOF = false;
   FStarted = false;
   FAPECompress = std::make_unique<TAPECompress>();
   int32_t r = MACFillWaveFormatEx(FWaveFormatEx, FInput->SampleRate(), FInput->BitsPerSample(), FInput->Channels());
-  if (r == 0) r = FAPECompress->Start(FFileName, FWaveFormatEx, FMaxAudioBytes, FCompressionLevel, nullptr, 0);
-  if (r != 0) throw EAuException("Error starting APECompress.\r\n" + MACErrorText(r));
+  errno = 0;
+  if (r == 0) r = FAPECompress->Start(FRunFileName, FWaveFormatEx, FMaxAudioBytes, FCompressionLevel, nullptr, 0);
+  if (r != 0) throw EAuException(Failure("Error starting APECompress.\r\n", r, errno, FFileName));
   FStarted = true;
   FBuffer.resize(OutBufferBytes);
 }
@@ -89,7 +97,9 @@ bool TMACOut::WriteBlock(bool Abort) {
     uint8_t* p = FAPECompress->LockBuffer(available);
     const uint32_t n = p && available > 0 ? std::min<uint32_t>(static_cast<uint32_t>(available), filled - done) : 0;
     if (n > 0) std::memcpy(p, FBuffer.data() + done, n);
+    errno = 0;
     const int32_t r = FAPECompress->UnlockBuffer(static_cast<int32_t>(n));
+    if (r == MACDll::ERROR_IO_WRITE) throw EAuException(Failure("", r, errno, FFileName));
     // No room and no error would never end: the library failed.
     if (r != 0 || n == 0) throw EAuException("APECompress.UnlockBuffer Error: " + std::to_string(r));
     done += n;
@@ -99,22 +109,28 @@ bool TMACOut::WriteBlock(bool Abort) {
 
 void TMACOut::Finish() {
   int32_t r = 0;
+  int err = 0;
   if (FAPECompress) {
+    errno = 0;
     r = FStarted ? FAPECompress->Finish(nullptr, 0, 0) : 0;
+    err = errno;
     FAPECompress.reset();
   }
   const bool started = FStarted;
   FStarted = false;
+  const std::string file = std::move(FRunFileName);
+  FRunFileName.clear();
   FlushInput();
   if (!started) return;
   // A file that could not be completed is gone; saying so beats a missing file.
-  if (r != 0) throw EAuException("Error finishing APECompress.\r\n" + MACErrorText(r));
+  if (r != 0) throw EAuException(Failure("Error finishing APECompress.\r\n", r, err, FFileName));
   if (!FAPEv2Tags->Empty()) {
     const TAPEv2Tags& t = *FAPEv2Tags;
-    r = MACTagFileSimple(FFileName, UTF16ToUTF8(t.Artist()), UTF16ToUTF8(t.Album()), UTF16ToUTF8(t.Title()),
+    errno = 0;
+    r = MACTagFileSimple(file, UTF16ToUTF8(t.Artist()), UTF16ToUTF8(t.Album()), UTF16ToUTF8(t.Title()),
                          UTF16ToUTF8(t.Comment()), UTF16ToUTF8(t.Genre()), NumberText(t.Year()),
                          NumberText(t.Track()), true, false);
-    if (r != 0) throw EAuException("Error writing APEv2 tags.\r\n" + MACErrorText(r));
+    if (r != 0) throw EAuException(Failure("Error writing APEv2 tags.\r\n", r, errno, FFileName));
   }
 }
 

@@ -38,6 +38,7 @@ private:
   int32_t FMaxAudioBytes = -1;
   std::unique_ptr<TAPECompress> FAPECompress;
   bool FStarted = false;  // the library accepted Start: there is a file to complete
+  std::string FRunFileName;  // the file being written, until it gets its name
   std::vector<uint8_t> FBuffer;
   bool FEOF = false;
   MACDll::WAVEFORMATEX FWaveFormatEx{};

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 #include "audio/core/TSL_Procs.h"
 #include "platform/rtl/ByteOrder.h"
@@ -380,7 +381,7 @@ void TFLACOut::Prepare() {
     FlushInput();
     // An encoder that never started has nothing to finish.
     FEncoderFinished = true;
-    throw EAuException("Failed to initialize FLAC encoder.");
+    RaiseEncoderError("Failed to initialize FLAC encoder.");
   }
 
   FBufSize = static_cast<uint32_t>(FBits / 8) * (FBlockSize ? FBlockSize : DefaultBlockSize) *
@@ -388,11 +389,16 @@ void TFLACOut::Prepare() {
   FBuffer.resize(FBufSize);
 }
 
+// A write that failed says which file and why; the encoder's own failures say less.
+void TFLACOut::RaiseEncoderError(const char* Message) const {
+  throw EAuException(FWriteError.empty() ? std::string(Message) : FWriteError);
+}
+
 void TFLACOut::FinishEncoder() {
   if (!FEncoder || FEncoderFinished) return;
   FEncoderFinished = true;
   const bool ok = fl::FLAC__stream_encoder_finish(Enc(FEncoder));
-  if (!ok || !FWriteError.empty()) throw EAuException("Failed to encode data.");
+  if (!ok || !FWriteError.empty()) RaiseEncoderError("Failed to encode data.");
 }
 
 bool TFLACOut::WriteBlock(bool Abort) {
@@ -414,21 +420,26 @@ bool TFLACOut::WriteBlock(bool Abort) {
   int32_t* d = FSamples.data();
   UnpackPCM(FBuffer.data(), FBits / 8, d, samples);
   if (!fl::FLAC__stream_encoder_process_interleaved(Enc(FEncoder), d, samples / static_cast<uint32_t>(FChannels)))
-    throw EAuException("Failed to encode data.");
+    RaiseEncoderError("Failed to encode data.");
   return true;
 }
 
 void TFLACOut::Finish() {
-  if (FEncoder) {
-    // A stopped or failed run still gets a consistent file.
-    if (!FEncoderFinished) fl::FLAC__stream_encoder_finish(Enc(FEncoder));
-    FEncoder.reset();
+  // A stopped or failed run still gets a consistent file; one that could not be
+  // written is not passed off as complete.
+  std::exception_ptr error;
+  try {
+    FinishEncoder();
+  } catch (...) {
+    error = std::current_exception();
   }
+  FEncoder.reset();
   FEncoderFinished = false;
   FBuffer = std::vector<uint8_t>();
   FSamples = std::vector<int32_t>();
   ReleaseStream();
   FlushInput();
+  if (error) std::rethrow_exception(error);
 }
 
 // ===========================================================================

@@ -77,6 +77,7 @@ private:
   std::string BuildCommentBlock(bool Last) const;
   // Flushes the encoder at the end of the data; raises when that fails.
   void FinishEncoder();
+  [[noreturn]] void RaiseEncoderError(const char* Message) const;
 
   int32_t FCompressionLevel = -1;
   uint16_t FBlockSize = 4608;

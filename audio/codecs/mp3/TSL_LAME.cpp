@@ -142,10 +142,10 @@ void TMP3Out::Prepare() {
   const int32_t bits = FInput->BitsPerSample();
   const int32_t channels = FInput->Channels();
   RefuseEmptySource("MP3");
-  if (!FStreamAssigned) CreateOwnStream();
   // The encoder's header frame (VBR's "Xing", CBR's "Info") tells decoders the exact
   // length; it is filled in by file name once the stream is complete.
   FWriteVBRHeader = !FStreamAssigned;
+  if (!FStreamAssigned) FRunFileName = CreateOwnStream();
   BE_CONFIG config;
   FillConfig(config, FInput->SampleRate(), channels);
   const BE_ERR r = lame::beInitStream(&config, &FSamples, &FBufferSize, &FHandle);
@@ -214,8 +214,9 @@ void TMP3Out::Finish() {
     lame::beCloseStream(FHandle);
     FStreamOpen = false;
     // Only a file this output created by name is rewritten.
-    if (FWriteVBRHeader && !FFileName.empty() && !FStreamAssigned) lame::beWriteVBRHeader(FFileName.c_str());
+    if (FWriteVBRHeader && !FRunFileName.empty()) lame::beWriteVBRHeader(FRunFileName.c_str());
   }
+  FRunFileName.clear();
   FBlock = {};
   FPcm = {};
   FWide = {};

@@ -90,6 +90,7 @@ private:
   bool FLibraryHeld = false;
   bool FStreamOpen = false;
   bool FWriteVBRHeader = false;
+  std::string FRunFileName;  // the file being written, until it gets its name
   HBE_STREAM FHandle = 0;
   uint32_t FSamples = 0;     // 16-bit samples per chunk
   uint32_t FBufferSize = 0;  // most output bytes of one call

@@ -375,7 +375,8 @@ size_t TMPCOut::CbWriteOut(void* User, const void* Buffer, size_t Size, size_t C
   auto* self = static_cast<TMPCOut*>(User);
   if (Size == 0) return 0;
   try {
-    return static_cast<size_t>(self->FStream->Write(Buffer, static_cast<int64_t>(Size * Count))) / Size;
+    self->FStream->WriteBuffer(Buffer, static_cast<int64_t>(Size * Count));
+    return Count;
   } catch (const std::exception& E) {
     self->FCallbackError = E.what();
     return 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <limits>
 
 #include <fcntl.h>
@@ -17,24 +18,6 @@
 namespace {
 
 constexpr uint32_t FramesPerBlock = 1024;
-
-// An unnamed file in the system's temporary folder: it vanishes when closed, whatever
-// happens to the process. -1 when it cannot be made.
-int CreateTempHandle(const std::string& Prefix) {
-  const std::string dir = GetTempDirectory();
-  int fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd >= 0) return fd;
-  // A file system without unnamed files: a named one, removed at once.
-  std::string name;
-  try {
-    name = CreateUniqueFile(dir, Prefix, ".tmp");
-  } catch (const Exception&) {
-    return -1;
-  }
-  fd = open(name.c_str(), O_RDWR | O_CLOEXEC);
-  unlink(name.c_str());
-  return fd;
-}
 
 int64_t HandleSize(int Handle) {
   struct stat st;
@@ -155,11 +138,10 @@ void TTTAOut::Prepare() {
   RefuseInputFormat();
   if (!FStreamAssigned) {
     if (FFileName.empty()) throw EAuException("File name is not defined!");
-    NoteRunFile(FFileName);
-    FHandle = open(FFileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (FHandle < 0) throw EAuException(CannotCreateMessage(FFileName, errno));
+    FHandle = CreateRunHandle(FFileName);
   } else {
-    FHandle = CreateTempHandle("tta");
+    // A stream is written in one piece at the end; the file meanwhile has no name.
+    FHandle = CreateUnnamedFile(GetTempDirectory());
     if (FHandle < 0) throw EAuException("Unable to create temporary file!");
   }
   StartInput();
@@ -189,7 +171,12 @@ bool TTTAOut::WriteBlock(bool Abort) {
   const size_t samples = size_t{frames} * static_cast<size_t>(FChannels);
   if (FSamples.size() < samples) FSamples.resize(samples);
   PcmToSlots(FCarry.data(), samples, FBits, FSamples.data());
-  const bool ok = FEncoder->CompressBlock(FSamples.data(), static_cast<int32_t>(samples));
+  bool ok = false;
+  try {
+    ok = FEncoder->CompressBlock(FSamples.data(), static_cast<int32_t>(samples));
+  } catch (const ETTAException& E) {
+    RaiseFailure(E);
+  }
   const uint32_t used = frames * static_cast<uint32_t>(FFrame);
   FCarryBytes -= used;
   std::memmove(FCarry.data(), FCarry.data() + used, FCarryBytes);
@@ -197,36 +184,56 @@ bool TTTAOut::WriteBlock(bool Abort) {
   return true;
 }
 
+// A write the system refused says which file and why.
+void TTTAOut::RaiseWriteFailure(int Err, const char* Otherwise) const {
+  if (Err == 0) throw EAuException(Otherwise);
+  if (FStreamAssigned) throw EAuException(CannotWriteTempMessage(GetTempDirectory(), Err));
+  throw EAuException(CannotWriteMessage(FFileName, Err));
+}
+
+void TTTAOut::RaiseFailure(const ETTAException& E) const {
+  if (E.SystemError() != 0) RaiseWriteFailure(E.SystemError(), "");
+  throw E;
+}
+
 void TTTAOut::Complete() {
   FCompleted = true;  // once, even when it fails half-way
-  if (FEncoder) FEncoder->Finish();
+  try {
+    if (FEncoder) FEncoder->Finish();
+  } catch (const ETTAException& E) {
+    RaiseFailure(E);
+  }
   FEncoder.reset();
   if (FHandle < 0) return;
   lseek(FHandle, 0, SEEK_END);
+  errno = 0;
   if (!FId3v1Tags->Empty() && !FId3v1Tags->WriteToFile(FHandle, true))
-    throw EAuException("Unable to write Id3v1 tags!");
+    RaiseWriteFailure(errno, "Unable to write Id3v1 tags!");
   if (!FId3v2Tags->Empty() && !FId3v2Tags->WriteToFile(FHandle, false))
-    throw EAuException("Unable to write Id3v2 tags!");
+    RaiseWriteFailure(errno, "Unable to write Id3v2 tags!");
   if (FStreamAssigned) {
     if (FStream) CopyHandleToStream(FHandle, *FStream);
   } else if (fsync(FHandle) != 0) {
-    throw EAuException(SysErrorMessage(errno));
+    RaiseWriteFailure(errno, "");
   }
 }
 
 void TTTAOut::Finish() {
   // A run that stopped early (aborted or failed) still leaves a complete file of what
-  // was encoded; nobody is left to hear of a failure at this point.
+  // was encoded, unless that fails too.
+  std::exception_ptr error;
   if (!FCompleted && FEncoder) {
     try {
       Complete();
     } catch (...) {
+      error = std::current_exception();
     }
   }
   FEncoder.reset();
   CloseHandle();
   FCarryBytes = 0;
   FlushInput();
+  if (error) std::rethrow_exception(error);
 }
 
 // ===========================================================================
@@ -253,7 +260,7 @@ void TTTAIn::DoOpenFile() {
     FHandle = open(FFileName.c_str(), O_RDONLY | O_CLOEXEC);
     if (FHandle < 0) throw EAuException("Unable to open file for input!");
   } else {
-    FHandle = CreateTempHandle("pcm");
+    FHandle = CreateUnnamedFile(GetTempDirectory());
     if (FHandle < 0) throw EAuException("Unable to create temporary file!");
   }
   try {

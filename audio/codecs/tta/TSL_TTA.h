@@ -32,6 +32,10 @@ private:
   // into a user stream. Raises on failure.
   void Complete();
   void CloseHandle();
+  // Raises the message of a write the system refused (Err: errno; 0: Otherwise), or
+  // of a library failure.
+  [[noreturn]] void RaiseWriteFailure(int Err, const char* Otherwise) const;
+  [[noreturn]] void RaiseFailure(const ETTAException& E) const;
 
   int FHandle = -1;
   std::unique_ptr<TTTAEncoder> FEncoder;

@@ -41,6 +41,8 @@ auto Guarded(F&& Fn) -> decltype(Fn()) {
     return Fn();
   } catch (const Exception&) {
     throw;
+  } catch (const TTALib::TTAException& E) {
+    throw ETTAException(E.what(), E.SystemError());
   } catch (const std::exception& E) {
     throw ETTAException(E.what());
   } catch (...) {

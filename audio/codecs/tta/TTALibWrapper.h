@@ -5,6 +5,8 @@
 // it is called, because the library is a separate file that may be missing or old.
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "audio/core/TSL_CodecLib.h"
 #include "platform/codecs/tta/TTALib.h"
@@ -12,7 +14,13 @@
 
 class ETTAException : public Exception {
 public:
-  using Exception::Exception;
+  explicit ETTAException(std::string Msg, int SystemError = 0)
+      : Exception(std::move(Msg)), FSystemError(SystemError) {}
+  // The system's error number when the library failed to read or write its file; else 0.
+  int SystemError() const noexcept { return FSystemError; }
+
+private:
+  int FSystemError;
 };
 
 // The process-wide library object. Tests may point it at another file while it is

@@ -150,8 +150,11 @@ bool TWVOut::PackBuffered() {
   return FEncoder->PackSamples(s, frames);
 }
 
-// A failed write must end the run with an error, not as a finished file.
+// A failed write must end the run with an error, not as a finished file; one the
+// file refused says which file and why.
 void TWVOut::RaiseWriteError() {
+  const std::string error = FEncoder->WriteError();
+  if (!error.empty()) throw EAuException(error);
   throw EAuException("Wavpack file write failed! (error: \"" + FEncoder->ErrorMessage() + "\")");
 }
 

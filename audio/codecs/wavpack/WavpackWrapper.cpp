@@ -151,15 +151,21 @@ WavpackStreamReader64 Reader = {ReadBytes, WriteBytes, GetPos,  SetPosAbs,    Se
 int BlockOut(void* Id, void* Data, int32_t Count) {
   auto* slot = static_cast<TWavpackEncoder::TSlot*>(Id);
   if (!slot || !slot->Stream || Count < 0) return 0;
-  try {
+  return slot->Write([&] {
     if (slot->FirstBlockAt < 0) {
       slot->FirstBlockAt = slot->Stream->Position();
       slot->FirstBlock.assign(static_cast<uint8_t*>(Data), static_cast<uint8_t*>(Data) + Count);
     }
-    return slot->Stream->Write(Data, Count) == Count ? 1 : 0;
-  } catch (...) {
-    return 0;
-  }
+    // A stream that stores only part of a block is asked again for the rest.
+    const auto* p = static_cast<const uint8_t*>(Data);
+    for (int64_t left = Count; left > 0;) {
+      const int64_t n = slot->Stream->Write(p, left);
+      if (n <= 0) return false;
+      p += n;
+      left -= n;
+    }
+    return true;
+  }) ? 1 : 0;
 }
 
 }  // namespace
@@ -244,14 +250,13 @@ bool TWavpackEncoder::UpdateNumSamples() {
   for (TSlot* slot : {&FMain, &FCorrection}) {
     if (!slot->Stream || slot->FirstBlockAt < 0) continue;
     update(FContext, slot->FirstBlock.data());
-    try {
+    ok = slot->Write([slot] {
       const int64_t end = slot->Stream->Position();
       slot->Stream->Seek(slot->FirstBlockAt, soBeginning);
       slot->Stream->WriteBuffer(slot->FirstBlock.data(), static_cast<int64_t>(slot->FirstBlock.size()));
       slot->Stream->Seek(end, soBeginning);
-    } catch (...) {
-      ok = false;
-    }
+      return true;
+    }) && ok;
   }
   return ok;
 }
@@ -261,6 +266,21 @@ bool TWavpackEncoder::AppendTag(const std::string& Name, const std::string& Utf8
 }
 
 bool TWavpackEncoder::WriteTag() { return WV(WriteTag)(FContext) != 0; }
+
+bool TWavpackEncoder::TSlot::Write(const std::function<bool()>& Fn) {
+  try {
+    return Fn();
+  } catch (const std::exception& E) {
+    if (WriteError.empty()) WriteError = E.what();
+    return false;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::string TWavpackEncoder::WriteError() const {
+  return FMain.WriteError.empty() ? FCorrection.WriteError : FMain.WriteError;
+}
 
 std::string TWavpackEncoder::ErrorMessage() {
   const char* m = WV(GetErrorMessage)(FContext);

@@ -5,6 +5,7 @@
 // there.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -82,12 +83,18 @@ public:
   bool AppendTag(const std::string& Name, const std::string& Utf8Value);
   bool WriteTag();
   std::string ErrorMessage();
+  // The message of the first write to a stream that failed; empty when none did.
+  std::string WriteError() const;
 
   // One output stream of the library, with the first block kept for UpdateNumSamples.
   struct TSlot {
     TStream* Stream = nullptr;
     int64_t FirstBlockAt = -1;
     std::vector<uint8_t> FirstBlock;
+    std::string WriteError;
+    // Runs Fn, a write of the stream: false when it fails, with the message of a
+    // failure it raises kept.
+    bool Write(const std::function<bool()>& Fn);
   };
 
 private:

@@ -62,7 +62,10 @@ TAPECompressor::~TAPECompressor() {
 }
 
 int32_t TAPECompressor::Fail(int32_t Code) {
+  // The caller learns why a write failed from errno.
+  const int err = errno;
   Abandon();
+  errno = err;
   FState = csFailed;
   FFailCode = Code;
   return Code;

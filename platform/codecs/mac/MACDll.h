@@ -5,6 +5,7 @@
 // Every entry point is a C function with a plain exported name. Results are the
 // library's error codes below (0: success); no entry point lets an exception out.
 //
+// - A result of ERROR_IO_WRITE leaves errno at the system's reason.
 // - Compression writes version 3990 files with this library's own encoder (levels
 //   1000 to 5000; 8, 16 or 24 bits; mono or stereo).
 // - Decompression reads .ape files through FFmpeg's decoder and delivers WAV-layout

@@ -122,10 +122,15 @@ int AboveStdio(int Fd) {
   return moved;
 }
 
+// Where the temporary files go.
+std::string TempDir() {
+  const char* env = std::getenv("TMPDIR");
+  return env && *env ? env : "/tmp";
+}
+
 // An unnamed temporary file: nothing is left behind whatever happens to the process.
 int TempFile() {
-  const char* env = std::getenv("TMPDIR");
-  const std::string dir = env && *env ? env : "/tmp";
+  const std::string dir = TempDir();
   int fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   if (fd < 0) {
     std::string name = dir + "/mppenc-XXXXXX";
@@ -160,6 +165,49 @@ bool PReadAll(int Fd, void* Data, size_t Size, off_t At) {
     At += n;
   }
   return true;
+}
+
+std::string CannotWriteTemp(int Err) {
+  std::string dir = TempDir();
+  if (dir.back() != '/') dir += '/';
+  return "Cannot write a temporary file in \"" + dir + "\": " + std::strerror(Err);
+}
+
+// Whether the file refuses more data at its end, and why (errno); 0 when it takes it.
+// What the probe wrote is cut off again.
+int RefusesMore(int Fd, off_t End) {
+  static const uint8_t zeros[65536] = {};
+  size_t done = 0;
+  int err = 0;
+  while (done < sizeof zeros) {
+    const ssize_t n = pwrite(Fd, zeros + done, sizeof zeros - done, End + off_t(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      err = n < 0 ? errno : EIO;
+      break;
+    }
+    done += size_t(n);
+  }
+  if (ftruncate(Fd, End) != 0 && err == 0) err = errno;
+  return err;
+}
+
+// Whether a Musepack SV8 stream of Size bytes is whole: its packets follow each other
+// to its last byte, and the last one ends the stream.
+bool WholeStream(int Fd, uint64_t Size) {
+  uint64_t pos = 4;  // after "MPCK"
+  uint8_t key[2] = {};
+  while (pos < Size) {
+    uint8_t head[12];
+    const size_t have = Size - pos < sizeof head ? size_t(Size - pos) : sizeof head;
+    if (have < 3 || !PReadAll(Fd, head, have, off_t(pos))) return false;
+    size_t at = 2;
+    uint64_t length = 0;
+    if (!ReadVarint(head, have, at, length) || length < at) return false;
+    std::memcpy(key, head, 2);
+    pos += length;
+  }
+  return pos == Size && std::memcmp(key, "SE", 2) == 0;
 }
 
 bool SameKey(const std::string& A, const std::string& B) {
@@ -315,8 +363,7 @@ struct mppenc_state {
       InFd = TempFile();
       if (InFd < 0) return Fail(std::string("No temporary file for the Musepack encoder: ") + std::strerror(errno));
       const uint8_t placeholder[WavHeaderBytes] = {};
-      if (!WriteAll(InFd, placeholder, sizeof placeholder, false))
-        return Fail(std::string("Cannot write the temporary PCM file: ") + std::strerror(errno));
+      if (!WriteAll(InFd, placeholder, sizeof placeholder, false)) return Fail(CannotWriteTemp(errno));
     }
     Phase = phFeed;
     return 0;
@@ -354,7 +401,7 @@ struct mppenc_state {
     uint8_t h[WavHeaderBytes];
     BuildWavHeader(h, Rate, Bits, Channels, FramesRead * FrameBytes);
     if (pwrite(InFd, h, sizeof h, 0) != ssize_t(sizeof h) || lseek(InFd, 0, SEEK_SET) != 0)
-      return Fail(std::string("Cannot write the temporary PCM file: ") + std::strerror(errno));
+      return Fail(CannotWriteTemp(errno));
     const bool ok = Spawn(InFd);
     const int err = errno;
     CloseFd(InFd);
@@ -374,8 +421,7 @@ struct mppenc_state {
       if (!WriteAll(InFd, Buffer.data(), bytes, true)) return ChildFailed();
     } else {
       if ((FramesRead + n) * FrameBytes > MaxWavData) return Fail("The input is too long for one Musepack file.");
-      if (!WriteAll(InFd, Buffer.data(), bytes, false))
-        return Fail(std::string("Cannot write the temporary PCM file: ") + std::strerror(errno));
+      if (!WriteAll(InFd, Buffer.data(), bytes, false)) return Fail(CannotWriteTemp(errno));
     }
     FramesRead += n;
     if (Progress) Progress(User, FramesRead);
@@ -454,6 +500,12 @@ struct mppenc_state {
     if (OutSize < 4 || !PReadAll(OutFd, magic, 4, 0) || std::memcmp(magic, "MPCK", 4) != 0) {
       const std::string said = ChildMessages();
       return Fail(said.empty() ? "mpcenc wrote no Musepack stream." : "mpcenc wrote no Musepack stream: " + said);
+    }
+    // mpcenc says nothing of a write that failed: its output just ends early. Why is
+    // found by writing there ourselves.
+    if (!WholeStream(OutFd, OutSize)) {
+      const int err = RefusesMore(OutFd, off_t(OutSize));
+      return Fail(err != 0 ? CannotWriteTemp(err) : std::string("mpcenc's output ends early."));
     }
     if (Streaming && FramesRead != Total && !SetStreamLength(FramesRead))
       return Fail("Cannot set the length of the Musepack stream.");

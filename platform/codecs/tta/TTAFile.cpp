@@ -38,6 +38,13 @@ void Fail(TTAError Code, const std::string& Detail) {
   throw TTAException(Code, Msg);
 }
 
+void FailErrno(TTAError Code, const std::string& Detail) {
+  const int Err = errno;
+  std::string Msg = ErrorText(Code);
+  if (!Detail.empty()) Msg += ": " + Detail;
+  throw TTAException(Code, Msg + ": " + std::strerror(Err), Err);
+}
+
 int64_t ReadAt(int Fd, void* Buf, size_t Size, int64_t Offset) {
   auto* P = static_cast<uint8_t*>(Buf);
   size_t Done = 0;
@@ -276,7 +283,7 @@ void Encoder::EncodeFrame(uint32_t Frames) {
   FCoder.Encode(FFrameBuf.data(), Frames, FOut);
   if (!WriteAt(FFd, FOut.Data(), FOut.Size(), FWritePos)) {
     FFailed = true;
-    Fail(TTA_WRITE_ERROR, std::strerror(errno));
+    FailErrno(TTA_WRITE_ERROR);
   }
   FSizes.push_back(static_cast<uint32_t>(FOut.Size()));
   FWritePos += static_cast<int64_t>(FOut.Size());
@@ -290,7 +297,7 @@ void Encoder::MoveData(int64_t From, int64_t To, int64_t Length) {
     if (ReadAt(FFd, Buf.data(), static_cast<size_t>(N), From + Off) != N ||
         !WriteAt(FFd, Buf.data(), static_cast<size_t>(N), To + Off)) {
       FFailed = true;
-      Fail(TTA_WRITE_ERROR, "moving the frames after the seek table");
+      FailErrno(TTA_WRITE_ERROR, "moving the frames after the seek table");
     }
   };
   if (To > From) {
@@ -325,7 +332,7 @@ void Encoder::Finish() {
   if (!WriteAt(FFd, Head.data(), Head.size(), FStart) || ftruncate(FFd, End) != 0 ||
       lseek(FFd, End, SEEK_SET) < 0) {
     FFailed = true;
-    Fail(TTA_WRITE_ERROR, std::strerror(errno));
+    FailErrno(TTA_WRITE_ERROR);
   }
   FDataStart = DataStart;
   FWritePos = End;
@@ -443,7 +450,7 @@ void Wave::WriteHeaders(int32_t Format, int32_t Channels, int32_t Bits, int32_t 
     std::memcpy(H + 36, "data", 4);
   }
   StoreLE32(H + 4, static_cast<uint32_t>(Size - 8));
-  if (!WriteAt(FFd, H, Size, 0)) Fail(TTA_WRITE_ERROR, std::strerror(errno));
+  if (!WriteAt(FFd, H, Size, 0)) FailErrno(TTA_WRITE_ERROR);
   FDataStart = static_cast<int64_t>(Size);
   FDataBytes = 0;
 }
@@ -511,7 +518,7 @@ void Wave::Write(const int64_t* Samples, int32_t Frames) {
         StoreLE32(P, B);
       }
   }
-  if (!WriteAt(FFd, FBuf.data(), FBuf.size(), FDataStart + FDataBytes)) Fail(TTA_WRITE_ERROR, std::strerror(errno));
+  if (!WriteAt(FFd, FBuf.data(), FBuf.size(), FDataStart + FDataBytes)) FailErrno(TTA_WRITE_ERROR);
   FDataBytes += static_cast<int64_t>(FBuf.size());
 }
 
@@ -539,7 +546,7 @@ void Wave::Close() {
     }
   }
   if (close(Fd) != 0) Ok = false;
-  if (!Ok) Fail(TTA_WRITE_ERROR, std::strerror(errno));
+  if (!Ok) FailErrno(TTA_WRITE_ERROR);
 }
 
 } // namespace TTALib::Impl

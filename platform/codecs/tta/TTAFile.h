@@ -11,6 +11,8 @@ namespace TTALib::Impl {
 
 const char* ErrorText(int32_t Code) noexcept;
 [[noreturn]] void Fail(TTAError Code, const std::string& Detail = {});
+// A failure the system reported: errno's reason goes with the exception.
+[[noreturn]] void FailErrno(TTAError Code, const std::string& Detail = {});
 
 // Whole reads and writes at an offset, retrying short transfers. ReadAt returns the
 // bytes read, fewer only at the end of the file; -1 on an error.

@@ -12,6 +12,7 @@
 
 using namespace TTALib;
 using TTALib::Impl::Fail;
+using TTALib::Impl::FailErrno;
 
 namespace {
 
@@ -250,7 +251,7 @@ int32_t TTALib_Wav2TTA(const char* InFile, const char* OutFile, bool CopyID3v2, 
     }
     if (close(Out.Fd) != 0) {
       Out.Fd = -1;
-      Fail(TTA_WRITE_ERROR, std::strerror(errno));
+      FailErrno(TTA_WRITE_ERROR);
     }
     Out.Fd = -1;
   });

@@ -58,12 +58,15 @@ inline constexpr int32_t TTA_MAX_SAMPLE_RATE = 768000;
 
 class __attribute__((visibility("default"))) TTAException : public std::runtime_error {
 public:
-  TTAException(TTAError Code, const std::string& Message)
-      : std::runtime_error(Message), FCode(Code) {}
+  TTAException(TTAError Code, const std::string& Message, int SystemError = 0)
+      : std::runtime_error(Message), FCode(Code), FSystemError(SystemError) {}
   TTAError Code() const noexcept { return FCode; }
+  // The system's error number (errno) when the system refused a read or write; else 0.
+  int SystemError() const noexcept { return FSystemError; }
 
 private:
   TTAError FCode;
+  int FSystemError;
 };
 
 // Caller-owned storage of the library's objects.

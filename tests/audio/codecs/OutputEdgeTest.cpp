@@ -1,8 +1,8 @@
 // What every output does at the edges: a source without audio gives a valid empty
 // file (its reference tool reads it, with no samples) or a clear failure and no file;
-// a file that cannot be created is named, with the reason, and nothing is left; a
-// source whose format the output cannot hold is refused with the reason, and nothing
-// is made.
+// a file that cannot be created or written is named, with the reason, and nothing is
+// left; nothing carries the file's name before the file is complete; a source whose
+// format the output cannot hold is refused with the reason, and nothing is made.
 
 #include <gtest/gtest.h>
 
@@ -38,6 +38,8 @@ struct TOutputCase {
   std::function<bool(const std::string& Path, const std::string& Raw)> Decode;
   // The format has a valid empty file (its reference tool reads one).
   bool CanBeEmpty;
+  // The encoder writes the whole stream to a temporary file of its own first.
+  bool EncodesToATemporaryFile = false;
 };
 
 bool Ffmpeg(const std::string& P, const std::string& Raw) {
@@ -61,7 +63,7 @@ const std::vector<TOutputCase>& Cases() {
        }, true},
       {"True Audio", "tta", {"ffmpeg"}, [] { return new TTTAOut(nullptr); }, Ffmpeg, false},
       {"Musepack", "mpc", {"mpcdec"}, [] { return new TMPCOut(nullptr); },
-       [](auto& P, auto& Raw) { return RunOk("mpcdec -r " + Quote(P) + " " + Quote(Raw)); }, false},
+       [](auto& P, auto& Raw) { return RunOk("mpcdec -r " + Quote(P) + " " + Quote(Raw)); }, false, true},
   };
   return cases;
 }
@@ -203,6 +205,53 @@ TEST(OutputRefusals, ASourceTheFormatCannotHoldIsRefusedWithTheReasonBeforeAnyFi
     EXPECT_EQ(RunInto(format, *in, dir.Path(std::string("out.") + format.Ext)), c.Reason);
     EXPECT_EQ(dir.Entries(), std::set<std::string>{"src.raw"});
   }
+}
+
+TEST_P(OutputEdge, TheFileHasItsNameOnlyOnceItIsComplete) {
+  const TOutputCase& c = Cases()[GetParam()];
+  SCOPED_TRACE(c.Format);
+  for (const std::string& tool : c.Tools) REQUIRE_TOOL(tool);
+  REQUIRE_TOOL("sox");
+  TTempDir dir;
+  TComponentPtr<TWaveIn> in(new TWaveIn(nullptr));
+  in->SetFileName(MakeSource(dir, "src", 16, 2, 44100, 5.0));
+  const std::string path = dir.Path(std::string("out.") + c.Ext);
+  TComponentPtr<TAuFileOut> out(c.NewOutput());
+  out->SetFileName(path);
+  out->SetInput(in.get());
+  bool done = false;
+  out->OnDone = [&](TComponent*) { done = true; };
+  out->Run();
+  out->Pause();
+  ASSERT_EQ(out->Status(), asPaused);
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_EQ(RunTemporaries(path).size(), 1u);
+  out->Resume();
+  ASSERT_TRUE(PumpUntil([&] { return done; }, 120000));
+  ASSERT_EQ(out->ExceptionMessage(), "");
+  EXPECT_EQ(out->CompletedFileName(), path);
+  EXPECT_TRUE(RunTemporaries(path).empty());
+  const std::string raw = dir.Path("out.raw");
+  ASSERT_TRUE(c.Decode(path, raw));
+  EXPECT_GE(ReadFile(raw).size(), ReadFile(dir.Path("src.raw")).size() * 9 / 10);
+}
+
+TEST_P(OutputEdge, AFullDiskIsNamedWithTheReasonAndNothingIsLeft) {
+  const TOutputCase& c = Cases()[GetParam()];
+  SCOPED_TRACE(c.Format);
+  REQUIRE_TOOL("sox");
+  TTempDir dir;
+  const std::string source = MakeSource(dir, "src", 16, 2, 44100, 10.0);
+  const std::string path = dir.Path(std::string("out.") + c.Ext);
+  std::string error;
+  {
+    TFileSizeLimit full(16384);
+    error = RunInto(c, source, path);
+  }
+  const std::string file = c.EncodesToATemporaryFile ? "a temporary file in \"" + GetTempDirectory() + "\""
+                                                     : "\"" + path + "\"";
+  EXPECT_EQ(error, "Cannot write " + file + ": File too large");
+  EXPECT_EQ(dir.Entries(), (std::set<std::string>{"src.raw", "src.wav"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryOutput, OutputEdge, testing::Range<size_t>(0, Cases().size()),

@@ -242,6 +242,11 @@ TEST(WaveWriteTest, StoppedOrFailedRunsGetTrueSizesWithoutPadding) {
       }
       ASSERT_TRUE(PumpUntil([&] { return done; }));
       EXPECT_EQ(out->ExceptionMessage(), fail ? "the source went away" : "");
+      // A failed run leaves no file that could pass for a complete one.
+      if (fail) {
+        EXPECT_FALSE(FileExists(path));
+        continue;
+      }
       const auto file = ReadFile(path);
       const size_t header = type == wtPCM ? 44 : 60;
       ASSERT_GT(file.size(), header);
