@@ -317,13 +317,9 @@ void TCustomComboBox::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int
 }
 
 void TCustomComboBox::ApplyLook() {
+  // The closed box shows the control's colour (Base) beside a drop button in clBtnFace.
   TWidgetControl::ApplyLook();
   QComboBox* C = Combo();
-  QPalette Pal = C->palette();
-  // The closed box shows the control's colour.
-  for (QPalette::ColorGroup G : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-    Pal.setColor(G, QPalette::Button, ToQColor(Color()));
-  C->setPalette(Pal);
   ApplyLookTo(C->view());
   if (C->lineEdit()) ApplyLookTo(C->lineEdit());
   if (auto* L = static_cast<TComboHost*>(C)->SimpleList) ApplyLookTo(L);

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProxyStyle>
 
 #include "platform/gui/ComboBox.h"
+#include "platform/gui/Edits.h"
 
 using namespace testsupport;
 
@@ -184,4 +187,25 @@ TEST(ComboBox, OwnerDrawnItemsAndFace) {
   F.Box->SetItemHeight(14);
   F.Box->SetDroppedDown(true);
   EXPECT_EQ(F.List()->visualRect(F.List()->model()->index(3, 0)).height(), 14);
+}
+
+TEST(ComboBox, DropButtonAndEditsHaveTheClassicLookWhateverTheDesktopAsks) {
+  // The test main asks for Fusion through QT_STYLE_OVERRIDE, as a desktop may.
+  const auto Base = [](const QStyle* S) {
+    if (const auto* Proxy = qobject_cast<const QProxyStyle*>(S)) S = Proxy->baseStyle();
+    return S->name().toLower().toStdString();
+  };
+  EXPECT_EQ(Base(QApplication::style()), "windows");
+  TComboForm F;
+  auto* Edit = new TEdit(F.Form);
+  Edit->SetParent(F.Form);
+  EXPECT_EQ(Base(Edit->Host()->style()), "windows");
+  // The drop button is the classic raised one: white above and left, the dark shadow
+  // below and right, the face in clBtnFace.
+  ShowActive(F.Form);
+  const QImage I = F.Box->Host()->grab().toImage();
+  const int32_t Right = I.width() - 3, Left = I.width() - 17, Mid = I.height() / 2;
+  EXPECT_EQ(PixelAt(I, Left, Mid), TColor(clWhite));
+  EXPECT_EQ(PixelAt(I, Right, Mid), ColorToRGB(cl3DDkShadow));
+  EXPECT_EQ(PixelAt(I, Left + 3, 4), ColorToRGB(clBtnFace));
 }
