@@ -1,6 +1,7 @@
 #include "platform/gui/ComboBox.h"
 
 #include <QAbstractItemDelegate>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
 #include <QComboBox>
@@ -41,6 +42,8 @@ public:
     if (C && C->FStyle == csSimple) return;
     if (C) RunGuarded([C] { C->DropDown(); }, C);
     IndexAtOpen = currentIndex();
+    if (!std::exchange(ViewFiltered, true)) view()->installEventFilter(this);
+    FitPopupWidth();
     QComboBox::showPopup();
   }
   void hidePopup() override {
@@ -53,8 +56,10 @@ public:
     RunGuarded([C] { C->CloseUp(); }, C);
   }
   // The edit part's own context menu; the edit part's mouse reaches the control too.
+  // Characters typed into the dropped list go to the control, as with the list closed.
   bool eventFilter(QObject* Watched, QEvent* Event) override {
     TCustomComboBox* C = Box();
+    if (C && Watched == view()) return C->Enabled() && TypedIntoList(static_cast<QKeyEvent*>(Event));
     if (!C || Watched != lineEdit()) return QComboBox::eventFilter(Watched, Event);
     switch (Event->type()) {
       case QEvent::ContextMenu: {
@@ -136,6 +141,35 @@ public:
   }
 
 private:
+  bool ViewFiltered = false;
+
+  // The dropped list is as wide as the box, as DroppedWidth, and as its widest item
+  // with a scroll bar beside it when not every item shows.
+  void FitPopupWidth() {
+    QAbstractItemView* V = view();
+    const TCustomComboBox* C = Box();
+    int Width = V->sizeHintForColumn(modelColumn()) + 2 * V->frameWidth();
+    if (count() > maxVisibleItems()) Width += style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, V);
+    V->setMinimumWidth(std::max(C ? C->FDroppedWidth : 0, Width));
+  }
+
+  // A character or Backspace typed while the list is dropped: the control's key
+  // handling (its search, its events) runs on it, and the list shows what was chosen.
+  bool TypedIntoList(QKeyEvent* E) {
+    if (E->type() != QEvent::KeyPress && E->type() != QEvent::KeyRelease) return false;
+    if (E->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    const bool Typed = E->key() == Qt::Key_Backspace || (!E->text().isEmpty() && E->text().at(0).isPrint());
+    if (!Typed) return false;
+    QKeyEvent Copy(E->type(), E->key(), E->modifiers(), E->text(), E->isAutoRepeat());
+    QCoreApplication::sendEvent(this, &Copy);
+    if (currentIndex() >= 0) {
+      view()->setCurrentIndex(model()->index(currentIndex(), modelColumn(), rootModelIndex()));
+      view()->scrollTo(view()->currentIndex());
+    }
+    // Choosing it again with Enter or a click changes nothing.
+    IndexAtOpen = currentIndex();
+    return true;
+  }
   void ShowContextMenu(const TPoint& Pos) {
     if (!Box()->Perform(WM_CONTEXTMENU, Pos.X, Pos.Y)) Box()->ShowEditMenu(Pos);
   }

@@ -148,6 +148,12 @@ TEST(ComboBox, DropDownFillsTheListBeforeItOpensAndCloseUpFollows) {
   EXPECT_EQ(GetCaptureControl(), nullptr);  // the press that opened the list holds nothing
   EXPECT_EQ(Journal, (std::vector<std::string>{"drop", "close -1"}));
   EXPECT_TRUE(F.Events.empty());
+  // A list of items wider than the box and than DroppedWidth is as wide as its widest.
+  F.Box->Items()->Add(std::string(60, 'W'));
+  F.Box->SetDroppedDown(true);
+  EXPECT_GE(F.List()->viewport()->width(), F.List()->sizeHintForColumn(0));
+  EXPECT_GT(F.List()->width(), 250);
+  F.Box->SetDroppedDown(false);
 }
 
 TEST(ComboBox, FindsItemsByPrefixAndExactlyWrappingRound) {
