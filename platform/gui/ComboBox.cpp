@@ -99,11 +99,7 @@ protected:
   }
   void paintEvent(QPaintEvent* E) override {
     TCustomComboBox* C = Box();
-    // A focused drop-down list shows its item in the selection colours with the focus
-    // rectangle, as the owner-drawn styles do: Qt's own focus frame would lie under the
-    // frame the widgets paint round the box, leaving the focus unseen.
-    const bool FocusedList = C && C->FStyle == csDropDownList && hasFocus();
-    if (!C || (!C->OwnerDraw() && C->FStyle != csSimple && !FocusedList)) return QComboBox::paintEvent(E);
+    if (!C || lineEdit()) return QComboBox::paintEvent(E);
     QStylePainter P(this);
     if (C->FStyle == csSimple) {
       P.fillRect(rect(), palette().base());
@@ -111,9 +107,20 @@ protected:
     }
     QStyleOptionComboBox Opt;
     initStyleOption(&Opt);
-    Opt.currentText.clear();
-    Opt.currentIcon = QIcon();
+    // The classic box: the field in the control's colour beside a drop button in the
+    // button face (the style would give a list without an edit part a button's face).
+    QStyleOptionComboBox Face = Opt;
+    Face.palette.setBrush(QPalette::Button, Opt.palette.base());
+    Face.subControls = QStyle::SC_ComboBoxFrame | QStyle::SC_ComboBoxEditField;
+    Face.currentText.clear();
+    P.drawComplexControl(QStyle::CC_ComboBox, Face);
+    Opt.subControls = QStyle::SC_ComboBoxArrow;
     P.drawComplexControl(QStyle::CC_ComboBox, Opt);
+    // A focused drop-down list shows its item in the selection colours with the focus
+    // rectangle, as the owner-drawn styles do: Qt's own focus frame would lie under the
+    // frame the widgets paint round the box, leaving the focus unseen.
+    const bool FocusedList = C->FStyle == csDropDownList && hasFocus();
+    if (!C->OwnerDraw() && !FocusedList) return P.drawControl(QStyle::CE_ComboBoxLabel, Opt);
     // The item is drawn in a rectangle of its own height in the middle of the field, as
     // the edit field of an owner-drawn combo box is as tall as an item.
     QRect Field = style()->subControlRect(QStyle::CC_ComboBox, &Opt, QStyle::SC_ComboBoxEditField, this);

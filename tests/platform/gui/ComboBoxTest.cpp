@@ -214,4 +214,9 @@ TEST(ComboBox, DropButtonAndEditsHaveTheClassicLookWhateverTheDesktopAsks) {
   EXPECT_EQ(PixelAt(I, Left, Mid), TColor(clWhite));
   EXPECT_EQ(PixelAt(I, Right, Mid), ColorToRGB(cl3DDkShadow));
   EXPECT_EQ(PixelAt(I, Left + 3, 4), ColorToRGB(clBtnFace));
+  // Unfocused, the field beside it shows the control's colour.
+  Edit->SetFocus();
+  const QImage Unfocused = F.Box->Host()->grab().toImage();
+  EXPECT_EQ(PixelAt(Unfocused, 6, Mid), TColor(clWhite));
+  EXPECT_EQ(PixelAt(Unfocused, Left + 3, 4), ColorToRGB(clBtnFace));
 }
