@@ -12,3 +12,7 @@ class QStyle;
 QStyle* NewClassicStyle();
 // Gives App the classic style, palette and font.
 void ApplyClassicLook(QApplication& App);
+// For the events that tell of a new application style, palette or font: when they are
+// not the classic ones (a platform theme may set its own while the program runs), the
+// classic look comes back from the event loop.
+void KeepClassicLook();

@@ -48,6 +48,11 @@ public:
         LastCursorPos = static_cast<QMouseEvent*>(Event)->globalPosition().toPoint();
         CursorPosKnown = true;
         break;
+      case QEvent::StyleChange:
+      case QEvent::ApplicationPaletteChange:
+      case QEvent::ApplicationFontChange:
+        KeepClassicLook();
+        break;
       default:
         break;
     }

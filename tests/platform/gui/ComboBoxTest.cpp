@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProxyStyle>
+#include <QStyleFactory>
 
 #include "platform/gui/ComboBox.h"
 #include "platform/gui/Edits.h"
@@ -219,4 +220,14 @@ TEST(ComboBox, DropButtonAndEditsHaveTheClassicLookWhateverTheDesktopAsks) {
   const QImage Unfocused = F.Box->Host()->grab().toImage();
   EXPECT_EQ(PixelAt(Unfocused, 6, Mid), TColor(clWhite));
   EXPECT_EQ(PixelAt(Unfocused, Left + 3, 4), ColorToRGB(clBtnFace));
+  // A platform theme that sets its own style, palette and font while the program runs
+  // (as desktops do when their settings change) is undone.
+  QApplication::setStyle(QStyleFactory::create("Fusion"));
+  QApplication::setPalette(QPalette(Qt::darkGray));
+  QApplication::setFont(QFont("DejaVu Serif", 14));
+  Application->ProcessMessages();
+  EXPECT_EQ(Base(QApplication::style()), "windows");
+  const QColor Button = QApplication::palette().color(QPalette::Button);
+  EXPECT_EQ(RGB(Button.red(), Button.green(), Button.blue()), ColorToRGB(clBtnFace));
+  EXPECT_EQ(QApplication::font().family().toStdString(), DefaultFontName());
 }
