@@ -74,11 +74,13 @@ protected:
     if (!FView->Tree()->hasFocus()) Option->state &= ~QStyle::State_Active;
     Option->state &= ~(QStyle::State_HasFocus | QStyle::State_MouseOver);
   }
-  // A row is the font's whole height (ascent and descent) and the grid line below it;
-  // the text is drawn above the line, so descenders and underscores stay whole.
+  // A row holds the font's whole height (ascent and descent), or a taller picture, and
+  // the grid line below it; the text is drawn above the line, so descenders and
+  // underscores stay whole.
   QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
     const QSize Hint = QStyledItemDelegate::sizeHint(Option, Index);
-    return QSize(Hint.width(), QFontMetrics(FView->Font()->QtFont()).height() + (FView->FGridLines ? 1 : 0));
+    const int Text = QFontMetrics(FView->Font()->QtFont()).height();
+    return QSize(Hint.width(), std::max(Hint.height(), Text) + (FView->FGridLines ? 1 : 0));
   }
   void paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
     if (!FView->FGridLines) return QStyledItemDelegate::paint(Painter, Option, Index);
