@@ -59,7 +59,10 @@ public:
   // Characters typed into the dropped list go to the control, as with the list closed.
   bool eventFilter(QObject* Watched, QEvent* Event) override {
     TCustomComboBox* C = Box();
-    if (C && Watched == view()) return C->Enabled() && TypedIntoList(static_cast<QKeyEvent*>(Event));
+    if (C && Watched == view()) {
+      const bool Key = Event->type() == QEvent::KeyPress || Event->type() == QEvent::KeyRelease;
+      return Key && C->Enabled() && TypedIntoList(static_cast<QKeyEvent*>(Event));
+    }
     if (!C || Watched != lineEdit()) return QComboBox::eventFilter(Watched, Event);
     switch (Event->type()) {
       case QEvent::ContextMenu: {
@@ -163,7 +166,6 @@ private:
   // A character or Backspace typed while the list is dropped: the control's key
   // handling (its search, its events) runs on it, and the list shows what was chosen.
   bool TypedIntoList(QKeyEvent* E) {
-    if (E->type() != QEvent::KeyPress && E->type() != QEvent::KeyRelease) return false;
     if (E->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
     const bool Typed = E->key() == Qt::Key_Backspace || (!E->text().isEmpty() && E->text().at(0).isPrint());
     if (!Typed) return false;
