@@ -4,8 +4,8 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
