@@ -275,27 +275,27 @@ void TFrmMain::BuildOutput() {
   GrpOut = MakeGroup(this, this, "GrpOut", Bounds(6, 358, 582, 206), "Output");
   auto* format = MakeLabel(this, GrpOut, "LblFormat", 8, 18, "File\nformat:");
   format->SetAutoSize(true);
-  CmbFormat = MakeCombo(this, GrpOut, "CmbFormat", Bounds(54, 20, 212, 21),
+  CmbFormat = MakeCombo(this, GrpOut, "CmbFormat", Bounds(54, 20, 240, 21),
                         {"MP3 (.mp3)", "WMA-Windows Media Audio (.wma)", "WMA using system codecs (.wma)",
                          "Microsoft Wave (.wav)", "WavPack (.wv)", "Monkey's Audio (.ape)", "Ogg Vorbis (.ogg)",
                          "FLAC (.flac)", "True Audio (.tta)", "Musepack (.mpc)"});
   CmbFormat->OnChange = [this](TComponent*) { CmbFormatChange(); };
   MakeLabel(this, GrpOut, "LblQual", 8, 54, "Quality:");
-  CmbQual = MakeCombo(this, GrpOut, "CmbQual", Bounds(54, 50, 212, 21),
+  CmbQual = MakeCombo(this, GrpOut, "CmbQual", Bounds(54, 50, 240, 21),
                       {"High", "Above Medium", "Medium", "Below Medium", "Low"});
   CmbQual->OnChange = [this](TComponent*) { CmbQualChange(); };
 
   MakeLabel(this, GrpOut, "LblCapt", 8, 80, "File name format:");
-  CmbCapt = MakeCombo(this, GrpOut, "CmbCapt", Bounds(8, 96, 176, 21), {});
+  CmbCapt = MakeCombo(this, GrpOut, "CmbCapt", Bounds(8, 96, 286, 21), {});
   for (const char* Pattern : FileNamePatternNames) CmbCapt->Items()->Add(Pattern);
   CmbCapt->SetItemIndex(0);
   CmbCapt->SetDroppedWidth(280);
   CmbCapt->OnClick = [this](TComponent*) { CmbCaptClick(); };
-  BtnTag = MakeButton(this, GrpOut, "BtnTag", Bounds(190, 94, 76, 25), "Tag editor");
+  BtnTag = MakeButton(this, GrpOut, "BtnTag", Bounds(218, 166, 76, 25), "Tag editor");
   BtnTag->OnClick = [this](TComponent*) { BtnTagClick(); };
 
   MakeLabel(this, GrpOut, "LblOutDir", 8, 124, "Output directory:");
-  EdtOutDir = MakeFolderEdit(this, GrpOut, "EdtOutDir", Bounds(8, 140, 258, 21), "Directory for\noutput files");
+  EdtOutDir = MakeFolderEdit(this, GrpOut, "EdtOutDir", Bounds(8, 140, 286, 21), "Directory for\noutput files");
   EdtOutDir->OnButtonClick = [this](TComponent*) { EdtOutDirButtonClick(); };
   EdtOutDir->OnChange = [this](TComponent*) { EdtOutDirChange(); };
 
@@ -307,14 +307,14 @@ void TFrmMain::BuildOutput() {
   ChkNorm->SetChecked(true);
   ChkNorm->OnClick = [this](TComponent*) { FOutput->SetNormalize(ChkNorm->Checked()); };
 
-  GrpCustom = MakeGroup(this, GrpOut, "GrpCustom", Bounds(274, 14, 300, 186), "Manual setting of quality");
+  GrpCustom = MakeGroup(this, GrpOut, "GrpCustom", Bounds(302, 14, 272, 186), "Manual setting of quality");
 }
 
 void TFrmMain::BuildFormatPanels() {
   const char* const Names[] = {"PnlMP3", "PnlWMA", "PnlWMA2", "PnlWav", "PnlWV",
                                "PnlMAC", "PnlOGG", "PnlFLC", "PnlTTA", "PnlMPC"};
   for (int32_t F = 0; F < 10; ++F) {
-    FPanels[F] = MakeClearPanel(this, GrpCustom, Names[F], Bounds(4, 18, 292, 164));
+    FPanels[F] = MakeClearPanel(this, GrpCustom, Names[F], Bounds(4, 18, 264, 164));
     FPanels[F]->SetVisible(false);
   }
   const auto bitClick = [this](TKvComboBox* C) { C->OnClick = [this, C](TComponent*) { CmbBitClick(C); }; };
@@ -362,10 +362,10 @@ void TFrmMain::BuildFormatPanels() {
 
   P = FPanels[2];
   MakeLabel(this, P, "LblWMA2Cod", 8, 10, "Installed codecs:");
-  CmbWMA2Cod = MakeCombo(this, P, "CmbWMA2Cod", Bounds(8, 26, 278, 21), {});
+  CmbWMA2Cod = MakeCombo(this, P, "CmbWMA2Cod", Bounds(8, 26, 252, 21), {});
   CmbWMA2Cod->OnChange = [this](TComponent*) { CmbWMA2CodChange(); };
   MakeLabel(this, P, "LblWMA2Form", 8, 56, "Supported formats:");
-  CmbWMA2Form = MakeCombo(this, P, "CmbWMA2Form", Bounds(8, 72, 278, 21), {});
+  CmbWMA2Form = MakeCombo(this, P, "CmbWMA2Form", Bounds(8, 72, 252, 21), {});
   bitClick(CmbWMA2Form);
   ChkWMA2Bit = MakeCheck(this, P, "ChkWMA2Bit", Bounds(4, 106, 172, 17), "Variable bitrate (VBR):");
   ChkWMA2Bit->OnClick = [this](TComponent*) { ChkWMA2BitClick(); };
@@ -392,7 +392,7 @@ void TFrmMain::BuildFormatPanels() {
   CmbWavSS->OnClick = [this](TComponent*) { CmbWavSSClick(); };
   MakeLabel(this, P, "LblWavSSb", 206, 40, "bit");
   MakeLabel(this, P, "LblWavEnc", 8, 68, "Encoding:");
-  CmbWavEnc = MakeCombo(this, P, "CmbWavEnc", Bounds(110, 64, 176, 21), {"Standard (Raw PCM)", "DVI IMA ADPCM"});
+  CmbWavEnc = MakeCombo(this, P, "CmbWavEnc", Bounds(110, 64, 150, 21), {"Standard (Raw PCM)", "DVI IMA ADPCM"});
   CmbWavEnc->OnClick = [this](TComponent*) { CmbWavEncClick(); };
   RdoWavMono = radio(P, "RdoWavMono", 8, 100, 64, "Mono");
   RdoWavStereo = radio(P, "RdoWavStereo", 80, 100, 70, "Stereo");
@@ -401,7 +401,7 @@ void TFrmMain::BuildFormatPanels() {
   const TItems TwoEnds3 = {"0 (min. compression - fastest)", "1", "2 (max. compression - slowest)"};
   P = FPanels[4];
   MakeLabel(this, P, "LblWVCQ", 8, 12, "Compression level:");
-  CmbWVCQ = MakeCombo(this, P, "CmbWVCQ", Bounds(8, 28, 278, 21), TwoEnds3);
+  CmbWVCQ = MakeCombo(this, P, "CmbWVCQ", Bounds(8, 28, 252, 21), TwoEnds3);
   compClick(CmbWVCQ);
   RdoWVMono = radio(P, "RdoWVMono", 8, 64, 64, "Mono");
   RdoWVJoin = radio(P, "RdoWVJoin", 80, 64, 100, "Joint stereo");
@@ -410,7 +410,7 @@ void TFrmMain::BuildFormatPanels() {
 
   P = FPanels[5];
   MakeLabel(this, P, "LbMACCQ", 8, 12, "Compression level:");
-  CmbMACCQ = MakeCombo(this, P, "CmbMACCQ", Bounds(8, 28, 278, 21),
+  CmbMACCQ = MakeCombo(this, P, "CmbMACCQ", Bounds(8, 28, 252, 21),
                        {"0 (min. compression - fastest)", "1", "2", "3 (max. compression - slowest)"});
   compClick(CmbMACCQ);
   RdoMACMono = radio(P, "RdoMACMono", 8, 64, 64, "Mono");
@@ -419,7 +419,7 @@ void TFrmMain::BuildFormatPanels() {
 
   P = FPanels[6];
   MakeLabel(this, P, "LblOGGCQ", 8, 12, "Compression level:");
-  CmbOGGCQ = MakeCombo(this, P, "CmbOGGCQ", Bounds(8, 28, 278, 21),
+  CmbOGGCQ = MakeCombo(this, P, "CmbOGGCQ", Bounds(8, 28, 252, 21),
                        {"0 (highest audio quality)", "1", "2", "3", "4", "5", "6", "7", "8", "9 (lowest audio quality)"});
   compClick(CmbOGGCQ);
   RdoOGGMono = radio(P, "RdoOGGMono", 8, 64, 64, "Mono");
@@ -428,7 +428,7 @@ void TFrmMain::BuildFormatPanels() {
 
   P = FPanels[7];
   MakeLabel(this, P, "LblFLCCQ", 8, 12, "Compression level:");
-  CmbFLCCQ = MakeCombo(this, P, "CmbFLCCQ", Bounds(8, 28, 278, 21),
+  CmbFLCCQ = MakeCombo(this, P, "CmbFLCCQ", Bounds(8, 28, 252, 21),
                        {"0 (min. compression - fastest)", "1", "2", "3", "4", "5", "6", "7",
                         "8 (max. compression - slowest)"});
   compClick(CmbFLCCQ);

@@ -1,6 +1,7 @@
 #include "platform/gui/ComboBox.h"
 
 #include <QAbstractItemDelegate>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
 #include <QComboBox>
@@ -41,6 +42,8 @@ public:
     if (C && C->FStyle == csSimple) return;
     if (C) RunGuarded([C] { C->DropDown(); }, C);
     IndexAtOpen = currentIndex();
+    if (!std::exchange(ViewFiltered, true)) view()->installEventFilter(this);
+    FitPopupWidth();
     QComboBox::showPopup();
   }
   void hidePopup() override {
@@ -53,8 +56,13 @@ public:
     RunGuarded([C] { C->CloseUp(); }, C);
   }
   // The edit part's own context menu; the edit part's mouse reaches the control too.
+  // Characters typed into the dropped list go to the control, as with the list closed.
   bool eventFilter(QObject* Watched, QEvent* Event) override {
     TCustomComboBox* C = Box();
+    if (C && Watched == view()) {
+      const bool Key = Event->type() == QEvent::KeyPress || Event->type() == QEvent::KeyRelease;
+      return Key && C->Enabled() && TypedIntoList(static_cast<QKeyEvent*>(Event));
+    }
     if (!C || Watched != lineEdit()) return QComboBox::eventFilter(Watched, Event);
     switch (Event->type()) {
       case QEvent::ContextMenu: {
@@ -94,11 +102,7 @@ protected:
   }
   void paintEvent(QPaintEvent* E) override {
     TCustomComboBox* C = Box();
-    // A focused drop-down list shows its item in the selection colours with the focus
-    // rectangle, as the owner-drawn styles do: Qt's own focus frame would lie under the
-    // frame the widgets paint round the box, leaving the focus unseen.
-    const bool FocusedList = C && C->FStyle == csDropDownList && hasFocus();
-    if (!C || (!C->OwnerDraw() && C->FStyle != csSimple && !FocusedList)) return QComboBox::paintEvent(E);
+    if (!C || lineEdit()) return QComboBox::paintEvent(E);
     QStylePainter P(this);
     if (C->FStyle == csSimple) {
       P.fillRect(rect(), palette().base());
@@ -106,9 +110,20 @@ protected:
     }
     QStyleOptionComboBox Opt;
     initStyleOption(&Opt);
-    Opt.currentText.clear();
-    Opt.currentIcon = QIcon();
+    // The classic box: the field in the control's colour beside a drop button in the
+    // button face (the style would give a list without an edit part a button's face).
+    QStyleOptionComboBox Face = Opt;
+    Face.palette.setBrush(QPalette::Button, Opt.palette.base());
+    Face.subControls = QStyle::SC_ComboBoxFrame | QStyle::SC_ComboBoxEditField;
+    Face.currentText.clear();
+    P.drawComplexControl(QStyle::CC_ComboBox, Face);
+    Opt.subControls = QStyle::SC_ComboBoxArrow;
     P.drawComplexControl(QStyle::CC_ComboBox, Opt);
+    // A focused drop-down list shows its item in the selection colours with the focus
+    // rectangle, as the owner-drawn styles do: Qt's own focus frame would lie under the
+    // frame the widgets paint round the box, leaving the focus unseen.
+    const bool FocusedList = C->FStyle == csDropDownList && hasFocus();
+    if (!C->OwnerDraw() && !FocusedList) return P.drawControl(QStyle::CE_ComboBoxLabel, Opt);
     // The item is drawn in a rectangle of its own height in the middle of the field, as
     // the edit field of an owner-drawn combo box is as tall as an item.
     QRect Field = style()->subControlRect(QStyle::CC_ComboBox, &Opt, QStyle::SC_ComboBoxEditField, this);
@@ -136,6 +151,34 @@ public:
   }
 
 private:
+  bool ViewFiltered = false;
+
+  // The dropped list is as wide as the box, as DroppedWidth, and as its widest item
+  // with a scroll bar beside it when not every item shows.
+  void FitPopupWidth() {
+    QAbstractItemView* V = view();
+    const TCustomComboBox* C = Box();
+    int Width = V->sizeHintForColumn(modelColumn()) + 2 * V->frameWidth();
+    if (count() > maxVisibleItems()) Width += style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, V);
+    V->setMinimumWidth(std::max(C ? C->FDroppedWidth : 0, Width));
+  }
+
+  // A character or Backspace typed while the list is dropped: the control's key
+  // handling (its search, its events) runs on it, and the list shows what was chosen.
+  bool TypedIntoList(QKeyEvent* E) {
+    if (E->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    const bool Typed = E->key() == Qt::Key_Backspace || (!E->text().isEmpty() && E->text().at(0).isPrint());
+    if (!Typed) return false;
+    QKeyEvent Copy(E->type(), E->key(), E->modifiers(), E->text(), E->isAutoRepeat());
+    QCoreApplication::sendEvent(this, &Copy);
+    if (currentIndex() >= 0) {
+      view()->setCurrentIndex(model()->index(currentIndex(), modelColumn(), rootModelIndex()));
+      view()->scrollTo(view()->currentIndex());
+    }
+    // Choosing it again with Enter or a click changes nothing.
+    IndexAtOpen = currentIndex();
+    return true;
+  }
   void ShowContextMenu(const TPoint& Pos) {
     if (!Box()->Perform(WM_CONTEXTMENU, Pos.X, Pos.Y)) Box()->ShowEditMenu(Pos);
   }
@@ -317,13 +360,9 @@ void TCustomComboBox::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int
 }
 
 void TCustomComboBox::ApplyLook() {
+  // The closed box shows the control's colour (Base) beside a drop button in clBtnFace.
   TWidgetControl::ApplyLook();
   QComboBox* C = Combo();
-  QPalette Pal = C->palette();
-  // The closed box shows the control's colour.
-  for (QPalette::ColorGroup G : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-    Pal.setColor(G, QPalette::Button, ToQColor(Color()));
-  C->setPalette(Pal);
   ApplyLookTo(C->view());
   if (C->lineEdit()) ApplyLookTo(C->lineEdit());
   if (auto* L = static_cast<TComboHost*>(C)->SimpleList) ApplyLookTo(L);

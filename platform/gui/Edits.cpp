@@ -13,6 +13,7 @@
 #include <QTextDocument>
 #include <functional>
 
+#include "platform/gui/ClassicLook.h"
 #include "platform/gui/QtSupport.h"
 #include "platform/gui/WidgetHost.h"
 
@@ -69,6 +70,7 @@ using TLineEditHost = TTextHost<QLineEdit>;
 // edit that has lost the focus. Only the focused edit shows a caret.
 class TCaretStyle : public QProxyStyle {
 public:
+  TCaretStyle() : QProxyStyle(NewClassicStyle()) {}
   int styleHint(StyleHint Hint, const QStyleOption* Option, const QWidget* Widget,
                 QStyleHintReturn* Return) const override {
     if (Hint == SH_BlinkCursorWhenTextSelected && Widget && !Widget->hasFocus()) return 0;

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <map>
 
+#include "platform/gui/ClassicLook.h"
 #include "platform/gui/ControlHost.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/GuiInternal.h"
@@ -46,6 +47,11 @@ public:
       case QEvent::MouseButtonDblClick:
         LastCursorPos = static_cast<QMouseEvent*>(Event)->globalPosition().toPoint();
         CursorPosKnown = true;
+        break;
+      case QEvent::StyleChange:
+      case QEvent::ApplicationPaletteChange:
+      case QEvent::ApplicationFontChange:
+        KeepClassicLook();
         break;
       default:
         break;
@@ -477,6 +483,7 @@ TApplication::TApplication(int& Argc, char** Argv) : TComponent(nullptr) {
   if (Application) throw EInvalidOperation("There is already an application object");
   FQtApp = std::make_unique<TGuardedApplication>(Argc, Argv);
   FQtApp->setQuitOnLastWindowClosed(false);
+  ApplyClassicLook(*FQtApp);
   Application = this;
   Screen = new TScreen();
   FHintManager = std::make_unique<THintManager>();

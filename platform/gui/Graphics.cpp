@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
@@ -54,11 +56,33 @@ void TGraphicsObject::Changed() {
 // TFont
 
 namespace {
-constexpr const char* DefaultFontName = "DejaVu Sans";
+
 constexpr int32_t DefaultFontHeight = -11;
+
+// The windows are laid out for Tahoma at 11 pixels. DejaVu Sans Condensed has its cell
+// height (13) and nearly its widths; DejaVu Sans is as tall but a tenth wider, so long
+// captions and items no longer fit their controls. The first face installed is taken.
+constexpr const char* DefaultFontFaces[] = {"DejaVu Sans Condensed", "DejaVu Sans"};
+
 }  // namespace
 
-TFont::TFont() : FName(DefaultFontName), FHeight(DefaultFontHeight) {}
+const std::string& DefaultFontName() {
+  static const std::string Fallback = DefaultFontFaces[std::size(DefaultFontFaces) - 1];
+  static std::string Found;
+  // The font database needs the application.
+  if (Found.empty() && qGuiApp) {
+    const QStringList Installed = QFontDatabase::families();
+    for (const char* Face : DefaultFontFaces) {
+      if (!Installed.contains(QString::fromLatin1(Face), Qt::CaseInsensitive)) continue;
+      Found = Face;
+      break;
+    }
+    if (Found.empty()) Found = Fallback;
+  }
+  return Found.empty() ? Fallback : Found;
+}
+
+TFont::TFont() : FName(DefaultFontName()), FHeight(DefaultFontHeight) {}
 TFont::~TFont() = default;
 
 void TFont::Assign(const TPersistent& Source) {

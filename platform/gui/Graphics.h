@@ -96,10 +96,14 @@ enum : TFontStyles { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 
 enum TFontPitch : uint8_t { fpDefault, fpVariable, fpFixed };
 constexpr uint8_t DEFAULT_CHARSET = 1;
 
+// The face of the default font, which stands for "Tahoma" -11, the font the windows are
+// laid out for: "DejaVu Sans Condensed", whose metrics come closest, or "DejaVu Sans"
+// where that is not installed. Known once the application exists.
+const std::string& DefaultFontName();
+
 // A font described by name, height, style and colour, turned into a Qt font when drawn.
-// "DejaVu Sans" at pixel height 11 (Height -11, Size 8) is the default: it stands for
-// "Tahoma" -11, the font the windows are laid out for. Text is drawn without
-// antialiasing.
+// DefaultFontName at pixel height 11 (Height -11, Size 8) is the default. Text is drawn
+// without antialiasing.
 class TFont : public TGraphicsObject {
 public:
   TFont();

@@ -1,5 +1,6 @@
 #include "platform/gui/ListView.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPainter>
@@ -73,9 +74,19 @@ protected:
     if (!FView->Tree()->hasFocus()) Option->state &= ~QStyle::State_Active;
     Option->state &= ~(QStyle::State_HasFocus | QStyle::State_MouseOver);
   }
+  // A row holds the font's whole height (ascent and descent), or a taller picture, and
+  // the grid line below it; the text is drawn above the line, so descenders and
+  // underscores stay whole.
+  QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
+    const QSize Hint = QStyledItemDelegate::sizeHint(Option, Index);
+    const int Text = QFontMetrics(FView->Font()->QtFont()).height();
+    return QSize(Hint.width(), std::max(Hint.height(), Text) + (FView->FGridLines ? 1 : 0));
+  }
   void paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
-    QStyledItemDelegate::paint(Painter, Option, Index);
-    if (!FView->FGridLines) return;
+    if (!FView->FGridLines) return QStyledItemDelegate::paint(Painter, Option, Index);
+    QStyleOptionViewItem Cell = Option;
+    Cell.rect.adjust(0, 0, -1, -1);
+    QStyledItemDelegate::paint(Painter, Cell, Index);
     Painter->save();
     Painter->setPen(ToQColor(clBtnFace));
     const QRect& R = Option.rect;
@@ -278,7 +289,7 @@ void TCustomListView::SetHideSelection(bool Value) {
 
 void TCustomListView::SetGridLines(bool Value) {
   FGridLines = Value;
-  Tree()->viewport()->update();
+  Tree()->doItemsLayout();  // the rows take the grid line's height
 }
 
 void TCustomListView::SetSortType(TSortType Value) {

@@ -80,7 +80,7 @@ void PaintPrimitives(TForm* Form) {
   Caption(C, 230, 95, "rectangle, clear pen, inside frame, round, polygon, pattern");
   // Text.
   C->Font()->SetColor(clWindowText);
-  C->TextOut(10, 125, "TextOut in DejaVu Sans 11");
+  C->TextOut(10, 125, "TextOut in the default font, 11 pixels");
   C->Font()->SetStyle(fsBold);
   C->TextOut(10, 140, "bold");
   C->Font()->SetStyle(fsItalic | fsUnderline);

@@ -91,6 +91,33 @@ TEST(KvComboBox, KeyboardSearchSelectsByPrefixUntilThePause) {
   }
 }
 
+TEST(KvComboBox, TypingInTheDroppedListSearchesAsWithTheListClosed) {
+  TComboForm F(csDropDownList);
+  F.Box->Items()->Assign(std::vector<std::string>{"MP3", "WMA", "WAV", "WavPack"});
+  F.Box->SetItemIndex(0);
+  F.Box->SetDroppedDown(true);
+  QAbstractItemView* List = static_cast<QComboBox*>(F.Box->Host())->view();
+  // Each key that moves the choice raises its events at once; the list's highlight follows.
+  const struct {
+    char Key;
+    uint32_t PauseBefore;
+    int32_t Index;
+  } Steps[] = {{'w', 0, 1}, {'a', 1000, 2}, {'w', TKvComboBox::SearchInterval, 1}};
+  for (const auto& S : Steps) {
+    TTimer::Advance(S.PauseBefore);
+    KeyClick(S.Key);
+    EXPECT_TRUE(F.Box->DroppedDown());
+    EXPECT_EQ(F.Box->ItemIndex(), S.Index) << S.Key;
+    EXPECT_EQ(List->currentIndex().row(), S.Index) << S.Key;
+    EXPECT_EQ(F.Taken(), (TEvents{"click " + std::to_string(S.Index), "change " + F.Box->Text()})) << S.Key;
+  }
+  // Enter keeps what the search chose, with nothing raised again.
+  KeyClick(Qt::Key_Return);
+  EXPECT_FALSE(F.Box->DroppedDown());
+  EXPECT_EQ(F.Box->ItemIndex(), 1);
+  EXPECT_EQ(F.Taken(), TEvents{});
+}
+
 TEST(KvComboBox, WheelStepsThroughTheListAndAnEmptyListIgnoresKeysAndWheel) {
   TComboForm F(csDropDownList);
   const int32_t Y = 10;

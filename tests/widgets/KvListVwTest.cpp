@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QTreeWidget>
 
+#include "widgets/KvEdit.h"
 #include "widgets/KvListVw.h"
 
 using namespace widgettest;
@@ -226,4 +227,38 @@ TEST(KvListView, ItemContextMenuByMouseAndByShiftF10) {
   EXPECT_EQ(Script.MenuCaptions.back(), std::vector<std::string>{"List"});
   EXPECT_EQ(Asked.size(), 2u);
   EXPECT_TRUE(Script.Finished());
+}
+
+TEST(KvListView, RowsHoldTheWholeTextWithTheGridLineBelowIt) {
+  TListForm F;
+  F.List->SetGridLines(true);
+  const std::string Caption = "damaged_cut.flac gjpqy";
+  F.AddItem(Caption, {"0:10", "1.00"});
+  F.AddItem("second.flac");
+  F.Show();
+  // The focus elsewhere, so that no focus rectangle lies on the row.
+  F.Add<TKvEdit>(Bounds(10, 250, 100, 21))->SetFocus();
+  // The text as drawn free in the list's font: every pixel of it shows in the row.
+  TBitmap Free(300, 40);
+  TCanvas* C = Free.Canvas();
+  C->Brush()->SetColor(clWhite);
+  C->FillRect(Rect(0, 0, 300, 40));
+  C->SetFont(F.List->Font());
+  const int32_t TextHeight = C->TextHeight(Caption);
+  C->TextOut(0, 0, Caption);
+  const int32_t Pixels = testsupport::CountColor(Free.Image(), clBlack);
+  ASSERT_GT(Pixels, 0);
+
+  const TRect Row = F.List->Items()->Item(0)->DisplayRect(drBounds);
+  EXPECT_EQ(Row.Height(), TextHeight + 1);
+  const QImage I = Render(F.List);
+  const TRect Label = F.List->Items()->Item(0)->DisplayRect(drLabel);
+  const TPoint O = F.List->ClientOffset();
+  TRect Text = Label;
+  OffsetRect(Text, O.X, O.Y);
+  Text.Right = std::min(Text.Right, Text.Left + 270);
+  EXPECT_EQ(testsupport::CountColor(I, clBlack, Text), Pixels);
+  // The grid line is the row's last pixel row, below the text.
+  const TRect Grid = Rect(Text.Left, Text.Bottom - 1, Text.Right, Text.Bottom);
+  EXPECT_EQ(testsupport::CountColor(I, clBtnFace, Grid), Grid.Width());
 }

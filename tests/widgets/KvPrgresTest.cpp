@@ -57,6 +57,40 @@ TEST(KvProgressBar, SolidAndGradientBarsFillTheirShareWithTheTextCentred) {
   EXPECT_EQ(CountColor(Render(Quiet.get()), clNavy), 0);
 }
 
+TEST(KvProgressBar, TheTextTakesBackColorOverTheFillAndTheBarColorBeside) {
+  // The main window's bars (300 x 18) and a vertical one, while the fill's edge crosses
+  // the text: each text pixel is told from the same bar drawn without its text.
+  for (TBarStyle Style : {bsTraditional, bsGradient}) {
+    for (auto [Width, Height] : {std::pair{300, 18}, std::pair{40, 120}}) {
+      int32_t Over = 0, Beside = 0;
+      for (uint16_t Percent = 40; Percent <= 60; ++Percent) {
+        TComponentPtr<TKvProgressBar> Bar(new TKvProgressBar(nullptr));
+        Bar->SetBarStyle(Style);
+        Bar->SetBounds(0, 0, Width, Height);
+        Bar->SetPercent(Percent);
+        const QImage With = Render(Bar.get());
+        Bar->SetShowPercent(false);
+        const QImage Without = Render(Bar.get());
+        const bool Vertical = Height > Width;
+        // The interior inside the two-pixel frame, filled from the left or the bottom.
+        const int32_t Length = (Vertical ? Height : Width) - 4;
+        const int32_t Edge = static_cast<int32_t>(Round(Length * Percent / 100.0));
+        for (int32_t Y = 0; Y < Height; ++Y) {
+          for (int32_t X = 0; X < Width; ++X) {
+            if (With.pixel(X, Y) == Without.pixel(X, Y)) continue;
+            const bool Filled = Vertical ? Y >= Height - 2 - Edge : X < 2 + Edge;
+            (Filled ? Over : Beside)++;
+            EXPECT_EQ(testsupport::PixelAt(With, X, Y), RGBOf(Filled ? Bar->BackColor() : Bar->BarColor()))
+                << Style << " " << Width << " " << Percent << " at " << X << "," << Y;
+          }
+        }
+      }
+      EXPECT_GT(Over, 0) << Style << " " << Width;
+      EXPECT_GT(Beside, 0) << Style << " " << Width;
+    }
+  }
+}
+
 TEST(KvProgressBar, LedSegments) {
   // 60 pixels of interior and 20 segments asked for: a short bar shows 10 of 6 pixels.
   auto Bar = MakeBar(bsLED, 60, 20, 50);

@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProxyStyle>
+#include <QStyleFactory>
 
 #include "platform/gui/ComboBox.h"
+#include "platform/gui/Edits.h"
 
 using namespace testsupport;
 
@@ -145,6 +149,12 @@ TEST(ComboBox, DropDownFillsTheListBeforeItOpensAndCloseUpFollows) {
   EXPECT_EQ(GetCaptureControl(), nullptr);  // the press that opened the list holds nothing
   EXPECT_EQ(Journal, (std::vector<std::string>{"drop", "close -1"}));
   EXPECT_TRUE(F.Events.empty());
+  // A list of items wider than the box and than DroppedWidth is as wide as its widest.
+  F.Box->Items()->Add(std::string(60, 'W'));
+  F.Box->SetDroppedDown(true);
+  EXPECT_GE(F.List()->viewport()->width(), F.List()->sizeHintForColumn(0));
+  EXPECT_GT(F.List()->width(), 250);
+  F.Box->SetDroppedDown(false);
 }
 
 TEST(ComboBox, FindsItemsByPrefixAndExactlyWrappingRound) {
@@ -184,4 +194,40 @@ TEST(ComboBox, OwnerDrawnItemsAndFace) {
   F.Box->SetItemHeight(14);
   F.Box->SetDroppedDown(true);
   EXPECT_EQ(F.List()->visualRect(F.List()->model()->index(3, 0)).height(), 14);
+}
+
+TEST(ComboBox, DropButtonAndEditsHaveTheClassicLookWhateverTheDesktopAsks) {
+  // The test main asks for Fusion through QT_STYLE_OVERRIDE, as a desktop may.
+  const auto Base = [](const QStyle* S) {
+    if (const auto* Proxy = qobject_cast<const QProxyStyle*>(S)) S = Proxy->baseStyle();
+    return S->name().toLower().toStdString();
+  };
+  EXPECT_EQ(Base(QApplication::style()), "windows");
+  TComboForm F;
+  auto* Edit = new TEdit(F.Form);
+  Edit->SetParent(F.Form);
+  EXPECT_EQ(Base(Edit->Host()->style()), "windows");
+  // The drop button is the classic raised one: white above and left, the dark shadow
+  // below and right, the face in clBtnFace.
+  ShowActive(F.Form);
+  const QImage I = F.Box->Host()->grab().toImage();
+  const int32_t Right = I.width() - 3, Left = I.width() - 17, Mid = I.height() / 2;
+  EXPECT_EQ(PixelAt(I, Left, Mid), TColor(clWhite));
+  EXPECT_EQ(PixelAt(I, Right, Mid), ColorToRGB(cl3DDkShadow));
+  EXPECT_EQ(PixelAt(I, Left + 3, 4), ColorToRGB(clBtnFace));
+  // Unfocused, the field beside it shows the control's colour.
+  Edit->SetFocus();
+  const QImage Unfocused = F.Box->Host()->grab().toImage();
+  EXPECT_EQ(PixelAt(Unfocused, 6, Mid), TColor(clWhite));
+  EXPECT_EQ(PixelAt(Unfocused, Left + 3, 4), ColorToRGB(clBtnFace));
+  // A platform theme that sets its own style, palette and font while the program runs
+  // (as desktops do when their settings change) is undone.
+  QApplication::setStyle(QStyleFactory::create("Fusion"));
+  QApplication::setPalette(QPalette(Qt::darkGray));
+  QApplication::setFont(QFont("DejaVu Serif", 14));
+  Application->ProcessMessages();
+  EXPECT_EQ(Base(QApplication::style()), "windows");
+  const QColor Button = QApplication::palette().color(QPalette::Button);
+  EXPECT_EQ(RGB(Button.red(), Button.green(), Button.blue()), ColorToRGB(clBtnFace));
+  EXPECT_EQ(QApplication::font().family().toStdString(), DefaultFontName());
 }

@@ -35,7 +35,7 @@ bool Inside(const TRect& Inner, const TRect& Outer) {
 TEST(CanvasText, TextOutUsesItsCellAndAlignment) {
   TSheet S;
   const int32_t W = S.Canvas.TextWidth("Hello"), H = S.Canvas.TextHeight("Hello");
-  EXPECT_EQ(H, 13);  // DejaVu Sans at 11 pixels: ascent 10, descent 3
+  EXPECT_EQ(H, 13);  // the default font at 11 pixels: ascent 10, descent 3
   S.Canvas.TextOut(10, 5, "Hello");
   EXPECT_TRUE(Inside(Ink(S), Bounds(10, 5, W, H)));
   EXPECT_FALSE(IsRectEmpty(Ink(S)));
