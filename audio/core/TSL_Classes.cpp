@@ -963,7 +963,8 @@ void TEventHandler::Execute() {
         if (rec.Handler) rec.Handler(rec.Sender);
       });
     }
-    MainEvent.WaitFor(100);
+    // Every post and the end set the event: with nothing to hand on, the thread sleeps.
+    MainEvent.WaitFor(INFINITE);
   }
 }
 
