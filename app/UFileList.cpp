@@ -113,8 +113,10 @@ bool TFileList::AddOneFile(const std::string& FileName, const std::string& Capti
   const TInputFormatCode code = ExtToFormatCode(FileName);
   TAuFileIn* probe = GetInput(code);
   if (!probe) {
+    // A name without an extension ("README", "..wav") stands for itself, quoted.
     const std::string ext = ExtractFileExt(FileName);
-    if (Unsupported.find(ext) == std::string::npos) Unsupported += " " + ext;
+    const std::string shown = ext.empty() ? "\"" + ExtractFileName(FileName) + "\"" : ext;
+    if ((Unsupported + " ").find(" " + shown + " ") == std::string::npos) Unsupported += " " + shown;
     return false;
   }
   // The probe is emptied again whatever happens, so it holds no file open.
@@ -174,14 +176,20 @@ void TFileList::ShowUnsupported(const std::string& Extensions, uint32_t Icon) co
 
 bool TFileList::AddFiles(const std::vector<std::string>& Names) {
   CheckUnlocked();
+  FNotAdded.clear();
   bool result = true;
   std::string unsupported;
   for (const std::string& name : Names) {
-    if (DirectoryExists(name)) continue;
+    // A folder is no file: it is named as not added rather than passed over.
+    bool failed = DirectoryExists(name);
     try {
-      AddOneFile(name, ExtractFileName(name), FileSize(name), unsupported);
+      if (!failed) AddOneFile(name, ExtractFileName(name), FileSize(name), unsupported);
     } catch (const std::exception&) {
+      failed = true;
+    }
+    if (failed) {
       result = false;
+      FNotAdded.push_back(ExtractFileName(ExcludeTrailingPathDelimiter(name)));
     }
   }
   if (!unsupported.empty()) ShowUnsupported(unsupported, MB_ICONERROR);
@@ -190,14 +198,17 @@ bool TFileList::AddFiles(const std::vector<std::string>& Names) {
 
 int32_t TFileList::AddFolder(const std::string& Folder, bool ShowUnsupportedMessage) {
   CheckUnlocked();
+  FNotAdded.clear();
   namespace fs = std::filesystem;
   const std::string folder = IncludeTrailingPathDelimiter(Folder);
   std::vector<std::pair<std::string, int64_t>> found;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
+    // Anything but a folder is the folder's file: one that is no regular file (a FIFO,
+    // a device) fails as unreadable rather than being passed over.
     std::error_code kindError;
-    if (name.empty() || name[0] == '.' || !it->is_regular_file(kindError)) continue;
+    if (name.empty() || name[0] == '.' || it->is_directory(kindError)) continue;
     std::error_code sizeError;
     const auto bytes = it->file_size(sizeError);
     found.emplace_back(name, sizeError ? -1 : static_cast<int64_t>(bytes));
@@ -211,6 +222,7 @@ int32_t TFileList::AddFolder(const std::string& Folder, bool ShowUnsupportedMess
       if (AddOneFile(folder + name, name, bytes, unsupported)) result = 2;
     } catch (const std::exception&) {
       result = 0;
+      FNotAdded.push_back(name);
     }
   }
   if (ShowUnsupportedMessage && result == 2 && !unsupported.empty()) ShowUnsupported(unsupported, MB_ICONWARNING);

@@ -98,13 +98,18 @@ public:
   TFileListEntry& Entries(int32_t N) { return FEntries.at(static_cast<size_t>(N)); }
   const TFileListEntry& Entries(int32_t N) const { return FEntries.at(static_cast<size_t>(N)); }
 
-  // Adds the files in order (folders are skipped, files already listed too). False when
-  // a file could not be read; the others are still added. Unsupported extensions are
-  // listed in one message.
+  // Adds the files in order (files already listed are skipped). False when a file could
+  // not be read, or is no regular file (a folder, a FIFO, a device): those are not
+  // probed, and NotAdded names them; the others are still added. Unsupported
+  // extensions, and names without one, are listed in one message.
   bool AddFiles(const std::vector<std::string>& Names);
-  // Adds the regular, not hidden files of the folder's top level in name order. 2:
-  // files were added, 1: nothing was, 0: a file failed after the last one added.
+  // Adds the files (not the folders) of the folder's top level in name order, hidden
+  // ones left out. 2: files were added, 1: nothing was, 0: a file failed after the
+  // last one added. Every file that failed is in NotAdded, also one before an added one.
   int32_t AddFolder(const std::string& Folder, bool ShowUnsupported);
+  // The names (without folder) of the files the last AddFiles or AddFolder could not
+  // read, in order.
+  const std::vector<std::string>& NotAdded() const { return FNotAdded; }
   // Appends track Track of the CD input's drive.
   void AddCdTrack(const std::string& Caption, const std::string& Name, const std::string& DrivePath,
                   const std::string& LengthText, int32_t Track);
@@ -175,6 +180,7 @@ private:
 
   TListItems* FItems;
   std::vector<TFileListEntry> FEntries;
+  std::vector<std::string> FNotAdded;
   int32_t FCheckedCount = 0;
   int32_t FCurrentIndex = -1;
   bool FLocked = false;

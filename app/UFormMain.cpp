@@ -56,6 +56,14 @@ std::vector<std::string> Names(const TStringList& List) {
   return r;
 }
 
+std::string WithFileNames(const std::string& Text, const std::vector<std::string>& Files) {
+  constexpr size_t Shown = 10;
+  std::string r = Text;
+  for (size_t i = 0; i < Files.size() && i < Shown; ++i) r += "\n" + Files[i];
+  if (Files.size() > Shown) r += "\nand " + std::to_string(Files.size() - Shown) + " more";
+  return r;
+}
+
 void InstallHintWindow() {
   Application->SetShowHint(false);
   Application->SetHintWindowClass([](TComponent* Owner) -> THintWindow* { return new THintWnd(Owner); });
@@ -252,7 +260,10 @@ void TFrmMain::PageSourcePageChange() {
 
 void TFrmMain::ShowAddError(int32_t CountBefore) {
   const bool none = FFileList->Count() == CountBefore;
-  MessageBox(this, std::string(FileReadErrorText) + (none ? " Files were not added." : " Not all files were added."),
+  MessageBox(this,
+             WithFileNames(std::string(FileReadErrorText) +
+                               (none ? " Files were not added." : " Not all files were added."),
+                           FFileList->NotAdded()),
              "Error", MB_OK | MB_ICONWARNING);
 }
 
@@ -264,7 +275,9 @@ void TFrmMain::BtnAddClick() {
 }
 
 void TFrmMain::AddFolderResult(int32_t Result, int32_t CountBefore) {
-  if (Result == 0) ShowAddError(CountBefore);
+  // A file that failed before one that was added leaves the result at 2: it is told of
+  // all the same.
+  if (Result == 0 || !FFileList->NotAdded().empty()) ShowAddError(CountBefore);
   if (Result == 1)
     MessageBox(this, "Selected directory don't contain any supported audio file.", "No result",
                MB_OK | MB_ICONINFORMATION);

@@ -290,6 +290,11 @@ void TAuFileIn::ReleaseStream() {
 void TAuFileIn::OpenFile() {
   TCriticalSectionGuard g(FOpenLock);
   if (FOpenCount > 0) return;
+  // Some decoders open the file by name themselves, and opening a FIFO would wait for
+  // a writer: anything but a regular file is refused before they look at it.
+  struct stat st;
+  if (!FStreamAssigned && !FFileName.empty() && ::stat(FFileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    throw EAuException("\"" + FFileName + "\" is not a regular file");
   DoOpenFile();
   FOpenCount = 1;
 }
