@@ -12,8 +12,10 @@
 // SetChecked passes.
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/cdrom/CDRom.h"
@@ -121,6 +123,8 @@ public:
   void MoveItemUp(int32_t N);
   // The first entry of exactly that path; -1 when none.
   int32_t IndexOfFile(const std::string& Path) const;
+  // Whether an entry has exactly that path (without a search through the list).
+  bool Listed(const std::string& Path) const { return FPaths.count(Path) > 0; }
 
   // The probe of a kind of file source; nullptr for CD tracks and unknown codes.
   TAuFileIn* GetInput(TInputFormatCode Code) const;
@@ -146,6 +150,8 @@ public:
   void Unlock();
   // Takes every item's tick into its entry and counts them.
   void SyncChecked();
+  // Takes item N's tick into its entry and the count, in no time however long the list.
+  void TakeTick(int32_t N);
   // Ticks or unticks item and entry N; passes the lock.
   void SetChecked(int32_t N, bool Value);
 
@@ -179,7 +185,11 @@ private:
   void SetItemChecked(int32_t N, bool Value);
 
   TListItems* FItems;
-  std::vector<TFileListEntry> FEntries;
+  // Entries are large (three tag sets): a deque adds one without moving the others or
+  // keeping room for as many again, which a vector needs to grow.
+  std::deque<TFileListEntry> FEntries;
+  // Every entry's FileName, so that adding need not search the list for each file.
+  std::unordered_multiset<std::string> FPaths;
   std::vector<std::string> FNotAdded;
   int32_t FCheckedCount = 0;
   int32_t FCurrentIndex = -1;

@@ -260,11 +260,11 @@ void TFrmMain::PageSourcePageChange() {
 
 void TFrmMain::ShowAddError(int32_t CountBefore) {
   const bool none = FFileList->Count() == CountBefore;
-  MessageBox(this,
-             WithFileNames(std::string(FileReadErrorText) +
-                               (none ? " Files were not added." : " Not all files were added."),
-                           FFileList->NotAdded()),
-             "Error", MB_OK | MB_ICONWARNING);
+  MessageBox(
+      this,
+      WithFileNames(std::string(FileReadErrorText) + (none ? " Files were not added." : " Not all files were added."),
+                    FFileList->NotAdded()),
+      "Error", MB_OK | MB_ICONWARNING);
 }
 
 void TFrmMain::BtnAddClick() {
@@ -365,12 +365,17 @@ void TFrmMain::SpnMoveClick(bool Down) {
 
 void TFrmMain::ListCheckStateChange(TKvListView* View, TFileList* List, TListItem* Item) {
   if (!List) return;
-  int32_t ticked = 0;
-  for (int32_t i = 0; i < View->Items()->Count(); ++i)
-    if (View->Items()->Item(i)->Checked()) ++ticked;
+  // Only the tick that changed is looked at: counting them all at every change would
+  // make adding or ticking n items cost n squared.
+  int32_t ticked = List->CheckedCount();
+  if (Item && View->Items()->Count() > List->Count()) {
+    // An item being added: its entry, which the list counts, comes after it.
+    if (Item->Checked()) ++ticked;
+  } else if (Item) {
+    List->TakeTick(Item->Index());
+    ticked = List->CheckedCount();
+  }
   if (View->Visible()) LblChkC->SetCaption(IntToStr(ticked));
-  // While an item is being added its entry is not there yet; the list counts it then.
-  if (Item && Item->Index() < List->Count()) List->SyncChecked();
 }
 
 void TFrmMain::ListInsert(TKvListView* View, TFileList* List) {

@@ -256,6 +256,17 @@ TEST_F(MainWindowTest, AddingTellsWhatCouldNotBeAdded) {
   }
   EXPECT_EQ(w.Form->FileList()->Count(), 2);
   EXPECT_EQ(w.Find("LblAllC")->Caption(), "2");
+  // The ticks counted as they were added, and as the user changes them.
+  EXPECT_EQ(w.Find("LblChkC")->Caption(), "2");
+  auto* view = w.Find<TKvListView>("LstConv");
+  const TRect box = view->Items()->Item(0)->DisplayRect(drIcon);
+  MouseClick(view, (box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2);
+  EXPECT_EQ(w.Find("LblChkC")->Caption(), "1");
+  EXPECT_FALSE(w.Form->FileList()->Entries(0).Checked);
+  w.Click("BtnUncheck");
+  w.Click("BtnCheck");
+  EXPECT_EQ(w.Find("LblChkC")->Caption(), "2");
+  EXPECT_EQ(w.Form->FileList()->CheckedCount(), 2);
 }
 
 TEST_F(MainWindowTest, DropsAddFilesButNotCdTracksAndReportUnreadableOnes) {

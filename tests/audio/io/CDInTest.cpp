@@ -244,7 +244,8 @@ TEST_F(CDInTest, SettingsFileKeepsWhatItDoesNotKnow) {
   const auto stamp = [&ini] {
     struct stat st {};
     EXPECT_EQ(stat(ini.c_str(), &st), 0);
-    return std::to_string(st.st_ino) + "/" + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    return std::to_string(st.st_ino) + "/" + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec);
   };
   const std::string written = stamp();
   ASSERT_EQ(RunChild("CDInTest.SettingsFileKeepsWhatItDoesNotKnow"), 0);
