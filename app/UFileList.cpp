@@ -17,6 +17,7 @@
 #include "audio/io/TSL_WinMedia.h"
 #include "audio/io/TSL_smpeg.h"
 #include "audio/io/Tessel_AVI.h"
+#include "fileinfo/MPEGaudio.h"
 #include "platform/cdrom/CDRom.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ListView.h"
@@ -99,6 +100,13 @@ void TFileList::SyncChecked() {
   }
 }
 
+void TFileList::TakeTick(int32_t N) {
+  TFileListEntry& e = Entries(N);
+  const bool ticked = FItems->Item(N)->Checked();
+  if (e.Checked != ticked) FCheckedCount += ticked ? 1 : -1;
+  e.Checked = ticked;
+}
+
 void TFileList::SetChecked(int32_t N, bool Value) {
   SetItemChecked(N, Value);
   SyncChecked();
@@ -109,39 +117,51 @@ void TFileList::SetChecked(int32_t N, bool Value) {
 
 bool TFileList::AddOneFile(const std::string& FileName, const std::string& Caption, int64_t FileBytes,
                            std::string& Unsupported) {
-  if (IndexOfFile(FileName) != -1) return false;
+  if (Listed(FileName)) return false;
   const TInputFormatCode code = ExtToFormatCode(FileName);
   TAuFileIn* probe = GetInput(code);
   if (!probe) {
+    // A name without an extension ("README", "..wav") stands for itself, quoted.
     const std::string ext = ExtractFileExt(FileName);
-    if (Unsupported.find(ext) == std::string::npos) Unsupported += " " + ext;
+    const std::string shown = ext.empty() ? "\"" + ExtractFileName(FileName) + "\"" : ext;
+    if ((Unsupported + " ").find(" " + shown + " ") == std::string::npos) Unsupported += " " + shown;
     return false;
   }
-  // The probe is emptied again whatever happens, so it holds no file open.
-  struct TEmptyProbe {
-    TAuFileIn* Probe;
-    ~TEmptyProbe() {
-      try {
-        Probe->SetFileName("");
-      } catch (...) {
-      }
-    }
-  } emptyProbe{probe};
-  probe->SetFileName(FileName);
-  // A WAV file of a kind that cannot be read (damaged, or a compression without a
-  // decoder) is a file that failed, so the user is told it was not added.
-  if (!probe->Valid()) throw EAuException("The file \"" + FileName + "\" is not a valid audio file");
-
   TFileListEntry entry;
   entry.Caption = Caption;
   entry.FileName = FileName;
   entry.FormatCode = code;
-  entry.Duration = probe->TotalTime();
-  const int64_t decoded = probe->Size();
+  int64_t decoded = -1, bytesPerSecond = 0;
+  TMPEGaudio mpeg;
+  if (code == fcMP3 && mpeg.ReadFromFile(FileName)) {
+    // The frame headers tell what the media reader decodes (16-bit samples) at a
+    // fraction of what opening it costs; a file they do not explain goes to the reader.
+    bytesPerSecond = static_cast<int64_t>(mpeg.SampleRate()) * mpeg.Channels() * 2;
+    decoded = mpeg.Samples() * mpeg.Channels() * 2;
+    entry.Duration = static_cast<int32_t>(Round(static_cast<double>(decoded) / static_cast<double>(bytesPerSecond)));
+  } else {
+    // The probe is emptied again whatever happens, so it holds no file open.
+    struct TEmptyProbe {
+      TAuFileIn* Probe;
+      ~TEmptyProbe() {
+        try {
+          Probe->SetFileName("");
+        } catch (...) {
+        }
+      }
+    } emptyProbe{probe};
+    probe->SetFileName(FileName);
+    // A WAV file of a kind that cannot be read (damaged, or a compression without a
+    // decoder) is a file that failed, so the user is told it was not added.
+    if (!probe->Valid()) throw EAuException("The file \"" + FileName + "\" is not a valid audio file");
+    entry.Duration = probe->TotalTime();
+    decoded = probe->Size();
+    bytesPerSecond = BytesPerSecond(*probe);
+  }
   if (decoded > 0)
     entry.DataSize = decoded;
-  else if (entry.Duration > 0 && BytesPerSecond(*probe) > 0)
-    entry.DataSize = entry.Duration * BytesPerSecond(*probe);
+  else if (entry.Duration > 0 && bytesPerSecond > 0)
+    entry.DataSize = entry.Duration * bytesPerSecond;
   std::vector<std::string> subItems = {FormatTime(entry.Duration),
                                        SizeText(FileBytes >= 0 ? FileBytes : std::max<int64_t>(decoded, 0))};
   AppendEntry(std::move(entry), subItems);
@@ -164,6 +184,7 @@ void TFileList::AppendEntry(TFileListEntry Entry, const std::vector<std::string>
     FEntries.resize(static_cast<size_t>(FItems->Count()));
     throw;
   }
+  FPaths.insert(FEntries.back().FileName);
   ++FCheckedCount;
 }
 
@@ -174,14 +195,20 @@ void TFileList::ShowUnsupported(const std::string& Extensions, uint32_t Icon) co
 
 bool TFileList::AddFiles(const std::vector<std::string>& Names) {
   CheckUnlocked();
+  FNotAdded.clear();
   bool result = true;
   std::string unsupported;
   for (const std::string& name : Names) {
-    if (DirectoryExists(name)) continue;
+    // A folder is no file: it is named as not added rather than passed over.
+    bool failed = DirectoryExists(name);
     try {
-      AddOneFile(name, ExtractFileName(name), FileSize(name), unsupported);
+      if (!failed) AddOneFile(name, ExtractFileName(name), FileSize(name), unsupported);
     } catch (const std::exception&) {
+      failed = true;
+    }
+    if (failed) {
       result = false;
+      FNotAdded.push_back(ExtractFileName(ExcludeTrailingPathDelimiter(name)));
     }
   }
   if (!unsupported.empty()) ShowUnsupported(unsupported, MB_ICONERROR);
@@ -190,14 +217,17 @@ bool TFileList::AddFiles(const std::vector<std::string>& Names) {
 
 int32_t TFileList::AddFolder(const std::string& Folder, bool ShowUnsupportedMessage) {
   CheckUnlocked();
+  FNotAdded.clear();
   namespace fs = std::filesystem;
   const std::string folder = IncludeTrailingPathDelimiter(Folder);
   std::vector<std::pair<std::string, int64_t>> found;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
+    // Anything but a folder is the folder's file: one that is no regular file (a FIFO,
+    // a device) fails as unreadable rather than being passed over.
     std::error_code kindError;
-    if (name.empty() || name[0] == '.' || !it->is_regular_file(kindError)) continue;
+    if (name.empty() || name[0] == '.' || it->is_directory(kindError)) continue;
     std::error_code sizeError;
     const auto bytes = it->file_size(sizeError);
     found.emplace_back(name, sizeError ? -1 : static_cast<int64_t>(bytes));
@@ -211,6 +241,7 @@ int32_t TFileList::AddFolder(const std::string& Folder, bool ShowUnsupportedMess
       if (AddOneFile(folder + name, name, bytes, unsupported)) result = 2;
     } catch (const std::exception&) {
       result = 0;
+      FNotAdded.push_back(name);
     }
   }
   if (ShowUnsupportedMessage && result == 2 && !unsupported.empty()) ShowUnsupported(unsupported, MB_ICONWARNING);
@@ -257,6 +288,7 @@ void TFileList::Clear() {
   CheckUnlocked();
   FItems->Clear();
   FEntries.clear();
+  FPaths.clear();
   FCheckedCount = 0;
   FCurrentIndex = -1;
 }
@@ -268,9 +300,11 @@ void TFileList::Delete(int32_t N) {
     FCurrentIndex = -1;
   else if (N < FCurrentIndex)
     --FCurrentIndex;
+  if (FEntries[static_cast<size_t>(N)].Checked) --FCheckedCount;
   FItems->Delete(N);
+  if (const auto path = FPaths.find(FEntries[static_cast<size_t>(N)].FileName); path != FPaths.end())
+    FPaths.erase(path);
   FEntries.erase(FEntries.begin() + N);
-  SyncChecked();
 }
 
 void TFileList::MoveItemDown(int32_t N) {

@@ -12,8 +12,10 @@
 // SetChecked passes.
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/cdrom/CDRom.h"
@@ -98,13 +100,18 @@ public:
   TFileListEntry& Entries(int32_t N) { return FEntries.at(static_cast<size_t>(N)); }
   const TFileListEntry& Entries(int32_t N) const { return FEntries.at(static_cast<size_t>(N)); }
 
-  // Adds the files in order (folders are skipped, files already listed too). False when
-  // a file could not be read; the others are still added. Unsupported extensions are
-  // listed in one message.
+  // Adds the files in order (files already listed are skipped). False when a file could
+  // not be read, or is no regular file (a folder, a FIFO, a device): those are not
+  // probed, and NotAdded names them; the others are still added. Unsupported
+  // extensions, and names without one, are listed in one message.
   bool AddFiles(const std::vector<std::string>& Names);
-  // Adds the regular, not hidden files of the folder's top level in name order. 2:
-  // files were added, 1: nothing was, 0: a file failed after the last one added.
+  // Adds the files (not the folders) of the folder's top level in name order, hidden
+  // ones left out. 2: files were added, 1: nothing was, 0: a file failed after the
+  // last one added. Every file that failed is in NotAdded, also one before an added one.
   int32_t AddFolder(const std::string& Folder, bool ShowUnsupported);
+  // The names (without folder) of the files the last AddFiles or AddFolder could not
+  // read, in order.
+  const std::vector<std::string>& NotAdded() const { return FNotAdded; }
   // Appends track Track of the CD input's drive.
   void AddCdTrack(const std::string& Caption, const std::string& Name, const std::string& DrivePath,
                   const std::string& LengthText, int32_t Track);
@@ -116,6 +123,8 @@ public:
   void MoveItemUp(int32_t N);
   // The first entry of exactly that path; -1 when none.
   int32_t IndexOfFile(const std::string& Path) const;
+  // Whether an entry has exactly that path (without a search through the list).
+  bool Listed(const std::string& Path) const { return FPaths.count(Path) > 0; }
 
   // The probe of a kind of file source; nullptr for CD tracks and unknown codes.
   TAuFileIn* GetInput(TInputFormatCode Code) const;
@@ -141,6 +150,8 @@ public:
   void Unlock();
   // Takes every item's tick into its entry and counts them.
   void SyncChecked();
+  // Takes item N's tick into its entry and the count, in no time however long the list.
+  void TakeTick(int32_t N);
   // Ticks or unticks item and entry N; passes the lock.
   void SetChecked(int32_t N, bool Value);
 
@@ -174,7 +185,12 @@ private:
   void SetItemChecked(int32_t N, bool Value);
 
   TListItems* FItems;
-  std::vector<TFileListEntry> FEntries;
+  // Entries are large (three tag sets): a deque adds one without moving the others or
+  // keeping room for as many again, which a vector needs to grow.
+  std::deque<TFileListEntry> FEntries;
+  // Every entry's FileName, so that adding need not search the list for each file.
+  std::unordered_multiset<std::string> FPaths;
+  std::vector<std::string> FNotAdded;
   int32_t FCheckedCount = 0;
   int32_t FCurrentIndex = -1;
   bool FLocked = false;

@@ -56,6 +56,14 @@ std::vector<std::string> Names(const TStringList& List) {
   return r;
 }
 
+std::string WithFileNames(const std::string& Text, const std::vector<std::string>& Files) {
+  constexpr size_t Shown = 10;
+  std::string r = Text;
+  for (size_t i = 0; i < Files.size() && i < Shown; ++i) r += "\n" + Files[i];
+  if (Files.size() > Shown) r += "\nand " + std::to_string(Files.size() - Shown) + " more";
+  return r;
+}
+
 void InstallHintWindow() {
   Application->SetShowHint(false);
   Application->SetHintWindowClass([](TComponent* Owner) -> THintWindow* { return new THintWnd(Owner); });
@@ -255,8 +263,11 @@ void TFrmMain::PageSourcePageChange() {
 
 void TFrmMain::ShowAddError(int32_t CountBefore) {
   const bool none = FFileList->Count() == CountBefore;
-  MessageBox(this, std::string(FileReadErrorText) + (none ? " Files were not added." : " Not all files were added."),
-             "Error", MB_OK | MB_ICONWARNING);
+  MessageBox(
+      this,
+      WithFileNames(std::string(FileReadErrorText) + (none ? " Files were not added." : " Not all files were added."),
+                    FFileList->NotAdded()),
+      "Error", MB_OK | MB_ICONWARNING);
 }
 
 void TFrmMain::BtnAddClick() {
@@ -267,7 +278,9 @@ void TFrmMain::BtnAddClick() {
 }
 
 void TFrmMain::AddFolderResult(int32_t Result, int32_t CountBefore) {
-  if (Result == 0) ShowAddError(CountBefore);
+  // A file that failed before one that was added leaves the result at 2: it is told of
+  // all the same.
+  if (Result == 0 || !FFileList->NotAdded().empty()) ShowAddError(CountBefore);
   if (Result == 1)
     MessageBox(this, "Selected directory don't contain any supported audio file.", "No result",
                MB_OK | MB_ICONINFORMATION);
@@ -355,12 +368,17 @@ void TFrmMain::SpnMoveClick(bool Down) {
 
 void TFrmMain::ListCheckStateChange(TKvListView* View, TFileList* List, TListItem* Item) {
   if (!List) return;
-  int32_t ticked = 0;
-  for (int32_t i = 0; i < View->Items()->Count(); ++i)
-    if (View->Items()->Item(i)->Checked()) ++ticked;
+  // Only the tick that changed is looked at: counting them all at every change would
+  // make adding or ticking n items cost n squared.
+  int32_t ticked = List->CheckedCount();
+  if (Item && View->Items()->Count() > List->Count()) {
+    // An item being added: its entry, which the list counts, comes after it.
+    if (Item->Checked()) ++ticked;
+  } else if (Item) {
+    List->TakeTick(Item->Index());
+    ticked = List->CheckedCount();
+  }
   if (View->Visible()) LblChkC->SetCaption(IntToStr(ticked));
-  // While an item is being added its entry is not there yet; the list counts it then.
-  if (Item && Item->Index() < List->Count()) List->SyncChecked();
 }
 
 void TFrmMain::ListInsert(TKvListView* View, TFileList* List) {

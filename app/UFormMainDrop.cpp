@@ -39,6 +39,7 @@ void TFrmMain::DrpTrgDrop(uint32_t& Effect) {
     Effect = 0;
     return;
   }
-  if (!FFileList->AddFiles(Names(DrpTrg->Files()))) MessageBox(this, FileReadErrorText, "Error", MB_OK | MB_ICONERROR);
+  if (!FFileList->AddFiles(Names(DrpTrg->Files())))
+    MessageBox(this, WithFileNames(FileReadErrorText, FFileList->NotAdded()), "Error", MB_OK | MB_ICONERROR);
   RefreshLists();
 }

@@ -73,10 +73,10 @@ bool TReadFile::Open(const std::string& FileName) {
   }
   FSize = 0;
   if (FileName.empty()) return false;
-  const int fd = open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularFile(FileName);
   if (fd < 0) return false;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0) {
     close(fd);
     return false;
   }

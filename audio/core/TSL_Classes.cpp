@@ -363,6 +363,11 @@ void TAuFileIn::ReleaseStream() {
 void TAuFileIn::OpenFile() {
   TCriticalSectionGuard g(FOpenLock);
   if (FOpenCount > 0) return;
+  // Some decoders open the file by name themselves, and opening a FIFO would wait for
+  // a writer: anything but a regular file is refused before they look at it.
+  struct stat st;
+  if (!FStreamAssigned && !FFileName.empty() && ::stat(FFileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    throw EAuException("\"" + FFileName + "\" is not a regular file");
   DoOpenFile();
   FOpenCount = 1;
 }
@@ -1123,7 +1128,8 @@ void TEventHandler::Execute() {
         if (rec.Handler) rec.Handler(rec.Sender);
       });
     }
-    MainEvent.WaitFor(100);
+    // Every post and the end set the event: with nothing to hand on, the thread sleeps.
+    MainEvent.WaitFor(INFINITE);
   }
 }
 

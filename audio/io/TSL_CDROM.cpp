@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
+#include <sstream>
 
 #include "audio/core/TSL_CodecLib.h"
 #include "audio/io/TSL_DXAudio.h"
@@ -62,12 +62,19 @@ void ReleaseCDRip() {
 // The library has one active drive: selecting it and asking about it go together.
 TCriticalSection CDRipLock;
 
-// Sets nActive = 0 in section CD-ROM of the settings file, keeping the rest. A file
-// that cannot be written only means the library starts with its defaults.
+// Sets nActive = 0 in section CD-ROM of the settings file, keeping the rest; a file
+// that says so already is left alone, so that a start writes nothing. A file that
+// cannot be written only means the library starts with its defaults.
 void WriteCDRipSettings(const std::string& FileName) {
+  std::string old;
+  if (const int fd = OpenRegularFile(FileName); fd >= 0) {
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) old.append(buffer, static_cast<size_t>(n));
+    ::close(fd);
+  }
   std::vector<std::string> lines;
   {
-    std::ifstream in(FileName);
+    std::istringstream in(old);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
   }
   auto isSection = [](const std::string& L) { return !Trim(L).empty() && Trim(L).front() == '['; };
@@ -92,6 +99,7 @@ void WriteCDRipSettings(const std::string& FileName) {
   }
   std::string text;
   for (const auto& l : lines) text += l + "\n";
+  if (text == old) return;
   auto writeAll = [&text](int Fd) { return WriteAll(Fd, text.data(), text.size()); };
   if (FileExists(FileName)) {
     ReplaceFileSafely(FileName, writeAll);

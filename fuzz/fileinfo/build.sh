@@ -5,11 +5,11 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "${here%/fuzz/*}/fuzz/common.sh"
-fuzz_require clang++ python3 sox wavpack ffmpeg
+fuzz_require clang++ python3 sox wavpack ffmpeg lame
 
-sources=("$root"/fileinfo/*.cpp "$root"/platform/rtl/{StrUtils,FileUtils,SysUtils,Folders,IniFiles,StringList,APEv2Format,ID3v2Format,VorbisComments}.cpp)
+sources=("$root"/fileinfo/*.cpp "$root"/platform/rtl/{StrUtils,FileUtils,SysUtils,Folders,IniFiles,StringList,APEv2Format,ID3v2Format,MPEGAudioFormat,VorbisComments}.cpp)
 targets=(FuzzID3v2 FuzzID3v1 FuzzAPETag FuzzWavFile FuzzFLACfile FuzzOggVorbis FuzzWAVPackfile FuzzTTA
-         FuzzCDAtrack)
+         FuzzCDAtrack FuzzMPEGaudio)
 for t in "${targets[@]}"; do
   fuzz_build "$t" "${sources[@]}"
 done
@@ -33,5 +33,10 @@ done
 ffmpeg -nostdin -v error -y -i "$tmp/s16.wav" -c:a tta -metadata title=T -write_id3v2 1 \
   "$out/seeds/FuzzTTA/id3v2.tta"
 { cat "$out/seeds/FuzzTTA/u8.tta"; printf 'TAG%-125s' 'Title'; } >"$out/seeds/FuzzTTA/id3v1.tta"
+m=$out/seeds/FuzzMPEGaudio
+lame --quiet -b 32 "$tmp/s16.wav" "$m/cbr.mp3"
+lame --quiet -t -b 32 "$tmp/s16.wav" "$m/no-header.mp3"
+lame --quiet -V 5 --add-id3v2 --tt T "$tmp/s24.wav" "$m/vbr-id3v2.mp3"
+ffmpeg -nostdin -v error -y -i "$tmp/s16.wav" -c:a mp2 -f mp2 "$m/layer2.mp3"
 
 fuzz_run_each 8192 "${targets[@]}"

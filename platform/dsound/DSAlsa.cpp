@@ -153,9 +153,10 @@ public:
     }
   }
 
+  // Nothing plays: sleep until Play, Stop or the buffer's end wakes the feeder.
   void Idle() override {
     std::unique_lock<std::mutex> lk(FWaitLock);
-    FWaitCond.wait_for(lk, std::chrono::milliseconds(100), [this] { return FWake.load(); });
+    FWaitCond.wait(lk, [this] { return FWake.load(); });
     FWake = false;
   }
 

@@ -25,7 +25,8 @@ public:
   virtual uint32_t Delay() = 0;
   // Stops or continues playback; frames not heard yet are kept and play first.
   virtual void Pause(bool Enable) = 0;
-  // Waits while there is nothing to do, until Wake (or a short time passes).
+  // Waits while there is nothing to do, until Wake: nothing plays, so nothing wakes
+  // the feeder by itself.
   virtual void Idle() = 0;
   // Ends a wait of WaitForRoom or Idle; any thread may call it.
   virtual void Wake() = 0;

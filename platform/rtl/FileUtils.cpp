@@ -253,6 +253,24 @@ bool ReplaceFileSafely(const std::string& FileName, const std::function<bool(int
   return true;
 }
 
+int OpenRegularFile(const std::string& FileName) {
+  int fd;
+  do {
+    fd = ::open(FileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  struct stat st;
+  const int kind = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+  const int flags = kind == 0 ? ::fcntl(fd, F_GETFL) : -1;
+  if (kind != 0 || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int err = kind != 0 ? kind : errno;
+    ::close(fd);
+    errno = err;
+    return -1;
+  }
+  return fd;
+}
+
 bool WriteAll(int Fd, const void* Data, size_t Count) {
   auto* p = static_cast<const uint8_t*>(Data);
   while (Count > 0) {

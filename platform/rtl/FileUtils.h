@@ -43,6 +43,11 @@ int CreateUnnamedFile(const std::string& Dir);
 std::string ProgramFileName();
 std::string ProgramDir();
 
+// Opens a file for reading without ever waiting on a special file (a FIFO that no one
+// writes, a device): anything but a regular file is refused, errno EISDIR for a folder
+// and ENXIO otherwise. The descriptor (close-on-exec, blocking) or -1.
+int OpenRegularFile(const std::string& FileName);
+
 // Whole-buffer reads and writes on a descriptor, retried after interruptions. False on
 // an error, or when the file ends first. WriteAll writes at the current position; the
 // P... forms at Offset, leaving the position alone.

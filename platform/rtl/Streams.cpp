@@ -1,13 +1,13 @@
 #include "platform/rtl/Streams.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/rtl/FileUtils.h"
 #include "platform/rtl/SysUtils.h"
 
 int64_t TStream::Size() {
@@ -94,22 +94,14 @@ int FileOpenMode(const std::string& FileName, uint16_t Mode) {
     switch (Mode & 3) {
       case fmOpenWrite: flags |= O_WRONLY; break;
       case fmOpenReadWrite: flags |= O_RDWR; break;
-      default: flags |= O_RDONLY; break;
+      default: return OpenRegularFile(FileName);  // never waits on a FIFO or device
     }
   }
+  // Writing refuses a folder by itself (EISDIR).
   int fd;
   do {
     fd = ::open(FileName.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd >= 0) {
-    // Opening a folder succeeds read-only on Linux; a folder is not a file to stream.
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-      ::close(fd);
-      errno = EISDIR;
-      return -1;
-    }
-  }
   return fd;
 }
 

@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "platform/rtl/ByteOrder.h"
+#include "platform/rtl/MPEGAudioFormat.h"
 #include "platform/wmf/AsfHeader.h"
 #include "platform/wmf/WMF.h"
 
@@ -64,23 +65,9 @@ struct TScan {
 // Bytes of the MPEG audio frame whose header is at P; 0 for no valid header, -1 for
 // a free-format frame, whose size the header does not give.
 int MpegFrameBytes(const uint8_t* P, size_t Size) {
-  if (Size < 4 || P[0] != 0xFF || (P[1] & 0xE0) != 0xE0) return 0;
-  const int version = (P[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
-  const int layer = 4 - ((P[1] >> 1) & 3);
-  const int index = P[2] >> 4, rateIndex = (P[2] >> 2) & 3, padding = (P[2] >> 1) & 1;
-  if (version == 1 || layer == 4 || index == 15 || rateIndex == 3) return 0;
-  if (index == 0) return -1;
-  static const int16_t Kbps[2][3][15] = {
-      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
-       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
-      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
-       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
-  const int64_t bps = int64_t(Kbps[version == 3 ? 0 : 1][layer - 1][index]) * 1000;
-  const int64_t rate = int64_t(rateIndex == 0 ? 44100 : rateIndex == 1 ? 48000 : 32000) >> (version == 3 ? 0 : version == 2 ? 1 : 2);
-  if (layer == 1) return static_cast<int>((12 * bps / rate + padding) * 4);
-  return static_cast<int>((layer == 3 && version != 3 ? 72 : 144) * bps / rate + padding);
+  TMPEGFrameHeader h;
+  if (Size < 4 || !DecodeMPEGFrameHeader(GetBE32(P), h)) return 0;
+  return h.Kbps == 0 ? -1 : h.Bytes;
 }
 
 // Watches the packets of a stream for damage the demuxer passes over. MPEG frames

@@ -1,9 +1,10 @@
 // The file list's own operations: moving and deleting entries together with their
-// items, and the list's texts.
+// items, refusing what is listed already, measuring MP3 files, and the list's texts.
 #include "tests/support/Gui.h"
 
 #include <gtest/gtest.h>
 
+#include "audio/io/TSL_smpeg.h"
 #include "tests/app/RunWindow.h"
 #include "tests/support/AudioSources.h"
 #include "tests/support/Files.h"
@@ -43,6 +44,12 @@ TEST(FileListTest, MovesAndDeletesTakeItemTickAndCurrentEntryAlong) {
   EXPECT_EQ(state(), "one.wav+ two.wav+* 1/2");
   w.Files->Delete(1);
   EXPECT_EQ(state(), "one.wav+ -1/1");
+  // What is listed is refused again, what went can come back, whatever moved meanwhile.
+  ASSERT_TRUE(w.Files->AddFiles(names));
+  EXPECT_EQ(w.Captions(), (std::vector<std::string>{"one.wav", "two.wav", "three.wav"}));
+  w.Files->Clear();
+  ASSERT_TRUE(w.Files->AddFiles(names));
+  EXPECT_EQ(w.Files->Count(), 3);
 }
 
 // Forms other tools write: a genre given only by its number, a track with the count
@@ -59,6 +66,36 @@ TEST(FileListTest, GenresByNumberAndTracksWithTotalsAreRead) {
   for (int32_t i = 0; i < w.Files->Count(); ++i) {
     const TTagSet& t = w.Files->Entries(i).CurrentTags;
     EXPECT_EQ(t.Genre + " " + t.Track, "Rock 3") << w.Files->Entries(i).FileName;
+  }
+}
+
+// An MP3 file is measured by its frame headers, not by the media reader: every kind
+// lame writes lasts what ffmpeg decodes of it, within a frame, and what the reader says.
+TEST(FileListTest, Mp3FilesLastWhatTheyDecodeTo) {
+  TTempDir in, out;
+  const std::string wav = MakeWav(in, "s.wav", 2.3);
+  std::vector<std::string> names;
+  for (const std::string args : {"-b 128",                          // CBR: an Info header with a LAME tag
+                                 "-V 4",                            // VBR: a Xing header
+                                 "-t -b 96",                        // no header frame: told by the size
+                                 "-t -V 4",                         // nor that: read by the media reader
+                                 "-t -m m --resample 22.05 -b 32",  // MPEG-2, mono
+                                 "-V 2 --add-id3v2 --pad-id3v2-size 3000 --tt Title"})  // after an ID3v2 tag
+    names.push_back(EncodeMp3(wav, in.Path(CaseName(args) + ".mp3"), args));
+  // ffmpeg's own header frame, in another channel mode than the audio.
+  names.push_back(in.Path("ffmpeg.mp3"));
+  Shell("ffmpeg -nostdin -v error -i " + Quote(wav) + " -c:a libmp3lame -q:a 4 " + Quote(names.back()));
+  TRunWindow w(out.Root());
+  ASSERT_TRUE(w.Files->AddFiles(names));
+  ASSERT_EQ(w.Files->Count(), static_cast<int32_t>(names.size()));
+  TComponentPtr<TMP3In> reader(new TMP3In(nullptr));
+  for (int32_t i = 0; i < w.Files->Count(); ++i) {
+    const TFileListEntry& e = w.Files->Entries(i);
+    SCOPED_TRACE(e.FileName);
+    const TAudioFacts facts = ProbeAudio(e.FileName);
+    reader->SetFileName(e.FileName);
+    EXPECT_NEAR(e.DataSize / (2 * facts.Channels), facts.Frames, 1152);
+    EXPECT_EQ(e.Duration, reader->TotalTime());
   }
 }
 

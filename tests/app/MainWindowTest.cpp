@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "app/ProgramInfo.h"
@@ -202,40 +204,69 @@ TEST_F(MainWindowTest, ConvertRefusesAnOutputFolderThatCannotBeUsed) {
   EXPECT_TRUE(FilesBelow(Out.Root()).empty());
 }
 
+// A FIFO that no one writes would keep the window waiting for good if it were opened
+// (ctest's time-out ends such a run).
 TEST_F(MainWindowTest, AddingTellsWhatCouldNotBeAdded) {
   TMainWindow w;
   const std::string good = MakeWave(In.Path("good.wav"), 44100, 2, 0.2);
   WriteFile(In.Path("bad.ogg"), std::string(4096, 'x'));
   // A RIFF WAVE file without a format chunk: no WAV kind can be read from it.
   WriteFile(In.Path("bad.wav"), std::string("RIFF\x04\x10\0\0WAVE", 12) + std::string(4096, 'x'));
+  ASSERT_EQ(mkfifo(In.Path("fifo.wav").c_str(), 0600), 0);
+  fs::create_directory(In.Path("album.mp3"));
+  WriteFile(In.Path("README"), std::string("x"));
+  WriteFile(In.Path("..wav"), std::string("x"));
   fs::create_directory(In.Path("empty"));
+  // Twelve files that cannot be read, before one that can.
+  const std::string many = In.Path("many");
+  fs::create_directory(many);
+  for (int i = 1; i <= 12; ++i) WriteFile(many + "/bad" + (i < 10 ? "0" : "") + std::to_string(i) + ".ogg", "x");
+  MakeWave(many + "/good.wav", 44100, 2, 0.2);
+  const auto enterFolder = [&w](const std::string& Folder) {
+    w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(1);
+    w.Find<TKvButtonEdit>("EdtDir")->SetText(Folder);
+    w.Find<TKvButtonEdit>("EdtDir")->SetFocus();
+    KeyClick(Qt::Key_Return);
+  };
+  const std::string error = FileReadErrorText;
   const struct {
     std::function<void()> Add;
     std::string Caption, Text;
   } cases[] = {
-      {[&] { w.AddFiles({In.Path("bad.ogg")}); }, "Error", std::string(FileReadErrorText) + " Files were not added."},
-      {[&] { w.AddFiles({In.Path("bad.ogg"), good}); }, "Error",
-       std::string(FileReadErrorText) + " Not all files were added."},
-      {[&] { w.AddFiles({In.Path("bad.wav")}); }, "Error", std::string(FileReadErrorText) + " Files were not added."},
-      {[&] {
-         w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(1);
-         w.Find<TKvButtonEdit>("EdtDir")->SetText(In.Path("empty"));
-         w.Find<TKvButtonEdit>("EdtDir")->SetFocus();
-         KeyClick(Qt::Key_Return);
-       },
-       "No result", "Selected directory don't contain any supported audio file."},
+      {[&] { w.AddFiles({In.Path("bad.ogg")}); }, "Error", error + " Files were not added.\nbad.ogg"},
+      {[&] { w.AddFiles({In.Path("bad.ogg"), good}); }, "Error", error + " Not all files were added.\nbad.ogg"},
+      {[&] { w.AddFiles({In.Path("bad.wav")}); }, "Error", error + " Files were not added.\nbad.wav"},
+      {[&] { w.AddFiles({In.Path("fifo.wav"), In.Path("album.mp3")}); }, "Error",
+       error + " Files were not added.\nfifo.wav\nalbum.mp3"},
+      {[&] { w.AddFiles({In.Path("README"), In.Path("..wav")}); }, "Not supported file",
+       "Not supported file extension is detected.\nFiles with extensions \"README\" \"..wav\" have not been added."},
+      {[&] { enterFolder(In.Path("empty")); }, "No result", "Selected directory don't contain any supported audio file."},
+      {[&] { enterFolder(many); }, "Error",
+       error + " Not all files were added.\nbad01.ogg\nbad02.ogg\nbad03.ogg\nbad04.ogg\nbad05.ogg\nbad06.ogg\nbad07.ogg"
+               "\nbad08.ogg\nbad09.ogg\nbad10.ogg\nand 2 more"},
   };
   for (const auto& c : cases) {
     TDialogScript script;
     script.Answer(IDOK);
     c.Add();
-    ASSERT_EQ(script.Requests().size(), 1u);
+    ASSERT_EQ(script.Requests().size(), 1u) << c.Text;
     const TDialogRequest& r = script.Requests().back();
     EXPECT_EQ(r.Caption, c.Caption);
     EXPECT_EQ(r.Text, c.Text);
   }
-  EXPECT_EQ(w.Form->FileList()->Count(), 1);
-  EXPECT_EQ(w.Find("LblAllC")->Caption(), "1");
+  EXPECT_EQ(w.Form->FileList()->Count(), 2);
+  EXPECT_EQ(w.Find("LblAllC")->Caption(), "2");
+  // The ticks counted as they were added, and as the user changes them.
+  EXPECT_EQ(w.Find("LblChkC")->Caption(), "2");
+  auto* view = w.Find<TKvListView>("LstConv");
+  const TRect box = view->Items()->Item(0)->DisplayRect(drIcon);
+  MouseClick(view, (box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2);
+  EXPECT_EQ(w.Find("LblChkC")->Caption(), "1");
+  EXPECT_FALSE(w.Form->FileList()->Entries(0).Checked);
+  w.Click("BtnUncheck");
+  w.Click("BtnCheck");
+  EXPECT_EQ(w.Find("LblChkC")->Caption(), "2");
+  EXPECT_EQ(w.Form->FileList()->CheckedCount(), 2);
 }
 
 TEST_F(MainWindowTest, DropsAddFilesButNotCdTracksAndReportUnreadableOnes) {
@@ -257,7 +288,7 @@ TEST_F(MainWindowTest, DropsAddFilesButNotCdTracksAndReportUnreadableOnes) {
   script.Answer(IDOK);
   EXPECT_EQ(files.Drop({5, 5}).Action, Qt::CopyAction);
   ASSERT_EQ(script.Requests().size(), 1u);
-  EXPECT_EQ(script.Requests()[0].Text, FileReadErrorText);
+  EXPECT_EQ(script.Requests()[0].Text, std::string(FileReadErrorText) + "\nbad.ogg");
   EXPECT_EQ(script.Requests()[0].Icon(), uint32_t(MB_ICONERROR));
   EXPECT_EQ(w.Form->FileList()->Count(), 1);
   EXPECT_TRUE(w.Enabled("BtnConv"));

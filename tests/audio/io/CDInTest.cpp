@@ -1,6 +1,7 @@
 // TCDIn through libcdrip.so, with CD images made at test time as drives.
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -239,6 +240,16 @@ TEST_F(CDInTest, SettingsFileKeepsWhatItDoesNotKnow) {
   std::ifstream in(ini);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text, "[Other]\nnActive=5\n[CD-ROM]\nnActive=0\nnSpeed=4\n");
+  // The next start finds the file as it wants it and writes nothing.
+  const auto stamp = [&ini] {
+    struct stat st {};
+    EXPECT_EQ(stat(ini.c_str(), &st), 0);
+    return std::to_string(st.st_ino) + "/" + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec);
+  };
+  const std::string written = stamp();
+  ASSERT_EQ(RunChild("CDInTest.SettingsFileKeepsWhatItDoesNotKnow"), 0);
+  EXPECT_EQ(stamp(), written);
 
   // A settings file that cannot be written is no reason to fail.
   fs::remove(ini);
