@@ -26,10 +26,12 @@ constinit const TClassRef TFileMapDataFormat::Class{"TFileMapDataFormat", &TCust
 
 namespace {
 
-// Followed through links: what a converter can open and read from start to end.
-bool IsRegularFile(const std::string& Name) {
+// Followed through links: an existing file of any kind but a folder. Special files
+// (pipes, devices) are kept, so the list can say it does not take them; stat itself
+// never blocks on one.
+bool IsFileNotFolder(const std::string& Name) {
   struct stat St {};
-  return stat(Name.c_str(), &St) == 0 && S_ISREG(St.st_mode);
+  return stat(Name.c_str(), &St) == 0 && !S_ISDIR(St.st_mode);
 }
 
 }  // namespace
@@ -80,7 +82,7 @@ bool TFileDataFormat::Assign(TClipboardFormat& Source) {
   Changing();
   if (Replace) FNames.Clear();
   for (const std::string& N : Names)
-    if (IsRegularFile(N)) FNames.Add(N);
+    if (IsFileNotFolder(N)) FNames.Add(N);
   return FNames.Count() > 0;
 }
 

@@ -3,8 +3,9 @@
 // TDropFileTarget, the drop target the program puts on its list of files.
 //
 // Files come as "text/uri-list". Only "file:" URLs with an empty host or "localhost"
-// name files (LocalFilesOfUriList), and of those only existing regular files are kept:
-// folders, missing paths, devices and the like are left out. Names are the bytes of
+// name files (LocalFilesOfUriList), and of those only existing files are kept: folders
+// and missing paths are left out, while special files (pipes, devices) stay for the
+// receiver to refuse with a word. Names are the bytes of
 // the paths, whatever their encoding. The Windows formats "FileNameW" and "FileName" (one
 // name) and "FileNameMapW" and "FileNameMap" (the new names of the files) keep their
 // Windows names; no Linux program offers them.

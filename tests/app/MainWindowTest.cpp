@@ -275,6 +275,8 @@ TEST_F(MainWindowTest, DropsAddFilesButNotCdTracksAndReportUnreadableOnes) {
   const std::string a = MakeWave(In.Path("a.wav"), 44100, 2, 0.2);
   WriteFile(In.Path("Track01.cda"), std::string(44, '\0'));
   WriteFile(In.Path("bad.ogg"), std::string(4096, 'x'));
+  // A pipe that nothing writes to would block whoever opened it to read.
+  ASSERT_EQ(mkfifo(In.Path("fifo.wav").c_str(), 0600), 0);
   const auto drag = [&](std::vector<std::string> Files) {
     for (std::string& f : Files) f = dragtest::FileUri(In.Path(f));
     return dragtest::TForeignDrag(view, dragtest::UriList(Files));
@@ -282,13 +284,13 @@ TEST_F(MainWindowTest, DropsAddFilesButNotCdTracksAndReportUnreadableOnes) {
   auto cd = drag({"Track01.cda", "a.wav"});
   EXPECT_FALSE(cd.Enter().Accepted);
   cd.Leave();
-  auto files = drag({"a.wav", "bad.ogg"});
+  auto files = drag({"a.wav", "bad.ogg", "fifo.wav"});
   EXPECT_TRUE(files.Enter().Accepted);
   TDialogScript script;
   script.Answer(IDOK);
   EXPECT_EQ(files.Drop({5, 5}).Action, Qt::CopyAction);
   ASSERT_EQ(script.Requests().size(), 1u);
-  EXPECT_EQ(script.Requests()[0].Text, std::string(FileReadErrorText) + "\nbad.ogg");
+  EXPECT_EQ(script.Requests()[0].Text, std::string(FileReadErrorText) + "\nbad.ogg\nfifo.wav");
   EXPECT_EQ(script.Requests()[0].Icon(), uint32_t(MB_ICONERROR));
   EXPECT_EQ(w.Form->FileList()->Count(), 1);
   EXPECT_TRUE(w.Enabled("BtnConv"));
