@@ -1,11 +1,15 @@
 // The main window driven by its controls: the main road from the dialogs to checked
 // output files and the sounds, the run state that nothing may disturb, aborting and
-// closing during a run, what "Convert" checks first, drops, and the tool menu.
+// closing during a run, what "Convert" checks first, drops, the tool menu, and controls
+// that say they are opaque.
 #include "tests/support/Gui.h"
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <filesystem>
+#include <functional>
 
 #include "app/ProgramInfo.h"
 #include "app/UFormAbout.h"
@@ -327,3 +331,23 @@ TEST_F(MainWindowTest, TheAboutBoxClosesWithEnterAndWithEscape) {
 }
 
 }  // namespace
+
+TEST_F(MainWindowTest, EveryControlThatSaysItIsOpaquePaintsAllOfItself) {
+  // What lies under an opaque control is not painted: a pixel it leaves would show
+  // whatever the window held there before.
+  TMainWindow W;
+  std::function<void(TControl*)> Check = [&](TControl* C) {
+    if (C->Showing() && (C->ControlStyle() & csOpaque) && C->Width() > 0 && C->Height() > 0) {
+      QImage I(C->Width(), C->Height(), QImage::Format_ARGB32_Premultiplied);
+      I.fill(Qt::transparent);
+      C->PaintTo(I, 0, 0);
+      int32_t Holes = 0;
+      for (int Y = 0; Y < I.height(); ++Y)
+        for (int X = 0; X < I.width(); ++X) Holes += qAlpha(I.pixel(X, Y)) != 255;
+      EXPECT_EQ(Holes, 0) << C->Name();
+    }
+    if (auto* P = dynamic_cast<TWinControl*>(C))
+      for (int32_t I = 0; I < P->ControlCount(); ++I) Check(P->Controls(I));
+  };
+  Check(W.Form);
+}
