@@ -230,10 +230,13 @@ void FillDiagonalGradient(TBitmap* Bitmap, int32_t Width, int32_t Height, TSmoot
 
 namespace {
 
-// The gradient of FillGradientRect over W x H, in the format drawing takes.
+// The gradient of FillGradientRect over W x H, in the format drawing takes (every pixel
+// is drawn, so the bitmap's transparent start never shows).
 QImage RenderGradient(int32_t W, int32_t H, TGradientDirection Direction, TSmoothFactor SmoothFactor, TColor EndColor,
                       TColor StartColor) {
-  TBitmap Work(W, H);
+  TBitmap Work;
+  Work.SetPixelFormat(pf32bit);
+  Work.SetSize(W, H);
   if (ColorToRGB(StartColor) == ColorToRGB(EndColor)) {
     Work.Image().fill(ToRgb(StartColor));
   } else {
@@ -262,7 +265,7 @@ QImage RenderGradient(int32_t W, int32_t H, TGradientDirection Direction, TSmoot
       case gdBigSquareBox: FillBoxGradient(&Work, W, H, SmoothFactor, EndColor, StartColor, H / 4, W / 4); break;
     }
   }
-  return Work.Image().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  return Work.Image();
 }
 
 }  // namespace
