@@ -1,12 +1,14 @@
 // The main window driven by its controls: the main road from the dialogs to checked
 // output files and the sounds, the run state that nothing may disturb, aborting and
-// closing during a run, what "Convert" checks first, drops, the tool menu, and controls
-// that say they are opaque.
+// closing during a run, what "Convert" checks first, drops, the tool menu, and painting
+// in pieces that still makes up the window.
 #include "tests/support/Gui.h"
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
 
 #include <filesystem>
 #include <functional>
@@ -28,6 +30,7 @@
 #include "widgets/KvBtnEdt.h"
 #include "widgets/KvButton.h"
 #include "widgets/KvListVw.h"
+#include "widgets/KvPrgres.h"
 #include "widgets/KvTabs.h"
 
 using namespace testsupport;
@@ -350,4 +353,27 @@ TEST_F(MainWindowTest, EveryControlThatSaysItIsOpaquePaintsAllOfItself) {
       for (int32_t I = 0; I < P->ControlCount(); ++I) Check(P->Controls(I));
   };
   Check(W.Form);
+}
+
+TEST_F(MainWindowTest, AfterRepaintsOfSomeControlsTheScreenShowsWhatAWholePaintShows) {
+  // Controls repaint alone and transparent ones paint only what they cover: the pieces
+  // must still make up the window.
+  TMainWindow W;
+  Application->ProcessMessages();
+  auto* Bar = W.Find<TKvProgressBar>("PrgCurrent");
+  for (uint16_t P = 0; P <= 100; P += 7) {
+    Bar->SetPercent(P);
+    Application->ProcessMessages();
+  }
+  W.Find("LblElapT")->SetCaption("0:12:34");
+  W.Find("LblInfo")->SetCaption("Encoding - \"x\"");
+  W.Find("GrpOut")->SetEnabled(false);
+  Application->ProcessMessages();
+  W.Find("GrpOut")->SetEnabled(true);
+  Application->ProcessMessages();
+  const QImage Screen = QGuiApplication::primaryScreen()->grabWindow(W.Form->Host()->winId()).toImage();
+  QImage Whole(W.Form->Width(), W.Form->Height(), QImage::Format_RGB32);
+  Whole.fill(Qt::black);
+  W.Form->PaintTo(Whole, 0, 0);
+  EXPECT_TRUE(Screen.convertToFormat(QImage::Format_RGB32) == Whole);
 }
