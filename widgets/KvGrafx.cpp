@@ -106,10 +106,6 @@ TGradientCache& GradientCache() {
   return Cache;
 }
 
-}  // namespace
-
-namespace {
-
 // The colour of each of Length positions of a linear gradient: the walk starts at the
 // far end (the middle for the centre shape) in the end colour.
 std::vector<QRgb> LinearColors(int32_t Length, bool Center, TSmoothFactor SmoothFactor, TColor EndColor,

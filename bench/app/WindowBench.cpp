@@ -1,6 +1,8 @@
 // The window driver of bench/app/run.sh: the program's own start-up and main window,
 // offscreen, one job per process. The settings file it writes first (where the program
 // looks for it: set XDG_CONFIG_HOME) points the window at the job's folders.
+//   loaded                          returns at once: what loading the program and its
+//                                   libraries costs, before any of its own code runs
 //   start [DIR]                     shows the window and runs until idle; with DIR the
 //                                   settings make it list that folder (Folder page)
 //   window-convert flac|mp3 DIR OUT lists DIR, presses "Convert" with the mouse and waits
@@ -26,7 +28,7 @@
 namespace {
 
 int Usage(const char* Self) {
-  std::fprintf(stderr, "usage: %s start [DIR] | window-convert flac|mp3 DIR OUT\n", Self);
+  std::fprintf(stderr, "usage: %s loaded | start [DIR] | window-convert flac|mp3 DIR OUT\n", Self);
   return 2;
 }
 
@@ -60,6 +62,7 @@ void Press(TControl* Control) {
 int main(int argc, char** argv) {
   if (argc < 2) return Usage(argv[0]);
   const std::string mode = argv[1];
+  if (mode == "loaded") return argc == 2 ? 0 : Usage(argv[0]);
   const bool convert = mode == "window-convert";
   if (!(mode == "start" && argc <= 3) && !(convert && argc == 5)) return Usage(argv[0]);
   const std::string format = convert ? argv[2] : "", dir = convert ? argv[3] : argc == 3 ? argv[2] : "";

@@ -13,7 +13,8 @@
 #           window closes when the run has ended; against the library run and the tools;
 #   start   the program's start-up to idle (its window painted, nothing left to do)
 #           with empty settings, against an empty Qt Widgets program with a window of
-#           the same size; and with a 1,000-file source folder in the settings.
+#           the same size and against the program returning at once (what loading it and
+#           its libraries costs); and with a 1,000-file source folder in the settings.
 # Usage: bench/app/run.sh [runs, default 5] [seconds per file, default 30] [add|convert|window|start|all]
 # BENCH_BUILD names the build folder (default: one below ${TMPDIR:-/tmp} for this source tree).
 set -euo pipefail
@@ -96,6 +97,7 @@ lame_all() {
 start_empty() { expect 0 "$window" start; }
 start_listing() { expect "$listed" "$window" start "$work/mixed"; }
 empty_program() { "$empty"; }
+loaded_only() { "$window" loaded; }
 
 row() {  # label, ours, theirs
   printf '%-36s %s  vs %-22s %s  ratio %s\n' "$1" "$(bench_time "$2")" "$3" "$(bench_time "$3")" "$(bench_ratio "$2" "$3")"
@@ -127,8 +129,10 @@ fi
 
 if [[ $which == start || $which == all ]]; then
   mixed_folder
-  bench_alternate start_empty empty_program start_listing
+  bench_alternate start_empty empty_program loaded_only start_listing
   row "start to idle, empty settings" start_empty empty_program
+  row "start to idle, empty settings" start_empty loaded_only
+  row "the program's loading alone" loaded_only empty_program
   row "start to idle, 1,000 files listed" start_listing start_empty
   awk -v a="${bench_med[start_listing]}" -v b="${bench_med[start_empty]}" \
     'BEGIN { printf "%-36s %+.3f s\n", "the 1,000 files add", a - b }'
