@@ -23,9 +23,11 @@ TKvCustomBackground::TKvCustomBackground(TComponent* AOwner)
     : TGraphicControl(AOwner), FImage(std::make_unique<TPicture>()), FTexture(std::make_unique<TPicture>()) {
   SetBounds(Left(), Top(), 200, 100);
   FImage->OnChange = [this](TComponent*) {
+    FPicture.reset();
     if (FShowImage) Redraw();
   };
   FTexture->OnChange = [this](TComponent*) {
+    FPicture.reset();
     if (FShowTexture) Redraw();
   };
 }
@@ -37,6 +39,7 @@ void TKvCustomBackground::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth,
 }
 
 void TKvCustomBackground::Redraw() {
+  FPicture.reset();
   if (!Loading()) Invalidate();
 }
 
@@ -75,19 +78,23 @@ void TKvCustomBackground::SetShowTexture(bool Value) {
 void TKvCustomBackground::SetImageStyle(TImageStyle Value) {
   if (Value == FImageStyle) return;
   FImageStyle = Value;
+  FPicture.reset();
   if (FShowImage) Redraw();
 }
 
 void TKvCustomBackground::Paint() {
   const int32_t F = FrameOffset(FFrameStyle);
-  TBitmap Work;
-  Work.SetPixelFormat(pf32bit);  // starts transparent: what nothing covers shows the parent
-  Work.SetSize(Width(), Height());
-  if (FShowTexture) PaintTexture(Work.Canvas(), FTexture.get());
-  if (FShowGradient) PaintGradient(Work.Canvas());
-  if (FShowImage) PaintImage(Work.Canvas(), FImage.get());
+  if (!FPicture || FPicture->Width() != Width() || FPicture->Height() != Height()) {
+    FPicture = std::make_unique<TBitmap>();
+    FPicture->SetPixelFormat(pf32bit);  // starts transparent: what nothing covers shows the parent
+    FPicture->SetSize(Width(), Height());
+    if (FShowTexture) PaintTexture(FPicture->Canvas(), FTexture.get());
+    if (FShowGradient) PaintGradient(FPicture->Canvas());
+    if (FShowImage) PaintImage(FPicture->Canvas(), FImage.get());
+    FPicture->Canvas()->ReleasePainter();
+  }
   TCanvas* C = Canvas();
-  C->Draw(F, F, &Work);
+  C->Draw(F, F, FPicture.get());
   C->Pen()->SetWidth(1);
   C->Pen()->SetStyle(psSolid);
   if (FFrameStyle == fsFlat)

@@ -57,7 +57,7 @@ public:
 
 protected:
   void Paint() override;
-  // Asks for a paint (not while loading).
+  // Drops the kept picture and asks for a paint (not while loading).
   virtual void Redraw();
   virtual void PaintGradient(TCanvas* Canvas);
   virtual void PaintImage(TCanvas* Canvas, TPicture* Picture);
@@ -80,6 +80,9 @@ private:
   TImageStyle FImageStyle = isCenter;
   std::unique_ptr<TPicture> FImage;
   std::unique_ptr<TPicture> FTexture;
+  // Texture, gradient and image as last painted: kept while the size and the settings
+  // stay, so that a repaint (or a transparent control over it) only copies it.
+  std::unique_ptr<TBitmap> FPicture;
 };
 
 class TKvBackground : public TKvCustomBackground {

@@ -50,7 +50,75 @@ QRgb ToRgb(TColor C) {
   return qRgb(GetRValue(R), GetGValue(R), GetBValue(R));
 }
 
-void FillImage(QImage& Image, QRgb Color) { Image.fill(Color); }
+// Fills the pixels X0..X1-1 of rows Y0..Y1-1 of a 32-bit image with Color, a row at a time.
+void FillBlock(QImage& Image, int32_t X0, int32_t Y0, int32_t X1, int32_t Y1, QRgb Color) {
+  if (X1 <= X0) return;
+  for (int32_t Y = Y0; Y < Y1; ++Y) std::fill_n(reinterpret_cast<QRgb*>(Image.scanLine(Y)) + X0, X1 - X0, Color);
+}
+
+// Calls Fill(From, To, Color) for each run of positions First..Last-1 of one colour,
+// ColorAt(P) being the colour of position P.
+template <class ColorFn, class FillFn>
+void ForEachRun(int32_t First, int32_t Last, ColorFn&& ColorAt, FillFn&& Fill) {
+  for (int32_t P = First; P < Last;) {
+    const QRgb Color = ColorAt(P);
+    int32_t End = P + 1;
+    while (End < Last && ColorAt(End) == Color) ++End;
+    Fill(P, End, Color);
+    P = End;
+  }
+}
+
+// The last gradients drawn, so that a window's background and the gradients of its
+// panels are worked out once per size and colours, not at every paint.
+struct TGradientKey {
+  int32_t Width, Height;
+  TGradientDirection Direction;
+  TSmoothFactor Smooth;
+  TColor Start, End;
+  bool operator==(const TGradientKey&) const = default;
+};
+
+class TGradientCache {
+public:
+  // The picture of Key, now the most recently used; nullptr when it is not kept.
+  const QImage* Find(const TGradientKey& Key) {
+    const auto It = std::find_if(FSlots.begin(), FSlots.end(), [&](const TSlot& S) { return S.first == Key; });
+    if (It == FSlots.end()) return nullptr;
+    std::rotate(FSlots.begin(), It, It + 1);
+    return &FSlots.front().second;
+  }
+  // Keeps Picture as Key's, in place of the least recently used one when all are taken.
+  const QImage& Add(const TGradientKey& Key, QImage Picture) {
+    if (FSlots.size() == Slots) FSlots.pop_back();
+    FSlots.emplace(FSlots.begin(), Key, std::move(Picture));
+    return FSlots.front().second;
+  }
+
+private:
+  using TSlot = std::pair<TGradientKey, QImage>;
+  static constexpr size_t Slots = 11;
+  std::vector<TSlot> FSlots;
+};
+
+TGradientCache& GradientCache() {
+  static TGradientCache Cache;
+  return Cache;
+}
+
+// The colour of each of Length positions of a linear gradient: the walk starts at the
+// far end (the middle for the centre shape) in the end colour.
+std::vector<QRgb> LinearColors(int32_t Length, bool Center, TSmoothFactor SmoothFactor, TColor EndColor,
+                               TColor StartColor) {
+  const int32_t Walked = Center ? (Length - 1) / 2 + 1 : Length;
+  const std::vector<QRgb> Bands = BandColors(Walked, EndColor, StartColor, MinBandLength(SmoothFactor, false));
+  std::vector<QRgb> Colors(static_cast<size_t>(Length));
+  for (int32_t P = 0; P < Length; ++P) {
+    const int32_t Near = Center ? std::min(P, Length - 1 - P) : P;  // mirrored about the middle
+    Colors[static_cast<size_t>(P)] = Bands[static_cast<size_t>(Walked - 1 - Near)];
+  }
+  return Colors;
+}
 
 }  // namespace
 
@@ -60,19 +128,16 @@ void FillLinearGradient(TBitmap* Bitmap, bool Vertical, bool Center, TSmoothFact
   Length = std::min(Length, Vertical ? Image.height() : Image.width());
   if (Length <= 0) return;
   const int32_t Across = std::min(StripSize, Vertical ? Image.width() : Image.height());
-  // The walk starts at the far end (the middle for the centre shape) in the end colour.
-  const int32_t Walked = Center ? (Length - 1) / 2 + 1 : Length;
-  const std::vector<QRgb> Bands = BandColors(Walked, EndColor, StartColor, MinBandLength(SmoothFactor, false));
-  for (int32_t P = 0; P < Length; ++P) {
-    const int32_t Near = Center ? std::min(P, Length - 1 - P) : P;  // mirrored about the middle
-    const QRgb Color = Bands[static_cast<size_t>(Walked - 1 - Near)];
-    for (int32_t A = 0; A < Across; ++A) {
-      if (Vertical)
-        Image.setPixel(A, P, Color);
-      else
-        Image.setPixel(P, A, Color);
-    }
-  }
+  const std::vector<QRgb> Colors = LinearColors(Length, Center, SmoothFactor, EndColor, StartColor);
+  // Each band across the strip in one fill.
+  ForEachRun(
+      0, Length, [&](int32_t P) { return Colors[static_cast<size_t>(P)]; },
+      [&](int32_t From, int32_t To, QRgb Color) {
+        if (Vertical)
+          FillBlock(Image, 0, From, Across, To, Color);
+        else
+          FillBlock(Image, From, 0, To, Across, Color);
+      });
   Bitmap->Modified();
 }
 
@@ -82,9 +147,7 @@ void FillBoxGradient(TBitmap* Bitmap, int32_t Width, int32_t Height, TSmoothFact
   Width = std::min(Width, Image.width());
   Height = std::min(Height, Image.height());
   if (Width <= 0 || Height <= 0) return;
-  const QRgb Start = ToRgb(StartColor);
-  for (int32_t Y = 0; Y < Height; ++Y)
-    for (int32_t X = 0; X < Width; ++X) Image.setPixel(X, Y, Start);
+  FillBlock(Image, 0, 0, Width, Height, ToRgb(StartColor));
   if (ColorToRGB(StartColor) == ColorToRGB(EndColor) || Width < 5 || Height < 5) return Bitmap->Modified();
   // The top-left quarter (with the middle row and column): rings around the centre,
   // w and h their largest half-extents, the end colour in ring 0.
@@ -97,11 +160,19 @@ void FillBoxGradient(TBitmap* Bitmap, int32_t Width, int32_t Height, TSmoothFact
     if (Extent == 0) return Steps;  // beyond the rings
     return (D * (Steps - 1) + Extent - 1) / Extent;
   };
-  for (int32_t Y = 0; Y <= CY; ++Y)
-    for (int32_t X = 0; X <= CX; ++X) {
-      const int64_t Ring = std::max(RingOf(CX - X, W), RingOf(CY - Y, H));
-      if (Ring < Steps) Image.setPixel(X, Y, Bands[static_cast<size_t>(Ring)]);
-    }
+  std::vector<int64_t> ColumnRing(static_cast<size_t>(CX) + 1);
+  for (int32_t X = 0; X <= CX; ++X) ColumnRing[static_cast<size_t>(X)] = RingOf(CX - X, W);
+  // Row by row, each band's stretch of the row in one fill; outside the rings the start
+  // colour stays.
+  for (int32_t Y = 0; Y <= CY; ++Y) {
+    const int64_t RowRing = RingOf(CY - Y, H);
+    auto RingAt = [&](int32_t X) { return std::max(ColumnRing[static_cast<size_t>(X)], RowRing); };
+    int32_t X = 0;
+    while (X <= CX && RingAt(X) >= Steps) ++X;
+    ForEachRun(
+        X, CX + 1, [&](int32_t At) { return Bands[static_cast<size_t>(RingAt(At))]; },
+        [&](int32_t From, int32_t To, QRgb Color) { FillBlock(Image, From, Y, To, Y + 1, Color); });
+  }
   Bitmap->Modified();
   MirrorHalves(Bitmap->Canvas(), 0, 0, cmSrcCopy, Height, Width);
 }
@@ -119,48 +190,93 @@ void FillDiagonalGradient(TBitmap* Bitmap, int32_t Width, int32_t Height, TSmoot
       BandColors(static_cast<int32_t>(Steps), StartColor, EndColor, MinBandLength(SmoothFactor, false));
   // A pixel's step grows with x / W + (distance from the start row) / H, so every band
   // boundary is parallel to the diagonal through the other two corners; the start and
-  // end corners take the first and the last step.
+  // end corners take the first and the last step. Along a row the step is
+  // (2 V (Steps - 1) + Span) div (2 Span), V growing by 2 H a pixel: kept as a quotient
+  // and a remainder, and each band's stretch of the row is one fill.
   const int64_t Lowest = W + H, Span = 4 * W * H - 2 * (W + H);
+  if (Span <= 0) {
+    FillBlock(Image, 0, 0, static_cast<int32_t>(W), static_cast<int32_t>(H), Bands[0]);
+    return Bitmap->Modified();
+  }
+  const int64_t Divisor = 2 * Span, Growth = 4 * H * (Steps - 1);
+  const int64_t GrowthSteps = Growth / Divisor, GrowthRest = Growth % Divisor;
   for (int64_t Y = 0; Y < H; ++Y) {
     const int64_t Rows = Down ? Y : H - 1 - Y;
-    for (int64_t X = 0; X < W; ++X) {
-      const int64_t V = (2 * X + 1) * H + (2 * Rows + 1) * W - Lowest;
-      const int64_t Step = Span > 0 ? (2 * V * (Steps - 1) + Span) / (2 * Span) : 0;
-      Image.setPixel(static_cast<int>(X), static_cast<int>(Y), Bands[static_cast<size_t>(Step)]);
+    const int64_t First = 2 * (H + (2 * Rows + 1) * W - Lowest) * (Steps - 1) + Span;
+    int64_t Step = First / Divisor, Rest = First % Divisor;
+    int32_t RunStart = 0;
+    QRgb RunColor = Bands[static_cast<size_t>(Step)];
+    for (int32_t X = 1; X < W; ++X) {
+      Step += GrowthSteps;
+      Rest += GrowthRest;
+      if (Rest >= Divisor) {
+        Rest -= Divisor;
+        ++Step;
+      }
+      const QRgb Color = Bands[static_cast<size_t>(Step)];
+      if (Color == RunColor) continue;
+      FillBlock(Image, RunStart, static_cast<int32_t>(Y), X, static_cast<int32_t>(Y) + 1, RunColor);
+      RunStart = X;
+      RunColor = Color;
     }
+    FillBlock(Image, RunStart, static_cast<int32_t>(Y), static_cast<int32_t>(W), static_cast<int32_t>(Y) + 1, RunColor);
   }
   Bitmap->Modified();
 }
 
-void FillGradientRect(TCanvas* Canvas, const TRect& R, TGradientDirection Direction, TSmoothFactor SmoothFactor,
-                      TColor EndColor, TColor StartColor) {
-  const int32_t W = std::abs(R.Right - R.Left), H = std::abs(R.Bottom - R.Top);
-  if (W == 0 || H == 0) return;
-  TBitmap Work(W, H);
+namespace {
+
+// The gradient of FillGradientRect over W x H, in the format drawing takes (every pixel
+// is drawn, so the bitmap's transparent start never shows).
+QImage RenderGradient(int32_t W, int32_t H, TGradientDirection Direction, TSmoothFactor SmoothFactor, TColor EndColor,
+                      TColor StartColor) {
+  TBitmap Work;
+  Work.SetPixelFormat(pf32bit);
+  Work.SetSize(W, H);
   if (ColorToRGB(StartColor) == ColorToRGB(EndColor)) {
-    FillImage(Work.Image(), ToRgb(StartColor));
-    Work.Modified();
+    Work.Image().fill(ToRgb(StartColor));
   } else {
     switch (Direction) {
       case gdDiagonalUp: FillDiagonalGradient(&Work, W, H, SmoothFactor, EndColor, StartColor); break;
       case gdDiagonalDown: FillDiagonalGradient(&Work, -W, H, SmoothFactor, EndColor, StartColor); break;
       case gdHorizontalEnd:
-      case gdHorizontalCenter:
-        FillLinearGradient(&Work, false, Direction == gdHorizontalCenter, SmoothFactor, EndColor, StartColor, W);
-        ReplicateBlock(Work.Canvas(), 0, 0, cmSrcCopy, W, std::min(StripSize, H), W, H);
+      case gdHorizontalCenter: {
+        // The strip of FillLinearGradient replicated down: every row is the first one.
+        const std::vector<QRgb> Colors =
+            LinearColors(W, Direction == gdHorizontalCenter, SmoothFactor, EndColor, StartColor);
+        QImage& Image = Work.Image();
+        for (int32_t Y = 0; Y < H; ++Y) std::copy(Colors.begin(), Colors.end(), reinterpret_cast<QRgb*>(Image.scanLine(Y)));
         break;
+      }
       case gdVerticalEnd:
-      case gdVerticalCenter:
-        FillLinearGradient(&Work, true, Direction == gdVerticalCenter, SmoothFactor, EndColor, StartColor, H);
-        ReplicateBlock(Work.Canvas(), 0, 0, cmSrcCopy, std::min(StripSize, W), H, W, H);
+      case gdVerticalCenter: {
+        // Replicated across: every row is one colour.
+        const std::vector<QRgb> Colors = LinearColors(H, Direction == gdVerticalCenter, SmoothFactor, EndColor, StartColor);
+        for (int32_t Y = 0; Y < H; ++Y) FillBlock(Work.Image(), 0, Y, W, Y + 1, Colors[static_cast<size_t>(Y)]);
         break;
+      }
       case gdHorizontalBox: FillBoxGradient(&Work, W, H, SmoothFactor, EndColor, StartColor, 0, W / 4); break;
       case gdVerticalBox: FillBoxGradient(&Work, W, H, SmoothFactor, EndColor, StartColor, H / 4, 0); break;
       case gdSquareBox: FillBoxGradient(&Work, W, H, SmoothFactor, EndColor, StartColor, 0, 0); break;
       case gdBigSquareBox: FillBoxGradient(&Work, W, H, SmoothFactor, EndColor, StartColor, H / 4, W / 4); break;
     }
   }
-  Canvas->Draw(std::min(R.Left, R.Right), std::min(R.Top, R.Bottom), &Work);
+  return Work.Image();
+}
+
+}  // namespace
+
+void FillGradientRect(TCanvas* Canvas, const TRect& R, TGradientDirection Direction, TSmoothFactor SmoothFactor,
+                      TColor EndColor, TColor StartColor) {
+  const int32_t W = std::abs(R.Right - R.Left), H = std::abs(R.Bottom - R.Top);
+  if (W == 0 || H == 0) return;
+  const TColor Start = ColorToRGB(StartColor), End = ColorToRGB(EndColor);
+  const bool Flat = Start == End;
+  const TGradientKey Key{W, H, Flat ? gdHorizontalEnd : Direction, Flat ? TSmoothFactor(0) : SmoothFactor, Start, End};
+  const QImage* Picture = GradientCache().Find(Key);
+  if (!Picture) Picture = &GradientCache().Add(Key, RenderGradient(W, H, Direction, SmoothFactor, End, Start));
+  const int32_t X = std::min(R.Left, R.Right), Y = std::min(R.Top, R.Bottom);
+  Canvas->CopyImage(Rect(X, Y, X + W, Y + H), *Picture, Rect(0, 0, W, H));
 }
 
 namespace {

@@ -22,7 +22,8 @@ using TSmoothFactor = uint8_t;
 //   gdHorizontalBox, gdVerticalBox, gdBigSquareBox  the same within a quarter of the
 //                     width, the height or both from the edges, which keep the start colour.
 // The end colours are exact with smooth factor 1. A rectangle without width or height
-// draws nothing; equal colours give a flat fill.
+// draws nothing; equal colours give a flat fill. The last eleven gradients worked out
+// are kept (by size, direction, smooth factor and colours) and drawn again from there.
 void FillGradientRect(TCanvas* Canvas, const TRect& R, TGradientDirection Direction, TSmoothFactor SmoothFactor,
                       TColor EndColor, TColor StartColor);
 

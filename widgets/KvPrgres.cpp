@@ -144,7 +144,10 @@ void TKvCustomProgressBar::SplitInterior(const TRect& R, TRect& Filled, TRect& R
 void TKvCustomProgressBar::Paint() {
   const int32_t W = Width(), H = Height();
   if (W <= 0 || H <= 0) return;
-  TBitmap Work(W, H);
+  // In the format the control's image has, so that drawing it there is one copy.
+  TBitmap Work;
+  Work.SetPixelFormat(pf32bit);
+  Work.SetSize(W, H);
   TCanvas* C = Work.Canvas();
   C->SetFont(Font());
   Fill(C, Rect(0, 0, W, H), FBorder.BorderColor);

@@ -188,6 +188,16 @@ void TCanvas::PlotLine(int32_t X0, int32_t Y0, int32_t X1, int32_t Y1, int32_t& 
   const int64_t N = std::max(std::abs(DX), std::abs(DY));
   if (N == 0) return;
   const std::span<const int32_t> Pattern = DashPattern(FPen->Style());
+  QPainter* P = PreparePainter();
+  QColor Color = ToQColor(FPen->Color());
+  if (!ApplyPenMode(*P, FPen->Mode(), Color)) return;
+  if (Pattern.empty() && (DX == 0 || DY == 0)) {
+    // A solid line across or down is one fill of its pixels (the end point left out).
+    const auto Reach = [N](int64_t D) { return static_cast<int32_t>(D > 0 ? N - 1 : D < 0 ? 1 - N : 0); };
+    const int32_t X = X0 + Reach(DX), Y = Y0 + Reach(DY);
+    P->fillRect(QRect(QPoint(std::min(X0, X), std::min(Y0, Y)), QPoint(std::max(X0, X), std::max(Y0, Y))), Color);
+    return;
+  }
   QVector<QPoint> On, Off;
   On.reserve(static_cast<qsizetype>(N));
   for (int64_t I = 0; I < N; ++I) {
@@ -197,9 +207,6 @@ void TCanvas::PlotLine(int32_t X0, int32_t Y0, int32_t X1, int32_t Y1, int32_t& 
     else
       Off.push_back(Pt);
   }
-  QPainter* P = PreparePainter();
-  QColor Color = ToQColor(FPen->Color());
-  if (!ApplyPenMode(*P, FPen->Mode(), Color)) return;
   P->setBrush(Qt::NoBrush);
   P->setPen(QPen(Color, 0));
   P->drawPoints(On.constData(), static_cast<int>(On.size()));
@@ -414,13 +421,16 @@ namespace {
 
 // Image's Src (negative extents allowed) brought to the size of Dest, mirrored where one
 // of them has a negative extent and the other not, nearest pixel when stretched. The
-// result is placed at the returned normalised destination.
-QImage PrepareSource(const QImage& Image, const TRect& Src, const TRect& Dest, QRect& Placed) {
+// result is placed at the returned normalised destination. Target is the image drawn on.
+QImage PrepareSource(const QImage& Image, const TRect& Src, const TRect& Dest, QRect& Placed, const QImage& Target) {
   const QRect S = NormalizedRect(Src.Left, Src.Top, Src.Right, Src.Bottom);
   Placed = NormalizedRect(Dest.Left, Dest.Top, Dest.Right, Dest.Bottom);
   const bool MirrorX = (Src.Width() < 0) != (Dest.Width() < 0);
   const bool MirrorY = (Src.Height() < 0) != (Dest.Height() < 0);
-  QImage Piece = Image.copy(S).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  // A whole other image is taken as it is (shared, not copied): drawing a kept picture
+  // costs no copy of it.
+  const bool Whole = S == Image.rect() && Image.constBits() != Target.constBits();
+  QImage Piece = (Whole ? Image : Image.copy(S)).convertToFormat(QImage::Format_ARGB32_Premultiplied);
   if (MirrorX || MirrorY) Piece = Piece.mirrored(MirrorX, MirrorY);
   if (Piece.size() != Placed.size())
     Piece = Piece.scaled(Placed.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
@@ -434,7 +444,7 @@ void TCanvas::CopyImage(const TRect& Dest, const QImage& Image, const TRect& Src
   RequireImage();
   Changing();
   QRect Placed;
-  const QImage Piece = PrepareSource(Image, Src, Dest, Placed);
+  const QImage Piece = PrepareSource(Image, Src, Dest, Placed, *FImage);
   if (FCopyMode == cmSrcCopy) {
     QPainter* P = PreparePainter();
     P->setCompositionMode(QPainter::CompositionMode_Source);
@@ -447,9 +457,10 @@ void TCanvas::CopyImage(const TRect& Dest, const QImage& Image, const TRect& Src
 
 void TCanvas::DrawImage(const TRect& Dest, const QImage& Image, const TRect& Src) {
   if (Dest.Width() == 0 || Dest.Height() == 0 || Src.Width() == 0 || Src.Height() == 0) return;
+  RequireImage();
   Changing();
   QRect Placed;
-  const QImage Piece = PrepareSource(Image, Src, Dest, Placed);
+  const QImage Piece = PrepareSource(Image, Src, Dest, Placed, *FImage);
   QPainter* P = PreparePainter();
   P->drawImage(Placed.topLeft(), Piece);
   Changed();

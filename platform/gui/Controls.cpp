@@ -578,6 +578,11 @@ void TControl::SetPopupMenu(TPopupMenu* Value) {
 // ---------------------------------------------------------------------------
 // TControl: painting
 
+void TControl::SetControlStyle(TControlStyle Value) {
+  FControlStyle = Value;
+  if (QWidget* W = Host()) W->setAttribute(Qt::WA_OpaquePaintEvent, (Value & csOpaque) != 0);
+}
+
 void TControl::Invalidate() {
   if (QWidget* W = Host()) W->update();
 }
@@ -594,50 +599,70 @@ void TControl::Repaint() {
 void TControl::PaintHost(QPaintEvent* Event) {
   if (FSkipPaint) return;
   QWidget* W = Host();
-  QImage Buffer(W->size(), QImage::Format_ARGB32_Premultiplied);
+  // Only the rectangle that needs painting is worked out.
+  const QRect Area = Event->region().boundingRect() & W->rect();
+  if (Area.isEmpty()) return;
+  QImage Buffer(Area.size(), QImage::Format_ARGB32_Premultiplied);
   Buffer.fill(Qt::transparent);
-  PaintControl(Buffer, TRegion(Event->region()));
+  PaintControl(Buffer, TRegion(Event->region().translated(-Area.topLeft())), {-Area.left(), -Area.top()});
   QPainter P(W);
   P.setClipRegion(Event->region());
-  P.drawImage(0, 0, Buffer);
+  P.drawImage(Area.topLeft(), Buffer);
 }
 
-void TControl::PaintControl(QImage&, const TRegion&) {}
+void TControl::PaintControl(QImage&, const TRegion&, const TPoint&) {}
 
-void TControl::RenderHost(QImage& Image, const TRegion& Clip) {
-  QWidget* W = Host();
-  if (!W) return;
+void RenderWidget(QWidget* Widget, QImage& Image, const TRegion& Clip, const TPoint& Origin, int Flags) {
+  // Qt places the top-left corner of the region it renders at the offset it is given.
+  const QRegion Source = Clip.QtRegion().translated(-Origin.X, -Origin.Y) & Widget->rect();
+  if (Source.isEmpty()) return;
   QPainter P(&Image);
-  W->render(&P, QPoint(), Clip.QtRegion(), QWidget::DrawWindowBackground);
+  Widget->render(&P, Source.boundingRect().topLeft() + QPoint(Origin.X, Origin.Y), Source,
+                 QWidget::RenderFlags(Flags));
 }
 
-void TControl::PaintTo(QImage& Image, int32_t X, int32_t Y) {
-  if (FWidth <= 0 || FHeight <= 0) return;
-  QImage Buffer(FWidth, FHeight, QImage::Format_ARGB32_Premultiplied);
+void TControl::RenderHost(QImage& Image, const TRegion& Clip, const TPoint& Origin) {
+  if (QWidget* W = Host()) RenderWidget(W, Image, Clip, Origin, QWidget::DrawWindowBackground);
+}
+
+void TControl::PaintPart(QImage& Image, int32_t X, int32_t Y, const TRect& Part) {
+  TRect Own;
+  if (!IntersectRect(Own, Part, Rect(0, 0, FWidth, FHeight))) return;
+  QImage Buffer(Own.Width(), Own.Height(), QImage::Format_ARGB32_Premultiplied);
   Buffer.fill(Qt::transparent);
-  PaintControl(Buffer, TRegion(Rect(0, 0, FWidth, FHeight)));
+  PaintControl(Buffer, TRegion(Rect(0, 0, Own.Width(), Own.Height())), {-Own.Left, -Own.Top});
+  PaintChildParts(Buffer, Own);
   QPainter P(&Image);
-  P.drawImage(X, Y, Buffer);
+  P.drawImage(X + Own.Left, Y + Own.Top, Buffer);
 }
 
 void TControl::PaintParentImage(TCanvas* Canvas) {
   if (!FParent) return;
-  const int32_t W = FParent->FWidth, H = FParent->FHeight;
-  if (W <= 0 || H <= 0) return;
-  QImage Under(W, H, QImage::Format_ARGB32_Premultiplied);
+  // The part of the control to show: what the canvas can take of it, where client area
+  // and bounds are alike; all of it otherwise (the picture of the bounds is then fitted
+  // to the client area).
+  TRect Part = Rect(0, 0, FWidth, FHeight);
+  const TRect Client = ClientRect();
+  const bool Alike = Client.Width() == FWidth && Client.Height() == FHeight;
+  if (Alike && !IntersectRect(Part, Part, Canvas->ClipRect())) return;
+  if (IsRectEmpty(Part)) return;
+  QImage Under(Part.Width(), Part.Height(), QImage::Format_ARGB32_Premultiplied);
   Under.fill(Qt::transparent);
-  // The parent paints in its own coordinates, where its client area may be offset.
-  TRect Mine = BoundsRect();
+  // Part in the parent's client coordinates; the parent paints in its own, where its
+  // client area may be offset.
+  TRect Area = Part;
+  OffsetRect(Area, FLeft, FTop);
   const TPoint O = FParent->ClientOffset();
-  OffsetRect(Mine, O.X, O.Y);
-  FParent->PaintControl(Under, TRegion(Mine));
+  FParent->PaintControl(Under, TRegion(Rect(0, 0, Part.Width(), Part.Height())),
+                        {-(Area.Left + O.X), -(Area.Top + O.Y)});
   // The siblings below this control that reach under it, in stacking order. (Those
   // that do not are left out: a transparent one would paint its own siblings again.)
   const bool Windowed = dynamic_cast<TWinControl*>(this) != nullptr;
-  const TRect Area = BoundsRect();
   auto PaintUnder = [&](TControl* C) {
     TRect Common;
-    if (C->FVisible && IntersectRect(Common, C->BoundsRect(), Area)) C->PaintTo(Under, C->FLeft + O.X, C->FTop + O.Y);
+    if (!C->FVisible || !IntersectRect(Common, C->BoundsRect(), Area)) return;
+    OffsetRect(Common, -C->FLeft, -C->FTop);
+    C->PaintPart(Under, C->FLeft - Area.Left, C->FTop - Area.Top, Common);
   };
   for (TControl* C : FParent->FControls) {
     if (C == this) break;
@@ -648,7 +673,7 @@ void TControl::PaintParentImage(TCanvas* Canvas) {
       if (C == this) break;
       PaintUnder(C);
     }
-  Canvas->DrawImage(ClientRect(), Under, Mine);
+  Canvas->DrawImage(Alike ? Part : Client, Under, Rect(0, 0, Part.Width(), Part.Height()));
 }
 
 // ---------------------------------------------------------------------------
@@ -941,12 +966,14 @@ TControl* FindControl(const TComponent* Root, const std::string& Name) {
 
 namespace {
 
-// Binds Canvas to Image with Clip for the time of one paint.
+// Binds Canvas to Image with Clip (Image's pixels) and the logical (0, 0) at Origin for
+// the time of one paint.
 class TPaintBinding {
 public:
-  TPaintBinding(TCanvas* Canvas, QImage& Image, const TRegion& Clip) : FCanvas(Canvas) {
+  TPaintBinding(TCanvas* Canvas, QImage& Image, const TRegion& Clip, const TPoint& Origin) : FCanvas(Canvas) {
     FCanvas->SetImage(&Image);
     FCanvas->SelectClipRgn(&Clip);
+    if (Origin.X != 0 || Origin.Y != 0) FCanvas->SetViewportOrg(Origin.X, Origin.Y);
   }
   ~TPaintBinding() { FCanvas->SetImage(nullptr); }
   TPaintBinding(const TPaintBinding&) = delete;
@@ -961,25 +988,25 @@ private:
 TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}
 TGraphicControl::~TGraphicControl() = default;
 
-void TGraphicControl::PaintControl(QImage& Image, const TRegion& Clip) {
-  TPaintBinding Binding(FCanvas.get(), Image, Clip);
+void TGraphicControl::PaintControl(QImage& Image, const TRegion& Clip, const TPoint& Origin) {
+  TPaintBinding Binding(FCanvas.get(), Image, Clip, Origin);
   Paint();
 }
 
 // ---------------------------------------------------------------------------
 // TWinControl painting and TCustomControl (the rest of TWinControl is in WinControls.cpp)
 
-void TWinControl::PaintControl(QImage& Image, const TRegion& Clip) {
+void TWinControl::PaintControl(QImage& Image, const TRegion& Clip, const TPoint& Origin) {
+  const TPoint O = ClientOffset();
+  const TPoint ClientOrigin{Origin.X + O.X, Origin.Y + O.Y};
   {
     TCanvas Eraser;
-    TPaintBinding Binding(&Eraser, Image, Clip);
-    if (const TPoint O = ClientOffset(); O.X != 0 || O.Y != 0) Eraser.SetViewportOrg(O.X, O.Y);
+    TPaintBinding Binding(&Eraser, Image, Clip, ClientOrigin);
     WMEraseBkgnd(&Eraser);
   }
   TCanvas Local;
   TCanvas* C = PaintCanvas() ? PaintCanvas() : &Local;
-  TPaintBinding Binding(C, Image, Clip);
-  if (const TPoint O = ClientOffset(); O.X != 0 || O.Y != 0) C->SetViewportOrg(O.X, O.Y);
+  TPaintBinding Binding(C, Image, Clip, ClientOrigin);
   PaintWindow(C);
 }
 
@@ -989,18 +1016,17 @@ void TWinControl::WMEraseBkgnd(TCanvas* Canvas) {
   Canvas->FillRect(ClientRect());
 }
 
-void TWinControl::PaintTo(QImage& Image, int32_t X, int32_t Y) {
-  if (Width() <= 0 || Height() <= 0) return;
-  QImage Buffer(Width(), Height(), QImage::Format_ARGB32_Premultiplied);
-  Buffer.fill(Qt::transparent);
-  PaintControl(Buffer, TRegion(Rect(0, 0, Width(), Height())));
+void TWinControl::PaintChildParts(QImage& Buffer, const TRect& Own) {
   const TPoint O = ClientOffset();
   for (int32_t I = 0; I < ControlCount(); ++I) {
     TControl* C = Controls(I);
-    if (C->Visible()) C->PaintTo(Buffer, C->Left() + O.X, C->Top() + O.Y);
+    if (!C->Visible()) continue;
+    // Own in the child's coordinates; the child is placed where it lies in Buffer.
+    const int32_t CX = C->Left() + O.X, CY = C->Top() + O.Y;
+    TRect Piece = Own;
+    OffsetRect(Piece, -CX, -CY);
+    C->PaintPart(Buffer, CX - Own.Left, CY - Own.Top, Piece);
   }
-  QPainter P(&Image);
-  P.drawImage(X, Y, Buffer);
 }
 
 TCustomControl::TCustomControl(TComponent* AOwner) : TWinControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}

@@ -266,7 +266,8 @@ public:
   uint32_t DrawTextBiDiModeFlagsReadingOnly() const { return UseRightToLeftReading() ? uint32_t(DT_RTLREADING) : 0u; }
 
   TControlStyle ControlStyle() const { return FControlStyle; }
-  void SetControlStyle(TControlStyle Value) { FControlStyle = Value; }
+  // An opaque control (csOpaque) paints alone: what lies under it is not painted first.
+  void SetControlStyle(TControlStyle Value);
   // In the loading state (see the file comment).
   bool Loading() const { return ComponentLoading(this); }
   int32_t Tag() const { return FTag; }
@@ -280,7 +281,10 @@ public:
   void Refresh() { Repaint(); }
   // Paints the control (and a windowed control's visible children) into Image at
   // (X, Y), as it would paint on screen.
-  virtual void PaintTo(QImage& Image, int32_t X, int32_t Y);
+  void PaintTo(QImage& Image, int32_t X, int32_t Y) { PaintPart(Image, X, Y, Rect(0, 0, FWidth, FHeight)); }
+  // The same for Part of the control only (its own coordinates): what lies outside is
+  // neither painted nor worked out.
+  void PaintPart(QImage& Image, int32_t X, int32_t Y, const TRect& Part);
 
   // Messages.
   intptr_t Perform(uint32_t Msg, intptr_t WParam = 0, intptr_t LParam = 0);
@@ -329,11 +333,18 @@ protected:
   // then the image onto the widget. Controls whose widget paints itself override it to
   // call DefaultHostEvent.
   virtual void PaintHost(QPaintEvent* Event);
-  // The control's own painting into Image (the size of the control), within Clip.
-  virtual void PaintControl(QImage& Image, const TRegion& Clip);
-  // Qt's painting of the host widget (without its children) into Image: the
+  // The control's own painting into Image, its (0, 0) at Origin of Image, within Clip
+  // (Image's pixels).
+  virtual void PaintControl(QImage& Image, const TRegion& Clip, const TPoint& Origin);
+  // Qt's painting of the host widget (without its children) into Image, as above: the
   // PaintControl of controls whose widget paints itself.
-  void RenderHost(QImage& Image, const TRegion& Clip);
+  void RenderHost(QImage& Image, const TRegion& Clip, const TPoint& Origin);
+  // For PaintPart: the children's share of Own (this control's coordinates) over
+  // Buffer, which holds Own.
+  virtual void PaintChildParts(QImage& Buffer, const TRect& Own) {
+    (void)Buffer;
+    (void)Own;
+  }
   // Puts the host widget where the bounds say.
   virtual void UpdateHostGeometry();
   // After a change of size: a windowed control realigns its children; then Resize
@@ -408,7 +419,8 @@ protected:
 public:
   // Drawing support for transparent controls: paints the parent and the controls below
   // this one (not this control nor those above it) into Canvas, as they show under
-  // this control's client area. Public for the painting routines of the widgets.
+  // this control's client area, within the canvas's clip only. Public for the painting
+  // routines of the widgets.
   void PaintParentImage(TCanvas* Canvas);
 
 private:
@@ -551,7 +563,7 @@ protected:
   TWinControl(TComponent* AOwner, IControlHost* AHost);
 
   bool HostEvent(QEvent* Event) override;
-  void PaintControl(QImage& Image, const TRegion& Clip) override;
+  void PaintControl(QImage& Image, const TRegion& Clip, const TPoint& Origin) override;
   // WM_ERASEBKGND: fills the client area with Color.
   virtual void WMEraseBkgnd(TCanvas* Canvas);
   // WM_PAINT after erasing, on PaintCanvas() (nothing here).
@@ -559,11 +571,7 @@ protected:
   // The canvas the control paints on (its Canvas), or nullptr for none.
   virtual TCanvas* PaintCanvas() const { return nullptr; }
   void WMSize() override;
-
-public:
-  void PaintTo(QImage& Image, int32_t X, int32_t Y) override;
-
-protected:
+  void PaintChildParts(QImage& Buffer, const TRect& Own) override;
   virtual void CreateWnd() {}
   virtual void DestroyWnd() {}
   void Notification(TComponent* AComponent, TOperation Operation) override;
@@ -635,7 +643,7 @@ public:
 
 protected:
   virtual void Paint() {}
-  void PaintControl(QImage& Image, const TRegion& Clip) override;
+  void PaintControl(QImage& Image, const TRegion& Clip, const TPoint& Origin) override;
 
 private:
   std::unique_ptr<TCanvas> FCanvas;

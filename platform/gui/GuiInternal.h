@@ -31,3 +31,12 @@ class TComponent;
 void RunGuarded(const std::function<void()>& Fn, TComponent* Sender);
 // Runs Fn from the event loop, guarded, once the current event is done.
 void PostGuarded(std::function<void()> Fn);
+
+class QImage;
+class QWidget;
+class TRegion;
+struct TPoint;
+
+// Qt's painting of Widget (with Flags, QWidget::RenderFlags) into Image, the widget's
+// (0, 0) at Origin of Image, within Clip (Image's pixels).
+void RenderWidget(QWidget* Widget, QImage& Image, const TRegion& Clip, const TPoint& Origin, int Flags);

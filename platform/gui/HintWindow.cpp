@@ -96,12 +96,13 @@ void THintWindow::Paint() {
   C->DrawText(Caption(), R, DT_LEFT | DT_NOPREFIX | DT_WORDBREAK | DrawTextBiDiModeFlagsReadingOnly());
 }
 
-void THintWindow::PaintControl(QImage& Image, const TRegion& Clip) {
-  TCustomControl::PaintControl(Image, Clip);
+void THintWindow::PaintControl(QImage& Image, const TRegion& Clip, const TPoint& Origin) {
+  TCustomControl::PaintControl(Image, Clip, Origin);
   if (!(FParams.Style & WS_BORDER)) return;
   TCanvas Frame;
   Frame.SetImage(&Image);
   Frame.SelectClipRgn(&Clip);
+  Frame.SetViewportOrg(Origin.X, Origin.Y);
   Frame.Brush()->SetColor(clWindowFrame);
   Frame.FrameRect(Rect(0, 0, Width(), Height()));
   Frame.SetImage(nullptr);

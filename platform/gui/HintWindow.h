@@ -63,7 +63,7 @@ protected:
   void CreateWnd() override;
   // The caption from (2, 2) of the client area, word-wrapped.
   void Paint() override;
-  void PaintControl(QImage& Image, const TRegion& Clip) override;
+  void PaintControl(QImage& Image, const TRegion& Clip, const TPoint& Origin) override;
   TRect GetClientRect() const override;
 
 private:

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/GuiInternal.h"
 #include "platform/gui/Menus.h"
 #include "platform/gui/QtSupport.h"
 
@@ -108,16 +109,10 @@ void TWidgetControl::PaintHost(QPaintEvent* Event) {
   PaintOverlay(Event->region());
 }
 
-void TWidgetControl::PaintControl(QImage& Image, const TRegion& Clip) {
-  QWidget* W = Host();
-  QPainter P(&Image);
-  W->render(&P, QPoint(), Clip.QtRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+void TWidgetControl::PaintControl(QImage& Image, const TRegion& Clip, const TPoint& Origin) {
+  RenderWidget(Host(), Image, Clip, Origin, QWidget::DrawWindowBackground | QWidget::DrawChildren);
 }
 
-void TWidgetControl::PaintTo(QImage& Image, int32_t X, int32_t Y) {
-  // Qt renders the child widgets with the widget, the hosts of child controls included.
-  TControl::PaintTo(Image, X, Y);
-}
 
 // ---------------------------------------------------------------------------
 // Look

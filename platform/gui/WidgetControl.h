@@ -38,7 +38,6 @@ public:
   // The width of the band: 2, 1 or 0 (see above).
   int32_t BorderBand() const;
   TPoint ClientOffset() const override;
-  void PaintTo(QImage& Image, int32_t X, int32_t Y) override;
 
 protected:
   TWidgetControl(TComponent* AOwner, IControlHost* AHost);
@@ -55,7 +54,9 @@ protected:
   void PaintHost(QPaintEvent* Event) override;
   // Qt's painting of the widget with all its child widgets (those of child controls
   // too) and the overlay.
-  void PaintControl(QImage& Image, const TRegion& Clip) override;
+  void PaintControl(QImage& Image, const TRegion& Clip, const TPoint& Origin) override;
+  // Qt renders the child widgets with the widget, the hosts of child controls included.
+  void PaintChildParts(QImage&, const TRect&) override {}
   void CMColorChanged() override;
   void CMFontChanged() override;
   void CMEnabledChanged() override;

@@ -1,13 +1,19 @@
 // The main window driven by its controls: the main road from the dialogs to checked
 // output files and the sounds, the run state that nothing may disturb, aborting and
-// closing during a run, what "Convert" checks first, drops, and the tool menu.
+// closing during a run, what "Convert" checks first, drops, the tool menu, and painting
+// in pieces that still makes up the window.
 #include "tests/support/Gui.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+
 #include <filesystem>
+#include <functional>
 
 #include "app/ProgramInfo.h"
 #include "app/UFormAbout.h"
@@ -26,6 +32,7 @@
 #include "widgets/KvBtnEdt.h"
 #include "widgets/KvButton.h"
 #include "widgets/KvListVw.h"
+#include "widgets/KvPrgres.h"
 #include "widgets/KvTabs.h"
 
 using namespace testsupport;
@@ -360,3 +367,46 @@ TEST_F(MainWindowTest, TheAboutBoxClosesWithEnterAndWithEscape) {
 }
 
 }  // namespace
+
+TEST_F(MainWindowTest, EveryControlThatSaysItIsOpaquePaintsAllOfItself) {
+  // What lies under an opaque control is not painted: a pixel it leaves would show
+  // whatever the window held there before.
+  TMainWindow W;
+  std::function<void(TControl*)> Check = [&](TControl* C) {
+    if (C->Showing() && (C->ControlStyle() & csOpaque) && C->Width() > 0 && C->Height() > 0) {
+      QImage I(C->Width(), C->Height(), QImage::Format_ARGB32_Premultiplied);
+      I.fill(Qt::transparent);
+      C->PaintTo(I, 0, 0);
+      int32_t Holes = 0;
+      for (int Y = 0; Y < I.height(); ++Y)
+        for (int X = 0; X < I.width(); ++X) Holes += qAlpha(I.pixel(X, Y)) != 255;
+      EXPECT_EQ(Holes, 0) << C->Name();
+    }
+    if (auto* P = dynamic_cast<TWinControl*>(C))
+      for (int32_t I = 0; I < P->ControlCount(); ++I) Check(P->Controls(I));
+  };
+  Check(W.Form);
+}
+
+TEST_F(MainWindowTest, AfterRepaintsOfSomeControlsTheScreenShowsWhatAWholePaintShows) {
+  // Controls repaint alone and transparent ones paint only what they cover: the pieces
+  // must still make up the window.
+  TMainWindow W;
+  Application->ProcessMessages();
+  auto* Bar = W.Find<TKvProgressBar>("PrgCurrent");
+  for (uint16_t P = 0; P <= 100; P += 7) {
+    Bar->SetPercent(P);
+    Application->ProcessMessages();
+  }
+  W.Find("LblElapT")->SetCaption("0:12:34");
+  W.Find("LblInfo")->SetCaption("Encoding - \"x\"");
+  W.Find("GrpOut")->SetEnabled(false);
+  Application->ProcessMessages();
+  W.Find("GrpOut")->SetEnabled(true);
+  Application->ProcessMessages();
+  const QImage Screen = QGuiApplication::primaryScreen()->grabWindow(W.Form->Host()->winId()).toImage();
+  QImage Whole(W.Form->Width(), W.Form->Height(), QImage::Format_RGB32);
+  Whole.fill(Qt::black);
+  W.Form->PaintTo(Whole, 0, 0);
+  EXPECT_TRUE(Screen.convertToFormat(QImage::Format_RGB32) == Whole);
+}

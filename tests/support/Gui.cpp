@@ -80,6 +80,20 @@ void TypeText(const std::string& Text) {
   }
 }
 
+TPaintCounter::TPaintCounter(std::initializer_list<TControl*> Controls) {
+  for (TControl* C : Controls) {
+    C->Host()->installEventFilter(this);
+    FCounts[C->Host()] = 0;
+  }
+}
+
+int TPaintCounter::Of(const TControl* Control) const { return FCounts.at(Control->Host()); }
+
+bool TPaintCounter::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Event->type() == QEvent::Paint) ++FCounts[Watched];
+  return false;
+}
+
 QImage Render(TControl* Control, TColor Background) {
   QImage Image = MakeImage(Control->Width(), Control->Height(), Background);
   Control->PaintTo(Image, 0, 0);

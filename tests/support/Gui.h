@@ -10,8 +10,11 @@
 #define QTEST_QPA_MOUSE_HANDLING
 #include <QTest>
 
+#include <QObject>
+
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,6 +63,19 @@ std::vector<std::pair<TColor, int32_t>> RowRuns(const QImage& Image, int32_t Y, 
 bool OnlyColorOutside(const QImage& Image, const TRect& R, TColor Color);
 // An image of the given size filled with Color, for canvases to draw on.
 QImage MakeImage(int32_t Width, int32_t Height, TColor Color = clWhite);
+
+// Counts the paint events that the hosts of Controls get while it lives.
+class TPaintCounter : public QObject {
+public:
+  explicit TPaintCounter(std::initializer_list<TControl*> Controls);
+  int Of(const TControl* Control) const;
+
+protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+private:
+  std::map<const QObject*, int> FCounts;
+};
 
 // Answers modal dialogs while it lives (restoring the responder before it afterwards):
 // each dialog takes the next queued answer and is recorded. A dialog with no answer

@@ -1,4 +1,5 @@
-// The form background: which layers paint, the image styles, the frame and its offset.
+// The form background: which layers paint, the image styles, the frame and its offset,
+// and a picture worked out once per size and settings.
 #include "tests/widgets/WidgetTest.h"
 
 #include <gtest/gtest.h>
@@ -105,4 +106,28 @@ TEST(KvBackground, FrameOverThePictureMovedInByItsWidth) {
   I = Render(B.get(), Paper);
   EXPECT_EQ(PixelAt(I, 0, 0), RGBOf(clBtnShadow));
   EXPECT_EQ(PixelAt(I, 20, 2), TColor(clYellow));
+}
+
+TEST(KvBackground, ThePictureIsWorkedOutOncePerSizeAndSettings) {
+  struct TCounted : TKvBackground {
+    using TKvBackground::TKvBackground;
+    int Gradients = 0;
+    void PaintGradient(TCanvas* Canvas) override {
+      ++Gradients;
+      TKvBackground::PaintGradient(Canvas);
+    }
+  };
+  TComponentPtr<TCounted> B(new TCounted(nullptr));
+  B->SetBounds(0, 0, 60, 40);
+  B->SetGradientColorStart(clYellow);
+  B->SetGradientColorStop(clBlue);
+  const QImage First = Render(B.get(), Paper);
+  EXPECT_EQ(Render(B.get(), Paper), First);
+  EXPECT_EQ(B->Gradients, 1);
+  B->SetGradientColorStop(clRed);  // the new colours, not the kept picture
+  EXPECT_EQ(PixelAt(Render(B.get(), Paper), 59, 20), ColorToRGB(clRed));
+  B->SetGradientColorStop(clRed);
+  B->SetBounds(0, 0, 80, 40);
+  EXPECT_EQ(PixelAt(Render(B.get(), Paper), 79, 20), ColorToRGB(clRed));
+  EXPECT_EQ(B->Gradients, 3);
 }

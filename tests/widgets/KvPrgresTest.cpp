@@ -1,10 +1,11 @@
 // The progress bar: the filled part and the centred text of the solid and gradient
 // bars, LED segments (never more lit than there are, none on bars too short for them),
-// vertical bars, and percentages from parts.
+// vertical bars, percentages from parts, and what a new percentage repaints.
 #include "tests/widgets/WidgetTest.h"
 
 #include <gtest/gtest.h>
 
+#include "widgets/KvBckgnd.h"
 #include "widgets/KvPrgres.h"
 
 using namespace widgettest;
@@ -154,4 +155,25 @@ TEST(KvProgressBar, PartsGivePercentAndOnChangeFiresOnChanges) {
   Bar->SetTotalParts(300);  // a new total starts again
   EXPECT_EQ(Bar->PartsComplete(), 0);
   EXPECT_EQ(Changes, (std::vector<uint16_t>{25, 100, 0, 2, 0}));
+}
+
+TEST(KvProgressBar, ANewPercentageRepaintsTheBarAloneAndTheSameOneNothing) {
+  // A run sets the percentage hundreds of times: the window's gradient under the bar
+  // must not be painted again for it.
+  TInputForm F(240, 80);
+  auto* Back = new TKvBackground(F.Form);
+  Back->SetParent(F.Form);
+  Back->SetAlign(alClient);
+  auto* Bar = F.Add<TKvProgressBar>(Bounds(10, 10, 200, 20));
+  Bar->SetBarStyle(bsGradient);
+  F.Show();
+  Application->ProcessMessages();
+  testsupport::TPaintCounter Paints({F.Form, Back, Bar});
+  Bar->SetPercent(40);
+  Bar->SetPercent(40);
+  Bar->SetPartsComplete(0);  // no total: nothing changes
+  Application->ProcessMessages();
+  EXPECT_EQ(Paints.Of(Bar), 1);
+  EXPECT_EQ(Paints.Of(Back), 0);
+  EXPECT_EQ(Paints.Of(F.Form), 0);
 }

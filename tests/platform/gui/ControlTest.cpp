@@ -94,9 +94,12 @@ public:
     };
   }
   std::vector<std::string> Events;
+  // What the canvas took of the last paint.
+  TRect Painted;
 
 protected:
   void Paint() override {
+    Painted = Canvas()->ClipRect();
     Canvas()->Brush()->SetColor(clRed);
     Canvas()->FillRect(Rect(2, 2, 6, 6));
   }
@@ -479,4 +482,6 @@ TEST(ControlPainting, GraphicControlsPaintOverTheirParentAndStayBelowWindowedOne
   Render(Glass);
   EXPECT_EQ(Glass->Under, clRed);
   EXPECT_EQ(Aside->Paints, 0);
+  // Of a sibling under it, only the part it covers is painted for it.
+  EXPECT_EQ(Spot->Painted, Rect(1, 0, 11, 10));
 }

@@ -32,7 +32,9 @@ public:
 
 protected:
   void PaintHost(QPaintEvent* Event) override { DefaultHostEvent(Event); }
-  void PaintControl(QImage& Image, const TRegion& Clip) override { RenderHost(Image, Clip); }
+  void PaintControl(QImage& Image, const TRegion& Clip, const TPoint& Origin) override {
+    RenderHost(Image, Clip, Origin);
+  }
   uint32_t WMGetDlgCode() override { return DLGC_WANTCHARS | DLGC_WANTARROWS; }
   void WMSetFocus(TFocusReason Reason) override { LastReason = Reason; }
 };
