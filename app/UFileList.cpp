@@ -157,6 +157,10 @@ bool TFileList::AddOneFile(const std::string& FileName, const std::string& Capti
     entry.Duration = probe->TotalTime();
     decoded = probe->Size();
     bytesPerSecond = BytesPerSecond(*probe);
+    // A Windows Media file counts its frames only when it is converted (that decodes
+    // all of it); until then its header's length in hundredths stands for them.
+    if (auto* wm = dynamic_cast<TWMIn*>(probe); wm && decoded < 0 && bytesPerSecond > 0)
+      decoded = Round(wm->HeaderDuration() / 100.0 * probe->SampleRate()) * (bytesPerSecond / probe->SampleRate());
   }
   if (decoded > 0)
     entry.DataSize = decoded;

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "platform/rtl/StrUtils.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ void TWMIn::DoOpenFile() {
   FId3v2Tags->Clear();
   FValid = false;
   FSize = -1;
+  FDuration = 0;
   try {
     OpenWMAReader(FReader, FStream, FHighPrecision, ChannelsWanted(FOutputChannels));
     FValid = FReader.HasAudio;
@@ -64,16 +66,11 @@ void TWMIn::DoOpenFile() {
     if (!FValid) return;
     FDuration = GetWMADuration(FReader);
     GetWMAFormat(FReader, FChannels, FBitsPerSample, FSampleRate);
-    // The exact count the reader delivers: the pipeline ends every run at Size.
-    const int64_t total = GetWMASampleCount(FReader);
-    if (total <= 0) {
-      // Nothing decodable.
-      FValid = false;
-      return;
-    }
-    FTotalSamples = total;
-    FSize = total * FChannels * (FBitsPerSample / 8);
     FSeekable = true;
+    if (CountsAtOpen()) {
+      Measure();
+      if (!FValid) return;
+    }
     TId3v2Tags& t = *FId3v2Tags;
     t.SetArtist(GetWMAAttribute(FReader, "Author"));
     t.SetTitle(GetWMAAttribute(FReader, "Title"));
@@ -100,6 +97,38 @@ void TWMIn::DoOpenFile() {
 }
 
 void TWMIn::DoCloseFile() { CloseWMAReader(FReader); }
+
+void TWMIn::Measure() {
+  if (!FValid || FSize >= 0) return;
+  // The exact count the reader delivers: the pipeline ends every run at Size.
+  const int64_t total = GetWMASampleCount(FReader);
+  if (total <= 0) {
+    // Nothing decodable.
+    FValid = false;
+    return;
+  }
+  FSize = total * FChannels * (FBitsPerSample / 8);
+}
+
+int32_t TWMIn::GetTotalTime() {
+  OpenFile();
+  if (FSize >= 0) return TAuTaggedFileIn::GetTotalTime();
+  return FValid ? static_cast<int32_t>(Round(FDuration / 100.0)) : 0;
+}
+
+int64_t TWMIn::GetTotalSamples() {
+  OpenFile();
+  if (!FBusy) Measure();
+  return TAuTaggedFileIn::GetTotalSamples();
+}
+
+void TWMIn::BeginRead() {
+  if (!FBusy) {
+    OpenFile();
+    Measure();
+  }
+  TAuTaggedFileIn::BeginRead();
+}
 
 void TWMIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
   const int64_t size = FSize;

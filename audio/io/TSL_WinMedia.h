@@ -25,19 +25,31 @@ public:
   TChannelsNumber OutputChannels() const { return FOutputChannels; }
   // Refused while busy; anything but cnMonoOrStereo also turns HighPrecision on.
   void SetOutputChannels(TChannelsNumber Value);
+  // The length the open file's header gives, in hundredths of a second.
+  int32_t HeaderDuration() const { return FDuration; }
 
 protected:
   // Opens the file, then gives the tags read from it.
   TId3v2Tags* GetId3v2Tags() override;
   void DoOpenFile() override;
   void DoCloseFile() override;
+  // Until a run or TotalSamples asks for the exact count, the length is the header's
+  // and Size is unknown (-1): counting the frames decodes the whole file. Containers
+  // whose header length cannot be trusted count them at once (CountsAtOpen).
+  int32_t GetTotalTime() override;
+  int64_t GetTotalSamples() override;
+  void BeginRead() override;
   void ReadRaw(void*& Buffer, uint32_t& Bytes) override;
   bool SeekRaw(int64_t& SampleNum) override;
   // The decoder's name in messages about a damaged file.
   virtual const char* DecoderName() const { return "Windows Media"; }
+  virtual bool CountsAtOpen() const { return false; }
 
 private:
   void Reopen();
+  // Counts the frames the reader delivers, once per opening; a file with none is not
+  // valid.
+  void Measure();
 
   bool FHighPrecision = false;
   TChannelsNumber FOutputChannels = cnMonoOrStereo;

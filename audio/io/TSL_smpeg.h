@@ -9,4 +9,7 @@ public:
 
 protected:
   const char* DecoderName() const override { return "MP3"; }
+  // Without an encoder's header frame an MP3 file tells its length only by its bit
+  // rate, which a variable one makes wrong.
+  bool CountsAtOpen() const override { return true; }
 };

@@ -45,6 +45,10 @@ TEST(WinMediaReadTest, WmaVersionsAndLayoutsMatchFfmpegsDecodeSampleForSample) {
                                      c.Channels);
     TComponentPtr<TWMIn> in(new TWMIn(nullptr));
     in->SetFileName(path);
+    // Opening reads the header alone (adding a file to the list must not decode all of
+    // it): the frames are counted when a run or TotalSamples asks.
+    ASSERT_TRUE(in->Valid());
+    EXPECT_EQ(in->Size(), -1);
     const TRead r = ReadAll(*in, 5000);
     ASSERT_TRUE(r.Valid);
     EXPECT_EQ(r.Error, "");
