@@ -132,6 +132,17 @@ bool TFileList::AddOneFile(const std::string& FileName, const std::string& Capti
   entry.FileName = FileName;
   entry.FormatCode = code;
   int64_t decoded = -1, bytesPerSecond = 0;
+  // The probe is emptied again whatever happens, so it holds no file open; it stays open
+  // until the entry's tags are read, which a Windows Media file takes from it.
+  struct TEmptyProbe {
+    TAuFileIn* Probe = nullptr;
+    ~TEmptyProbe() {
+      try {
+        if (Probe) Probe->SetFileName("");
+      } catch (...) {
+      }
+    }
+  } emptyProbe;
   TMPEGaudio mpeg;
   if (code == fcMP3 && mpeg.ReadFromFile(FileName)) {
     // The frame headers tell what the media reader decodes (16-bit samples) at a
@@ -140,16 +151,7 @@ bool TFileList::AddOneFile(const std::string& FileName, const std::string& Capti
     decoded = mpeg.Samples() * mpeg.Channels() * 2;
     entry.Duration = static_cast<int32_t>(Round(static_cast<double>(decoded) / static_cast<double>(bytesPerSecond)));
   } else {
-    // The probe is emptied again whatever happens, so it holds no file open.
-    struct TEmptyProbe {
-      TAuFileIn* Probe;
-      ~TEmptyProbe() {
-        try {
-          Probe->SetFileName("");
-        } catch (...) {
-        }
-      }
-    } emptyProbe{probe};
+    emptyProbe.Probe = probe;
     probe->SetFileName(FileName);
     // A WAV file of a kind that cannot be read (damaged, or a compression without a
     // decoder) is a file that failed, so the user is told it was not added.

@@ -202,8 +202,15 @@ void TFileList::ReadFileTags(TInputFormatCode Code, int32_t N) {
     }
     case fcWindowsMedia:
     case fcWindowsMediaSystem: {
-      TComponentPtr<TWMIn> wm(new TWMIn(nullptr));
-      wm->SetFileName(name);
+      // The probe that has just measured the file holds its header already.
+      auto* probe = dynamic_cast<TWMIn*>(GetInput(Code));
+      TComponentPtr<TWMIn> own;
+      TWMIn* wm = probe;
+      if (!probe || probe->FileName() != name || probe->Busy()) {
+        own.reset(new TWMIn(nullptr));
+        wm = own.get();
+        wm->SetFileName(name);
+      }
       if (wm->Valid()) {
         const TId3v2Tags& v = *wm->Id3v2Tags();
         t.Artist = UTF16ToUTF8(v.Artist());
