@@ -285,6 +285,8 @@ public:
     return list;
   }
 
+  std::string DefaultDevice() override { return "default"; }
+
   bool CanOpen(const std::string& Device) override {
     snd_pcm_t* pcm = nullptr;
     if (snd_pcm_open(&pcm, Device.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK) < 0) return false;

@@ -42,6 +42,11 @@ public:
   virtual ~TDSBackend() = default;
   // The playback devices, the default device first.
   virtual std::vector<TDevice> Devices() = 0;
+  // The name of the default device, without listing them all (which can be slow).
+  virtual std::string DefaultDevice() {
+    const auto list = Devices();
+    return list.empty() ? std::string() : list[0].Name;
+  }
   // Whether the device can be opened at all (for DirectSoundCreate).
   virtual bool CanOpen(const std::string& Device) = 0;
   // DSERR_BADFORMAT when the device cannot play the format, DSERR_NODRIVER when it

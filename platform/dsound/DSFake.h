@@ -22,6 +22,7 @@ public:
   ~TDSFakeBackend() override;
 
   std::vector<TDevice> Devices() override;
+  std::string DefaultDevice() override { return "fake0"; }
   bool CanOpen(const std::string& Device) override;
   HRESULT OpenStream(const std::string& Device, const WAVEFORMATEX& Format,
                      std::unique_ptr<TDSStream>& Stream) override;

@@ -102,11 +102,12 @@ HRESULT DirectSoundEnumerate(const LPDSENUMCALLBACK& Callback) {
 HRESULT DirectSoundCreate(const GUID* Guid, std::unique_ptr<TDirectSound>& DS) {
   DS.reset();
   auto backend = DirectSoundBackend();
-  const auto devices = backend->Devices();
   std::string name;
-  if (!devices.empty() && (!Guid || Guid->IsNull())) {
-    name = devices[0].Name;
-  } else if (Guid) {
+  if (!Guid || Guid->IsNull()) {
+    // Every sound the program plays goes to the default device: no need to list them.
+    name = backend->DefaultDevice();
+  } else {
+    const auto devices = backend->Devices();
     for (size_t i = 1; i < devices.size() && name.empty(); ++i)
       if (GuidOfName(devices[i].Name) == *Guid) name = devices[i].Name;
   }

@@ -102,6 +102,26 @@ TEST_F(DSoundBufferTest, DefaultDeviceComesFirstWithTheNullIdentifier) {
   EXPECT_EQ(second, nullptr);
 }
 
+// Every sound the program plays opens the default device: listing them all for it cost
+// each one a read of the sound system's whole configuration.
+TEST(DSoundDevices, TheDefaultDeviceOpensWithoutListingTheDevices) {
+  struct TCountingBackend : TDSFakeBackend {
+    using TDSFakeBackend::TDSFakeBackend;
+    int Listed = 0;
+    std::vector<TDevice> Devices() override {
+      ++Listed;
+      return TDSFakeBackend::Devices();
+    }
+  };
+  auto backend = std::make_shared<TCountingBackend>(2);
+  DirectSoundSetBackend(backend);
+  std::unique_ptr<TDirectSound> ds;
+  EXPECT_EQ(DirectSoundCreate(nullptr, ds), DS_OK);
+  EXPECT_EQ(backend->Listed, 0);
+  ds.reset();
+  DirectSoundSetBackend(nullptr);
+}
+
 TEST_F(DSoundBufferTest, RejectsWhatCannotBePlayed) {
   std::unique_ptr<TDirectSoundBuffer> b;
   DSBUFFERDESC d;
