@@ -18,6 +18,8 @@
 
 #include <string>
 
+#include "platform/rtl/DynLib.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -112,14 +114,12 @@ extern "C" {
   X(avio_feof)                        \
   X(avio_flush)
 
-#define FFMPEG_ENTRY_POINTER(Name) decltype(&::Name) Name = nullptr;
-
 // The entry points, each typed as its header declares it.
 struct TFFmpeg {
-  FFMPEG_AVUTIL_ENTRIES(FFMPEG_ENTRY_POINTER)
-  FFMPEG_SWRESAMPLE_ENTRIES(FFMPEG_ENTRY_POINTER)
-  FFMPEG_AVCODEC_ENTRIES(FFMPEG_ENTRY_POINTER)
-  FFMPEG_AVFORMAT_ENTRIES(FFMPEG_ENTRY_POINTER)
+  FFMPEG_AVUTIL_ENTRIES(LIBRARY_ENTRY_POINTER)
+  FFMPEG_SWRESAMPLE_ENTRIES(LIBRARY_ENTRY_POINTER)
+  FFMPEG_AVCODEC_ENTRIES(LIBRARY_ENTRY_POINTER)
+  FFMPEG_AVFORMAT_ENTRIES(LIBRARY_ENTRY_POINTER)
 };
 
 // The file names of the four libraries, in the order they are loaded.
