@@ -20,6 +20,7 @@
 #include "platform/rtl/WinTypes.h"
 #include "platform/rtl/Riff.h"
 #include "platform/rtl/VorbisComments.h"
+#include "platform/ffmpeg/FFmpegLib.h"
 #include "platform/acm/Acm.h"
 #include "platform/acm/AcmStream.h"
 #include "platform/dsound/DSBackend.h"

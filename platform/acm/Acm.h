@@ -99,7 +99,8 @@ MMRESULT acmFormatSuggest(const WAVEFORMATEX& pwfxSrc, WAVEFORMATEX& pwfxDst, ui
 // rates within the limits above, 8/16/24/32 bits each side, the same channel count or
 // mono <-> stereo; a compressed source to the PCM format acmFormatSuggest gives. With
 // ACM_STREAMOPENF_NONREALTIME rate conversion uses the resampler's very high
-// quality, otherwise its high quality.
+// quality, otherwise its high quality. A compressed source loads FFmpeg's libraries
+// first: MMSYSERR_ERROR when they cannot be loaded.
 MMRESULT acmStreamOpen(HACMSTREAM& phas, const WAVEFORMATEX& pwfxSrc, const WAVEFORMATEX& pwfxDst, uint32_t fdwOpen);
 
 // Destination room for cbInput source bytes (ACM_STREAMSIZEF_SOURCE). Exact for

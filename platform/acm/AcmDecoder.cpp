@@ -1,17 +1,11 @@
 // Compressed payloads to 16-bit PCM with libavcodec.
 #include "platform/acm/AcmStream.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/mem.h>
-#include <libavutil/samplefmt.h>
-}
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "platform/ffmpeg/FFmpegLib.h"
 #include "platform/rtl/ByteOrder.h"
 
 namespace {
@@ -59,13 +53,15 @@ class AcmDecoderStream final : public AcmStream {
 public:
   explicit AcmDecoderStream(const WAVEFORMATEX& Src)
       : AcmStream(Src.wFormatTag == WAVE_FORMAT_MPEG || Src.wFormatTag == WAVE_FORMAT_MPEGLAYER3 ? 1 : Src.nBlockAlign),
-        FFormat(Src) {}
+        FFormat(Src) {
+    FF();  // raises when FFmpeg cannot be loaded, so the destructor always finds it
+  }
 
   ~AcmDecoderStream() override {
-    av_parser_close(FParser);
-    avcodec_free_context(&FCtx);
-    av_packet_free(&FPacket);
-    av_frame_free(&FFrame);
+    FF().av_parser_close(FParser);
+    FF().avcodec_free_context(&FCtx);
+    FF().av_packet_free(&FPacket);
+    FF().av_frame_free(&FFrame);
   }
 
   MMRESULT Open() {
@@ -97,25 +93,25 @@ public:
         FPacketing = pkParser;
         break;
     }
-    const AVCodec* codec = avcodec_find_decoder(id);
+    const AVCodec* codec = FF().avcodec_find_decoder(id);
     if (!codec) return ACMERR_NOTPOSSIBLE;
-    FCtx = avcodec_alloc_context3(codec);
-    FPacket = av_packet_alloc();
-    FFrame = av_frame_alloc();
+    FCtx = FF().avcodec_alloc_context3(codec);
+    FPacket = FF().av_packet_alloc();
+    FFrame = FF().av_frame_alloc();
     if (!FCtx || !FPacket || !FFrame) return MMSYSERR_NOMEM;
     FCtx->sample_rate = static_cast<int>(FFormat.nSamplesPerSec);
-    av_channel_layout_default(&FCtx->ch_layout, FFormat.nChannels);
+    FF().av_channel_layout_default(&FCtx->ch_layout, FFormat.nChannels);
     FCtx->bits_per_coded_sample = FFormat.wBitsPerSample;
     // MPEG records often put a sample count there; frames carry their own size.
     FCtx->block_align = FPacketing == pkParser ? 0 : FFormat.nBlockAlign;
     if (!FFormat.Extra.empty()) {
-      FCtx->extradata = static_cast<uint8_t*>(av_mallocz(FFormat.Extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+      FCtx->extradata = static_cast<uint8_t*>(FF().av_mallocz(FFormat.Extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
       if (!FCtx->extradata) return MMSYSERR_NOMEM;
       std::memcpy(FCtx->extradata, FFormat.Extra.data(), FFormat.Extra.size());
       FCtx->extradata_size = static_cast<int>(FFormat.Extra.size());
     }
-    if (avcodec_open2(FCtx, codec, nullptr) < 0) return ACMERR_NOTPOSSIBLE;
-    if (FPacketing == pkParser && !(FParser = av_parser_init(AV_CODEC_ID_MP3))) return MMSYSERR_NOMEM;
+    if (FF().avcodec_open2(FCtx, codec, nullptr) < 0) return ACMERR_NOTPOSSIBLE;
+    if (FPacketing == pkParser && !(FParser = FF().av_parser_init(AV_CODEC_ID_MP3))) return MMSYSERR_NOMEM;
     return MMSYSERR_NOERROR;
   }
 
@@ -235,8 +231,8 @@ private:
     while (pos < end) {
       uint8_t* packet = nullptr;
       int size = 0;
-      const int used = av_parser_parse2(FParser, FCtx, &packet, &size, FWork.data() + pos, static_cast<int>(end - pos),
-                                        AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+      const int used = FF().av_parser_parse2(FParser, FCtx, &packet, &size, FWork.data() + pos,
+                                             static_cast<int>(end - pos), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
       if (used < 0) return MMSYSERR_ERROR;
       pos += static_cast<size_t>(used);
       if (size <= 0) {
@@ -275,8 +271,8 @@ private:
   }
 
   MMRESULT ResetParser() {
-    av_parser_close(FParser);
-    FParser = av_parser_init(AV_CODEC_ID_MP3);
+    FF().av_parser_close(FParser);
+    FParser = FF().av_parser_init(AV_CODEC_ID_MP3);
     return FParser ? MMSYSERR_NOERROR : MMSYSERR_NOMEM;
   }
 
@@ -284,7 +280,7 @@ private:
     // Not reference-counted: the decoder copies the bytes into padded memory.
     FPacket->data = const_cast<uint8_t*>(Data);
     FPacket->size = static_cast<int>(Size);
-    const int r = avcodec_send_packet(FCtx, FPacket);
+    const int r = FF().avcodec_send_packet(FCtx, FPacket);
     FPacket->data = nullptr;
     FPacket->size = 0;
     if (r == AVERROR(ENOMEM)) return MMSYSERR_NOMEM;
@@ -294,7 +290,7 @@ private:
 
   MMRESULT Receive(std::vector<uint8_t>& Out) {
     for (;;) {
-      const int r = avcodec_receive_frame(FCtx, FFrame);
+      const int r = FF().avcodec_receive_frame(FCtx, FFrame);
       if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return MMSYSERR_NOERROR;
       if (r == AVERROR(ENOMEM)) return MMSYSERR_NOMEM;
       if (r < 0) {
@@ -302,7 +298,7 @@ private:
         return MMSYSERR_NOERROR;
       }
       Append(Out);
-      av_frame_unref(FFrame);
+      FF().av_frame_unref(FFrame);
     }
   }
 
@@ -315,9 +311,9 @@ private:
       FHeld.clear();
       if (const MMRESULT r = ResetParser()) return r;
     }
-    if (avcodec_send_packet(FCtx, nullptr) >= 0)
+    if (FF().avcodec_send_packet(FCtx, nullptr) >= 0)
       if (const MMRESULT r = Receive(Out)) return r;
-    avcodec_flush_buffers(FCtx);
+    FF().avcodec_flush_buffers(FCtx);
     return MMSYSERR_NOERROR;
   }
 
@@ -333,7 +329,7 @@ private:
     }
     if (f.nb_samples <= 0) return;
     const auto format = static_cast<AVSampleFormat>(f.format);
-    const bool planar = av_sample_fmt_is_planar(format);
+    const bool planar = FF().av_sample_fmt_is_planar(format);
     const size_t frames = static_cast<size_t>(f.nb_samples);
     const auto convert = [&](auto Sample) {
       const size_t base = Out.size();
@@ -349,7 +345,7 @@ private:
         }
       }
     };
-    switch (av_get_packed_sample_fmt(format)) {
+    switch (FF().av_get_packed_sample_fmt(format)) {
       case AV_SAMPLE_FMT_U8: convert([](const uint8_t* P, size_t K) { return (P[K] - 128) * 256; }); break;
       case AV_SAMPLE_FMT_S16:
         convert([](const uint8_t* P, size_t K) { return int{reinterpret_cast<const int16_t*>(P)[K]}; });

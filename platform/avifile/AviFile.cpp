@@ -7,9 +7,7 @@
 #include <atomic>
 #include <cstring>
 
-extern "C" {
-#include <libavformat/avformat.h>
-}
+#include "platform/ffmpeg/FFmpegLib.h"
 
 namespace {
 
@@ -19,7 +17,7 @@ constexpr size_t MaxHeaderBytes = 4u << 20;
 std::atomic<int> InitCount{0};
 
 struct TFormatCloser {
-  void operator()(AVFormatContext* C) const { avformat_close_input(&C); }
+  void operator()(AVFormatContext* C) const { FF().avformat_close_input(&C); }
 };
 using TFormatPtr = std::unique_ptr<AVFormatContext, TFormatCloser>;
 
@@ -33,6 +31,7 @@ public:
 
 class AviStreamImpl {
 public:
+  AviStreamImpl() { FF(); }  // raises when FFmpeg cannot be loaded, so the destructor always finds it
   // Opens the demuxer for stream Ordinal and counts its chunks.
   HRESULT Open(const std::string& FileName, int Ordinal, const TAviStreamHeader& Header);
   HRESULT Read(int64_t Start, int64_t Samples, uint8_t* Buffer, int64_t BufferSize, int64_t& Bytes,
@@ -61,7 +60,7 @@ private:
   int64_t FCurrent = -1;  // piece held in FPacket
 
 public:
-  ~AviStreamImpl() { av_packet_free(&FPacket); }
+  ~AviStreamImpl() { FF().av_packet_free(&FPacket); }
 };
 
 void AviFileRelease::operator()(AviFileImpl* F) const noexcept { delete F; }
@@ -170,7 +169,7 @@ bool AviStreamImpl::Demux() {
   FNext = 0;
   FCurrent = -1;
   AVFormatContext* ctx = nullptr;
-  if (avformat_open_input(&ctx, FFileName.c_str(), av_find_input_format("avi"), nullptr) < 0) return false;
+  if (FF().avformat_open_input(&ctx, FFileName.c_str(), FF().av_find_input_format("avi"), nullptr) < 0) return false;
   FCtx.reset(ctx);
   if (FIndex >= static_cast<int>(ctx->nb_streams)) return false;
   for (unsigned i = 0; i < ctx->nb_streams; ++i)
@@ -182,18 +181,18 @@ HRESULT AviStreamImpl::Open(const std::string& FileName, int Ordinal, const TAvi
   FFileName = FileName;
   FIndex = Ordinal;
   FHeader = Header;
-  FPacket = av_packet_alloc();
+  FPacket = FF().av_packet_alloc();
   if (!FPacket) return AVIERR_MEMORY;
   if (!Demux()) return AVIERR_FILEOPEN;
   // Count what the file really holds, up to the first chunk that is cut short or
   // missing: with an index, every chunk is where the index puts it.
   AVStream* st = FCtx->streams[FIndex];
-  const int indexed = avformat_index_get_entries_count(st);
+  const int indexed = FF().avformat_index_get_entries_count(st);
   int64_t bytes = 0;
-  while (FDamage == adNone && av_read_frame(FCtx.get(), FPacket) >= 0) {
+  while (FDamage == adNone && FF().av_read_frame(FCtx.get(), FPacket) >= 0) {
     if (FPacket->stream_index == FIndex && FPacket->size > 0) {
       const int k = static_cast<int>(FSizes.size());
-      const AVIndexEntry* e = k < indexed ? avformat_index_get_entry(st, k) : nullptr;
+      const AVIndexEntry* e = k < indexed ? FF().avformat_index_get_entry(st, k) : nullptr;
       if (FPacket->flags & AV_PKT_FLAG_CORRUPT)
         FDamage = adCutShort;
       else if (e && FPacket->pos >= 0 && e->pos + 8 != FPacket->pos)
@@ -204,7 +203,7 @@ HRESULT AviStreamImpl::Open(const std::string& FileName, int Ordinal, const TAvi
         bytes += FPacket->size;
       }
     }
-    av_packet_unref(FPacket);
+    FF().av_packet_unref(FPacket);
   }
   if (FDamage == adNone && static_cast<int64_t>(FSizes.size()) < indexed) FDamage = adMissingChunks;
   // The damage that took a chunk's header may have begun in the data of the chunk
@@ -226,18 +225,18 @@ bool AviStreamImpl::Piece(int64_t K, const uint8_t*& Data) {
     return true;
   }
   if (K < FNext && !Demux()) return false;
-  av_packet_unref(FPacket);
+  FF().av_packet_unref(FPacket);
   FCurrent = -1;
   while (FNext <= K) {
-    if (av_read_frame(FCtx.get(), FPacket) < 0) return false;
+    if (FF().av_read_frame(FCtx.get(), FPacket) < 0) return false;
     if (FPacket->stream_index != FIndex || FPacket->size <= 0) {
-      av_packet_unref(FPacket);
+      FF().av_packet_unref(FPacket);
       continue;
     }
     const int64_t k = FNext++;
     if (static_cast<uint32_t>(FPacket->size) != FSizes[k]) return false;  // the file changed
     if (k == K) break;
-    av_packet_unref(FPacket);
+    FF().av_packet_unref(FPacket);
   }
   FCurrent = K;
   Data = FPacket->data;

@@ -62,6 +62,8 @@ void AVIFileExit();
 
 HRESULT AVIFileOpen(PAVIFILE& File, const std::string& FileName, uint32_t Mode);
 // The Param-th stream (from 0) of type FccType; AVIERR_NODATA when there is none.
+// Taking a stream loads FFmpeg's libraries: raises Exception naming the one that
+// cannot be loaded (platform/ffmpeg/FFmpegLib.h).
 HRESULT AVIFileGetStream(const PAVIFILE& File, PAVISTREAM& Stream, uint32_t FccType, int32_t Param);
 HRESULT AVIStreamInfo(const PAVISTREAM& Stream, AVISTREAMINFO& Info);
 // Format nullptr: Size receives the format's size. Otherwise Size is the room and

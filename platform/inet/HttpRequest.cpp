@@ -1,13 +1,13 @@
 #include "platform/inet/HttpRequest.h"
 
-#include <curl/curl.h>
-
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "platform/inet/CurlLib.h"
+#include "platform/rtl/SysUtils.h"
 #include "platform/rtl/Threads.h"
 
 const char* const THttpRequest::UserAgent = "Sonvix";
@@ -56,21 +56,21 @@ THttpFailure FailureOf(CURLcode Code, bool TooLarge) {
 }
 
 void ConfigureEasy(CURL* Easy, const std::string& Url, const THttpOptions& O, TBody& Body, char* ErrorBuffer) {
-  curl_easy_setopt(Easy, CURLOPT_URL, Url.c_str());
-  curl_easy_setopt(Easy, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(Easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(Easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(Easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(Easy, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(Easy, CURLOPT_MAXREDIRS, MaxRedirects);
-  curl_easy_setopt(Easy, CURLOPT_USERAGENT, THttpRequest::UserAgent);
-  curl_easy_setopt(Easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(O.ConnectTimeoutMs));
-  curl_easy_setopt(Easy, CURLOPT_TIMEOUT_MS, static_cast<long>(O.TotalTimeoutMs));
+  Curl().curl_easy_setopt(Easy, CURLOPT_URL, Url.c_str());
+  Curl().curl_easy_setopt(Easy, CURLOPT_HTTPGET, 1L);
+  Curl().curl_easy_setopt(Easy, CURLOPT_NOSIGNAL, 1L);
+  Curl().curl_easy_setopt(Easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  Curl().curl_easy_setopt(Easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  Curl().curl_easy_setopt(Easy, CURLOPT_FOLLOWLOCATION, 1L);
+  Curl().curl_easy_setopt(Easy, CURLOPT_MAXREDIRS, MaxRedirects);
+  Curl().curl_easy_setopt(Easy, CURLOPT_USERAGENT, THttpRequest::UserAgent);
+  Curl().curl_easy_setopt(Easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(O.ConnectTimeoutMs));
+  Curl().curl_easy_setopt(Easy, CURLOPT_TIMEOUT_MS, static_cast<long>(O.TotalTimeoutMs));
   // Refuses an announced length at once; WriteBody catches bodies of unknown length.
-  curl_easy_setopt(Easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(O.MaxBodySize));
-  curl_easy_setopt(Easy, CURLOPT_WRITEFUNCTION, WriteBody);
-  curl_easy_setopt(Easy, CURLOPT_WRITEDATA, &Body);
-  curl_easy_setopt(Easy, CURLOPT_ERRORBUFFER, ErrorBuffer);
+  Curl().curl_easy_setopt(Easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(O.MaxBodySize));
+  Curl().curl_easy_setopt(Easy, CURLOPT_WRITEFUNCTION, WriteBody);
+  Curl().curl_easy_setopt(Easy, CURLOPT_WRITEDATA, &Body);
+  Curl().curl_easy_setopt(Easy, CURLOPT_ERRORBUFFER, ErrorBuffer);
 }
 
 }  // namespace
@@ -160,48 +160,56 @@ void THttpRequest::TState::Run(std::shared_ptr<TState> S, std::string Url, THttp
 
 THttpResult THttpRequest::TState::Transfer(const std::string& Url, const THttpOptions& O) {
   THttpResult r;
-  CURL* easy = curl_easy_init();
-  CURLM* multi = curl_multi_init();
+  // Loaded here, on the worker, the first time: a missing library fails the request.
+  try {
+    Curl();
+  } catch (const Exception& E) {
+    r.Failure = hfOther;
+    r.FailureText = E.Message();
+    return r;
+  }
+  CURL* easy = Curl().curl_easy_init();
+  CURLM* multi = Curl().curl_multi_init();
   TBody body{r.Body, O.MaxBodySize};
   char error[CURL_ERROR_SIZE] = "";
   CURLcode code = CURLE_FAILED_INIT;
   if (easy && multi) {
     ConfigureEasy(easy, Url, O, body, error);
-    if (curl_multi_add_handle(multi, easy) == CURLM_OK) {
+    if (Curl().curl_multi_add_handle(multi, easy) == CURLM_OK) {
       {
         std::lock_guard<std::mutex> lk(Mutex);
         Multi = multi;
       }
       int running = 1;
       while (!Cancelled) {
-        if (curl_multi_perform(multi, &running) != CURLM_OK) break;
+        if (Curl().curl_multi_perform(multi, &running) != CURLM_OK) break;
         if (running == 0) {
           int left = 0;
-          while (CURLMsg* msg = curl_multi_info_read(multi, &left))
+          while (CURLMsg* msg = Curl().curl_multi_info_read(multi, &left))
             if (msg->msg == CURLMSG_DONE) code = msg->data.result;
           break;
         }
-        if (curl_multi_poll(multi, nullptr, 0, MaxPollMs, nullptr) != CURLM_OK) break;
+        if (Curl().curl_multi_poll(multi, nullptr, 0, MaxPollMs, nullptr) != CURLM_OK) break;
       }
       {
         std::lock_guard<std::mutex> lk(Mutex);
         Multi = nullptr;
       }
-      curl_multi_remove_handle(multi, easy);
+      Curl().curl_multi_remove_handle(multi, easy);
     }
   }
   long status = 0;
-  if (easy) curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  if (easy) Curl().curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   r.Status = static_cast<int32_t>(status);
   r.Failure = FailureOf(code, body.TooLarge);
   if (r.Failure == hfTooLarge) {
     r.FailureText = "The answer is larger than " + std::to_string(O.MaxBodySize) + " bytes.";
   } else if (r.Failure != hfNone) {
-    r.FailureText = error[0] ? error : curl_easy_strerror(code);
+    r.FailureText = error[0] ? error : Curl().curl_easy_strerror(code);
   }
   if (r.Failure != hfNone) r.Body.clear();
-  if (easy) curl_easy_cleanup(easy);
-  if (multi) curl_multi_cleanup(multi);
+  if (easy) Curl().curl_easy_cleanup(easy);
+  if (multi) Curl().curl_multi_cleanup(multi);
   return r;
 }
 
@@ -229,7 +237,7 @@ void THttpRequest::TState::Deliver(const THttpResult& Result) {
 bool THttpRequest::TState::Stop() {
   std::unique_lock<std::mutex> lk(Mutex);
   Cancelled = true;
-  if (Multi) curl_multi_wakeup(Multi);
+  if (Multi) Curl().curl_multi_wakeup(Multi);
   // OnDone is below us on this stack and the worker waits for it to return: joining
   // would never end.
   if (Delivering) return false;
@@ -251,8 +259,6 @@ bool THttpRequest::TState::Stop() {
 void THttpRequest::Start(const std::string& Url, const THttpOptions& Options, TDoneEvent OnDone) {
   Cancel();
   TState::JoinFinishedOrphans();
-  static std::once_flag curlReady;
-  std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   auto s = std::make_shared<TState>();
   s->OnDone = std::move(OnDone);
   s->Worker = std::thread(&TState::Run, s, Url, Options);

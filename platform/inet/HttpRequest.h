@@ -10,7 +10,9 @@
 // reach the worker thread), so handlers catch their own.
 //
 // Only http and https are fetched, redirects among them are followed, and the proxy
-// settings of the environment apply.
+// settings of the environment apply. libcurl is loaded by the first request's worker
+// (CurlLib.h); when it cannot be, the request fails (hfOther) with the text
+// "libcurl.so.4 library could not be loaded.".
 
 #include <cstdint>
 #include <functional>

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "platform/rtl/FileUtils.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace {
 
@@ -92,4 +93,22 @@ void* GetProcAddress(void* Handle, const char* Name) {
 
 void FreeLibrary(void* Handle) {
   if (Handle) dlclose(Handle);
+}
+
+void* RequireLibrary(const std::string& FileName) {
+  void* lib = LoadLibrary(FileName);
+  if (!lib) throw Exception(FileName + " library could not be loaded.");
+  return lib;
+}
+
+void RaiseMissingEntry(const std::string& FileName, const char* Name) {
+  throw Exception(std::string("Function \"") + Name + "\" not found in " + FileName + " library.");
+}
+
+void TLoadOnce::Run(void (*Load)()) {
+  if (FDone.load(std::memory_order_acquire)) return;
+  std::lock_guard<std::mutex> g(FLock);
+  if (FDone.load(std::memory_order_relaxed)) return;
+  Load();
+  FDone.store(true, std::memory_order_release);
 }

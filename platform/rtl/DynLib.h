@@ -5,6 +5,8 @@
 // system's search path; a name with a '/' is used as it is. Callers that must not
 // race other loaders hold their own lock around Load.
 
+#include <atomic>
+#include <mutex>
 #include <string>
 
 class TDynLib {
@@ -43,3 +45,29 @@ private:
 void* LoadLibrary(const std::string& FileName);
 void* GetProcAddress(void* Handle, const char* Name);
 void FreeLibrary(void* Handle);
+
+// Libraries loaded for good on first need with every entry point bound, each pointer
+// typed as the library's header declares the function:
+//   #define FOO_ENTRIES(X) X(foo_open) X(foo_read)
+//   struct TFoo { FOO_ENTRIES(LIBRARY_ENTRY_POINTER) };
+// RequireLibrary raises Exception "<file> library could not be loaded.", RequireEntry
+// "Function "<name>" not found in <file> library.".
+void* RequireLibrary(const std::string& FileName);
+[[noreturn]] void RaiseMissingEntry(const std::string& FileName, const char* Name);
+template <class F>
+void RequireEntry(void* Lib, const std::string& FileName, const char* Name, F& Fn) {
+  Fn = reinterpret_cast<F>(GetProcAddress(Lib, Name));
+  if (!Fn) RaiseMissingEntry(FileName, Name);
+}
+#define LIBRARY_ENTRY_POINTER(Name) decltype(&::Name) Name = nullptr;
+
+// Runs a loader, one thread at a time, until it has once returned without raising;
+// from then on Run returns at once.
+class TLoadOnce {
+public:
+  void Run(void (*Load)());
+
+private:
+  std::mutex FLock;
+  std::atomic<bool> FDone{false};
+};

@@ -13,18 +13,11 @@
 #include <list>
 #include <mutex>
 
+#include "platform/ffmpeg/FFmpegLib.h"
 #include "platform/rtl/ByteOrder.h"
 #include "platform/rtl/MPEGAudioFormat.h"
 #include "platform/wmf/AsfHeader.h"
 #include "platform/wmf/WMF.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-}
 
 namespace {
 
@@ -78,7 +71,7 @@ int MpegFrameBytes(const uint8_t* P, size_t Size) {
 class TDamageWatch {
 public:
   TDamageWatch(const AVStream* St, bool Mpeg)
-      : FMpeg(Mpeg), FSlack(av_rescale_q(2, AVRational{1, 1000}, St->time_base) + 1) {}  // ASF rounds to ms
+      : FMpeg(Mpeg), FSlack(FF().av_rescale_q(2, AVRational{1, 1000}, St->time_base) + 1) {}  // ASF rounds to ms
 
   // The packet whose output starts at the last entry of Scan.Offset.
   void Packet(const AVPacket* Pkt, TScan& Scan) {
@@ -209,37 +202,37 @@ public:
     FSource.Stream = Stream;
     FSource.Origin = Origin;
     FSource.Pos = 0;
-    auto* buf = static_cast<uint8_t*>(av_malloc(AvioBufferSize));
+    auto* buf = static_cast<uint8_t*>(FF().av_malloc(AvioBufferSize));
     if (!buf) return false;
-    FAvio = avio_alloc_context(buf, AvioBufferSize, 0, &FSource, AvioRead, nullptr, AvioSeek);
+    FAvio = FF().avio_alloc_context(buf, AvioBufferSize, 0, &FSource, AvioRead, nullptr, AvioSeek);
     if (!FAvio) {
-      av_free(buf);
+      FF().av_free(buf);
       return false;
     }
     if (!Format) {
       const AVInputFormat* found = nullptr;
-      if (av_probe_input_buffer2(FAvio, &found, nullptr, nullptr, 0, 0) < 0 || !found) return false;
+      if (FF().av_probe_input_buffer2(FAvio, &found, nullptr, nullptr, 0, 0) < 0 || !found) return false;
       const std::string name = found->name;
       if (name != "asf" && name != "mp3") return false;
       Format = found;
     }
-    FCtx = avformat_alloc_context();
+    FCtx = FF().avformat_alloc_context();
     if (!FCtx) return false;
     FCtx->pb = FAvio;
     FCtx->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&FCtx, nullptr, Format, nullptr) < 0) {
+    if (FF().avformat_open_input(&FCtx, nullptr, Format, nullptr) < 0) {
       FCtx = nullptr;  // freed by avformat_open_input
       return false;
     }
-    if (avformat_find_stream_info(FCtx, nullptr) < 0) return false;
+    if (FF().avformat_find_stream_info(FCtx, nullptr) < 0) return false;
     return true;
   }
 
   void Close() {
-    if (FCtx) avformat_close_input(&FCtx);
+    if (FCtx) FF().avformat_close_input(&FCtx);
     if (FAvio) {
-      av_freep(&FAvio->buffer);
-      avio_context_free(&FAvio);
+      FF().av_freep(&FAvio->buffer);
+      FF().avio_context_free(&FAvio);
     }
   }
 
@@ -257,19 +250,19 @@ struct TOutputFormat {
 };
 
 struct TCodecDeleter {
-  void operator()(AVCodecContext* C) const { avcodec_free_context(&C); }
+  void operator()(AVCodecContext* C) const { FF().avcodec_free_context(&C); }
 };
 using TCodecPtr = std::unique_ptr<AVCodecContext, TCodecDeleter>;
 
 TCodecPtr OpenDecoder(const AVStream* St) {
-  const AVCodec* codec = avcodec_find_decoder(St->codecpar->codec_id);
+  const AVCodec* codec = FF().avcodec_find_decoder(St->codecpar->codec_id);
   if (!codec) return nullptr;
-  TCodecPtr ctx(avcodec_alloc_context3(codec));
+  TCodecPtr ctx(FF().avcodec_alloc_context3(codec));
   if (!ctx) return nullptr;
-  if (avcodec_parameters_to_context(ctx.get(), St->codecpar) < 0) return nullptr;
+  if (FF().avcodec_parameters_to_context(ctx.get(), St->codecpar) < 0) return nullptr;
   ctx->pkt_timebase = St->time_base;
   ctx->thread_count = 1;
-  if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return nullptr;
+  if (FF().avcodec_open2(ctx.get(), codec, nullptr) < 0) return nullptr;
   return ctx;
 }
 
@@ -292,7 +285,8 @@ private:
 
 class WMSyncReaderImpl {
 public:
-  WMSyncReaderImpl() : FHeaderInfo(*this) {}
+  // Raises when FFmpeg cannot be loaded, so the reader's clean-up always finds it.
+  WMSyncReaderImpl() : FHeaderInfo(*this) { FF(); }
   ~WMSyncReaderImpl() { Close(); }
 
   HRESULT OpenStream(IWMByteStream* Stream);
@@ -428,7 +422,7 @@ void Id3v1TextsToUTF8(IWMByteStream* Stream, uint64_t Origin, AVFormatContext* C
     int Offset;
   } fields[] = {{"title", 3}, {"artist", 33}, {"album", 63}, {"comment", 97}};
   for (const auto& f : fields) {
-    const AVDictionaryEntry* e = av_dict_get(Ctx->metadata, f.Key, nullptr, 0);
+    const AVDictionaryEntry* e = FF().av_dict_get(Ctx->metadata, f.Key, nullptr, 0);
     if (!e || !e->value) continue;
     const char* field = reinterpret_cast<const char*>(b + f.Offset);
     const std::string raw(field, strnlen(field, 30));
@@ -445,7 +439,7 @@ void Id3v1TextsToUTF8(IWMByteStream* Stream, uint64_t Origin, AVFormatContext* C
         utf8 += static_cast<char>(0x80 | (c & 0x3F));
       }
     }
-    av_dict_set(&Ctx->metadata, f.Key, utf8.c_str(), 0);
+    FF().av_dict_set(&Ctx->metadata, f.Key, utf8.c_str(), 0);
   }
 }
 
@@ -471,7 +465,7 @@ HRESULT WMSyncReaderImpl::OpenStream(IWMByteStream* Stream) {
     o.StreamIndex = static_cast<int>(i);
     const AVCodecParameters* par = ctx->streams[i]->codecpar;
     o.Audio = par->codec_type == AVMEDIA_TYPE_AUDIO && par->sample_rate > 0 && par->ch_layout.nb_channels > 0 &&
-              avcodec_find_decoder(par->codec_id) != nullptr;
+              FF().avcodec_find_decoder(par->codec_id) != nullptr;
     if (o.Audio) o.Format.Channels = std::min(par->ch_layout.nb_channels, 2);
     FOutputs.push_back(o);
   }
@@ -496,8 +490,8 @@ HRESULT WMSyncReaderImpl::OpenStream(IWMByteStream* Stream) {
 HRESULT WMSyncReaderImpl::Close() {
   ResetReadState();
   FDecoder.reset();
-  av_packet_free(&FPacket);
-  av_frame_free(&FFrame);
+  FF().av_packet_free(&FPacket);
+  FF().av_frame_free(&FFrame);
   FDemux.reset();
   FOutputs.clear();
   FScan.reset();
@@ -508,8 +502,8 @@ HRESULT WMSyncReaderImpl::Close() {
 }
 
 void WMSyncReaderImpl::ResetReadState() {
-  swr_free(&FSwr);
-  av_channel_layout_uninit(&FSwrInLayout);
+  FF().swr_free(&FSwr);
+  FF().av_channel_layout_uninit(&FSwrInLayout);
   FSwrInFormat = AV_SAMPLE_FMT_NONE;
   FOrdinal = 0;
   FSkipUntil = 0;
@@ -569,9 +563,9 @@ WM_MEDIA_TYPE WMSyncReaderImpl::MediaTypeOf(const TOutput& O, const TOutputForma
   t.nBlockAlign = static_cast<uint16_t>(F.Channels * F.Bits / 8);
   t.nAvgBytesPerSec = t.nBlockAlign * t.nSamplesPerSec;
   AVChannelLayout l{};
-  av_channel_layout_default(&l, F.Channels);
-  t.dwChannelMask = static_cast<uint32_t>(av_channel_layout_subset(&l, ~uint64_t(0)));
-  av_channel_layout_uninit(&l);
+  FF().av_channel_layout_default(&l, F.Channels);
+  t.dwChannelMask = static_cast<uint32_t>(FF().av_channel_layout_subset(&l, ~uint64_t(0)));
+  FF().av_channel_layout_uninit(&l);
   return t;
 }
 
@@ -606,7 +600,7 @@ HRESULT WMSyncReaderImpl::SetOutputProps(uint32_t Output, const WM_MEDIA_TYPE& T
     if (f.Channels == Type.nChannels && f.Bits == Type.wBitsPerSample) {
       o.Format = f;
       o.Selected = true;
-      swr_free(&FSwr);  // the next block uses the new format
+      FF().swr_free(&FSwr);  // the next block uses the new format
       return S_OK;
     }
   return NS_E_INVALID_OUTPUT_FORMAT;
@@ -657,36 +651,36 @@ WMSyncReaderImpl::TOutput* WMSyncReaderImpl::ReadOutput() {
 }
 
 bool WMSyncReaderImpl::EnsureDecoder(const TOutput& O) {
-  if (!FPacket) FPacket = av_packet_alloc();
-  if (!FFrame) FFrame = av_frame_alloc();
+  if (!FPacket) FPacket = FF().av_packet_alloc();
+  if (!FFrame) FFrame = FF().av_frame_alloc();
   if (!FPacket || !FFrame) return false;
   if (!FDecoder) FDecoder = OpenDecoder(StreamOf(O));
   return FDecoder != nullptr;
 }
 
 bool WMSyncReaderImpl::EnsureResampler(const TOutput& O, const AVFrame* Frame) {
-  if (FSwr && FSwrInFormat == Frame->format && av_channel_layout_compare(&FSwrInLayout, &Frame->ch_layout) == 0)
+  if (FSwr && FSwrInFormat == Frame->format && FF().av_channel_layout_compare(&FSwrInLayout, &Frame->ch_layout) == 0)
     return true;
-  swr_free(&FSwr);
-  av_channel_layout_uninit(&FSwrInLayout);
+  FF().swr_free(&FSwr);
+  FF().av_channel_layout_uninit(&FSwrInLayout);
   AVChannelLayout in{};
   if (Frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-    av_channel_layout_default(&in, Frame->ch_layout.nb_channels);
+    FF().av_channel_layout_default(&in, Frame->ch_layout.nb_channels);
   else
-    av_channel_layout_copy(&in, &Frame->ch_layout);
+    FF().av_channel_layout_copy(&in, &Frame->ch_layout);
   AVChannelLayout out{};
   if (O.Format.Channels == in.nb_channels)
-    av_channel_layout_copy(&out, &in);
+    FF().av_channel_layout_copy(&out, &in);
   else
-    av_channel_layout_default(&out, O.Format.Channels);
+    FF().av_channel_layout_default(&out, O.Format.Channels);
   const AVSampleFormat outFmt = O.Format.Bits == 16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_S32;
   const int rate = Frame->sample_rate > 0 ? Frame->sample_rate : StreamOf(O)->codecpar->sample_rate;
-  int r = swr_alloc_set_opts2(&FSwr, &out, outFmt, rate, &in, static_cast<AVSampleFormat>(Frame->format), rate, 0,
-                              nullptr);
-  av_channel_layout_uninit(&out);
-  if (r < 0 || swr_init(FSwr) < 0) {
-    av_channel_layout_uninit(&in);
-    swr_free(&FSwr);
+  int r = FF().swr_alloc_set_opts2(&FSwr, &out, outFmt, rate, &in, static_cast<AVSampleFormat>(Frame->format), rate, 0,
+                                   nullptr);
+  FF().av_channel_layout_uninit(&out);
+  if (r < 0 || FF().swr_init(FSwr) < 0) {
+    FF().av_channel_layout_uninit(&in);
+    FF().swr_free(&FSwr);
     return false;
   }
   FSwrInLayout = in;
@@ -700,8 +694,8 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
   const AVInputFormat* fmt = FFormat;
   if (!demux.Open(FStream, FOrigin, fmt)) return nullptr;
   const AVStream* st = demux.Ctx()->streams[O.StreamIndex];
-  AVPacket* pkt = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
+  AVPacket* pkt = FF().av_packet_alloc();
+  AVFrame* frame = FF().av_frame_alloc();
   // MPEG audio decodes to exactly one frame of samples per packet; the demuxer tells
   // the encoder's delay and padding. Everything else is decoded.
   const bool mpeg = st->codecpar->codec_id == AV_CODEC_ID_MP3 || st->codecpar->codec_id == AV_CODEC_ID_MP2 ||
@@ -713,71 +707,72 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
   int errors = 0;
   auto drain = [&]() {
     for (;;) {
-      const int r = avcodec_receive_frame(dec.get(), frame);
+      const int r = FF().avcodec_receive_frame(dec.get(), frame);
       if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) break;
       if (r < 0) {
         scan->Damage(total);  // a packet the decoder rejected: it adds nothing
         continue;
       }
       total += frame->nb_samples;
-      av_frame_unref(frame);
+      FF().av_frame_unref(frame);
     }
   };
   TDamageWatch watch(st, mpeg);
   while (ok) {
-    const int r = av_read_frame(demux.Ctx(), pkt);
+    const int r = FF().av_read_frame(demux.Ctx(), pkt);
     if (r < 0) {
-      if (r == AVERROR_EOF || avio_feof(demux.Ctx()->pb)) break;
+      if (r == AVERROR_EOF || FF().avio_feof(demux.Ctx()->pb)) break;
       scan->Damage(total);
       if (++errors >= MaxReadErrors) break;
       continue;
     }
     errors = 0;
     if (pkt->stream_index != O.StreamIndex) {
-      av_packet_unref(pkt);
+      FF().av_packet_unref(pkt);
       continue;
     }
     scan->Offset.push_back(total);
     watch.Packet(pkt, *scan);
     if (mpeg) {
       // Durations are in the stream's time base, not in samples.
-      int64_t n = pkt->duration > 0 ? av_rescale_q(pkt->duration, st->time_base, AVRational{1, st->codecpar->sample_rate})
-                                    : 0;
+      int64_t n = pkt->duration > 0
+                      ? FF().av_rescale_q(pkt->duration, st->time_base, AVRational{1, st->codecpar->sample_rate})
+                      : 0;
       if (n <= 0) n = st->codecpar->frame_size;
       if (n <= 0) ok = false;
       total += n;
       size_t sdSize = 0;
-      const uint8_t* sd = av_packet_get_side_data(pkt, AV_PKT_DATA_SKIP_SAMPLES, &sdSize);
+      const uint8_t* sd = FF().av_packet_get_side_data(pkt, AV_PKT_DATA_SKIP_SAMPLES, &sdSize);
       if (sd && sdSize >= 8) {
         scan->TrimStart += GetLE32(sd);
         scan->TrimEnd += GetLE32(sd + 4);
       }
     } else {
-      av_packet_free_side_data(pkt);
-      if (avcodec_send_packet(dec.get(), pkt) >= 0)
+      FF().av_packet_free_side_data(pkt);
+      if (FF().avcodec_send_packet(dec.get(), pkt) >= 0)
         drain();
       else
         scan->Damage(total);
     }
-    av_packet_unref(pkt);
+    FF().av_packet_unref(pkt);
   }
   watch.End(*scan);
   scan->Offset.push_back(total);
   if (ok && dec) {
-    avcodec_send_packet(dec.get(), nullptr);
+    FF().avcodec_send_packet(dec.get(), nullptr);
     drain();
     scan->FlushOut = total - scan->Offset.back();
   }
   // MPEG's frame count (from the encoder's header frame) tells a file cut short, when
   // the file could have held that much.
   if (ok && mpeg && demux.Ctx()->duration_estimation_method == AVFMT_DURATION_FROM_STREAM && st->duration > 0) {
-    const int64_t announced = av_rescale_q(st->duration, st->time_base, AVRational{1, st->codecpar->sample_rate});
-    const int64_t bytes = avio_size(demux.Ctx()->pb);
+    const int64_t announced = FF().av_rescale_q(st->duration, st->time_base, AVRational{1, st->codecpar->sample_rate});
+    const int64_t bytes = FF().avio_size(demux.Ctx()->pb);
     if (bytes < 0 || announced / MaxMpegSamplesPerByte <= bytes) scan->Announced = announced;
     if (announced > scan->Total()) scan->Damage(scan->Total());
   }
-  av_packet_free(&pkt);
-  av_frame_free(&frame);
+  FF().av_packet_free(&pkt);
+  FF().av_frame_free(&frame);
   if (!ok) return nullptr;
   scan->TrimStart = std::min(scan->TrimStart, scan->Total());
   scan->TrimEnd = std::min(scan->TrimEnd, scan->Total() - scan->TrimStart);
@@ -810,7 +805,7 @@ HRESULT WMSyncReaderImpl::GetOutputSampleCount(uint32_t Output, int64_t& Frames)
 bool WMSyncReaderImpl::Restart() {
   // A fresh demuxer gives the packets in the order the measurement saw them.
   ResetReadState();
-  if (FDecoder) avcodec_flush_buffers(FDecoder.get());
+  if (FDecoder) FF().avcodec_flush_buffers(FDecoder.get());
   const AVInputFormat* fmt = FFormat;
   auto demux = std::make_unique<TDemux>();
   if (!demux->Open(FStream, FOrigin, fmt)) return false;
@@ -869,26 +864,26 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
       FDamaged = true;
       return NS_E_INVALID_DATA;
     }
-    const int r = avcodec_receive_frame(dec, FFrame);
+    const int r = FF().avcodec_receive_frame(dec, FFrame);
     if (r == 0) {
       const int64_t n = FFrame->nb_samples;
       const int64_t first = FCursor;
       FCursor += n;
       const int64_t lo = std::max(first, FDeliverFrom), hi = std::min(first + n, soundEnd);
       if (FDropOutput || hi <= lo || n <= 0) {
-        av_frame_unref(FFrame);
+        FF().av_frame_unref(FFrame);
         continue;
       }
       if (!EnsureResampler(*o, FFrame)) {
-        av_frame_unref(FFrame);
+        FF().av_frame_unref(FFrame);
         return NS_E_AUDIO_CODEC_ERROR;
       }
       const int frameBytes = o->Format.Channels * (o->Format.Bits == 16 ? 2 : 4);
       FConverted.resize(static_cast<size_t>(n) * frameBytes);
       uint8_t* outPlanes[1] = {FConverted.data()};
-      const int got = swr_convert(FSwr, outPlanes, static_cast<int>(n), const_cast<const uint8_t**>(FFrame->extended_data),
-                                  static_cast<int>(n));
-      av_frame_unref(FFrame);
+      const int got = FF().swr_convert(FSwr, outPlanes, static_cast<int>(n),
+                                       const_cast<const uint8_t**>(FFrame->extended_data), static_cast<int>(n));
+      FF().av_frame_unref(FFrame);
       if (got != n) return NS_E_AUDIO_CODEC_ERROR;
       const int64_t count = hi - lo;
       const int outFrame = o->Format.Channels * o->Format.Bits / 8;
@@ -934,23 +929,23 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
         FDropOutput = false;
         FCursor = FScan->Offset.back();
       }
-      avcodec_send_packet(dec, nullptr);
+      FF().avcodec_send_packet(dec, nullptr);
       continue;
     }
-    const int rr = av_read_frame(FCtx(), FPacket);
+    const int rr = FF().av_read_frame(FCtx(), FPacket);
     if (rr < 0) {
-      if (rr == AVERROR_EOF || avio_feof(FCtx()->pb) || ++errors >= MaxReadErrors) FInputEnded = true;
-      if (rr != AVERROR_EOF && !avio_feof(FCtx()->pb) && !FDropOutput) FDamaged = true;
+      if (rr == AVERROR_EOF || FF().avio_feof(FCtx()->pb) || ++errors >= MaxReadErrors) FInputEnded = true;
+      if (rr != AVERROR_EOF && !FF().avio_feof(FCtx()->pb) && !FDropOutput) FDamaged = true;
       continue;
     }
     errors = 0;
     if (FPacket->stream_index != o->StreamIndex) {
-      av_packet_unref(FPacket);
+      FF().av_packet_unref(FPacket);
       continue;
     }
     const int64_t k = FOrdinal++;
     if (k < FSkipUntil) {
-      av_packet_unref(FPacket);
+      FF().av_packet_unref(FPacket);
       continue;
     }
     if (k == FPrerollUntil) {
@@ -958,10 +953,10 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
       FCursor = k < static_cast<int64_t>(FScan->Offset.size()) ? FScan->Offset[k] : FScan->Offset.back();
     }
     // Delay and padding are cut here, by position, not by the decoder.
-    av_packet_free_side_data(FPacket);
-    const int sent = avcodec_send_packet(dec, FPacket);
+    FF().av_packet_free_side_data(FPacket);
+    const int sent = FF().avcodec_send_packet(dec, FPacket);
     if (sent < 0 && sent != AVERROR(EAGAIN) && !FDropOutput) FDamaged = true;
-    av_packet_unref(FPacket);
+    FF().av_packet_unref(FPacket);
   }
 }
 
@@ -1055,8 +1050,8 @@ HRESULT WMReaderHeaderInfo::GetAttributeByName(uint16_t& StreamNum, const std::s
   }
   const AVDictionaryEntry* e = nullptr;
   const std::string key = WMAttributeToMetadataKey(Name);
-  if (!key.empty()) e = av_dict_get(ctx->metadata, key.c_str(), nullptr, 0);
-  if (!e) e = av_dict_get(ctx->metadata, Name.c_str(), nullptr, 0);
+  if (!key.empty()) e = FF().av_dict_get(ctx->metadata, key.c_str(), nullptr, 0);
+  if (!e) e = FF().av_dict_get(ctx->metadata, Name.c_str(), nullptr, 0);
   if (!e || !e->value) return ASF_E_NOTFOUND;
   return ReturnAttribute(Utf16Bytes(e->value), WMT_TYPE_STRING, Type, Value, Length);
 }

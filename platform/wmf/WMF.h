@@ -6,7 +6,10 @@
 // sinks (a file, or an HTTP server for live listeners); a profile manager that lists
 // the audio codecs the writer has and the formats each really encodes. The calls and
 // their results follow the runtime's model (outputs, formats, settings, attributes,
-// samples with times in 100-ns units); errors are result codes, never exceptions.
+// samples with times in 100-ns units); errors are result codes, never exceptions,
+// but for one: making a reader or a writer loads FFmpeg's libraries and raises
+// Exception naming the one that cannot be loaded (platform/ffmpeg/FFmpegLib.h). The
+// profile manager and the sinks need no FFmpeg.
 //
 // An object is used by one thread at a time. The network sink reports listeners on
 // a thread of its own through the status callback.

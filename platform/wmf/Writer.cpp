@@ -11,16 +11,8 @@
 #include <map>
 
 #include "platform/wmf/WMF.h"
+#include "platform/ffmpeg/FFmpegLib.h"
 #include "platform/rtl/ByteOrder.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-}
 
 namespace {
 
@@ -276,6 +268,8 @@ HRESULT IWMWriterFileSink::OnEndWriting() {
 
 class WMWriterImpl {
 public:
+  // Raises when FFmpeg cannot be loaded, so the writer's clean-up always finds it.
+  WMWriterImpl() { FF(); }
   ~WMWriterImpl() { Release(); }
 
   HRESULT SetProfile(const IWMProfile& Profile);
@@ -443,19 +437,19 @@ int64_t WMWriterImpl::SeekCb(void* Opaque, int64_t Offset, int Whence) {
 
 void WMWriterImpl::Release() {
   if (FMux) {
-    avformat_free_context(FMux);
+    FF().avformat_free_context(FMux);
     FMux = nullptr;
   }
   if (FAvio) {
-    av_freep(&FAvio->buffer);
-    avio_context_free(&FAvio);
+    FF().av_freep(&FAvio->buffer);
+    FF().avio_context_free(&FAvio);
   }
-  avcodec_free_context(&FEnc);
-  swr_free(&FSwr);
-  if (FFifo) av_audio_fifo_free(FFifo);
+  FF().avcodec_free_context(&FEnc);
+  FF().swr_free(&FSwr);
+  if (FFifo) FF().av_audio_fifo_free(FFifo);
   FFifo = nullptr;
-  av_frame_free(&FFrame);
-  av_packet_free(&FPacket);
+  FF().av_frame_free(&FFrame);
+  FF().av_packet_free(&FPacket);
   FStream = nullptr;
   FWriting = false;
 }
@@ -463,7 +457,7 @@ void WMWriterImpl::Release() {
 HRESULT WMWriterImpl::BeginWriting() {
   if (FWriting) return NS_E_INVALID_REQUEST;
   if (!FHasProfile || FSinks.empty()) return NS_E_INVALID_REQUEST;
-  const AVCodec* codec = avcodec_find_encoder(FCodec->Id);
+  const AVCodec* codec = FF().avcodec_find_encoder(FCodec->Id);
   if (!codec) return NS_E_AUDIO_CODEC_ERROR;
   HRESULT hr = NS_E_AUDIO_CODEC_ERROR;
   FSinkFailed = false;
@@ -476,54 +470,55 @@ HRESULT WMWriterImpl::BeginWriting() {
   for (IWMWriterSink* s : FSinks) seekable = seekable && s->Seekable();
 
   do {
-    FEnc = avcodec_alloc_context3(codec);
-    FFrame = av_frame_alloc();
-    FPacket = av_packet_alloc();
+    FEnc = FF().avcodec_alloc_context3(codec);
+    FFrame = FF().av_frame_alloc();
+    FPacket = FF().av_packet_alloc();
     if (!FEnc || !FFrame || !FPacket) break;
     FEnc->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-    av_channel_layout_default(&FEnc->ch_layout, FFormat.Channels);
+    FF().av_channel_layout_default(&FEnc->ch_layout, FFormat.Channels);
     FEnc->sample_rate = static_cast<int>(FFormat.Rate);
     FEnc->bit_rate = FFormat.Bitrate;
     FEnc->time_base = AVRational{1, FEnc->sample_rate};
-    if (avformat_alloc_output_context2(&FMux, nullptr, "asf", nullptr) < 0 || !FMux) break;
+    if (FF().avformat_alloc_output_context2(&FMux, nullptr, "asf", nullptr) < 0 || !FMux) break;
     if (FMux->oformat->flags & AVFMT_GLOBALHEADER) FEnc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    if (avcodec_open2(FEnc, codec, nullptr) < 0) break;
+    if (FF().avcodec_open2(FEnc, codec, nullptr) < 0) break;
 
-    auto* buf = static_cast<uint8_t*>(av_malloc(AvioBufferSize));
+    auto* buf = static_cast<uint8_t*>(FF().av_malloc(AvioBufferSize));
     if (!buf) break;
-    FAvio = avio_alloc_context(buf, AvioBufferSize, 1, this, nullptr, WriteCb, seekable ? SeekCb : nullptr);
+    FAvio = FF().avio_alloc_context(buf, AvioBufferSize, 1, this, nullptr, WriteCb, seekable ? SeekCb : nullptr);
     if (!FAvio) {
-      av_free(buf);
+      FF().av_free(buf);
       break;
     }
     FAvio->seekable = seekable ? AVIO_SEEKABLE_NORMAL : 0;
     FMux->pb = FAvio;
     FMux->flags |= AVFMT_FLAG_CUSTOM_IO;
-    FStream = avformat_new_stream(FMux, nullptr);
-    if (!FStream || avcodec_parameters_from_context(FStream->codecpar, FEnc) < 0) break;
+    FStream = FF().avformat_new_stream(FMux, nullptr);
+    if (!FStream || FF().avcodec_parameters_from_context(FStream->codecpar, FEnc) < 0) break;
     FStream->time_base = FEnc->time_base;
     for (const auto& [name, value] : FAttributes) {
       // FFmpeg's muxer has no attribute for "date": the year keeps its own name.
       const std::string key = name == "WM/Year" ? name : WMAttributeToMetadataKey(name);
       const std::string text = Utf16BytesToUtf8(value.data(), value.size());
-      if (!text.empty()) av_dict_set(&FMux->metadata, key.empty() ? name.c_str() : key.c_str(), text.c_str(), 0);
+      if (!text.empty()) FF().av_dict_set(&FMux->metadata, key.empty() ? name.c_str() : key.c_str(), text.c_str(), 0);
     }
     FPacketSize = PacketSizeFor(FEnc->block_align);
     AVDictionary* opts = nullptr;
-    av_dict_set_int(&opts, "packet_size", FPacketSize, 0);
-    const int r = avformat_write_header(FMux, &opts);
-    av_dict_free(&opts);
+    FF().av_dict_set_int(&opts, "packet_size", FPacketSize, 0);
+    const int r = FF().avformat_write_header(FMux, &opts);
+    FF().av_dict_free(&opts);
     if (r < 0) {
       hr = FSinkFailed ? NS_E_FILE_WRITE : E_FAIL;
       break;
     }
-    avio_flush(FAvio);
+    FF().avio_flush(FAvio);
     if (FSinkFailed) {
       hr = NS_E_FILE_WRITE;
       break;
     }
     for (IWMWriterSink* s : FSinks) s->OnHeaderDone(FPacketSize);
-    FFifo = av_audio_fifo_alloc(FEnc->sample_fmt, FFormat.Channels, FEnc->frame_size > 0 ? FEnc->frame_size : 4096);
+    FFifo =
+        FF().av_audio_fifo_alloc(FEnc->sample_fmt, FFormat.Channels, FEnc->frame_size > 0 ? FEnc->frame_size : 4096);
     if (!FFifo) break;
     FWriting = true;
     return S_OK;
@@ -533,30 +528,30 @@ HRESULT WMWriterImpl::BeginWriting() {
 }
 
 HRESULT WMWriterImpl::Encode(AVFrame* Frame) {
-  if (avcodec_send_frame(FEnc, Frame) < 0) return NS_E_AUDIO_CODEC_ERROR;
+  if (FF().avcodec_send_frame(FEnc, Frame) < 0) return NS_E_AUDIO_CODEC_ERROR;
   for (;;) {
-    const int r = avcodec_receive_packet(FEnc, FPacket);
+    const int r = FF().avcodec_receive_packet(FEnc, FPacket);
     if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return S_OK;
     if (r < 0) return NS_E_AUDIO_CODEC_ERROR;
-    av_packet_rescale_ts(FPacket, FEnc->time_base, FStream->time_base);
+    FF().av_packet_rescale_ts(FPacket, FEnc->time_base, FStream->time_base);
     FPacket->stream_index = FStream->index;
-    if (av_interleaved_write_frame(FMux, FPacket) < 0) return FSinkFailed ? NS_E_FILE_WRITE : E_FAIL;
+    if (FF().av_interleaved_write_frame(FMux, FPacket) < 0) return FSinkFailed ? NS_E_FILE_WRITE : E_FAIL;
   }
 }
 
 HRESULT WMWriterImpl::EncodeFifo(bool Final) {
   const int frameSize = FEnc->frame_size > 0 ? FEnc->frame_size : 4096;
-  while (av_audio_fifo_size(FFifo) >= frameSize || (Final && av_audio_fifo_size(FFifo) > 0)) {
-    av_frame_unref(FFrame);
+  while (FF().av_audio_fifo_size(FFifo) >= frameSize || (Final && FF().av_audio_fifo_size(FFifo) > 0)) {
+    FF().av_frame_unref(FFrame);
     FFrame->format = FEnc->sample_fmt;
-    av_channel_layout_copy(&FFrame->ch_layout, &FEnc->ch_layout);
+    FF().av_channel_layout_copy(&FFrame->ch_layout, &FEnc->ch_layout);
     FFrame->sample_rate = FEnc->sample_rate;
     FFrame->nb_samples = frameSize;
-    if (av_frame_get_buffer(FFrame, 0) < 0) return E_OUTOFMEMORY;
-    const int got = av_audio_fifo_read(FFifo, reinterpret_cast<void**>(FFrame->data), frameSize);
+    if (FF().av_frame_get_buffer(FFrame, 0) < 0) return E_OUTOFMEMORY;
+    const int got = FF().av_audio_fifo_read(FFifo, reinterpret_cast<void**>(FFrame->data), frameSize);
     if (got < frameSize) {
       // The last frame is completed with silence.
-      av_samples_set_silence(FFrame->data, got, frameSize - got, FFormat.Channels, FEnc->sample_fmt);
+      FF().av_samples_set_silence(FFrame->data, got, frameSize - got, FFormat.Channels, FEnc->sample_fmt);
     }
     FFrame->pts = FNextPts;
     FNextPts += frameSize;
@@ -580,12 +575,12 @@ HRESULT WMWriterImpl::WriteSample(uint32_t Input, uint64_t Time, INSSBuffer& Sam
     // The first block's time is where the stream starts.
     FNextPts = static_cast<int64_t>(std::nearbyint(static_cast<double>(Time) * FEnc->sample_rate / HundredNs));
     AVChannelLayout in{};
-    av_channel_layout_default(&in, FInput.nChannels);
+    FF().av_channel_layout_default(&in, FInput.nChannels);
     const AVSampleFormat inFmt = bits == 8 ? AV_SAMPLE_FMT_U8 : bits == 16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_S32;
-    const int r = swr_alloc_set_opts2(&FSwr, &FEnc->ch_layout, FEnc->sample_fmt, FEnc->sample_rate, &in, inFmt,
-                                      static_cast<int>(FInput.nSamplesPerSec), 0, nullptr);
-    av_channel_layout_uninit(&in);
-    if (r < 0 || swr_init(FSwr) < 0) return NS_E_INVALID_INPUT_FORMAT;
+    const int r = FF().swr_alloc_set_opts2(&FSwr, &FEnc->ch_layout, FEnc->sample_fmt, FEnc->sample_rate, &in, inFmt,
+                                           static_cast<int>(FInput.nSamplesPerSec), 0, nullptr);
+    FF().av_channel_layout_uninit(&in);
+    if (r < 0 || FF().swr_init(FSwr) < 0) return NS_E_INVALID_INPUT_FORMAT;
   }
   if (frames <= 0) return S_OK;
   const uint8_t* src = data;
@@ -600,17 +595,17 @@ HRESULT WMWriterImpl::WriteSample(uint32_t Input, uint64_t Time, INSSBuffer& Sam
     }
     src = FWide.data();
   }
-  const int room = swr_get_out_samples(FSwr, frames);
+  const int room = FF().swr_get_out_samples(FSwr, frames);
   if (room < 0) return NS_E_AUDIO_CODEC_ERROR;
   uint8_t** planes = nullptr;
-  if (av_samples_alloc_array_and_samples(&planes, nullptr, FFormat.Channels, room + 1, FEnc->sample_fmt, 0) < 0)
+  if (FF().av_samples_alloc_array_and_samples(&planes, nullptr, FFormat.Channels, room + 1, FEnc->sample_fmt, 0) < 0)
     return E_OUTOFMEMORY;
-  const int got = swr_convert(FSwr, planes, room + 1, &src, frames);
+  const int got = FF().swr_convert(FSwr, planes, room + 1, &src, frames);
   HRESULT hr = S_OK;
-  if (got < 0 || (got > 0 && av_audio_fifo_write(FFifo, reinterpret_cast<void**>(planes), got) < got))
+  if (got < 0 || (got > 0 && FF().av_audio_fifo_write(FFifo, reinterpret_cast<void**>(planes), got) < got))
     hr = NS_E_AUDIO_CODEC_ERROR;
-  av_freep(&planes[0]);
-  av_freep(&planes);
+  FF().av_freep(&planes[0]);
+  FF().av_freep(&planes);
   if (FAILED(hr)) return hr;
   return EncodeFifo(false);
 }
@@ -620,21 +615,22 @@ HRESULT WMWriterImpl::EndWriting() {
   HRESULT hr = S_OK;
   if (FSwr) {
     // The resampler's tail.
-    const int room = swr_get_out_samples(FSwr, 0);
+    const int room = FF().swr_get_out_samples(FSwr, 0);
     if (room > 0) {
       uint8_t** planes = nullptr;
-      if (av_samples_alloc_array_and_samples(&planes, nullptr, FFormat.Channels, room, FEnc->sample_fmt, 0) >= 0) {
-        const int got = swr_convert(FSwr, planes, room, nullptr, 0);
-        if (got > 0) av_audio_fifo_write(FFifo, reinterpret_cast<void**>(planes), got);
-        av_freep(&planes[0]);
-        av_freep(&planes);
+      if (FF().av_samples_alloc_array_and_samples(&planes, nullptr, FFormat.Channels, room, FEnc->sample_fmt, 0) >=
+          0) {
+        const int got = FF().swr_convert(FSwr, planes, room, nullptr, 0);
+        if (got > 0) FF().av_audio_fifo_write(FFifo, reinterpret_cast<void**>(planes), got);
+        FF().av_freep(&planes[0]);
+        FF().av_freep(&planes);
       }
     }
   }
   hr = EncodeFifo(true);
   if (SUCCEEDED(hr)) hr = Encode(nullptr);
-  if (SUCCEEDED(hr) && av_write_trailer(FMux) < 0) hr = FSinkFailed ? NS_E_FILE_WRITE : E_FAIL;
-  if (FAvio) avio_flush(FAvio);
+  if (SUCCEEDED(hr) && FF().av_write_trailer(FMux) < 0) hr = FSinkFailed ? NS_E_FILE_WRITE : E_FAIL;
+  if (FAvio) FF().avio_flush(FAvio);
   if (FSinkFailed && SUCCEEDED(hr)) hr = NS_E_FILE_WRITE;
   for (IWMWriterSink* s : FSinks) {
     const HRESULT e = s->OnEndWriting();

@@ -10,7 +10,7 @@ fuzz_require clang++ pkg-config sox ffmpeg
 read -r -a codecs <<<"$(pkg-config --cflags --libs soxr libavcodec libavutil)"
 fuzz_build FuzzWaveIn "$root/audio/io/TSL_Wave.cpp" "$root/audio/io/TSL_Adpcm.cpp" \
   "$root/audio/io/WaveConverter.cpp" "$root"/audio/core/*.cpp "$root"/platform/acm/*.cpp \
-  "$root"/platform/rtl/*.cpp "${codecs[@]}" -lpthread -ldl
+  "$root"/platform/ffmpeg/*.cpp "$root"/platform/rtl/*.cpp "${codecs[@]}" -lpthread -ldl
 
 seeds=$(fuzz_seeds FuzzWaveIn)
 src="$out/src.wav"
