@@ -123,7 +123,8 @@ public:
 
 // Takes dropped files. Files holds them from the moment they were fetched (when the
 // drag enters with GetDataOnEnter, else at the drop) until the drag ends: after the
-// drop events, or when the drag leaves.
+// drop events, or when the drag leaves. Pasted or assigned files stay until the next
+// drag, paste or Assign.
 class TDropFileTarget : public TCustomDropMultiTarget {
 public:
   explicit TDropFileTarget(TComponent* AOwner);

@@ -1,7 +1,10 @@
 #include "dragdrop/DropTarget.h"
 
 #include <algorithm>
+#include <string>
+#include <string_view>
 
+#include "platform/gui/Clipboard.h"
 #include "platform/gui/ExtCtrls.h"
 
 namespace {
@@ -19,17 +22,24 @@ uint32_t EffectsOfDragTypes(TDragTypes Types) {
 // What the source is told: a copy, whatever the effect (see the header).
 uint32_t AnswerToSource(uint32_t Effect) { return (Effect & DropEffects) ? DROPEFFECT_COPY : DROPEFFECT_NONE; }
 
-// Makes DataObject readable for the length of one of the drag's events.
+// Makes DataObject readable for the length of one of the drag's events, or of a paste.
 class TDataObjectScope {
 public:
-  TDataObjectScope(const IDataObject*& Field, const IDataObject* Value) : FField(Field) { FField = Value; }
-  ~TDataObjectScope() { FField = nullptr; }
+  TDataObjectScope(const IDataObject*& Field, const IDataObject* Value) : FField(Field), FOld(Field) {
+    FField = Value;
+  }
+  ~TDataObjectScope() { FField = FOld; }
   TDataObjectScope(const TDataObjectScope&) = delete;
   TDataObjectScope& operator=(const TDataObjectScope&) = delete;
 
 private:
   const IDataObject*& FField;
+  const IDataObject* FOld;
 };
+
+// What GNOME's file managers put beside the files they copy or cut: "copy" or "cut" on
+// the first line, then the files.
+constexpr const char* GnomeCopiedFiles = "x-special/gnome-copied-files";
 
 }  // namespace
 
@@ -254,6 +264,48 @@ void TCustomDropTarget::DoLeave() {
 
 void TCustomDropTarget::DoScroll(TPoint Point, TScrolDirections& Scroll, int32_t& Interval) {
   if (OnScroll) OnScroll(this, Point, Scroll, Interval);
+}
+
+// ---------------------------------------------------------------------------
+// Pasting
+
+uint32_t TCustomDropTarget::PasteFromClipboard() {
+  const std::unique_ptr<TMimeDataObject> Data = Clipboard().DataObject();
+  const TDataObjectScope Scope(FDataObject, Data.get());
+  uint32_t Effect = GetPreferredDropEffect();
+  if (Effect == DROPEFFECT_NONE) Effect = DROPEFFECT_COPY;
+  if (!GetData()) return DROPEFFECT_NONE;
+  DoPaste(Effect);
+  return Effect;
+}
+
+void TCustomDropTarget::DoPaste(uint32_t& Effect) {
+  DoDrop(0, TPoint{0, 0}, Effect);
+  if (Effect != DROPEFFECT_NONE) SetPasteSucceeded(Effect);
+}
+
+uint32_t TCustomDropTarget::GetPreferredDropEffect() const {
+  std::string Note;
+  if (!FDataObject || !FDataObject->GetData(GnomeCopiedFiles, Note)) return DROPEFFECT_NONE;
+  std::string_view Line = std::string_view(Note).substr(0, Note.find('\n'));
+  if (Line.ends_with('\r')) Line.remove_suffix(1);
+  if (Line == "cut") return DROPEFFECT_MOVE;
+  if (Line == "copy") return DROPEFFECT_COPY;
+  return DROPEFFECT_NONE;
+}
+
+void TCustomDropTarget::SetPasteSucceeded(uint32_t) {}
+
+void TCustomDropTarget::Assign(const TPersistent& Source) {
+  if (dynamic_cast<const TClipboard*>(&Source)) {
+    PasteFromClipboard();
+    return;
+  }
+  if (const auto* Data = dynamic_cast<const IDataObject*>(&Source)) {
+    const TDataObjectScope Scope(FDataObject, Data);
+    if (GetData()) return;
+  }
+  TDragDropComponent::Assign(Source);
 }
 
 // ---------------------------------------------------------------------------

@@ -22,8 +22,13 @@
 // DROPEFFECT_SCROLL to the effect and, 50 ms later, starts stepping the control's scroll
 // bar one line towards that edge every 50 ms (a TTimer), until the point is back inside.
 //
+// Pasting (PasteFromClipboard, or Assign from the clipboard) takes what the clipboard
+// holds as a drop at (0, 0) with no keys: OnDrop fires with the effect the source
+// prefers, a move when a file manager cut the files and a copy otherwise (Dragtypes
+// plays no part). A clipboard with nothing usable raises nothing.
+//
 // The drag image is drawn by the desktop, so ShowImage has nothing to do. The data of
-// the drag (DataObject) can be read during the drag's events only.
+// the drag or the paste (DataObject) can be read during its events only.
 
 #include <cstdint>
 #include <functional>
@@ -88,6 +93,14 @@ public:
 
   const IDataObject* DataObject() const { return FDataObject; }
 
+  // Takes the clipboard's contents as a drop; the effect performed, 0 when nothing was
+  // taken (then OnDrop does not fire).
+  uint32_t PasteFromClipboard();
+  // The clipboard (TClipboard) is pasted. Drag data (an IDataObject, as TMimeDataObject
+  // is) is read as a drop would read it, without raising OnDrop; EConvertError when it
+  // holds nothing usable, as for any other Source.
+  void Assign(const TPersistent& Source) override;
+
   TDropTargetEvent OnEnter;
   TDropTargetEvent OnDragOver;
   TNotifyEvent OnLeave;
@@ -101,6 +114,8 @@ protected:
   // Fires OnDrop; then a move becomes a copy under OptimizedMove.
   virtual void DoDrop(TShiftState ShiftState, TPoint Point, uint32_t& Effect);
   virtual void DoLeave();
+  // A paste: DoDrop with no keys at (0, 0), then SetPasteSucceeded unless Effect is 0.
+  virtual void DoPaste(uint32_t& Effect);
   virtual void DoScroll(TPoint Point, TScrolDirections& Scroll, int32_t& Interval);
   // Clears, then reads the data of the drag; true when something was read.
   virtual bool GetData();
@@ -110,6 +125,12 @@ protected:
   // The registered control that Control is, or lies in; nullptr when none.
   virtual TWinControl* FindTarget(TWinControl* Control) const;
   virtual bool HasValidFormats(const IDataObject& DataObject) = 0;
+  // The effect the source of DataObject asks for: the cut or copy that GNOME's file
+  // managers note on the clipboard; 0 when it says nothing.
+  virtual uint32_t GetPreferredDropEffect() const;
+  // Would tell the source of a paste what was done; a Linux clipboard has nowhere to
+  // take it, so nothing is written.
+  virtual void SetPasteSucceeded(uint32_t Effect);
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:

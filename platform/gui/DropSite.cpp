@@ -2,40 +2,16 @@
 
 #include <QAbstractScrollArea>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QPointer>
 #include <QScrollBar>
 #include <QStyle>
 #include <QWidget>
 
+#include "platform/gui/Clipboard.h"
 #include "platform/gui/Forms.h"
 #include "platform/gui/QtSupport.h"
 
 namespace {
-
-// The drag's data as Qt hands it over.
-class TMimeDataObject : public IDataObject {
-public:
-  explicit TMimeDataObject(const QMimeData* Data) : FData(Data) {}
-  std::vector<std::string> Formats() const override {
-    std::vector<std::string> Result;
-    if (FData)
-      for (const QString& F : FData->formats()) Result.push_back(F.toStdString());
-    return Result;
-  }
-  bool QueryGetData(const std::string& Format) const override {
-    return FData && FData->hasFormat(ToQString(Format));
-  }
-  bool GetData(const std::string& Format, std::string& Data) const override {
-    if (!QueryGetData(Format)) return false;
-    const QByteArray Bytes = FData->data(ToQString(Format));
-    Data.assign(Bytes.constData(), static_cast<size_t>(Bytes.size()));
-    return true;
-  }
-
-private:
-  const QMimeData* FData;
-};
 
 TShiftState ShiftOf(const QDropEvent* E) {
   TShiftState S = 0;

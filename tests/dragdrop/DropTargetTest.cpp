@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractScrollArea>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QScrollBar>
 #include <string>
 #include <vector>
 
 #include "dragdrop/DragDropFile.h"
+#include "platform/gui/Clipboard.h"
 #include "platform/gui/ControlHost.h"
 #include "platform/gui/ExtCtrls.h"
 #include "platform/rtl/FileUtils.h"
@@ -237,6 +240,62 @@ TEST_F(FileDrop, AnExceptionInAHandlerGoesToTheApplicationAndLeavesNothingBehind
     EXPECT_EQ(DropFiles, Files);
   }
   Application->OnException = nullptr;
+}
+
+// The clipboard's files arrive as a drop, pasted or assigned; drag data assigned is read
+// as a drop reads it, without one. What names no local file is not taken.
+TEST_F(FileDrop, PastedFilesArriveAsADropAndAssignedDragDataIsReadLikeOne) {
+  const std::vector<std::string> Remote = {"http://example.com/a.wav", "file://server" + FileUri(Files[0]).substr(7)};
+  struct TCase {
+    const char* What;
+    std::vector<std::string> Uris;
+    std::string GnomeFirstLine, Text;
+    std::vector<std::string> Taken;
+    uint32_t DropEffect, Performed;
+  } Cases[] = {
+      {"local files", FileUris(), "", "", Files, DROPEFFECT_COPY, DROPEFFECT_COPY},
+      // A cut is offered as a move, which the file target takes as a copy.
+      {"cut in the file manager", FileUris(), "cut", "", Files, DROPEFFECT_MOVE, DROPEFFECT_COPY},
+      {"copied in the file manager", FileUris(), "copy", "", Files, DROPEFFECT_COPY, DROPEFFECT_COPY},
+      {"remote files", Remote, "copy", "", {}, NotRaised, DROPEFFECT_NONE},
+      {"a path as text", {}, "", Files[0], {}, NotRaised, DROPEFFECT_NONE},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.What);
+    const auto Data = [&] {
+      std::unique_ptr<QMimeData> D = C.Uris.empty() ? std::make_unique<QMimeData>() : UriList(C.Uris);
+      if (!C.GnomeFirstLine.empty()) {
+        std::string Note = C.GnomeFirstLine;
+        for (const std::string& U : C.Uris) Note += "\n" + U;
+        D->setData("x-special/gnome-copied-files", QByteArray::fromStdString(Note));
+      }
+      if (!C.Text.empty()) D->setText(QString::fromStdString(C.Text));
+      return D;
+    };
+    QGuiApplication::clipboard()->setMimeData(Data().release());
+    DropEffect = NotRaised;
+    DropFiles.clear();
+    EXPECT_EQ(Target->PasteFromClipboard(), C.Performed);
+    EXPECT_EQ(DropEffect, C.DropEffect);
+    EXPECT_EQ(DropFiles, C.Taken);
+
+    DropEffect = NotRaised;
+    DropFiles.clear();
+    Target->Assign(Clipboard());
+    EXPECT_EQ(DropEffect, C.DropEffect);
+    EXPECT_EQ(DropFiles, C.Taken);
+
+    DropEffect = NotRaised;
+    const std::unique_ptr<QMimeData> Dragged = Data();
+    const TMimeDataObject Source(Dragged.get());
+    if (C.Taken.empty())
+      EXPECT_THROW(Target->Assign(Source), EConvertError);
+    else
+      Target->Assign(Source);
+    EXPECT_EQ(Names(Target->Files()), C.Taken);
+    EXPECT_EQ(DropEffect, NotRaised);
+  }
+  EXPECT_THROW(Target->Assign(Form), EConvertError);
 }
 
 TEST_F(FileDrop, AutoScrollStepsTheScrollBarEvery50msOutsideTheScrollZone) {
