@@ -196,8 +196,12 @@ TEST_P(ConvertEveryFormat, EverySourceIsConvertedTaggedAndNamedByItsTags) {
     }
     EXPECT_EQ(facts.DecodeErrors, "");
     // "Medium"
-    if (c.Format == outMP3) EXPECT_EQ(facts.BitRate, 160000);
-    if (c.Format == outWMA) EXPECT_EQ(facts.BitRate, 128000);
+    if (c.Format == outMP3) {
+      EXPECT_EQ(facts.BitRate, 160000);
+    }
+    if (c.Format == outWMA) {
+      EXPECT_EQ(facts.BitRate, 128000);
+    }
 
     // The length, where the format records it exactly. The list holds a Windows Media
     // file's header length; its reader counts the frames when asked.

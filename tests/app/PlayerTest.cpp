@@ -141,7 +141,9 @@ TEST_F(PlayerTest, TheButtonsFollowPlayPauseResumeAndStopOnBothPages) {
       w.Click(s.Button);
       EXPECT_EQ(Buttons(w), s.Expected);
       EXPECT_EQ(state(cd), s.Status);
-      if (s.NewStream) ASSERT_TRUE(StreamOpenedSince(streams));
+      if (s.NewStream) {
+        ASSERT_TRUE(StreamOpenedSince(streams));
+      }
       EXPECT_EQ(Folders.Sound->StreamsOpened(), streams + (s.NewStream ? 1 : 0));
       EXPECT_EQ(HeardRate(), cd ? 44100u : uint32_t(Rates[0]));
       if (s.Status == 0) {
@@ -220,7 +222,9 @@ TEST_F(PlayerTest, APreviewIsHeardToItsEndAndThenStops) {
     w.Click("BtnPPlay");
     // The position timer ticks on while it plays, also once all was read (the output's
     // buffer is still to be heard), and stops the player once it is heard.
-    if (!c.CD) ASSERT_TRUE(ProcessEventsUntil([&] { return w.Form->AudioOut()->Progress() == 100; }));
+    if (!c.CD) {
+      ASSERT_TRUE(ProcessEventsUntil([&] { return w.Form->AudioOut()->Progress() == 100; }));
+    }
     ASSERT_TRUE(ProcessEventsUntil([&] {
       TTimer::Advance(1000);
       return Buttons(w) == Stopped;

@@ -70,7 +70,7 @@ private:
     TBitmap B(1, 1);
     B.Canvas()->SetFont(Control->Font());
     TRect R = Rect(0, 0, std::max(1, WrapWidth), 0);
-    B.Canvas()->DrawText(Text, R, DT_CALCRECT | (WrapWidth > 0 ? DT_WORDBREAK : 0));
+    B.Canvas()->DrawText(Text, R, DT_CALCRECT | (WrapWidth > 0 ? uint32_t(DT_WORDBREAK) : 0u));
     return R;
   }
 
