@@ -121,8 +121,10 @@ void TFrmMain::BeforeDestruction() {
 void TFrmMain::FormCreate() {
   FAppDir = ProgramDir();
   Application->SetHelpFile(HelpFolder() + "index.html");
-  // Every help context shows the contents (a message belongs to the active window).
-  Application->OnHelp = [](uint16_t, intptr_t) { return ShowHelpContents(nullptr); };
+  // A message belongs to the active window.
+  Application->OnHelp = [](uint16_t Command, intptr_t Data) {
+    return ShowHelp(nullptr, Command == HELP_CONTEXT ? static_cast<int32_t>(Data) : HelpContents);
+  };
   SetShellFailedHandler(ShowOpenFailure);
   FFileList = std::make_unique<TFileList>(LstConv->Items());
   FCDList = std::make_unique<TFileList>(LstRip->Items());

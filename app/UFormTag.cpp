@@ -76,7 +76,7 @@ TFrmTag::TFrmTag(TComponent* AOwner) : TForm(AOwner) {
   SetClientWidth(FormWidth);
   SetClientHeight(FormHeight);
   CreateControls();
-  OpenHelpOnF1(this);
+  OpenHelpOnF1(this, HelpTagEditor);
   EndLoading(this);
 }
 

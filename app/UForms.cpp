@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr char HelpContentsPage[] = "index.html";
+const char* HelpPage(int32_t Context) { return Context == HelpTagEditor ? "tag-editor.html" : "index.html"; }
 
 }  // namespace
 
@@ -34,9 +34,9 @@ void AddEntryColumns(TCustomListView* View) {
   }
 }
 
-bool ShowHelpContents(TControl* Owner) {
-  const std::string Page = HelpFolder() + HelpContentsPage;
-  switch (OpenHelp(HelpContentsPage)) {
+bool ShowHelp(TControl* Owner, int32_t Context) {
+  const std::string Page = HelpFolder() + HelpPage(Context);
+  switch (OpenHelp(HelpPage(Context))) {
     case hoOpened: return true;
     case hoMissing:
       MessageBox(Owner, "The help file \"" + Page + "\" was not found.", "Help", MB_OK | MB_ICONWARNING);
@@ -55,11 +55,11 @@ void ShowOpenFailure(const std::string& Target, int ExitStatus) {
              "Error", MB_OK | MB_ICONWARNING);
 }
 
-void OpenHelpOnF1(TCustomForm* Form) {
+void OpenHelpOnF1(TCustomForm* Form, int32_t Context) {
   Form->SetKeyPreview(true);
-  Form->OnKeyUp = [Form](TComponent*, uint16_t& Key, TShiftState) {
+  Form->OnKeyUp = [Form, Context](TComponent*, uint16_t& Key, TShiftState) {
     if (Key != VK_F1) return;
     Key = 0;
-    ShowHelpContents(Form);
+    ShowHelp(Form, Context);
   };
 }

@@ -3,8 +3,10 @@
 // gradient behind the controls, and the help.
 //
 // The help is our own HTML pages in the "Help" folder beside the program, shown by
-// the desktop's browser; every help context opens the contents page.
+// the desktop's browser: the tag editor's context opens its own page, every other
+// context the contents.
 
+#include <cstdint>
 #include <string>
 
 #include "platform/gui/Forms.h"
@@ -29,11 +31,15 @@ TKvBackground* AddBackground(TCustomForm* Form, const std::string& Name);
 // "Duration" (70) and "Size MB" (62), the last two right-aligned.
 void AddEntryColumns(TCustomListView* View);
 
-// The help's contents page, opened with the desktop's browser. When it is missing or
+// The help contexts that have a page of their own.
+constexpr int32_t HelpContents = 0;
+constexpr int32_t HelpTagEditor = 3000;
+
+// The help page of Context, opened with the desktop's browser. When it is missing or
 // cannot be shown, a message box owned by Owner's window says so and the result is false.
-bool ShowHelpContents(TControl* Owner);
+bool ShowHelp(TControl* Owner, int32_t Context);
 // A link, page or the help handed to the desktop's handler that it could not open (no
 // web browser, say): a message box over the active window tells which and why.
 void ShowOpenFailure(const std::string& Target, int ExitStatus);
-// F1 in Form (which then sees its controls' keys first) opens the help's contents.
-void OpenHelpOnF1(TCustomForm* Form);
+// F1 in Form (which then sees its controls' keys first) opens the help of Context.
+void OpenHelpOnF1(TCustomForm* Form, int32_t Context = HelpContents);

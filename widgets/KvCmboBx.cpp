@@ -72,6 +72,10 @@ void TKvCustomComboBox::ApplyLook() {
   if (QLineEdit* E = Combo()->lineEdit()) E->setReadOnly(FReadOnly);
 }
 
+void TKvCustomComboBox::ItemDeleted(void* Data) {
+  if (OnDeleteItem) OnDeleteItem(this, Data);
+}
+
 void TKvCustomComboBox::Beep() const {
   if (FBeepOnInvalidKey) KvMessageBeep();
 }

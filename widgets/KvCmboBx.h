@@ -19,6 +19,7 @@
 // the program stays as it was set.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,9 @@
 #include "widgets/KvFramed.h"
 
 class QString;
+
+// Data: the object of an item that left the list.
+using TDeleteItemEvent = std::function<void(TComponent* Sender, void* Data)>;
 
 class TKvCustomComboBox : public TKvFramed<TCustomComboBox> {
 public:
@@ -70,6 +74,8 @@ public:
   // (reported from the event loop, once it is clear that no choice follows).
   TNotifyEvent OnSelEndOk;
   TNotifyEvent OnSelEndCancel;
+  // Once for each item with an object that leaves the list, also when the control goes.
+  TDeleteItemEvent OnDeleteItem;
 
   // Milliseconds after the last key that the keyboard search forgets what was typed.
   static constexpr uint32_t SearchInterval = 1500;
@@ -96,6 +102,7 @@ protected:
   void WMPaste() override;
   void WMClear() override;
   void WMUndo() override;
+  void ItemDeleted(void* Data) override;
 
   void Beep() const;
   // Selects Index for the user, with the events of a choice.

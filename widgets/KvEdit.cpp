@@ -52,6 +52,16 @@ void TKvCustomEdit::Beep() const {
   if (FBeepOnInvalidKey) KvMessageBeep();
 }
 
+void TKvCustomEdit::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
+  TKvFramedText::MouseUp(Button, Shift, X, Y);
+  if (Button == mbLeft) SetMouseCapture(false);
+}
+
+void TKvCustomEdit::WMKillFocus(TFocusReason Reason) {
+  TKvFramedText::WMKillFocus(Reason);
+  SetMouseCapture(false);
+}
+
 // ---------------------------------------------------------------------------
 // TKvMemo
 

@@ -41,6 +41,10 @@ public:
 protected:
   // A key the edit refuses.
   void Beep() const;
+  // A mouse capture the edit holds (also one the program set) ends when the left button
+  // goes up and when the edit loses the focus.
+  void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
+  void WMKillFocus(TFocusReason Reason) override;
 
 private:
   bool FBeepOnInvalidKey = true;

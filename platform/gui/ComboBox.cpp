@@ -213,14 +213,23 @@ public:
     QComboBox* C = FBox->Combo();
     const int Old = C->currentIndex();
     const QString Text = C->currentText();
+    void* Object = Objects(Index);
     C->removeItem(Index);
     // Deleting the selected item leaves none selected (and an edit part's text as it was).
     if (Index == Old) Unselect(Text);
+    FBox->ReportDeleted({Object});
   }
   void Clear() override {
     QComboBox* C = FBox->Combo();
+    const std::vector<void*> Gone = AllObjects();
     C->clear();
     if (C->lineEdit()) C->lineEdit()->clear();
+    FBox->ReportDeleted(Gone);
+  }
+  std::vector<void*> AllObjects() const {
+    std::vector<void*> Result;
+    for (int32_t I = 0, N = Count(); I < N; ++I) Result.push_back(Objects(I));
+    return Result;
   }
   void* Objects(int32_t Index) const override {
     CheckIndex(Index, Count());
@@ -285,6 +294,17 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner)
 }
 
 TCustomComboBox::~TCustomComboBox() = default;
+
+void TCustomComboBox::BeforeDestruction() {
+  // The items go with the control; their owners hear of it while it is still whole.
+  if (!Destroying()) ReportDeleted(static_cast<TComboStrings*>(FItems.get())->AllObjects());
+  TWidgetControl::BeforeDestruction();
+}
+
+void TCustomComboBox::ReportDeleted(const std::vector<void*>& Objects) {
+  for (void* Object : Objects)
+    if (Object) RunGuarded([&] { ItemDeleted(Object); }, this);
+}
 
 QComboBox* TCustomComboBox::Combo() const { return static_cast<QComboBox*>(Host()); }
 

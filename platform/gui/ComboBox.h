@@ -13,11 +13,15 @@
 // The owner-draw styles draw every item, and the selected one in the closed box (with
 // odComboBoxEdit), through DrawItem on Canvas; csOwnerDrawVariable asks MeasureItem
 // for each item's height.
+//
+// An item that carries an object (Objects, not nullptr) and leaves the list (Delete,
+// Clear, Items replaced, the control destroyed) is reported to ItemDeleted once.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/gui/Strings.h"
 #include "platform/gui/WidgetControl.h"
@@ -44,6 +48,7 @@ class TCustomComboBox : public TWidgetControl {
 public:
   explicit TCustomComboBox(TComponent* AOwner);
   ~TCustomComboBox() override;
+  void BeforeDestruction() override;
 
   TComboBoxStyle Style() const { return FStyle; }
   void SetStyle(TComboBoxStyle Value);
@@ -114,6 +119,9 @@ protected:
   virtual void DrawItemFocus(const TRect& Rect, TOwnerDrawState State);
   // The user chose item Index: Click, then Select.
   void UserSelected(int32_t Index);
+  // An item whose object was Data left the list (nothing here). An exception goes to
+  // Application->HandleException, as from a message, and the other items are still told.
+  virtual void ItemDeleted(void* Data) { (void)Data; }
 
   std::string GetText() const override;
   void DoSetText(const std::string& Value) override;
@@ -139,6 +147,7 @@ private:
   class TItemDelegate;
   void ApplyStyle();
   void ApplyEditOptions();
+  void ReportDeleted(const std::vector<void*>& Objects);
   void EditPartMouse(QMouseEvent* Event);
   void PaintItem(QPainter& Painter, int32_t Index, const QRect& Rect, TOwnerDrawState State);
   int32_t MeasuredHeight(int32_t Index);

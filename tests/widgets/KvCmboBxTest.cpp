@@ -1,6 +1,6 @@
 // Combo boxes: keyboard search on the test clock, the empty-list guard, the wheel,
 // auto-completion, owner-drawn items, the drop-down button, the read-only state, style
-// changes at run time and the list's closing events.
+// changes at run time, the list's closing events and the items' objects leaving.
 #include "tests/widgets/WidgetTest.h"
 
 #include <gtest/gtest.h>
@@ -324,4 +324,30 @@ TEST(KvComboBox, ClosingTheListAndLeavingReportWhatHappened) {
   F.Box->SetText("medium");
   F.Other->SetFocus();
   EXPECT_EQ(Journal, std::vector<std::string>{"not in list Mediums"});
+}
+
+TEST(KvComboBox, EachItemWithAnObjectIsReportedOnceWhenItLeavesTheList) {
+  int Objects[4] = {};
+  std::vector<void*> Deleted;
+  {
+    TComboForm F(csDropDownList);  // Low, Medium, High, Highest
+    TStrings* Items = F.Box->Items();
+    F.Box->OnDeleteItem = [&](TComponent* Sender, void* Data) {
+      EXPECT_EQ(Sender, F.Box);
+      Deleted.push_back(Data);
+    };
+    for (int I : {0, 2, 3}) Items->SetObject(I, &Objects[I]);
+    Items->Delete(1);  // no object
+    Items->Delete(0);
+    Items->SetString(0, "Top");  // renamed, still there
+    EXPECT_EQ(Deleted, std::vector<void*>{&Objects[0]});
+    Items->Assign(std::vector<std::string>{"One", "Two"});
+    Items->SetObject(1, &Objects[1]);
+    Items->Clear();
+    EXPECT_EQ(Deleted, (std::vector<void*>{&Objects[0], &Objects[2], &Objects[3], &Objects[1]}));
+    Items->Add("Plain");
+    Items->AddObject("Kept", &Objects[2]);
+  }
+  // The form took the box with it.
+  EXPECT_EQ(Deleted, (std::vector<void*>{&Objects[0], &Objects[2], &Objects[3], &Objects[1], &Objects[2]}));
 }

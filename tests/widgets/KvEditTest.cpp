@@ -1,8 +1,10 @@
-// Edits and memos: Enter as Tab, and the memo's caret line and column with their
-// events.
+// Edits and memos: Enter as Tab, the edit's mouse capture, and the memo's caret line
+// and column with their events.
 #include "tests/widgets/WidgetTest.h"
 
 #include <gtest/gtest.h>
+
+#include <QWidget>
 
 #include "widgets/KvCmboBx.h"
 #include "widgets/KvEdit.h"
@@ -55,6 +57,27 @@ TEST(KvEdit, EnterMovesTheFocusOnWithTabOnEnterAndTypesNothing) {
   }
   EXPECT_EQ(F.Memo->Text(), "memo");
   EXPECT_EQ(F.Combo->Text(), "combo");
+}
+
+TEST(KvEdit, ACaptureTheEditHoldsEndsWithTheLeftButtonUpAndWithTheFocus) {
+  TEditForm F;
+  F.Show();
+  F.Edit->SetFocus();
+  F.Edit->SetMouseCapture(true);
+  ASSERT_EQ(QWidget::mouseGrabber(), F.Edit->Host());
+  testsupport::MouseClick(F.Edit, 5, 5);
+  EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+  EXPECT_EQ(GetCaptureControl(), nullptr);
+  F.Edit->SetMouseCapture(true);
+  F.Last->SetFocus();
+  EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+  EXPECT_EQ(GetCaptureControl(), nullptr);
+  // Another control's capture is not the edit's to end.
+  F.Edit->SetFocus();
+  F.Memo->SetMouseCapture(true);
+  F.Last->SetFocus();
+  EXPECT_TRUE(F.Memo->MouseCapture());
+  F.Memo->SetMouseCapture(false);
 }
 
 TEST(KvMemo, LineAndColumnFollowTheCaretAndOutOfRangeValuesAreIgnored) {
