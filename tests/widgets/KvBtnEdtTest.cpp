@@ -78,7 +78,9 @@ TEST(KvButtonEdit, ButtonsSitAtTheRightEdgeAndTheTextKeepsClearOfThem) {
     if (!K.PairWidth) continue;
     EXPECT_EQ(Pair->BoundsRect(), Rect(E->Width() - K.PairWidth - 4, 0, E->Width() - 4, H - 4));
     EXPECT_EQ(Pair->MainButton()->BoundsRect(), Rect(0, 0, 17, H - 4));
-    if (K.Alt) EXPECT_EQ(Pair->AltButton()->BoundsRect(), Rect(17, 0, 34, H - 4));
+    if (K.Alt) {
+      EXPECT_EQ(Pair->AltButton()->BoundsRect(), Rect(17, 0, 34, H - 4));
+    }
   }
   // Typed text stops short of the buttons.
   E->SetReadOnly(false);
