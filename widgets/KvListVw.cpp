@@ -233,7 +233,13 @@ void TKvCustomListView::DrawHeaderItem(TCanvas* Canvas, int32_t Column, const TR
 }
 
 // ---------------------------------------------------------------------------
-// Check states
+// Editing and check states
+
+bool TKvCustomListView::CanEdit(TListItem* Item) {
+  if (!FEditOnRowClick && EditingByMouse() && !PtInRect(Item->DisplayRect(drLabel), ScreenToClient(GetCursorPos())))
+    return false;
+  return TKvFramed::CanEdit(Item);
+}
 
 bool TKvCustomListView::ItemStateChanging(TListItem* Item, uint32_t NewState, uint32_t OldState) {
   if (Checkboxes() && IsCheckChange(NewState, OldState) && OnCheckStateChanging) {

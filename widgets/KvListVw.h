@@ -3,7 +3,8 @@
 // and hot-tracking frame of KvFramed.h, check-state events (one that can refuse the
 // change), a context menu per item, a last column that fills the remaining width,
 // sorting by a click on a column header (only with AlphaSortAll), header items drawn
-// with a sort arrow, and the wheel scrolling by a fixed number of pixels.
+// with a sort arrow, caption editing started only by a click on the caption itself
+// (unless EditOnRowClick), and the wheel scrolling by a fixed number of pixels.
 //
 // Items stay bound to their rows by position: nothing sorts them unless AlphaSortAll
 // is set or the program sorts.
@@ -39,6 +40,10 @@ public:
   // the next click sorts ascending again. Empty texts sort after the others.
   bool AlphaSortAll() const { return FAlphaSortAll; }
   void SetAlphaSortAll(bool Value) { FAlphaSortAll = Value; }
+  // With RowSelect, a click anywhere in the selected row may start editing its caption;
+  // off, only a click inside the caption's rectangle does (F2 edits either way).
+  bool EditOnRowClick() const { return FEditOnRowClick; }
+  void SetEditOnRowClick(bool Value) { FEditOnRowClick = Value; }
   // The last column takes the width the others leave.
   bool FillLastColumn() const { return FFillLastColumn; }
   void SetFillLastColumn(bool Value);
@@ -65,6 +70,7 @@ public:
   static constexpr int32_t ScrollBarWidth = 17;
 
 protected:
+  bool CanEdit(TListItem* Item) override;
   bool ItemStateChanging(TListItem* Item, uint32_t NewState, uint32_t OldState) override;
   void ItemStateChanged(TListItem* Item, uint32_t NewState, uint32_t OldState) override;
   void ColClick(TListColumn* Column) override;
@@ -81,6 +87,7 @@ private:
   static int32_t CompareByColumn(TListItem* A, TListItem* B, int32_t Column);
 
   bool FAlphaSortAll = false;
+  bool FEditOnRowClick = false;
   bool FFillLastColumn = true;
   TKvLVHeaderSortDisplayMode FHeaderSortDisplayMode = hsdmRightOfText;
   bool FHeaderDefaultDrawing = true;

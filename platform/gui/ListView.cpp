@@ -1,8 +1,11 @@
 #include "platform/gui/ListView.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
@@ -10,6 +13,7 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/gui/ExtCtrls.h"
 #include "platform/gui/QtSupport.h"
 #include "platform/gui/WidgetHost.h"
 
@@ -56,9 +60,37 @@ private:
   TCustomListView* FView;
 };
 
+// The caption's editor. What is typed into it stays there: Enter, which commits, must
+// not go on to the list and press the form's default button. It has no menu of its own.
+class TCaptionEditor : public QLineEdit {
+public:
+  explicit TCaptionEditor(QWidget* Parent) : QLineEdit(Parent) { setContextMenuPolicy(Qt::PreventContextMenu); }
+
+protected:
+  void keyPressEvent(QKeyEvent* E) override {
+    QLineEdit::keyPressEvent(E);
+    E->accept();
+  }
+  void keyReleaseEvent(QKeyEvent* E) override {
+    QLineEdit::keyReleaseEvent(E);
+    E->accept();
+  }
+};
+
 class TCustomListView::TDelegate : public QStyledItemDelegate {
 public:
   TDelegate(TCustomListView* View, QObject* Parent) : QStyledItemDelegate(Parent), FView(View) {}
+
+  QWidget* createEditor(QWidget* Parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
+    return new TCaptionEditor(Parent);
+  }
+  // A committed text goes through the list (Edit), which sets the caption.
+  void setModelData(QWidget* Editor, QAbstractItemModel*, const QModelIndex& Index) const override {
+    if (FView->FQuiet > 0 || FView->Destroying() || Index.row() >= FView->FItems->Count()) return;
+    const std::string Text = FromQString(static_cast<QLineEdit*>(Editor)->text());
+    TListItem* Item = FView->FItems->Item(Index.row());
+    RunGuarded([&] { FView->Edit(Item, Text); }, FView);
+  }
 
 protected:
   void initStyleOption(QStyleOptionViewItem* Option, const QModelIndex& Index) const override {
@@ -105,7 +137,45 @@ class TListHost : public TScrollAreaHost<TControlHost<QTreeWidget>> {
 public:
   using TScrollAreaHost::TScrollAreaHost;
 
+  bool Editing() const { return state() == EditingState; }
+
 protected:
+  TCustomListView* View() const { return static_cast<TCustomListView*>(Control()); }
+
+  // A click on the caption of the focused, selected item edits it once the double-click
+  // time has passed (a double click cancels that). Whether it may is known only before
+  // the press has changed the selection.
+  void mousePressEvent(QMouseEvent* E) override {
+    TCustomListView* V = View();
+    TListItem* Again = nullptr;
+    if (V) {
+      V->CancelPendingEdit();
+      if (E->button() == Qt::LeftButton && E->modifiers() == Qt::NoModifier && !V->FClickFocused)
+        Again = V->CaptionAt(E->position().toPoint());
+    }
+    FPressed = Again ? QPersistentModelIndex(model()->index(Again->Index(), 0)) : QPersistentModelIndex();
+    TScrollAreaHost::mousePressEvent(E);
+  }
+  void mouseReleaseEvent(QMouseEvent* E) override {
+    TScrollAreaHost::mouseReleaseEvent(E);
+    const QPersistentModelIndex Pressed = std::exchange(FPressed, QPersistentModelIndex());
+    TCustomListView* V = View();
+    if (!V || !Pressed.isValid() || E->button() != Qt::LeftButton) return;
+    TListItem* Item = V->CaptionAt(E->position().toPoint());
+    if (Item && Item->Index() == Pressed.row()) V->EditAfterClick(Item);
+  }
+  void mouseDoubleClickEvent(QMouseEvent* E) override {
+    FPressed = QPersistentModelIndex();
+    if (TCustomListView* V = View()) V->CancelPendingEdit();
+    TScrollAreaHost::mouseDoubleClickEvent(E);
+  }
+  // Only captions are edited: Tab ends the edit rather than moving on to the next cell.
+  void closeEditor(QWidget* Closed, QAbstractItemDelegate::EndEditHint Hint) override {
+    if (Hint == QAbstractItemDelegate::EditNextItem || Hint == QAbstractItemDelegate::EditPreviousItem)
+      Hint = QAbstractItemDelegate::NoHint;
+    TScrollAreaHost::closeEditor(Closed, Hint);
+  }
+
   void drawRow(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
     TScrollAreaHost::drawRow(Painter, Option, Index);
     auto* View = static_cast<TCustomListView*>(Control());
@@ -132,6 +202,9 @@ protected:
       viewport()->update(QRect(0, Cell.top(), viewport()->width(), Cell.height()));
     }
   }
+
+private:
+  QPersistentModelIndex FPressed;
 };
 
 // ---------------------------------------------------------------------------
@@ -164,7 +237,8 @@ TCustomListView::TCustomListView(TComponent* AOwner)
 TCustomListView::~TCustomListView() = default;
 
 void TCustomListView::BeforeDestruction() {
-  // The rows go with the widget, without notifications; the items after them.
+  // The rows go with the widget, without notifications (an open editor's text is
+  // dropped); the items after them.
   ++FQuiet;
   TWidgetControl::BeforeDestruction();
 }
@@ -227,6 +301,11 @@ void TCustomListView::ApplyLook() {
 }
 
 bool TCustomListView::HostEvent(QEvent* Event) {
+  // A click that brings the focus edits nothing: the press comes right after this.
+  if (Event->type() == QEvent::FocusIn && static_cast<QFocusEvent*>(Event)->reason() == Qt::MouseFocusReason) {
+    FClickFocused = true;
+    QMetaObject::invokeMethod(Tree(), [this] { FClickFocused = false; }, Qt::QueuedConnection);
+  }
   const bool Result = TWidgetControl::HostEvent(Event);
   // The selection's look follows the focus.
   if (Event->type() == QEvent::FocusIn || Event->type() == QEvent::FocusOut) Tree()->viewport()->update();
@@ -300,6 +379,73 @@ void TCustomListView::SetSortType(TSortType Value) {
 
 TListItem* TCustomListView::ItemOf(const QTreeWidgetItem* Row) const {
   return Row ? static_cast<const TListRow*>(Row)->Item : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Editing captions
+
+bool TCustomListView::IsEditing() const { return static_cast<const TListHost*>(Tree())->Editing(); }
+
+TListItem* TCustomListView::CaptionAt(const QPoint& P) const {
+  if (FReadOnly) return nullptr;
+  QTreeWidget* T = Tree();
+  TListItem* Item = ItemOf(T->itemAt(P));
+  if (!Item || !Item->Selected() || !Item->Focused()) return nullptr;
+  const TPoint O = ClientOffset();
+  const TPoint At = FromQPoint(T->viewport()->mapTo(T, P) - QPoint(O.X, O.Y));
+  if (!PtInRect(Item->DisplayRect(drSelectBounds), At) || PtInRect(Item->DisplayRect(drIcon), At)) return nullptr;
+  return Item;
+}
+
+void TCustomListView::EditAfterClick(TListItem* Item) {
+  if (!FEditTimer) {
+    FEditTimer = new TTimer(this);
+    FEditTimer->OnTimer = [this](TComponent*) {
+      FEditTimer->SetEnabled(false);
+      TListItem* Pending = std::exchange(FEditPending, nullptr);
+      if (Pending && Pending->Focused()) BeginEdit(Pending, true);
+    };
+  }
+  FEditPending = Item;
+  FEditTimer->SetEnabled(false);
+  FEditTimer->SetInterval(static_cast<uint32_t>(QApplication::doubleClickInterval()));
+  FEditTimer->SetEnabled(true);
+}
+
+void TCustomListView::CancelPendingEdit() {
+  FEditPending = nullptr;
+  if (FEditTimer) FEditTimer->SetEnabled(false);
+}
+
+bool TCustomListView::BeginEdit(TListItem* Item, bool ByMouse) {
+  CancelPendingEdit();
+  if (FReadOnly || IsEditing()) return false;
+  FEditByMouse = ByMouse;
+  const bool Allowed = CanEdit(Item);
+  FEditByMouse = false;
+  // The handler may have deleted the item, or edited one itself.
+  if (!Allowed || FItems->IndexOf(Item) < 0 || IsEditing()) return false;
+  QTreeWidget* T = Tree();
+  T->scrollToItem(Item->FRow);
+  T->editItem(Item->FRow, 0);
+  return IsEditing();
+}
+
+bool TCustomListView::CanEdit(TListItem* Item) {
+  bool Allow = true;
+  if (OnEditing) OnEditing(this, Item, Allow);
+  return Allow;
+}
+
+void TCustomListView::Edit(TListItem* Item, const std::string& Text) {
+  std::string S = Text;
+  if (OnEdited) OnEdited(this, Item, S);
+  if (FItems->IndexOf(Item) >= 0) Item->SetCaption(S);
+}
+
+void TCustomListView::KeyDown(uint16_t& Key, TShiftState Shift) {
+  TWidgetControl::KeyDown(Key, Shift);
+  if (Key == VK_F2 && Shift == 0 && !FReadOnly && ItemFocused() && ItemFocused()->EditCaption()) Key = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -593,6 +739,8 @@ TRect TListItem::DisplayRect(TDisplayCode Code) const {
 
 void TListItem::Delete() { FListView->Items()->Delete(Index()); }
 
+bool TListItem::EditCaption() { return FListView->BeginEdit(this, false); }
+
 // Sub-items: kept by the item and shown in the columns after the first.
 class TListItem::TSubItems : public TStringVector {
 public:
@@ -611,7 +759,8 @@ private:
 
 TListItem::TListItem(TCustomListView* AListView)
     : FListView(AListView), FRow(new TListRow(this)), FSubItems(std::make_unique<TSubItems>(this)) {
-  FRow->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+  // Editable for the editor the list opens itself (BeginEdit); Qt opens none.
+  FRow->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
 }
 
 TListItem::~TListItem() = default;
@@ -655,6 +804,7 @@ void TListItems::Delete(int32_t Index) {
   const int32_t Now = IndexOf(Item);
   if (Now < 0) return;
   FItems.erase(FItems.begin() + Now);
+  if (Item == FListView->FEditPending) FListView->CancelPendingEdit();
   ++FListView->FQuiet;
   delete Item->FRow;
   --FListView->FQuiet;
@@ -668,6 +818,7 @@ void TListItems::Clear() {
       if (IndexOf(Item) >= 0) FListView->Delete(Item);
   std::vector<TListItem*> Gone;
   Gone.swap(FItems);
+  FListView->CancelPendingEdit();
   ++FListView->FQuiet;
   FListView->Tree()->clear();
   --FListView->FQuiet;

@@ -18,8 +18,14 @@
 // Coordinates are client coordinates: the client area lies inside the border band and
 // holds the column headers at its top (when shown) and the rows below them.
 //
-// Not built: the icon, small-icon and list styles, item images, and editing captions
-// in place (ReadOnly is kept for the code that sets it).
+// Editing captions in place (ReadOnly off): a click on the caption of the item that is
+// already selected and focused, in a list that had the focus, starts the edit once the
+// double-click time has passed without a double click (the whole row takes the click
+// with RowSelect, the check box excepted); F2 edits the focused item. CanEdit
+// (OnEditing) may refuse it. Enter, or the editor losing the focus, commits: Edit
+// (OnEdited, which may change the text, then the caption becomes it); Escape cancels.
+//
+// Not built: the icon, small-icon and list styles and item images.
 
 #include <cstdint>
 #include <functional>
@@ -31,11 +37,13 @@
 #include "platform/gui/WidgetControl.h"
 
 class QHeaderView;
+class QPoint;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 class TCustomListView;
 class TListItems;
+class TTimer;
 
 enum : uint32_t {
   LVIS_FOCUSED = 0x0001,
@@ -77,6 +85,9 @@ public:
   void* Data() const { return FData; }
   void SetData(void* Value);
 
+  // Starts editing the caption in place (see the file comment); false when the list is
+  // read-only or the edit is refused.
+  bool EditCaption();
   // Scrolls the item into view (PartialOK: a partly shown item is left as it is).
   void MakeVisible(bool PartialOK);
   // In client coordinates; empty while the item is scrolled out of the rows' area.
@@ -181,6 +192,9 @@ using TLVNotifyEvent = std::function<void(TComponent* Sender, TListItem* Item)>;
 using TLVSelectItemEvent = std::function<void(TComponent* Sender, TListItem* Item, bool Selected)>;
 using TLVChangeEvent = std::function<void(TComponent* Sender, TListItem* Item, TItemChange Change)>;
 using TLVChangingEvent = std::function<void(TComponent* Sender, TListItem* Item, TItemChange Change, bool& AllowChange)>;
+using TLVEditingEvent = std::function<void(TComponent* Sender, TListItem* Item, bool& AllowEdit)>;
+// S starts as the text the user committed; the caption becomes what the handler leaves.
+using TLVEditedEvent = std::function<void(TComponent* Sender, TListItem* Item, std::string& S)>;
 using TLVColumnClickEvent = std::function<void(TComponent* Sender, TListColumn* Column)>;
 // Compare < 0: Item1 goes first.
 using TLVCompareEvent =
@@ -205,8 +219,11 @@ public:
   // The whole row shows the selection and takes clicks; otherwise the caption does.
   bool RowSelect() const { return FRowSelect; }
   void SetRowSelect(bool Value);
+  // On, the user cannot edit captions.
   bool ReadOnly() const { return FReadOnly; }
   void SetReadOnly(bool Value) { FReadOnly = Value; }
+  // A caption's editor is open.
+  bool IsEditing() const;
   // The selection is shown only while the control has the focus (otherwise in clBtnFace).
   bool HideSelection() const { return FHideSelection; }
   void SetHideSelection(bool Value);
@@ -249,8 +266,16 @@ public:
   TLVChangingEvent OnChanging;
   TLVColumnClickEvent OnColumnClick;
   TLVCompareEvent OnCompare;
+  TLVEditingEvent OnEditing;
+  TLVEditedEvent OnEdited;
 
 protected:
+  // Asked before an edit starts: OnEditing.
+  virtual bool CanEdit(TListItem* Item);
+  // A committed edit: OnEdited, then the caption becomes its text.
+  virtual void Edit(TListItem* Item, const std::string& Text);
+  // True while CanEdit is asked about an edit that a click started.
+  bool EditingByMouse() const { return FEditByMouse; }
   virtual bool CanChange(TListItem* Item, TItemChange Change);
   virtual void Change(TListItem* Item, TItemChange Change);
   virtual bool ItemStateChanging(TListItem* Item, uint32_t NewState, uint32_t OldState);
@@ -269,6 +294,7 @@ protected:
   void BorderChanged() override;
   bool HostEvent(QEvent* Event) override;
   uint32_t WMGetDlgCode() override { return DLGC_WANTARROWS | DLGC_WANTCHARS; }
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
   QTreeWidget* Tree() const;
 
 private:
@@ -288,6 +314,11 @@ private:
   void ChangeSelection(const std::function<void()>& Apply);
   void SortIfAsked(TSortType When);
   int32_t HeaderHeight() const;
+  bool BeginEdit(TListItem* Item, bool ByMouse);
+  // The item a left click at the viewport point P would edit (see the file comment).
+  TListItem* CaptionAt(const QPoint& P) const;
+  void EditAfterClick(TListItem* Item);
+  void CancelPendingEdit();
 
   std::unique_ptr<TListColumns> FColumns;
   std::unique_ptr<TListItems> FItems;
@@ -303,6 +334,12 @@ private:
   // Set while the control changes states itself (no notifications).
   int32_t FQuiet = 0;
   const TLVCompare* FSorting = nullptr;
+  // The item a click will edit when the double-click time has passed, and its timer.
+  TListItem* FEditPending = nullptr;
+  TTimer* FEditTimer = nullptr;
+  // The list took the focus from the click at hand, which therefore edits nothing.
+  bool FClickFocused = false;
+  bool FEditByMouse = false;
 };
 
 class TListView : public TCustomListView {

@@ -1,13 +1,16 @@
 // List views: check changes that can be refused, the last column filling the width,
 // sorting by header clicks with the sort arrow drawn in each mode, the per-item context
-// menu by mouse and keyboard.
+// menu by mouse and keyboard, captions edited only from a click on them.
 #include "tests/widgets/WidgetTest.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QTreeWidget>
 
+#include "platform/gui/ExtCtrls.h"
+#include "widgets/KvButton.h"
 #include "widgets/KvEdit.h"
 #include "widgets/KvListVw.h"
 
@@ -227,6 +230,41 @@ TEST(KvListView, ItemContextMenuByMouseAndByShiftF10) {
   EXPECT_EQ(Script.MenuCaptions.back(), std::vector<std::string>{"List"});
   EXPECT_EQ(Asked.size(), 2u);
   EXPECT_TRUE(Script.Finished());
+}
+
+TEST(KvListView, OnlyAClickInsideTheCaptionEditsItUnlessEditOnRowClick) {
+  TListForm F;
+  F.List->SetRowSelect(true);
+  F.AddItem("a.mp3", {"0:10", "1.00"})->SetSelected(true);
+  F.List->Items()->Item(0)->SetFocused(true);
+  // Enter ends the edit and does not press the form's default button.
+  auto* Ok = F.Add<TKvButton>(Bounds(10, 250, 75, 25), "OK");
+  Ok->SetDefault(true);
+  int Pressed = 0, Asked = 0;
+  Ok->OnClick = [&](TComponent*) { ++Pressed; };
+  F.List->OnEditing = [&](TComponent*, TListItem*, bool&) { ++Asked; };
+  F.Show();
+  Ok->SetFocus();
+  const TRect Row = F.List->Items()->Item(0)->DisplayRect(drBounds);
+  const auto Click = [&](int32_t X) {  // and the double-click time passes
+    MouseClick(F.List, X, (Row.Top + Row.Bottom) / 2);
+    TTimer::Advance(static_cast<uint32_t>(QApplication::doubleClickInterval()));
+    return F.List->IsEditing();
+  };
+  // The click that brings the focus edits nothing; one on another column of the
+  // selected row is not even asked about.
+  EXPECT_FALSE(Click(20));
+  EXPECT_FALSE(Click(Row.Right - 20));
+  EXPECT_EQ(Asked, 0);
+  F.List->SetEditOnRowClick(true);
+  EXPECT_TRUE(Click(Row.Right - 20));
+  KeyClick(Qt::Key_Escape);
+  F.List->SetEditOnRowClick(false);
+  EXPECT_TRUE(Click(20));
+  KeyClick(Qt::Key_Return);
+  EXPECT_TRUE(testsupport::ProcessEventsUntil([&] { return !F.List->IsEditing(); }, 5000));
+  EXPECT_EQ(Asked, 2);
+  EXPECT_EQ(Pressed, 0);
 }
 
 TEST(KvListView, RowsHoldTheWholeTextWithTheGridLineBelowIt) {

@@ -1,13 +1,16 @@
 // The list view: items bound to rows by position, vetoed state changes, selection and
-// focus events, context menus and column clicks, geometry and painting.
+// focus events, captions edited in place, context menus and column clicks, geometry and
+// painting.
 #include "tests/support/Gui.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QPaintEvent>
 #include <QTreeWidget>
 
+#include "platform/gui/ExtCtrls.h"
 #include "platform/gui/ListView.h"
 
 using namespace testsupport;
@@ -220,6 +223,51 @@ TEST(ListView, SelectionAndFocusRaiseTheirEventsAndCanBeRefused) {
   MouseDoubleClick(F.List, B.X, B.Y);
   EXPECT_EQ(DoubleClicks, 1);
   EXPECT_GE(Clicks, 1);
+}
+
+TEST(ListView, CaptionsAreEditedInPlaceAfterAClickOnTheSelectedOneOrF2) {
+  TListForm F;
+  for (const char* C : {"a.mp3", "b.mp3"}) F.Add(C);
+  std::vector<std::string> Asked;
+  F.List->OnEditing = [&](TComponent*, TListItem* Item, bool& Allow) {
+    Asked.push_back(Item->Caption());
+    Allow = Asked.size() < 4;
+  };
+  F.List->OnEdited = [](TComponent*, TListItem*, std::string& S) { S += "!"; };
+  ShowActive(F.Form);
+  F.List->SetFocus();
+  const TPoint A = F.At(0);
+  const auto Click = [&] {  // and the double-click time passes
+    MouseClick(F.List, A.X, A.Y);
+    TTimer::Advance(static_cast<uint32_t>(QApplication::doubleClickInterval()));
+    return F.List->IsEditing();
+  };
+  // The click that selects edits nothing, the next one does; the handler's text wins.
+  EXPECT_FALSE(Click());
+  ASSERT_TRUE(Click());
+  TypeText("x");
+  KeyClick(Qt::Key_Return);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return !F.List->IsEditing(); }, 5000));
+  // F2 edits the focused item; Escape cancels; Tab commits and goes to no other cell.
+  KeyClick(Qt::Key_F2);
+  TypeText("y");
+  KeyClick(Qt::Key_Escape);
+  KeyClick(Qt::Key_Down);
+  KeyClick(Qt::Key_F2);
+  TypeText("z");
+  KeyClick(Qt::Key_Tab);
+  EXPECT_FALSE(F.List->IsEditing());
+  EXPECT_EQ(F.Captions(), (std::vector<std::string>{"x!", "z!"}));
+  EXPECT_FALSE(Click());
+  // A double click, a refusal (the fourth time asked) and a read-only list edit nothing.
+  MouseDoubleClick(F.List, A.X, A.Y);
+  TTimer::Advance(static_cast<uint32_t>(QApplication::doubleClickInterval()));
+  EXPECT_FALSE(Click());
+  F.List->SetReadOnly(true);
+  EXPECT_FALSE(Click());
+  KeyClick(Qt::Key_F2);
+  EXPECT_FALSE(F.List->IsEditing());
+  EXPECT_EQ(Asked, (std::vector<std::string>{"a.mp3", "x!", "b.mp3", "x!"}));
 }
 
 TEST(ListView, ContextMenusByMouseAndKeyboardAndColumnClicks) {
