@@ -135,5 +135,13 @@ void TKvCustomBackground::PaintImage(TCanvas* Canvas, TPicture* Picture) {
 }
 
 void TKvCustomBackground::PaintTexture(TCanvas* Canvas, TPicture* Picture) {
-  if (const auto* B = dynamic_cast<const TBitmap*>(Picture->Graphic())) TileBitmapRect(Canvas, B, ClientRect());
+  const TGraphic* G = Picture->Graphic();
+  if (!G || G->Empty()) return;
+  if (const auto* B = dynamic_cast<const TBitmap*>(G)) {
+    TileBitmapRect(Canvas, B, ClientRect());
+    return;
+  }
+  // Any other graphic draws itself once; the copies are taken from what it drew.
+  Canvas->Draw(0, 0, G);
+  ReplicateBlock(Canvas, 0, 0, cmSrcCopy, G->Width(), G->Height(), Width(), Height());
 }

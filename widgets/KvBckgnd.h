@@ -48,7 +48,7 @@ public:
   // A stretched or tiled image covers everything, so no gradient is drawn under it.
   TImageStyle ImageStyle() const { return FImageStyle; }
   virtual void SetImageStyle(TImageStyle Value);
-  // Tiled over the client area.
+  // Tiled over the client area, a graphic of any kind.
   TPicture* Texture() const { return FTexture.get(); }
   virtual void SetTexture(const TPicture* Value) { FTexture->Assign(*Value); }
 

@@ -381,3 +381,7 @@ void EmbossDisabledCell(TBitmap* Strip, int32_t CellWidth) {
       else if (Drawn(X - 1, Y - 1))
         C->SetPixel(CellWidth + X, Y, clBtnHighlight);
 }
+
+void SetChildButtonLayout(TControl* Child, uint8_t Layout) {
+  if (Child) Child->Perform(CM_TOOLBARBUTTONLAYOUT, Layout);
+}

@@ -65,6 +65,9 @@ void EmbossDisabledCell(TBitmap* Strip, int32_t CellWidth);
 // Canvas, in Control's client coordinates. With InvalidateParent, a parent that is
 // neither a custom control nor a form is also asked to repaint.
 void PaintParentBackground(TControl* Control, TCanvas* Canvas, bool InvalidateParent);
+// Tells Child, a control on a toolbar, that the toolbar lays out its buttons' images
+// with Layout (a TButtonLayout); a tool button that follows its toolbar takes it.
+void SetChildButtonLayout(TControl* Child, uint8_t Layout);
 inline void PaintParentBackgroundToCanvas(TControl* Control, TCanvas* Canvas, bool InvalidateParent) {
   PaintParentBackground(Control, Canvas, InvalidateParent);
 }

@@ -124,8 +124,25 @@ void TKvCustomPanel::Notification(TComponent* AComponent, TOperation Operation) 
 void TKvCustomPanel::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight) {
   if (Align() == alBottom && AHeight != Height()) ATop -= AHeight - Height();
   if (Align() == alRight && AWidth != Width()) ALeft -= AWidth - Width();
+  const int32_t OldWidth = Width(), OldHeight = Height();
   TCustomPanel::SetBounds(ALeft, ATop, AWidth, AHeight);
+  const bool WidthChanged = Width() != OldWidth, HeightChanged = Height() != OldHeight;
+  if (!WidthChanged && !HeightChanged) return;
+  if (FullRepaint() || Caption().empty()) {
+    Invalidate();
+    return;
+  }
+  // The frames stood inside the old size and stand inside the new one: the strips from
+  // the smaller of the two out to the edge cover both.
+  TRect Inner = Rect(0, 0, std::min(OldWidth, Width()), std::min(OldHeight, Height()));
+  AdjustBorderRect(Inner, true);
+  TPoint Margin{1, 1};
+  GetResizeRepaintMargin(Margin);
+  if (WidthChanged) InvalidateRect(Rect(Inner.Right - Margin.X, 0, Width(), Height()));
+  if (HeightChanged) InvalidateRect(Rect(0, Inner.Bottom - Margin.Y, Width(), Height()));
 }
+
+void TKvCustomPanel::GetResizeRepaintMargin(TPoint& Margin) const { Margin = Point(1, 1); }
 
 void TKvCustomPanel::AdjustBorderRect(TRect& R, bool IncludeBorderWidth) const {
   if (IncludeBorderWidth) InflateRect(R, -BorderWidth(), -BorderWidth());

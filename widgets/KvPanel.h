@@ -101,7 +101,8 @@ public:
   void FrameControllerChanged() override;
 
   // Aligned to the bottom (right), a change of height (width) keeps the bottom (right)
-  // edge where it is.
+  // edge where it is. Without FullRepaint, a captioned panel that changes size repaints
+  // only the strips along its right and bottom edges that its frames move through.
   void SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight) override;
 
   // Raised after the panel painted itself.
@@ -111,6 +112,8 @@ protected:
   // R moved in by the frames on BorderSides, and first by BorderWidth on every side
   // when IncludeBorderWidth.
   virtual void AdjustBorderRect(TRect& R, bool IncludeBorderWidth) const;
+  // How far inside the borders the strips repainted after a change of size begin.
+  virtual void GetResizeRepaintMargin(TPoint& Margin) const;
   // GradientColorStart and GradientColorStop for gcsCustom, else the style's colours.
   virtual void GetGradientColors(TColor& Start, TColor& Stop) const;
   // The flat frame colour and its adjustment: the style's frame colour (unadjusted) in
@@ -207,9 +210,11 @@ public:
   ~TKvToolbar() override;
   void Loaded() override;
 
-  // Sizes the toolbar to its rows (the height) or its columns (the width).
+  // Sizes the toolbar to its rows (the height) or its columns (the width); never on a
+  // page scroller or a toolbar of the class library, which size their children.
   bool AutoResize() const { return FAutoResize; }
   virtual void SetAutoResize(bool Value);
+  void SetParent(TWinControl* AParent) override;
   // Puts the divider (a groove) on the edge given by Align; setting a border yourself
   // turns it off.
   bool AutoStyle() const { return FAutoStyle; }
@@ -280,8 +285,12 @@ protected:
   virtual int32_t GetRowOffset(int32_t Row) const;
   virtual void PositionControl(int32_t Index, int32_t Row, int32_t& Pos);
   virtual void ApplyAutoStyle(TAlign Value);
+  // Turns Value off when the parent's class is TPageScroller or TToolbar.
+  virtual void CheckAutoResize(bool& Value) const;
 
   void DrawCaption(const TRect&) override {}
+  // Wide enough for the overflow button while it shows.
+  void GetResizeRepaintMargin(TPoint& Margin) const override;
   void Paint() override;
   void AlignControls(TControl* AControl, TRect& Rect) override;
   void CMControlChange(TControl* Control, bool Inserting) override;
@@ -294,6 +303,8 @@ private:
   // The four button settings: store, tell the controls, and leave the presets.
   template <class T>
   void ChangeButtonSetting(T& Field, T Value, uint32_t Message);
+  // What follows a change of a button setting told with Message.
+  void ButtonSettingChanged(uint32_t Message);
   void PlaceOverflowButton();
 
   bool FAutoResize = true;

@@ -1,5 +1,13 @@
 // KvPanel: the toolbar and its overflow button.
+#include <cxxabi.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <typeinfo>
 
 #include "platform/gui/Forms.h"
 #include "widgets/KvGrafx.h"
@@ -25,6 +33,19 @@ constexpr TTextPreset TextPresets[] = {
     {blGlyphLeft, 60, 25, true, 25, 60},
 };
 
+// Whether Control's class, without its namespace, is named Name (in any case, as the
+// class library compares class names).
+bool ClassNameIs(const TControl& Control, std::string_view Name) {
+  int Status = 0;
+  const std::unique_ptr<char, decltype(&std::free)> Demangled(
+      abi::__cxa_demangle(typeid(Control).name(), nullptr, nullptr, &Status), &std::free);
+  std::string_view Full = Status == 0 && Demangled ? Demangled.get() : typeid(Control).name();
+  if (const size_t Colon = Full.rfind("::"); Colon != std::string_view::npos) Full.remove_prefix(Colon + 2);
+  return Full.size() == Name.size() &&
+         std::equal(Full.begin(), Full.end(), Name.begin(),
+                    [](unsigned char A, unsigned char B) { return std::tolower(A) == std::tolower(B); });
+}
+
 }  // namespace
 
 // A copy of a tool button in the overflow popup: clicking it closes the popup and
@@ -48,6 +69,7 @@ TKvToolbar::TKvToolbar(TComponent* AOwner) : TKvCustomPanel(AOwner), FImageLink(
   TKvCustomPanel::SetBorderInner(fsNone);
   TKvCustomPanel::SetBorderSides(sdsTop);
   SetBorderWidth(0);
+  SetFullRepaint(false);
   SetBounds(Left(), Top(), 32, 32);
   TKvCustomPanel::SetAlign(alTop);
   FImageLink->OnChange = [this](TComponent*) {
@@ -99,6 +121,14 @@ void TKvToolbar::AlignControls(TControl* AControl, TRect& Rect) {
 }
 
 int32_t TKvToolbar::GetRowOffset(int32_t) const { return FRowHeight; }
+
+void TKvToolbar::GetResizeRepaintMargin(TPoint& Margin) const {
+  // The overflow button and the pixel before it.
+  if (FOrientation == orHorizontal && !FWrapControls && FOverflowShown)
+    Margin = Point(ChevronWidth + 1, 1);
+  else
+    TKvCustomPanel::GetResizeRepaintMargin(Margin);
+}
 
 void TKvToolbar::PositionControl(int32_t Index, int32_t Row, int32_t& Pos) {
   TControl* C = FControlList.at(static_cast<size_t>(Index));
@@ -173,7 +203,8 @@ void TKvToolbar::PlaceOverflowButton() {
   if (!FOverflowButton) return;
   if (Show) {
     FOverflowButton->SetBounds(Width() - ChevronWidth, 0, ChevronWidth, Height());
-    FOverflowButton->BringToFront();
+    // Restacking repaints every child (and the toolbar under them): only when needed.
+    if (Controls(ControlCount() - 1) != FOverflowButton) FOverflowButton->BringToFront();
   }
   FOverflowButton->SetVisible(Show);
 }
@@ -193,9 +224,19 @@ void TKvToolbar::Paint() {
 // TKvToolbar: settings
 
 void TKvToolbar::SetAutoResize(bool Value) {
+  CheckAutoResize(Value);
   if (Value == FAutoResize) return;
   FAutoResize = Value;
   PositionControls();
+}
+
+void TKvToolbar::CheckAutoResize(bool& Value) const {
+  if (TWinControl* P = Parent(); P && (ClassNameIs(*P, "TPageScroller") || ClassNameIs(*P, "TToolbar"))) Value = false;
+}
+
+void TKvToolbar::SetParent(TWinControl* AParent) {
+  TKvCustomPanel::SetParent(AParent);
+  CheckAutoResize(FAutoResize);
 }
 
 void TKvToolbar::SetBackground(const TBitmap* Value) {
@@ -264,6 +305,10 @@ void TKvToolbar::ChangeButtonSetting(T& Field, T Value, uint32_t Message) {
   if (Field == Value) return;
   Field = Value;
   NotifyControls(Message);
+  ButtonSettingChanged(Message);
+}
+
+void TKvToolbar::ButtonSettingChanged(uint32_t Message) {
   // A button's width depends on its caption and layout too.
   if (Message != CM_TOOLBARBUTTONSIZE) NotifyControls(CM_TOOLBARBUTTONSIZE);
   if (!FTextOptionsChanging) FTextOptions = ttoCustom;
@@ -271,7 +316,14 @@ void TKvToolbar::ChangeButtonSetting(T& Field, T Value, uint32_t Message) {
 }
 
 void TKvToolbar::SetShowButtonCaptions(bool Value) { ChangeButtonSetting(FShowButtonCaptions, Value, CM_TOOLBARSHOWCAPTIONS); }
-void TKvToolbar::SetButtonLayout(TButtonLayout Value) { ChangeButtonSetting(FButtonLayout, Value, CM_TOOLBARBUTTONLAYOUT); }
+
+void TKvToolbar::SetButtonLayout(TButtonLayout Value) {
+  if (Value == FButtonLayout) return;
+  FButtonLayout = Value;
+  for (int32_t I = 0; I < ControlCount(); ++I) SetChildButtonLayout(Controls(I), Value);
+  ButtonSettingChanged(CM_TOOLBARBUTTONLAYOUT);
+}
+
 void TKvToolbar::SetButtonWidth(int32_t Value) { ChangeButtonSetting(FButtonWidth, Value, CM_TOOLBARBUTTONSIZE); }
 void TKvToolbar::SetButtonHeight(int32_t Value) { ChangeButtonSetting(FButtonHeight, Value, CM_TOOLBARBUTTONSIZE); }
 

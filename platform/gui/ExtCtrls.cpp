@@ -1,6 +1,7 @@
 #include "platform/gui/ExtCtrls.h"
 
 #include <QTimer>
+#include <QWidget>
 #include <algorithm>
 #include <chrono>
 #include <vector>
@@ -162,6 +163,17 @@ void TCustomPanel::SetBorderWidth(int32_t Value) {
   if (Value < 0 || Value == FBorderWidth) return;
   FBorderWidth = Value;
   Rebuild();
+}
+
+void TCustomPanel::SetFullRepaint(bool Value) {
+  if (Value == FFullRepaint) return;
+  FFullRepaint = Value;
+  // Static contents: Qt then repaints only what a change of size uncovers.
+  if (QWidget* W = Host()) W->setAttribute(Qt::WA_StaticContents, !Value);
+}
+
+void TCustomPanel::InvalidateRect(const TRect& R) {
+  if (QWidget* W = Host()) W->update(R.Left, R.Top, R.Width(), R.Height());
 }
 
 void TCustomPanel::AdjustClientRect(TRect& Rect) {

@@ -78,10 +78,20 @@ public:
   void SetBevelWidth(int32_t Value);
   int32_t BorderWidth() const { return FBorderWidth; }
   void SetBorderWidth(int32_t Value);
+  // Off: a change of size repaints only the area it uncovers (and what the panel itself
+  // asks for); on: all of the panel.
+  bool FullRepaint() const { return FFullRepaint; }
+  void SetFullRepaint(bool Value);
+  // Stored only: it keeps a document embedded in place from taking the panel over for
+  // its tools, and nothing here embeds documents.
+  bool Locked() const { return FLocked; }
+  void SetLocked(bool Value) { FLocked = Value; }
 
 protected:
   void Paint() override;
   void AdjustClientRect(TRect& Rect) override;
+  // Asks for a paint of R (client coordinates) only.
+  void InvalidateRect(const TRect& R);
 
 private:
   void Rebuild();
@@ -91,6 +101,8 @@ private:
   TPanelBevel FBevelOuter = bvRaised;
   int32_t FBevelWidth = 1;
   int32_t FBorderWidth = 0;
+  bool FFullRepaint = true;
+  bool FLocked = false;
 };
 
 class TPanel : public TCustomPanel {

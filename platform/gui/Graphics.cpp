@@ -401,7 +401,25 @@ void TBitmap::SetTransparentMode(TTransparentMode Value) {
   Changed();
 }
 
+namespace {
+
+// A picture read from a file, in the format it is kept in: with its alpha or opaque.
+QImage KeptImage(const QImage& Image) {
+  return Image.convertToFormat(Image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+}
+
+}  // namespace
+
+void TBitmap::TakeImage(const QImage& Image) {
+  FPixelFormat = Image.hasAlphaChannel() ? pf32bit : pf24bit;
+  ReplaceImage(KeptImage(Image));
+}
+
 void TBitmap::Assign(const TPersistent& Source) {
+  if (const auto* Png = dynamic_cast<const TPngImage*>(&Source)) {
+    FTransparent = false;
+    return TakeImage(Png->Image());
+  }
   const auto* B = dynamic_cast<const TBitmap*>(&Source);
   if (!B) return TGraphic::Assign(Source);
   if (B == this) return;
@@ -415,9 +433,7 @@ void TBitmap::Assign(const TPersistent& Source) {
 void TBitmap::LoadFromFile(const std::string& FileName) {
   QImage Loaded(ToQString(FileName));
   if (Loaded.isNull()) throw EFOpenError("Cannot open file \"" + FileName + "\".");
-  FPixelFormat = Loaded.hasAlphaChannel() ? pf32bit : pf24bit;
-  ReplaceImage(Loaded.convertToFormat(HasAlpha(FPixelFormat) ? QImage::Format_ARGB32_Premultiplied
-                                                             : QImage::Format_RGB32));
+  TakeImage(Loaded);
 }
 
 void TBitmap::SaveToFile(const std::string& FileName) const {
@@ -435,9 +451,7 @@ void TBitmap::LoadFromResourceName(const std::string& Name) {
   }
   QImage Loaded(Path);
   if (Loaded.isNull()) throw EResNotFound("Resource " + Name + " not found");
-  FPixelFormat = Loaded.hasAlphaChannel() ? pf32bit : pf24bit;
-  ReplaceImage(Loaded.convertToFormat(HasAlpha(FPixelFormat) ? QImage::Format_ARGB32_Premultiplied
-                                                             : QImage::Format_RGB32));
+  TakeImage(Loaded);
 }
 
 QImage TBitmap::MaskedImage() const {
@@ -463,6 +477,38 @@ void TBitmap::Draw(TCanvas* Canvas, const TRect& R) const {
   Canvas->DrawImage(R, MaskedImage(), Src);
 }
 
+// ---------------------------------------------------------------------------
+// TPngImage
+
+TPngImage::TPngImage() : FImage(std::make_unique<QImage>()) {}
+TPngImage::~TPngImage() = default;
+
+int32_t TPngImage::Width() const { return FImage->width(); }
+int32_t TPngImage::Height() const { return FImage->height(); }
+bool TPngImage::Empty() const { return FImage->isNull() || FImage->width() == 0 || FImage->height() == 0; }
+
+void TPngImage::Assign(const TPersistent& Source) {
+  const auto* P = dynamic_cast<const TPngImage*>(&Source);
+  if (!P) return TGraphic::Assign(Source);
+  if (P == this) return;
+  *FImage = P->FImage->copy();
+  Changed();
+}
+
+void TPngImage::LoadFromFile(const std::string& FileName) {
+  QImage Loaded(ToQString(FileName), "PNG");
+  if (Loaded.isNull()) throw EFOpenError("Cannot open file \"" + FileName + "\".");
+  *FImage = KeptImage(Loaded);
+  Changed();
+}
+
+void TPngImage::Draw(TCanvas* Canvas, const TRect& R) const {
+  if (!Empty()) Canvas->DrawImage(R, *FImage, Rect(0, 0, Width(), Height()));
+}
+
+// ---------------------------------------------------------------------------
+// TPicture
+
 TPicture::TPicture() = default;
 TPicture::~TPicture() = default;
 
@@ -470,22 +516,30 @@ void TPicture::Changed() {
   if (OnChange) OnChange(nullptr);
 }
 
-void TPicture::Adopt(std::unique_ptr<TBitmap> Bitmap) {
-  FGraphic = std::move(Bitmap);
+void TPicture::Adopt(std::unique_ptr<TGraphic> Graphic) {
+  FGraphic = std::move(Graphic);
   if (FGraphic) FGraphic->OnChange = [this](TComponent*) { Changed(); };
   Changed();
 }
 
 void TPicture::SetGraphic(const TGraphic* Value) {
   if (!Value) return Adopt(nullptr);
-  auto Copy = std::make_unique<TBitmap>();
+  std::unique_ptr<TGraphic> Copy;
+  if (dynamic_cast<const TPngImage*>(Value))
+    Copy = std::make_unique<TPngImage>();
+  else
+    Copy = std::make_unique<TBitmap>();
   Copy->Assign(*Value);
   Adopt(std::move(Copy));
 }
 
 TBitmap* TPicture::Bitmap() {
-  if (!FGraphic) Adopt(std::make_unique<TBitmap>());
-  return FGraphic.get();
+  if (auto* B = dynamic_cast<TBitmap*>(FGraphic.get())) return B;
+  auto B = std::make_unique<TBitmap>();
+  if (FGraphic) B->Assign(*FGraphic);
+  TBitmap* Result = B.get();
+  Adopt(std::move(B));
+  return Result;
 }
 
 void TPicture::Assign(const TPersistent& Source) {
@@ -495,6 +549,11 @@ void TPicture::Assign(const TPersistent& Source) {
 }
 
 void TPicture::LoadFromFile(const std::string& FileName) {
+  if (QFileInfo(ToQString(FileName)).suffix().compare("png", Qt::CaseInsensitive) == 0) {
+    auto Loaded = std::make_unique<TPngImage>();
+    Loaded->LoadFromFile(FileName);
+    return Adopt(std::move(Loaded));
+  }
   auto Loaded = std::make_unique<TBitmap>();
   Loaded->LoadFromFile(FileName);
   Adopt(std::move(Loaded));

@@ -518,6 +518,8 @@ public:
 
 private:
   void ReplaceImage(const QImage& Image);
+  // Image as read from a file or another graphic: pf32bit when it has an alpha channel.
+  void TakeImage(const QImage& Image);
 
   std::unique_ptr<QImage> FImage;
   std::unique_ptr<TCanvas> FCanvas;
@@ -526,7 +528,29 @@ private:
   TColor FTransparentColor = clDefault;
 };
 
-// Holds one graphic (a bitmap here), created on demand.
+// A PNG picture, drawn over what lies under it by its alpha channel.
+class TPngImage : public TGraphic {
+public:
+  TPngImage();
+  ~TPngImage() override;
+  TPngImage(const TPngImage&) = delete;
+  TPngImage& operator=(const TPngImage&) = delete;
+
+  // From another PNG picture.
+  void Assign(const TPersistent& Source) override;
+  int32_t Width() const override;
+  int32_t Height() const override;
+  bool Empty() const override;
+  // Raises EFOpenError when the file cannot be read as PNG.
+  void LoadFromFile(const std::string& FileName);
+  void Draw(TCanvas* Canvas, const TRect& R) const override;
+  const QImage& Image() const { return *FImage; }
+
+private:
+  std::unique_ptr<QImage> FImage;
+};
+
+// Holds one graphic, a bitmap or a PNG picture.
 class TPicture : public TPersistent {
 public:
   TPicture();
@@ -539,17 +563,19 @@ public:
   TGraphic* Graphic() const { return FGraphic.get(); }
   // Takes a copy of Value (nullptr empties the picture).
   void SetGraphic(const TGraphic* Value);
-  // The graphic as a bitmap, made (empty) when there is none.
+  // The graphic as a bitmap: made (empty) when there is none; another graphic becomes a
+  // bitmap of the same pixels.
   TBitmap* Bitmap();
   int32_t Width() const { return FGraphic ? FGraphic->Width() : 0; }
   int32_t Height() const { return FGraphic ? FGraphic->Height() : 0; }
+  // A ".png" file becomes a PNG picture, any other image file a bitmap.
   void LoadFromFile(const std::string& FileName);
 
   TNotifyEvent OnChange;
 
 private:
-  void Adopt(std::unique_ptr<TBitmap> Bitmap);
+  void Adopt(std::unique_ptr<TGraphic> Graphic);
   void Changed();
 
-  std::unique_ptr<TBitmap> FGraphic;
+  std::unique_ptr<TGraphic> FGraphic;
 };

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QImage>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QWheelEvent>
 #include <QWidget>
@@ -84,13 +85,21 @@ TPaintCounter::TPaintCounter(std::initializer_list<TControl*> Controls) {
   for (TControl* C : Controls) {
     C->Host()->installEventFilter(this);
     FCounts[C->Host()] = 0;
+    FPainted[C->Host()] = {};
   }
 }
 
 int TPaintCounter::Of(const TControl* Control) const { return FCounts.at(Control->Host()); }
 
+void TPaintCounter::Forget() {
+  for (auto& [Host, Area] : FPainted) Area = {};
+}
+
 bool TPaintCounter::eventFilter(QObject* Watched, QEvent* Event) {
-  if (Event->type() == QEvent::Paint) ++FCounts[Watched];
+  if (Event->type() != QEvent::Paint) return false;
+  ++FCounts[Watched];
+  const QRect Area = static_cast<QPaintEvent*>(Event)->region().boundingRect();
+  FPainted[Watched] = UnionRect(FPainted[Watched], Bounds(Area.x(), Area.y(), Area.width(), Area.height()));
   return false;
 }
 

@@ -64,17 +64,21 @@ bool OnlyColorOutside(const QImage& Image, const TRect& R, TColor Color);
 // An image of the given size filled with Color, for canvases to draw on.
 QImage MakeImage(int32_t Width, int32_t Height, TColor Color = clWhite);
 
-// Counts the paint events that the hosts of Controls get while it lives.
+// Counts the paint events that the hosts of Controls get while it lives, and the area
+// they paint (the bounds of their regions, in client coordinates) since Forget.
 class TPaintCounter : public QObject {
 public:
   explicit TPaintCounter(std::initializer_list<TControl*> Controls);
   int Of(const TControl* Control) const;
+  TRect Painted(const TControl* Control) const { return FPainted.at(Control->Host()); }
+  void Forget();
 
 protected:
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
   std::map<const QObject*, int> FCounts;
+  std::map<const QObject*, TRect> FPainted;
 };
 
 // Answers modal dialogs while it lives (restoring the responder before it afterwards):

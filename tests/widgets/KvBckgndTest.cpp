@@ -68,6 +68,16 @@ TEST(KvBackground, LayersAndImageStyles) {
   B->SetShowTexture(true);
   I = Render(B.get(), Paper);
   EXPECT_EQ(CountColor(I, PicLeft), 7 * 3 * 30);  // columns 0-2, 6-8, ... 36-38
+  // A PNG picture tiles the same way.
+  const std::string Png = testing::TempDir() + "texture.png";
+  B->Texture()->Bitmap()->SaveToFile(Png);
+  B->Texture()->LoadFromFile(Png);
+  ASSERT_NE(dynamic_cast<const TPngImage*>(B->Texture()->Graphic()), nullptr);
+  I = Render(B.get(), Paper);
+  EXPECT_EQ(CountColor(I, PicLeft), 7 * 3 * 30);
+  EXPECT_EQ(PixelAt(I, 1, 1), PicLeft);
+  EXPECT_EQ(PixelAt(I, 6 * 6 + 1, 4 * 7 + 1), PicLeft);  // the last tile, cut short
+  EXPECT_EQ(PixelAt(I, 6 * 5 + 4, 4 * 3 + 2), PicRight);
   B->SetShowTexture(false);
   B->SetActive(true);
 

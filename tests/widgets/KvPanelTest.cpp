@@ -193,6 +193,34 @@ TEST(KvPanel, AlignedToTheBottomOrRightAResizeKeepsThatEdge) {
   EXPECT_EQ(Bottom->Top() + Bottom->Height(), F.Form.ClientHeight());
 }
 
+TEST(KvPanel, AResizeRepaintsAllOrOnlyTheStripsTheFramesMoveThrough) {
+  struct TCase {
+    const char* Name;
+    bool FullRepaint;
+    const char* Caption;
+    TSize Size;  // new size of a 100 x 60 panel with a 2-pixel frame
+    TRect Painted;
+  };
+  const TCase Cases[] = {
+      {"full repaint", true, "Caption", {80, 60}, Rect(0, 0, 80, 60)},
+      {"narrower", false, "Caption", {80, 60}, Rect(77, 0, 80, 60)},
+      {"lower", false, "Caption", {100, 50}, Rect(0, 47, 100, 50)},
+      {"wider", false, "Caption", {120, 60}, Rect(97, 0, 120, 60)},
+      {"no caption", false, "", {80, 60}, Rect(0, 0, 80, 60)},
+  };
+  for (const TCase& C : Cases) {
+    TBarsForm F;
+    auto* P = F.Place<TKvPanel>(Bounds(10, 10, 100, 60));
+    if (!C.FullRepaint) P->SetFullRepaint(false);
+    P->SetCaption(C.Caption);
+    P->Update();
+    testsupport::TPaintCounter Paints({P});
+    P->SetBounds(10, 10, C.Size.cx, C.Size.cy);
+    P->Update();
+    EXPECT_EQ(Paints.Painted(P), C.Painted) << C.Name;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Group boxes
 

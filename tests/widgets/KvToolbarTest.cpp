@@ -98,6 +98,63 @@ TEST(KvToolbar, OverflowButtonShowsWhenTheLastControlPassesTheMargin) {
   EXPECT_FALSE(T->OverflowButton()->Visible());
 }
 
+TEST(KvToolbar, AResizeRepaintsTheOverflowButtonsStrip) {
+  // Without its own full repaint, a captioned toolbar repaints a strip at its right end:
+  // wide enough for the overflow button while that shows.
+  const struct {
+    int32_t Buttons;
+    TRect Painted;  // after the toolbar narrows from 132 to 120
+  } Cases[] = {{5, Rect(120 - 15, 0, 120, 29)}, {2, Rect(120 - 1, 0, 120, 29)}};
+  for (const auto& C : Cases) {
+    TBarsForm F;
+    auto* T = MakeToolbar(F, Bounds(0, 0, 132, 30));
+    T->SetWrapControls(false);
+    T->SetCaption("Player");
+    AddButtons(F, T, C.Buttons);
+    T->Update();
+    testsupport::TPaintCounter Paints({T});
+    T->SetWidth(120);
+    T->Update();
+    EXPECT_EQ(T->OverflowShown(), C.Buttons == 5);
+    EXPECT_EQ(Paints.Painted(T), C.Painted) << C.Buttons;
+  }
+}
+
+TEST(KvToolbar, NeverAutoResizesOnAPageScrollerOrAClassLibraryToolbar) {
+  struct TToolBar : TCustomPanel {
+    using TCustomPanel::TCustomPanel;
+  };
+  struct TPageScroller : TCustomPanel {
+    using TCustomPanel::TCustomPanel;
+  };
+  TBarsForm F;
+  TWinControl* Parents[] = {F.Place<TToolBar>(Bounds(0, 0, 200, 100)),
+                            F.Place<TPageScroller>(Bounds(0, 100, 200, 100)),
+                            F.Place<TKvPanel>(Bounds(0, 200, 200, 100))};
+  for (TWinControl* Parent : Parents) {
+    const bool Sizes = dynamic_cast<TKvPanel*>(Parent) != nullptr;
+    auto* T = F.Place<TKvToolbar>(Bounds(0, 0, 200, 60), Parent);
+    EXPECT_EQ(T->AutoResize(), Sizes);
+    T->SetAutoResize(true);
+    EXPECT_EQ(T->AutoResize(), Sizes);
+    AddButtons(F, T, 2);
+    EXPECT_EQ(T->Height(), Sizes ? 29 : 60);
+  }
+}
+
+TEST(KvToolbar, ButtonLayoutReachesTheButtonsThatFollowTheToolbar) {
+  TBarsForm F;
+  auto* T = MakeToolbar(F, Bounds(0, 0, 300, 30));
+  std::vector<TKvToolButton*> B = AddButtons(F, T, 2);
+  B[1]->SetLayout(blGlyphRight);
+  // Taking one layout leaves a button following the toolbar for the next.
+  for (TButtonLayout Layout : {blGlyphBottom, blGlyphTop}) {
+    T->SetButtonLayout(Layout);
+    EXPECT_EQ(B[0]->Layout(), Layout);
+    EXPECT_EQ(B[1]->Layout(), blGlyphRight);
+  }
+}
+
 TEST(KvToolbar, ControlsKeepTheOrderTheyCameInAndLeaveTheirPlace) {
   TBarsForm F;
   BeginLoading(&F.Form);
