@@ -11,10 +11,10 @@
 # disk); every MP3 name is a copy of its own, since the media reader remembers what it
 # measured of a file by its inode.
 # Usage: bench/app/list.sh [runs, default 5]
-# BENCH_BUILD names the build folder (default ${TMPDIR:-/tmp}/sonvix-bench-list).
+# BENCH_BUILD names the build folder (default: one below ${TMPDIR:-/tmp} for this source tree).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BENCH_BUILD:-${TMPDIR:-/tmp}/sonvix-bench-list}
+build=${BENCH_BUILD:-${TMPDIR:-/tmp}/sonvix-bench-list-$(printf %s "$root" | cksum | cut -d" " -f1)}
 runs=${1:-5}
 source "$root/bench/common.sh"
 bench_require cmake sox lame flac
