@@ -58,7 +58,9 @@ TEST(MessageBox, AnyTextFitsTheScreenWithItsButton) {
       const std::string shown = box->text().toStdString();
       EXPECT_EQ(shown.rfind(c.Start, 0), 0u) << c.Start;
       EXPECT_EQ(shown.size() < c.Text.size(), c.Text != "Short") << c.Start;
-      if (c.Text == lines) EXPECT_EQ(shown.substr(shown.size() - 4), "\n\u2026");
+      if (c.Text == lines) {
+        EXPECT_EQ(shown.substr(shown.size() - 4), "\n\u2026");
+      }
       ok->click();
       return true;
     });
