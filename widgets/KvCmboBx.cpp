@@ -283,7 +283,7 @@ void TKvCustomComboBox::SearchFor(const QString& Text, bool RestartTimer) {
 }
 
 void TKvCustomComboBox::CompletionKey(char32_t& Key) {
-  QLineEdit* E = Combo()->lineEdit();
+  QLineEdit* E = EditPart();
   const QString Text = E->text();
   const int Start = SelStart(), Length = SelLength();
   if (Printable(Key)) {
@@ -339,7 +339,7 @@ bool TKvCustomComboBox::CompleteTo(const QString& Typed) {
   if (Index < 0) return false;
   const int32_t Before = ItemIndex();
   const QString Item = ToQString(Items()->Strings(Index));
-  QLineEdit* E = Combo()->lineEdit();
+  QLineEdit* E = EditPart();
   SetItemIndex(Index);
   if (FKeepSearchCase) E->setText(Typed + Item.mid(Typed.size()));
   if (Item.size() > Typed.size())

@@ -223,7 +223,7 @@ public:
     QComboBox* C = FBox->Combo();
     const std::vector<void*> Gone = AllObjects();
     C->clear();
-    if (C->lineEdit()) C->lineEdit()->clear();
+    if (QLineEdit* E = FBox->EditPart()) E->clear();
     FBox->ReportDeleted(Gone);
   }
   std::vector<void*> AllObjects() const {
@@ -244,7 +244,7 @@ private:
   void Unselect(const QString& Text) {
     QComboBox* C = FBox->Combo();
     C->setCurrentIndex(-1);
-    if (C->lineEdit()) C->lineEdit()->setText(Text);
+    if (QLineEdit* E = FBox->EditPart()) E->setText(Text);
   }
   TCustomComboBox* FBox;
 };
@@ -289,7 +289,8 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner)
   });
   FQtDelegate = C->itemDelegate();
   FOwnerDelegate = new TItemDelegate(this, C);
-  ApplyStyle();
+  FEditPartDue = Loading() && ItemsEditable();
+  ApplyStyle(ItemsEditable() && !FEditPartDue);
   SetBounds(Left(), Top(), 145, FaceHeight());
 }
 
@@ -311,14 +312,28 @@ QComboBox* TCustomComboBox::Combo() const { return static_cast<QComboBox*>(Host(
 void TCustomComboBox::SetStyle(TComboBoxStyle Value) {
   if (Value == FStyle) return;
   FStyle = Value;
-  ApplyStyle();
+  FEditPartDue = Loading() && ItemsEditable();
+  ApplyStyle(ItemsEditable() && !FEditPartDue);
 }
 
-void TCustomComboBox::ApplyStyle() {
+void TCustomComboBox::Loaded() {
+  TWidgetControl::Loaded();
+  EditPart();
+}
+
+QLineEdit* TCustomComboBox::EditPart() const {
+  if (FEditPartDue) {
+    auto* Self = const_cast<TCustomComboBox*>(this);
+    Self->FEditPartDue = false;
+    Self->ApplyStyle(true);
+  }
+  return Combo()->lineEdit();
+}
+
+void TCustomComboBox::ApplyStyle(bool Editable) {
   auto* C = static_cast<TComboHost*>(Combo());
   const int Index = C->currentIndex();
-  const QString Text = ToQString(GetText());
-  const bool Editable = ItemsEditable();
+  const QString Text = C->lineEdit() ? C->lineEdit()->text() : C->currentText();
   if (C->isEditable() != Editable) {
     C->setEditable(Editable);
     if (QLineEdit* E = C->lineEdit()) {
@@ -394,17 +409,18 @@ int32_t TCustomComboBox::ItemIndex() const { return Combo()->currentIndex(); }
 void TCustomComboBox::SetItemIndex(int32_t Value) {
   if (Value < 0 || Value >= FItems->Count()) Value = -1;
   Combo()->setCurrentIndex(Value);
-  if (Value == -1 && Combo()->lineEdit()) Combo()->lineEdit()->clear();
+  if (QLineEdit* E = EditPart(); Value == -1 && E) E->clear();
 }
 
 std::string TCustomComboBox::GetText() const {
   const QComboBox* C = Combo();
-  return FromQString(C->lineEdit() ? C->lineEdit()->text() : C->currentText());
+  const QLineEdit* E = EditPart();
+  return FromQString(E ? E->text() : C->currentText());
 }
 
 void TCustomComboBox::DoSetText(const std::string& Value) {
   if (Value == GetText()) return;
-  if (QLineEdit* E = Combo()->lineEdit()) {
+  if (QLineEdit* E = EditPart()) {
     E->setText(ToQString(Value));
     RunGuarded([this] { Change(); }, this);
   } else if (const int32_t Index = FindStringExact(Value); Index >= 0) {
@@ -483,34 +499,34 @@ int32_t TCustomComboBox::TopIndex() const { return Combo()->view()->verticalScro
 void TCustomComboBox::SetTopIndex(int32_t Value) { Combo()->view()->verticalScrollBar()->setValue(std::max(0, Value)); }
 
 int32_t TCustomComboBox::SelStart() const {
-  const QLineEdit* E = Combo()->lineEdit();
+  const QLineEdit* E = EditPart();
   return E ? LineSelStart(E) : 0;
 }
 
 void TCustomComboBox::SetSelStart(int32_t Value) {
-  if (QLineEdit* E = Combo()->lineEdit()) E->setCursorPosition(Value);
+  if (QLineEdit* E = EditPart()) E->setCursorPosition(Value);
 }
 
 int32_t TCustomComboBox::SelLength() const {
-  const QLineEdit* E = Combo()->lineEdit();
+  const QLineEdit* E = EditPart();
   return E ? LineSelLength(E) : 0;
 }
 
 void TCustomComboBox::SetSelLength(int32_t Value) {
-  if (QLineEdit* E = Combo()->lineEdit()) E->setSelection(SelStart(), std::max(0, Value));
+  if (QLineEdit* E = EditPart()) E->setSelection(SelStart(), std::max(0, Value));
 }
 
 std::string TCustomComboBox::SelText() const {
-  const QLineEdit* E = Combo()->lineEdit();
+  const QLineEdit* E = EditPart();
   return E ? FromQString(E->selectedText()) : std::string();
 }
 
 void TCustomComboBox::SelectAll() {
-  if (QLineEdit* E = Combo()->lineEdit()) E->selectAll();
+  if (QLineEdit* E = EditPart()) E->selectAll();
 }
 
 void TCustomComboBox::ShowEditMenu(const TPoint& ScreenPos) {
-  const QLineEdit* E = Combo()->lineEdit();
+  const QLineEdit* E = EditPart();
   if (!E) return;
   TEditMenuState State;
   State.CanUndo = E->isUndoAvailable();
@@ -520,19 +536,19 @@ void TCustomComboBox::ShowEditMenu(const TPoint& ScreenPos) {
 }
 
 void TCustomComboBox::WMCut() {
-  if (QLineEdit* E = Combo()->lineEdit()) E->cut();
+  if (QLineEdit* E = EditPart()) E->cut();
 }
 void TCustomComboBox::WMCopy() {
-  if (QLineEdit* E = Combo()->lineEdit()) E->copy();
+  if (QLineEdit* E = EditPart()) E->copy();
 }
 void TCustomComboBox::WMPaste() {
-  if (QLineEdit* E = Combo()->lineEdit()) E->paste();
+  if (QLineEdit* E = EditPart()) E->paste();
 }
 void TCustomComboBox::WMClear() {
-  if (QLineEdit* E = Combo()->lineEdit(); E && E->hasSelectedText()) E->insert(QString());
+  if (QLineEdit* E = EditPart(); E && E->hasSelectedText()) E->insert(QString());
 }
 void TCustomComboBox::WMUndo() {
-  if (QLineEdit* E = Combo()->lineEdit()) E->undo();
+  if (QLineEdit* E = EditPart()) E->undo();
 }
 
 uint32_t TCustomComboBox::WMGetDlgCode() { return DLGC_WANTARROWS | DLGC_WANTCHARS; }

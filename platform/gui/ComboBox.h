@@ -9,7 +9,10 @@
 // opens (it may still fill Items), OnCloseUp after it closed.
 //
 // Style can change at any time; the items, the selected item and (for the styles with
-// an edit part) the text stay. csSimple shows the list always, below the edit part.
+// an edit part) the text stay. A box built while its form loads makes the edit part of
+// its style when loading ends, or before if its text or selection is used: a form's
+// boxes are built as csDropDown and most are given a list style at once, and an edit
+// part made and dropped again for each would cost start-up its time. csSimple shows the list always, below the edit part.
 // The owner-draw styles draw every item, and the selected one in the closed box (with
 // odComboBoxEdit), through DrawItem on Canvas; csOwnerDrawVariable asks MeasureItem
 // for each item's height.
@@ -28,6 +31,7 @@
 
 class QAbstractItemDelegate;
 class QComboBox;
+class QLineEdit;
 class QMouseEvent;
 class QPainter;
 class QRect;
@@ -104,6 +108,10 @@ public:
   TMeasureItemEvent OnMeasureItem;
 
 protected:
+  void Loaded() override;
+  // The edit part of the styles that have one, made now if it is still due; nullptr for
+  // the others.
+  QLineEdit* EditPart() const;
   // OnChange.
   virtual void Change();
   // OnSelect, or Change without it.
@@ -145,7 +153,7 @@ private:
   friend class TComboHost;
   class TComboStrings;
   class TItemDelegate;
-  void ApplyStyle();
+  void ApplyStyle(bool Editable);
   void ApplyEditOptions();
   void ReportDeleted(const std::vector<void*>& Objects);
   void EditPartMouse(QMouseEvent* Event);
@@ -164,6 +172,8 @@ private:
   int32_t FItemHeight = 16;
   int32_t FMaxLength = 0;
   bool FAutoComplete = true;
+  // The style has an edit part that is not made yet (see above).
+  bool FEditPartDue = false;
 };
 
 class TComboBox : public TCustomComboBox {

@@ -111,6 +111,27 @@ TEST(ComboBox, StyleChangesKeepItemsSelectionAndText) {
   EXPECT_EQ(F.Events.size(), 2u);
 }
 
+// A form's boxes are built as drop-downs and most are made lists at once: the edit part
+// of a box built while its form loads is made once loading ends, for the style it has
+// then, or earlier if its text is used.
+TEST(ComboBox, ABoxBuiltWhileItsFormLoadsMakesOnlyTheEditPartOfItsFinalStyle) {
+  const auto Edits = [](const TComboBox* Box) { return Box->Host()->findChildren<QLineEdit*>().size(); };
+  TForm* Form = NewForm<TForm>(nullptr);
+  BeginLoading(Form);
+  auto* List = new TComboBox(Form);
+  List->SetStyle(csDropDownList);
+  auto* Typed = new TComboBox(Form);
+  Typed->SetText("typed");
+  auto* Later = new TComboBox(Form);
+  EXPECT_EQ(Edits(Later), 0);
+  EXPECT_EQ(Edits(Typed), 1);
+  EndLoading(Form);
+  EXPECT_EQ(Edits(Later), 1);
+  EXPECT_EQ(Edits(List), 0);
+  EXPECT_EQ(Typed->Text(), "typed");
+  Form->Free();
+}
+
 TEST(ComboBox, SimpleStyleShowsTheListBelowTheEdit) {
   TComboForm F(csSimple);
   F.Box->SetHeight(100);
