@@ -21,12 +21,36 @@ fuzz_require() {
   done
 }
 
-# Builds target $1 from $here/$1.cpp and the sources and flags that follow.
+# Builds target $1 from $here/$1.cpp and the sources and flags that follow. Each source
+# is compiled on its own, as many at once as there are processors, through ccache when
+# it is installed: the targets share most of their sources, and ccache then compiles a
+# source once for all of them.
 fuzz_build() {
   local t=$1
   shift
   echo "== building $t"
-  clang++ "${fuzz_flags[@]}" "$here/$t.cpp" "$@" -o "$out/$t"
+  local sources=("$here/$t.cpp") compile=() link=() arg
+  for arg in "$@"; do
+    case $arg in
+      *.c | *.cpp) sources+=("$arg") ;;
+      -l* | -L* | -Wl,*) link+=("$arg") ;;
+      *) compile+=("$arg") ;;
+    esac
+  done
+  local objects=() object source jobs failed=0
+  local launcher=()
+  command -v ccache >/dev/null && launcher=(ccache)
+  jobs=$(nproc 2>/dev/null || echo 2)
+  mkdir -p "$out/obj/$t"
+  for source in "${sources[@]}"; do
+    object=$out/obj/$t/$(printf %s "${source#"$root"/}" | tr / _).o
+    objects+=("$object")
+    while (($(jobs -rp | wc -l) >= jobs)); do wait -n || failed=1; done
+    "${launcher[@]}" clang++ "${fuzz_flags[@]}" "${compile[@]}" -c "$source" -o "$object" &
+  done
+  while (($(jobs -rp | wc -l) > 0)); do wait -n || failed=1; done
+  ((failed == 0)) || { echo "$t did not compile" >&2; return 1; }
+  clang++ "${fuzz_flags[@]}" "${objects[@]}" "${link[@]}" -o "$out/$t"
 }
 
 # An empty seed folder for target $1, whose path it prints.
