@@ -57,11 +57,7 @@ std::vector<std::string> Names(const TStringList& List) {
 }
 
 std::string WithFileNames(const std::string& Text, const std::vector<std::string>& Files) {
-  constexpr size_t Shown = 10;
-  std::string r = Text;
-  for (size_t i = 0; i < Files.size() && i < Shown; ++i) r += "\n" + Files[i];
-  if (Files.size() > Shown) r += "\nand " + std::to_string(Files.size() - Shown) + " more";
-  return r;
+  return WithFirstLines(Text, Files, 10);
 }
 
 void InstallHintWindow() {

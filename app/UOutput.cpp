@@ -120,6 +120,12 @@ TAuFileOut* CreateOutput(TOutputFormat Format) {
 // The widest integer samples Monkey's Audio and True Audio files hold.
 constexpr int32_t LosslessMaxBits = 24;
 
+std::string WithFirstLines(std::string Text, const std::vector<std::string>& Lines, size_t Shown) {
+  for (size_t i = 0; i < Lines.size() && i < Shown; ++i) Text += "\n" + Lines[i];
+  if (Lines.size() > Shown) Text += "\nand " + std::to_string(Lines.size() - Shown) + " more";
+  return Text;
+}
+
 const char* OutputExtension(TOutputFormat Format) { return Extensions[std::min<int>(Format, OutputFormatCount - 1)]; }
 
 void ApplyPreset(TOutputFormat Format, TQualityPreset Preset, TFormatSettings& s) {
@@ -551,13 +557,12 @@ void TOutput::EndRun() {
   ResetRunState();
   if (OnAllDone) OnAllDone(nullptr);
   if (failures.empty()) return;
-  // The first names, and how many more: a box of every name would not fit the screen.
   constexpr size_t MaxNamed = 20;
-  std::string text = IntToStr(static_cast<int64_t>(failures.size())) + " file(s) could not be converted:";
-  for (size_t i = 0; i < std::min(failures.size(), MaxNamed); ++i)
-    text += "\n" + failures[i].first + ": " + failures[i].second;
-  if (failures.size() > MaxNamed) text += "\nand " + IntToStr(static_cast<int64_t>(failures.size() - MaxNamed)) + " more";
-  Message(text, MB_ICONWARNING);
+  std::vector<std::string> lines;
+  for (const auto& [name, reason] : failures) lines.push_back(name + ": " + reason);
+  Message(WithFirstLines(IntToStr(static_cast<int64_t>(failures.size())) + " file(s) could not be converted:", lines,
+                         MaxNamed),
+          MB_ICONWARNING);
 }
 
 void TOutput::Pause() {

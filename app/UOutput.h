@@ -72,6 +72,10 @@ inline constexpr bool WMAVariableBitrateAvailable = false;
 const TFormatSettings& DefaultSettings(TOutputFormat Format);
 TQualityPreset DefaultPreset(TOutputFormat Format);
 
+// Text, then the first Shown of Lines, each on a line of its own, then "and N more" for
+// the rest: a message naming every file would not fit the screen.
+std::string WithFirstLines(std::string Text, const std::vector<std::string>& Lines, size_t Shown);
+
 class TOutput {
 public:
   // Message boxes belong to OwnerWnd's window; the bars and labels show the run.

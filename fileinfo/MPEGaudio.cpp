@@ -117,15 +117,14 @@ bool TMPEGaudio::ReadFromFile(const std::string& FileName) {
     frames = std::llround(static_cast<double>(std::max<int64_t>(audioBytes, 0)) / frameBytes);
     announced = frames * h.SamplesPerFrame;
   }
-  const int64_t length = announced;
   FFrames = frames;
   FValid = true;
   FSampleRate = h.Rate;
   FChannels = h.Channels;
   FLayer = h.Layer;
   FBitrate = h.Kbps;
-  trimStart = std::min(trimStart, length);
-  trimEnd = std::min(trimEnd, length - trimStart);
-  FSamples = length - trimStart - trimEnd;
+  trimStart = std::min(trimStart, announced);
+  trimEnd = std::min(trimEnd, announced - trimStart);
+  FSamples = announced - trimStart - trimEnd;
   return true;
 }

@@ -367,7 +367,7 @@ void TAuFileIn::OpenFile() {
   // a writer: anything but a regular file is refused before they look at it.
   struct stat st;
   if (!FStreamAssigned && !FFileName.empty() && ::stat(FFileName.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-    throw EAuException("\"" + FFileName + "\" is not a regular file");
+    throw EAuException(Quoted(FFileName) + " is not a regular file");
   DoOpenFile();
   FOpenCount = 1;
 }

@@ -20,11 +20,11 @@ constexpr size_t BomSize = 3;
 // The file's bytes; false when it is missing, not a regular file, unreadable, too
 // large or binary.
 bool ReadTextFile(const std::string& FileName, std::string& Text) {
-  // O_NONBLOCK: opening a FIFO must not wait for a writer.
-  const int fd = open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  // Never waits on a FIFO or a device.
+  const int fd = OpenRegularFile(FileName);
   if (fd < 0) return false;
   struct stat st;
-  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= TIniFile::MaxIniFileSize;
+  bool ok = fstat(fd, &st) == 0 && st.st_size <= TIniFile::MaxIniFileSize;
   if (ok) {
     Text.resize(static_cast<size_t>(st.st_size));
     ok = PReadAll(fd, Text.data(), Text.size(), 0);
