@@ -30,6 +30,7 @@ TKvCustomBackground::TKvCustomBackground(TComponent* AOwner)
     FPicture.reset();
     if (FShowTexture) Redraw();
   };
+  UpdateOpaque();
 }
 
 TKvCustomBackground::~TKvCustomBackground() = default;
@@ -40,7 +41,13 @@ void TKvCustomBackground::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth,
 
 void TKvCustomBackground::Redraw() {
   FPicture.reset();
+  UpdateOpaque();
   if (!Loading()) Invalidate();
+}
+
+void TKvCustomBackground::UpdateOpaque() {
+  const bool Covers = FActive && FShowGradient && !FShowTexture && !FShowImage && FFrameStyle == fsNone;
+  SetControlStyle(Covers ? ControlStyle() | csOpaque : ControlStyle() & ~csOpaque);
 }
 
 template <class T>

@@ -66,6 +66,9 @@ protected:
 private:
   template <class T>
   void Change(T& Field, T Value);
+  // Opaque while the gradient alone is shown without a frame: it covers every pixel, so
+  // nothing under the control needs painting.
+  void UpdateOpaque();
 
   bool FActive = true;
   TFrameStyle FFrameStyle = fsNone;

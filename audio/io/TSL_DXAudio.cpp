@@ -42,13 +42,15 @@ WAVEFORMATEX MakeFormat(int32_t Channels, int32_t Rate, int32_t Bits) {
 
 }  // namespace
 
-TDXAudioOut::TDXAudioOut(TComponent* AOwner) : TAuOutput(AOwner) {
-  DSEnumerate(FDevices);
-  FDeviceCount = FDevices.Count;
+TDXAudioOut::TDXAudioOut(TComponent* AOwner) : TAuOutput(AOwner) {}
+
+const TDSDeviceTable& TDXAudioOut::Devices() const {
+  std::call_once(FDevicesListed, [this] { DSEnumerate(FDevices); });
+  return FDevices;
 }
 
 std::string TDXAudioOut::DeviceName(int32_t Number) const {
-  if (Number < 0 || Number >= FDeviceCount) return {};
+  if (Number < 0 || Number >= DeviceCount()) return {};
   return FDevices.Devices[Number].Description;
 }
 
@@ -84,7 +86,7 @@ void TDXAudioOut::SetVolume(int32_t Volume) {
 
 void TDXAudioOut::Prepare() {
   FFinished = false;
-  if (FDeviceNumber < 0 || FDeviceNumber >= FDeviceCount) throw EAuException("Invalid device number");
+  if (FDeviceNumber < 0 || FDeviceNumber >= DeviceCount()) throw EAuException("Invalid device number");
   StartInput();
   FChan = FInput->Channels();
   FFreq = FInput->SampleRate();

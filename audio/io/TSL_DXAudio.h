@@ -25,7 +25,9 @@ public:
   // Hundredths of a decibel, -10000 (silence) to 0; nothing when no buffer exists.
   void SetVolume(int32_t Volume);
 
-  int32_t DeviceCount() const { return FDeviceCount; }
+  // The devices are listed when first asked for (listing them takes the sound system
+  // a while, and most outputs made never play).
+  int32_t DeviceCount() const { return Devices().Count; }
   // The description of device Number; empty when there is none.
   std::string DeviceName(int32_t Number) const;
 
@@ -51,6 +53,7 @@ protected:
 private:
   // Waits for free space; 0 when the run has to stop.
   uint32_t WaitForFreeSpace();
+  const TDSDeviceTable& Devices() const;
   void PlayOut();
   void NoteInputEnd();
 
@@ -58,7 +61,8 @@ private:
   uint32_t FFramesInBuffer = 65536;
   uint32_t FPollingInterval = 200;
   DSoundWrapper FDSW;
-  TDSDeviceTable FDevices;
+  mutable TDSDeviceTable FDevices;
+  mutable std::once_flag FDevicesListed;
   int32_t FChan = 0;
   int32_t FFreq = 0;
   int32_t FBPS = 0;
@@ -66,7 +70,6 @@ private:
   bool FFirstBlock = false;
   std::vector<uint8_t> FData;
   int32_t FDeviceNumber = 0;
-  int32_t FDeviceCount = 0;
   uint32_t FDataSize = 0;
   uint8_t FSilenceByte = 0;
   int32_t FLastUnderrunCount = 0;

@@ -10,6 +10,8 @@
 
 // Handles events until Window has been painted and then a pass of the event loop finds
 // nothing to deliver: the window is on the screen and the program waits for the user.
+// Painted means a paint of the window or of any widget in it: Qt paints the whole window
+// in one pass, and skips the window's own widget when opaque children cover it.
 inline void WaitUntilPaintedAndIdle(QWidget* Window) {
   struct TCounter : QObject {
     QWidget* Window = nullptr;
@@ -17,7 +19,9 @@ inline void WaitUntilPaintedAndIdle(QWidget* Window) {
     long Delivered = 0;
     bool eventFilter(QObject* Receiver, QEvent* Event) override {
       ++Delivered;
-      if (Receiver == Window && Event->type() == QEvent::Paint) Painted = true;
+      if (Event->type() == QEvent::Paint && Receiver->isWidgetType() &&
+          static_cast<QWidget*>(Receiver)->window() == Window)
+        Painted = true;
       return false;
     }
   } Counter;

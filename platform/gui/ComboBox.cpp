@@ -37,17 +37,29 @@ public:
   // changes nothing, so it raises nothing.
   int IndexAtOpen = -2;
 
+  // The dropped list, set up for the control the first time it is asked for. (Qt may
+  // have made it already, for a key typed into the closed box.)
+  QAbstractItemView* List() {
+    QAbstractItemView* V = view();
+    if (!std::exchange(ListReady, true)) {
+      V->installEventFilter(this);
+      if (TCustomComboBox* C = Box()) C->SetUpList(V);
+    }
+    return V;
+  }
+  bool ListReady = false;
+  bool ListOpen() const { return ListReady && view()->isVisible(); }
+
   void showPopup() override {
     TCustomComboBox* C = Box();
     if (C && C->FStyle == csSimple) return;
     if (C) RunGuarded([C] { C->DropDown(); }, C);
     IndexAtOpen = currentIndex();
-    if (!std::exchange(ViewFiltered, true)) view()->installEventFilter(this);
     FitPopupWidth();
     QComboBox::showPopup();
   }
   void hidePopup() override {
-    const bool Open = view()->isVisible();
+    const bool Open = ListOpen();
     QComboBox::hidePopup();
     TCustomComboBox* C = Box();
     if (!C || !Open) return;
@@ -59,7 +71,7 @@ public:
   // Characters typed into the dropped list go to the control, as with the list closed.
   bool eventFilter(QObject* Watched, QEvent* Event) override {
     TCustomComboBox* C = Box();
-    if (C && Watched == view()) {
+    if (C && ListReady && Watched == view()) {
       const bool Key = Event->type() == QEvent::KeyPress || Event->type() == QEvent::KeyRelease;
       return Key && C->Enabled() && TypedIntoList(static_cast<QKeyEvent*>(Event));
     }
@@ -99,6 +111,12 @@ protected:
     InReturn = E->key() == Qt::Key_Return || E->key() == Qt::Key_Enter;
     QComboBox::keyPressEvent(E);
     InReturn = false;
+  }
+  void changeEvent(QEvent* E) override {
+    // Qt would make the dropped list to give it the new font; it takes the font when it
+    // is set up.
+    if (E->type() == QEvent::FontChange && !ListReady && !lineEdit()) return QWidget::changeEvent(E);
+    QComboBox::changeEvent(E);
   }
   void paintEvent(QPaintEvent* E) override {
     TCustomComboBox* C = Box();
@@ -151,12 +169,10 @@ public:
   }
 
 private:
-  bool ViewFiltered = false;
-
   // The dropped list is as wide as the box, as DroppedWidth, and as its widest item
   // with a scroll bar beside it when not every item shows.
   void FitPopupWidth() {
-    QAbstractItemView* V = view();
+    QAbstractItemView* V = List();
     const TCustomComboBox* C = Box();
     int Width = V->sizeHintForColumn(modelColumn()) + 2 * V->frameWidth();
     if (count() > maxVisibleItems()) Width += style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, V);
@@ -287,7 +303,6 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner)
     const bool Again = std::exchange(Host->IndexAtOpen, -2) == Index;
     if (!Host->InReturn && !Again) RunGuarded([&] { UserSelected(Index); }, this);
   });
-  FQtDelegate = C->itemDelegate();
   FOwnerDelegate = new TItemDelegate(this, C);
   FEditPartDue = Loading() && ItemsEditable();
   ApplyStyle(ItemsEditable() && !FEditPartDue);
@@ -343,9 +358,7 @@ void TCustomComboBox::ApplyStyle(bool Editable) {
   }
   C->setCurrentIndex(Index);
   if (QLineEdit* E = C->lineEdit()) E->setText(Text);
-  // Owner-drawn items, or Qt's own.
-  static_cast<QListView*>(C->view())->setUniformItemSizes(FStyle != csOwnerDrawVariable);
-  C->setItemDelegate(OwnerDraw() ? static_cast<QAbstractItemDelegate*>(FOwnerDelegate) : FQtDelegate);
+  if (C->ListReady) SetUpList(C->view());
   // csSimple: the list below the edit part.
   if (FStyle == csSimple && !C->SimpleList) {
     C->SimpleList = new QListView(C);
@@ -373,6 +386,15 @@ void TCustomComboBox::ApplyStyle(bool Editable) {
   C->update();
 }
 
+void TCustomComboBox::SetUpList(QAbstractItemView* List) {
+  // Owner-drawn items, or Qt's own.
+  if (!FQtDelegate) FQtDelegate = List->itemDelegate();
+  static_cast<QListView*>(List)->setUniformItemSizes(FStyle != csOwnerDrawVariable);
+  List->setItemDelegate(OwnerDraw() ? static_cast<QAbstractItemDelegate*>(FOwnerDelegate) : FQtDelegate);
+  List->setMinimumWidth(FDroppedWidth);
+  ApplyLookTo(List);
+}
+
 void TCustomComboBox::ApplyEditOptions() {
   QLineEdit* E = Combo()->lineEdit();
   if (!E) return;
@@ -397,10 +419,10 @@ void TCustomComboBox::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int
 void TCustomComboBox::ApplyLook() {
   // The closed box shows the control's colour (Base) beside a drop button in clBtnFace.
   TWidgetControl::ApplyLook();
-  QComboBox* C = Combo();
-  ApplyLookTo(C->view());
+  auto* C = static_cast<TComboHost*>(Combo());
+  if (C->ListReady) ApplyLookTo(C->view());
   if (C->lineEdit()) ApplyLookTo(C->lineEdit());
-  if (auto* L = static_cast<TComboHost*>(C)->SimpleList) ApplyLookTo(L);
+  if (C->SimpleList) ApplyLookTo(C->SimpleList);
   if (!Loading() && FStyle != csSimple && Height() != FaceHeight()) SetBounds(Left(), Top(), Width(), Height());
 }
 
@@ -438,10 +460,10 @@ void TCustomComboBox::SetDropDownCount(int32_t Value) {
 
 void TCustomComboBox::SetDroppedWidth(int32_t Value) {
   FDroppedWidth = std::max(0, Value);
-  Combo()->view()->setMinimumWidth(FDroppedWidth);
+  if (auto* C = static_cast<TComboHost*>(Combo()); C->ListReady) C->view()->setMinimumWidth(FDroppedWidth);
 }
 
-bool TCustomComboBox::DroppedDown() const { return Combo()->view()->isVisible(); }
+bool TCustomComboBox::DroppedDown() const { return static_cast<TComboHost*>(Combo())->ListOpen(); }
 
 void TCustomComboBox::SetDroppedDown(bool Value) {
   if (Value == DroppedDown()) return;
@@ -458,7 +480,7 @@ int32_t TCustomComboBox::ItemHeight() const {
 void TCustomComboBox::SetItemHeight(int32_t Value) {
   if (Value <= 0 || Value == FItemHeight) return;
   FItemHeight = Value;
-  if (OwnerDraw()) Combo()->view()->doItemsLayout();
+  if (auto* C = static_cast<TComboHost*>(Combo()); OwnerDraw() && C->ListReady) C->view()->doItemsLayout();
 }
 
 void TCustomComboBox::SetMaxLength(int32_t Value) {
@@ -494,9 +516,13 @@ int32_t TCustomComboBox::FindStringExact(const std::string& S, int32_t StartAfte
   return Search(*FItems, S, StartAfter, true);
 }
 
-int32_t TCustomComboBox::TopIndex() const { return Combo()->view()->verticalScrollBar()->value(); }
+int32_t TCustomComboBox::TopIndex() const {
+  return static_cast<TComboHost*>(Combo())->List()->verticalScrollBar()->value();
+}
 
-void TCustomComboBox::SetTopIndex(int32_t Value) { Combo()->view()->verticalScrollBar()->setValue(std::max(0, Value)); }
+void TCustomComboBox::SetTopIndex(int32_t Value) {
+  static_cast<TComboHost*>(Combo())->List()->verticalScrollBar()->setValue(std::max(0, Value));
+}
 
 int32_t TCustomComboBox::SelStart() const {
   const QLineEdit* E = EditPart();

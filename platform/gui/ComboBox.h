@@ -12,7 +12,10 @@
 // an edit part) the text stay. A box built while its form loads makes the edit part of
 // its style when loading ends, or before if its text or selection is used: a form's
 // boxes are built as csDropDown and most are given a list style at once, and an edit
-// part made and dropped again for each would cost start-up its time. csSimple shows the list always, below the edit part.
+// part made and dropped again for each would cost start-up its time. The dropped list
+// is made, and given the box's look and item drawing, the first time it is needed (as
+// it opens, as a rule): making it costs as much as the rest of the box, and most boxes
+// of a form are never opened. csSimple shows the list always, below the edit part.
 // The owner-draw styles draw every item, and the selected one in the closed box (with
 // odComboBoxEdit), through DrawItem on Canvas; csOwnerDrawVariable asks MeasureItem
 // for each item's height.
@@ -30,6 +33,7 @@
 #include "platform/gui/WidgetControl.h"
 
 class QAbstractItemDelegate;
+class QAbstractItemView;
 class QComboBox;
 class QLineEdit;
 class QMouseEvent;
@@ -155,6 +159,8 @@ private:
   class TItemDelegate;
   void ApplyStyle(bool Editable);
   void ApplyEditOptions();
+  // What the dropped list takes from the box: item drawing, look, width.
+  void SetUpList(QAbstractItemView* List);
   void ReportDeleted(const std::vector<void*>& Objects);
   void EditPartMouse(QMouseEvent* Event);
   void PaintItem(QPainter& Painter, int32_t Index, const QRect& Rect, TOwnerDrawState State);

@@ -83,7 +83,9 @@ void TWinControl::Remove(TControl* AControl) {
   AControl->FParent = nullptr;
   if (QWidget* Child = AControl->Host()) {
     Child->hide();
-    Child->setParent(nullptr);
+    // A control being destroyed takes its host along at once, which leaves the parent
+    // then; taking it out first only costs a window of its own.
+    if (!AControl->Destroying()) Child->setParent(nullptr);
   }
 }
 

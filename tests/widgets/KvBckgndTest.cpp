@@ -141,3 +141,25 @@ TEST(KvBackground, ThePictureIsWorkedOutOncePerSizeAndSettings) {
   EXPECT_EQ(PixelAt(Render(B.get(), Paper), 79, 20), ColorToRGB(clRed));
   EXPECT_EQ(B->Gradients, 3);
 }
+
+TEST(KvBackground, AGradientAloneCoversTheFormSoTheFormIsNotPaintedUnderIt) {
+  TInputForm F(240, 80);
+  auto* Back = F.Add<TKvBackground>(Bounds(0, 0, 240, 80));
+  Back->SetAlign(alClient);
+  const auto FormPaints = [&] {
+    testsupport::TPaintCounter Paints({F.Form, Back});
+    F.Form->Invalidate();
+    Back->Invalidate();
+    Application->ProcessMessages();
+    return std::pair(Paints.Of(F.Form), Paints.Of(Back));
+  };
+  F.Show();
+  Application->ProcessMessages();
+  EXPECT_EQ(FormPaints(), std::pair(0, 1));
+  // A frame, a texture or an inactive gradient may leave pixels to the form.
+  Back->SetFrameStyle(fsFlat);
+  EXPECT_EQ(FormPaints(), std::pair(1, 1));
+  Back->SetFrameStyle(fsNone);
+  Back->SetActive(false);
+  EXPECT_EQ(FormPaints(), std::pair(1, 1));
+}

@@ -128,8 +128,25 @@ TEST(ComboBox, ABoxBuiltWhileItsFormLoadsMakesOnlyTheEditPartOfItsFinalStyle) {
   EndLoading(Form);
   EXPECT_EQ(Edits(Later), 1);
   EXPECT_EQ(Edits(List), 0);
+  EXPECT_TRUE(List->Host()->findChildren<QAbstractItemView*>().empty());  // made as it first opens
   EXPECT_EQ(Typed->Text(), "typed");
   Form->Free();
+}
+
+// The dropped list takes what the box was given before it first opened (font, colour,
+// owner drawing).
+TEST(ComboBox, TheDroppedListTakesTheBoxsLookAsItOpens) {
+  TComboForm F(csOwnerDrawFixed);
+  F.Box->SetColor(clYellow);
+  F.Box->Font()->SetSize(14);
+  F.Box->SetItemHeight(20);
+  ShowActive(F.Form);
+  EXPECT_FALSE(F.Box->DroppedDown());
+  F.Box->SetDroppedDown(true);
+  EXPECT_TRUE(F.Box->DroppedDown());
+  EXPECT_EQ(F.List()->font(), F.Box->Font()->QtFont());
+  EXPECT_EQ(F.List()->palette().color(QPalette::Base), QColor(255, 255, 0));
+  EXPECT_EQ(F.List()->visualRect(F.List()->model()->index(0, 0)).height(), 20);
 }
 
 TEST(ComboBox, SimpleStyleShowsTheListBelowTheEdit) {
