@@ -1,6 +1,7 @@
 #include "platform/rtl/Classes.h"
 
 #include <algorithm>
+#include <iterator>
 #include <typeinfo>
 
 #include "platform/rtl/SysUtils.h"
@@ -48,28 +49,36 @@ void TComponent::InsertComponent(TComponent* AComponent) {
   if (!AComponent || AComponent->FOwner == this) return;
   if (AComponent->FOwner) AComponent->FOwner->RemoveComponent(AComponent);
   FComponents.push_back(AComponent);
+  ++FComponentsChanges;
   AComponent->FOwner = this;
   NotifyAll(AComponent, opInsert);
 }
 
+bool TComponent::Owns(const TComponent* AComponent) const {
+  // From the end: components are destroyed last first.
+  return std::find(FComponents.rbegin(), FComponents.rend(), AComponent) != FComponents.rend();
+}
+
 void TComponent::RemoveComponent(TComponent* AComponent) {
-  auto it = std::find(FComponents.begin(), FComponents.end(), AComponent);
-  if (it == FComponents.end()) return;
+  if (!Owns(AComponent)) return;
   NotifyAll(AComponent, opRemove);
   // The notification may have changed the list; look again.
-  it = std::find(FComponents.begin(), FComponents.end(), AComponent);
-  if (it != FComponents.end()) FComponents.erase(it);
+  if (auto it = std::find(FComponents.rbegin(), FComponents.rend(), AComponent); it != FComponents.rend()) {
+    FComponents.erase(std::next(it).base());
+    ++FComponentsChanges;
+  }
   AComponent->FOwner = nullptr;
 }
 
 void TComponent::NotifyAll(TComponent* AComponent, TOperation Operation) {
   Notification(AComponent, Operation);
-  // Siblings are told too; copy, because a handler may free components.
-  std::vector<TComponent*> siblings = FComponents;
+  // Siblings are told too; copy, because a handler may free components. The copy is
+  // searched only once a handler has changed the list: a form owns hundreds.
+  const std::vector<TComponent*> siblings = FComponents;
+  const uint64_t changes = FComponentsChanges;
   for (TComponent* c : siblings) {
-    if (c != AComponent &&
-        std::find(FComponents.begin(), FComponents.end(), c) != FComponents.end())
-      c->Notification(AComponent, Operation);
+    if (c == AComponent || (FComponentsChanges != changes && !Owns(c))) continue;
+    c->Notification(AComponent, Operation);
   }
 }
 
@@ -77,7 +86,10 @@ void TComponent::DestroyComponents() {
   while (!FComponents.empty()) {
     TComponent* c = FComponents.back();
     c->Free();  // leaves our list through RemoveComponent
-    if (!FComponents.empty() && FComponents.back() == c) FComponents.pop_back();
+    if (!FComponents.empty() && FComponents.back() == c) {
+      FComponents.pop_back();
+      ++FComponentsChanges;
+    }
   }
 }
 

@@ -71,12 +71,14 @@ protected:
 private:
   void DoDestroying();
   void NotifyAll(TComponent* AComponent, TOperation Operation);
+  bool Owns(const TComponent* AComponent) const;
 
   TComponent* FOwner = nullptr;
   std::string FName;
   uint32_t FComponentState = 0;
   bool FDestroyed = false;
   std::vector<TComponent*> FComponents;
+  uint64_t FComponentsChanges = 0;  // every insertion or removal counts
   std::vector<TComponent*> FFreeNotifies;
 };
 

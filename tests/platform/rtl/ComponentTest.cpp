@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/rtl/Classes.h"
@@ -22,6 +23,7 @@ public:
     TComponent::BeforeDestruction();
   }
   TComponent* Watched = nullptr;
+  TComponent* FreeWhenTold = nullptr;  // freed by the first removal this one is told of
   void Watch(TComponent* C) {
     Watched = C;
     FreeNotification(C);
@@ -33,6 +35,7 @@ protected:
     if (Operation == opRemove) {
       Journal.push_back(Name() + " told " + AComponent->Name() + " goes");
       if (AComponent == Watched) Watched = nullptr;
+      if (FreeWhenTold) std::exchange(FreeWhenTold, nullptr)->Free();
     }
   }
 };
@@ -79,6 +82,17 @@ TEST(ComponentTest, SiblingsAndWatchersAreToldOfRemoval) {
   w.reset();
   c->Free();
   outsider->RemoveFreeNotification(b);
+
+  // A sibling that a handler frees while the others are told is not told after it went.
+  auto* d = new TProbe(root.get(), "d");
+  auto* e = new TProbe(root.get(), "e");
+  auto* f = new TProbe(root.get(), "f");
+  d->FreeWhenTold = e;
+  Journal.clear();
+  f->Free();
+  EXPECT_EQ(root->ComponentCount(), 2);
+  EXPECT_EQ(std::count(Journal.begin(), Journal.end(), "delete e"), 1);
+  EXPECT_EQ(std::find(Journal.begin(), Journal.end(), "e told f goes"), Journal.end());
 }
 
 TEST(ComponentTest, MovingToAnotherOwnerAndDeletingDirectly) {
