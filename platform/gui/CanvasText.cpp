@@ -2,6 +2,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <unordered_map>
 
 #include "platform/gui/Graphics.h"
 #include "platform/gui/QtSupport.h"
@@ -9,6 +10,29 @@
 namespace {
 
 constexpr int TabStopChars = 8;
+
+// The width of S in Font. Measuring shapes the text, which costs as much as drawing it,
+// and the same few texts are measured again and again (a progress bar's percentage at
+// each step, a label's caption at each paint): the widths measured last are kept, per
+// thread.
+int Advance(const QFontMetrics& Metrics, const QFont& Font, const QString& S) {
+  struct TKey {
+    QFont Font;
+    QString Text;
+    bool operator==(const TKey&) const = default;
+  };
+  struct THash {
+    size_t operator()(const TKey& K) const { return qHash(K.Text, qHash(K.Font)); }
+  };
+  constexpr size_t Kept = 1024;
+  thread_local std::unordered_map<TKey, int, THash> Widths;
+  TKey Key{Font, S};
+  if (auto It = Widths.find(Key); It != Widths.end()) return It->second;
+  if (Widths.size() >= Kept) Widths.clear();
+  const int Width = Metrics.horizontalAdvance(S);
+  Widths.emplace(std::move(Key), Width);
+  return Width;
+}
 
 // One line of formatted text: what is shown, and the positions of its underlined
 // accelerator characters.
@@ -20,17 +44,17 @@ struct TTextLine {
 class TTextMetrics {
 public:
   TTextMetrics(const QFont& Font, bool ExpandTabs)
-      : FMetrics(Font), FTabWidth(TabStopChars * std::max(1, FMetrics.averageCharWidth())),
+      : FFont(Font), FMetrics(Font), FTabWidth(TabStopChars * std::max(1, FMetrics.averageCharWidth())),
         FExpandTabs(ExpandTabs) {}
 
   // Width of S, with tabs going to the next tab stop when they expand.
   int Width(const QString& S) const {
-    if (!FExpandTabs || !S.contains(u'\t')) return FMetrics.horizontalAdvance(S);
+    if (!FExpandTabs || !S.contains(u'\t')) return Advance(FMetrics, FFont, S);
     int X = 0;
     qsizetype Start = 0;
     for (qsizetype I = 0; I <= S.size(); ++I) {
       if (I == S.size() || S[I] == u'\t') {
-        X += FMetrics.horizontalAdvance(S.mid(Start, I - Start));
+        X += Advance(FMetrics, FFont, S.mid(Start, I - Start));
         if (I < S.size()) X = (X / FTabWidth + 1) * FTabWidth;
         Start = I + 1;
       }
@@ -43,6 +67,7 @@ public:
   bool ExpandTabs() const { return FExpandTabs; }
 
 private:
+  QFont FFont;
   QFontMetrics FMetrics;
   int FTabWidth;
   bool FExpandTabs;
@@ -135,7 +160,8 @@ QString PathEllipsis(const QString& S, int Width, const TTextMetrics& M) {
 }  // namespace
 
 int32_t TCanvas::TextWidth(const std::string& Text) const {
-  return QFontMetrics(FFont->QtFont()).horizontalAdvance(ToQString(Text));
+  const QFont& Font = FFont->QtFont();
+  return Advance(QFontMetrics(Font), Font, ToQString(Text));
 }
 
 int32_t TCanvas::TextHeight(const std::string&) const { return QFontMetrics(FFont->QtFont()).height(); }
@@ -149,7 +175,7 @@ void TCanvas::DrawTextLine(int32_t X, int32_t Y, const std::string& Text, const 
   const QString S = ToQString(Text);
   const QFont& Font = FFont->QtFont();
   const QFontMetrics M(Font);
-  const int W = M.horizontalAdvance(S);
+  const int W = Advance(M, Font, S);
   int DX = 0;
   if ((FTextAlign & TA_CENTER) == TA_CENTER)
     DX = -W / 2;

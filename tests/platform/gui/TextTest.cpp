@@ -40,6 +40,14 @@ TEST(CanvasText, TextOutUsesItsCellAndAlignment) {
   EXPECT_TRUE(Inside(Ink(S), Bounds(10, 5, W, H)));
   EXPECT_FALSE(IsRectEmpty(Ink(S)));
   EXPECT_EQ(S.Canvas.PenPos(), Point(10 + W, 5));
+  // Widths are kept per font: the same text in a bold or larger font is measured anew.
+  S.Canvas.Font()->SetStyle(fsBold);
+  EXPECT_GT(S.Canvas.TextWidth("Hello"), W);
+  S.Canvas.Font()->SetStyle(0);
+  S.Canvas.Font()->SetHeight(-22);
+  EXPECT_GT(S.Canvas.TextWidth("Hello"), W + W / 2);
+  S.Canvas.Font()->SetHeight(-11);
+  EXPECT_EQ(S.Canvas.TextWidth("Hello"), W);
 
   // A solid brush fills exactly the text cell.
   TSheet O;
