@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/ffmpeg/FFmpegLib.h"
+#include "platform/rtl/ByteOrder.h"
 
 namespace {
 
@@ -71,16 +72,33 @@ void AVIFileExit() {
   if (InitCount > 0) --InitCount;
 }
 
+namespace {
+
+// Reads until Size bytes are in, the file ends or a read fails; the count read.
+size_t ReadUpTo(int Fd, uint8_t* Data, size_t Size) {
+  size_t got = 0;
+  while (got < Size) {
+    const ssize_t n = ::read(Fd, Data + got, Size - got);
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return got;
+}
+
+}  // namespace
+
 HRESULT AVIFileOpen(PAVIFILE& File, const std::string& FileName, uint32_t) {
   File.reset();
   const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return AVIERR_FILEOPEN;
-  std::vector<uint8_t> head(MaxHeaderBytes);
-  size_t got = 0;
-  while (got < head.size()) {
-    const ssize_t n = ::read(fd, head.data() + got, head.size() - got);
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
+  // The form's start says how long its header list is; only that much is read (up to
+  // MaxHeaderBytes), not a fixed amount whatever the file.
+  constexpr size_t Start = 24;  // "RIFF" size "AVI " "LIST" size "hdrl"
+  std::vector<uint8_t> head(Start);
+  size_t got = ReadUpTo(fd, head.data(), Start);
+  if (got == Start && GetLE32(head.data() + 12) == AviFourCC('L', 'I', 'S', 'T')) {
+    head.resize(std::clamp<uint64_t>(20 + uint64_t{GetLE32(head.data() + 16)}, Start, MaxHeaderBytes));
+    got += ReadUpTo(fd, head.data() + Start, head.size() - Start);
   }
   ::close(fd);
   PAVIFILE f(new AviFileImpl);
