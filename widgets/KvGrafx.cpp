@@ -266,24 +266,17 @@ QImage RenderGradient(int32_t W, int32_t H, TGradientDirection Direction, TSmoot
 
 }  // namespace
 
-QImage GradientPicture(int32_t W, int32_t H, TGradientDirection Direction, TSmoothFactor SmoothFactor, TColor EndColor,
-                       TColor StartColor) {
-  if (W <= 0 || H <= 0) return {};
+void FillGradientRect(TCanvas* Canvas, const TRect& R, TGradientDirection Direction, TSmoothFactor SmoothFactor,
+                      TColor EndColor, TColor StartColor) {
+  const int32_t W = std::abs(R.Right - R.Left), H = std::abs(R.Bottom - R.Top);
+  if (W == 0 || H == 0) return;
   const TColor Start = ColorToRGB(StartColor), End = ColorToRGB(EndColor);
   const bool Flat = Start == End;
   const TGradientKey Key{W, H, Flat ? gdHorizontalEnd : Direction, Flat ? TSmoothFactor(0) : SmoothFactor, Start, End};
   const QImage* Picture = GradientCache().Find(Key);
   if (!Picture) Picture = &GradientCache().Add(Key, RenderGradient(W, H, Direction, SmoothFactor, End, Start));
-  return *Picture;
-}
-
-void FillGradientRect(TCanvas* Canvas, const TRect& R, TGradientDirection Direction, TSmoothFactor SmoothFactor,
-                      TColor EndColor, TColor StartColor) {
-  const int32_t W = std::abs(R.Right - R.Left), H = std::abs(R.Bottom - R.Top);
-  if (W == 0 || H == 0) return;
   const int32_t X = std::min(R.Left, R.Right), Y = std::min(R.Top, R.Bottom);
-  Canvas->CopyImage(Rect(X, Y, X + W, Y + H), GradientPicture(W, H, Direction, SmoothFactor, EndColor, StartColor),
-                    Rect(0, 0, W, H));
+  Canvas->CopyImage(Rect(X, Y, X + W, Y + H), *Picture, Rect(0, 0, W, H));
 }
 
 namespace {

@@ -5,8 +5,6 @@
 
 #include <cstdint>
 
-#include <QImage>
-
 #include "platform/gui/Controls.h"
 #include "platform/gui/Graphics.h"
 #include "widgets/KvCommon.h"
@@ -28,10 +26,6 @@ using TSmoothFactor = uint8_t;
 // are kept (by size, direction, smooth factor and colours) and drawn again from there.
 void FillGradientRect(TCanvas* Canvas, const TRect& R, TGradientDirection Direction, TSmoothFactor SmoothFactor,
                       TColor EndColor, TColor StartColor);
-// The picture FillGradientRect draws for a W x H rectangle (pf32bit, every pixel
-// opaque), shared with the kept gradients: keeping it costs no copy.
-QImage GradientPicture(int32_t W, int32_t H, TGradientDirection Direction, TSmoothFactor SmoothFactor, TColor EndColor,
-                       TColor StartColor);
 
 // The shapes, drawn into Bitmap from (0, 0):
 // a strip of Length positions along the width (or, Vertical, the height) and up to
