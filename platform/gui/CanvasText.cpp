@@ -15,7 +15,7 @@ constexpr int TabStopChars = 8;
 // and the same few texts are measured again and again (a progress bar's percentage at
 // each step, a label's caption at each paint): the widths measured last are kept, per
 // thread.
-int Advance(const QFontMetrics& Metrics, const QFont& Font, const QString& S) {
+int Advance(const QFont& Font, const QString& S) {
   struct TKey {
     QFont Font;
     QString Text;
@@ -29,7 +29,7 @@ int Advance(const QFontMetrics& Metrics, const QFont& Font, const QString& S) {
   TKey Key{Font, S};
   if (auto It = Widths.find(Key); It != Widths.end()) return It->second;
   if (Widths.size() >= Kept) Widths.clear();
-  const int Width = Metrics.horizontalAdvance(S);
+  const int Width = QFontMetrics(Font).horizontalAdvance(S);
   Widths.emplace(std::move(Key), Width);
   return Width;
 }
@@ -49,12 +49,12 @@ public:
 
   // Width of S, with tabs going to the next tab stop when they expand.
   int Width(const QString& S) const {
-    if (!FExpandTabs || !S.contains(u'\t')) return Advance(FMetrics, FFont, S);
+    if (!FExpandTabs || !S.contains(u'\t')) return Advance(FFont, S);
     int X = 0;
     qsizetype Start = 0;
     for (qsizetype I = 0; I <= S.size(); ++I) {
       if (I == S.size() || S[I] == u'\t') {
-        X += Advance(FMetrics, FFont, S.mid(Start, I - Start));
+        X += Advance(FFont, S.mid(Start, I - Start));
         if (I < S.size()) X = (X / FTabWidth + 1) * FTabWidth;
         Start = I + 1;
       }
@@ -160,8 +160,7 @@ QString PathEllipsis(const QString& S, int Width, const TTextMetrics& M) {
 }  // namespace
 
 int32_t TCanvas::TextWidth(const std::string& Text) const {
-  const QFont& Font = FFont->QtFont();
-  return Advance(QFontMetrics(Font), Font, ToQString(Text));
+  return Advance(FFont->QtFont(), ToQString(Text));
 }
 
 int32_t TCanvas::TextHeight(const std::string&) const { return QFontMetrics(FFont->QtFont()).height(); }
@@ -175,7 +174,7 @@ void TCanvas::DrawTextLine(int32_t X, int32_t Y, const std::string& Text, const 
   const QString S = ToQString(Text);
   const QFont& Font = FFont->QtFont();
   const QFontMetrics M(Font);
-  const int W = Advance(M, Font, S);
+  const int W = Advance(Font, S);
   int DX = 0;
   if ((FTextAlign & TA_CENTER) == TA_CENTER)
     DX = -W / 2;
