@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QStyle>
 #include <QStyleFactory>
+#include <fontconfig/fontconfig.h>
 
 #include "platform/gui/Graphics.h"
 #include "platform/gui/QtSupport.h"
@@ -69,9 +70,30 @@ bool HasClassicLook() {
          Font.pixelSize() == Default.pixelSize();
 }
 
+// Text is drawn black and white. The instructions of DejaVu Sans Condensed Bold run its
+// letters together there at small sizes ("Folder" reads "Fokler"), while the regular face
+// and DejaVu Sans Bold are drawn cleanly: that one face is hinted by FreeType's own
+// hinter instead. Font engines made before this keep their hinting, so it comes first.
+void HintCondensedBoldOurselves() {
+  static bool Done = false;
+  if (Done) return;
+  Done = true;
+  constexpr char Rule[] = R"(<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <match target="font">
+    <test name="family"><string>DejaVu Sans Condensed</string></test>
+    <test name="weight" compare="more_eq"><const>bold</const></test>
+    <edit name="autohint" mode="assign"><bool>true</bool></edit>
+  </match>
+</fontconfig>)";
+  FcConfigParseAndLoadFromMemory(FcConfigGetCurrent(), reinterpret_cast<const FcChar8*>(Rule), FcTrue);
+}
+
 }  // namespace
 
 void ApplyClassicLook(QApplication& App) {
+  HintCondensedBoldOurselves();
   Restoring = true;
   App.setStyle(NewClassicStyle());
   ClassicStyle = App.style();

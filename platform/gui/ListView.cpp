@@ -106,12 +106,12 @@ protected:
     if (!FView->Tree()->hasFocus()) Option->state &= ~QStyle::State_Active;
     Option->state &= ~(QStyle::State_HasFocus | QStyle::State_MouseOver);
   }
-  // A row holds the font's whole height (ascent and descent), or a taller picture, and
-  // the grid line below it; the text is drawn above the line, so descenders and
-  // underscores stay whole.
+  // A row holds the font's whole height (ascent and descent) with a pixel above and below
+  // for the focus rectangle, or a taller picture, and the grid line below it; the text is
+  // centred between the dots, so they never cover descenders and underscores.
   QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
     const QSize Hint = QStyledItemDelegate::sizeHint(Option, Index);
-    const int Text = QFontMetrics(FView->Font()->QtFont()).height();
+    const int Text = QFontMetrics(FView->Font()->QtFont()).height() + 2;
     return QSize(Hint.width(), std::max(Hint.height(), Text) + (FView->FGridLines ? 1 : 0));
   }
   void paint(QPainter* Painter, const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {

@@ -126,6 +126,7 @@ TGalleryPage ListViewPage("listview", [](TForm* Form) {
   Conv->Items()->Item(0)->SetChecked(true);
   Conv->Items()->Item(2)->SetChecked(true);
   Conv->Items()->Item(1)->SetSelected(true);
+  Conv->Items()->Item(1)->SetFocused(true);  // the dots round a row with descenders
   Note(Form, 360, 14, "check boxes, row select,");
   Note(Form, 360, 30, "no headers, focused");
   auto* Files = Place<TListView>(Form, "LstFiles", Bounds(10, 140, 340, 120));

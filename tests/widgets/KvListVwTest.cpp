@@ -288,7 +288,7 @@ TEST(KvListView, RowsHoldTheWholeTextWithTheGridLineBelowIt) {
   ASSERT_GT(Pixels, 0);
 
   const TRect Row = F.List->Items()->Item(0)->DisplayRect(drBounds);
-  EXPECT_EQ(Row.Height(), TextHeight + 1);
+  EXPECT_EQ(Row.Height(), 1 + TextHeight + 1 + 1);  // the focus rectangle's rows, the grid line
   const QImage I = Render(F.List);
   const TRect Label = F.List->Items()->Item(0)->DisplayRect(drLabel);
   const TPoint O = F.List->ClientOffset();

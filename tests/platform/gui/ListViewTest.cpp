@@ -366,6 +366,42 @@ TEST(ListView, PaintsColumnsGridLinesAndTheUnfocusedSelection) {
   EXPECT_EQ(PixelAt(Image, F.List->Width() - 1, 50), ColorToRGB(clBtnHighlight));
 }
 
+TEST(ListView, TheFocusRectangleGoesRoundTheTextNotOverIt) {
+  // A list as the program's: check boxes, whole rows selected, no header.
+  TListForm F;
+  F.List->SetShowColumnHeaders(false);
+  F.List->SetCheckboxes(true);
+  F.List->SetRowSelect(true);
+  TListItem* Item = F.Add("wavpack_test.wv", {"0:01", "0.03 MB"});
+  ShowActive(F.Form);
+  F.List->SetFocus();
+  Item->SetSelected(true);
+  Item->SetFocused(true);
+  const QImage Image = Render(F.List);
+  const TPoint O = F.List->ClientOffset();
+  TRect Label = Item->DisplayRect(drLabel);
+  OffsetRect(Label, O.X, O.Y);
+  const QImage Caption = Image.copy(Label.Left, Label.Top, Label.Width(), Label.Height());
+  // The dots invert the selection's colour; where they met the text, it would turn black.
+  const TRect Text = ColorBounds(Caption, clHighlightText);
+  const TRect Dots = ColorBounds(Caption, ColorToRGB(clHighlight) ^ 0xFFFFFF);
+  ASSERT_FALSE(IsRectEmpty(Text));
+  ASSERT_FALSE(IsRectEmpty(Dots));
+  EXPECT_LT(Dots.Top, Text.Top);
+  EXPECT_GT(Dots.Bottom, Text.Bottom);
+  EXPECT_EQ(CountColor(Caption, clBlack), 0);
+  // The underscore and the descenders whole: as much ink as the text has on a canvas.
+  QImage Alone = MakeImage(200, 30);
+  TCanvas Canvas;
+  Canvas.SetImage(&Alone);
+  Canvas.Font()->Assign(*F.List->Font());
+  Canvas.Font()->SetColor(clBlack);
+  Canvas.Brush()->SetStyle(bsClear);
+  Canvas.TextOut(2, 2, Item->Caption());
+  Canvas.SetImage(nullptr);
+  EXPECT_EQ(CountColor(Caption, clHighlightText), CountColor(Alone, clBlack));
+}
+
 TEST(ListView, MovingTheFocusPaintsBothRowsAgainAcrossTheirWholeWidth) {
   TListForm F;
   F.List->SetRowSelect(true);

@@ -30,6 +30,19 @@ bool Inside(const TRect& Inner, const TRect& Outer) {
   return Inner.Left >= Outer.Left && Inner.Top >= Outer.Top && Inner.Right <= Outer.Right && Inner.Bottom <= Outer.Bottom;
 }
 
+// The runs of columns that hold ink, left to right: letters apart are runs of their own.
+int32_t InkColumnRuns(const QImage& Image) {
+  int32_t Runs = 0;
+  bool InRun = false;
+  for (int32_t X = 0; X < Image.width(); ++X) {
+    bool Ink = false;
+    for (int32_t Y = 0; Y < Image.height() && !Ink; ++Y) Ink = PixelAt(Image, X, Y) == clBlack;
+    if (Ink && !InRun) ++Runs;
+    InRun = Ink;
+  }
+  return Runs;
+}
+
 }  // namespace
 
 TEST(CanvasText, TextOutUsesItsCellAndAlignment) {
@@ -70,6 +83,30 @@ TEST(CanvasText, TextOutUsesItsCellAndAlignment) {
   C.Canvas.SetTextAlign(TA_CENTER | TA_TOP);
   C.Canvas.TextOut(80, 5, "Hello");
   EXPECT_NEAR((Ink(C).Left + Ink(C).Right) / 2.0, 80, 2);
+}
+
+TEST(CanvasText, LettersStayApartInBoldAsInRegular) {
+  // The program's tab captions, regular and bold, and the About box's bold title: each of
+  // their letters stands apart in the font, so black-and-white drawing must keep a
+  // column without ink between any two of them.
+  struct TCase {
+    const char* Text;
+    int32_t Height;
+    TFontStyles Style;
+    int32_t Letters;
+  };
+  const TCase Cases[] = {
+      {"Audio CD", -11, 0, 7},      {"Folder", -11, 0, 6},      {"File", -11, 0, 4},
+      {"Audio CD", -11, fsBold, 7}, {"Folder", -11, fsBold, 6}, {"File", -11, fsBold, 4},
+      {"Lumo Audio Converter", -16, fsBold, 18},
+  };
+  for (const TCase& C : Cases) {
+    TSheet S(220, 30);
+    S.Canvas.Font()->SetHeight(C.Height);
+    S.Canvas.Font()->SetStyle(C.Style);
+    S.Canvas.TextOut(4, 4, C.Text);
+    EXPECT_EQ(InkColumnRuns(S.Image), C.Letters) << C.Text << (C.Style ? " bold" : "");
+  }
 }
 
 TEST(CanvasText, RotatedTextStaysInsideItsTurnedCell) {
