@@ -149,10 +149,15 @@ bool TAPETag::RemoveFromFile(const std::string& FileName) {
 
 bool TAPETag::SaveToFile(const std::string& FileName) {
   int64_t size = RecordSize;
+  size_t valued = 0;
   for (const auto& f : FFields) {
     // A name the format cannot carry would make the whole tag unreadable.
     if (!ValidName(f.Name)) return false;
+    // An empty value is no item (players show one as a blank field): saving it
+    // removes the item.
+    if (f.Value.empty()) continue;
     size += static_cast<int64_t>(f.Name.size() + f.Value.size()) + 9;
+    ++valued;
   }
   TAPELocation l;
   std::string items, kept;
@@ -175,18 +180,22 @@ bool TAPETag::SaveToFile(const std::string& FileName) {
     }
   }
   size += static_cast<int64_t>(kept.size());
-  if (size + RecordSize > UINT32_MAX || FFields.size() + keptCount > UINT32_MAX) return false;
-  const auto count = static_cast<uint32_t>(FFields.size() + keptCount);
+  if (size + RecordSize > UINT32_MAX || valued + keptCount > UINT32_MAX) return false;
+  const auto count = static_cast<uint32_t>(valued + keptCount);
+  // Nothing left to hold: the file gets no tag rather than an empty one.
   std::string tag;
-  AppendAPERecord(tag, static_cast<uint32_t>(size), count, apeHasHeader | apeIsHeader);
-  for (const auto& f : FFields) AppendAPEItem(tag, f.Name, f.Value);
-  tag += kept;
-  AppendAPERecord(tag, static_cast<uint32_t>(size), count, apeHasHeader);
+  if (count > 0) {
+    AppendAPERecord(tag, static_cast<uint32_t>(size), count, apeHasHeader | apeIsHeader);
+    for (const auto& f : FFields)
+      if (!f.Value.empty()) AppendAPEItem(tag, f.Name, f.Value);
+    tag += kept;
+    AppendAPERecord(tag, static_cast<uint32_t>(size), count, apeHasHeader);
+  }
 
   const int64_t keepEnd = l.Valid ? l.TagStart : l.FileSize - (l.HasID3v1 ? ID3v1Size : 0);
   if (!RewriteTail(FileName, l.FileSize, keepEnd, tag + l.ID3v1)) return false;
-  FExists = true;
-  FVersion = APEVersion2;
-  FSize = static_cast<int32_t>(size);
+  FExists = count > 0;
+  FVersion = count > 0 ? static_cast<int32_t>(APEVersion2) : 0;
+  FSize = count > 0 ? static_cast<int32_t>(size) : 0;
   return true;
 }

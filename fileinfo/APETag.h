@@ -22,8 +22,10 @@ public:
   bool ReadFromFile(const std::string& FileName);
   // Cuts a valid tag off the file, keeping an ID3v1 block after it.
   bool RemoveFromFile(const std::string& FileName);
-  // Replaces the file's tag (or adds one) with Fields and the items of the old
-  // tag that Fields cannot hold and does not name; an ID3v1 block stays last.
+  // Replaces the file's tag (or adds one) with the Fields that have a value and
+  // the items of the old tag that Fields cannot hold and does not name (a field
+  // with an empty value removes its item); an ID3v1 block stays last. With no
+  // item left the file gets no tag.
   bool SaveToFile(const std::string& FileName);
 
   void AppendField(const std::string& Name, const std::string& Value);

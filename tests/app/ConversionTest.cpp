@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -106,31 +107,82 @@ TEST_F(ConversionTest, AddFolderListsEverySourceWithItsLengthSizeAndTags) {
 }
 
 // What each format's default settings give: the rate and channels (0: the source's;
-// -1: the format's own choice, not checked), and ffprobe's codec name (nullptr: the
-// system codec list's choice).
+// -1: the format's own choice, not checked), ffprobe's codec name (nullptr: the system
+// codec list's choice), and the kinds of tag its files carry (MutagenTags's).
 struct TFormatCase {
   TOutputFormat Format;
   const char* Ext;
   const char* Codec;
   int Rate;
   int Channels;
+  std::vector<std::string> TagKinds;
 };
 
 void PrintTo(const TFormatCase& C, std::ostream* Os) { *Os << C.Ext << " (" << int(C.Format) << ")"; }
 
 const TFormatCase FormatCases[] = {
-    {outMP3, ".mp3", "mp3", 0, 0},           {outWMA, ".wma", "wmav2", 0, 2},
-    {outWMASystem, ".wma", nullptr, -1, -1}, {outWave, ".wav", "pcm_s16le", 44100, 2},
-    {outWavPack, ".wv", "wavpack", 0, 2},    {outMonkeysAudio, ".ape", "ape", 0, 2},
-    {outOggVorbis, ".ogg", "vorbis", 0, 2},  {outFLAC, ".flac", "flac", 0, 0},
-    {outTrueAudio, ".tta", "tta", 0, 0},     {outMusepack, ".mpc", "musepack8", 48000, 0},
+    {outMP3, ".mp3", "mp3", 0, 0, {"id3"}},
+    {outWMA, ".wma", "wmav2", 0, 2, {"asf"}},
+    {outWMASystem, ".wma", nullptr, -1, -1, {"asf"}},
+    {outWave, ".wav", "pcm_s16le", 44100, 2, {}},
+    {outWavPack, ".wv", "wavpack", 0, 2, {"ape"}},
+    {outMonkeysAudio, ".ape", "ape", 0, 2, {"ape"}},
+    {outOggVorbis, ".ogg", "vorbis", 0, 2, {"ogg"}},
+    {outFLAC, ".flac", "flac", 0, 0, {"flac"}},
+    {outTrueAudio, ".tta", "tta", 0, 0, {"id3", "ape"}},
+    {outMusepack, ".mpc", "musepack8", 48000, 0, {"ape"}},
 };
+
+// The item each field of a tag set becomes in each kind of tag, in TagSetFields order
+// (nullptr: the kind gets no such field), and an item the format's writer adds of its
+// own. Windows Media's muxer stores the title and the artist twice, in its fixed
+// description and among the attributes, and names itself.
+struct TItemNames {
+  const char* Kind;
+  const char* Names[TagSetFieldCount];
+  const char* Own;
+};
+const TItemNames ItemNames[] = {
+    {"id3", {"TPE1", "TALB", "TCON", "TYER", "TRCK", "TIT2", "COMM::eng", "TCOM", "TENC", "TCOP", "TLAN", "WXXX:"}},
+    {"asf",
+     {"Author", "WM/AlbumTitle", "WM/Genre", "WM/Year", "WM/TrackNumber", "Title", "Description", nullptr, nullptr,
+      "Copyright", nullptr, nullptr},
+     "WM/EncodingSettings"},
+    {"ape", {"Artist", "Album", "Genre", "Year", "Track", "Title", "Comment", "Composer", "Encoder", "Copyright",
+             "Language", "Link"}},
+    {"flac", {"Artist", "Album", "Genre", "Date", "TrackNumber", "Title", "Comment", "Composer", "Encoder",
+              "Copyright", "Language", "URL"}},
+    {"ogg", {"Artist", "Album", "Genre", "Date", "TrackNumber", "Title", "Comment"}},
+};
+
+// Item names in lower case, sorted, each once.
+std::vector<std::string> NameSet(std::vector<std::string> Names) {
+  for (std::string& n : Names) n = LowerCase(n);
+  std::sort(Names.begin(), Names.end());
+  Names.erase(std::unique(Names.begin(), Names.end()), Names.end());
+  return Names;
+}
+
+// The items a tag of Kind should hold for T: one for each field with a value.
+std::vector<std::string> ExpectedItems(const std::string& Kind, const TTagSet& T) {
+  std::vector<std::string> r;
+  for (const TItemNames& n : ItemNames) {
+    if (Kind != n.Kind) continue;
+    for (int i = 0; i < TagSetFieldCount; ++i)
+      if (n.Names[i] && !(T.*TagSetFields[i]).empty()) r.push_back(n.Names[i]);
+    if (n.Own) r.push_back(n.Own);
+  }
+  return NameSet(r);
+}
 
 // The output's path below the output folder under "<Artist>\<Album>\<Track>-<Title>".
 std::string ExpectedPath(const TSource& S, const char* Ext) {
   if (S.Tags.empty()) return fs::path(S.Name).stem().string() + Ext;
-  return ValueOf(S.Tags, "artist") + "/" + ValueOf(S.Tags, "album") + "/" + ValueOf(S.Tags, "track") + " - " +
-         ValueOf(S.Tags, "title") + Ext;
+  std::string path;
+  for (const char* folder : {"artist", "album"})
+    if (const std::string name = ValueOf(S.Tags, folder); !name.empty()) path += name + "/";
+  const std::string track = ValueOf(S.Tags, "track");
+  return path + (track.empty() ? "" : track + " - ") + ValueOf(S.Tags, "title") + Ext;
 }
 
 // The six texts and the track of the tag trailer after a WAV file's RIFF data, read
@@ -242,11 +294,22 @@ TEST_P(ConvertEveryFormat, EverySourceIsConvertedTaggedAndNamedByItsTags) {
   if (c.Format == outOggVorbis)
     for (const std::string& p : paths) Shell("ogginfo -q " + Quote(p));
 
-  // Tags, read by mutagen (the WAV trailer was checked above).
+  // Tags, read by mutagen (the WAV trailer was checked above): the common fields' values,
+  // and an item for each field with a value and for nothing else (no blank items).
   if (c.Format != outWave) {
     const std::vector<TTagItems> tags = MutagenCommonTags(paths);
-    for (size_t i = 0; i < paths.size(); ++i)
-      EXPECT_EQ(tags[i], CommonFields(w.Files->Entries(static_cast<int32_t>(i)).CurrentTags)) << paths[i];
+    for (size_t i = 0; i < paths.size(); ++i) {
+      const TTagSet& t = w.Files->Entries(static_cast<int32_t>(i)).CurrentTags;
+      EXPECT_EQ(tags[i], CommonFields(t)) << paths[i];
+      if (t == TTagSet{}) continue;
+      for (const std::string& kind : c.TagKinds) {
+        const TTagItems all = Without(MutagenTags(kind, paths[i]), {"version"});
+        std::vector<std::string> items;
+        for (const auto& item : all) items.push_back(item.first);
+        EXPECT_EQ(NameSet(items), ExpectedItems(kind, t)) << kind << " tag of " << paths[i] << ": "
+                                                          << testing::PrintToString(all);
+      }
+    }
   }
 }
 

@@ -84,8 +84,8 @@ TEST_F(MainWindowTest, ConvertsWhatTheDialogsAddWithTheChosenSettingsAndSoundsAf
     EXPECT_EQ(script.Requests()[1].Options, uint32_t(sdNewFolder));
   }
   TFileList* list = w.Form->FileList();
-  ASSERT_EQ(list->Count(), 12);
-  EXPECT_EQ(w.Find("LblAllC")->Caption(), "12");
+  ASSERT_EQ(list->Count(), 13);
+  EXPECT_EQ(w.Find("LblAllC")->Caption(), "13");
   EXPECT_EQ(w.Find("EdtDir")->Text(), sources);
 
   ASSERT_TRUE(w.ConvertAndWait());
@@ -113,7 +113,7 @@ TEST_F(MainWindowTest, ConvertsWhatTheDialogsAddWithTheChosenSettingsAndSoundsAf
   // A sound after each file but the last, the other one after the run: the last to be
   // heard, whole.
   ASSERT_TRUE(ProcessEventsUntil([&] { return w.Form->AudioOut()->Status() == asIdle; }));
-  EXPECT_EQ(Folders.Sound->StreamsOpened(), 12);
+  EXPECT_EQ(Folders.Sound->StreamsOpened(), 13);
   const std::vector<uint8_t> notify = Heard(FfmpegDecode(ProgramDir() + "notify.wav"));
   const std::vector<uint8_t> played = Heard(Folders.Sound->Played());
   ASSERT_GT(notify.size(), 10000u);

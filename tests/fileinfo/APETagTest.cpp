@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "fileinfo/APETag.h"
 #include "fileinfo/TagFileIO.h"
+#include "platform/rtl/StrUtils.h"
 #include "tests/fileinfo/TestSupport.h"
 #include "tests/support/Pcm.h"
 #include "tests/support/Tags.h"
@@ -30,11 +33,16 @@ protected:
   }
 };
 
-TEST_F(APETagTest, WritesTwelveItemsIntoWavPackForItsTools) {
+TEST_F(APETagTest, WritesTheItemsWithValuesIntoWavPackForItsTools) {
   REQUIRE_TOOL("wvunpack");
   REQUIRE_TOOL("wvtag");
   const std::string f = MakeWavPack(Dir, "w.wv");
   const std::string audio = ReadFileAsString(f);
+  // A tag where every item has a value, then five of them cleared as in the tag editor:
+  // those items go, and no empty item is written.
+  TAPETag full;
+  for (int i = 0; i < 12; ++i) full.AppendField(AppNames[i], "old");
+  ASSERT_TRUE(full.SaveToFile(f));
   TAPETag w;
   const char* values[12] = {"\xC5\x81\xC3\xB3\x64\xC5\xBA", "Album", "", "2003", "4", "Title",
                             "", "", "Encoder", "", "", "http://x/"};
@@ -44,21 +52,31 @@ TEST_F(APETagTest, WritesTwelveItemsIntoWavPackForItsTools) {
   const std::string now = ReadFileAsString(f);
   EXPECT_TRUE(now.compare(0, audio.size(), audio) == 0) << "audio bytes changed";
   size_t items = 0;
-  for (int i = 0; i < 12; ++i) items += 8 + std::string(AppNames[i]).size() + 1 + std::string(values[i]).size();
+  std::vector<TAPEField> kept;
+  std::vector<std::string> names;
+  for (int i = 0; i < 12; ++i) {
+    if (!*values[i]) continue;
+    items += 8 + std::string(AppNames[i]).size() + 1 + std::string(values[i]).size();
+    kept.push_back({AppNames[i], values[i]});
+    names.push_back(LowerCase(AppNames[i]));
+  }
   EXPECT_EQ(now.size(), audio.size() + items + 64);
   TAPETag r;
   ASSERT_TRUE(r.ReadFromFile(f));
   EXPECT_TRUE(r.Exists());
   EXPECT_EQ(r.Version(), 2000);
   EXPECT_EQ(r.Size(), static_cast<int32_t>(items + 32));
-  ASSERT_EQ(r.Fields().size(), 12u);
-  for (int i = 0; i < 12; ++i) {
-    EXPECT_EQ(r.Fields()[i].Name, AppNames[i]);
-    EXPECT_EQ(r.Fields()[i].Value, values[i]);
+  ASSERT_EQ(r.Fields().size(), kept.size());
+  for (size_t i = 0; i < kept.size(); ++i) {
+    EXPECT_EQ(r.Fields()[i].Name, kept[i].Name);
+    EXPECT_EQ(r.Fields()[i].Value, kept[i].Value);
   }
+  std::vector<std::string> listed;
+  for (const auto& item : MutagenTags("ape", f)) listed.push_back(item.first);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(listed, names);
   auto out = RunTool("wvunpack -ss " + Quote(f));
   EXPECT_EQ(out.ExitCode, 0) << out.Output;
-  // The tool lists the items that have a value.
   EXPECT_NE(out.Output.find("APEv2 tag items:   7"), std::string::npos) << out.Output;
   EXPECT_NE(out.Output.find("Encoder:           Encoder"), std::string::npos) << out.Output;
   out = RunTool("wvtag -q -x Artist " + Quote(f));
@@ -68,6 +86,11 @@ TEST_F(APETagTest, WritesTwelveItemsIntoWavPackForItsTools) {
   // The audio still decodes and verifies.
   out = RunTool("wvunpack -q -v " + Quote(f));
   EXPECT_EQ(out.ExitCode, 0) << out.Output;
+  // Every field cleared: no tag is left, not an empty one.
+  TAPETag none;
+  for (int i = 0; i < 12; ++i) none.AppendField(AppNames[i], "");
+  ASSERT_TRUE(none.SaveToFile(f));
+  EXPECT_TRUE(ReadFileAsString(f) == audio) << "an empty tag stays";
 }
 
 TEST_F(APETagTest, ReadsTagsWrittenByWvtagAndSkipsBinaryItems) {

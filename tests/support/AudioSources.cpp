@@ -83,6 +83,12 @@ std::vector<TSource> MakeSourceFolder(const std::string& Dir, double S) {
   Shell("metaflac --no-utf8-convert" + VorbisArgs(flac, "--set-tag=") + " " + Quote(path("lossless.flac")));
   sources.push_back({"lossless.flac", 44100, 2, flac});
 
+  // An artist and a title, nothing else.
+  const TTagItems sparse = Common("Cesária Évora", "", "Sodade", "", "", "", "");
+  Shell("flac -s -f -o " + Quote(path("sparse.flac")) + " " + Quote(stereo));
+  Shell("metaflac --no-utf8-convert" + VorbisArgs(sparse, "--set-tag=") + " " + Quote(path("sparse.flac")));
+  sources.push_back({"sparse.flac", 44100, 2, sparse});
+
   const TTagItems ogg = Common("Björk", "Homogenic", "Jóga — ヨーガ", "3", "1997", "Electronic", "Ω");
   Shell("oggenc -Q -q 3 -o " + Quote(path("vorbis.ogg")) + " " + Quote(stereo));
   Shell("vorbiscomment -w -R" + VorbisArgs(ogg, "-t ") + " " + Quote(path("vorbis.ogg")));

@@ -22,8 +22,9 @@ struct TSource {
 };
 
 // One tagged file of each format (WAV, MP3, FLAC, Ogg Vorbis, WavPack, Monkey's Audio,
-// True Audio, Musepack, Windows Media, AVI) in Dir, Seconds long each: 44.1 kHz
-// stereo, but the WAV file is 48 kHz mono and it and the AVI file carry no tags.
+// True Audio, Musepack, Windows Media, AVI) in Dir, and a FLAC file tagged with only an
+// artist and a title, Seconds long each: 44.1 kHz stereo, but the WAV file is 48 kHz
+// mono and it and the AVI file carry no tags.
 std::vector<TSource> MakeSourceFolder(const std::string& Dir, double Seconds);
 
 // A 16-bit WAV file of tones made by sox; returns Path.

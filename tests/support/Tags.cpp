@@ -94,6 +94,10 @@ elif kind == "ape":
     from mutagen.apev2 import APEv2
     head = []
     out = [(k.lower(), "%d %r" % (v.kind, v.value)) for k, v in APEv2(path).items()]
+elif kind == "asf":
+    from mutagen.asf import ASF
+    head = []
+    out = [(k, "%s %r" % (type(v).__name__, v.value)) for k, v in list(ASF(path).tags)]
 else:
     from mutagen.flac import FLAC
     from mutagen.oggvorbis import OggVorbis

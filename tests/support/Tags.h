@@ -43,9 +43,10 @@ std::string Id3v1Block(const std::string& Title, const std::string& Artist, cons
 // Tags as mutagen reads them, one (key, value) pair per item, sorted by key; the
 // values of one key stay in file order. Kind "id3" (the ID3v2 tag, as stored:
 // key = frame hash key, value = the frame; the first pair is ("version", "2.N")),
-// "ape" (key in lower case, value = kind and value), "flac" and "ogg" (comment
-// names in lower case; FLAC pictures under "picture"). Fails the test when
-// mutagen cannot read the file.
+// "ape" (key in lower case, value = kind and value), "asf" (Windows Media
+// attributes: name, value = type and value), "flac" and "ogg" (comment names in
+// lower case; FLAC pictures under "picture"). Fails the test when mutagen cannot
+// read the file.
 using TTagItems = std::vector<std::pair<std::string, std::string>>;
 TTagItems MutagenTags(const std::string& Kind, const std::string& Path);
 // The items whose key is not one of Keys.
