@@ -513,7 +513,9 @@ void TNormalizer::FirstPass() {
     if (eof || n == 0) break;
   }
   const double fullScale = std::ldexp(1.0, FSampleBytes * 8 - 1);
-  FGain = peak == 0 ? 1.0 : fullScale / static_cast<double>(peak);
+  // A peak already at full scale, the largest positive value included, keeps gain 1:
+  // a gain of 2^(n-1) / (2^(n-1) - 1) would move most samples of such a source by a step.
+  FGain = peak == 0 || peak >= static_cast<int64_t>(fullScale) - 1 ? 1.0 : fullScale / static_cast<double>(peak);
   if (FRunStoreMode == nsmNone) {
     FInput->Flush();
     FInput->Init();
