@@ -479,8 +479,11 @@ void TNormalizer::BeginRead() {
     if (!refusal.empty()) throw EAuException(refusal);
     FSampleBytes = bits / 8;
     if (FFrameSize == 0) FFrameSize = static_cast<uint16_t>(FSampleBytes * std::max(FInput->Channels(), 1));
+    FInFirstPass = true;
     FirstPass();
+    FInFirstPass = false;
   } catch (...) {
+    FInFirstPass = false;
     ReleaseStore();
     FActive = false;
     FBusy = false;
@@ -522,6 +525,8 @@ void TNormalizer::FirstPass() {
   } else {
     FStore->Seek(0, soBeginning);
     FStoreLeft = FStore->Size();
+    // An input that could not tell its length has told it now.
+    if (FSize < 0) FSize = FStoreLeft;
   }
   PrepareScale();
 }
