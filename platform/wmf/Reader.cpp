@@ -1203,9 +1203,17 @@ HRESULT WMReaderHeaderInfo::GetAttributeByName(uint16_t& StreamNum, const std::s
     return ReturnAttribute(bytes, WMT_TYPE_QWORD, Type, Value, Length);
   }
   if (Name == g_wszWMBitrate) {
-    if (ctx->bit_rate <= 0 || ctx->bit_rate > UINT32_MAX) return ASF_E_NOTFOUND;
+    // The streams' own rates: the container's may be guessed from the file's size and
+    // the very length it is to check.
+    int64_t rate = 0;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+      const int64_t r = ctx->streams[i]->codecpar->bit_rate;
+      if (r <= 0) return ASF_E_NOTFOUND;
+      rate += r;
+    }
+    if (rate <= 0 || rate > UINT32_MAX) return ASF_E_NOTFOUND;
     std::vector<uint8_t> bytes;
-    AppendLE32(bytes, static_cast<uint32_t>(ctx->bit_rate));
+    AppendLE32(bytes, static_cast<uint32_t>(rate));
     return ReturnAttribute(bytes, WMT_TYPE_DWORD, Type, Value, Length);
   }
   const AVDictionaryEntry* e = nullptr;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "audio/io/TSL_Converters.h"
 #include "audio/io/TSL_WinMedia.h"
 #include "tests/support/TestComponents.h"
@@ -294,6 +296,26 @@ TEST(WinMediaReadTest, ARunDecodesTheFileOnceWithProgressByItsHeader) {
   in->Flush();
   // Counting the frames before the run read the whole file once more.
   EXPECT_LT(s.BytesRead, static_cast<int64_t>(file.size()) * 3 / 2) << file.size() << " bytes in the file";
+
+  // A play duration (the file properties object's, 64 bytes in) a thousand times what
+  // the file can hold at its bit rate is no length, though all of the audio is there.
+  std::vector<uint8_t> absurd = file;
+  const uint8_t props[] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                           0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+  const size_t at = static_cast<size_t>(std::search(absurd.begin(), absurd.end(), props, props + 16) - absurd.begin());
+  ASSERT_LT(at + 72, absurd.size());
+  uint64_t duration = 0;
+  for (int i = 7; i >= 0; --i) duration = duration << 8 | absurd[at + 64 + i];
+  for (int i = 0; i < 8; ++i) absurd[at + 64 + i] = static_cast<uint8_t>(duration * 1000 >> (8 * i));
+  const std::string absurdPath = TempPath("absurd.wma");
+  WriteFile(absurdPath, absurd);
+  in->SetStream(nullptr);
+  in->SetFileName(absurdPath);
+  EXPECT_EQ(in->TotalTime(), 0);
+  in->Init();
+  EXPECT_EQ(in->Progress(), -1);
+  in->Flush();
+  EXPECT_TRUE(ReadAll(*in).Data == ref);
 }
 
 TEST(WinMediaReadTest, TheConverterChainPassesTheProgressOn) {
