@@ -187,9 +187,9 @@ bool TID3v1::ReadFromFile(const std::string& FileName) {
   if (b.HasTag) {
     FExists = true;
     const auto* u = reinterpret_cast<const unsigned char*>(b.Tag);
-    // A zero at 125 followed by a non-zero byte is the track of version 1.1;
-    // a blank there is just part of a 30-byte comment.
-    FVersionID = (u[125] == 0 && u[126] != 0) ? 2 : 1;
+    // Version 1.1 keeps the track at 126 behind a zero at 125; taggers that pad the
+    // comment with blanks put a blank there instead.
+    FVersionID = ((u[125] == 0 && u[126] != 0) || (u[125] == ' ' && u[126] != ' ')) ? 2 : 1;
     SetTitle(FieldText(b.Tag + 3, 30));
     SetArtist(FieldText(b.Tag + 33, 30));
     SetAlbum(FieldText(b.Tag + 63, 30));

@@ -202,6 +202,14 @@ void TAuInput::Reset() {
   FBusy = false;
 }
 
+int32_t TAuInput::Progress() {
+  const int64_t size = FSize;
+  if (size < 0) return -1;
+  if (size == 0) return 0;
+  const int64_t p = Round(static_cast<double>(FPosition) / static_cast<double>(size) * 100.0);
+  return static_cast<int32_t>(std::clamp<int64_t>(p, 0, 100));
+}
+
 // ===========================================================================
 // TAuStreamedInput
 
@@ -570,6 +578,12 @@ void TAuConverter::ReadData(void*& Buffer, uint32_t& Bytes) {
   }
 }
 
+int32_t TAuConverter::Progress() {
+  TAuInput* in = FInput;
+  if (FSize < 0 && in) return in->Progress();
+  return TAuInput::Progress();
+}
+
 void TAuConverter::Pause() {
   if (FInput) FInput->Pause();
 }
@@ -811,12 +825,7 @@ TAuOutputStatus TAuOutput::Status() const {
 
 int32_t TAuOutput::Progress() const {
   TAuInput* in = FInput;
-  if (!in) return 0;
-  const int64_t size = in->Size();
-  if (size < 0) return -1;
-  if (size == 0) return 0;
-  const int64_t p = Round(static_cast<double>(in->Position()) / static_cast<double>(size) * 100.0);
-  return static_cast<int32_t>(std::clamp<int64_t>(p, 0, 100));
+  return in ? in->Progress() : 0;
 }
 
 void TAuOutput::SetThreadPriority(TThreadPriority Priority) {

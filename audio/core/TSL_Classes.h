@@ -121,6 +121,9 @@ public:
   int64_t Position() const { return FPosition; }
   int64_t Size() const { return FSize; }
   uint16_t FrameSize() const { return FFrameSize; }
+  // Percent of the run delivered, by Position against Size; -1 when the size is unknown
+  // and the input cannot estimate it. Called without a lock by progress reporting.
+  virtual int32_t Progress();
   bool Busy() const { return FBusy; }
   bool EndOfData() const { return FEndOfData; }
 
@@ -294,6 +297,8 @@ public:
   TAuInput* Input() const { return FInput; }
   virtual void SetInput(TAuInput* Value);
   void ReadData(void*& Buffer, uint32_t& Bytes) override;
+  // Of an unknown size: as far as the input has come.
+  int32_t Progress() override;
   void Pause() override;
   void Resume() override;
 

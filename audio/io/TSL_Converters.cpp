@@ -479,8 +479,11 @@ void TNormalizer::BeginRead() {
     if (!refusal.empty()) throw EAuException(refusal);
     FSampleBytes = bits / 8;
     if (FFrameSize == 0) FFrameSize = static_cast<uint16_t>(FSampleBytes * std::max(FInput->Channels(), 1));
+    FInFirstPass = true;
     FirstPass();
+    FInFirstPass = false;
   } catch (...) {
+    FInFirstPass = false;
     ReleaseStore();
     FActive = false;
     FBusy = false;
@@ -513,13 +516,17 @@ void TNormalizer::FirstPass() {
     if (eof || n == 0) break;
   }
   const double fullScale = std::ldexp(1.0, FSampleBytes * 8 - 1);
-  FGain = peak == 0 ? 1.0 : fullScale / static_cast<double>(peak);
+  // A peak already at full scale, the largest positive value included, keeps gain 1:
+  // a gain of 2^(n-1) / (2^(n-1) - 1) would move most samples of such a source by a step.
+  FGain = peak == 0 || peak >= static_cast<int64_t>(fullScale) - 1 ? 1.0 : fullScale / static_cast<double>(peak);
   if (FRunStoreMode == nsmNone) {
     FInput->Flush();
     FInput->Init();
   } else {
     FStore->Seek(0, soBeginning);
     FStoreLeft = FStore->Size();
+    // An input that could not tell its length has told it now.
+    if (FSize < 0) FSize = FStoreLeft;
   }
   PrepareScale();
 }

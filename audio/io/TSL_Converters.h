@@ -137,6 +137,8 @@ public:
   // Off: the data passes unchanged. Read at the start of each run.
   bool Enabled() const { return FEnabled; }
   void SetEnabled(bool Value) { FEnabled = Value; }
+  // 0 while the first pass reads the input.
+  int32_t Progress() override { return FInFirstPass ? 0 : TAuConverter::Progress(); }
 
 protected:
   void BeginRead() override;
@@ -162,6 +164,7 @@ private:
   // The run's own: its store mode, whether Stop cut the first pass.
   TNormalizerStoreMode FRunStoreMode = nsmFile;
   bool FStopped = false;
+  std::atomic<bool> FInFirstPass{false};
   int64_t FStoreLeft = 0;
   // Scaled value of every 8- or 16-bit sample.
   std::vector<uint8_t> FTable8;

@@ -64,8 +64,13 @@ void TWMIn::DoOpenFile() {
     if (!FReader.Reader) return;
     if (FReader.Protected) throw EAuException("File is protected");
     if (!FValid) return;
-    FDuration = GetWMADuration(FReader);
     GetWMAFormat(FReader, FChannels, FBitsPerSample, FSampleRate);
+    // Believed as far as the file can hold it at its bit rate, with room for a variable
+    // one: at least half of it.
+    FDuration = GetWMADuration(FReader);
+    if (FReader.Bitrate > 0 &&
+        BelievedLength(FDuration, FStream->Size(), std::max<int64_t>(FReader.Bitrate / 16, 1), 100) < 0)
+      FDuration = 0;
     FSeekable = true;
     if (CountsAtOpen()) {
       Measure();
@@ -125,9 +130,20 @@ int64_t TWMIn::GetTotalSamples() {
 void TWMIn::BeginRead() {
   if (!FBusy) {
     OpenFile();
-    Measure();
+    // A range is cut by the exact count; the whole file is counted by its one decode.
+    if (FStartSample > 0 || FEndSample != -1) Measure();
   }
   TAuTaggedFileIn::BeginRead();
+  const int64_t frame = int64_t{FChannels} * (FBitsPerSample / 8);
+  FHeaderBytes = FSize < 0 && FDuration > 0 ? Round(FDuration / 100.0 * FSampleRate) * frame : -1;
+}
+
+int32_t TWMIn::Progress() {
+  const int64_t expected = FHeaderBytes;
+  if (FSize >= 0 || expected <= 0) return TAuTaggedFileIn::Progress();
+  // Not done before the decode ends, however long the header says the file is.
+  const int64_t p = Round(static_cast<double>(FPosition) / static_cast<double>(expected) * 100.0);
+  return static_cast<int32_t>(std::clamp<int64_t>(p, 0, 99));
 }
 
 void TWMIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
@@ -138,9 +154,12 @@ void TWMIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
     return;
   }
   ReadWMAData(FReader, Buffer, Bytes);
+  if (Bytes > 0) return;
   // Everything before the damage has been delivered: the frame after it is where it is.
-  if (Bytes == 0 && FReader.Damaged && FFrameSize > 0)
+  if (FReader.Damaged && FFrameSize > 0)
     throw EAuException(DecodingErrorMessage(DecoderName(), FFileName, FStartSample + FPosition / FFrameSize));
+  // The decode has counted the frames.
+  if (size < 0) FSize = FPosition.load();
 }
 
 bool TWMIn::SeekRaw(int64_t& SampleNum) {

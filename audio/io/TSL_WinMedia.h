@@ -3,6 +3,7 @@
 // encodes WMA files, TWMStreamedOut serves the encoded audio over HTTP. Tags travel as
 // header attributes mapped to the components' TId3v2Tags.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -25,17 +26,21 @@ public:
   TChannelsNumber OutputChannels() const { return FOutputChannels; }
   // Refused while busy; anything but cnMonoOrStereo also turns HighPrecision on.
   void SetOutputChannels(TChannelsNumber Value);
-  // The length the open file's header gives, in hundredths of a second.
+  // The length the open file's header gives, in hundredths of a second (0 when it has
+  // none or one its file cannot hold).
   int32_t HeaderDuration() const { return FDuration; }
+  // Until the decode has counted the frames, by the header's length.
+  int32_t Progress() override;
 
 protected:
   // Opens the file, then gives the tags read from it.
   TId3v2Tags* GetId3v2Tags() override;
   void DoOpenFile() override;
   void DoCloseFile() override;
-  // Until a run or TotalSamples asks for the exact count, the length is the header's
-  // and Size is unknown (-1): counting the frames decodes the whole file. Containers
-  // whose header length cannot be trusted count them at once (CountsAtOpen).
+  // Until TotalSamples or a run over a range asks for the exact count, the length is
+  // the header's and Size is unknown (-1): counting the frames decodes the whole file.
+  // A run over the whole file counts them as it decodes, and knows its Size at the end.
+  // Containers whose header length cannot be trusted count them at once (CountsAtOpen).
   int32_t GetTotalTime() override;
   int64_t GetTotalSamples() override;
   void BeginRead() override;
@@ -55,6 +60,7 @@ private:
   TChannelsNumber FOutputChannels = cnMonoOrStereo;
   TWMReaderState FReader;
   int32_t FDuration = 0;  // hundredths of a second
+  std::atomic<int64_t> FHeaderBytes{-1};  // the run's bytes by the header's length
 };
 
 class TWMAOut : public TAuTaggedFileOut {

@@ -279,17 +279,19 @@ void OpenWMAReader(TWMReaderState& State, TStream* Stream, bool HighPrecision, i
   r.GetStreamNumberForOutput(State.OutputNumber, State.StreamNumber);
   if (r.SetReadStreamSamples(State.StreamNumber, false) == NS_E_PROTECTED_CONTENT) State.Protected = true;
   State.HeaderInfo = r.HeaderInfo();
-  State.Duration = 0;
-  if (State.HeaderInfo) {
+  // A number attribute of the file; 0 when it has none.
+  auto number = [&State](const char* Name, WMT_ATTR_DATATYPE Kind, uint16_t Bytes) -> uint64_t {
     uint16_t stream = 0;
     WMT_ATTR_DATATYPE type;
     uint8_t value[8] = {};
-    uint16_t length = 8;
-    if (SUCCEEDED(State.HeaderInfo->GetAttributeByName(stream, g_wszWMDuration, type, value, length)) &&
-        type == WMT_TYPE_QWORD && length == 8) {
-      State.Duration = GetLE64(value);
-    }
-  }
+    uint16_t length = Bytes;
+    if (!State.HeaderInfo || FAILED(State.HeaderInfo->GetAttributeByName(stream, Name, type, value, length)) ||
+        type != Kind || length != Bytes)
+      return 0;
+    return Bytes == 8 ? GetLE64(value) : GetLE32(value);
+  };
+  State.Duration = number(g_wszWMDuration, WMT_TYPE_QWORD, 8);
+  State.Bitrate = static_cast<uint32_t>(number(g_wszWMBitrate, WMT_TYPE_DWORD, 4));
 }
 
 int32_t GetWMADuration(TWMReaderState& State) {

@@ -50,6 +50,7 @@ struct TWMReaderState {
   bool Protected = false;
   int32_t Channels = 0, SampleRate = 0, BitsPerSample = 0;
   uint64_t Duration = 0;  // 100-ns units, 0 when unknown
+  uint32_t Bitrate = 0;   // bit/s of the whole file, 0 when unknown
   std::unique_ptr<INSSBuffer> Sample;
   uint32_t Offset = 0;
   // Reading stopped where the stream turned out damaged or cut short.

@@ -5,6 +5,10 @@
 # worker thread, library loading, shutdown); theirs is the tool reading the WAV of the
 # same samples. Each pair runs in turn (ABAB); median and [min-max] of the runs.
 #   WavPack: fast / high / very high  against  wavpack -f / -h / -hh
+#   WavPack sizes on 10 s of nearly alike channels (a sine with pink noise, the right
+#            channel 0.9 of the left plus faint white noise): our default settings
+#            (fast, joint stereo left to the library) and each level against wavpack's
+#            default and the same level
 #   MP3:     128 kbit/s CBR and VBR quality 5, stereo mode without bit reservoir (the
 #            program's settings)  against  lame -m s --nores (-b 128 -t | -V 5). Our
 #            encoder does no ReplayGain analysis, so lame does none either
@@ -56,6 +60,25 @@ for mode in fast high veryhigh; do
   wvunpack -q -y -r "$work/ours.wv" -o "$work/check.raw"
   cmp -s "$work/check.raw" "$work/src.raw" || echo "  MISMATCH: our $mode file does not decode to the source"
 done
+# Sizes only, where joint stereo matters most.
+sox -R -D -n -r 44100 -b 16 -c 3 "$work/three.wav" synth 10 sine 440 pinknoise whitenoise
+sox -R -D "$work/three.wav" "$work/corr.wav" remix 1v0.4,2v0.4 1v0.36,2v0.36,3v0.004
+sox "$work/corr.wav" -t raw "$work/corr.raw"
+wavpack -q -y "$work/corr.wav" -o "$work/corr-default.wv"
+size_ratio() { awk -v a="$(stat -c %s "$1")" -v b="$(stat -c %s "$2")" 'BEGIN { printf "%.4f", a / b }'; }
+printf '\nsizes on nearly alike channels, 10 s: wavpack (default) %d bytes\n' "$(stat -c %s "$work/corr-default.wv")"
+for mode in fast high veryhigh; do
+  case $mode in fast) opt=-f ;; high) opt=-h ;; veryhigh) opt=-hh ;; esac
+  "$ours" wv "$work/corr.raw" "$work/corr-ours.wv" 2 44100 "$mode" >/dev/null
+  wavpack -q -y "$opt" "$work/corr.wav" -o "$work/corr-tool.wv"
+  wvunpack -q -y -r "$work/corr-ours.wv" -o "$work/corr-check.raw"
+  cmp -s "$work/corr-check.raw" "$work/corr.raw" || echo "  MISMATCH: our $mode file does not decode to the source"
+  printf '%-22s ours %9d  wavpack %-3s %9d  ours/tool %s  ours/default %s\n' "wavpack $mode" \
+    "$(stat -c %s "$work/corr-ours.wv")" "$opt" "$(stat -c %s "$work/corr-tool.wv")" \
+    "$(size_ratio "$work/corr-ours.wv" "$work/corr-tool.wv")" "$(size_ratio "$work/corr-ours.wv" "$work/corr-default.wv")"
+done
+echo
+
 cbr_ours() { "$ours" mp3 "$work/src.raw" "$work/ours.mp3" 2 44100 cbr 128; }
 cbr_tool() { lame --quiet -m s --nores -b 128 -t --noreplaygain "$src" "$work/tool.mp3"; }
 bench_alternate cbr_ours cbr_tool

@@ -1,7 +1,7 @@
 // Decodes an MP3 or WMA file through the pipeline (TMP3In / TWMIn, an output on its
 // worker thread writing raw 16-bit PCM to a file) and prints three figures:
-// the seconds spent opening and measuring the file, the seconds of the conversion run,
-// and the bytes written.
+// the seconds spent opening the file, the seconds of the conversion run, and the bytes
+// written.
 // Usage: bench_wmf in.mp3|in.wma out.raw
 
 #include <chrono>
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "not valid: %s\n", argv[1]);
     return 1;
   }
-  // As the application does: the file is measured when listed, then converted.
+  // As the application does: the file is opened when listed, then converted.
   in->CloseFile();
   const double open = Since(t0);
   auto* out = new TRawFileOut(owner.get());

@@ -3,9 +3,10 @@
 # decoding the same file, on a music-like source (sox) encoded by lame (MP3, VBR -V 2)
 # and by ffmpeg (WMA 2, 192 kbit/s). Our side writes raw PCM from an output's worker
 # thread; ffmpeg writes raw PCM and WAV, with one thread as ours. Our process also
-# measures the file's exact length first, as the application does when it lists the
-# file. Every contender is a whole process timed from outside, run in turn (ABAB);
-# median and [min-max] of the runs.
+# opens the file first, as the application does when it lists the file (an MP3 file is
+# measured there; a WMA file's frames are counted by the run's decode). Every contender
+# is a whole process timed from outside, run in turn (ABAB); median and [min-max] of
+# the runs.
 # Usage: bench/wmf/run.sh [seconds of audio, default 600] [runs, default 5]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"

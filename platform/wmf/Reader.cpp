@@ -6,10 +6,13 @@
 // else by decoding) and kept with the packet layout, which also lets a seek land on
 // the exact sample: reading restarts, skips whole packets, decodes a few packets
 // before the target to settle the decoder and drops what lies before the target.
+// Reading a stream from its start needs no measurement beforehand: the decode makes
+// it on the way.
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <list>
 #include <mutex>
 
@@ -54,6 +57,8 @@ struct TScan {
     if (DamageAt < 0) DamageAt = std::max<int64_t>(At, 0);
   }
 };
+
+bool IsMpeg(AVCodecID Id) { return Id == AV_CODEC_ID_MP3 || Id == AV_CODEC_ID_MP2 || Id == AV_CODEC_ID_MP1; }
 
 // Bytes of the MPEG audio frame whose header is at P; 0 for no valid header, -1 for
 // a free-format frame, whose size the header does not give.
@@ -323,11 +328,19 @@ private:
   WM_MEDIA_TYPE MediaTypeOf(const TOutput& O, const TOutputFormat& F) const;
   const AVStream* StreamOf(const TOutput& O) const { return FCtx()->streams[O.StreamIndex]; }
   TOutput* ReadOutput();
+  bool ScanKeyOf(const TOutput& O, TScanKey& Key) const;
   HRESULT EnsureScan(TOutput& O);
   std::shared_ptr<TScan> Measure(const TOutput& O);
   bool Restart();
   bool EnsureDecoder(const TOutput& O);
   bool EnsureResampler(const TOutput& O, const AVFrame* Frame);
+  // The frames [From, From + Count) of the decoded frame in the output's format, or
+  // nullptr when they cannot be converted. The frame is released.
+  std::unique_ptr<INSSBuffer> TakeFrame(const TOutput& O, int64_t From, int64_t Count);
+  // Time and duration of Count frames from untrimmed frame First.
+  void Stamp(const TOutput& O, int64_t First, int64_t Count, uint64_t& Time, uint64_t& Duration) const;
+  HRESULT NextDecodedSample(TOutput& O, std::unique_ptr<INSSBuffer>& Sample, uint64_t& Time, uint64_t& Duration);
+  bool DrainDecoded(const TOutput& O);
   void ResetReadState();
 
   IWMByteStream* FStream = nullptr;
@@ -358,6 +371,19 @@ private:
   bool FFlushSent = false;
   bool FReading = false;
   bool FDamaged = false;  // the stream turned out damaged: nothing more is delivered
+
+  // Reading from the start without a measurement: the decode measures (FBuild), and its
+  // audio waits until the next packet shows it sound, as damage can begin in the packet
+  // before the one that shows it.
+  struct TPending {
+    std::unique_ptr<INSSBuffer> Buffer;
+    int64_t First = 0, Count = 0;
+  };
+  std::shared_ptr<TScan> FBuild;
+  std::unique_ptr<TDamageWatch> FWatch;
+  std::deque<TPending> FPending;
+  int64_t FSound = 0;  // decoded frames before this one are sound
+  int FReadErrors = 0;
 };
 
 IWMSyncReader::IWMSyncReader() : FImpl(std::make_unique<WMSyncReaderImpl>()) {}
@@ -515,6 +541,11 @@ void WMSyncReaderImpl::ResetReadState() {
   FFlushSent = false;
   FReading = false;
   FDamaged = false;
+  FBuild.reset();
+  FWatch.reset();
+  FPending.clear();
+  FSound = 0;
+  FReadErrors = 0;
 }
 
 HRESULT WMSyncReaderImpl::GetOutputCount(uint32_t& Outputs) {
@@ -688,6 +719,136 @@ bool WMSyncReaderImpl::EnsureResampler(const TOutput& O, const AVFrame* Frame) {
   return true;
 }
 
+std::unique_ptr<INSSBuffer> WMSyncReaderImpl::TakeFrame(const TOutput& O, int64_t From, int64_t Count) {
+  const int64_t n = FFrame->nb_samples;
+  if (!EnsureResampler(O, FFrame)) {
+    FF().av_frame_unref(FFrame);
+    return nullptr;
+  }
+  const int frameBytes = O.Format.Channels * (O.Format.Bits == 16 ? 2 : 4);
+  FConverted.resize(static_cast<size_t>(n) * frameBytes);
+  uint8_t* outPlanes[1] = {FConverted.data()};
+  const int got = FF().swr_convert(FSwr, outPlanes, static_cast<int>(n),
+                                   const_cast<const uint8_t**>(FFrame->extended_data), static_cast<int>(n));
+  FF().av_frame_unref(FFrame);
+  if (got != n) return nullptr;
+  const int outFrame = O.Format.Channels * O.Format.Bits / 8;
+  auto buf = std::make_unique<INSSBuffer>(static_cast<uint32_t>(Count * outFrame));
+  uint8_t* dst = nullptr;
+  buf->GetBuffer(dst);
+  const uint8_t* src = FConverted.data() + From * frameBytes;
+  if (O.Format.Bits == 16) {
+    std::memcpy(dst, src, static_cast<size_t>(Count * outFrame));
+  } else {
+    // 32-bit samples to packed 24-bit: the three high bytes.
+    const int64_t samples = Count * O.Format.Channels;
+    for (int64_t i = 0; i < samples; ++i) {
+      dst[3 * i] = src[4 * i + 1];
+      dst[3 * i + 1] = src[4 * i + 2];
+      dst[3 * i + 2] = src[4 * i + 3];
+    }
+  }
+  buf->SetLength(static_cast<uint32_t>(Count * outFrame));
+  return buf;
+}
+
+void WMSyncReaderImpl::Stamp(const TOutput& O, int64_t First, int64_t Count, uint64_t& Time,
+                             uint64_t& Duration) const {
+  const int rate = StreamOf(O)->codecpar->sample_rate;
+  const int64_t start = First - (FScan ? FScan->TrimStart : 0);
+  Time = static_cast<uint64_t>(start * HundredNs / rate);
+  Duration = static_cast<uint64_t>((start + Count) * HundredNs / rate) - Time;
+}
+
+// Decodes everything the decoder has ready into the held-back audio, noting what the
+// measurement notes.
+bool WMSyncReaderImpl::DrainDecoded(const TOutput& O) {
+  for (;;) {
+    const int r = FF().avcodec_receive_frame(FDecoder.get(), FFrame);
+    if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
+    if (r < 0) {
+      FBuild->Damage(FCursor);  // a packet the decoder rejected: it adds nothing
+      continue;
+    }
+    const int64_t n = FFrame->nb_samples;
+    if (n <= 0) {
+      FF().av_frame_unref(FFrame);
+      continue;
+    }
+    auto buf = TakeFrame(O, 0, n);
+    if (!buf) return false;
+    FPending.push_back({std::move(buf), FCursor, n});
+    FCursor += n;
+  }
+}
+
+// Reading and measuring in one: packet by packet as Measure does, the damage found the
+// same way, and only the audio known sound delivered.
+HRESULT WMSyncReaderImpl::NextDecodedSample(TOutput& O, std::unique_ptr<INSSBuffer>& Sample, uint64_t& Time,
+                                            uint64_t& Duration) {
+  TScan& scan = *FBuild;
+  for (;;) {
+    const int64_t sound = scan.DamageAt >= 0 ? scan.DamageAt : FSound;
+    if (!FPending.empty() && FPending.front().First < sound) {
+      TPending p = std::move(FPending.front());
+      FPending.pop_front();
+      const int64_t count = std::min(p.Count, sound - p.First);
+      p.Buffer->SetLength(static_cast<uint32_t>(count * (O.Format.Channels * O.Format.Bits / 8)));
+      Sample = std::move(p.Buffer);
+      Stamp(O, p.First, count, Time, Duration);
+      return S_OK;
+    }
+    if (scan.DamageAt >= 0) {
+      FDamaged = true;
+      FPending.clear();
+      return NS_E_INVALID_DATA;
+    }
+    if (FFlushSent) return NS_E_NO_MORE_SAMPLES;
+    if (FInputEnded) {
+      FWatch->End(scan);
+      scan.Offset.push_back(FCursor);
+      FF().avcodec_send_packet(FDecoder.get(), nullptr);
+      FFlushSent = true;
+      if (!DrainDecoded(O)) return NS_E_AUDIO_CODEC_ERROR;
+      scan.FlushOut = FCursor - scan.Offset.back();
+      FSound = FCursor;
+      // Measured whole and sound: kept for seeks and counts.
+      if (!FScan) {
+        FScan = FBuild;
+        TScanKey key;
+        if (ScanKeyOf(O, key)) ScanCache().Add(key, FBuild);
+      }
+      continue;
+    }
+    const int r = FF().av_read_frame(FCtx(), FPacket);
+    if (r < 0) {
+      if (r == AVERROR_EOF || FF().avio_feof(FCtx()->pb)) {
+        FInputEnded = true;
+      } else {
+        scan.Damage(FCursor);
+        if (++FReadErrors >= MaxReadErrors) FInputEnded = true;
+      }
+      continue;
+    }
+    FReadErrors = 0;
+    if (FPacket->stream_index != O.StreamIndex) {
+      FF().av_packet_unref(FPacket);
+      continue;
+    }
+    scan.Offset.push_back(FCursor);
+    FWatch->Packet(FPacket, scan);
+    // What came before this packet is sound unless it said otherwise.
+    FSound = FCursor;
+    FF().av_packet_free_side_data(FPacket);
+    const bool sent = FF().avcodec_send_packet(FDecoder.get(), FPacket) >= 0;
+    FF().av_packet_unref(FPacket);
+    if (!sent)
+      scan.Damage(FCursor);
+    else if (!DrainDecoded(O))
+      return NS_E_AUDIO_CODEC_ERROR;
+  }
+}
+
 std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
   auto scan = std::make_shared<TScan>();
   TDemux demux;
@@ -698,8 +859,7 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
   AVFrame* frame = FF().av_frame_alloc();
   // MPEG audio decodes to exactly one frame of samples per packet; the demuxer tells
   // the encoder's delay and padding. Everything else is decoded.
-  const bool mpeg = st->codecpar->codec_id == AV_CODEC_ID_MP3 || st->codecpar->codec_id == AV_CODEC_ID_MP2 ||
-                    st->codecpar->codec_id == AV_CODEC_ID_MP1;
+  const bool mpeg = IsMpeg(st->codecpar->codec_id);
   TCodecPtr dec;
   if (!mpeg) dec = OpenDecoder(st);
   bool ok = pkt && frame && (mpeg || dec);
@@ -779,11 +939,17 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
   return scan;
 }
 
+bool WMSyncReaderImpl::ScanKeyOf(const TOutput& O, TScanKey& Key) const {
+  WMSTATSTG st;
+  if (FAILED(FStream->Stat(st)) || !st.HasIdentity) return false;
+  Key = TScanKey{st.Device, st.Inode, st.cbSize, st.ModifiedNs, FOrigin, O.StreamIndex};
+  return true;
+}
+
 HRESULT WMSyncReaderImpl::EnsureScan(TOutput& O) {
   if (FScan) return S_OK;
-  WMSTATSTG st;
-  const bool identified = SUCCEEDED(FStream->Stat(st)) && st.HasIdentity;
-  TScanKey key{st.Device, st.Inode, st.cbSize, st.ModifiedNs, FOrigin, O.StreamIndex};
+  TScanKey key;
+  const bool identified = ScanKeyOf(O, key);
   if (identified) FScan = ScanCache().Find(key);
   if (FScan) return S_OK;
   auto scan = Measure(O);
@@ -826,10 +992,9 @@ HRESULT WMSyncReaderImpl::SetRange(uint64_t Start, int64_t) {
   // The packet whose output holds the target: the last one starting at or before it.
   int64_t k = static_cast<int64_t>(std::upper_bound(off.begin(), off.end(), target) - off.begin()) - 1;
   k = std::max<int64_t>(k, 0);
-  const AVCodecID id = StreamOf(*o)->codecpar->codec_id;
   // Packets decoded before the target to fill the decoder's history (MPEG's bit
   // reservoir reaches several frames back).
-  const int64_t preroll = (id == AV_CODEC_ID_MP3 || id == AV_CODEC_ID_MP2 || id == AV_CODEC_ID_MP1) ? 10 : 4;
+  const int64_t preroll = IsMpeg(StreamOf(*o)->codecpar->codec_id) ? 10 : 4;
   if (!Restart()) return E_FAIL;
   const int64_t first = k - preroll;
   if (first > 0) {
@@ -848,6 +1013,26 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
   TOutput* o = ReadOutput();
   if (!FCtx() || !o || StreamNum != o->StreamIndex + 1) return NS_E_INVALID_REQUEST;
   if (FProtected) return NS_E_PROTECTED_CONTENT;
+  if (!FScan && !FBuild) {
+    // A measurement made before serves; without one, reading from the start measures as
+    // it decodes (MPEG's measurement decodes nothing).
+    TScanKey key;
+    if (ScanKeyOf(*o, key)) FScan = ScanCache().Find(key);
+    if (!FScan && !FReading && FDeliverFrom == 0 && FSkipUntil == 0 && !IsMpeg(StreamOf(*o)->codecpar->codec_id)) {
+      FBuild = std::make_shared<TScan>();
+      FWatch = std::make_unique<TDamageWatch>(StreamOf(*o), false);
+    }
+  }
+  if (FBuild) {
+    if (!EnsureDecoder(*o)) return NS_E_AUDIO_CODEC_ERROR;
+    const HRESULT hr = NextDecodedSample(*o, Sample, Time, Duration);
+    if (SUCCEEDED(hr)) {
+      Flags = 0;
+      Output = static_cast<uint32_t>(o - FOutputs.data());
+      StreamNumOut = StreamNum;
+    }
+    return hr;
+  }
   if (FAILED(EnsureScan(*o)) || !EnsureDecoder(*o)) return NS_E_AUDIO_CODEC_ERROR;
   if (!FReading) {
     FReading = true;
@@ -856,7 +1041,6 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
   const int64_t deliverEnd = FScan->Total() - FScan->TrimEnd;
   // Nothing from the damage on is audio.
   const int64_t soundEnd = FScan->DamageAt >= 0 ? std::min(deliverEnd, FScan->DamageAt) : deliverEnd;
-  const int rate = StreamOf(*o)->codecpar->sample_rate;
   AVCodecContext* dec = FDecoder.get();
   int errors = 0;
   for (;;) {
@@ -874,39 +1058,9 @@ HRESULT WMSyncReaderImpl::GetNextSample(uint16_t StreamNum, std::unique_ptr<INSS
         FF().av_frame_unref(FFrame);
         continue;
       }
-      if (!EnsureResampler(*o, FFrame)) {
-        FF().av_frame_unref(FFrame);
-        return NS_E_AUDIO_CODEC_ERROR;
-      }
-      const int frameBytes = o->Format.Channels * (o->Format.Bits == 16 ? 2 : 4);
-      FConverted.resize(static_cast<size_t>(n) * frameBytes);
-      uint8_t* outPlanes[1] = {FConverted.data()};
-      const int got = FF().swr_convert(FSwr, outPlanes, static_cast<int>(n),
-                                       const_cast<const uint8_t**>(FFrame->extended_data), static_cast<int>(n));
-      FF().av_frame_unref(FFrame);
-      if (got != n) return NS_E_AUDIO_CODEC_ERROR;
-      const int64_t count = hi - lo;
-      const int outFrame = o->Format.Channels * o->Format.Bits / 8;
-      auto buf = std::make_unique<INSSBuffer>(static_cast<uint32_t>(count * outFrame));
-      uint8_t* dst = nullptr;
-      buf->GetBuffer(dst);
-      const uint8_t* src = FConverted.data() + (lo - first) * frameBytes;
-      if (o->Format.Bits == 16) {
-        std::memcpy(dst, src, static_cast<size_t>(count * outFrame));
-      } else {
-        // 32-bit samples to packed 24-bit: the three high bytes.
-        const int64_t samples = count * o->Format.Channels;
-        for (int64_t i = 0; i < samples; ++i) {
-          dst[3 * i] = src[4 * i + 1];
-          dst[3 * i + 1] = src[4 * i + 2];
-          dst[3 * i + 2] = src[4 * i + 3];
-        }
-      }
-      buf->SetLength(static_cast<uint32_t>(count * outFrame));
-      Sample = std::move(buf);
-      const int64_t start = lo - FScan->TrimStart;
-      Time = static_cast<uint64_t>(start * HundredNs / rate);
-      Duration = static_cast<uint64_t>((start + count) * HundredNs / rate) - Time;
+      Sample = TakeFrame(*o, lo - first, hi - lo);
+      if (!Sample) return NS_E_AUDIO_CODEC_ERROR;
+      Stamp(*o, lo, hi - lo, Time, Duration);
       Flags = 0;
       Output = static_cast<uint32_t>(o - FOutputs.data());
       StreamNumOut = StreamNum;
@@ -1047,6 +1201,20 @@ HRESULT WMReaderHeaderInfo::GetAttributeByName(uint16_t& StreamNum, const std::s
     std::vector<uint8_t> bytes(8);
     for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(d >> (8 * i));
     return ReturnAttribute(bytes, WMT_TYPE_QWORD, Type, Value, Length);
+  }
+  if (Name == g_wszWMBitrate) {
+    // The streams' own rates: the container's may be guessed from the file's size and
+    // the very length it is to check.
+    int64_t rate = 0;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+      const int64_t r = ctx->streams[i]->codecpar->bit_rate;
+      if (r <= 0) return ASF_E_NOTFOUND;
+      rate += r;
+    }
+    if (rate <= 0 || rate > UINT32_MAX) return ASF_E_NOTFOUND;
+    std::vector<uint8_t> bytes;
+    AppendLE32(bytes, static_cast<uint32_t>(rate));
+    return ReturnAttribute(bytes, WMT_TYPE_DWORD, Type, Value, Length);
   }
   const AVDictionaryEntry* e = nullptr;
   const std::string key = WMAttributeToMetadataKey(Name);

@@ -83,6 +83,7 @@ struct WM_MEDIA_TYPE {
 inline constexpr const char* g_wszEnableDiscreteOutput = "EnableDiscreteOutput";
 inline constexpr const char* g_wszSpeakerConfig = "SpeakerConfig";
 inline constexpr const char* g_wszWMDuration = "Duration";
+inline constexpr const char* g_wszWMBitrate = "Bitrate";
 inline constexpr const char* g_wszVBREnabled = "_VBRENABLED";
 inline constexpr const char* g_wszVBRQuality = "_VBRQUALITY";
 

@@ -126,13 +126,27 @@ TEST_F(ID3v1Test, TrackAlwaysLeavesTheVersion11Layout) {
 }
 
 TEST_F(ID3v1Test, ReadsVersionsAndFieldsAsStored) {
-  // A blank at 125 is part of a version 1.0 comment, not a track marker.
-  TID3v1 t = ReadBack(Audio + Block("Title", std::string(28, 'c') + " y", 17));
-  EXPECT_TRUE(t.Exists());
-  EXPECT_EQ(t.VersionID(), 1);
-  EXPECT_EQ(t.Track(), 0);
-  EXPECT_EQ(t.GetComment(), std::string(28, 'c') + " y");
-  EXPECT_EQ(t.GetGenre(), "Rock");
+  // Bytes 125 and 126 of the block: a zero then a non-zero byte, or a blank then a
+  // non-blank byte, end the comment at 28 bytes and give the track.
+  const std::string c28(28, 'c');
+  const struct {
+    std::string Tail;
+    int Version, Track;
+    std::string Comment;
+  } versions[] = {{std::string("\0\x07", 2), 2, 7, c28}, {" y", 2, 'y', c28},
+                  {std::string(" \0", 2), 2, 0, c28},    {std::string("\0\0", 2), 1, 0, c28},
+                  {"  ", 1, 0, c28},                        {"xy", 1, 0, c28 + "xy"},
+                  {"x ", 1, 0, c28 + "x"}};
+  for (const auto& v : versions) {
+    SCOPED_TRACE(testing::PrintToString(v.Tail));
+    TID3v1 t = ReadBack(Audio + Block("Title", c28 + v.Tail, 17));
+    EXPECT_TRUE(t.Exists());
+    EXPECT_EQ(t.VersionID(), v.Version);
+    EXPECT_EQ(t.Track(), v.Track);
+    EXPECT_EQ(t.GetComment(), v.Comment);
+    EXPECT_EQ(t.GetGenre(), "Rock");
+  }
+  TID3v1 t;
   // Latin-1 in the file is UTF-8 here; a field ends at its first zero byte.
   t = ReadBack(Audio + Block(std::string("Caf\xE9\0junk", 9), std::string("ab\0cd", 5)));
   EXPECT_EQ(t.GetTitle(), "Caf\xC3\xA9");

@@ -85,10 +85,9 @@ void TWVOut::Prepare() {
   c.num_channels = FChannels;
   c.sample_rate = FInput->SampleRate();
   int flags = LevelFlags[std::min<int>(FCompressionLevel, wvclVeryHigh)];
-  // Always the caller's choice: left alone the library takes joint stereo, so plain
-  // stereo would be lost.
-  flags |= CONFIG_JOINT_OVERRIDE;
-  if (FJointStereo) flags |= CONFIG_JOINT_STEREO;
+  // Joint stereo when asked for; otherwise the library chooses, and it takes joint
+  // stereo unless told not to.
+  if (FJointStereo) flags |= CONFIG_JOINT_OVERRIDE | CONFIG_JOINT_STEREO;
   if (FHybridMode) {
     flags |= CONFIG_HYBRID_FLAG | CONFIG_BITRATE_KBPS;
     // Without a correction stream the hybrid file stands alone (lossy).

@@ -71,6 +71,20 @@ std::vector<int64_t> Samples(const std::vector<uint8_t>& Bytes, int Bits) {
   return v;
 }
 
+// Samples evenly spread from the most negative value (or its negation when NegativePeak
+// is off) to the largest positive one, as little-endian bytes (8-bit around 128).
+std::vector<uint8_t> FullScaleRamp(int Bits, bool NegativePeak) {
+  const int64_t top = (int64_t{1} << (Bits - 1)) - 1, bottom = NegativePeak ? -top - 1 : -top;
+  const size_t w = static_cast<size_t>(Bits / 8), count = 40001;
+  std::vector<uint8_t> bytes(count * w);
+  for (size_t i = 0; i < count; ++i) {
+    const int64_t v = bottom + static_cast<int64_t>(static_cast<double>(top - bottom) * i / (count - 1));
+    const uint64_t u = static_cast<uint64_t>(Bits == 8 ? v + 128 : v);
+    for (size_t k = 0; k < w; ++k) bytes[i * w + k] = static_cast<uint8_t>(u >> (8 * k));
+  }
+  return bytes;
+}
+
 int64_t MaxDiff(const std::vector<int64_t>& A, const std::vector<int64_t>& B) {
   int64_t d = 0;
   for (size_t i = 0; i < std::min(A.size(), B.size()); ++i) d = std::max(d, std::abs(A[i] - B[i]));
@@ -450,14 +464,20 @@ TEST_F(Normalizer, EverySizeReachesFullScaleAsSoxNormDoes) {
   EXPECT_TRUE(NormFiles().empty());
 }
 
-TEST_F(Normalizer, SilenceAndDisabledPassUnchangedWithoutAFile) {
+TEST_F(Normalizer, SilenceFullScaleAndDisabledPassUnchangedWithoutAFile) {
+  // Silence, and sources already at full scale: peak at the largest positive value or
+  // at the most negative one.
+  std::vector<std::pair<int, std::vector<uint8_t>>> unchanged;
+  for (int bits : {8, 16}) unchanged.emplace_back(bits, std::vector<uint8_t>(30000, bits == 8 ? 0x80 : 0));
+  for (int bits : {8, 16, 24, 32})
+    for (bool negativePeak : {false, true}) unchanged.emplace_back(bits, FullScaleRamp(bits, negativePeak));
   TMemoryStream mem;
-  for (int bits : {8, 16}) {
-    const std::vector<uint8_t> silence(30000, bits == 8 ? 0x80 : 0);
-    auto in = MemIn(mem, silence, bits, 1, 44100);
+  for (const auto& [bits, data] : unchanged) {
+    SCOPED_TRACE(testing::Message() << bits << " bits, " << data.size() << " bytes");
+    auto in = MemIn(mem, data, bits, 1, 44100);
     TComponentPtr<TNormalizer> n(new TNormalizer(nullptr));
     n->SetInput(in.get());
-    EXPECT_EQ(Collect(*n), silence);
+    EXPECT_TRUE(Collect(*n) == data);
   }
   EXPECT_TRUE(NormFiles().empty());
 
