@@ -416,13 +416,21 @@ void TFrmMain::EdtOutDirChange() { FOutput->SetOutputDir(EdtOutDir->Text()); }
 std::string TFrmMain::CheckOutputDir(const std::string& Dir) const {
   const std::string start = "Incorrect output directory settings. The folder \"" + Dir + "\" ";
   if (Dir.empty() || Dir[0] != '/') return start + "is not a full path.";
-  if (!ForceDirectories(Dir)) return start + "cannot be created.";
-  try {
-    DeleteFile(CreateUniqueFile(IncludeTrailingPathDelimiter(Dir), ".sonvix-"));
-  } catch (const std::exception&) {
-    return start + "cannot be written to.";
+  // The check leaves no folder behind: the run makes them again, as its own to remove
+  // when it writes nothing there.
+  std::vector<std::string> made = MissingFolders(Dir);
+  std::string problem;
+  if (!ForceDirectories(Dir)) {
+    problem = start + "cannot be created.";
+  } else {
+    try {
+      DeleteFile(CreateUniqueFile(IncludeTrailingPathDelimiter(Dir), ".sonvix-"));
+    } catch (const std::exception&) {
+      problem = start + "cannot be written to.";
+    }
   }
-  return {};
+  RemoveEmptyFolders(made);
+  return problem;
 }
 
 void TFrmMain::BtnConvClick() {
