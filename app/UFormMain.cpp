@@ -76,6 +76,19 @@ void StartProgram() {
   Application->CreateForm(FormNewV);
 }
 
+int RunProgram(int& Argc, char** Argv, const std::function<void()>& Started) {
+  TApplication app(Argc, Argv);
+  try {
+    StartProgram();
+  } catch (const Exception& E) {
+    Application->ShowException(E);
+    return 1;
+  }
+  if (Started) Started();
+  app.Run();
+  return 0;
+}
+
 // ---------------------------------------------------------------------------
 // Start-up and shutdown
 

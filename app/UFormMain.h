@@ -13,6 +13,7 @@
 // Controls carry their design names as object names (FindControl finds them).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -352,3 +353,6 @@ void InstallHintWindow();
 // the forms in their order: the main window (so it is the main form), the tag editor,
 // the about window, the update dialog.
 void StartProgram();
+// The whole program: the application, StartProgram, then the event loop until the main
+// window closes; Started runs just before the loop. Returns the exit status.
+int RunProgram(int& Argc, char** Argv, const std::function<void()>& Started = {});

@@ -515,7 +515,10 @@ std::string TApplication::ExeName() const { return QCoreApplication::application
 
 void TApplication::Run() {
   if (FMainForm) FMainForm->Show();
-  if (!FTerminated) QApplication::exec();
+  if (FTerminated) return;
+  FRunning = true;
+  QApplication::exec();
+  FRunning = false;
 }
 
 void TApplication::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
@@ -523,7 +526,10 @@ void TApplication::ProcessMessages() { QCoreApplication::processEvents(QEventLoo
 void TApplication::Terminate() {
   FTerminated = true;
   for (QEventLoop* L : FModalLoops) L->quit();
-  QCoreApplication::quit();
+  // Not quit(): Qt answers it by closing every window, and the main form, closed already,
+  // would run its OnClose a second time. Outside Run there is no loop of Qt's to end,
+  // and exit() would end every loop started later.
+  if (FRunning) QCoreApplication::exit(0);
 }
 
 bool TApplication::Active() const { return QApplication::activeWindow() != nullptr; }

@@ -252,6 +252,7 @@ private:
   std::string FTitle;
   TCustomForm* FMainForm = nullptr;
   bool FTerminated = false;
+  bool FRunning = false;  // inside Run's event loop
   bool FShowHint = true;
   THintWindowClass FHintWindowClass;
   uint32_t FHintPause = 500;
