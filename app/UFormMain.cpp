@@ -1,6 +1,9 @@
 #include "app/UFormMain.h"
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <utility>
 
 #include "app/ProgramInfo.h"
 #include "app/UDlgDir.h"
@@ -77,16 +80,39 @@ void StartProgram() {
 }
 
 int RunProgram(int& Argc, char** Argv, const std::function<void()>& Started) {
-  TApplication app(Argc, Argv);
-  try {
-    StartProgram();
-  } catch (const Exception& E) {
-    Application->ShowException(E);
-    return 1;
+  int signal = 0;
+  {
+    TApplication app(Argc, Argv);
+    try {
+      StartProgram();
+    } catch (const Exception& E) {
+      Application->ShowException(E);
+      return 1;
+    }
+    // Caught from here on: a signal during start-up ends the program at once, before it
+    // has read anything it could save.
+    app.OnTerminationSignal = [](int) {
+      if (FrmMain) FrmMain->Close();
+      Application->Terminate();
+    };
+    app.CatchTerminationSignals();
+    if (Started) Started();
+    app.Run();
+    signal = app.TerminationSignal();
   }
-  if (Started) Started();
-  app.Run();
-  return 0;
+  if (signal == 0) return 0;
+  // The windows are gone: the signal's default action now ends the process.
+  std::fflush(nullptr);
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(signal, &action, nullptr);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal);
+  ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  ::raise(signal);
+  return 128 + signal;
 }
 
 // ---------------------------------------------------------------------------
@@ -173,9 +199,16 @@ TFrmTag* TFrmMain::TagEditor() {
 }
 
 void TFrmMain::FormClose() {
-  StopPlayers();
-  if (RunActive()) FOutput->Stop();
-  SaveSettings();
+  if (std::exchange(FClosing, true)) return;
+  try {
+    StopPlayers();
+    if (RunActive()) FOutput->Stop();
+    SaveSettings();
+  } catch (...) {
+    FClosing = false;
+    throw;
+  }
+  FClosing = false;
 }
 
 // ---------------------------------------------------------------------------

@@ -24,6 +24,7 @@
 #include "app/UOutput.h"
 #include "platform/shell/Shell.h"
 #include "tests/app/MainWindow.h"
+#include "tests/support/AudioSources.h"
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -245,6 +246,55 @@ TEST(ShutdownTest, ClosingTheWindowSavesOnceAndReportsAFailedSaveOnce) {
     }
   }
 }
+
+struct TSignalCase {
+  const char* Name;
+  int Signal;
+  const char* Mode;  // the harness's
+};
+
+void PrintTo(const TSignalCase& C, std::ostream* Os) { *Os << C.Name; }
+
+class SignalTest : public testing::TestWithParam<TSignalCase> {};
+
+// Logging out, closing the terminal, Ctrl+C: the run ends as "Abort" ends it, the
+// settings are saved, and the program's parent learns that the signal ended it.
+TEST_P(SignalTest, EndsTheRunLeavingNothingSavesTheSettingsAndDiesOfTheSignal) {
+  const TSignalCase& c = GetParam();
+  const bool converting = std::string(c.Mode) != "idle";
+  TAppFolders folders;
+  TTempDir in;
+  MakeWave(in.Path("long.wav"), 44100, 2, 120);
+  // The run makes the two folders below "out", which is there before it.
+  const std::string out = folders.Root.Path("out"), outputDir = out + "/new/deeper";
+  fs::create_directories(out);
+  fs::create_directories(fs::path(folders.SettingsFile()).parent_path());
+  WriteFile(folders.SettingsFile(), "[Source]\nTab=1\nDir=" + in.Root() +
+                                        "\n[Output]\nFormat=0\nNormalize=0\nOutputDir=" + outputDir + "\n");
+  TProgram program(c.Mode);
+  ASSERT_EQ(program.ReadLine(), "ready");
+  if (converting) {
+    ASSERT_EQ(RunTemporaries(outputDir + "/long.mp3").size(), 1u);
+  }
+  ASSERT_EQ(::kill(program.Pid(), c.Signal), 0);
+  std::string said;
+  const int status = program.Wait(said);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.Signal) << status;
+  EXPECT_EQ(said, "");
+  EXPECT_TRUE(fs::is_directory(out) && fs::is_empty(out)) << FilesBelow(out).size();
+  const std::string saved = ReadFileAsString(folders.SettingsFile());
+  EXPECT_NE(saved.find("[Position]"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("OutputDir=" + outputDir), std::string::npos) << saved;
+}
+
+const TSignalCase SignalCases[] = {
+    {"TermDuringARun", SIGTERM, "convert"},
+    {"IntDuringARunWithAMessageBoxOpen", SIGINT, "convert-box"},
+    {"HupWithoutARun", SIGHUP, "idle"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Signals, SignalTest, testing::ValuesIn(SignalCases),
+                         [](const testing::TestParamInfo<TSignalCase>& I) { return std::string(I.param.Name); });
 
 TEST(HintWindowTest, IsASpaceWiderAndTwoTallerThanTheStandardHintWithNavyTextInARoundedMaroonFrame) {
   auto* standard = new THintWindow(nullptr);
