@@ -98,6 +98,9 @@ int RunProgram(int& Argc, char** Argv, const std::function<void()>& Started) {
     app.CatchTerminationSignals();
     if (Started) Started();
     app.Run();
+    // The main window goes first, while the tag editor it unhooks itself from is still
+    // there (the application frees its forms last made first).
+    if (FrmMain) FrmMain->Free();
     signal = app.TerminationSignal();
   }
   if (signal == 0) return 0;
