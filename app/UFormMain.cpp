@@ -1,6 +1,9 @@
 #include "app/UFormMain.h"
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <utility>
 
 #include "app/ProgramInfo.h"
 #include "app/UDlgDir.h"
@@ -74,6 +77,45 @@ void StartProgram() {
   Application->CreateForm(FrmTag);
   Application->CreateForm(FrmAbout);
   Application->CreateForm(FormNewV);
+}
+
+int RunProgram(int& Argc, char** Argv, const std::function<void()>& Started) {
+  int signal = 0;
+  {
+    TApplication app(Argc, Argv);
+    try {
+      StartProgram();
+    } catch (const Exception& E) {
+      Application->ShowException(E);
+      return 1;
+    }
+    // Caught from here on: a signal during start-up ends the program at once, before it
+    // has read anything it could save.
+    app.OnTerminationSignal = [](int) {
+      if (FrmMain) FrmMain->Close();
+      Application->Terminate();
+    };
+    app.CatchTerminationSignals();
+    if (Started) Started();
+    app.Run();
+    // The main window goes first, while the tag editor it unhooks itself from is still
+    // there (the application frees its forms last made first).
+    if (FrmMain) FrmMain->Free();
+    signal = app.TerminationSignal();
+  }
+  if (signal == 0) return 0;
+  // The windows are gone: the signal's default action now ends the process.
+  std::fflush(nullptr);
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(signal, &action, nullptr);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal);
+  ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  ::raise(signal);
+  return 128 + signal;
 }
 
 // ---------------------------------------------------------------------------
@@ -160,9 +202,16 @@ TFrmTag* TFrmMain::TagEditor() {
 }
 
 void TFrmMain::FormClose() {
-  StopPlayers();
-  if (RunActive()) FOutput->Stop();
-  SaveSettings();
+  if (std::exchange(FClosing, true)) return;
+  try {
+    StopPlayers();
+    if (RunActive()) FOutput->Stop();
+    SaveSettings();
+  } catch (...) {
+    FClosing = false;
+    throw;
+  }
+  FClosing = false;
 }
 
 // ---------------------------------------------------------------------------
@@ -416,13 +465,21 @@ void TFrmMain::EdtOutDirChange() { FOutput->SetOutputDir(EdtOutDir->Text()); }
 std::string TFrmMain::CheckOutputDir(const std::string& Dir) const {
   const std::string start = "Incorrect output directory settings. The folder \"" + Dir + "\" ";
   if (Dir.empty() || Dir[0] != '/') return start + "is not a full path.";
-  if (!ForceDirectories(Dir)) return start + "cannot be created.";
-  try {
-    DeleteFile(CreateUniqueFile(IncludeTrailingPathDelimiter(Dir), ".sonvix-"));
-  } catch (const std::exception&) {
-    return start + "cannot be written to.";
+  // The check leaves no folder behind: the run makes them again, as its own to remove
+  // when it writes nothing there.
+  std::vector<std::string> made = MissingFolders(Dir);
+  std::string problem;
+  if (!ForceDirectories(Dir)) {
+    problem = start + "cannot be created.";
+  } else {
+    try {
+      DeleteFile(CreateUniqueFile(IncludeTrailingPathDelimiter(Dir), ".sonvix-"));
+    } catch (const std::exception&) {
+      problem = start + "cannot be written to.";
+    }
   }
-  return {};
+  RemoveEmptyFolders(made);
+  return problem;
 }
 
 void TFrmMain::BtnConvClick() {

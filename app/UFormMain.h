@@ -13,6 +13,7 @@
 // Controls carry their design names as object names (FindControl finds them).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -231,6 +232,8 @@ private:
   // Per CmbDrive item: 1 after the window opened that drive's tray.
   std::vector<uint8_t> FTrayFlags;
   bool FSettingsLoaded = false;
+  // FormClose is under way: a signal handled in one of its message boxes closes nothing twice.
+  bool FClosing = false;
   // The window is in its run state (from "Convert" until the run has ended).
   bool FRunState = false;
   int32_t FFilling = 0;
@@ -352,3 +355,9 @@ void InstallHintWindow();
 // the forms in their order: the main window (so it is the main form), the tag editor,
 // the about window, the update dialog.
 void StartProgram();
+// The whole program: the application, StartProgram, then the event loop until the main
+// window closes; Started runs just before the loop. SIGTERM, SIGHUP and SIGINT close the
+// main window as the user does (the run stops and leaves no unfinished file, the
+// settings are saved), and the process then ends of that signal, so that whoever
+// started it sees why. Returns the exit status otherwise.
+int RunProgram(int& Argc, char** Argv, const std::function<void()>& Started = {});

@@ -76,16 +76,6 @@ bool NameTaken(const std::string& Path) {
   return ::lstat(Path.c_str(), &st) == 0;
 }
 
-// The folders on the way to Dir that do not exist, deepest first.
-std::vector<std::string> MissingFolders(const std::string& Dir) {
-  std::vector<std::string> r;
-  struct stat st;
-  for (std::string d = ExcludeTrailingPathDelimiter(Dir); !d.empty() && d != "/" && ::lstat(d.c_str(), &st) != 0;
-       d = ExtractFileDir(d))
-    r.push_back(d);
-  return r;
-}
-
 // Whether Relative names a place inside its folder: no empty, "." or ".." part.
 bool StaysInside(const std::string& Relative) {
   size_t start = 0;
@@ -116,6 +106,21 @@ TAuFileOut* CreateOutput(TOutputFormat Format) {
 }
 
 }  // namespace
+
+std::vector<std::string> MissingFolders(const std::string& Dir) {
+  std::vector<std::string> r;
+  struct stat st;
+  for (std::string d = ExcludeTrailingPathDelimiter(Dir); !d.empty() && d != "/" && ::lstat(d.c_str(), &st) != 0;
+       d = ExtractFileDir(d))
+    r.push_back(d);
+  return r;
+}
+
+void RemoveEmptyFolders(std::vector<std::string>& Folders) {
+  // rmdir takes only empty folders.
+  for (const std::string& d : Folders) ::rmdir(d.c_str());
+  Folders.clear();
+}
 
 // The widest integer samples Monkey's Audio and True Audio files hold.
 constexpr int32_t LosslessMaxBits = 24;
@@ -340,21 +345,20 @@ bool TOutput::Start(TFileList* List) {
     Message("The output directory \"" + dir + "\" is not a full path.", MB_ICONERROR);
     return false;
   }
-  if (!ForceDirectories(dir)) {
-    Message("Cannot create directory " + dir, MB_ICONERROR);
+  FRunFolders = MissingFolders(dir);
+  const auto refuse = [this](const std::string& Text) {
+    RemoveEmptyFolders(FRunFolders);
+    Message(Text, MB_ICONERROR);
     return false;
-  }
-  if (::access(dir.c_str(), W_OK | X_OK) != 0) {
-    Message("Cannot write to the output directory " + dir, MB_ICONERROR);
-    return false;
-  }
+  };
+  if (!ForceDirectories(dir)) return refuse("Cannot create directory " + dir);
+  if (::access(dir.c_str(), W_OK | X_OK) != 0) return refuse("Cannot write to the output directory " + dir);
   try {
     FOutput.reset(CreateOutput(FFormat));
     ApplySettings();
   } catch (const std::exception& E) {
     FOutput.reset();
-    Message(E.what(), MB_ICONERROR);
-    return false;
+    return refuse(E.what());
   }
   FRunDir = IncludeTrailingPathDelimiter(dir);
   FExt = OutputExtension(FFormat);
@@ -488,7 +492,7 @@ void TOutput::EntryFailed(const std::string& Message) {
   FFailures.emplace_back(e.Caption, Message);
   // A failed run leaves nothing under the entry's name: whatever is there is not its own.
   FOutput->SetFileName("");
-  RemoveEntryFolders();
+  RemoveEmptyFolders(FEntryFolders);
   FDoneBytes += e.DataSize;
   FFileList->Items()->Item(FPosition - 1)->SetSelected(false);
 }
@@ -555,6 +559,7 @@ void TOutput::EndRun() {
   const auto failures = std::move(FFailures);
   FFailures.clear();
   ResetRunState();
+  RemoveEmptyFolders(FRunFolders);
   if (OnAllDone) OnAllDone(nullptr);
   if (failures.empty()) return;
   constexpr size_t MaxNamed = 20;
@@ -589,13 +594,8 @@ void TOutput::Stop() {
   if (FOutput) FOutput->SetFileName("");
   ResetRunState();
   if (!name.empty() && FileExists(name)) DeleteFile(name);
-  RemoveEntryFolders();
-}
-
-void TOutput::RemoveEntryFolders() {
-  // rmdir takes only empty folders: whatever another entry or anyone else put there stays.
-  for (const std::string& d : FEntryFolders) ::rmdir(d.c_str());
-  FEntryFolders.clear();
+  RemoveEmptyFolders(FEntryFolders);
+  RemoveEmptyFolders(FRunFolders);
 }
 
 // ---------------------------------------------------------------------------

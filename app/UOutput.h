@@ -7,8 +7,9 @@
 // A run never stalls and never reports a failure as success: an entry that cannot be
 // set up or whose conversion fails leaves no output file, stays ticked and gets no
 // tags; the run goes on with the next entry, and at its end one message names the
-// files that failed (the first twenty, and how many more). Folders the run made for an
-// entry that failed or was aborted do not stay behind empty. While a run is active its
+// files that failed (the first twenty, and how many more). Folders the run made, the
+// output folder's own included, do not stay behind empty after an entry failed or was
+// aborted, or after the run; a folder that was there before is never removed. While a run is active its
 // file list is locked (see TFileList). Elapsed and remaining times come from the
 // monotonic tick count (the timers' test clock in tests).
 
@@ -71,6 +72,12 @@ inline constexpr bool WMAVariableBitrateAvailable = false;
 // The settings and preset a TOutput starts with.
 const TFormatSettings& DefaultSettings(TOutputFormat Format);
 TQualityPreset DefaultPreset(TOutputFormat Format);
+
+// The folders on the way to Dir that do not exist, deepest first.
+std::vector<std::string> MissingFolders(const std::string& Dir);
+// Removes those of Folders (deepest first) that are empty, and forgets them all: whatever
+// another run or anyone else put there stays.
+void RemoveEmptyFolders(std::vector<std::string>& Folders);
 
 // Text, then the first Shown of Lines, each on a line of its own, then "and N more" for
 // the rest: a message naming every file would not fit the screen.
@@ -145,8 +152,6 @@ private:
   // Input chain, output file and tags of entry Position; raises on failure.
   void SetUpEntry();
   void EntryFailed(const std::string& Message);
-  // Removes the folders made for the entry in work that are empty, deepest first.
-  void RemoveEntryFolders();
   // Position moves on; false when the entry just handled was the last one.
   bool MoveOn();
   void EndRun();
@@ -187,8 +192,11 @@ private:
   std::string FExt;
   std::string FRunDir;  // the output folder, ending in "/"
   // The folders the run made for the entry in work, deepest first: a failed or aborted
-  // entry leaves none of them behind empty. The output folder is never among them.
+  // entry leaves none of them behind empty.
   std::vector<std::string> FEntryFolders;
+  // The output folder and its parents as far as Start made them, deepest first: a run
+  // that leaves nothing there removes them.
+  std::vector<std::string> FRunFolders;
   int32_t FPosition = 0;
   int32_t FLastChecked = 0;
   int64_t FDoneBytes = 0;

@@ -3,6 +3,7 @@
 // default, so a damaged or foreign file (a Windows path, a window position on a screen
 // that is gone) gives a window that works.
 #include <climits>
+#include <cstdio>
 #include <unistd.h>
 
 #include "app/UFileList.h"
@@ -169,6 +170,11 @@ void TFrmMain::SaveSettings() {
     ini.WriteString(SecOutput, "OutputDir", AbsoluteFolder(EdtOutDir->Text()));
     ini.UpdateFile();
   } catch (const std::exception& E) {
-    MessageBox(this, std::string("The settings could not be saved: ") + E.what(), "Error", MB_OK | MB_ICONERROR);
+    const std::string text = std::string("The settings could not be saved: ") + E.what();
+    // Closed by a signal, the program is on its way out and nobody may be there to answer a box.
+    if (Application->TerminationSignal() != 0)
+      std::fprintf(stderr, "%s\n", text.c_str());
+    else
+      MessageBox(this, text, "Error", MB_OK | MB_ICONERROR);
   }
 }

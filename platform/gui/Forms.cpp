@@ -8,8 +8,14 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QUrl>
 #include <QWindowStateChangeEvent>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <map>
 
@@ -19,6 +25,7 @@
 #include "platform/gui/GuiInternal.h"
 #include "platform/gui/HintWindow.h"
 #include "platform/gui/QtSupport.h"
+#include "platform/rtl/SysUtils.h"
 #include "platform/rtl/Threads.h"
 
 TApplication* Application = nullptr;
@@ -500,6 +507,7 @@ TApplication::TApplication(int& Argc, char** Argv) : TComponent(nullptr) {
 
 TApplication::~TApplication() {
   SetWakeMainThread(nullptr);
+  FSignalNotifier.reset();
   FHintManager.reset();
   // The forms go while Qt is still there.
   DestroyComponents();
@@ -515,7 +523,10 @@ std::string TApplication::ExeName() const { return QCoreApplication::application
 
 void TApplication::Run() {
   if (FMainForm) FMainForm->Show();
-  if (!FTerminated) QApplication::exec();
+  if (FTerminated) return;
+  FRunning = true;
+  QApplication::exec();
+  FRunning = false;
 }
 
 void TApplication::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
@@ -523,7 +534,57 @@ void TApplication::ProcessMessages() { QCoreApplication::processEvents(QEventLoo
 void TApplication::Terminate() {
   FTerminated = true;
   for (QEventLoop* L : FModalLoops) L->quit();
-  QCoreApplication::quit();
+  // Not quit(): Qt answers it by closing every window, and the main form, closed already,
+  // would run its OnClose a second time. Outside Run there is no loop of Qt's to end,
+  // and exit() would end every loop started later.
+  if (FRunning) QCoreApplication::exit(0);
+}
+
+// ---------------------------------------------------------------------------
+// Termination signals: the handler only writes the signal's number into a pipe, whose
+// other end the event loop watches; everything else runs on the main thread.
+
+namespace {
+int SignalPipe[2] = {-1, -1};
+
+void NoteSignal(int Signal) {
+  const int SavedErrno = errno;
+  const unsigned char Byte = static_cast<unsigned char>(Signal);
+  // A full pipe already holds a signal to act on.
+  [[maybe_unused]] const ssize_t Written = ::write(SignalPipe[1], &Byte, 1);
+  errno = SavedErrno;
+}
+}  // namespace
+
+void TApplication::CatchTerminationSignals() {
+  if (FSignalNotifier) return;
+  if (SignalPipe[0] < 0 && ::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    const int Error = errno;
+    throw EOSError("Cannot watch for termination signals: " + SysErrorMessage(Error), Error);
+  }
+  FSignalNotifier = std::make_unique<QSocketNotifier>(SignalPipe[0], QSocketNotifier::Read);
+  QObject::connect(FSignalNotifier.get(), &QSocketNotifier::activated, [this] {
+    RunGuarded([this] {
+      unsigned char Bytes[16];
+      int First = 0;
+      for (ssize_t N; (N = ::read(SignalPipe[0], Bytes, sizeof Bytes)) > 0;)
+        if (FTerminationSignal == 0) First = FTerminationSignal = Bytes[0];
+      if (First == 0) return;
+      if (OnTerminationSignal)
+        OnTerminationSignal(First);
+      else
+        Terminate();
+    }, this);
+  });
+  for (const int Signal : {SIGTERM, SIGHUP, SIGINT}) {
+    struct sigaction Old {};
+    if (::sigaction(Signal, nullptr, &Old) == 0 && Old.sa_handler == SIG_IGN) continue;
+    struct sigaction Action {};
+    Action.sa_handler = NoteSignal;
+    sigemptyset(&Action.sa_mask);
+    Action.sa_flags = SA_RESTART;
+    ::sigaction(Signal, &Action, nullptr);
+  }
 }
 
 bool TApplication::Active() const { return QApplication::activeWindow() != nullptr; }

@@ -17,6 +17,7 @@
 #include "platform/gui/Controls.h"
 
 class QEventLoop;
+class QSocketNotifier;
 class THintManager;
 class THintWindow;
 
@@ -203,6 +204,17 @@ public:
   // Ends Run and every modal loop.
   void Terminate();
   bool Terminated() const { return FTerminated; }
+
+  // From now on SIGTERM, SIGHUP and SIGINT no longer kill the process at once: each
+  // reaches OnTerminationSignal on the main thread, from whichever event loop runs (a
+  // modal one too), or terminates the application when there is no handler. Only the
+  // first signal is handed on; a signal ignored when this is called (nohup) stays
+  // ignored.
+  void CatchTerminationSignals();
+  std::function<void(int Signal)> OnTerminationSignal;
+  // The first termination signal caught; 0 when none.
+  int TerminationSignal() const { return FTerminationSignal; }
+
   // Some window of the application is active.
   bool Active() const;
 
@@ -252,6 +264,7 @@ private:
   std::string FTitle;
   TCustomForm* FMainForm = nullptr;
   bool FTerminated = false;
+  bool FRunning = false;  // inside Run's event loop
   bool FShowHint = true;
   THintWindowClass FHintWindowClass;
   uint32_t FHintPause = 500;
@@ -261,6 +274,8 @@ private:
   std::string FHelpFile;
   std::vector<QEventLoop*> FModalLoops;
   std::vector<TCustomForm*> FPendingRelease;
+  std::unique_ptr<QSocketNotifier> FSignalNotifier;
+  int FTerminationSignal = 0;
 };
 
 extern TApplication* Application;

@@ -107,6 +107,46 @@ TEST_F(RunControlTest, AbortDeletesOnlyTheUnfinishedFileAndTheListStaysLockedUnt
   EXPECT_EQ(W.Files->Count(), 3);
 }
 
+// The output folder and the parents the run made for it go when the run leaves nothing
+// there; a folder that was there before stays, and so does the parent above.
+TEST_F(RunControlTest, FoldersTheRunMadeGoWhenItWroteNothingThereAndThoseThatWereThereStay) {
+  W.Files->AddFiles({Source("long.wav", 30), MakeWave(In.Path("six.wav"), 44100, 6, 0.2)});
+  ASSERT_EQ(W.Files->Count(), 2);
+  W.Out->SetFormat(outMusepack);  // which refuses six channels
+  const std::string dir = Out.Path("new/deeper");
+  W.Out->SetOutputDir(dir);
+  const struct {
+    const char* Case;
+    bool Abort;    // else the only entry fails
+    bool Existed;  // the output folder was there before the run
+  } cases[] = {{"aborted, new folders", true, false},
+               {"aborted, a folder that was there", true, true},
+               {"failed, new folders", false, false},
+               {"failed, a folder that was there", false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Case);
+    if (c.Existed) fs::create_directories(dir);
+    W.View->Items()->Item(0)->SetChecked(c.Abort);
+    W.View->Items()->Item(1)->SetChecked(!c.Abort);
+    if (c.Abort) {
+      ASSERT_TRUE(W.StartAndWait([&] { return RunTemporaries(dir + "/long.mpc").size() == 1; }));
+      W.Out->Pause();
+      ASSERT_TRUE(WaitPaused());
+      W.Out->Stop();
+    } else {
+      TDialogScript script;
+      script.Answer(IDOK);
+      ASSERT_TRUE(W.Convert());
+      EXPECT_EQ(script.Requests().size(), 1u);
+    }
+    EXPECT_EQ(fs::is_directory(dir), c.Existed);
+    EXPECT_EQ(fs::is_directory(Out.Path("new")), c.Existed);
+    EXPECT_TRUE(fs::is_directory(Out.Root()));
+    EXPECT_EQ(Made(), std::vector<std::string>{});
+    fs::remove_all(Out.Path("new"));
+  }
+}
+
 TEST_F(RunControlTest, AFileThatTakesTheNameDuringTheRunIsKeptAndTheEntryFails) {
   W.Files->AddFiles({Source("a.wav", 30)});
   W.Out->SetFormat(outFLAC);
