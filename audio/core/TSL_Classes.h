@@ -34,11 +34,13 @@ public:
 extern TCriticalSection LoadLock;
 
 // The message of an input whose source turns out damaged or cut short: the format,
-// the file (left out when there is no name) and the first sample frame, counted from
-// the start of the file, that could not be decoded; Detail (when given) says what
-// was found.
+// the file (left out when there is no name) and where the damage is: the first sample
+// frame, counted from the start of the file, that could not be decoded, and its time at
+// SampleRate ("after 0:09.94 (sample frame 438272)"; the time is left out when the rate
+// is not known); Detail (when given) says what was found. File inputs call their
+// member of this name, which gives their own sample rate.
 std::string DecodingErrorMessage(const std::string& Format, const std::string& FileName, int64_t Frame,
-                                 const std::string& Detail = "");
+                                 int32_t SampleRate, const std::string& Detail = "");
 // The sample frames a header announces, believed only as far as a file of FileBytes
 // bytes can hold them, at most FramesPerUnit frames in every UnitBytes bytes begun;
 // beyond that (or when Announced is negative) the length is unknown: -1.
@@ -261,6 +263,12 @@ protected:
   void OpenOwnStream();
   // Closes the component's own stream, or rewinds a supplied one.
   void ReleaseStream();
+  // The damage message (see the free function of this name) with the source's sample
+  // rate, so that it gives the time of the damage too.
+  std::string DecodingErrorMessage(const std::string& Format, const std::string& FileName, int64_t Frame,
+                                   const std::string& Detail = "") const {
+    return ::DecodingErrorMessage(Format, FileName, Frame, FSampleRate, Detail);
+  }
 
   int32_t GetBitsPerSample() override;
   int32_t GetChannels() override;

@@ -339,10 +339,10 @@ int64_t TWaveIn::FramesIn(int64_t Bytes) const {
 void TWaveIn::RaiseCutShort() const {
   const int64_t frame = static_cast<int64_t>(FChannels) * (FBitsPerSample / 8);
   const int64_t announced = FAcmAnnounced >= 0 ? FAcmAnnounced : FramesIn(FDataSize);
-  const std::string file = FFileName.empty() ? "The file" : "The file \"" + FFileName + "\"";
-  throw EAuException(file + " ends before its audio data: it holds " +
-                     std::to_string(FAcmAnnounced >= 0 ? FDataSize / frame : FramesIn(FDataSize - FDataLeft)) +
-                     " of the " + std::to_string(announced) + " sample frames its header announces.");
+  const int64_t held = FAcmAnnounced >= 0 ? FDataSize / frame : FramesIn(FDataSize - FDataLeft);
+  throw EAuException(DecodingErrorMessage("WAV", FFileName, held,
+                                          "the file ends early; its header announces " + std::to_string(announced) +
+                                              " sample frames"));
 }
 
 bool TWaveIn::OpenThroughAcm(int64_t Base) {

@@ -158,11 +158,9 @@ const std::vector<TInputCase>& Cases() {
 
 // The sample frame a message gives for the damage.
 int64_t ReportedFrame(const std::string& Message) {
-  for (const char* lead : {"after sample frame ", "it holds "}) {
-    const size_t at = Message.find(lead);
-    if (at != std::string::npos) return std::atoll(Message.c_str() + at + std::string(lead).size());
-  }
-  return -1;
+  const std::string lead = "(sample frame ";
+  const size_t at = Message.find(lead);
+  return at == std::string::npos ? -1 : std::atoll(Message.c_str() + at + lead.size());
 }
 
 std::vector<uint8_t> Edited(const std::string& Path, const TEdit& Edit) {
