@@ -671,6 +671,7 @@ void TAuThread::DoRun() {
         more = owner->WriteBlock(FStopRequest);
       }
     }
+    if (!more && !FStopRequest) owner->RefuseEmptySource();
   } catch (const std::exception& E) {
     ReportFailure(owner, E.what());
   } catch (...) {
@@ -863,6 +864,7 @@ void TAuOutput::StartInput() {
   // Noted first: an input whose start fails half-way is flushed as well.
   FInputStarted = true;
   FInput->Init();
+  RefuseEmptySource();
 }
 
 void TAuOutput::FlushInput() {
@@ -965,9 +967,9 @@ void TAuFileOut::OpenOwnStream() {
   TakeOwnStream(std::make_unique<TAuFileStream>(FFileName, fmOpenReadWrite | fmShareExclusive));
 }
 
-void TAuFileOut::RefuseEmptySource(const std::string& Format) {
+void TAuFileOut::RefuseEmptySource() {
   if (!FInput || (FInput->Size() != 0 && (FInput->Position() > 0 || !FInput->EndOfData()))) return;
-  throw EAuException("The source holds no audio; an empty " + Format + " file cannot be made.");
+  throw EAuException("The source holds no audio; no file is made.");
 }
 
 void TAuFileOut::GiveFinalNames(const std::vector<TRunFile>& Files) {

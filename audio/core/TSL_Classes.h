@@ -405,9 +405,14 @@ protected:
   // After Finish of every run. Failed: the run did not complete (Prepare or a step
   // failed); a failure raised here fails the run.
   virtual void RunEnded(bool /*Failed*/) {}
-  // Starts the run's input (Init). The run flushes it once: at FlushInput, or after
-  // Finish when that did not.
+  // Starts the run's input (Init), then refuses a source announced as empty (see
+  // RefuseEmptySource). The run flushes it once: at FlushInput, or after Finish when
+  // that did not.
   void StartInput();
+  // Raises when the run's source holds no audio: announced as empty once the input has
+  // started, or nothing delivered by a run that reached its end. A file output never
+  // passes an empty file off as a conversion; a device plays nothing without complaint.
+  virtual void RefuseEmptySource() {}
   // Flushes the input when the run started it, once.
   void FlushInput();
   // Raises FormatRefusal of the input's format; Prepare calls it before anything is made.
@@ -485,9 +490,7 @@ protected:
   // opened for reading and writing as it is, to append to it in place.
   std::string CreateOwnStream();
   void OpenOwnStream();
-  // For formats that cannot hold an empty stream: raises when the run's source holds
-  // no audio (announced as empty, or ended before its first byte).
-  void RefuseEmptySource(const std::string& Format);
+  void RefuseEmptySource() override;
   void RunStarting() override { FCompletedFileName.clear(); }
   void RunEnded(bool Failed) override;
 
