@@ -1,7 +1,8 @@
 // Damaged sources, format by format: a file cut short and a file with bytes overwritten
 // in the middle end their run with a message naming the file and the sample frame
 // where the damage is, never with success and never hanging; everything delivered
-// before the failure is the reference decoder's audio of the intact file.
+// before the failure is the reference decoder's audio of the intact file, and a
+// conversion of it leaves no file.
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,7 @@
 #include "audio/io/TSL_WinMedia.h"
 #include "audio/io/TSL_smpeg.h"
 #include "audio/io/Tessel_AVI.h"
+#include "platform/rtl/FileUtils.h"
 #include "tests/support/Files.h"
 #include "tests/support/Pcm.h"
 #include "tests/support/Pipeline.h"
@@ -32,6 +34,12 @@ namespace {
 
 // A file edited in place.
 using TEdit = std::function<void(std::vector<uint8_t>& Bytes)>;
+
+struct TEditCase {
+  const char* What;
+  TEdit Edit;
+  bool AudioBefore = false;  // sound audio comes before the damage
+};
 
 struct TInputCase {
   const char* Format;
@@ -48,8 +56,9 @@ struct TInputCase {
   bool DamageShows = true;
   // Long enough for frames before the damage (Monkey's Audio frames last 6.7 s).
   double Seconds = 4.0;
-  // Damage at the start that leaves no audio before it.
-  std::vector<std::pair<const char*, TEdit>> StartDamage = {};
+  // Further damage: at the start, leaving no audio before it, or where a format's own
+  // kind of damage is.
+  std::vector<TEditCase> MoreDamage = {};
   // Makes the header announce far more audio than the file can hold.
   TEdit AbsurdLength = nullptr;
 };
@@ -117,7 +126,11 @@ const std::vector<TInputCase>& Cases() {
          Shell("oggdec -Q -R -o " + Quote(P + ".raw") + " " + Quote(P));
          return ReadFile(P + ".raw");
        },
-       0, true, 4.0, {}, [](auto& B) { SetLastGranule(B, int64_t{1} << 50); }},
+       0, true, 4.0,
+       // The length comes from the last page, which a cut file lacks.
+       {{"cut right after its headers", [](auto& B) { B.resize(4096); }},
+        {"cut a few kilobytes into its audio", [](auto& B) { B.resize(8192); }}},
+       [](auto& B) { SetLastGranule(B, int64_t{1} << 50); }},
       // The first block's header gives the total samples at byte 11 (high byte) and 12.
       {"WavPack", "wv", {"wavpack"}, [](auto& W, auto& O) { Run("wavpack -q -y " + Quote(W) + " -o " + Quote(O)); },
        [] { return new TWVIn(nullptr); }, nullptr, 0, true, 4.0,
@@ -195,12 +208,18 @@ TRead ReadDamaged(const TInputCase& C, const std::string& Path) {
   return r;
 }
 
-// A conversion run of the file (reading it alone has shown that it ends).
+// A conversion run of the file into a WAV file (reading it alone has shown that it
+// ends), which fails and leaves nothing.
 std::string RunDamaged(const TInputCase& C, const std::string& Path) {
-  std::string error;
+  const std::string wav = Path + ".wav";
   TComponentPtr<TAuFileIn> in(C.NewInput());
   in->SetFileName(Path);
-  Collect(*in, &error);
+  TComponentPtr<TWaveOut> out(new TWaveOut(nullptr));
+  out->SetFileName(wav);
+  out->SetInput(in.get());
+  const std::string error = RunOutput(*out);
+  EXPECT_FALSE(FileExists(wav));
+  EXPECT_TRUE(RunTemporaries(wav).empty());
   return error;
 }
 
@@ -233,8 +252,8 @@ TEST_P(DamagedInput, FailsTheRunAfterDeliveringTheAudioBeforeTheDamage) {
   std::vector<TDamage> damages = {{"cut short", [&](const std::string& To) { CutFile(intact, To, 0.6); }}};
   if (c.DamageShows)
     damages.push_back({"damaged in the middle", [&](const std::string& To) { DamageFile(intact, To, 0.5, 8192, 0xFF); }});
-  for (const auto& [what, edit] : c.StartDamage)
-    damages.push_back({what, [&](const std::string& To) { WriteFile(To, Edited(intact, edit)); }, false});
+  for (const TEditCase& e : c.MoreDamage)
+    damages.push_back({e.What, [&](const std::string& To) { WriteFile(To, Edited(intact, e.Edit)); }, e.AudioBefore});
   for (const TDamage& d : damages) {
     SCOPED_TRACE(d.What);
     const std::string path = dir.Path(std::string("damaged.") + c.Ext);
