@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,12 @@ struct TInputCase {
 
 void Run(const std::string& Command) { Shell(Command); }
 
+// Random bytes over Count bytes in the middle of the file.
+void Scramble(std::vector<uint8_t>& B, size_t Count) {
+  std::mt19937 rng(5);
+  for (size_t i = B.size() / 2; i < std::min(B.size(), B.size() / 2 + Count); ++i) B[i] = static_cast<uint8_t>(rng());
+}
+
 std::vector<uint8_t> SoxRaw(const std::string& Path) {
   Shell("sox " + Quote(Path) + " -t raw -e signed -b 16 " + Quote(Path + ".raw"));
   return ReadFile(Path + ".raw");
@@ -113,6 +120,10 @@ const std::vector<TInputCase>& Cases() {
       // Compressed payloads are converted whole when the file is opened.
       {"WAV (A-law)", "wav", {"sox"}, [](auto& W, auto& O) { Run("sox " + Quote(W) + " -e a-law " + Quote(O)); },
        [] { return new TWaveIn(nullptr); }, SoxRaw, 0, false},
+      {"WAV (MP3)", "wav", {"ffmpeg"},
+       [](auto& W, auto& O) { Run("ffmpeg -nostdin -v error -y -i " + Quote(W) + " -c:a libmp3lame -b:a 128k -f wav " + Quote(O)); },
+       [] { return new TWaveIn(nullptr); }, Ffmpeg, 0, true, 3.0,
+       {{"4 KiB of random bytes in the middle", [](auto& B) { Scramble(B, 4096); }, true}}},
       // STREAMINFO sits at byte 8: sample rate, channels, bits per sample and total
       // samples from its byte 10 on.
       {"FLAC", "flac", {"flac"}, [](auto& W, auto& O) { Run("flac -s -f -5 " + Quote(W) + " -o " + Quote(O)); },
@@ -165,6 +176,10 @@ const std::vector<TInputCase>& Cases() {
       {"AVI", "avi", {"ffmpeg"},
        [](auto& W, auto& O) { Run("ffmpeg -nostdin -v error -y -i " + Quote(W) + " -c:a pcm_s16le " + Quote(O)); },
        [] { return new TAVIIn(nullptr); }, nullptr},
+      {"AVI (MP3)", "avi", {"ffmpeg"},
+       [](auto& W, auto& O) { Run("ffmpeg -nostdin -v error -y -i " + Quote(W) + " -c:a libmp3lame -b:a 128k " + Quote(O)); },
+       [] { return new TAVIIn(nullptr); }, Ffmpeg, 0, true, 3.0,
+       {{"4 KiB of random bytes in the middle", [](auto& B) { Scramble(B, 4096); }, true}}},
   };
   return cases;
 }
