@@ -484,7 +484,10 @@ void TVorbisIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
       int section = 0;
       const long r = vb::ov_read(&FState->Vf, reinterpret_cast<char*>(FBuf.data()) + count,
                                  static_cast<int>(capacity - count), 0, 2, 1, &section);
-      if (r < 0 || (r == 0 && (FEndKnown ? FCutShort : FState->Vf.os.e_o_s == 0))) {
+      // Data that ends without the end mark on its last page, or in the middle of a
+      // page, was cut short.
+      const bool cut = r == 0 && ((FEndKnown ? FCutShort : FState->Vf.os.e_o_s == 0) || EndsInsideAPage());
+      if (r < 0 || cut) {
         // What decoded before the damage goes out first.
         SetDamage(DecodingErrorMessage("Ogg Vorbis", FFileName, FFramesDecoded,
                                        r == OV_HOLE ? "data is missing"
@@ -531,6 +534,14 @@ void TVorbisIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
   Buffer = n > 0 ? FBuf.data() + FBufStart : nullptr;
   Bytes = n;
   FBufStart += static_cast<int32_t>(n);
+}
+
+bool TVorbisIn::EndsInsideAPage() const {
+  // At the end of the data the sync layer still holds the bytes it could not make a
+  // page of: a page that starts and is cut off (the next link of a chain, say, after
+  // one that ended whole).
+  const ogg_sync_state& oy = FState->Vf.oy;
+  return oy.data && oy.fill - oy.returned >= 4 && std::memcmp(oy.data + oy.returned, "OggS", 4) == 0;
 }
 
 int32_t TVorbisIn::GetTotalTime() {

@@ -98,6 +98,7 @@ protected:
 private:
   struct TState;
   friend struct TVorbisCallbacks;
+  bool EndsInsideAPage() const;
 
   std::unique_ptr<TVorbisTags> FComments;
   std::unique_ptr<TState> FState;
