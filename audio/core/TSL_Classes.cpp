@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cfenv>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -30,11 +32,38 @@ constexpr uint32_t PauseHandshakeTimeoutMs = 10000;
 
 }  // namespace
 
+namespace {
+
+// "m:ss.hh", or "h:mm:ss.hh" from an hour on: the time of Frame at Rate, to the nearest
+// hundredth (halves to even).
+std::string FrameTime(int64_t Frame, int32_t Rate) {
+  const int64_t scaled = Frame * 100;
+  int64_t hundredths = scaled / Rate;
+  const int64_t rest = scaled % Rate;
+  if (2 * rest > Rate || (2 * rest == Rate && hundredths % 2 != 0)) ++hundredths;
+  const int64_t seconds = hundredths / 100, minutes = seconds / 60, hours = minutes / 60;
+  char buf[64];
+  if (hours > 0)
+    std::snprintf(buf, sizeof buf, "%lld:%02lld:%02lld.%02lld", static_cast<long long>(hours),
+                  static_cast<long long>(minutes % 60), static_cast<long long>(seconds % 60),
+                  static_cast<long long>(hundredths % 100));
+  else
+    std::snprintf(buf, sizeof buf, "%lld:%02lld.%02lld", static_cast<long long>(minutes),
+                  static_cast<long long>(seconds % 60), static_cast<long long>(hundredths % 100));
+  return buf;
+}
+
+}  // namespace
+
 std::string DecodingErrorMessage(const std::string& Format, const std::string& FileName, int64_t Frame,
-                                 const std::string& Detail) {
+                                 int32_t SampleRate, const std::string& Detail) {
   std::string m = Format + " decoding error";
   if (!FileName.empty()) m += " in \"" + FileName + "\"";
-  m += " after sample frame " + std::to_string(Frame);
+  // Past what the multiplication holds (millennia of audio) only the frame is given.
+  if (SampleRate > 0 && Frame >= 0 && Frame <= INT64_MAX / 100)
+    m += " after " + FrameTime(Frame, SampleRate) + " (sample frame " + std::to_string(Frame) + ")";
+  else
+    m += " after sample frame " + std::to_string(Frame);
   return m + (Detail.empty() ? "." : ": " + Detail + ".");
 }
 
@@ -656,6 +685,7 @@ void TAuThread::DoRun() {
         more = owner->WriteBlock(FStopRequest);
       }
     }
+    if (!more && !FStopRequest) owner->RefuseEmptySource();
   } catch (const std::exception& E) {
     ReportFailure(owner, E.what());
   } catch (...) {
@@ -843,6 +873,7 @@ void TAuOutput::StartInput() {
   // Noted first: an input whose start fails half-way is flushed as well.
   FInputStarted = true;
   FInput->Init();
+  RefuseEmptySource();
 }
 
 void TAuOutput::FlushInput() {
@@ -945,9 +976,9 @@ void TAuFileOut::OpenOwnStream() {
   TakeOwnStream(std::make_unique<TAuFileStream>(FFileName, fmOpenReadWrite | fmShareExclusive));
 }
 
-void TAuFileOut::RefuseEmptySource(const std::string& Format) {
+void TAuFileOut::RefuseEmptySource() {
   if (!FInput || (FInput->Size() != 0 && (FInput->Position() > 0 || !FInput->EndOfData()))) return;
-  throw EAuException("The source holds no audio; an empty " + Format + " file cannot be made.");
+  throw EAuException("The source holds no audio; no file is made.");
 }
 
 void TAuFileOut::GiveFinalNames(const std::vector<TRunFile>& Files) {

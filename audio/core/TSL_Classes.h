@@ -34,11 +34,13 @@ public:
 extern TCriticalSection LoadLock;
 
 // The message of an input whose source turns out damaged or cut short: the format,
-// the file (left out when there is no name) and the first sample frame, counted from
-// the start of the file, that could not be decoded; Detail (when given) says what
-// was found.
+// the file (left out when there is no name) and where the damage is: the first sample
+// frame, counted from the start of the file, that could not be decoded, and its time at
+// SampleRate ("after 0:09.94 (sample frame 438272)"; the time is left out when the rate
+// is not known); Detail (when given) says what was found. File inputs call their
+// member of this name, which gives their own sample rate.
 std::string DecodingErrorMessage(const std::string& Format, const std::string& FileName, int64_t Frame,
-                                 const std::string& Detail = "");
+                                 int32_t SampleRate, const std::string& Detail = "");
 // The sample frames a header announces, believed only as far as a file of FileBytes
 // bytes can hold them, at most FramesPerUnit frames in every UnitBytes bytes begun;
 // beyond that (or when Announced is negative) the length is unknown: -1.
@@ -264,6 +266,12 @@ protected:
   void OpenOwnStream();
   // Closes the component's own stream, or rewinds a supplied one.
   void ReleaseStream();
+  // The damage message (see the free function of this name) with the source's sample
+  // rate, so that it gives the time of the damage too.
+  std::string DecodingErrorMessage(const std::string& Format, const std::string& FileName, int64_t Frame,
+                                   const std::string& Detail = "") const {
+    return ::DecodingErrorMessage(Format, FileName, Frame, FSampleRate, Detail);
+  }
 
   int32_t GetBitsPerSample() override;
   int32_t GetChannels() override;
@@ -402,9 +410,14 @@ protected:
   // After Finish of every run. Failed: the run did not complete (Prepare or a step
   // failed); a failure raised here fails the run.
   virtual void RunEnded(bool /*Failed*/) {}
-  // Starts the run's input (Init). The run flushes it once: at FlushInput, or after
-  // Finish when that did not.
+  // Starts the run's input (Init), then refuses a source announced as empty (see
+  // RefuseEmptySource). The run flushes it once: at FlushInput, or after Finish when
+  // that did not.
   void StartInput();
+  // Raises when the run's source holds no audio: announced as empty once the input has
+  // started, or nothing delivered by a run that reached its end. A file output never
+  // passes an empty file off as a conversion; a device plays nothing without complaint.
+  virtual void RefuseEmptySource() {}
   // Flushes the input when the run started it, once.
   void FlushInput();
   // Raises FormatRefusal of the input's format; Prepare calls it before anything is made.
@@ -482,9 +495,7 @@ protected:
   // opened for reading and writing as it is, to append to it in place.
   std::string CreateOwnStream();
   void OpenOwnStream();
-  // For formats that cannot hold an empty stream: raises when the run's source holds
-  // no audio (announced as empty, or ended before its first byte).
-  void RefuseEmptySource(const std::string& Format);
+  void RefuseEmptySource() override;
   void RunStarting() override { FCompletedFileName.clear(); }
   void RunEnded(bool Failed) override;
 

@@ -206,6 +206,7 @@ void TWaveIn::DoOpenFile() {
   FFloatIsSingle = false;
   FAcmStream.reset();
   FAcmAnnounced = -1;
+  FPayloadDamage.clear();
   if (!FStreamAssigned) OpenOwnStream();
   int64_t base = 0;
   try {
@@ -339,24 +340,29 @@ int64_t TWaveIn::FramesIn(int64_t Bytes) const {
 void TWaveIn::RaiseCutShort() const {
   const int64_t frame = static_cast<int64_t>(FChannels) * (FBitsPerSample / 8);
   const int64_t announced = FAcmAnnounced >= 0 ? FAcmAnnounced : FramesIn(FDataSize);
-  const std::string file = FFileName.empty() ? "The file" : "The file \"" + FFileName + "\"";
-  throw EAuException(file + " ends before its audio data: it holds " +
-                     std::to_string(FAcmAnnounced >= 0 ? FDataSize / frame : FramesIn(FDataSize - FDataLeft)) +
-                     " of the " + std::to_string(announced) + " sample frames its header announces.");
+  const int64_t held = FAcmAnnounced >= 0 ? FDataSize / frame : FramesIn(FDataSize - FDataLeft);
+  throw EAuException(DecodingErrorMessage("WAV", FFileName, held,
+                                          "the file ends early; its header announces " + std::to_string(announced) +
+                                              " sample frames"));
 }
 
 bool TWaveIn::OpenThroughAcm(int64_t Base) {
   if (!FSeekable) return false;
   auto image = std::make_unique<TMemoryStream>();
+  WAVEFORMATEX payload;
+  bool damaged = false;
   {
     TWaveConverter conv;
     FStream->Seek(Base, soBeginning);
     if (conv.LoadWAVHeaderFromStream(*FStream) != 0) return false;
+    payload = conv.OldFormat;
     conv.NewFormat = WAVEFORMATEX();
     conv.NewFormat.wFormatTag = WAVE_FORMAT_PCM;
     if (acmFormatSuggest(conv.OldFormat, conv.NewFormat, 129, ACM_FORMATSUGGESTF_WFORMATTAG) != MMSYSERR_NOERROR)
       return false;
-    if (conv.Convert() != 0) return false;
+    const int32_t r = conv.Convert();
+    damaged = r == static_cast<int32_t>(ACMERR_DAMAGED);
+    if (r != 0 && !damaged) return false;
     if (conv.SaveWAVToStream(*image) != 0) return false;
   }
   image->Seek(0, soBeginning);
@@ -365,12 +371,21 @@ bool TWaveIn::OpenThroughAcm(int64_t Base) {
   FAcmStream = std::move(image);
   if (!OpenPayload(h, FAcmStream->Size() - h.DataStart)) return false;
   FWavType = wtACM;
+  if (damaged) {
+    // The audio before the damage is the file's; a payload damaged before any is not
+    // what its header says.
+    if (FSize <= 0) return false;
+    FPayloadDamage = DecodingErrorMessage(PayloadFormatName(payload), FFileName, FSize / FSourceFrame,
+                                          PayloadDamageText(payload));
+  }
   return true;
 }
 
 void TWaveIn::NoteCutPayload(const TWavHeader& H, int64_t Available) {
   // A compressed payload is converted whole at open; when the file holds less than
-  // its header announces, the run delivers what there is and then fails.
+  // its header announces, the run delivers what there is and then fails (unless
+  // damage before the end fails it first).
+  if (!FPayloadDamage.empty()) return;
   const bool toEnd = H.DataSize == 0 || H.DataSize == 0xFFFFFFFFu;
   if (toEnd || Available < 0 || H.DataSize - Available < std::max<int64_t>(H.BlockAlign, 1)) return;
   const int64_t frame = static_cast<int64_t>(FChannels) * (FBitsPerSample / 8);
@@ -479,6 +494,9 @@ void TWaveIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
   Buffer = FBuffer.data() + FBufStart;
   Bytes = n;
   FBufStart += static_cast<int32_t>(n);
+  // The last audio before the damage of a compressed payload goes out with the
+  // damage noted, so that a run reading to the end fails after it.
+  if (!FPayloadDamage.empty() && FDataLeft == 0 && FBufStart >= FBufEnd) SetDamage(FPayloadDamage);
 }
 
 bool TWaveIn::SeekRaw(int64_t& SampleNum) {

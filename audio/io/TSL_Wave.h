@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "audio/core/TSL_Classes.h"
@@ -99,6 +100,9 @@ private:
   // A compressed payload converted at open from a file that was cut short: the
   // frames its header announces.
   int64_t FAcmAnnounced = -1;
+  // A compressed payload converted as far as damage in it: the message of the damage,
+  // raised once the audio before it has been read.
+  std::string FPayloadDamage;
   int32_t FSourceFrame = 0;  // bytes of one frame as stored
   bool FFloatIsSingle = false;
   // wtACM: the converted PCM WAV image; the file's own stream stays open beside it.

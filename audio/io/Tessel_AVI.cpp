@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "audio/io/WaveConverter.h"
+
 namespace {
 
 // Chunks of a variable bit rate stream (one per sample) read at once.
@@ -89,6 +91,7 @@ void TAVIIn::DoOpenFile() {
       int64_t pos = 0, total = 0;
       std::vector<uint8_t> leftover, out;
       bool ended = false;
+      FPayloadDamaged = false;
       while (DecodeChunk(scan, pos, leftover, ended, out)) {
         total += static_cast<int64_t>(out.size());
         if (AuWorkerCheckPoint()) break;
@@ -102,13 +105,18 @@ void TAVIIn::DoOpenFile() {
     if (FBlockAlign == 0) throw EAuException("Cannot set up decoder");
     FSize = FSize / FBlockAlign * FBlockAlign;
     FTotalSamples = FSize / FBlockAlign;
-    // The stream ends early where the file is damaged or cut: the run that reaches it
-    // fails there.
+    // The stream ends early where its compressed data or the file is damaged, or where
+    // the file is cut: the run that reaches it fails there. Damage in the data comes
+    // before whatever the file lacks after it.
     const TAviDamage damage = AVIStreamDamage(FAudio);
-    FDamageMessage = damage == adNone ? std::string()
-                                      : DecodingErrorMessage("AVI", FFileName, FTotalSamples,
-                                                             damage == adCutShort ? "the file ends early"
-                                                                                  : "chunks are damaged or missing");
+    if (FCompressed && FPayloadDamaged)
+      FDamageMessage = DecodingErrorMessage(PayloadFormatName(FStreamFormat), FFileName, FTotalSamples,
+                                            PayloadDamageText(FStreamFormat));
+    else
+      FDamageMessage = damage == adNone ? std::string()
+                                        : DecodingErrorMessage("AVI", FFileName, FTotalSamples,
+                                                               damage == adCutShort ? "the file ends early"
+                                                                                    : "chunks are damaged or missing");
     FSeekable = true;
     FValid = true;
     if (!FSizeKnown) {
@@ -185,6 +193,13 @@ bool TAVIIn::DecodeChunk(HACMSTREAM& Acm, int64_t& Pos, std::vector<uint8_t>& Le
     if (r == MMSYSERR_NOERROR) {
       r = acmStreamConvert(Acm, h, last ? 0 : ACM_STREAMCONVERTF_BLOCKALIGN);
       acmStreamUnprepareHeader(Acm, h, 0);
+    }
+    if (r == ACMERR_DAMAGED) {
+      // The audio before the damage is the stream's: it goes out, and nothing after it.
+      Out.assign(dst.begin(), dst.begin() + h.cbDstLengthUsed);
+      Ended = FPayloadDamaged = true;
+      Leftover.clear();
+      return !Out.empty();
     }
     if (r != MMSYSERR_NOERROR) {
       // The flush of an empty tail has nothing to report.

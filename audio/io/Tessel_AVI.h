@@ -55,4 +55,5 @@ private:
   bool FDecoderEnded = false;
   int64_t FDropBytes = 0;  // decoded bytes still to skip after a seek
   std::string FDamageMessage;  // where the stream ends early; empty when it is sound
+  bool FPayloadDamaged = false;  // the decoder found the compressed data damaged
 };

@@ -55,6 +55,24 @@ bool SkipBytes(TStream& S, int64_t Count) {
 
 }  // namespace
 
+std::string PayloadFormatName(const WAVEFORMATEX& Format) {
+  switch (Format.wFormatTag) {
+    case WAVE_FORMAT_MPEGLAYER3: return "MP3";
+    case WAVE_FORMAT_MPEG: return "MPEG audio";
+    case WAVE_FORMAT_ADPCM: return "Microsoft ADPCM";
+    case WAVE_FORMAT_IMA_ADPCM: return "IMA ADPCM";
+    case WAVE_FORMAT_GSM610: return "GSM 6.10";
+    case WAVE_FORMAT_ALAW: return "A-law";
+    case WAVE_FORMAT_MULAW: return "mu-law";
+    default: return "Compressed audio";
+  }
+}
+
+std::string PayloadDamageText(const WAVEFORMATEX& Format) {
+  const bool mpeg = Format.wFormatTag == WAVE_FORMAT_MPEGLAYER3 || Format.wFormatTag == WAVE_FORMAT_MPEG;
+  return mpeg ? "a frame is damaged" : "a block is damaged";
+}
+
 TWaveConverter::TWaveConverter() {
   if (acmMetrics(ACM_METRIC_MAX_SIZE_FORMAT, FMaxFmtSize) != MMSYSERR_NOERROR) FMaxFmtSize = 18;
 }
@@ -126,7 +144,7 @@ int32_t TWaveConverter::Convert() {
     Clear();
     std::vector<uint8_t> dst;
     size_t pos = 0;
-    bool lastTried = false;
+    bool lastTried = false, damaged = false;
     for (;;) {
       if (AuWorkerCheckPoint()) return static_cast<int32_t>(MMSYSERR_ERROR);
       const uint32_t len = static_cast<uint32_t>(std::min<size_t>(ConvertStep, src.size() - pos));
@@ -147,10 +165,13 @@ int32_t TWaveConverter::Convert() {
       if (r != MMSYSERR_NOERROR) return static_cast<int32_t>(r);
       r = acmStreamConvert(has, hdr, last ? 0 : ACM_STREAMCONVERTF_BLOCKALIGN);
       acmStreamUnprepareHeader(has, hdr, 0);
-      if (r != MMSYSERR_NOERROR) return static_cast<int32_t>(r);
+      // Damage comes with the last of the audio before it.
+      damaged = r == ACMERR_DAMAGED;
+      if (r != MMSYSERR_NOERROR && !damaged) return static_cast<int32_t>(r);
       if (static_cast<uint64_t>(Size()) + hdr.cbDstLengthUsed > MaxWavData)
         return static_cast<int32_t>(ACMERR_NOTPOSSIBLE);
       Write(dst.data(), hdr.cbDstLengthUsed);
+      if (damaged) break;
       pos += hdr.cbSrcLengthUsed;
       if (last) {
         // Done once a final conversion took everything and left nothing behind.
@@ -166,7 +187,7 @@ int32_t TWaveConverter::Convert() {
     acmStreamClose(has, 0);
     OldFormat = NewFormat;
     Seek(0, soBeginning);
-    return 0;
+    return damaged ? static_cast<int32_t>(ACMERR_DAMAGED) : 0;
   } catch (const std::bad_alloc&) {
     return static_cast<int32_t>(MMSYSERR_NOMEM);
   } catch (const Exception&) {

@@ -4,9 +4,15 @@
 // into plain PCM.
 
 #include <cstdint>
+#include <string>
 
 #include "platform/acm/Acm.h"
 #include "platform/rtl/Streams.h"
+
+// What a compressed payload is called in messages ("MP3", "GSM 6.10"), and what is
+// found damaged in it ("a frame is damaged").
+std::string PayloadFormatName(const WAVEFORMATEX& Format);
+std::string PayloadDamageText(const WAVEFORMATEX& Format);
 
 class TWaveConverter : public TMemoryStream {
 public:
@@ -17,7 +23,9 @@ public:
   // 0 on success, a non-zero code when the stream is not such a WAV.
   int32_t LoadWAVHeaderFromStream(TStream& Stream);
   // Converts the memory from OldFormat to NewFormat; 0 or the compression
-  // layer's error code. On success OldFormat becomes NewFormat.
+  // layer's error code. On success OldFormat becomes NewFormat. A damaged payload
+  // gives ACMERR_DAMAGED and is converted as far as the damage: the memory holds the
+  // audio before it, and OldFormat is NewFormat too.
   int32_t Convert();
   // Writes a PCM WAV of the memory at the stream's position; 0, or non-zero when
   // writing failed or the image would not fit a WAV file.

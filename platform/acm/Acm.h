@@ -28,6 +28,8 @@ inline constexpr MMRESULT MMSYSERR_INVALPARAM = 11;  // malformed format record 
 inline constexpr MMRESULT ACMERR_BASE = 512;
 inline constexpr MMRESULT ACMERR_NOTPOSSIBLE = ACMERR_BASE + 0;  // no such conversion, or undecodable data
 inline constexpr MMRESULT ACMERR_UNPREPARED = ACMERR_BASE + 2;
+// This layer's own: the payload is damaged (see acmStreamConvert).
+inline constexpr MMRESULT ACMERR_DAMAGED = ACMERR_BASE + 16;
 
 // Format tags this layer reads.
 inline constexpr uint16_t WAVE_FORMAT_PCM = 0x0001;
@@ -132,11 +134,24 @@ MMRESULT acmStreamPrepareHeader(const HACMSTREAM& has, ACMSTREAMHEADER& pash, ui
 // its final source bytes as unused, so that a caller which passes the unused
 // bytes again converts once more; those bytes are not converted twice.
 //
-// Decoding: a packet the decoder rejects is skipped and the stream goes on,
-// shorter by that packet; nothing is put in its place. MPEG frames are found
-// again after damage. ACMERR_NOTPOSSIBLE when a conversion meets rejected
-// packets before the stream has produced any audio, or when a stream ends
-// without any audio from its bytes: the data is not in the declared format.
+// Decoding: once a stream has produced audio, damage ends it: a packet the
+// decoder rejects or marks as corrupt, an MPEG frame that is not followed by
+// the next one where it ends (bytes lost or frames cut apart), or a frame in
+// another rate or channel count than the record. The audio before the damage
+// is delivered, then the conversion that delivers its last byte returns
+// ACMERR_DAMAGED, with the used lengths set as on success; the stream delivers
+// nothing more, and a last conversion (also ACMERR_DAMAGED) ends it. The audio
+// of an MPEG frame is held until the next one decodes cleanly or the stream
+// ends, since damage that shows in a frame may have begun in the one before.
+//
+// Before the stream's first audio, rejected bytes are passed over (junk before
+// the first MPEG frame is found again inside). ACMERR_NOTPOSSIBLE when a
+// conversion meets rejected packets before the stream has produced any audio,
+// or when a stream ends without any audio from its bytes: the data is not in
+// the declared format.
+//
+// An error found while earlier output is still to be delivered comes with the
+// conversion that delivers the last of it.
 MMRESULT acmStreamConvert(const HACMSTREAM& has, ACMSTREAMHEADER& pash, uint32_t fdwConvert);
 
 MMRESULT acmStreamUnprepareHeader(const HACMSTREAM& has, ACMSTREAMHEADER& pash, uint32_t fdwUnprepare);

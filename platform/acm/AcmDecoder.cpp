@@ -7,6 +7,7 @@
 
 #include "platform/ffmpeg/FFmpegLib.h"
 #include "platform/rtl/ByteOrder.h"
+#include "platform/rtl/MPEGAudioFormat.h"
 
 namespace {
 
@@ -29,6 +30,14 @@ bool IsMpegRate(uint32_t Rate) {
 
 // Every MPEG audio frame starts with 11 set bits.
 bool StartsWithSync(const uint8_t* P, size_t Size) { return Size >= 4 && P[0] == 0xFF && (P[1] & 0xE0) == 0xE0; }
+
+// A packet that is one MPEG frame, as long as its header says (free format
+// says nothing: the parser's length stands).
+bool WholeFrame(const uint8_t* P, size_t Size) {
+  TMPEGFrameHeader h;
+  if (Size < 4 || !DecodeMPEGFrameHeader(GetBE32(P), h)) return false;
+  return h.Bytes == 0 || static_cast<size_t>(h.Bytes) == Size;
+}
 
 // Two frame headers of one stream: version, layer and sample rate agree.
 bool SameStream(const uint8_t* A, const uint8_t* B) {
@@ -142,9 +151,9 @@ public:
 protected:
   MMRESULT Consume(const uint8_t* Src, size_t Length, bool Last, size_t& Used, std::vector<uint8_t>& Out) override {
     const uint64_t rejectedBefore = FRejected;
-    MMRESULT r = MMSYSERR_NOERROR;
+    MMRESULT r = FDamaged ? ACMERR_DAMAGED : MMSYSERR_NOERROR;
     Used = 0;
-    switch (FPacketing) {
+    if (!r) switch (FPacketing) {
       case pkParser:
         for (size_t n = 0; Used < Length && !r; Used += n) {
           n = std::min(kParseStep, Length - Used);
@@ -154,9 +163,10 @@ protected:
       case pkBlocks: {
         const size_t align = FFormat.nBlockAlign;
         for (; Length - Used >= align && !r; Used += align) r = Decode(Src + Used, align, Out);
-        // A cut last block still holds samples; the decoder takes what it can.
+        // A cut last block still holds samples; the decoder takes what it can,
+        // and what it cannot take is the end of the data, not damage.
         if (Last && Used < Length && !r) {
-          r = Decode(Src + Used, Length - Used, Out);
+          r = Decode(Src + Used, Length - Used, Out, true);
           Used = Length;
         }
         break;
@@ -171,6 +181,12 @@ protected:
         if (Last) Used = Length;  // a partial frame is no sample
         break;
       }
+    }
+    if (r == ACMERR_DAMAGED) {
+      // Nothing after the damage counts: the rest of the source is taken unseen.
+      Used = Length;
+      if (Last) r = EndDamaged();
+      return r;
     }
     FTakenBytes += Used;
     if (Last && !r) r = Finish(Out);
@@ -205,11 +221,12 @@ private:
   // The lowest bitrate in bits per second a frame of this format can have.
   uint64_t MinBitrate() const { return LowSamplingFrequency() && MpegLayer(FFormat) != 1 ? 8000 : 32000; }
 
-  // Cuts Src into frames and decodes them. After damage the parser can go on
-  // cutting at false boundaries for many frames, so a packet that the decoder
-  // rejects and that does not even start like a frame sends the search back to
-  // the byte after its start; from then on a frame counts only once the next
-  // one follows it where it ends.
+  // Cuts Src into frames and decodes them. Before the first audio, bytes that
+  // are no frame are passed over: the parser can go on cutting at false
+  // boundaries for many frames, so a packet that the decoder rejects and that
+  // does not even start like a frame sends the search back to the byte after
+  // its start; from then on a frame counts only once the next one follows it
+  // where it ends. After the first audio such bytes are damage.
   MMRESULT Parse(const uint8_t* Src, size_t Length, std::vector<uint8_t>& Out) {
     FWork.assign(Src, Src + Length);
     FWork.resize(Length + AV_INPUT_BUFFER_PADDING_SIZE, 0);
@@ -262,6 +279,9 @@ private:
         held.swap(FHeld);
         if (const MMRESULT r = Decode(held.data(), held.size(), Out)) return r;
       }
+      // Once audio came, a packet is one whole frame: bytes around it that are no
+      // frame were lost.
+      if (FProduced > 0 && !WholeFrame(packet, n)) return Damaged();
       const uint64_t rejected = FRejected;
       if (const MMRESULT r = Decode(packet, n, Out)) return r;
       if (FRejected > rejected && !StartsWithSync(packet, n))
@@ -276,7 +296,11 @@ private:
     return FParser ? MMSYSERR_NOERROR : MMSYSERR_NOMEM;
   }
 
-  MMRESULT Decode(const uint8_t* Data, size_t Size, std::vector<uint8_t>& Out) {
+  // Decodes one packet into Out; an MPEG frame's audio waits in FHeldOut until
+  // the next frame decodes cleanly. A rejection once the stream has produced
+  // audio is damage, unless the packet is a cut last block.
+  MMRESULT Decode(const uint8_t* Data, size_t Size, std::vector<uint8_t>& Out, bool CutBlock = false) {
+    const uint64_t rejected = FRejected, produced = FProduced;
     // Not reference-counted: the decoder copies the bytes into padded memory.
     FPacket->data = const_cast<uint8_t*>(Data);
     FPacket->size = static_cast<int>(Size);
@@ -285,7 +309,14 @@ private:
     FPacket->size = 0;
     if (r == AVERROR(ENOMEM)) return MMSYSERR_NOMEM;
     if (r < 0) ++FRejected;
-    return Receive(Out);
+    FPacketOut.clear();
+    if (const MMRESULT e = Receive(FParser ? FPacketOut : Out)) return e;
+    if (FRejected > rejected && produced > 0 && !CutBlock) return Damaged();
+    if (FParser && !FPacketOut.empty()) {
+      Out.insert(Out.end(), FHeldOut.begin(), FHeldOut.end());
+      FHeldOut.swap(FPacketOut);
+    }
+    return MMSYSERR_NOERROR;
   }
 
   MMRESULT Receive(std::vector<uint8_t>& Out) {
@@ -297,18 +328,44 @@ private:
         ++FRejected;
         return MMSYSERR_NOERROR;
       }
-      Append(Out);
+      // A frame the decoder patched over is no audio of the stream.
+      if (FFrame->decode_error_flags != 0 || (FFrame->flags & AV_FRAME_FLAG_CORRUPT))
+        ++FRejected;
+      else
+        Append(Out);
       FF().av_frame_unref(FFrame);
     }
   }
 
-  // Ends the stream: the decoder's held frames, then a fresh start. The parser
-  // holds at most a cut frame, which would decode to a frame partly silent, and
-  // after damage an unconfirmed one; both are dropped.
+  // The stream's audio ends here: the frame held, which the damage may have
+  // reached, goes too.
+  MMRESULT Damaged() {
+    FDamaged = true;
+    FHeldOut.clear();
+    return ACMERR_DAMAGED;
+  }
+
+  // Ends a damaged stream: its tail is dropped and the next conversion starts
+  // afresh.
+  MMRESULT EndDamaged() {
+    std::vector<uint8_t> dropped;
+    const MMRESULT r = Finish(dropped);
+    FDamaged = false;
+    FHeldOut.clear();
+    FTakenBytes = FProduced = FRejected = 0;
+    return r ? r : ACMERR_DAMAGED;
+  }
+
+  // Ends the stream: the frame held and the decoder's held frames, then a fresh
+  // start. The parser holds at most a cut frame, which would decode to a frame
+  // partly silent, and before the first audio an unconfirmed one; both are
+  // dropped.
   MMRESULT Finish(std::vector<uint8_t>& Out) {
     if (FParser) {
       FInSync = true;
       FHeld.clear();
+      Out.insert(Out.end(), FHeldOut.begin(), FHeldOut.end());
+      FHeldOut.clear();
       if (const MMRESULT r = ResetParser()) return r;
     }
     if (FF().avcodec_send_packet(FCtx, nullptr) >= 0)
@@ -379,10 +436,14 @@ private:
   AVPacket* FPacket = nullptr;
   AVFrame* FFrame = nullptr;
   std::vector<uint8_t> FWork;
-  // False once the frame boundaries were lost; a frame is then held until the
-  // next one confirms it.
+  // False once the frame boundaries were lost before the first audio; a frame
+  // is then held until the next one confirms it.
   bool FInSync = true;
   std::vector<uint8_t> FHeld;
+  // MPEG: the audio of the last frame decoded, and of the one being decoded.
+  std::vector<uint8_t> FHeldOut, FPacketOut;
+  // Damage was found: the stream delivers nothing more until it ends.
+  bool FDamaged = false;
   // Of the current stream: source bytes taken, frames delivered, packets rejected.
   uint64_t FTakenBytes = 0, FProduced = 0, FRejected = 0;
 };

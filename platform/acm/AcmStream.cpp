@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 namespace {
 std::atomic<uint64_t> NextStreamId{1};
@@ -33,17 +34,26 @@ MMRESULT AcmStream::Convert(const uint8_t* Src, uint32_t SrcLength, uint8_t* Dst
     FTaken = taken;
     return MMSYSERR_NOERROR;
   }
+  if (FDeferred != MMSYSERR_NOERROR) {
+    // The output before the error is out: now the error.
+    SrcUsed = taken;
+    return std::exchange(FDeferred, MMSYSERR_NOERROR);
+  }
 
   size_t used = 0;
-  const MMRESULT result = Consume(Src + taken, SrcLength - taken, Last, used, FPending);
+  MMRESULT result = Consume(Src + taken, SrcLength - taken, Last, used, FPending);
   DstUsed += static_cast<uint32_t>(Drain(Dst + DstUsed, DstLength - DstUsed));
   uint32_t consumed = taken + static_cast<uint32_t>(used);
-  if (Last && !FPending.empty() && consumed > 0) {
-    // The stream has ended but its tail does not fit. Callers stop once a last
-    // conversion used all its source, so report the final block unused; it is
-    // skipped when it comes again.
-    FTaken = std::min(consumed, FSrcBlock);
-    consumed -= FTaken;
+  if (!FPending.empty()) {
+    FDeferred = result;
+    result = MMSYSERR_NOERROR;
+    if (Last && consumed > 0) {
+      // The stream has ended but its tail does not fit. Callers stop once a
+      // last conversion used all its source, so report the final block
+      // unused; it is skipped when it comes again.
+      FTaken = std::min(consumed, FSrcBlock);
+      consumed -= FTaken;
+    }
   }
   SrcUsed = consumed;
   return result;

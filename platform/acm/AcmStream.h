@@ -41,6 +41,7 @@ private:
   std::vector<uint8_t> FPending;  // output that did not fit the destination
   size_t FPendingPos = 0;
   uint32_t FTaken = 0;  // leading bytes of the next source that were already consumed
+  MMRESULT FDeferred = MMSYSERR_NOERROR;  // an error held until the output before it is out
 };
 
 // Format checks shared by acmFormatSuggest and acmStreamOpen.

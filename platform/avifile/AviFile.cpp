@@ -186,7 +186,12 @@ bool AviStreamImpl::Demux() {
   FCtx.reset();
   FNext = 0;
   FCurrent = -1;
-  AVFormatContext* ctx = nullptr;
+  AVFormatContext* ctx = FF().avformat_alloc_context();
+  if (!ctx) return false;
+  // The chunks as stored: a parser would cut compressed audio into frames of its own,
+  // passing over what it cannot make a frame of and losing the mark of a chunk cut
+  // short; the decoder reads the bytes as they are.
+  ctx->flags |= AVFMT_FLAG_NOPARSE | AVFMT_FLAG_NOFILLIN;
   if (FF().avformat_open_input(&ctx, FFileName.c_str(), FF().av_find_input_format("avi"), nullptr) < 0) return false;
   FCtx.reset(ctx);
   if (FIndex >= static_cast<int>(ctx->nb_streams)) return false;

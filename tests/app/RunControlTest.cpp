@@ -333,7 +333,8 @@ TEST_F(RunControlTest, StartRefusesWhatCannotRunAndLeavesNoRunBehind) {
 
 TEST_F(RunControlTest, SourcesOfUnknownOrNoLengthKeepTheBarsInRange) {
   // A FLAC stream that does not tell its length, one that tells far more than its file
-  // can hold (2^36 - 1 samples), and a WAV file without audio.
+  // can hold (2^36 - 1 samples), a WAV file without audio, and one with audio, whose
+  // progress shows the bytes of those before it.
   const std::string flac = In.Path("unknown.flac");
   Shell("flac -s -o " + Quote(flac) + " " + Quote(Source("unknown.wav", 3)));
   std::vector<uint8_t> b = ReadFile(flac);
@@ -344,14 +345,12 @@ TEST_F(RunControlTest, SourcesOfUnknownOrNoLengthKeepTheBarsInRange) {
   std::fill(b.begin() + 22, b.begin() + 26, 0);
   WriteFile(flac, b);
   Shell("sox -n -r 44100 -c 2 -b 16 " + Quote(In.Path("empty.wav")) + " trim 0 0");
-  W.Files->AddFiles({flac, In.Path("absurd.flac"), In.Path("empty.wav")});
-  ASSERT_EQ(W.Files->Count(), 3);
+  W.Files->AddFiles({flac, In.Path("absurd.flac"), In.Path("empty.wav"), Source("known.wav", 1)});
+  ASSERT_EQ(W.Files->Count(), 4);
   for (int32_t i = 0; i < 3; ++i) EXPECT_GT(W.Files->Entries(i).DataSize, 0);
   // The absurd length is taken for what it is: none.
   EXPECT_EQ(W.Files->Entries(1).DataSize, W.Files->Entries(0).DataSize);
   EXPECT_EQ(W.View->Items()->Item(1)->SubItems()->Strings(0), W.View->Items()->Item(0)->SubItems()->Strings(0));
-  // A tag trailer after an empty data chunk would read as sound: none is written.
-  W.Files->Entries(2).CurrentTags.Title = "Silence";
 
   W.Out->SetFormat(outWave);
   TDialogScript script;
@@ -359,13 +358,17 @@ TEST_F(RunControlTest, SourcesOfUnknownOrNoLengthKeepTheBarsInRange) {
   ASSERT_TRUE(W.Convert());
   ASSERT_EQ(script.Requests().size(), 1u);
   EXPECT_NE(script.Requests()[0].Text.find("absurd.flac"), std::string::npos) << script.Requests()[0].Text;
+  EXPECT_NE(script.Requests()[0].Text.find("empty.wav: The source holds no audio; no file is made."), std::string::npos)
+      << script.Requests()[0].Text;
   EXPECT_FALSE(W.Percents.empty());
   for (int p : W.Percents) EXPECT_TRUE(p >= 0 && p <= 100) << p;
   EXPECT_EQ(W.LblRemT->Caption(), "0:00:00");
   EXPECT_EQ(ProbeAudio(Out.Path("unknown.wav")).Frames, 3 * 44100);
   // Its header is damaged: the audio that is there does not pass for the whole.
   EXPECT_FALSE(fs::exists(Out.Path("absurd.wav")));
-  EXPECT_EQ(ProbeAudio(Out.Path("empty.wav")).Frames, 0);
+  // Nothing passes for a conversion of a source without audio.
+  EXPECT_FALSE(fs::exists(Out.Path("empty.wav")));
+  EXPECT_EQ(ProbeAudio(Out.Path("known.wav")).Frames, 44100);
 }
 
 TEST_F(RunControlTest, TimesRunOnTheMonotonicClockAndAbortWhileNormalisingLeavesNothing) {

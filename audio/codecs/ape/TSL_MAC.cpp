@@ -62,7 +62,6 @@ void TMACOut::Prepare() {
   // The library says only "invalid output file" for a file it cannot create: make it first.
   FRunFileName = CreateRunFileName(FFileName);
   StartInput();
-  RefuseEmptySource("Monkey's Audio");
   FEOF = false;
   FStarted = false;
   FAPECompress = std::make_unique<TAPECompress>();
@@ -89,7 +88,6 @@ bool TMACOut::WriteBlock(bool Abort) {
     }
     filled += n;
   }
-  if (FEOF) RefuseEmptySource("Monkey's Audio");
   if (filled == 0) return true;
   uint32_t done = 0;
   while (done < filled) {

@@ -141,7 +141,6 @@ void TMP3Out::Prepare() {
   StartInput();
   const int32_t bits = FInput->BitsPerSample();
   const int32_t channels = FInput->Channels();
-  RefuseEmptySource("MP3");
   // The encoder's header frame (VBR's "Xing", CBR's "Info") tells decoders the exact
   // length; it is filled in by file name once the stream is complete.
   FWriteVBRHeader = !FStreamAssigned;
@@ -167,10 +166,7 @@ bool TMP3Out::WriteBlock(bool Abort) {
   if (Abort) return false;
   bool eof = false;
   const uint32_t n = FInput->FillBuffer(FBlock.data(), FBlockSize, eof);
-  if (n == 0) {
-    RefuseEmptySource("MP3");
-    return false;
-  }
+  if (n == 0) return false;
   const uint32_t count = n / static_cast<uint32_t>(FBytesPerSample);
   int16_t* pcm = reinterpret_cast<int16_t*>(FBlock.data());  // 16-bit samples go as they are
   if (FBytesPerSample != 2) {

@@ -413,7 +413,6 @@ void TMPCOut::Prepare() {
   AcquireEncoder();
   FLibraryHeld = true;
   StartInput();
-  RefuseEmptySource("Musepack");
   const int32_t rate = FInput->SampleRate();
   const int32_t channels = FInput->Channels();
   const int32_t bits = FInput->BitsPerSample();
@@ -452,10 +451,7 @@ bool TMPCOut::WriteBlock(bool Abort) {
     FEndFlag = true;
     throw EAuException(FEncoderMessage.empty() ? "Musepack encoding failed." : FEncoderMessage);
   }
-  if (r != 0) {
-    FEndFlag = true;
-    RefuseEmptySource("Musepack");
-  }
+  if (r != 0) FEndFlag = true;
   return true;
 }
 

@@ -145,7 +145,6 @@ void TTTAOut::Prepare() {
     if (FHandle < 0) throw EAuException("Unable to create temporary file!");
   }
   StartInput();
-  RefuseEmptySource("True Audio");
   FBits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
   FFrame = FChannels * ((FBits + 7) / 8);
@@ -160,7 +159,6 @@ bool TTTAOut::WriteBlock(bool Abort) {
   if (FCarry.size() < FCarryBytes + want) FCarry.resize(FCarryBytes + want);
   const uint32_t got = FInput->CopyData(FCarry.data() + FCarryBytes, want);
   if (got == 0) {
-    RefuseEmptySource("True Audio");
     // The end of the data: complete the file here, where a failure is still reported.
     Complete();
     return false;

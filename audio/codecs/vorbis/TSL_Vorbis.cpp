@@ -174,6 +174,41 @@ std::set<int> SerialsIn(TStream& Stream) {
   return used;
 }
 
+// Whether the last whole page of Stream carries the end-of-stream mark, as the last
+// page of a whole file does (in a chained or multiplexed file too: every logical stream
+// ends with its mark, the last of them on the last page). The search starts far enough
+// before the end to hold the largest page and a cut one after it. The stream's
+// position is kept.
+bool EndsWithEndOfStream(TStream& Stream) {
+  constexpr int64_t MaxPage = 27 + 255 + 255 * 255;
+  const int64_t at = Stream.Position();
+  const int64_t size = Stream.Size();
+  ogg_sync_state oy{};
+  vb::ogg_sync_init(&oy);
+  bool eos = false;
+  try {
+    Stream.Seek(std::max<int64_t>(size - 2 * MaxPage, 0), soBeginning);
+    for (;;) {
+      char* buf = vb::ogg_sync_buffer(&oy, 65536);
+      if (!buf) break;
+      const int64_t n = Stream.Read(buf, 65536);
+      vb::ogg_sync_wrote(&oy, static_cast<long>(std::max<int64_t>(n, 0)));
+      ogg_page page;
+      int r;
+      while ((r = vb::ogg_sync_pageout(&oy, &page)) != 0)
+        if (r > 0) eos = vb::ogg_page_eos(&page) != 0;
+      if (n <= 0) break;
+    }
+  } catch (...) {
+    vb::ogg_sync_clear(&oy);
+    Stream.Seek(at, soBeginning);
+    throw;
+  }
+  vb::ogg_sync_clear(&oy);
+  Stream.Seek(at, soBeginning);
+  return eos;
+}
+
 }  // namespace
 
 void TVorbisOut::WritePages(bool Flush) {
@@ -372,6 +407,16 @@ void TVorbisIn::DoOpenFile() {
   RequireVorbisLibraries();
   FValid = true;
   if (!FStreamAssigned) OpenOwnStream();
+  // A file cut short has no end mark on its last page. A stream that cannot seek tells
+  // only once its data has ended.
+  FCutShort = FEndKnown = false;
+  if (FSeekable) {
+    try {
+      FCutShort = !EndsWithEndOfStream(*FStream);
+      FEndKnown = true;
+    } catch (const EStreamError&) {
+    }
+  }
   FState = std::make_unique<TState>();
   // The base class releases the stream when the file is closed: no close callback.
   const ov_callbacks callbacks = {TVorbisCallbacks::Read, TVorbisCallbacks::Seek, nullptr, TVorbisCallbacks::Tell};
@@ -405,10 +450,11 @@ void TVorbisIn::DoOpenFile() {
   FBitsPerSample = 16;
   // The length is the last page's position, believed only as far as the file can hold
   // it: an audio packet takes at least a byte and its lacing value and gives at most
-  // 4096 frames. Believed or not, a stream that decodes short of it lost pages.
+  // 4096 frames. Believed or not, a stream that decodes short of it lost pages. A file
+  // cut short tells only what its whole pages hold: its length is not known.
   FAnnouncedFrames = vb::ov_pcm_total(&FState->Vf, -1);
-  const int64_t total = BelievedLength(FAnnouncedFrames, FStream->Size(), 2, 4096);
-  FSize = total >= 0 ? total * 2 * FChannels : -1;
+  FHeldFrames = BelievedLength(FAnnouncedFrames, FStream->Size(), 2, 4096);
+  FSize = FHeldFrames >= 0 && !FCutShort ? FHeldFrames * 2 * FChannels : -1;
   FCurrentSection = -1;
   FEndOfStream = false;
   FFramesDecoded = 0;
@@ -438,12 +484,15 @@ void TVorbisIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
       int section = 0;
       const long r = vb::ov_read(&FState->Vf, reinterpret_cast<char*>(FBuf.data()) + count,
                                  static_cast<int>(capacity - count), 0, 2, 1, &section);
-      if (r < 0 || (r == 0 && EndsInsideAPage())) {
+      // Data that ends without the end mark on its last page, or in the middle of a
+      // page, was cut short.
+      const bool cut = r == 0 && ((FEndKnown ? FCutShort : FState->Vf.os.e_o_s == 0) || EndsInsideAPage());
+      if (r < 0 || cut) {
         // What decoded before the damage goes out first.
         SetDamage(DecodingErrorMessage("Ogg Vorbis", FFileName, FFramesDecoded,
                                        r == OV_HOLE ? "data is missing"
                                        : r < 0      ? "the stream is damaged"
-                                                    : "the file ends in the middle of a page"));
+                                                    : "the file ends early"));
         break;
       }
       if (r == 0) {
@@ -489,10 +538,17 @@ void TVorbisIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {
 
 bool TVorbisIn::EndsInsideAPage() const {
   // At the end of the data the sync layer still holds the bytes it could not make a
-  // page of: a page that starts and is cut off. A stream that ends at a page boundary
-  // (with or without its end mark) leaves nothing.
+  // page of: a page that starts and is cut off (the next link of a chain, say, after
+  // one that ended whole).
   const ogg_sync_state& oy = FState->Vf.oy;
   return oy.data && oy.fill - oy.returned >= 4 && std::memcmp(oy.data + oy.returned, "OggS", 4) == 0;
+}
+
+int32_t TVorbisIn::GetTotalTime() {
+  const int32_t known = TAuFileIn::GetTotalTime();
+  // A file cut short: what its whole pages hold stands for its length in lists.
+  if (FSize >= 0 || FHeldFrames <= 0 || FSampleRate <= 0) return known;
+  return static_cast<int32_t>(Round(static_cast<double>(FHeldFrames) / FSampleRate));
 }
 
 bool TVorbisIn::SeekRaw(int64_t& SampleNum) {

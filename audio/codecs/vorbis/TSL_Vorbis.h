@@ -93,6 +93,7 @@ protected:
   void DoCloseFile() override;
   void ReadRaw(void*& Buffer, uint32_t& Bytes) override;
   bool SeekRaw(int64_t& SampleNum) override;
+  int32_t GetTotalTime() override;
 
 private:
   struct TState;
@@ -105,6 +106,9 @@ private:
   bool FEndOfStream = false;
   int64_t FFramesDecoded = 0;  // from the start of the file
   int64_t FAnnouncedFrames = -1;  // the last page's position, believed or not; -1 unknown
+  int64_t FHeldFrames = -1;       // the same, believed; -1 unknown
+  bool FCutShort = false;         // the last page has no end mark: the file was cut short
+  bool FEndKnown = false;         // FCutShort was told at open (a stream that can seek)
   int32_t FCurrentSection = -1;
   int32_t FMaxBitrate = 0;
   int32_t FNominalBitrate = 0;

@@ -73,7 +73,6 @@ void TWVOut::Prepare() {
     }
   }
   StartInput();
-  RefuseEmptySource("WavPack");
   const int32_t bits = FInput->BitsPerSample();
   FChannels = FInput->Channels();
   FBytesPerSample = (bits + 7) / 8;
@@ -117,7 +116,6 @@ bool TWVOut::WriteBlock(bool Abort) {
   uint32_t n = 1024 * frame;
   FInput->ReadData(data, n);
   if (n == 0 || !data) {
-    RefuseEmptySource("WavPack");
     // The end of the data: the last block is written here, where a failure can still
     // be reported.
     if (!PackBuffered()) RaiseWriteError();

@@ -1,13 +1,15 @@
 // Damaged sources, format by format: a file cut short and a file with bytes overwritten
 // in the middle end their run with a message naming the file and the sample frame
 // where the damage is, never with success and never hanging; everything delivered
-// before the failure is the reference decoder's audio of the intact file.
+// before the failure is the reference decoder's audio of the intact file, and a
+// conversion of it leaves no file.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,7 @@
 #include "audio/io/TSL_WinMedia.h"
 #include "audio/io/TSL_smpeg.h"
 #include "audio/io/Tessel_AVI.h"
+#include "platform/rtl/FileUtils.h"
 #include "tests/support/Files.h"
 #include "tests/support/Pcm.h"
 #include "tests/support/Pipeline.h"
@@ -32,6 +35,12 @@ namespace {
 
 // A file edited in place.
 using TEdit = std::function<void(std::vector<uint8_t>& Bytes)>;
+
+struct TEditCase {
+  const char* What;
+  TEdit Edit;
+  bool AudioBefore = false;  // sound audio comes before the damage
+};
 
 struct TInputCase {
   const char* Format;
@@ -48,13 +57,20 @@ struct TInputCase {
   bool DamageShows = true;
   // Long enough for frames before the damage (Monkey's Audio frames last 6.7 s).
   double Seconds = 4.0;
-  // Damage at the start that leaves no audio before it.
-  std::vector<std::pair<const char*, TEdit>> StartDamage = {};
+  // Further damage: at the start, leaving no audio before it, or where a format's own
+  // kind of damage is.
+  std::vector<TEditCase> MoreDamage = {};
   // Makes the header announce far more audio than the file can hold.
   TEdit AbsurdLength = nullptr;
 };
 
 void Run(const std::string& Command) { Shell(Command); }
+
+// Random bytes over Count bytes in the middle of the file.
+void Scramble(std::vector<uint8_t>& B, size_t Count) {
+  std::mt19937 rng(5);
+  for (size_t i = B.size() / 2; i < std::min(B.size(), B.size() / 2 + Count); ++i) B[i] = static_cast<uint8_t>(rng());
+}
 
 std::vector<uint8_t> SoxRaw(const std::string& Path) {
   Shell("sox " + Quote(Path) + " -t raw -e signed -b 16 " + Quote(Path + ".raw"));
@@ -104,6 +120,10 @@ const std::vector<TInputCase>& Cases() {
       // Compressed payloads are converted whole when the file is opened.
       {"WAV (A-law)", "wav", {"sox"}, [](auto& W, auto& O) { Run("sox " + Quote(W) + " -e a-law " + Quote(O)); },
        [] { return new TWaveIn(nullptr); }, SoxRaw, 0, false},
+      {"WAV (MP3)", "wav", {"ffmpeg"},
+       [](auto& W, auto& O) { Run("ffmpeg -nostdin -v error -y -i " + Quote(W) + " -c:a libmp3lame -b:a 128k -f wav " + Quote(O)); },
+       [] { return new TWaveIn(nullptr); }, Ffmpeg, 0, true, 3.0,
+       {{"4 KiB of random bytes in the middle", [](auto& B) { Scramble(B, 4096); }, true}}},
       // STREAMINFO sits at byte 8: sample rate, channels, bits per sample and total
       // samples from its byte 10 on.
       {"FLAC", "flac", {"flac"}, [](auto& W, auto& O) { Run("flac -s -f -5 " + Quote(W) + " -o " + Quote(O)); },
@@ -117,7 +137,11 @@ const std::vector<TInputCase>& Cases() {
          Shell("oggdec -Q -R -o " + Quote(P + ".raw") + " " + Quote(P));
          return ReadFile(P + ".raw");
        },
-       0, true, 4.0, {}, [](auto& B) { SetLastGranule(B, int64_t{1} << 50); }},
+       0, true, 4.0,
+       // The length comes from the last page, which a cut file lacks.
+       {{"cut right after its headers", [](auto& B) { B.resize(4096); }},
+        {"cut a few kilobytes into its audio", [](auto& B) { B.resize(8192); }}},
+       [](auto& B) { SetLastGranule(B, int64_t{1} << 50); }},
       // The first block's header gives the total samples at byte 11 (high byte) and 12.
       {"WavPack", "wv", {"wavpack"}, [](auto& W, auto& O) { Run("wavpack -q -y " + Quote(W) + " -o " + Quote(O)); },
        [] { return new TWVIn(nullptr); }, nullptr, 0, true, 4.0,
@@ -152,17 +176,19 @@ const std::vector<TInputCase>& Cases() {
       {"AVI", "avi", {"ffmpeg"},
        [](auto& W, auto& O) { Run("ffmpeg -nostdin -v error -y -i " + Quote(W) + " -c:a pcm_s16le " + Quote(O)); },
        [] { return new TAVIIn(nullptr); }, nullptr},
+      {"AVI (MP3)", "avi", {"ffmpeg"},
+       [](auto& W, auto& O) { Run("ffmpeg -nostdin -v error -y -i " + Quote(W) + " -c:a libmp3lame -b:a 128k " + Quote(O)); },
+       [] { return new TAVIIn(nullptr); }, Ffmpeg, 0, true, 3.0,
+       {{"4 KiB of random bytes in the middle", [](auto& B) { Scramble(B, 4096); }, true}}},
   };
   return cases;
 }
 
 // The sample frame a message gives for the damage.
 int64_t ReportedFrame(const std::string& Message) {
-  for (const char* lead : {"after sample frame ", "it holds "}) {
-    const size_t at = Message.find(lead);
-    if (at != std::string::npos) return std::atoll(Message.c_str() + at + std::string(lead).size());
-  }
-  return -1;
+  const std::string lead = "(sample frame ";
+  const size_t at = Message.find(lead);
+  return at == std::string::npos ? -1 : std::atoll(Message.c_str() + at + lead.size());
 }
 
 std::vector<uint8_t> Edited(const std::string& Path, const TEdit& Edit) {
@@ -197,12 +223,18 @@ TRead ReadDamaged(const TInputCase& C, const std::string& Path) {
   return r;
 }
 
-// A conversion run of the file (reading it alone has shown that it ends).
+// A conversion run of the file into a WAV file (reading it alone has shown that it
+// ends), which fails and leaves nothing.
 std::string RunDamaged(const TInputCase& C, const std::string& Path) {
-  std::string error;
+  const std::string wav = Path + ".wav";
   TComponentPtr<TAuFileIn> in(C.NewInput());
   in->SetFileName(Path);
-  Collect(*in, &error);
+  TComponentPtr<TWaveOut> out(new TWaveOut(nullptr));
+  out->SetFileName(wav);
+  out->SetInput(in.get());
+  const std::string error = RunOutput(*out);
+  EXPECT_FALSE(FileExists(wav));
+  EXPECT_TRUE(RunTemporaries(wav).empty());
   return error;
 }
 
@@ -235,8 +267,8 @@ TEST_P(DamagedInput, FailsTheRunAfterDeliveringTheAudioBeforeTheDamage) {
   std::vector<TDamage> damages = {{"cut short", [&](const std::string& To) { CutFile(intact, To, 0.6); }}};
   if (c.DamageShows)
     damages.push_back({"damaged in the middle", [&](const std::string& To) { DamageFile(intact, To, 0.5, 8192, 0xFF); }});
-  for (const auto& [what, edit] : c.StartDamage)
-    damages.push_back({what, [&](const std::string& To) { WriteFile(To, Edited(intact, edit)); }, false});
+  for (const TEditCase& e : c.MoreDamage)
+    damages.push_back({e.What, [&](const std::string& To) { WriteFile(To, Edited(intact, e.Edit)); }, e.AudioBefore});
   for (const TDamage& d : damages) {
     SCOPED_TRACE(d.What);
     const std::string path = dir.Path(std::string("damaged.") + c.Ext);

@@ -440,3 +440,27 @@ TEST_F(InputTest, IdleSeekAfterARangedRunMeasuresTheWholeFileAgain) {
   EXPECT_EQ(Drain(*In, 4096), Slice(Frames, 50, 50));
   In->Flush();
 }
+
+TEST(DamageMessageTest, GivesTheTimeOfTheDamagedFrameAtTheSourcesRate) {
+  const struct {
+    int64_t Frame;
+    int32_t Rate;
+    const char* Where;
+  } cases[] = {
+      {438272, 44100, "after 0:09.94 (sample frame 438272)"},
+      {0, 44100, "after 0:00.00 (sample frame 0)"},
+      // Hundredths round half to even.
+      {2000, 16000, "after 0:00.12 (sample frame 2000)"},
+      {6000, 16000, "after 0:00.38 (sample frame 6000)"},
+      {int64_t{44100} * 754 + 441, 44100, "after 12:34.01 (sample frame 33251841)"},
+      // From an hour on, hours too; rounding carries into them.
+      {int64_t{44100} * 3600 - 1, 44100, "after 1:00:00.00 (sample frame 158759999)"},
+      {int64_t{48000} * 37323 + 24000, 48000, "after 10:22:03.50 (sample frame 1791528000)"},
+      // No rate, no time.
+      {5, 0, "after sample frame 5"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(DecodingErrorMessage("FLAC", "a.flac", c.Frame, c.Rate, "the file ends early"),
+              std::string("FLAC decoding error in \"a.flac\" ") + c.Where + ": the file ends early.");
+  EXPECT_EQ(DecodingErrorMessage("MP3", "", 441, 44100), "MP3 decoding error after 0:00.01 (sample frame 441).");
+}

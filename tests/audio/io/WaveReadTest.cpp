@@ -322,8 +322,9 @@ TEST(WaveReadTest, DataRunningPastTheFileIsDamageUnlessItsSizeMeansToTheEnd) {
   const TWaveRead cut = withDataSize(static_cast<uint32_t>(payload.size() + 400), 0);
   ASSERT_TRUE(cut.Valid);
   EXPECT_EQ(cut.Size, -1);
-  EXPECT_EQ(cut.Error, "The file ends before its audio data: it holds " + std::to_string(frames) + " of the " +
-                           std::to_string(frames + 100) + " sample frames its header announces.");
+  EXPECT_EQ(cut.Error, "WAV decoding error after 0:00.05 (sample frame " + std::to_string(frames) +
+                           "): the file ends early; its header announces " + std::to_string(frames + 100) +
+                           " sample frames.");
   EXPECT_TRUE(cut.Data == payload);
 
   // A trailing chunk after "data" is not audio.

@@ -265,8 +265,7 @@ TEST(WinMediaReadTest, ForeignInputIsNotValidAndDamagedInputFailsAfterItsSoundPa
   in->SetFileName(bad);
   const TRead r = ReadAll(*in);
   ASSERT_TRUE(r.Valid);
-  EXPECT_EQ(r.Error, "Windows Media decoding error in \"" + bad + "\" after sample frame " +
-                         std::to_string(r.Data.size() / 4) + ".");
+  EXPECT_EQ(r.Error, DecodingErrorMessage("Windows Media", bad, static_cast<int64_t>(r.Data.size() / 4), 44100));
   const std::vector<uint8_t> ref = FfmpegDecode(good);
   EXPECT_GT(r.Data.size(), ref.size() / 4);
   ASSERT_LT(r.Data.size(), ref.size());

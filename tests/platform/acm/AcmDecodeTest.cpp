@@ -89,11 +89,12 @@ TEST_P(AcmDecode, MatchesReferenceInOddChunks) {
   }
 }
 
-TEST_P(AcmDecode, ChunksFitTheirSizeEstimateWithNothingHeldBack) {
+TEST_P(AcmDecode, ChunksFitTheirSizeEstimateWithNothingHeldBackButTheLastMpegFrame) {
   // As the callers convert: the whole WAV payload in one conversion, or AVI
   // chunks of whole blocks; block alignment always, each destination sized by
-  // acmStreamSize, unused source never passed again, no conversion ends the
-  // stream, so nothing may stay behind in it.
+  // acmStreamSize, unused source never passed again. Until a conversion ends
+  // the stream nothing may stay behind in it but the last MPEG frame, which
+  // waits for the next one to show it whole.
   const Kind k = GetParam();
   const Encoded& e = Fixture(k);
   for (const size_t chunk : {e.Payload.size(), IsMpeg(k) ? 1000 : e.Format.nBlockAlign * size_t{3}}) {
@@ -112,7 +113,13 @@ TEST_P(AcmDecode, ChunksFitTheirSizeEstimateWithNothingHeldBack) {
       }
       all.insert(all.end(), out.begin(), out.begin() + produced);
     }
-    ASSERT_EQ(all.size(), e.Reference.size() * 2) << k.Name << " chunk " << chunk;
+    const size_t held = IsMpeg(k) ? size_t{1152} * k.Channels * 2 / (k.Rate < 32000 ? 2 : 1) : 0;
+    ASSERT_EQ(all.size() + held, e.Reference.size() * 2) << k.Name << " chunk " << chunk;
+    std::vector<uint8_t> tail(held + 64);
+    uint32_t used = 0, produced = 0;
+    ASSERT_EQ(ConvertOnce(s, nullptr, 0, tail.data(), static_cast<uint32_t>(tail.size()), 0, used, produced), 0u);
+    EXPECT_EQ(produced, held);
+    all.insert(all.end(), tail.begin(), tail.begin() + produced);
     ExpectLike(k, AsInt16(all), e.Reference);
   }
 }
@@ -152,25 +159,41 @@ TEST(AcmDecodeDamage, DataWithoutFramesIsNotPossible) {
   EXPECT_TRUE(AsInt16(c.Out) == e.Reference);
 }
 
-TEST(AcmDecodeDamage, CorruptMpegFramesCostOnlyThemselves) {
+TEST(AcmDecodeDamage, CorruptMpegFramesEndTheStreamAfterTheAudioBeforeThem) {
   const Encoded& e = Fixture("mp3_vbr");
   const size_t frame = 1152 * 2;
   for (const size_t at : {e.Payload.size() / 5, e.Payload.size() / 2, e.Payload.size() * 2 / 3}) {
     for (uint32_t seed : {7u, 8u, 9u}) {
+      SCOPED_TRACE("at " + std::to_string(at) + " seed " + std::to_string(seed));
       std::vector<uint8_t> bad = e.Payload;
       const std::vector<uint8_t> noise = Noise(1500, seed);  // about five frames
       std::copy(noise.begin(), noise.end(), bad.begin() + static_cast<ptrdiff_t>(at));
       HACMSTREAM s = OpenDecoder(e.Format);
       const Converted c = ConvertStream(s, bad, {1000});
-      ASSERT_EQ(c.Result, MMSYSERR_NOERROR);
+      EXPECT_EQ(c.Result, ACMERR_DAMAGED);
       const std::vector<int16_t> got = AsInt16(c.Out);
-      // The damaged frames, those whose bit reservoir lies in them, and one to
-      // find the boundaries again (measured: 6 to 8 frames).
-      EXPECT_GT(got.size(), e.Reference.size() - 10 * frame) << "at " << at << " seed " << seed;
-      EXPECT_LE(got.size(), e.Reference.size());
-      const size_t before = e.Reference.size() * at / e.Payload.size() - 2 * frame;
-      EXPECT_TRUE(std::equal(got.begin(), got.begin() + static_cast<ptrdiff_t>(before), e.Reference.begin()));
-      EXPECT_TRUE(std::equal(got.end() - 4 * frame, got.end(), e.Reference.end() - 4 * frame)) << "at " << at;
+      // Exactly the audio before the frame the noise begins in, give or take the
+      // frames of a variable bitrate around the proportional place.
+      const size_t before = e.Reference.size() * at / e.Payload.size();
+      EXPECT_GT(got.size() + 4 * frame, before);
+      EXPECT_LT(got.size(), before + 2 * frame);
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), e.Reference.begin()));
+      // Nothing more comes from the stream, sound bytes neither; its end starts the
+      // next one afresh.
+      uint32_t used = 0, produced = 0;
+      uint8_t out[8192];
+      EXPECT_EQ(ConvertOnce(s, e.Payload.data(), 4096, out, sizeof out, ACM_STREAMCONVERTF_BLOCKALIGN, used, produced),
+                ACMERR_DAMAGED);
+      EXPECT_EQ(produced, 0u);
+      EXPECT_EQ(ConvertOnce(s, nullptr, 0, out, sizeof out, 0, used, produced), ACMERR_DAMAGED);
+      const Converted again = ConvertStream(s, e.Payload, {4096});
+      EXPECT_EQ(again.Result, MMSYSERR_NOERROR);
+      EXPECT_TRUE(AsInt16(again.Out) == e.Reference);
+      // Room for less than a frame: the damage waits until the audio before it is out.
+      HACMSTREAM small = OpenDecoder(e.Format);
+      const Converted bit = ConvertStream(small, bad, {1000}, 1000);
+      EXPECT_EQ(bit.Result, ACMERR_DAMAGED);
+      EXPECT_TRUE(bit.Out == c.Out);
     }
   }
 }
@@ -197,7 +220,8 @@ TEST(AcmDecodeDamage, GarbageBlocksReturnCleanly) {
     const Encoded& e = Fixture(name);
     HACMSTREAM s = OpenDecoder(e.Format);
     const Converted c = ConvertStream(s, Noise(e.Format.nBlockAlign * 20 + 3, 11), {100});
-    EXPECT_TRUE(c.Result == MMSYSERR_NOERROR || c.Result == ACMERR_NOTPOSSIBLE) << name << " " << c.Result;
+    EXPECT_TRUE(c.Result == MMSYSERR_NOERROR || c.Result == ACMERR_NOTPOSSIBLE || c.Result == ACMERR_DAMAGED)
+        << name << " " << c.Result;
     EXPECT_EQ(c.Out.size() % (2 * e.Format.nChannels), 0u) << name;
   }
 }

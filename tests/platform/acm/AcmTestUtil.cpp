@@ -69,8 +69,9 @@ Converted ConvertStream(const HACMSTREAM& Stream, const std::vector<uint8_t>& Pa
       if (dst.size() < room) dst.resize(room);
       c.Result = ConvertOnce(Stream, src.data(), static_cast<uint32_t>(src.size()), dst.data(), room,
                              last ? 0 : ACM_STREAMCONVERTF_BLOCKALIGN, used, produced);
-      if (c.Result || ++c.LastConversions > 1000000) return c;
+      // Damage comes with the last of the output before it.
       c.Out.insert(c.Out.end(), dst.begin(), dst.begin() + produced);
+      if (c.Result || ++c.LastConversions > 1000000) return c;
       src.erase(src.begin(), src.begin() + used);
     } while (last && !src.empty());
     if (last) return c;

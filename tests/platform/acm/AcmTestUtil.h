@@ -25,7 +25,8 @@ Encoded MakeEncoded(const std::string& Name, int Rate, int Channels, const std::
 // conversion leaves unused in front of the next chunk, as the pipeline's rate
 // converter does: block alignment until the payload is handed over, then
 // conversions without it until the source is used up. Room 0: each
-// destination as acmStreamSize gives it.
+// destination as acmStreamSize gives it. Stops at the first error, keeping
+// the output of the conversion that returned it.
 struct Converted {
   MMRESULT Result = MMSYSERR_NOERROR;
   std::vector<uint8_t> Out;

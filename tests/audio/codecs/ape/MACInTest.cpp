@@ -123,7 +123,8 @@ TEST(MACInTest, ADamagedFileFailsTheRunInsteadOfEndingEarly) {
   std::string error;
   const std::vector<uint8_t> got = Collect(*in, &error);
   // The whole first frame, then the damage, named with the file and where it starts.
-  EXPECT_EQ(error, "Monkey's Audio decoding error in \"" + bad + "\" after sample frame 294912: a frame is damaged.");
+  EXPECT_EQ(error,
+            "Monkey's Audio decoding error in \"" + bad + "\" after 0:36.86 (sample frame 294912): a frame is damaged.");
   const std::vector<uint8_t> source = ReadFile(raw);
   EXPECT_TRUE(std::equal(got.begin(), got.end(), source.begin()));
   EXPECT_EQ(got.size(), 294912u * 4);

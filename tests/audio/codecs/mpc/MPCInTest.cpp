@@ -274,7 +274,7 @@ TEST(MPCInTest, TruncatedFileDeliversWhatIsThereThenFails) {
   ASSERT_GT(ours.size(), ref.size() / 4);
   ASSERT_LT(ours.size(), ref.size());
   // Every frame decoded before the error was delivered.
-  EXPECT_EQ(d.Error, "Musepack decoding error in \"" + cut + "\" after sample frame " + std::to_string(ours.size() / 2) + ".");
+  EXPECT_EQ(d.Error, DecodingErrorMessage("Musepack", cut, static_cast<int64_t>(ours.size() / 2), 44100));
   ExpectNear16(ours, ref);
 }
 

@@ -294,8 +294,7 @@ TEST(WavPackInTest, DamagedFilesAreRejectedOrFailAfterWhatIsThere) {
   auto cut = Open(wv);
   ASSERT_TRUE(cut->Valid());
   const std::vector<uint8_t> got = ReadUntilFailure(*cut, error);
-  EXPECT_EQ(error, "WavPack decoding error in \"" + wv + "\" after sample frame " + std::to_string(got.size() / 4) +
-                       ": the file ends early.");
+  EXPECT_EQ(error, DecodingErrorMessage("WavPack", wv, static_cast<int64_t>(got.size() / 4), 44100, "the file ends early"));
   const std::vector<uint8_t> src = ReadFile(dir.Path("src.raw"));
   ASSERT_LE(got.size(), src.size());
   EXPECT_GT(got.size(), src.size() / 3);
