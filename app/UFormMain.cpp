@@ -296,11 +296,11 @@ void TFrmMain::EdtDirButtonClick() {
 }
 
 void TFrmMain::EdtDirKeyDown(uint16_t& Key) {
-  if (Key == VK_RETURN && DirectoryExists(Trim(EdtDir->Text()))) AddFolderFromEdit(true);
+  if (Key == VK_RETURN && DirectoryExists(ExpandHomeFolder(Trim(EdtDir->Text())))) AddFolderFromEdit(true);
 }
 
 void TFrmMain::AddFolderFromEdit(bool ShowMessages) {
-  const std::string folder = Trim(EdtDir->Text());
+  const std::string folder = ExpandHomeFolder(Trim(EdtDir->Text()));
   if (!folder.empty()) {
     const int32_t before = FFileList->Count();
     const int32_t result = FFileList->AddFolder(folder, ShowMessages);
@@ -408,7 +408,7 @@ void TFrmMain::EdtOutDirButtonClick() {
   if (SelectFolder(folder, "Select output directory.", true, this)) EdtOutDir->SetText(folder);
 }
 
-void TFrmMain::EdtOutDirChange() { FOutput->SetOutputDir(EdtOutDir->Text()); }
+void TFrmMain::EdtOutDirChange() { FOutput->SetOutputDir(ExpandHomeFolder(EdtOutDir->Text())); }
 
 // ---------------------------------------------------------------------------
 // The run
@@ -433,7 +433,7 @@ void TFrmMain::BtnConvClick() {
     return settingsError(
         "Not selected any format for encoding.\n\rPlease select a format for encoding from Supported formats list "
         "or change the current codec.");
-  const std::string dir = EdtOutDir->Text();
+  const std::string dir = ExpandHomeFolder(EdtOutDir->Text());
   if (Trim(dir).empty()) return settingsError("Please select an output directory");
   const std::string problem = CheckOutputDir(dir);
   if (!problem.empty()) return settingsError(problem);

@@ -45,9 +45,10 @@ int32_t ReadIndex(const TIniFile& Ini, const char* Section, const std::string& I
   return v >= 0 && v < Count ? v : Default;
 }
 
-// An absolute folder that a path can name, as the file holds it, or empty.
+// An absolute folder that a path can name, as the file holds it ("~" for the home
+// folder), or empty.
 std::string AbsoluteFolder(const std::string& Value) {
-  const std::string v = Trim(Value);
+  const std::string v = ExpandHomeFolder(Trim(Value));
   return !v.empty() && v[0] == '/' && v.size() < PATH_MAX ? v : std::string();
 }
 

@@ -183,6 +183,8 @@ TEST_F(MainWindowTest, ConvertRefusesAnOutputFolderThatCannotBeUsed) {
     bool Ticked;
   } cases[] = {{"  ", "Please select an output directory", settings, true},
                {"Music", start + "Music\" is not a full path.", settings, true},
+               // Another user's home folder is not looked up.
+               {"~nobody/Music", start + "~nobody/Music\" is not a full path.", settings, true},
                {"C:\\Music", start + "C:\\Music\" is not a full path.", settings, true},
                {In.Path("file/sub"), start + In.Path("file/sub") + "\" cannot be created.", settings, true},
                {"/proc", start + "/proc\" cannot be written to.", settings, true},
@@ -209,6 +211,45 @@ TEST_F(MainWindowTest, ConvertRefusesAnOutputFolderThatCannotBeUsed) {
     EXPECT_FALSE(w.Form->Output()->Running());
   }
   EXPECT_TRUE(FilesBelow(Out.Root()).empty());
+}
+
+// "~" typed for a folder, or in a path the folder dialog gives back, is the home folder.
+TEST_F(MainWindowTest, FoldersFromTheHomeFolderAreTakenAsTheUserMeansThem) {
+  TMainWindow w;
+  const std::string home = Folders.Home();
+  fs::create_directories(home + "/Music");
+  fs::create_directories(home + "/More");
+  MakeWave(home + "/Music/a.wav", 44100, 2, 0.2);
+  MakeWave(home + "/b.wav", 44100, 2, 0.2);
+  MakeWave(home + "/More/c.wav", 44100, 2, 0.2);
+  auto* dir = w.Find<TKvButtonEdit>("EdtDir");
+  w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(1);
+  for (const char* typed : {"~/Music", "~"}) {
+    dir->SetText(typed);
+    dir->SetFocus();
+    KeyClick(Qt::Key_Return);
+  }
+  {
+    TDialogScript script;
+    script.Answer([&](const TDialogRequest& R) {
+      EXPECT_EQ(R.InitialDir, home);
+      return Folder("~/More");
+    });
+    w.ClickBrowse("EdtDir");
+  }
+  EXPECT_EQ(dir->Text(), home + "/More");
+  TFileList* list = w.Form->FileList();
+  ASSERT_EQ(list->Count(), 3);
+  EXPECT_EQ(list->Entries(0).FileName, home + "/Music/a.wav");
+  EXPECT_EQ(list->Entries(1).FileName, home + "/b.wav");
+  EXPECT_EQ(list->Entries(2).FileName, home + "/More/c.wav");
+
+  w.Choose("CmbFormat", outWave);
+  w.Find<TKvButtonEdit>("EdtOutDir")->SetText("~/out");
+  ASSERT_TRUE(w.ConvertAndWait());
+  EXPECT_EQ(FilesBelow(home + "/out"), (std::vector<std::string>{"a.wav", "b.wav", "c.wav"}));
+  w.Find<TKvButtonEdit>("EdtOutDir")->SetText("~");
+  EXPECT_EQ(w.Form->Output()->OutputDir(), home);
 }
 
 // A FIFO that no one writes would keep the window waiting for good if it were opened

@@ -145,6 +145,11 @@ const TDamagedCase DamagedCases[] = {
        EXPECT_EQ(W.Find("EdtOutDir")->Text(), F.Music());
        EXPECT_EQ(W.Form->Output()->OutputDir(), F.Music());
      }},
+    {"FoldersFromTheHomeFolder", "[Source]\nDir=~/Music\n[Output]\nOutputDir=~\n",
+     [](TMainWindow& W, const TAppFolders& F) {
+       EXPECT_EQ(W.Find("EdtDir")->Text(), F.Home() + "/Music");
+       EXPECT_EQ(W.Form->Output()->OutputDir(), F.Home());
+     }},
     // Longer than any path: defaults, and not saved back; the other keys still load.
     {"FoldersLongerThanAnyPath",
      "[Source]\nDir=/" + std::string(PATH_MAX, 'd') + "\n[Output]\nFormat=7\nOutputDir=/" + std::string(PATH_MAX, 'o') +
