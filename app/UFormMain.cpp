@@ -56,8 +56,8 @@ std::vector<std::string> Names(const TStringList& List) {
   return r;
 }
 
-std::string WithFileNames(const std::string& Text, const std::vector<std::string>& Files) {
-  return WithFirstLines(Text, Files, 10);
+std::string WithFileNames(const TControl* Owner, const std::string& Text, const std::vector<std::string>& Files) {
+  return WithFirstLines(Owner, Text, Files);
 }
 
 void InstallHintWindow() {
@@ -263,7 +263,8 @@ void TFrmMain::ShowAddError(int32_t CountBefore) {
   const bool none = FFileList->Count() == CountBefore;
   MessageBox(
       this,
-      WithFileNames(std::string(FileReadErrorText) + (none ? " Files were not added." : " Not all files were added."),
+      WithFileNames(this,
+                    std::string(FileReadErrorText) + (none ? " Files were not added." : " Not all files were added."),
                     FFileList->NotAdded()),
       "Error", MB_OK | MB_ICONWARNING);
 }

@@ -59,9 +59,9 @@ std::vector<std::string> Names(const TStringList& List);
 
 // What the window says of files it could not add.
 inline constexpr const char* FileReadErrorText = "File read error or unsupported file format.";
-// Text followed, on the lines below, by the files named (at most ten, then "and N
-// more").
-std::string WithFileNames(const std::string& Text, const std::vector<std::string>& Files);
+// Text followed, on the lines below, by the files named (as many as a message box on
+// Owner's screen shows, then "and N more").
+std::string WithFileNames(const TControl* Owner, const std::string& Text, const std::vector<std::string>& Files);
 
 class TFrmMain : public TForm {
 public:

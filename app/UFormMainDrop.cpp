@@ -40,6 +40,6 @@ void TFrmMain::DrpTrgDrop(uint32_t& Effect) {
     return;
   }
   if (!FFileList->AddFiles(Names(DrpTrg->Files())))
-    MessageBox(this, WithFileNames(FileReadErrorText, FFileList->NotAdded()), "Error", MB_OK | MB_ICONERROR);
+    MessageBox(this, WithFileNames(this, FileReadErrorText, FFileList->NotAdded()), "Error", MB_OK | MB_ICONERROR);
   RefreshLists();
 }

@@ -7,7 +7,7 @@
 // A run never stalls and never reports a failure as success: an entry that cannot be
 // set up or whose conversion fails leaves no output file, stays ticked and gets no
 // tags; the run goes on with the next entry, and at its end one message names the
-// files that failed (the first twenty, and how many more). Folders the run made for an
+// files that failed (as many as the screen shows, and how many more). Folders the run made for an
 // entry that failed or was aborted do not stay behind empty. While a run is active its
 // file list is locked (see TFileList). Elapsed and remaining times come from the
 // monotonic tick count (the timers' test clock in tests).
@@ -72,9 +72,10 @@ inline constexpr bool WMAVariableBitrateAvailable = false;
 const TFormatSettings& DefaultSettings(TOutputFormat Format);
 TQualityPreset DefaultPreset(TOutputFormat Format);
 
-// Text, then the first Shown of Lines, each on a line of its own, then "and N more" for
-// the rest: a message naming every file would not fit the screen.
-std::string WithFirstLines(std::string Text, const std::vector<std::string>& Lines, size_t Shown);
+// Text, then the first of Lines, each on a line of its own, as many as a message box on
+// Owner's screen shows whole, then "and N more" for the rest. A message box cut to the
+// screen would lose that count.
+std::string WithFirstLines(const TControl* Owner, std::string Text, const std::vector<std::string>& Lines);
 
 class TOutput {
 public:
