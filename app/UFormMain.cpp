@@ -56,10 +56,6 @@ std::vector<std::string> Names(const TStringList& List) {
   return r;
 }
 
-std::string WithFileNames(const TControl* Owner, const std::string& Text, const std::vector<std::string>& Files) {
-  return WithFirstLines(Owner, Text, Files);
-}
-
 void InstallHintWindow() {
   Application->SetShowHint(false);
   Application->SetHintWindowClass([](TComponent* Owner) -> THintWindow* { return new THintWnd(Owner); });
@@ -259,14 +255,16 @@ void TFrmMain::PageSourcePageChange() {
 // ---------------------------------------------------------------------------
 // Sources
 
+void TFrmMain::ShowNotAdded(const std::string& Text, uint32_t Icon) {
+  std::vector<std::string> lines;
+  for (const TNotAddedFile& f : FFileList->NotAdded()) lines.push_back(f.Name + ": " + f.Reason);
+  MessageBox(this, WithFirstLines(this, Text, lines), "Error", MB_OK | Icon);
+}
+
 void TFrmMain::ShowAddError(int32_t CountBefore) {
   const bool none = FFileList->Count() == CountBefore;
-  MessageBox(
-      this,
-      WithFileNames(this,
-                    std::string(FileReadErrorText) + (none ? " Files were not added." : " Not all files were added."),
-                    FFileList->NotAdded()),
-      "Error", MB_OK | MB_ICONWARNING);
+  ShowNotAdded(std::string(FileReadErrorText) + (none ? " Files were not added." : " Not all files were added."),
+               MB_ICONWARNING);
 }
 
 void TFrmMain::BtnAddClick() {
