@@ -6,7 +6,8 @@
 
 class TControl;
 
-// Asks for a folder, starting at Folder (no folder is preselected when it is empty).
+// Asks for a folder, starting at Folder (no folder is preselected when it is empty);
+// "~" stands for the home folder, in Folder and in the answer.
 // Title says what the folder is for ("\r\n" breaks its lines); AllowNewFolder lets the
 // user make a folder in the dialog. True with the chosen folder in Folder; Cancel gives
 // false, leaves Folder as it was and shows nothing.

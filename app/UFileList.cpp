@@ -29,6 +29,9 @@ namespace {
 constexpr int32_t ProbeSlots = fcMusepack + 1;
 
 const std::string UnsupportedText = "Not supported file extension is detected.\r\nFiles with extensions";
+// Why a file that no source kind reads was left out.
+const char* const UnknownExtension = "unknown extension";
+const char* const NoExtension = "no extension";
 
 // Bytes of one second of a probe's audio; 0 when its format is not known.
 int64_t BytesPerSecond(TAuFileIn& Probe) {
@@ -115,18 +118,20 @@ void TFileList::SetChecked(int32_t N, bool Value) {
 // ---------------------------------------------------------------------------
 // Adding
 
-bool TFileList::AddOneFile(const std::string& FileName, const std::string& Caption, int64_t FileBytes,
-                           std::string& Unsupported) {
+bool TFileList::AddOneFile(const std::string& FileName, const std::string& Caption, int64_t FileBytes) {
   if (Listed(FileName)) return false;
   const TInputFormatCode code = ExtToFormatCode(FileName);
   TAuFileIn* probe = GetInput(code);
   if (!probe) {
-    // A name without an extension ("README", "..wav") stands for itself, quoted.
-    const std::string ext = ExtractFileExt(FileName);
-    const std::string shown = ext.empty() ? "\"" + ExtractFileName(FileName) + "\"" : ext;
-    if ((Unsupported + " ").find(" " + shown + " ") == std::string::npos) Unsupported += " " + shown;
+    // "README", "..wav" and "x.wav." have no extension to name.
+    FNotAdded.push_back({Caption, ExtractFileExt(FileName).size() > 1 ? UnknownExtension : NoExtension});
     return false;
   }
+  // A FIFO or a device is never opened: reading one could wait for good.
+  std::error_code kindError;
+  if (const auto kind = std::filesystem::status(FileName, kindError).type();
+      !kindError && kind != std::filesystem::file_type::regular)
+    throw EAuException("not a regular file");
   TFileListEntry entry;
   entry.Caption = Caption;
   entry.FileName = FileName;
@@ -155,7 +160,7 @@ bool TFileList::AddOneFile(const std::string& FileName, const std::string& Capti
     probe->SetFileName(FileName);
     // A WAV file of a kind that cannot be read (damaged, or a compression without a
     // decoder) is a file that failed, so the user is told it was not added.
-    if (!probe->Valid()) throw EAuException("The file \"" + FileName + "\" is not a valid audio file");
+    if (!probe->Valid()) throw EAuException("not a valid audio file");
     entry.Duration = probe->TotalTime();
     decoded = probe->Size();
     bytesPerSecond = BytesPerSecond(*probe);
@@ -199,26 +204,35 @@ void TFileList::ShowUnsupported(const std::string& Extensions, uint32_t Icon) co
              MB_OK | Icon);
 }
 
+void TFileList::TellUnknownExtensions(bool Tell, uint32_t Icon) {
+  std::string extensions;
+  for (const TNotAddedFile& f : FNotAdded) {
+    if (f.Reason != UnknownExtension) return;
+    const std::string ext = ExtractFileExt(f.Name);
+    if ((extensions + " ").find(" " + ext + " ") == std::string::npos) extensions += " " + ext;
+  }
+  if (Tell && !extensions.empty()) ShowUnsupported(extensions, Icon);
+  FNotAdded.clear();
+}
+
 bool TFileList::AddFiles(const std::vector<std::string>& Names) {
   CheckUnlocked();
   FNotAdded.clear();
-  bool result = true;
-  std::string unsupported;
   for (const std::string& name : Names) {
+    const std::string shown = ExtractFileName(ExcludeTrailingPathDelimiter(name));
     // A folder is no file: it is named as not added rather than passed over.
-    bool failed = DirectoryExists(name);
-    try {
-      if (!failed) AddOneFile(name, ExtractFileName(name), FileSize(name), unsupported);
-    } catch (const std::exception&) {
-      failed = true;
+    if (DirectoryExists(name)) {
+      FNotAdded.push_back({shown, "a folder"});
+      continue;
     }
-    if (failed) {
-      result = false;
-      FNotAdded.push_back(ExtractFileName(ExcludeTrailingPathDelimiter(name)));
+    try {
+      AddOneFile(name, shown, FileSize(name));
+    } catch (const std::exception& E) {
+      FNotAdded.push_back({shown, E.what()});
     }
   }
-  if (!unsupported.empty()) ShowUnsupported(unsupported, MB_ICONERROR);
-  return result;
+  TellUnknownExtensions(true, MB_ICONERROR);
+  return FNotAdded.empty();
 }
 
 int32_t TFileList::AddFolder(const std::string& Folder, bool ShowUnsupportedMessage) {
@@ -241,16 +255,19 @@ int32_t TFileList::AddFolder(const std::string& Folder, bool ShowUnsupportedMess
   std::sort(found.begin(), found.end());
 
   int32_t result = 1;
-  std::string unsupported;
   for (const auto& [name, bytes] : found) {
     try {
-      if (AddOneFile(folder + name, name, bytes, unsupported)) result = 2;
-    } catch (const std::exception&) {
+      if (AddOneFile(folder + name, name, bytes)) result = 2;
+    } catch (const std::exception& E) {
       result = 0;
-      FNotAdded.push_back(name);
+      FNotAdded.push_back({name, E.what()});
     }
   }
-  if (ShowUnsupportedMessage && result == 2 && !unsupported.empty()) ShowUnsupported(unsupported, MB_ICONWARNING);
+  // A folder without a file to add is told of as such, whatever else it holds.
+  if (result == 1)
+    FNotAdded.clear();
+  else
+    TellUnknownExtensions(ShowUnsupportedMessage, MB_ICONWARNING);
   return result;
 }
 

@@ -71,6 +71,13 @@ struct TFileListEntry {
   TTagSet WorkingTags;  // the tag editor's copy
 };
 
+// A file an add did not add, and why.
+struct TNotAddedFile {
+  std::string Name;  // without its folder
+  std::string Reason;
+  friend bool operator==(const TNotAddedFile&, const TNotAddedFile&) = default;
+};
+
 // Index 0-13 of the output name patterns.
 using TFileNamePattern = uint8_t;
 constexpr int FileNamePatternCount = 14;
@@ -100,18 +107,22 @@ public:
   TFileListEntry& Entries(int32_t N) { return FEntries.at(static_cast<size_t>(N)); }
   const TFileListEntry& Entries(int32_t N) const { return FEntries.at(static_cast<size_t>(N)); }
 
-  // Adds the files in order (files already listed are skipped). False when a file could
-  // not be read, or is no regular file (a folder, a FIFO, a device): those are not
-  // probed, and NotAdded names them; the others are still added. Unsupported
-  // extensions, and names without one, are listed in one message.
+  // Adds the files in order (files already listed are skipped); a file that cannot be
+  // added does not keep the others out. When the only files left out have extensions
+  // no source kind has, the list says so in its one message of those extensions and
+  // returns true. Otherwise false when a file was left out: it could not be read, is no
+  // regular file (a folder, a FIFO, a device: those are not probed) or has no
+  // extension; NotAdded then holds every file left out, for the caller's one message.
   bool AddFiles(const std::vector<std::string>& Names);
   // Adds the files (not the folders) of the folder's top level in name order, hidden
   // ones left out. 2: files were added, 1: nothing was, 0: a file failed after the
-  // last one added. Every file that failed is in NotAdded, also one before an added one.
+  // last one added. Files left out are told of as by AddFiles (the extension message
+  // only with ShowUnsupported, with files added and nothing else left out); NotAdded
+  // holds them otherwise, also a failure before an added file, and is empty with 1.
   int32_t AddFolder(const std::string& Folder, bool ShowUnsupported);
-  // The names (without folder) of the files the last AddFiles or AddFolder could not
-  // read, in order.
-  const std::vector<std::string>& NotAdded() const { return FNotAdded; }
+  // The files the last AddFiles or AddFolder left out and did not tell of, in order,
+  // each once with its reason.
+  const std::vector<TNotAddedFile>& NotAdded() const { return FNotAdded; }
   // Appends track Track of the CD input's drive.
   void AddCdTrack(const std::string& Caption, const std::string& Name, const std::string& DrivePath,
                   const std::string& LengthText, int32_t Track);
@@ -173,8 +184,10 @@ public:
 
 private:
   // Adds one file; false when it was skipped. Raises when it cannot be read.
-  bool AddOneFile(const std::string& FileName, const std::string& Caption, int64_t FileBytes,
-                  std::string& Unsupported);
+  bool AddOneFile(const std::string& FileName, const std::string& Caption, int64_t FileBytes);
+  // After an add: files of unknown extensions alone are told of in the extension
+  // message (when Tell) and leave NotAdded empty; anything else stays there.
+  void TellUnknownExtensions(bool Tell, uint32_t Icon);
   // Appends a ticked item and Entry, then reads its tags; a failure takes both away.
   void AppendEntry(TFileListEntry Entry, const std::vector<std::string>& SubItems);
   TCustomListView* View() const;
@@ -190,7 +203,7 @@ private:
   std::deque<TFileListEntry> FEntries;
   // Every entry's FileName, so that adding need not search the list for each file.
   std::unordered_multiset<std::string> FPaths;
-  std::vector<std::string> FNotAdded;
+  std::vector<TNotAddedFile> FNotAdded;
   int32_t FCheckedCount = 0;
   int32_t FCurrentIndex = -1;
   bool FLocked = false;

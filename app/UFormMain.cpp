@@ -59,10 +59,6 @@ std::vector<std::string> Names(const TStringList& List) {
   return r;
 }
 
-std::string WithFileNames(const std::string& Text, const std::vector<std::string>& Files) {
-  return WithFirstLines(Text, Files, 10);
-}
-
 void InstallHintWindow() {
   Application->SetShowHint(false);
   Application->SetHintWindowClass([](TComponent* Owner) -> THintWindow* { return new THintWnd(Owner); });
@@ -308,13 +304,16 @@ void TFrmMain::PageSourcePageChange() {
 // ---------------------------------------------------------------------------
 // Sources
 
+void TFrmMain::ShowNotAdded(const std::string& Text, uint32_t Icon) {
+  std::vector<std::string> lines;
+  for (const TNotAddedFile& f : FFileList->NotAdded()) lines.push_back(f.Name + ": " + f.Reason);
+  MessageBox(this, WithFirstLines(this, Text, lines), "Error", MB_OK | Icon);
+}
+
 void TFrmMain::ShowAddError(int32_t CountBefore) {
   const bool none = FFileList->Count() == CountBefore;
-  MessageBox(
-      this,
-      WithFileNames(std::string(FileReadErrorText) + (none ? " Files were not added." : " Not all files were added."),
-                    FFileList->NotAdded()),
-      "Error", MB_OK | MB_ICONWARNING);
+  ShowNotAdded(std::string(FileReadErrorText) + (none ? " Files were not added." : " Not all files were added."),
+               MB_ICONWARNING);
 }
 
 void TFrmMain::BtnAddClick() {
@@ -345,11 +344,11 @@ void TFrmMain::EdtDirButtonClick() {
 }
 
 void TFrmMain::EdtDirKeyDown(uint16_t& Key) {
-  if (Key == VK_RETURN && DirectoryExists(Trim(EdtDir->Text()))) AddFolderFromEdit(true);
+  if (Key == VK_RETURN && DirectoryExists(ExpandHomeFolder(Trim(EdtDir->Text())))) AddFolderFromEdit(true);
 }
 
 void TFrmMain::AddFolderFromEdit(bool ShowMessages) {
-  const std::string folder = Trim(EdtDir->Text());
+  const std::string folder = ExpandHomeFolder(Trim(EdtDir->Text()));
   if (!folder.empty()) {
     const int32_t before = FFileList->Count();
     const int32_t result = FFileList->AddFolder(folder, ShowMessages);
@@ -457,7 +456,7 @@ void TFrmMain::EdtOutDirButtonClick() {
   if (SelectFolder(folder, "Select output directory.", true, this)) EdtOutDir->SetText(folder);
 }
 
-void TFrmMain::EdtOutDirChange() { FOutput->SetOutputDir(EdtOutDir->Text()); }
+void TFrmMain::EdtOutDirChange() { FOutput->SetOutputDir(ExpandHomeFolder(EdtOutDir->Text())); }
 
 // ---------------------------------------------------------------------------
 // The run
@@ -490,7 +489,7 @@ void TFrmMain::BtnConvClick() {
     return settingsError(
         "Not selected any format for encoding.\n\rPlease select a format for encoding from Supported formats list "
         "or change the current codec.");
-  const std::string dir = EdtOutDir->Text();
+  const std::string dir = ExpandHomeFolder(EdtOutDir->Text());
   if (Trim(dir).empty()) return settingsError("Please select an output directory");
   const std::string problem = CheckOutputDir(dir);
   if (!problem.empty()) return settingsError(problem);

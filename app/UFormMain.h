@@ -60,9 +60,6 @@ std::vector<std::string> Names(const TStringList& List);
 
 // What the window says of files it could not add.
 inline constexpr const char* FileReadErrorText = "File read error or unsupported file format.";
-// Text followed, on the lines below, by the files named (at most ten, then "and N
-// more").
-std::string WithFileNames(const std::string& Text, const std::vector<std::string>& Files);
 
 class TFrmMain : public TForm {
 public:
@@ -121,6 +118,9 @@ private:
   void AddFolderFromEdit(bool ShowMessages);
   void AddFolderResult(int32_t Result, int32_t CountBefore);
   void ShowAddError(int32_t CountBefore);
+  // One message: Text, then the files the list left out, each with its reason (as
+  // many as the screen shows, then how many more).
+  void ShowNotAdded(const std::string& Text, uint32_t Icon);
 
   // List buttons and list events.
   void BtnCheckClick(bool Checked);

@@ -39,7 +39,6 @@ void TFrmMain::DrpTrgDrop(uint32_t& Effect) {
     Effect = 0;
     return;
   }
-  if (!FFileList->AddFiles(Names(DrpTrg->Files())))
-    MessageBox(this, WithFileNames(FileReadErrorText, FFileList->NotAdded()), "Error", MB_OK | MB_ICONERROR);
+  if (!FFileList->AddFiles(Names(DrpTrg->Files()))) ShowNotAdded(FileReadErrorText, MB_ICONERROR);
   RefreshLists();
 }

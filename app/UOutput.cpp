@@ -19,6 +19,8 @@
 #include "audio/io/TSL_WinMedia.h"
 #include "platform/gui/Dialogs.h"
 #include "platform/gui/ExtCtrls.h"
+#include "platform/gui/Forms.h"
+#include "platform/gui/Graphics.h"
 #include "platform/gui/ListView.h"
 #include "platform/rtl/FileUtils.h"
 #include "platform/rtl/StrUtils.h"
@@ -125,9 +127,33 @@ void RemoveEmptyFolders(std::vector<std::string>& Folders) {
 // The widest integer samples Monkey's Audio and True Audio files hold.
 constexpr int32_t LosslessMaxBits = 24;
 
-std::string WithFirstLines(std::string Text, const std::vector<std::string>& Lines, size_t Shown) {
-  for (size_t i = 0; i < Lines.size() && i < Shown; ++i) Text += "\n" + Lines[i];
-  if (Lines.size() > Shown) Text += "\nand " + std::to_string(Lines.size() - Shown) + " more";
+std::string WithFirstLines(const TControl* Owner, std::string Text, const std::vector<std::string>& Lines) {
+  // A message box wraps its text at words, at least as wide as half the screen (at most
+  // 500 pixels) less its icon and margins; its frame, margins and button take about
+  // eight lines' height. The text is measured in the desktop font a little narrower
+  // than that, so that what is counted as fitting does.
+  constexpr int32_t BoxWidthLimit = 500, BoxInset = 80, BoxRows = 8;
+  const TRect area = Screen->MonitorFromWindow(Owner).WorkareaRect;
+  TBitmap measure(1, 1);
+  TCanvas* canvas = measure.Canvas();
+  const int32_t rowHeight = std::max(canvas->TextHeight("Ag"), 1);
+  const int32_t width = std::max(std::min(area.Width() / 2, BoxWidthLimit) - BoxInset, rowHeight);
+  const auto rows = [&](const std::string& Line) {
+    TRect r = Rect(0, 0, width, 0);
+    const int32_t wrapped = canvas->DrawText(Line, r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX) / rowHeight;
+    // A word wider than the box is broken up by the box, not kept on one line.
+    return std::max({wrapped, (canvas->TextWidth(Line) + width - 1) / width, 1});
+  };
+  int32_t room = area.Height() / rowHeight - BoxRows - rows(Text);
+  size_t shown = 0;
+  for (; shown < Lines.size(); ++shown) {
+    // A line that is not the last leaves room for the count.
+    const int32_t need = rows(Lines[shown]);
+    if (need + (shown + 1 < Lines.size() ? 1 : 0) > room) break;
+    room -= need;
+    Text += "\n" + Lines[shown];
+  }
+  if (shown < Lines.size()) Text += "\nand " + std::to_string(Lines.size() - shown) + " more";
   return Text;
 }
 
@@ -562,11 +588,10 @@ void TOutput::EndRun() {
   RemoveEmptyFolders(FRunFolders);
   if (OnAllDone) OnAllDone(nullptr);
   if (failures.empty()) return;
-  constexpr size_t MaxNamed = 20;
   std::vector<std::string> lines;
   for (const auto& [name, reason] : failures) lines.push_back(name + ": " + reason);
-  Message(WithFirstLines(IntToStr(static_cast<int64_t>(failures.size())) + " file(s) could not be converted:", lines,
-                         MaxNamed),
+  Message(WithFirstLines(FOwnerWnd,
+                         IntToStr(static_cast<int64_t>(failures.size())) + " file(s) could not be converted:", lines),
           MB_ICONWARNING);
 }
 

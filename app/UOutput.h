@@ -7,11 +7,11 @@
 // A run never stalls and never reports a failure as success: an entry that cannot be
 // set up or whose conversion fails leaves no output file, stays ticked and gets no
 // tags; the run goes on with the next entry, and at its end one message names the
-// files that failed (the first twenty, and how many more). Folders the run made, the
-// output folder's own included, do not stay behind empty after an entry failed or was
-// aborted, or after the run; a folder that was there before is never removed. While a run is active its
-// file list is locked (see TFileList). Elapsed and remaining times come from the
-// monotonic tick count (the timers' test clock in tests).
+// files that failed (as many as the screen shows, and how many more). Folders the run
+// made, the output folder's own included, do not stay behind empty after an entry failed
+// or was aborted, or after the run; a folder that was there before is never removed.
+// While a run is active its file list is locked (see TFileList). Elapsed and remaining
+// times come from the monotonic tick count (the timers' test clock in tests).
 
 #include <array>
 #include <cstdint>
@@ -79,9 +79,10 @@ std::vector<std::string> MissingFolders(const std::string& Dir);
 // another run or anyone else put there stays.
 void RemoveEmptyFolders(std::vector<std::string>& Folders);
 
-// Text, then the first Shown of Lines, each on a line of its own, then "and N more" for
-// the rest: a message naming every file would not fit the screen.
-std::string WithFirstLines(std::string Text, const std::vector<std::string>& Lines, size_t Shown);
+// Text, then the first of Lines, each on a line of its own, as many as a message box on
+// Owner's screen shows whole, then "and N more" for the rest. A message box cut to the
+// screen would lose that count.
+std::string WithFirstLines(const TControl* Owner, std::string Text, const std::vector<std::string>& Lines);
 
 class TOutput {
 public:

@@ -46,9 +46,10 @@ int32_t ReadIndex(const TIniFile& Ini, const char* Section, const std::string& I
   return v >= 0 && v < Count ? v : Default;
 }
 
-// An absolute folder that a path can name, as the file holds it, or empty.
+// An absolute folder that a path can name, as the file holds it ("~" for the home
+// folder), or empty.
 std::string AbsoluteFolder(const std::string& Value) {
-  const std::string v = Trim(Value);
+  const std::string v = ExpandHomeFolder(Trim(Value));
   return !v.empty() && v[0] == '/' && v.size() < PATH_MAX ? v : std::string();
 }
 
@@ -91,6 +92,8 @@ void TFrmMain::LoadFormatSettings(const TIniFile& Ini) {
       if (k.Flag && v != 0) v = 1;
       s.*k.Field = static_cast<uint8_t>(v >= 0 && v < counts.*k.Field ? v : fallback);
     }
+    // The preset is stored as the file has it, whatever the settings beside it: loading
+    // never makes one "Custom", and a format without the key is "Medium".
     const int32_t quality = Ini.ReadInteger(SecOutput, Key("Quality", f), 2);
     FOutput->Presets(format) = quality == -1                 ? qpCustom
                                : quality >= 0 && quality < 5 ? static_cast<TQualityPreset>(quality)
@@ -101,15 +104,6 @@ void TFrmMain::LoadFormatSettings(const TIniFile& Ini) {
   if (system.Qual >= codecs) system.Qual = 0;
   FFileList->SetWMACodecVBR(system.VarBitrate != 0);
   if (system.BitRate >= FFileList->GetWMACodecFormats(system.Qual).Count()) system.BitRate = 0;
-  // A preset whose settings were changed in the file is no longer that preset.
-  for (int32_t f = 0; f < OutputFormatCount; ++f) {
-    const auto format = static_cast<TOutputFormat>(f);
-    TQualityPreset& preset = FOutput->Presets(format);
-    if (preset == qpCustom) continue;
-    TFormatSettings expected = FOutput->Settings(format);
-    ApplyPreset(format, preset, expected);
-    if (!(expected == FOutput->Settings(format))) preset = qpCustom;
-  }
 }
 
 void TFrmMain::LoadSettings() {

@@ -80,6 +80,13 @@ std::string HomeFolder() {
   return std::string();
 }
 
+std::string ExpandHomeFolder(const std::string& Folder) {
+  if (Folder.empty() || Folder[0] != '~' || (Folder.size() > 1 && Folder[1] != '/')) return Folder;
+  const std::string home = HomeFolder();
+  if (home.empty()) return Folder;
+  return Folder.size() == 1 ? ExcludeTrailingPathDelimiter(home) : home + Folder.substr(2);
+}
+
 std::string XdgConfigHome() {
   std::string dir = AbsoluteEnv("XDG_CONFIG_HOME");
   if (!dir.empty()) return dir;

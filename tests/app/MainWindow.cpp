@@ -16,11 +16,12 @@
 using namespace testsupport;
 
 TAppFolders::TAppFolders() : Sound(std::make_shared<TDSFakeBackend>()) {
-  const char* saved = getenv("XDG_CONFIG_HOME");
-  FHadConfig = saved != nullptr;
-  if (saved) FSavedConfig = saved;
-  setenv("XDG_CONFIG_HOME", Root.Path("config").c_str(), 1);
-  std::filesystem::create_directories(Root.Path("config"));
+  for (const auto& [name, value] : {std::pair{"HOME", Home()}, std::pair{"XDG_CONFIG_HOME", Root.Path("config")}}) {
+    const char* saved = getenv(name);
+    FSaved.emplace_back(name, saved ? std::optional<std::string>(saved) : std::nullopt);
+    setenv(name, value.c_str(), 1);
+    std::filesystem::create_directories(value);
+  }
   std::filesystem::create_directories(Music());
   WriteFile(Root.Path("config/user-dirs.dirs"), "XDG_MUSIC_DIR=\"" + Music() + "\"\n");
   DirectSoundSetBackend(Sound);
@@ -28,10 +29,12 @@ TAppFolders::TAppFolders() : Sound(std::make_shared<TDSFakeBackend>()) {
 
 TAppFolders::~TAppFolders() {
   DirectSoundSetBackend(nullptr);
-  if (FHadConfig)
-    setenv("XDG_CONFIG_HOME", FSavedConfig.c_str(), 1);
-  else
-    unsetenv("XDG_CONFIG_HOME");
+  for (const auto& [name, value] : FSaved) {
+    if (value)
+      setenv(name, value->c_str(), 1);
+    else
+      unsetenv(name);
+  }
 }
 
 TMainWindow::TMainWindow() : Form(NewForm<TFrmMain>(nullptr)) { ShowActive(Form); }

@@ -1,12 +1,16 @@
 #pragma once
 // The program's main window as the tests drive it. TAppFolders gives the window folders
-// of its own (XDG_CONFIG_HOME, with the user's music folder inside, so the settings file
-// and the default output folder are the test's) and the sound layer's in-memory device;
+// of its own (HOME, and XDG_CONFIG_HOME with the user's music folder inside, so the
+// settings file and the default output folder are the test's) and the sound layer's
+// in-memory device;
 // TMainWindow makes the window, shows it active, finds its controls by their design
 // names and works them with the mouse and the keyboard.
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/UFormMain.h"
 #include "platform/dsound/DSFake.h"
@@ -22,14 +26,16 @@ public:
   TAppFolders& operator=(const TAppFolders&) = delete;
 
   std::string Music() const { return Root.Path("music"); }
+  // $HOME, without its trailing slash.
+  std::string Home() const { return Root.Path("home"); }
   std::string SettingsFile() const { return Root.Path("config/sonvix/sonvix.ini"); }
 
   testsupport::TTempDir Root;
   std::shared_ptr<TDSFakeBackend> Sound;
 
 private:
-  std::string FSavedConfig;
-  bool FHadConfig;
+  // The variables set, with their values before (none when they were unset).
+  std::vector<std::pair<const char*, std::optional<std::string>>> FSaved;
 };
 
 class TMainWindow {

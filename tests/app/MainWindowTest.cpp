@@ -183,6 +183,8 @@ TEST_F(MainWindowTest, ConvertRefusesAnOutputFolderThatCannotBeUsed) {
     bool Ticked;
   } cases[] = {{"  ", "Please select an output directory", settings, true},
                {"Music", start + "Music\" is not a full path.", settings, true},
+               // Another user's home folder is not looked up.
+               {"~nobody/Music", start + "~nobody/Music\" is not a full path.", settings, true},
                {"C:\\Music", start + "C:\\Music\" is not a full path.", settings, true},
                {In.Path("file/sub"), start + In.Path("file/sub") + "\" cannot be created.", settings, true},
                {"/proc", start + "/proc\" cannot be written to.", settings, true},
@@ -211,8 +213,48 @@ TEST_F(MainWindowTest, ConvertRefusesAnOutputFolderThatCannotBeUsed) {
   EXPECT_TRUE(FilesBelow(Out.Root()).empty());
 }
 
+// "~" typed for a folder, or in a path the folder dialog gives back, is the home folder.
+TEST_F(MainWindowTest, FoldersFromTheHomeFolderAreTakenAsTheUserMeansThem) {
+  TMainWindow w;
+  const std::string home = Folders.Home();
+  fs::create_directories(home + "/Music");
+  fs::create_directories(home + "/More");
+  MakeWave(home + "/Music/a.wav", 44100, 2, 0.2);
+  MakeWave(home + "/b.wav", 44100, 2, 0.2);
+  MakeWave(home + "/More/c.wav", 44100, 2, 0.2);
+  auto* dir = w.Find<TKvButtonEdit>("EdtDir");
+  w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(1);
+  for (const char* typed : {"~/Music", "~"}) {
+    dir->SetText(typed);
+    dir->SetFocus();
+    KeyClick(Qt::Key_Return);
+  }
+  {
+    TDialogScript script;
+    script.Answer([&](const TDialogRequest& R) {
+      EXPECT_EQ(R.InitialDir, home);
+      return Folder("~/More");
+    });
+    w.ClickBrowse("EdtDir");
+  }
+  EXPECT_EQ(dir->Text(), home + "/More");
+  TFileList* list = w.Form->FileList();
+  ASSERT_EQ(list->Count(), 3);
+  EXPECT_EQ(list->Entries(0).FileName, home + "/Music/a.wav");
+  EXPECT_EQ(list->Entries(1).FileName, home + "/b.wav");
+  EXPECT_EQ(list->Entries(2).FileName, home + "/More/c.wav");
+
+  w.Choose("CmbFormat", outWave);
+  w.Find<TKvButtonEdit>("EdtOutDir")->SetText("~/out");
+  ASSERT_TRUE(w.ConvertAndWait());
+  EXPECT_EQ(FilesBelow(home + "/out"), (std::vector<std::string>{"a.wav", "b.wav", "c.wav"}));
+  w.Find<TKvButtonEdit>("EdtOutDir")->SetText("~");
+  EXPECT_EQ(w.Form->Output()->OutputDir(), home);
+}
+
 // A FIFO that no one writes would keep the window waiting for good if it were opened
-// (ctest's time-out ends such a run).
+// (ctest's time-out ends such a run). One add gives one message, which names each file
+// left out once, with its reason.
 TEST_F(MainWindowTest, AddingTellsWhatCouldNotBeAdded) {
   TMainWindow w;
   const std::string good = MakeWave(In.Path("good.wav"), 44100, 2, 0.2);
@@ -221,13 +263,17 @@ TEST_F(MainWindowTest, AddingTellsWhatCouldNotBeAdded) {
   WriteFile(In.Path("bad.wav"), std::string("RIFF\x04\x10\0\0WAVE", 12) + std::string(4096, 'x'));
   ASSERT_EQ(mkfifo(In.Path("fifo.wav").c_str(), 0600), 0);
   fs::create_directory(In.Path("album.mp3"));
-  WriteFile(In.Path("README"), std::string("x"));
-  WriteFile(In.Path("..wav"), std::string("x"));
+  for (const char* name : {"README", "..wav", "noextension", "x.wav.", "a.xyz", "c.abc", "d.xyz"})
+    WriteFile(In.Path(name), std::string("x"));
   fs::create_directory(In.Path("empty"));
-  // Twelve files that cannot be read, before one that can.
+  fs::create_directory(In.Path("album"));
+  MakeWave(In.Path("album/song.wav"), 44100, 2, 0.2);
+  WriteFile(In.Path("album/cover.jpg"), std::string("x"));
+  WriteFile(In.Path("album/notes.txt"), std::string("x"));
+  // More files that cannot be read than a screen shows, before one that can.
   const std::string many = In.Path("many");
   fs::create_directory(many);
-  for (int i = 1; i <= 12; ++i) WriteFile(many + "/bad" + (i < 10 ? "0" : "") + std::to_string(i) + ".ogg", "x");
+  for (int i = 1; i <= 80; ++i) WriteFile(many + "/bad" + (i < 10 ? "0" : "") + std::to_string(i) + ".ogg", "x");
   MakeWave(many + "/good.wav", 44100, 2, 0.2);
   const auto enterFolder = [&w](const std::string& Folder) {
     w.Find<TKvPageControl>("PageSource")->SetActivePageIndex(1);
@@ -235,22 +281,28 @@ TEST_F(MainWindowTest, AddingTellsWhatCouldNotBeAdded) {
     w.Find<TKvButtonEdit>("EdtDir")->SetFocus();
     KeyClick(Qt::Key_Return);
   };
-  const std::string error = FileReadErrorText;
+  const std::string error = FileReadErrorText, invalid = ": not a valid audio file";
   const struct {
     std::function<void()> Add;
     std::string Caption, Text;
+    uint32_t Icon = MB_ICONWARNING;
   } cases[] = {
-      {[&] { w.AddFiles({In.Path("bad.ogg")}); }, "Error", error + " Files were not added.\nbad.ogg"},
-      {[&] { w.AddFiles({In.Path("bad.ogg"), good}); }, "Error", error + " Not all files were added.\nbad.ogg"},
-      {[&] { w.AddFiles({In.Path("bad.wav")}); }, "Error", error + " Files were not added.\nbad.wav"},
+      {[&] { w.AddFiles({In.Path("bad.ogg")}); }, "Error", error + " Files were not added.\nbad.ogg" + invalid},
+      {[&] { w.AddFiles({In.Path("bad.ogg"), good}); }, "Error", error + " Not all files were added.\nbad.ogg" + invalid},
+      {[&] { w.AddFiles({In.Path("bad.wav")}); }, "Error", error + " Files were not added.\nbad.wav" + invalid},
       {[&] { w.AddFiles({In.Path("fifo.wav"), In.Path("album.mp3")}); }, "Error",
-       error + " Files were not added.\nfifo.wav\nalbum.mp3"},
-      {[&] { w.AddFiles({In.Path("README"), In.Path("..wav")}); }, "Not supported file",
-       "Not supported file extension is detected.\nFiles with extensions \"README\" \"..wav\" have not been added."},
-      {[&] { enterFolder(In.Path("empty")); }, "No result", "Selected directory don't contain any supported audio file."},
-      {[&] { enterFolder(many); }, "Error",
-       error + " Not all files were added.\nbad01.ogg\nbad02.ogg\nbad03.ogg\nbad04.ogg\nbad05.ogg\nbad06.ogg\nbad07.ogg"
-               "\nbad08.ogg\nbad09.ogg\nbad10.ogg\nand 2 more"},
+       error + " Files were not added.\nfifo.wav: not a regular file\nalbum.mp3: a folder"},
+      {[&] { w.AddFiles({In.Path("fifo.wav"), In.Path("noextension"), In.Path("x.wav.")}); }, "Error",
+       error + " Files were not added.\nfifo.wav: not a regular file\nnoextension: no extension\nx.wav.: no extension"},
+      {[&] { w.AddFiles({In.Path("README"), In.Path("..wav"), In.Path("a.xyz")}); }, "Error",
+       error + " Files were not added.\nREADME: no extension\n..wav: no extension\na.xyz: unknown extension"},
+      // Unknown extensions alone: the list's own message, each extension once.
+      {[&] { w.AddFiles({In.Path("a.xyz"), In.Path("c.abc"), In.Path("d.xyz")}); }, "Not supported file",
+       "Not supported file extension is detected.\nFiles with extensions .xyz .abc have not been added.", MB_ICONERROR},
+      {[&] { enterFolder(In.Path("album")); }, "Not supported file",
+       "Not supported file extension is detected.\nFiles with extensions .jpg .txt have not been added."},
+      {[&] { enterFolder(In.Path("empty")); }, "No result", "Selected directory don't contain any supported audio file.",
+       MB_ICONINFORMATION},
   };
   for (const auto& c : cases) {
     TDialogScript script;
@@ -260,20 +312,36 @@ TEST_F(MainWindowTest, AddingTellsWhatCouldNotBeAdded) {
     const TDialogRequest& r = script.Requests().back();
     EXPECT_EQ(r.Caption, c.Caption);
     EXPECT_EQ(r.Text, c.Text);
+    EXPECT_EQ(r.Icon(), c.Icon) << c.Text;
   }
-  EXPECT_EQ(w.Form->FileList()->Count(), 2);
-  EXPECT_EQ(w.Find("LblAllC")->Caption(), "2");
+  {
+    // As many names as the box shows whole on the screen, then how many more.
+    TMessageBoxWatch boxes;
+    enterFolder(many);
+    ASSERT_EQ(boxes.Shown().size(), 1u);
+    const TMessageBoxWatch::TShown& box = boxes.Shown()[0];
+    const std::vector<std::string> lines = Lines(box.Text);
+    ASSERT_GE(lines.size(), 4u) << box.Text;
+    EXPECT_EQ(lines[0], error + " Not all files were added.");
+    EXPECT_EQ(lines[1], "bad01.ogg" + invalid);
+    EXPECT_EQ(lines.back(), "and " + std::to_string(80 - (lines.size() - 2)) + " more");
+    EXPECT_TRUE(box.OnScreen);
+    // Not a name fewer than fits, but for the room kept for a window frame (40 pixels).
+    EXPECT_LT(box.AreaHeight - box.FrameHeight, 40 + 3 * box.LineHeight);
+  }
+  EXPECT_EQ(w.Form->FileList()->Count(), 3);
+  EXPECT_EQ(w.Find("LblAllC")->Caption(), "3");
   // The ticks counted as they were added, and as the user changes them.
-  EXPECT_EQ(w.Find("LblChkC")->Caption(), "2");
+  EXPECT_EQ(w.Find("LblChkC")->Caption(), "3");
   auto* view = w.Find<TKvListView>("LstConv");
   const TRect box = view->Items()->Item(0)->DisplayRect(drIcon);
   MouseClick(view, (box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2);
-  EXPECT_EQ(w.Find("LblChkC")->Caption(), "1");
+  EXPECT_EQ(w.Find("LblChkC")->Caption(), "2");
   EXPECT_FALSE(w.Form->FileList()->Entries(0).Checked);
   w.Click("BtnUncheck");
   w.Click("BtnCheck");
-  EXPECT_EQ(w.Find("LblChkC")->Caption(), "2");
-  EXPECT_EQ(w.Form->FileList()->CheckedCount(), 2);
+  EXPECT_EQ(w.Find("LblChkC")->Caption(), "3");
+  EXPECT_EQ(w.Form->FileList()->CheckedCount(), 3);
 }
 
 TEST_F(MainWindowTest, DropsAddFilesButNotCdTracksAndReportUnreadableOnes) {
@@ -297,7 +365,8 @@ TEST_F(MainWindowTest, DropsAddFilesButNotCdTracksAndReportUnreadableOnes) {
   script.Answer(IDOK);
   EXPECT_EQ(files.Drop({5, 5}).Action, Qt::CopyAction);
   ASSERT_EQ(script.Requests().size(), 1u);
-  EXPECT_EQ(script.Requests()[0].Text, std::string(FileReadErrorText) + "\nbad.ogg\nfifo.wav");
+  EXPECT_EQ(script.Requests()[0].Text,
+            std::string(FileReadErrorText) + "\nbad.ogg: not a valid audio file\nfifo.wav: not a regular file");
   EXPECT_EQ(script.Requests()[0].Icon(), uint32_t(MB_ICONERROR));
   EXPECT_EQ(w.Form->FileList()->Count(), 1);
   EXPECT_TRUE(w.Enabled("BtnConv"));

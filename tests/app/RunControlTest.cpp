@@ -56,15 +56,6 @@ std::vector<int> ThreadNices() {
   return r;
 }
 
-std::vector<std::string> Lines(const std::string& Text) {
-  std::vector<std::string> lines;
-  for (size_t start = 0, end; start <= Text.size(); start = end + 1) {
-    end = std::min(Text.find('\n', start), Text.size());
-    lines.push_back(Text.substr(start, end - start));
-  }
-  return lines;
-}
-
 bool Contains(const std::vector<int>& V, int X) { return std::find(V.begin(), V.end(), X) != V.end(); }
 
 TEST_F(RunControlTest, AbortDeletesOnlyTheUnfinishedFileAndTheListStaysLockedUntilThen) {
@@ -270,27 +261,39 @@ TEST_F(RunControlTest, ASourceTheFormatCannotHoldFailsItsEntryBeforeAnyFolderOrF
   EXPECT_GT(facts.Frames, 0);
 }
 
-TEST_F(RunControlTest, TheFailureSummaryNamesTheFirstTwentyAndCountsTheRest) {
-  std::vector<std::string> sources{Source("00.wav", 0.05)};
-  for (int i = 1; i < 69; ++i) {
-    sources.push_back(In.Path((i < 10 ? "0" : "") + std::to_string(i) + ".wav"));
-    fs::copy_file(sources[0], sources.back());
+// The summary names as many failed files as its box shows whole on the screen and
+// ends with how many more: the screen never cuts that count off. Here each file's line
+// wraps twice in the box.
+TEST_F(RunControlTest, TheFailureSummaryNamesWhatTheScreenShowsAndCountsTheRest) {
+  const std::string source = Source("source.wav", 0.05);
+  const auto caption = [](int I) {
+    return (I < 10 ? "0" : "") + std::to_string(I) +
+           " - a song whose title goes on and on and on, so that its line in the summary of the run wraps more than "
+           "once.wav";
+  };
+  std::vector<std::string> sources;
+  for (int i = 1; i <= 30; ++i) {
+    sources.push_back(In.Path(caption(i)));
+    fs::copy_file(source, sources.back());
   }
   W.Files->AddFiles(sources);
-  ASSERT_EQ(W.Files->Count(), 69);
-  for (int32_t i = 0; i < 69; ++i) W.Files->Entries(i).CurrentTags.Artist = "Blocked";
+  ASSERT_EQ(W.Files->Count(), 30);
+  for (int32_t i = 0; i < 30; ++i) W.Files->Entries(i).CurrentTags.Artist = "Blocked";
   WriteFile(Out.Path("Blocked"), std::string("in the way"));
   W.Out->SetFormat(outWave);
   W.Out->SetFileNamePattern(5);
-  TDialogScript script;
-  script.Answer(IDOK);
+  TMessageBoxWatch boxes;
   ASSERT_TRUE(W.Convert());
-  ASSERT_EQ(script.Requests().size(), 1u);
-  const std::vector<std::string> lines = Lines(script.Requests()[0].Text);
-  ASSERT_EQ(lines.size(), 22u);
-  EXPECT_EQ(lines[0], "69 file(s) could not be converted:");
-  EXPECT_EQ(lines[20], "19.wav: Cannot create directory " + Out.Path("Blocked/"));
-  EXPECT_EQ(lines[21], "and 49 more");
+  ASSERT_EQ(boxes.Shown().size(), 1u);
+  const TMessageBoxWatch::TShown& box = boxes.Shown()[0];
+  const std::vector<std::string> lines = Lines(box.Text);
+  ASSERT_GE(lines.size(), 4u) << box.Text;
+  EXPECT_EQ(lines[0], "30 file(s) could not be converted:");
+  EXPECT_EQ(lines[1], caption(1) + ": Cannot create directory " + Out.Path("Blocked/"));
+  EXPECT_EQ(lines.back(), "and " + std::to_string(30 - (lines.size() - 2)) + " more");
+  EXPECT_TRUE(box.OnScreen);
+  // The names take the screen's height, not a fixed number of lines.
+  EXPECT_GT(box.FrameHeight * 2, box.AreaHeight);
 }
 
 TEST_F(RunControlTest, StartRefusesWhatCannotRunAndLeavesNoRunBehind) {

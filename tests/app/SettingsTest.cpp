@@ -108,11 +108,12 @@ struct TDamagedCase {
 
 void PrintTo(const TDamagedCase& C, std::ostream* Os) { *Os << C.Name; }
 
-// Every format's settings and preset as the window makes them, but for Overrides.
+// Every format's settings as the window makes them and the preset of a file without
+// its Quality key, "Medium", but for Overrides.
 void ExpectDefaultsBut(TOutput* Out, std::map<TOutputFormat, std::pair<TFormatSettings, TQualityPreset>> Overrides) {
   for (int32_t f = 0; f < OutputFormatCount; ++f) {
     const auto format = static_cast<TOutputFormat>(f);
-    auto expected = std::make_pair(DefaultSettings(format), DefaultPreset(format));
+    auto expected = std::make_pair(DefaultSettings(format), TQualityPreset{2});
     if (Overrides.count(format)) expected = Overrides[format];
     EXPECT_EQ(Out->Settings(format), expected.first) << f;
     EXPECT_EQ(Out->Presets(format), expected.second) << f;
@@ -122,7 +123,8 @@ void ExpectDefaultsBut(TOutput* Out, std::map<TOutputFormat, std::pair<TFormatSe
 const TDamagedCase DamagedCases[] = {
     {"NotAnIniFile", std::string("\x00\x01[Output]\nFormat=7\xff", 20),
      [](TMainWindow& W, const TAppFolders& F) {
-       ExpectDefaultsBut(W.Form->Output(), {});
+       // Nothing is read: the window stays as it was made.
+       ExpectDefaultsBut(W.Form->Output(), {{outMusepack, {DefaultSettings(outMusepack), DefaultPreset(outMusepack)}}});
        EXPECT_EQ(W.Find<TKvPageControl>("PageSource")->ActivePageIndex(), 1);
        EXPECT_EQ(W.Find("EdtOutDir")->Text(), F.Music());
      }},
@@ -130,9 +132,8 @@ const TDamagedCase DamagedCases[] = {
      "[Source]\nTab=7\n[Output]\nFormat=12\nFileName=14\nPrior=5\nBitRate0=99\nStereo4=3\nQual2=50\nQuality3=9\n"
      "Samplerate9=-3\nVarBitrate1=banana\nLossless1=1\nVarBitrate2=1\n",
      [](TMainWindow& W, const TAppFolders&) {
-       // Missing or bad values take their key's default: Quality 2, so Musepack's
-       // settings are no longer its preset's.
-       ExpectDefaultsBut(W.Form->Output(), {{outMusepack, {DefaultSettings(outMusepack), qpCustom}}});
+       // Missing or bad values take their key's default.
+       ExpectDefaultsBut(W.Form->Output(), {});
        EXPECT_EQ(W.Find<TKvPageControl>("PageSource")->ActivePageIndex(), 0);
        EXPECT_EQ(W.Find<TKvComboBox>("CmbFormat")->ItemIndex(), 0);
        EXPECT_EQ(W.Find<TKvComboBox>("CmbCapt")->ItemIndex(), 0);
@@ -143,6 +144,11 @@ const TDamagedCase DamagedCases[] = {
        EXPECT_EQ(W.Find("EdtDir")->Text(), "");
        EXPECT_EQ(W.Find("EdtOutDir")->Text(), F.Music());
        EXPECT_EQ(W.Form->Output()->OutputDir(), F.Music());
+     }},
+    {"FoldersFromTheHomeFolder", "[Source]\nDir=~/Music\n[Output]\nOutputDir=~\n",
+     [](TMainWindow& W, const TAppFolders& F) {
+       EXPECT_EQ(W.Find("EdtDir")->Text(), F.Home() + "/Music");
+       EXPECT_EQ(W.Form->Output()->OutputDir(), F.Home());
      }},
     // Longer than any path: defaults, and not saved back; the other keys still load.
     {"FoldersLongerThanAnyPath",
@@ -168,14 +174,33 @@ const TDamagedCase DamagedCases[] = {
        EXPECT_EQ(W.Form->Output()->Format(), outFLAC);
        TFormatSettings mp3 = DefaultSettings(outMP3);
        mp3.BitRate = 1;
-       ExpectDefaultsBut(W.Form->Output(),
-                         {{outMP3, {mp3, qpCustom}}, {outMusepack, {DefaultSettings(outMusepack), qpCustom}}});
+       ExpectDefaultsBut(W.Form->Output(), {{outMP3, {mp3, 2}}});
      }},
     {"PresetsThatMatchOrAreCustom", "[Output]\nQuality0=0\nBitRate0=0\nQual0=0\nQuality6=-1\nQuality9=0\n",
      [](TMainWindow& W, const TAppFolders&) {
        TFormatSettings mp3 = DefaultSettings(outMP3);
        ApplyPreset(outMP3, 0, mp3);
-       ExpectDefaultsBut(W.Form->Output(), {{outMP3, {mp3, 0}}, {outOggVorbis, {DefaultSettings(outOggVorbis), qpCustom}}});
+       ExpectDefaultsBut(W.Form->Output(), {{outMP3, {mp3, 0}},
+                                            {outOggVorbis, {DefaultSettings(outOggVorbis), qpCustom}},
+                                            {outMusepack, {DefaultSettings(outMusepack), 0}}});
+     }},
+    // Loading stores the preset as written, whatever the settings beside it: only the
+    // user's own change of a setting makes one "Custom".
+    {"PresetsKeptWhateverTheirSettings", "[Output]\nQuality0=4\nBitRate0=1\nQuality3=0\nSamplerate9=2\n",
+     [](TMainWindow& W, const TAppFolders&) {
+       TFormatSettings mp3 = DefaultSettings(outMP3), mpc = DefaultSettings(outMusepack);
+       mp3.BitRate = 1;
+       mpc.Samplerate = 2;
+       ExpectDefaultsBut(W.Form->Output(),
+                         {{outMP3, {mp3, 4}}, {outWave, {DefaultSettings(outWave), 0}}, {outMusepack, {mpc, 2}}});
+     }},
+    // Musepack's settings as made are "High"'s; without its Quality key it is "Medium".
+    {"WithoutQualityKeysEveryFormatIsMedium", "[Output]\nFormat=9\n",
+     [](TMainWindow& W, const TAppFolders&) {
+       ExpectDefaultsBut(W.Form->Output(), {});
+       const auto* quality = W.Find<TKvComboBox>("CmbQual");
+       EXPECT_EQ(quality->ItemIndex(), 2);
+       EXPECT_EQ(quality->Items()->Count(), 5);
      }},
     // Shown from the first show, while the empty list keeps the output group disabled.
     {"PresetAndVbrShownWithAnEmptyList", "[Output]\nFormat=6\nQual6=7\nQuality6=3\nVarBitrate0=1\n",

@@ -5,11 +5,18 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <QAbstractButton>
+#include <QFontMetrics>
 #include <QImage>
+#include <QMessageBox>
 #include <QPaintEvent>
+#include <QPushButton>
 #include <QPainter>
+#include <QScreen>
 #include <QWheelEvent>
 #include <QWidget>
+
+#include <algorithm>
 
 #include "platform/gui/ComboBox.h"
 
@@ -236,6 +243,38 @@ void FromInsideTheDialog(std::function<bool()> Fn, int Tries) {
           QCoreApplication::exit(1);
       },
       Qt::QueuedConnection);
+}
+
+TMessageBoxWatch::TMessageBoxWatch() {
+  auto* timer = new QTimer;
+  FTimer.reset(timer);
+  QObject::connect(timer, &QTimer::timeout, [this] {
+    for (QWidget* W : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(W);
+      if (!box || !box->isVisible()) continue;
+      const QRect area = box->screen()->availableGeometry(), frame = box->frameGeometry();
+      bool onScreen = area.contains(frame);
+      for (QAbstractButton* B : box->buttons())
+        onScreen = onScreen && area.contains(QRect(B->mapToGlobal(QPoint(0, 0)), B->size()));
+      FShown.push_back({box->text().toStdString(), onScreen, frame.height(), area.height(),
+                        QFontMetrics(box->font()).lineSpacing()});
+      QAbstractButton* close = box->defaultButton();
+      if (!close) close = box->buttons().value(0);
+      close->click();
+    }
+  });
+  timer->start(10);
+}
+
+TMessageBoxWatch::~TMessageBoxWatch() = default;
+
+std::vector<std::string> Lines(const std::string& Text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0, end; start <= Text.size(); start = end + 1) {
+    end = std::min(Text.find('\n', start), Text.size());
+    lines.push_back(Text.substr(start, end - start));
+  }
+  return lines;
 }
 
 void InstallUnexpectedDialogGuard() {

@@ -15,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -131,6 +132,31 @@ private:
 // Runs Fn from inside the next modal loop, again while it answers false (the dialog is
 // not up yet); after Tries turns every loop is ended, so the test cannot hang.
 void FromInsideTheDialog(std::function<bool()> Fn, int Tries = 50);
+
+// While it lives, message boxes are the real ones, looked at as the user sees them
+// (whenever they come up, a run's end included) and closed with their default button.
+class TMessageBoxWatch {
+public:
+  struct TShown {
+    std::string Text;  // as shown, so cut short when it did not fit
+    bool OnScreen;     // the frame and the buttons lie within the screen's work area
+    int32_t FrameHeight, AreaHeight, LineHeight;
+  };
+  TMessageBoxWatch();
+  ~TMessageBoxWatch();
+  TMessageBoxWatch(const TMessageBoxWatch&) = delete;
+  TMessageBoxWatch& operator=(const TMessageBoxWatch&) = delete;
+
+  const std::vector<TShown>& Shown() const { return FShown; }
+
+private:
+  TNoResponder FReal;
+  std::unique_ptr<QObject> FTimer;
+  std::vector<TShown> FShown;
+};
+
+// The lines of a message's text.
+std::vector<std::string> Lines(const std::string& Text);
 
 // The responder of the GUI test main: any dialog no script expects fails the test.
 void InstallUnexpectedDialogGuard();

@@ -62,6 +62,18 @@ TEST_F(FoldersTest, HomeComesFromEnvironmentElsePasswd) {
   EXPECT_EQ(HomeFolder(), own);
 }
 
+TEST_F(FoldersTest, ATildeStandsForTheHomeFolderAsInAShell) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"~", ExcludeTrailingPathDelimiter(Home)}, {"~/", Home}, {"~/Music/~", Home + "Music/~"},
+      // Not the home folder: another user's, a name that only starts with "~", or one
+      // with "~" further on.
+      {"~nobody/Music", "~nobody/Music"}, {"~~", "~~"}, {"Music/~", "Music/~"}, {"/srv/~/x", "/srv/~/x"}, {"", ""}};
+  for (const auto& [folder, expanded] : cases) EXPECT_EQ(ExpandHomeFolder(folder), expanded) << folder;
+  setenv("HOME", "/", 1);
+  EXPECT_EQ(ExpandHomeFolder("~"), "/");
+  EXPECT_EQ(ExpandHomeFolder("~/Music"), "/Music");
+}
+
 TEST_F(FoldersTest, XdgBaseFoldersIgnoreRelativeOrEmptyValues) {
   EXPECT_EQ(XdgConfigHome(), Home + ".config/");
   EXPECT_EQ(XdgDataHome(), Home + ".local/share/");
