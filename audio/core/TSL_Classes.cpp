@@ -1066,7 +1066,9 @@ std::unordered_map<TComponent*, TSenderState> Senders;
 TEventHandler* Instance = nullptr;
 int RefCount = 0;
 std::mutex RefLock;
-TEvent MainEvent(false, false);
+// Never destroyed: a dispatcher still waiting on it when the process exits (outputs left
+// alive by a program that ends early) would make the destructor wait for ever.
+TEvent& MainEvent = *new TEvent(false, false);
 
 void PostEvent(TEventHandler::TEventKind Kind, TComponent* Sender,
                const std::function<void(TComponent*)>& Handler) {

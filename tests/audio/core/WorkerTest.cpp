@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <unistd.h>
 
 #include "platform/rtl/FileUtils.h"
 #include "tests/support/TestComponents.h"
@@ -310,6 +311,21 @@ TEST(WorkerTest, DestroyingOutputsRightAfterStopOrWhileRunningIsSafe) {
     }
     PumpFor(5);  // anything still queued for the dead output is dropped
   }
+}
+
+TEST(WorkerTest, AProgramEndingWithAnOutputAliveStillEnds) {
+  // A program that stops early (a failed start) exits with its outputs, their workers
+  // and the dispatcher still waiting.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        alarm(30);  // a hang fails the test rather than the whole run
+        static Chain* Left = new Chain();
+        Left->Out->Run();
+        if (!PumpUntil([] { return Left->Done == 1; })) std::exit(1);
+        std::exit(3);
+      },
+      testing::ExitedWithCode(3), "");
 }
 
 TEST(WorkerTest, RemovingTheInputComponentClearsTheOutputsInput) {
