@@ -1,8 +1,6 @@
 #include "app/UFormMain.h"
 
 #include <algorithm>
-#include <csignal>
-#include <cstdio>
 #include <utility>
 
 #include "app/ProgramInfo.h"
@@ -99,19 +97,8 @@ int RunProgram(int& Argc, char** Argv, const std::function<void()>& Started) {
     if (FrmMain) FrmMain->Free();
     signal = app.TerminationSignal();
   }
-  if (signal == 0) return 0;
   // The windows are gone: the signal's default action now ends the process.
-  std::fflush(nullptr);
-  struct sigaction action {};
-  action.sa_handler = SIG_DFL;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(signal, &action, nullptr);
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, signal);
-  ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-  ::raise(signal);
-  return 128 + signal;
+  return signal == 0 ? 0 : TApplication::DieOfSignal(signal);
 }
 
 // ---------------------------------------------------------------------------

@@ -231,13 +231,14 @@ void TAuInput::Reset() {
   FBusy = false;
 }
 
-int32_t TAuInput::Progress() {
-  const int64_t size = FSize;
-  if (size < 0) return -1;
-  if (size == 0) return 0;
-  const int64_t p = Round(static_cast<double>(FPosition) / static_cast<double>(size) * 100.0);
-  return static_cast<int32_t>(std::clamp<int64_t>(p, 0, 100));
+int32_t TAuInput::Percent(int64_t Done, int64_t Total, int32_t Most) {
+  if (Total < 0) return -1;
+  if (Total == 0) return 0;
+  const int64_t p = Round(static_cast<double>(Done) / static_cast<double>(Total) * 100.0);
+  return static_cast<int32_t>(std::clamp<int64_t>(p, 0, Most));
 }
+
+int32_t TAuInput::Progress() { return Percent(FPosition, FSize); }
 
 // ===========================================================================
 // TAuStreamedInput

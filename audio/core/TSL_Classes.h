@@ -151,6 +151,9 @@ public:
   virtual void Resume() {}
 
 protected:
+  // Done of Total, in percent rounded and held to [0, Most]; 0 for a Total of 0, -1 for
+  // an unknown one (negative).
+  static int32_t Percent(int64_t Done, int64_t Total, int32_t Most = 100);
   virtual int32_t GetBitsPerSample() = 0;
   virtual int32_t GetChannels() = 0;
   virtual int32_t GetSampleRate() = 0;

@@ -142,8 +142,7 @@ int32_t TWMIn::Progress() {
   const int64_t expected = FHeaderBytes;
   if (FSize >= 0 || expected <= 0) return TAuTaggedFileIn::Progress();
   // Not done before the decode ends, however long the header says the file is.
-  const int64_t p = Round(static_cast<double>(FPosition) / static_cast<double>(expected) * 100.0);
-  return static_cast<int32_t>(std::clamp<int64_t>(p, 0, 99));
+  return Percent(FPosition, expected, 99);
 }
 
 void TWMIn::ReadRaw(void*& Buffer, uint32_t& Bytes) {

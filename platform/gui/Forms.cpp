@@ -587,6 +587,20 @@ void TApplication::CatchTerminationSignals() {
   }
 }
 
+int TApplication::DieOfSignal(int Signal) {
+  std::fflush(nullptr);
+  struct sigaction Action {};
+  Action.sa_handler = SIG_DFL;
+  sigemptyset(&Action.sa_mask);
+  ::sigaction(Signal, &Action, nullptr);
+  sigset_t Set;
+  sigemptyset(&Set);
+  sigaddset(&Set, Signal);
+  ::pthread_sigmask(SIG_UNBLOCK, &Set, nullptr);
+  ::raise(Signal);
+  return 128 + Signal;
+}
+
 bool TApplication::Active() const { return QApplication::activeWindow() != nullptr; }
 
 void TApplication::HandleException(TComponent* Sender) {

@@ -214,6 +214,10 @@ public:
   std::function<void(int Signal)> OnTerminationSignal;
   // The first termination signal caught; 0 when none.
   int TerminationSignal() const { return FTerminationSignal; }
+  // For after the application is gone: ends the process of Signal, at its default
+  // action, so that whoever started it sees why. Returns 128 + Signal, the shell's
+  // status for it, should the process still live.
+  static int DieOfSignal(int Signal);
 
   // Some window of the application is active.
   bool Active() const;

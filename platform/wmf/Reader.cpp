@@ -271,6 +271,28 @@ TCodecPtr OpenDecoder(const AVStream* St) {
   return ctx;
 }
 
+// Reads the next packet of stream Index into Packet and notes it in Scan, its audio
+// starting at frame Frames, watched for damage; a read error is damage at Frames. False
+// at the end of the input, or after too many read errors in a row.
+bool NextStreamPacket(AVFormatContext* Ctx, int Index, AVPacket* Packet, int64_t Frames, TScan& Scan,
+                      TDamageWatch& Watch, int& Errors) {
+  for (;;) {
+    const int r = FF().av_read_frame(Ctx, Packet);
+    if (r < 0) {
+      if (r == AVERROR_EOF || FF().avio_feof(Ctx->pb)) return false;
+      Scan.Damage(Frames);
+      if (++Errors >= MaxReadErrors) return false;
+      continue;
+    }
+    Errors = 0;
+    if (Packet->stream_index == Index) break;
+    FF().av_packet_unref(Packet);
+  }
+  Scan.Offset.push_back(Frames);
+  Watch.Packet(Packet, Scan);
+  return true;
+}
+
 }  // namespace
 
 // ===========================================================================
@@ -820,23 +842,10 @@ HRESULT WMSyncReaderImpl::NextDecodedSample(TOutput& O, std::unique_ptr<INSSBuff
       }
       continue;
     }
-    const int r = FF().av_read_frame(FCtx(), FPacket);
-    if (r < 0) {
-      if (r == AVERROR_EOF || FF().avio_feof(FCtx()->pb)) {
-        FInputEnded = true;
-      } else {
-        scan.Damage(FCursor);
-        if (++FReadErrors >= MaxReadErrors) FInputEnded = true;
-      }
+    if (!NextStreamPacket(FCtx(), O.StreamIndex, FPacket, FCursor, scan, *FWatch, FReadErrors)) {
+      FInputEnded = true;
       continue;
     }
-    FReadErrors = 0;
-    if (FPacket->stream_index != O.StreamIndex) {
-      FF().av_packet_unref(FPacket);
-      continue;
-    }
-    scan.Offset.push_back(FCursor);
-    FWatch->Packet(FPacket, scan);
     // What came before this packet is sound unless it said otherwise.
     FSound = FCursor;
     FF().av_packet_free_side_data(FPacket);
@@ -878,21 +887,7 @@ std::shared_ptr<TScan> WMSyncReaderImpl::Measure(const TOutput& O) {
     }
   };
   TDamageWatch watch(st, mpeg);
-  while (ok) {
-    const int r = FF().av_read_frame(demux.Ctx(), pkt);
-    if (r < 0) {
-      if (r == AVERROR_EOF || FF().avio_feof(demux.Ctx()->pb)) break;
-      scan->Damage(total);
-      if (++errors >= MaxReadErrors) break;
-      continue;
-    }
-    errors = 0;
-    if (pkt->stream_index != O.StreamIndex) {
-      FF().av_packet_unref(pkt);
-      continue;
-    }
-    scan->Offset.push_back(total);
-    watch.Packet(pkt, *scan);
+  while (ok && NextStreamPacket(demux.Ctx(), O.StreamIndex, pkt, total, *scan, watch, errors)) {
     if (mpeg) {
       // Durations are in the stream's time base, not in samples.
       int64_t n = pkt->duration > 0

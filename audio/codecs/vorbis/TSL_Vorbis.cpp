@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <set>
 
 #include "audio/core/TSL_Procs.h"
@@ -153,58 +154,58 @@ void TVorbisOut::SetMinimumBitrate(TVorbisBitRate Value) {
 
 namespace {
 
+// Hands every whole Ogg page of Stream from byte From to its end to Page.
+void ForEachPage(TStream& Stream, int64_t From, const std::function<void(ogg_page&)>& Page) {
+  struct TSync {
+    ogg_sync_state State{};
+    TSync() { vb::ogg_sync_init(&State); }
+    ~TSync() { vb::ogg_sync_clear(&State); }
+  } oy;
+  Stream.Seek(From, soBeginning);
+  for (;;) {
+    char* buf = vb::ogg_sync_buffer(&oy.State, 65536);
+    if (!buf) break;
+    const int64_t n = Stream.Read(buf, 65536);
+    vb::ogg_sync_wrote(&oy.State, static_cast<long>(std::max<int64_t>(n, 0)));
+    ogg_page page;
+    int r;
+    while ((r = vb::ogg_sync_pageout(&oy.State, &page)) != 0)
+      if (r > 0) Page(page);
+    if (n <= 0) break;
+  }
+}
+
 // The serial numbers of the Ogg pages in Stream (read from its start).
 std::set<int> SerialsIn(TStream& Stream) {
   std::set<int> used;
-  ogg_sync_state oy{};
-  vb::ogg_sync_init(&oy);
-  Stream.Seek(0, soBeginning);
-  for (;;) {
-    char* buf = vb::ogg_sync_buffer(&oy, 65536);
-    if (!buf) break;
-    const int64_t n = Stream.Read(buf, 65536);
-    vb::ogg_sync_wrote(&oy, static_cast<long>(n));
-    ogg_page page;
-    int r;
-    while ((r = vb::ogg_sync_pageout(&oy, &page)) != 0)
-      if (r > 0) used.insert(vb::ogg_page_serialno(&page));
-    if (n <= 0) break;
-  }
-  vb::ogg_sync_clear(&oy);
+  ForEachPage(Stream, 0, [&used](ogg_page& P) { used.insert(vb::ogg_page_serialno(&P)); });
   return used;
 }
 
 // Whether the last whole page of Stream carries the end-of-stream mark, as the last
 // page of a whole file does (in a chained or multiplexed file too: every logical stream
-// ends with its mark, the last of them on the last page). The search starts far enough
-// before the end to hold the largest page and a cut one after it. The stream's
-// position is kept.
+// ends with its mark, the last of them on the last page). Listing a file reads only its
+// last few kilobytes; the search goes further back only while what it read holds no
+// whole page, as far as the largest page and a cut one after it. The stream's position
+// is kept.
 bool EndsWithEndOfStream(TStream& Stream) {
-  constexpr int64_t MaxPage = 27 + 255 + 255 * 255;
+  constexpr int64_t MaxPage = 27 + 255 + 255 * 255, FirstTail = 8192;
   const int64_t at = Stream.Position();
   const int64_t size = Stream.Size();
-  ogg_sync_state oy{};
-  vb::ogg_sync_init(&oy);
-  bool eos = false;
+  bool found = false, eos = false;
   try {
-    Stream.Seek(std::max<int64_t>(size - 2 * MaxPage, 0), soBeginning);
-    for (;;) {
-      char* buf = vb::ogg_sync_buffer(&oy, 65536);
-      if (!buf) break;
-      const int64_t n = Stream.Read(buf, 65536);
-      vb::ogg_sync_wrote(&oy, static_cast<long>(std::max<int64_t>(n, 0)));
-      ogg_page page;
-      int r;
-      while ((r = vb::ogg_sync_pageout(&oy, &page)) != 0)
-        if (r > 0) eos = vb::ogg_page_eos(&page) != 0;
-      if (n <= 0) break;
+    for (int64_t tail = FirstTail; !found; tail *= 4) {
+      const int64_t from = std::max<int64_t>(size - std::min(tail, 2 * MaxPage), 0);
+      ForEachPage(Stream, from, [&](ogg_page& P) {
+        found = true;
+        eos = vb::ogg_page_eos(&P) != 0;
+      });
+      if (from == 0 || tail >= 2 * MaxPage) break;
     }
   } catch (...) {
-    vb::ogg_sync_clear(&oy);
     Stream.Seek(at, soBeginning);
     throw;
   }
-  vb::ogg_sync_clear(&oy);
   Stream.Seek(at, soBeginning);
   return eos;
 }

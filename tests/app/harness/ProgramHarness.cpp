@@ -10,7 +10,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -18,6 +17,7 @@
 #include "app/UOutput.h"
 #include "audio/core/TSL_Classes.h"
 #include "platform/gui/Dialogs.h"
+#include "tests/support/Files.h"
 
 namespace {
 
@@ -39,15 +39,7 @@ void Repeat(std::function<bool()> Step) {
 // The run's output file is there, under its hidden name until it is finished.
 bool Writing() {
   const TAuFileOut* out = FrmMain->Output()->Output();
-  if (!out || out->FileName().empty()) return false;
-  const std::filesystem::path name(out->FileName());
-  const std::string prefix = "." + name.filename().string() + ".";
-  std::error_code error;
-  for (const auto& e : std::filesystem::directory_iterator(name.parent_path(), error)) {
-    const std::string found = e.path().filename().string();
-    if (found.starts_with(prefix) && found.ends_with(".part")) return true;
-  }
-  return false;
+  return out && !out->FileName().empty() && !testsupport::RunTemporaries(out->FileName()).empty();
 }
 
 }  // namespace
