@@ -36,16 +36,25 @@ protected:
   }
 };
 
+// A free port for the output to listen on. It must be closed again before the output
+// binds it, so it is taken below the kernel's ephemeral range (where bind(0) and other
+// tests' servers get theirs) at a place chosen by the process id: two of these tests
+// running at once in two processes would otherwise be handed the same port, and one's
+// listener would reach the other's stream.
 uint16_t FreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
+  constexpr int First = 20000, Count = 12000;
+  for (int i = 0; i < Count; ++i) {
+    const auto port = static_cast<uint16_t>(First + (static_cast<int>(::getpid()) * 37 + i * 101) % Count);
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    if (free) return port;
+  }
+  return 0;
 }
 
 // Connects (retrying while the server is not up yet), sends a GET and reads until
